@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "definitions/patch_entry.h"
+
+namespace quillfen {
+
+// The state that outlives a handler. The main window owns one for its lifetime.
+struct AppState {
+  PatchList patchList;
+  std::vector<std::string> foundFiles;  // check files the folder search reported in this series
+  std::string gameFolder;               // last accepted folder, ending in one backslash
+  std::string checkFilePath;
+  std::string detailsText;
+};
+
+}  // namespace quillfen

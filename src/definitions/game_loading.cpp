@@ -1,0 +1,122 @@
+#include "definitions/game_loading.h"
+
+#include "definitions/ini.h"
+#include "definitions/text.h"
+#include "platform/system.h"
+#include "ui/view.h"
+
+namespace quillfen {
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A letter followed by a number in decimal, such as "a0" or "p12".
+std::string Numbered(char letter, int number) {
+  std::string name(1, letter);
+  name.append(std::to_string(number));
+  return name;
+}
+
+std::vector<std::uint8_t> ParseSignature(const std::string& text) {
+  std::vector<std::uint8_t> bytes(text.size() / 2);
+  for (std::size_t j = 0; j < bytes.size(); ++j) {
+    std::string pair = "$";
+    pair.append(text, 2 * j, 2);
+    bytes[j] = static_cast<std::uint8_t>(IntOrDefault(pair, 0));
+  }
+  return bytes;
+}
+
+// One flag per signature byte. A digit gives its value; any other character,
+// and every place the text does not reach, gives 0: the byte must match.
+std::vector<std::uint8_t> ParseWildcards(const std::string& text, std::size_t count) {
+  std::vector<std::uint8_t> flags(count, 0);
+  for (std::size_t j = 0; j < count && j < text.size(); ++j) {
+    if (IsDigit(text[j])) flags[j] = static_cast<std::uint8_t>(text[j] - '0');
+  }
+  return flags;
+}
+
+}  // namespace
+
+bool LoadAppList(System& system, View& view, const std::function<void()>& pick_game) {
+  const std::string path = DefinitionFilePath(system);
+  if (ReadIniValue(system, "apps", "version", path) != kDefinitionVersion) {
+    view.ShowMessage(kVersionMessage);
+    view.CloseWindow();
+    return false;
+  }
+  view.GameListClear();
+  for (int n = 0;; ++n) {
+    const std::string name = ReadIniValue(system, "Apps", Numbered('a', n), path);
+    if (name.empty()) break;
+    view.GameListAppend(name);
+  }
+  view.GameListSelectFirst();
+  pick_game();
+  return true;
+}
+
+void LoadGamePatches(System& system, View& view, AppState& state, const std::string& game) {
+  ClearPatchList(state.patchList);
+  const std::string path = DefinitionFilePath(system);
+  auto value = [&](const std::string& key) { return ReadIniValue(system, game, key, path); };
+
+  state.detailsText = value("details");
+  state.checkFilePath = value("checkfile");
+  view.DetailsClear();
+  view.DetailsAddLine(DecodeEscapes(state.detailsText));
+  view.DetailsScrollToTop();
+
+  for (int k = 0;; ++k) {
+    const std::string prefix = k == 0 ? std::string() : Numbered('p', k);
+    const std::string modfile = value(prefix + "modfile");
+    if (modfile.empty()) break;
+    PatchEntry entry;
+    entry.modfile = modfile;
+    entry.undofile = DefaultIfEmpty(value(prefix + "undofile"), DefaultUndoFileName(modfile));
+    entry.sig = ParseSignature(value(prefix + "sig"));
+    entry.sigwild = ParseWildcards(value(prefix + "sigwild"), entry.sig.size());
+    entry.xoffset = IntOrDefault(value(prefix + "xoffset"), NotSet);
+    entry.yoffset = IntOrDefault(value(prefix + "yoffset"), NotSet);
+    entry.setx = IntOrDefault(value(prefix + "setx"), NotSet);
+    entry.sety = IntOrDefault(value(prefix + "sety"), NotSet);
+    entry.setxlen = IntOrDefault(value(prefix + "setxlen"), 4);
+    entry.setylen = IntOrDefault(value(prefix + "setylen"), 4);
+    entry.hasx = entry.xoffset != NotSet;
+    entry.hasy = entry.yoffset != NotSet;
+    entry.occur = IntOrDefault(value(prefix + "occur"), 0);
+    state.patchList.Append(std::move(entry));
+  }
+}
+
+std::string DecodeEscapes(std::string_view text) {
+  std::string result;
+  result.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == '\\' && i + 3 < text.size() && IsDigit(text[i + 1]) && IsDigit(text[i + 2]) &&
+        IsDigit(text[i + 3])) {
+      const int code = (text[i + 1] - '0') * 100 + (text[i + 2] - '0') * 10 + (text[i + 3] - '0');
+      result.push_back(static_cast<char>(code % 256));
+      i += 4;
+    } else {
+      result.push_back(text[i]);
+      ++i;
+    }
+  }
+  return result;
+}
+
+std::string DefaultUndoFileName(std::string_view modfile) {
+  const std::size_t sep = modfile.find_last_of("\\:");
+  const std::size_t name_start = sep == std::string_view::npos ? 0 : sep + 1;
+  const std::size_t dot = modfile.rfind('.');
+  if (dot != std::string_view::npos && dot >= name_start) {
+    return std::string(modfile.substr(0, dot)) + ".undo";
+  }
+  return std::string(modfile) + ".undo";
+}
+
+}  // namespace quillfen

@@ -1,0 +1,59 @@
+#include "definitions/text.h"
+
+namespace quillfen {
+
+namespace {
+
+std::size_t LastSeparator(std::string_view path) { return path.find_last_of("\\:"); }
+
+char UpperAsciiChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+}  // namespace
+
+std::string FileNamePart(std::string_view path) {
+  const std::size_t sep = LastSeparator(path);
+  return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
+}
+
+std::string FolderPart(std::string_view path) {
+  const std::size_t sep = LastSeparator(path);
+  return sep == std::string_view::npos ? std::string() : std::string(path.substr(0, sep + 1));
+}
+
+std::string UpperAscii(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) c = UpperAsciiChar(c);
+  return result;
+}
+
+std::string DefaultIfEmpty(const std::string& first, const std::string& second) {
+  return first.empty() ? second : first;
+}
+
+std::string ReplaceAllNoCase(std::string_view text, std::string_view pattern,
+                             std::string_view replacement) {
+  if (pattern.empty()) return std::string(text);
+  auto matches_at = [&](std::size_t p) {
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+      if (UpperAsciiChar(text[p + i]) != UpperAsciiChar(pattern[i])) return false;
+    }
+    return true;
+  };
+  std::string result;
+  std::size_t p = 0;
+  std::size_t copied = 0;
+  while (p + pattern.size() <= text.size()) {
+    if (matches_at(p)) {
+      result.append(text.substr(copied, p - copied));
+      result.append(replacement);
+      p += pattern.size();
+      copied = p;
+    } else {
+      ++p;
+    }
+  }
+  result.append(text.substr(copied));
+  return result;
+}
+
+}  // namespace quillfen

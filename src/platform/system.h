@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quillfen {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Windows file attribute bits the program looks at.
+constexpr std::uint32_t kAttrReadOnly = 0x01;
+constexpr std::uint32_t kAttrHidden = 0x02;
+constexpr std::uint32_t kAttrSystem = 0x04;
+constexpr std::uint32_t kAttrVolumeLabel = 0x08;
+constexpr std::uint32_t kAttrDirectory = 0x10;
+
+// Drive type of a root as the system reports it; only fixed disks are searched.
+constexpr int kDriveFixed = 3;
+
+// A last-write time in the DOS form: date in the high 16 bits, time in the low
+// 16 bits, local time, two-second resolution. -1 means it could not be read.
+using DosTime = std::int32_t;
+constexpr DosTime kNoDosTime = -1;
+
+struct DirEntry {
+  std::string name;
+  std::uint32_t attributes = 0;
+};
+
+// Everything the portable code needs of the operating system. The Win32 build
+// implements it on the real API; tests use an in-memory one.
+class System {
+ public:
+  virtual ~System() = default;
+
+  // Full path of the running executable's folder, ending in its last backslash or colon.
+  virtual std::string ExecutableFolder() = 0;
+  // One value of a profile (INI) file: the characters the profile reader reports
+  // for a buffer of 3000, so at most 2999; empty for anything absent.
+  virtual std::string ReadProfileString(const std::string& section, const std::string& key,
+                                        const std::string& path) = 0;
+
+  // True for an existing file; a folder does not count.
+  virtual bool FileExists(const std::string& path) = 0;
+  virtual bool FolderExists(const std::string& path) = 0;
+  // Size in bytes of an existing file; throws FileError ("Cannot open file") otherwise.
+  virtual std::int64_t FileSize(const std::string& path) = 0;
+
+  // Reads a whole file, opened so that others may only read it while it is read.
+  // Throws FileError ("Cannot open file").
+  virtual Bytes ReadWholeFile(const std::string& path) = 0;
+  // Creates the file anew (replacing any file of that name) with no sharing and
+  // writes the bytes. Throws FileError ("Cannot create file").
+  virtual void WriteWholeFile(const std::string& path, const Bytes& content) = 0;
+  // Overwrites bytes of an existing file in place, opened for writing with no
+  // sharing; the file's size never changes. Throws FileError ("Cannot open file").
+  virtual void WriteBytesAt(const std::string& path, std::int64_t position,
+                            const Bytes& bytes) = 0;
+  // Opens an existing file for writing with no sharing and closes it again,
+  // changing nothing. Throws FileError ("Cannot open file") where a rewrite would fail.
+  virtual void TestWritable(const std::string& path) = 0;
+  // Throws FileError ("Cannot create file") where a file could not be created at
+  // the path (folder not writable, an existing file read-only or held open).
+  // Changes nothing: an existing file keeps its content and time, a new one is not left behind.
+  virtual void TestCreatable(const std::string& path) = 0;
+
+  virtual DosTime ReadDosTime(const std::string& path) = 0;
+  // Sets the last-write time; failures are ignored.
+  virtual void SetDosTime(const std::string& path, DosTime time) = 0;
+  // Deletes a file; failures (no such file included) are ignored.
+  virtual void DeleteFile(const std::string& path) = 0;
+
+  // Drive type of a root such as "C:\".
+  virtual int DriveType(const std::string& root) = 0;
+  // The entries matching a pattern (a folder followed by a name that may hold
+  // * and ?), matched without regard to case, in the system's order. An empty
+  // list when the folder cannot be listed.
+  virtual std::vector<DirEntry> ListFolder(const std::string& pattern) = 0;
+  // Compares two texts without regard to case, as the system's locale does.
+  virtual bool SameTextNoCase(const std::string& a, const std::string& b) = 0;
+};
+
+}  // namespace quillfen

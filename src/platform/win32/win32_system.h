@@ -1,0 +1,42 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/system.h"
+
+namespace quillfen {
+
+// The system interface on the real Win32 API. Its operations are spread over
+// files named for what they hold: win32_profile.cpp (executable folder, profile
+// lookup), win32_files.cpp (files and times), win32_listing.cpp (drives,
+// directory listing, text comparison).
+class Win32System : public System {
+ public:
+  std::string ExecutableFolder() override;
+  std::string ReadProfileString(const std::string& section, const std::string& key,
+                                const std::string& path) override;
+
+  bool FileExists(const std::string& path) override;
+  bool FolderExists(const std::string& path) override;
+  std::int64_t FileSize(const std::string& path) override;
+  Bytes ReadWholeFile(const std::string& path) override;
+  void WriteWholeFile(const std::string& path, const Bytes& content) override;
+  void WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) override;
+  void TestWritable(const std::string& path) override;
+  void TestCreatable(const std::string& path) override;
+  DosTime ReadDosTime(const std::string& path) override;
+  void SetDosTime(const std::string& path, DosTime time) override;
+  void DeleteFile(const std::string& path) override;
+
+  int DriveType(const std::string& root) override;
+  std::vector<DirEntry> ListFolder(const std::string& pattern) override;
+  bool SameTextNoCase(const std::string& a, const std::string& b) override;
+};
+
+// The system's description of an error code (FormatMessage), without the
+// trailing line break or full stop handling; empty when there is none.
+std::string SystemErrorText(DWORD error);
+
+}  // namespace quillfen

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+
+#include "definitions/app_state.h"
+
+namespace quillfen {
+
+class System;
+class View;
+
+inline constexpr const char* kWindowCaption = "Quillfen 1.03 by Tesk";
+inline constexpr const char* kApplicationTitle = "Quillfen";
+inline constexpr const char* kFindCaption = "Find it for me...";
+inline constexpr const char* kKeepSearchingCaption = "Keep searching for me...";
+
+// The main window's event handlers, written against the view. The window owns
+// one MainForm for its lifetime and calls a handler for each event; errors
+// raised by a handler end it and reach the window's general error report.
+class MainForm {
+ public:
+  MainForm(System& system, View& view) : system_(system), view_(view) {}
+
+  void FormCreate();
+  void FormDestroy();
+
+  void gamecbChange();
+  void gamedirlvChange();
+  void finditClick();
+  void patchbuttonClick();
+  void undobuttonClick();
+  void Label5Click();
+
+  // Shows the folder the running search enters.
+  void ShowSearchProgress(const std::string& path);
+
+  AppState& State() { return state_; }
+
+ private:
+  void ShowNotLocated();
+
+  System& system_;
+  View& view_;
+  AppState state_;
+};
+
+}  // namespace quillfen

@@ -1,0 +1,338 @@
+#include "support/memory_system.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "platform/file_error.h"
+
+namespace quillfen::testing {
+
+namespace {
+
+constexpr const char* kNotFound = "The system cannot find the file specified";
+constexpr const char* kPathNotFound = "The system cannot find the path specified";
+constexpr const char* kAccessDenied = "Access is denied";
+constexpr const char* kSharing =
+    "The process cannot access the file because it is being used by another process";
+constexpr const char* kInjected = "The request could not be performed because of an I/O device error";
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+std::string UpperText(std::string text) {
+  for (char& c : text) c = Upper(c);
+  return text;
+}
+
+std::string Trim(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  const auto last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+std::string ParentKey(const std::string& key) {
+  const auto sep = key.rfind('\\');
+  if (sep == std::string::npos) return {};
+  if (sep == 2 && key[1] == ':') return key.substr(0, 2);
+  return key.substr(0, sep);
+}
+
+// Case-insensitive wildcard match of a whole name: * any run, ? any one character.
+bool WildMatch(const char* pattern, const char* name) {
+  if (*pattern == '\0') return *name == '\0';
+  if (*pattern == '*') {
+    for (const char* n = name;; ++n) {
+      if (WildMatch(pattern + 1, n)) return true;
+      if (*n == '\0') return false;
+    }
+  }
+  if (*name == '\0') return false;
+  if (*pattern != '?' && Upper(*pattern) != Upper(*name)) return false;
+  return WildMatch(pattern + 1, name + 1);
+}
+
+}  // namespace
+
+DosTime MakeDosTime(int year, int month, int day, int hour, int minute, int second) {
+  const unsigned date = static_cast<unsigned>(((year - 1980) << 9) | (month << 5) | day);
+  const unsigned time = static_cast<unsigned>((hour << 11) | (minute << 5) | (second / 2));
+  return static_cast<DosTime>((date << 16) | time);
+}
+
+MemorySystem::MemorySystem() : clock_(MakeDosTime(2020, 1, 1, 12, 0, 0)) {}
+
+std::string MemorySystem::Key(const std::string& path) {
+  std::string key = UpperText(path);
+  while (key.size() > 2 && key.back() == '\\') key.pop_back();
+  return key;
+}
+
+MemorySystem::Node* MemorySystem::Find(const std::string& path) {
+  auto it = nodes_.find(Key(path));
+  return it == nodes_.end() ? nullptr : &it->second;
+}
+
+const MemorySystem::Node* MemorySystem::Find(const std::string& path) const {
+  auto it = nodes_.find(Key(path));
+  return it == nodes_.end() ? nullptr : &it->second;
+}
+
+DosTime MemorySystem::Tick() {
+  clock_ += 1;  // two seconds later
+  return clock_;
+}
+
+void MemorySystem::AddDrive(char letter, int drive_type) {
+  drives_[Upper(letter)] = drive_type;
+  Node root;
+  root.name = std::string(1, Upper(letter)) + ":";
+  root.is_folder = true;
+  nodes_[root.name] = root;
+}
+
+void MemorySystem::AddFolder(const std::string& path, std::uint32_t attributes) {
+  const std::string key = Key(path);
+  if (key.size() <= 2) {
+    AddDrive(key[0]);
+    return;
+  }
+  const std::string parent = ParentKey(key);
+  if (!Find(parent)) {
+    AddFolder(path.substr(0, std::min(path.size(), parent.size())));
+  }
+  Node& node = nodes_[key];
+  node.is_folder = true;
+  node.attributes = attributes | kAttrDirectory;
+  std::string trimmed = path;
+  while (!trimmed.empty() && trimmed.back() == '\\') trimmed.pop_back();
+  node.name = trimmed.substr(trimmed.rfind('\\') + 1);
+}
+
+void MemorySystem::AddFile(const std::string& path, const Bytes& content, std::uint32_t attributes) {
+  const std::string key = Key(path);
+  const std::string parent = ParentKey(key);
+  if (!Find(parent)) AddFolder(path.substr(0, parent.size()));
+  Node& node = nodes_[key];
+  node.is_folder = false;
+  node.attributes = attributes;
+  node.content = content;
+  node.time = Tick();
+  node.name = path.substr(path.rfind('\\') + 1);
+}
+
+void MemorySystem::AddFile(const std::string& path, const std::string& text,
+                           std::uint32_t attributes) {
+  AddFile(path, Bytes(text.begin(), text.end()), attributes);
+}
+
+void MemorySystem::SetAttributes(const std::string& path, std::uint32_t attributes) {
+  Node* node = Find(path);
+  if (!node) throw std::logic_error("no such node: " + path);
+  node->attributes = attributes | (node->is_folder ? kAttrDirectory : 0);
+}
+
+void MemorySystem::Hold(const std::string& path, Holder holder) {
+  Node* node = Find(path);
+  if (!node) throw std::logic_error("no such file: " + path);
+  node->holder = holder;
+}
+
+const Bytes& MemorySystem::Content(const std::string& path) const {
+  const Node* node = Find(path);
+  if (!node || node->is_folder) throw std::logic_error("no such file: " + path);
+  return node->content;
+}
+
+std::string MemorySystem::TextOf(const std::string& path) const {
+  const Bytes& content = Content(path);
+  return std::string(content.begin(), content.end());
+}
+
+DosTime MemorySystem::TimeOf(const std::string& path) const {
+  const Node* node = Find(path);
+  if (!node) throw std::logic_error("no such file: " + path);
+  return node->time;
+}
+
+void MemorySystem::CountCall(Op op, const std::string& path, bool create) {
+  ++file_calls_;
+  if (file_calls_ == fail_call_ || (fail_when_ && fail_when_(op, path))) {
+    throw FileError(create ? CannotCreateText(path, kInjected) : CannotOpenText(path, kInjected));
+  }
+}
+
+std::string MemorySystem::ReadProfileString(const std::string& section, const std::string& key,
+                                            const std::string& path) {
+  const Node* node = Find(path);
+  if (!node || node->is_folder) return {};
+  const std::string text(node->content.begin(), node->content.end());
+  const std::string wanted_section = UpperText(Trim(section));
+  const std::string wanted_key = UpperText(Trim(key));
+  // The first section of the name and, inside it, the first key of the name win.
+  bool in_section = false;
+  bool section_seen = false;
+  std::size_t pos = 0;
+  while (pos <= text.size()) {
+    std::size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = Trim(text.substr(pos, end - pos));
+    pos = end + 1;
+    if (line.empty() || line[0] == ';') continue;
+    if (line[0] == '[') {
+      const auto close = line.find(']');
+      const std::string name = UpperText(Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
+      if (in_section) break;
+      in_section = !section_seen && name == wanted_section;
+      section_seen = section_seen || in_section;
+      continue;
+    }
+    if (!in_section) continue;
+    const auto eq = line.find('=');
+    const std::string name = UpperText(Trim(line.substr(0, eq)));
+    if (name != wanted_key) continue;
+    std::string value = eq == std::string::npos ? std::string() : Trim(line.substr(eq + 1));
+    if (value.size() > 2999) value.resize(2999);
+    return value;
+  }
+  return {};
+}
+
+bool MemorySystem::FileExists(const std::string& path) {
+  const Node* node = Find(path);
+  return node && !node->is_folder;
+}
+
+bool MemorySystem::FolderExists(const std::string& path) {
+  const Node* node = Find(path);
+  return node && node->is_folder;
+}
+
+std::int64_t MemorySystem::FileSize(const std::string& path) {
+  CountCall(Op::FileSize, path, false);
+  const Node* node = Find(path);
+  if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
+  return static_cast<std::int64_t>(node->content.size());
+}
+
+Bytes MemorySystem::ReadWholeFile(const std::string& path) {
+  CountCall(Op::Read, path, false);
+  const Node* node = Find(path);
+  if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
+  if (node->holder == Holder::Writing) throw FileError(CannotOpenText(path, kSharing));
+  bytes_read_ += static_cast<std::int64_t>(node->content.size());
+  return node->content;
+}
+
+void MemorySystem::WriteWholeFile(const std::string& path, const Bytes& content) {
+  CountCall(Op::Write, path, true);
+  Node* node = Find(path);
+  if (node && node->is_folder) throw FileError(CannotCreateText(path, kAccessDenied));
+  if (node && (node->attributes & kAttrReadOnly)) throw FileError(CannotCreateText(path, kAccessDenied));
+  if (node && node->holder != Holder::None) throw FileError(CannotCreateText(path, kSharing));
+  const Node* parent = Find(ParentKey(Key(path)));
+  if (!parent || !parent->is_folder || (parent->attributes & kAttrReadOnly)) {
+    throw FileError(CannotCreateText(path, parent ? kAccessDenied : kPathNotFound));
+  }
+  if (!node) {
+    node = &nodes_[Key(path)];
+    node->name = path.substr(path.rfind('\\') + 1);
+  }
+  node->content = content;
+  node->time = Tick();
+  bytes_written_ += static_cast<std::int64_t>(content.size());
+}
+
+void MemorySystem::WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) {
+  CountCall(Op::WriteAt, path, false);
+  Node* node = Find(path);
+  if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
+  if (node->attributes & kAttrReadOnly) throw FileError(CannotOpenText(path, kAccessDenied));
+  if (node->holder != Holder::None) throw FileError(CannotOpenText(path, kSharing));
+  if (position < 0 || position + static_cast<std::int64_t>(bytes.size()) >
+                          static_cast<std::int64_t>(node->content.size())) {
+    throw std::logic_error("in-place write outside the file: " + path);
+  }
+  std::copy(bytes.begin(), bytes.end(), node->content.begin() + position);
+  node->time = Tick();
+  bytes_written_ += static_cast<std::int64_t>(bytes.size());
+}
+
+void MemorySystem::TestWritable(const std::string& path) {
+  CountCall(Op::TestWritable, path, false);
+  const Node* node = Find(path);
+  if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
+  if (node->attributes & kAttrReadOnly) throw FileError(CannotOpenText(path, kAccessDenied));
+  if (node->holder != Holder::None) throw FileError(CannotOpenText(path, kSharing));
+}
+
+void MemorySystem::TestCreatable(const std::string& path) {
+  CountCall(Op::TestCreatable, path, true);
+  const Node* node = Find(path);
+  if (node && node->is_folder) throw FileError(CannotCreateText(path, kAccessDenied));
+  if (node && (node->attributes & kAttrReadOnly)) throw FileError(CannotCreateText(path, kAccessDenied));
+  if (node && node->holder != Holder::None) throw FileError(CannotCreateText(path, kSharing));
+  const Node* parent = Find(ParentKey(Key(path)));
+  if (!parent || !parent->is_folder || (parent->attributes & kAttrReadOnly)) {
+    throw FileError(CannotCreateText(path, parent ? kAccessDenied : kPathNotFound));
+  }
+}
+
+DosTime MemorySystem::ReadDosTime(const std::string& path) {
+  const Node* node = Find(path);
+  return node && !node->is_folder ? node->time : kNoDosTime;
+}
+
+void MemorySystem::SetDosTime(const std::string& path, DosTime time) {
+  Node* node = Find(path);
+  if (node && !node->is_folder && time != kNoDosTime && node->holder == Holder::None &&
+      !(node->attributes & kAttrReadOnly)) {
+    node->time = time;
+  }
+}
+
+void MemorySystem::DeleteFile(const std::string& path) {
+  Node* node = Find(path);
+  if (!node || node->is_folder || node->holder != Holder::None ||
+      (node->attributes & kAttrReadOnly)) {
+    return;
+  }
+  nodes_.erase(Key(path));
+}
+
+int MemorySystem::DriveType(const std::string& root) {
+  if (root.size() != 3 || root[1] != ':' || root[2] != '\\') return 1;  // no root
+  auto it = drives_.find(Upper(root[0]));
+  return it == drives_.end() ? 1 : it->second;
+}
+
+std::vector<DirEntry> MemorySystem::ListFolder(const std::string& pattern) {
+  listed_.push_back(pattern);
+  const auto sep = pattern.rfind('\\');
+  if (sep == std::string::npos) return {};
+  const std::string folder_key = Key(pattern.substr(0, sep + 1));
+  std::string name_pattern = pattern.substr(sep + 1);
+  if (name_pattern == "*.*") name_pattern = "*";
+  const Node* folder = Find(folder_key);
+  if (!folder || !folder->is_folder) return {};
+  std::vector<DirEntry> entries;
+  if (folder_key.size() > 2) {
+    if (WildMatch(name_pattern.c_str(), ".")) entries.push_back({".", kAttrDirectory});
+    if (WildMatch(name_pattern.c_str(), "..")) entries.push_back({"..", kAttrDirectory});
+  }
+  // Children in name order, as NTFS lists them.
+  const std::string prefix = folder_key + "\\";
+  for (auto it = nodes_.lower_bound(prefix); it != nodes_.end(); ++it) {
+    if (it->first.compare(0, prefix.size(), prefix) != 0) break;
+    if (it->first.find('\\', prefix.size()) != std::string::npos) continue;
+    if (WildMatch(name_pattern.c_str(), it->second.name.c_str())) {
+      entries.push_back({it->second.name, it->second.attributes});
+    }
+  }
+  return entries;
+}
+
+bool MemorySystem::SameTextNoCase(const std::string& a, const std::string& b) {
+  return UpperText(a) == UpperText(b);
+}
+
+}  // namespace quillfen::testing

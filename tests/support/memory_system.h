@@ -1,0 +1,107 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/system.h"
+
+namespace quillfen::testing {
+
+// An in-memory file system and profile reader that behaves like Windows where
+// the program relies on it: drive-letter paths with backslashes, names matched
+// without regard to case, sharing and read-only refusals, DOS-time rounding,
+// and a failure that can be injected at any file operation.
+class MemorySystem : public System {
+ public:
+  enum class Op { FileSize, Read, Write, WriteAt, TestWritable, TestCreatable };
+
+  // How another program holds a file open.
+  enum class Holder { None, Reading, Writing };
+
+  MemorySystem();
+
+  // --- Setting up ---------------------------------------------------------
+  void SetExecutableFolder(std::string folder) { exe_folder_ = std::move(folder); }
+  // Adds a drive (C, D, ...) of the given type with an empty root folder.
+  void AddDrive(char letter, int drive_type = kDriveFixed);
+  // Creates a folder and its ancestors.
+  void AddFolder(const std::string& path, std::uint32_t attributes = 0);
+  // Creates or replaces a file (creating its folders); returns nothing.
+  void AddFile(const std::string& path, const Bytes& content, std::uint32_t attributes = 0);
+  void AddFile(const std::string& path, const std::string& text, std::uint32_t attributes = 0);
+  void SetAttributes(const std::string& path, std::uint32_t attributes);
+  void Hold(const std::string& path, Holder holder);
+
+  // --- Inspecting -----------------------------------------------------------
+  const Bytes& Content(const std::string& path) const;
+  std::string TextOf(const std::string& path) const;
+  DosTime TimeOf(const std::string& path) const;
+
+  // Every file operation that may fail is counted; the call with this number
+  // (counting from 1) fails as the system would, changing nothing.
+  void FailCall(int call_number) { fail_call_ = call_number; }
+  // Alternatively a predicate that decides per call.
+  void FailWhen(std::function<bool(Op, const std::string&)> predicate) {
+    fail_when_ = std::move(predicate);
+  }
+  int FileCalls() const { return file_calls_; }
+  std::int64_t BytesRead() const { return bytes_read_; }
+  std::int64_t BytesWritten() const { return bytes_written_; }
+  void ResetCounters() { file_calls_ = 0; bytes_read_ = bytes_written_ = 0; }
+  // Every folder handed to ListFolder, in call order.
+  const std::vector<std::string>& ListedPatterns() const { return listed_; }
+
+  // --- System ---------------------------------------------------------------
+  std::string ExecutableFolder() override { return exe_folder_; }
+  std::string ReadProfileString(const std::string& section, const std::string& key,
+                                const std::string& path) override;
+  bool FileExists(const std::string& path) override;
+  bool FolderExists(const std::string& path) override;
+  std::int64_t FileSize(const std::string& path) override;
+  Bytes ReadWholeFile(const std::string& path) override;
+  void WriteWholeFile(const std::string& path, const Bytes& content) override;
+  void WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) override;
+  void TestWritable(const std::string& path) override;
+  void TestCreatable(const std::string& path) override;
+  DosTime ReadDosTime(const std::string& path) override;
+  void SetDosTime(const std::string& path, DosTime time) override;
+  void DeleteFile(const std::string& path) override;
+  int DriveType(const std::string& root) override;
+  std::vector<DirEntry> ListFolder(const std::string& pattern) override;
+  bool SameTextNoCase(const std::string& a, const std::string& b) override;
+
+ private:
+  struct Node {
+    std::string name;  // as created, for listings
+    bool is_folder = false;
+    std::uint32_t attributes = 0;
+    Bytes content;
+    DosTime time = 0;
+    Holder holder = Holder::None;
+  };
+
+  static std::string Key(const std::string& path);
+  Node* Find(const std::string& path);
+  const Node* Find(const std::string& path) const;
+  void CountCall(Op op, const std::string& path, bool create);
+  DosTime Tick();
+
+  std::string exe_folder_ = "C:\\Program Files\\Quillfen\\";
+  std::map<std::string, Node> nodes_;  // key: upper-case path without trailing backslash
+  std::map<char, int> drives_;
+  int fail_call_ = 0;
+  std::function<bool(Op, const std::string&)> fail_when_;
+  int file_calls_ = 0;
+  std::int64_t bytes_read_ = 0;
+  std::int64_t bytes_written_ = 0;
+  DosTime clock_;
+  std::vector<std::string> listed_;
+};
+
+// Packs a local date and time into the DOS form (seconds rounded down to even).
+DosTime MakeDosTime(int year, int month, int day, int hour, int minute, int second);
+
+}  // namespace quillfen::testing

@@ -1,0 +1,128 @@
+#include "support/recording_view.h"
+
+#include <stdexcept>
+
+namespace quillfen::testing {
+
+namespace {
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  return text;
+}
+
+}  // namespace
+
+const char* ControlName(Control control) {
+  switch (control) {
+    case Control::widthedit: return "widthedit";
+    case Control::heightedit: return "heightedit";
+    case Control::patchbutton: return "patchbutton";
+    case Control::undobutton: return "undobutton";
+    case Control::findit: return "findit";
+  }
+  return "?";
+}
+
+RecordingView::RecordingView() {
+  // The window as it stands before the tree's first selection runs the folder handler.
+  controls_[Control::findit] = {true, "Find it for me..."};
+  controls_[Control::patchbutton] = {true, "Patch"};
+  controls_[Control::undobutton] = {true, "Undo Patch"};
+  controls_[Control::widthedit] = {true, ""};
+  controls_[Control::heightedit] = {true, ""};
+}
+
+void RecordingView::SetEnabled(Control control, bool enabled) {
+  controls_[control].enabled = enabled;
+  log.push_back(std::string(enabled ? "enable " : "disable ") + ControlName(control));
+}
+
+void RecordingView::SetText(Control control, const std::string& text) {
+  controls_[control].text = text;
+  log.push_back(std::string("text ") + ControlName(control) + "=" + text);
+}
+
+std::string RecordingView::Text(Control control) { return controls_[control].text; }
+
+void RecordingView::GameListClear() {
+  gameList.clear();
+  game_index_ = -1;
+  log.push_back("gamecb clear");
+}
+
+void RecordingView::GameListAppend(const std::string& name) {
+  gameList.push_back(name);
+  log.push_back("gamecb add " + name);
+}
+
+void RecordingView::GameListSelectFirst() {
+  if (!gameList.empty()) game_index_ = 0;
+  log.push_back("gamecb select 0");
+}
+
+std::string RecordingView::GameListText() {
+  if (game_index_ < 0 || game_index_ >= static_cast<int>(gameList.size())) return {};
+  return gameList[static_cast<std::size_t>(game_index_)];
+}
+
+void RecordingView::DetailsClear() {
+  detailsLines.clear();
+  log.push_back("details clear");
+}
+
+void RecordingView::DetailsAddLine(const std::string& text) {
+  detailsLines.push_back(text);
+  log.push_back("details add " + text);
+}
+
+void RecordingView::DetailsScrollToTop() { log.push_back("details top"); }
+
+void RecordingView::TreeSelectPath(const std::string& path) {
+  log.push_back("tree select " + path);
+  if (folderResolves && !folderResolves(path)) {
+    throw std::runtime_error("Unable to select the folder " + path);
+  }
+  std::string normal = path;
+  const bool root = normal.size() == 3 && normal[1] == ':';
+  if (!root) {
+    while (!normal.empty() && normal.back() == '\\') normal.pop_back();
+  }
+  if (Upper(normal) == Upper(tree_path_)) return;
+  tree_path_ = normal;
+  if (onTreeChange) onTreeChange();
+}
+
+void RecordingView::TreeFocus() {
+  treeFocused = true;
+  log.push_back("tree focus");
+}
+
+void RecordingView::ShowSearchPanel(bool shown) {
+  searchPanelShown = shown;
+  log.push_back(shown ? "panel show" : "panel hide");
+}
+
+void RecordingView::SetSearchLabel(const std::string& text) { searchLabels.push_back(text); }
+
+void RecordingView::ProcessPendingMessages() {
+  ++pendingMessagePasses;
+  log.push_back("pending messages");
+}
+
+void RecordingView::ShowMessage(const std::string& text) {
+  messages.push_back(text);
+  log.push_back("message " + text);
+}
+
+void RecordingView::OpenWebAddress(const std::string& address) {
+  openedAddresses.push_back(address);
+  log.push_back("open " + address);
+}
+
+void RecordingView::CloseWindow() {
+  closed = true;
+  log.push_back("close");
+}
+
+}  // namespace quillfen::testing

@@ -1,0 +1,30 @@
+#include <gtest/gtest.h>
+
+#include "definitions/text.h"
+
+namespace quillfen {
+namespace {
+
+TEST(Text, FileAndFolderPartsSplitAtTheLastBackslashOrColon) {
+  EXPECT_EQ(FileNamePart("data\\game.dat"), "game.dat");
+  EXPECT_EQ(FileNamePart("C:game.exe"), "game.exe");
+  EXPECT_EQ(FileNamePart("a/b.exe"), "a/b.exe");
+  EXPECT_EQ(FolderPart("E:\\Games\\X\\game.dat"), "E:\\Games\\X\\");
+  EXPECT_EQ(FolderPart("game.dat"), "");
+}
+
+TEST(Text, UpperAsciiChangesOnlyAtoZ) {
+  EXPECT_EQ(UpperAscii("game-\xe9.exe"), "GAME-\xe9.EXE");
+}
+
+TEST(Text, ReplaceAllNoCase) {
+  EXPECT_EQ(ReplaceAllNoCase("aXbxc", "x", "-"), "a-b-c");
+  EXPECT_EQ(ReplaceAllNoCase("C:\\\\\\", "\\\\", "\\"), "C:\\\\");
+  EXPECT_EQ(ReplaceAllNoCase("abc", "", "-"), "abc");
+  EXPECT_EQ(ReplaceAllNoCase("AbAB", "ab", "ab"), "abab");
+  EXPECT_EQ(ReplaceAllNoCase("aaa", "aa", "a"), "aa");
+  EXPECT_EQ(ReplaceAllNoCase("\xe9\xc9", "\xe9", "e"), "e\xc9");
+}
+
+}  // namespace
+}  // namespace quillfen
