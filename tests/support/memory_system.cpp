@@ -109,6 +109,7 @@ void MemorySystem::AddFolder(const std::string& path, std::uint32_t attributes) 
 }
 
 void MemorySystem::AddFile(const std::string& path, const Bytes& content, std::uint32_t attributes) {
+  profiles_.clear();
   const std::string key = Key(path);
   const std::string parent = ParentKey(key);
   if (!Find(parent)) AddFolder(path.substr(0, parent.size()));
@@ -161,18 +162,14 @@ void MemorySystem::CountCall(Op op, const std::string& path, bool create) {
   }
 }
 
-std::string MemorySystem::ReadProfileString(const std::string& section, const std::string& key,
-                                            const std::string& path) {
-  const Node* node = Find(path);
-  if (!node || node->is_folder) return {};
-  const std::string text(node->content.begin(), node->content.end());
-  const std::string wanted_section = UpperText(Trim(section));
-  const std::string wanted_key = UpperText(Trim(key));
-  // The first section of the name and, inside it, the first key of the name win.
-  bool in_section = false;
-  bool section_seen = false;
+// Parses a profile file the way the system's reader treats it: names without
+// regard to case, blanks around names and values trimmed, ";" comment lines,
+// the first of repeated sections and keys winning.
+MemorySystem::ParsedProfile MemorySystem::ParseProfile(const std::string& text) {
+  ParsedProfile profile;
+  std::map<std::string, std::string>* section = nullptr;
   std::size_t pos = 0;
-  while (pos <= text.size()) {
+  while (pos < text.size()) {
     std::size_t end = text.find_first_of("\r\n", pos);
     if (end == std::string::npos) end = text.size();
     const std::string line = Trim(text.substr(pos, end - pos));
@@ -180,21 +177,37 @@ std::string MemorySystem::ReadProfileString(const std::string& section, const st
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
       const auto close = line.find(']');
-      const std::string name = UpperText(Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
-      if (in_section) break;
-      in_section = !section_seen && name == wanted_section;
-      section_seen = section_seen || in_section;
+      const std::string name =
+          UpperText(Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
+      const bool repeated = profile.count(name) > 0;
+      section = repeated ? nullptr : &profile[name];
       continue;
     }
-    if (!in_section) continue;
+    if (!section) continue;
     const auto eq = line.find('=');
     const std::string name = UpperText(Trim(line.substr(0, eq)));
-    if (name != wanted_key) continue;
-    std::string value = eq == std::string::npos ? std::string() : Trim(line.substr(eq + 1));
-    if (value.size() > 2999) value.resize(2999);
-    return value;
+    if (section->count(name)) continue;
+    (*section)[name] = eq == std::string::npos ? std::string() : Trim(line.substr(eq + 1));
   }
-  return {};
+  return profile;
+}
+
+std::string MemorySystem::ReadProfileString(const std::string& section, const std::string& key,
+                                            const std::string& path) {
+  const Node* node = Find(path);
+  if (!node || node->is_folder) return {};
+  auto cached = profiles_.find(Key(path));
+  if (cached == profiles_.end()) {
+    const std::string text(node->content.begin(), node->content.end());
+    cached = profiles_.emplace(Key(path), ParseProfile(text)).first;
+  }
+  const auto s = cached->second.find(UpperText(Trim(section)));
+  if (s == cached->second.end()) return {};
+  const auto k = s->second.find(UpperText(Trim(key)));
+  if (k == s->second.end()) return {};
+  std::string value = k->second;
+  if (value.size() > 2999) value.resize(2999);
+  return value;
 }
 
 bool MemorySystem::FileExists(const std::string& path) {
@@ -224,6 +237,7 @@ Bytes MemorySystem::ReadWholeFile(const std::string& path) {
 }
 
 void MemorySystem::WriteWholeFile(const std::string& path, const Bytes& content) {
+  profiles_.clear();
   CountCall(Op::Write, path, true);
   Node* node = Find(path);
   if (node && node->is_folder) throw FileError(CannotCreateText(path, kAccessDenied));
@@ -243,6 +257,7 @@ void MemorySystem::WriteWholeFile(const std::string& path, const Bytes& content)
 }
 
 void MemorySystem::WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) {
+  profiles_.clear();
   CountCall(Op::WriteAt, path, false);
   Node* node = Find(path);
   if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
@@ -291,6 +306,7 @@ void MemorySystem::SetDosTime(const std::string& path, DosTime time) {
 }
 
 void MemorySystem::DeleteFile(const std::string& path) {
+  profiles_.clear();
   Node* node = Find(path);
   if (!node || node->is_folder || node->holder != Holder::None ||
       (node->attributes & kAttrReadOnly)) {

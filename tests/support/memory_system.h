@@ -83,6 +83,8 @@ class MemorySystem : public System {
     Holder holder = Holder::None;
   };
 
+  using ParsedProfile = std::map<std::string, std::map<std::string, std::string>>;
+  static ParsedProfile ParseProfile(const std::string& text);
   static std::string Key(const std::string& path);
   Node* Find(const std::string& path);
   const Node* Find(const std::string& path) const;
@@ -99,6 +101,7 @@ class MemorySystem : public System {
   std::int64_t bytes_written_ = 0;
   DosTime clock_;
   std::vector<std::string> listed_;
+  std::map<std::string, ParsedProfile> profiles_;  // parsed profile files, until a file changes
 };
 
 // Packs a local date and time into the DOS form (seconds rounded down to even).

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quillfen::testing {
+
+// Profile files and the values the program relies on reading from them. Both
+// the in-memory reader and the system's real one must give these.
+struct ProfileCase {
+  const char* what;
+  std::string file;
+  std::string section;
+  std::string key;
+  std::string expected;
+};
+
+inline std::vector<ProfileCase> ProfileCases() {
+  const std::string long_value(3500, 'v');
+  return {
+      {"header in capitals, lower-case lookup", "[APPS]\r\nVERSION=1.03\r\n", "apps", "version",
+       "1.03"},
+      {"mixed-case lookup", "[apps]\r\na0=Racer\r\n", "Apps", "A0", "Racer"},
+      {"blanks around names and values", "[ apps ]\r\n  a0  =  Racer X  \r\n", "Apps", "a0",
+       "Racer X"},
+      {"absent key", "[apps]\r\na0=Racer\r\n", "apps", "a1", ""},
+      {"absent section", "[apps]\r\na0=Racer\r\n", "Racer", "modfile", ""},
+      {"empty value", "[apps]\r\na0=\r\n", "apps", "a0", ""},
+      {"first of repeated keys", "[g]\r\nk=first\r\nk=second\r\n", "g", "k", "first"},
+      {"comment line", "[g]\r\n;k=commented\r\nk=real\r\n", "g", "k", "real"},
+      {"LF line ends", "[g]\nk=v\nj=w\n", "g", "j", "w"},
+      {"value of 3500 characters", "[g]\r\nk=" + long_value + "\r\n", "g", "k",
+       std::string(2999, 'v')},
+      {"section names differing in case", "[Racer]\r\nmodfile=a.exe\r\n", "RACER", "modfile",
+       "a.exe"},
+  };
+}
+
+}  // namespace quillfen::testing

@@ -1,0 +1,53 @@
+#include "win32/real_files.h"
+
+#include <stdexcept>
+
+namespace quillfen::testing {
+
+void RemoveTree(const std::string& path) {
+  std::string folder = path;
+  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = data.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string child = folder + "\\" + name;
+      SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(child);
+      } else {
+        DeleteFileA(child.c_str());
+      }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+  }
+  SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+  RemoveDirectoryA(folder.c_str());
+}
+
+ScratchFolder::ScratchFolder(const std::string& name) : path_("Q:\\" + name + "\\") {
+  RemoveTree(path_);
+  if (!CreateDirectoryA(path_.c_str(), nullptr)) {
+    throw std::runtime_error("cannot create the scratch folder " + path_);
+  }
+}
+
+ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
+
+std::string ScratchFolder::Write(const std::string& name, const std::string& content) const {
+  const std::string path = path_ + name;
+  for (std::size_t sep = name.find('\\'); sep != std::string::npos; sep = name.find('\\', sep + 1)) {
+    CreateDirectoryA((path_ + name.substr(0, sep)).c_str(), nullptr);
+  }
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create " + path);
+  DWORD written = 0;
+  WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  CloseHandle(file);
+  return path;
+}
+
+}  // namespace quillfen::testing
