@@ -9,8 +9,26 @@ namespace quillfen {
 // the signature in the image and returns its start plus offset, or 0 when it
 // does not exist. A non-zero wildcard flag accepts any byte at that place. The
 // candidates are 0 to size - n - 1: an occurrence must be followed by one byte.
+// Only the first sig.size() flags are read; missing flags count as 0.
 std::int32_t FindSignature(std::span<const std::uint8_t> image, std::span<const std::uint8_t> sig,
                            std::span<const std::uint8_t> sigwild, std::int32_t offset,
                            std::int32_t occur);
+
+namespace signature_internal {
+
+// The ways FindSignature can walk the candidates. All give the same results;
+// kAuto picks one by the image's byte statistics. Exposed for tests and benchmarks.
+enum class Strategy {
+  kAuto,
+  kEveryCandidate,  // compares each candidate's fixed bytes in turn
+  kRareByte,        // jumps with memchr between places of the signature's rarest fixed byte
+};
+
+std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t> image,
+                                std::span<const std::uint8_t> sig,
+                                std::span<const std::uint8_t> sigwild, std::int32_t offset,
+                                std::int32_t occur);
+
+}  // namespace signature_internal
 
 }  // namespace quillfen

@@ -1,0 +1,60 @@
+#include "engine/undo_record.h"
+
+#include <algorithm>
+
+#include "definitions/ini.h"
+#include "engine/crc32.h"
+
+namespace quillfen {
+
+std::string FormatUndoRecord(const UndoRecord& record) {
+  std::string text;
+  for (const std::int32_t value :
+       {record.checksum, record.xpos, record.ypos, record.oldx, record.oldy}) {
+    text += std::to_string(value);
+    text += "\r\n";
+  }
+  return text;
+}
+
+std::vector<std::string> TextLines(std::span<const std::uint8_t> text) {
+  const auto nul = std::find(text.begin(), text.end(), std::uint8_t{0});
+  const std::size_t size = static_cast<std::size_t>(nul - text.begin());
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  std::size_t i = 0;
+  while (i < size) {
+    const std::uint8_t c = text[i];
+    if (c != '\r' && c != '\n') {
+      ++i;
+      continue;
+    }
+    lines.emplace_back(text.begin() + static_cast<std::ptrdiff_t>(start),
+                       text.begin() + static_cast<std::ptrdiff_t>(i));
+    i += (c == '\r' && i + 1 < size && text[i + 1] == '\n') ? 2 : 1;
+    start = i;
+  }
+  if (start < size) {
+    lines.emplace_back(text.begin() + static_cast<std::ptrdiff_t>(start),
+                       text.begin() + static_cast<std::ptrdiff_t>(size));
+  }
+  return lines;
+}
+
+std::optional<UndoRecord> ReadUndoRecord(std::span<const std::uint8_t> text) {
+  const std::vector<std::string> lines = TextLines(text);
+  if (lines.size() != 5) return std::nullopt;
+  UndoRecord record;
+  record.checksum = IntOrDefault(lines[0], 0);
+  record.xpos = IntOrDefault(lines[1], 0);
+  record.ypos = IntOrDefault(lines[2], 0);
+  record.oldx = IntOrDefault(lines[3], 0);
+  record.oldy = IntOrDefault(lines[4], 0);
+  return record;
+}
+
+bool RecordMatches(const UndoRecord& record, std::span<const std::uint8_t> content) {
+  return record.checksum == Crc32Of(content);
+}
+
+}  // namespace quillfen
