@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "search/folder_search.h"
+#include "support/fixtures.h"
 #include "support/memory_system.h"
+#include "ui/main_form.h"
 
 namespace quillfen {
 namespace {
@@ -187,6 +189,144 @@ TEST(FolderSearch, AFolderThatDoesNotExistYieldsNothing) {
   system.AddFile("C:\\Here\\Sub\\game.exe", "1");
   SearchFolder(system, "C:\\Here\\", "game.exe", {}, result, nullptr);  // no progress callback
   EXPECT_EQ(result, "C:\\Here\\Sub\\game.exe");
+}
+
+// --- The button "Find it for me..." ------------------------------------------
+
+// A game file: the signature 5A 5A 5A 5A followed by its width and height.
+Bytes RacerFile(std::uint8_t width) {
+  return Bytes{0x01, 0x5A, 0x5A, 0x5A, 0x5A, width, 0, 0, 0, 0xE0, 0x01, 0, 0, 0xFF};
+}
+
+class FindItTest : public ::testing::Test, protected testing::DefinitionsFixture {
+ protected:
+  FindItTest() : form(system, view) {
+    view.onTreeChange = [this] { form.gamedirlvChange(); };
+    WriteIni(
+        "[apps]\nversion=1.03\na0=Racer\na1=No Patches\na2=No Check File\n"
+        "[Racer]\ncheckfile=Bin\\racer.exe\nmodfile=racer.exe\nsig=5A5A5A5A\nsigwild=0000\n"
+        "xoffset=4\nyoffset=8\noccur=1\n"
+        "[No Patches]\ncheckfile=racer.exe\n"
+        "[No Check File]\nmodfile=racer.exe\nsig=5A5A5A5A\nsigwild=0000\nxoffset=4\noccur=1\n");
+    system.AddFile("C:\\Games\\Racer\\racer.exe", RacerFile(100));
+    system.AddFile("C:\\Games\\Racer\\Backup\\racer.exe", RacerFile(200));
+    system.AddDrive('D', kDriveRemovable);
+    system.AddFile("D:\\racer.exe", RacerFile(44));
+    form.gamedirlvChange();
+    form.FormCreate();
+  }
+
+  void Pick(std::size_t game) {
+    view.PickGame(game);
+    form.gamecbChange();
+  }
+
+  // Presses the button and returns what it logged.
+  std::vector<std::string> Press() {
+    view.log.clear();
+    form.finditClick();
+    return view.log;
+  }
+
+  MainForm form;
+};
+
+TEST_F(FindItTest, TheBackupSeries) {
+  const std::vector<std::string> first = Press();
+  const std::string backup = "C:\\Games\\Racer\\Backup\\racer.exe";
+  const std::vector<std::string> expected_start{"panel show",
+                                                "disable findit",
+                                                "pending messages",
+                                                "enable findit",
+                                                "panel hide",
+                                                "text findit=" + std::string(kKeepSearchingCaption),
+                                                "tree select C:\\Games\\Racer\\Backup\\"};
+  ASSERT_GE(first.size(), expected_start.size());
+  EXPECT_EQ(std::vector<std::string>(first.begin(), first.begin() + 7), expected_start);
+  // The selection located the patches before the tree got the focus.
+  EXPECT_EQ(view.Text(Control::widthedit), "200");
+  EXPECT_TRUE(view.Enabled(Control::patchbutton));
+  EXPECT_EQ(
+      std::vector<std::string>(first.end() - 3, first.end()),
+      (std::vector<std::string>{"tree focus", "tree visible", "message Found " + backup + "!"}));
+  EXPECT_EQ(form.State().foundFiles, std::vector<std::string>{backup});
+  EXPECT_EQ(form.State().gameFolder, "C:\\Games\\Racer\\Backup\\");
+  // Listed in name order: the walk never gets to C:\Program Files.
+  EXPECT_EQ(view.searchLabels, (std::vector<std::string>{"C:\\Games", "C:\\Games\\Racer",
+                                                         "C:\\Games\\Racer\\Backup"}));
+
+  Press();
+  EXPECT_EQ(view.messages.back(), "Found C:\\Games\\Racer\\racer.exe!");
+  EXPECT_EQ(view.TreeSelectedPath(), "C:\\Games\\Racer");
+  EXPECT_EQ(view.Text(Control::widthedit), "100");
+  EXPECT_EQ(form.State().foundFiles.size(), 2u);
+
+  const std::vector<std::string> third = Press();
+  EXPECT_EQ(view.messages.back(), "Unable to find any matching files!");
+  EXPECT_TRUE(form.State().foundFiles.empty());
+  EXPECT_EQ(view.Text(Control::findit), kFindCaption);
+  EXPECT_EQ(view.TreeSelectedPath(), "C:\\Games\\Racer");  // untouched
+  EXPECT_EQ(std::count_if(third.begin(), third.end(),
+                          [](const std::string& e) { return e.rfind("tree", 0) == 0; }),
+            0);
+
+  Press();
+  EXPECT_EQ(view.messages.back(), "Found " + backup + "!");
+  EXPECT_EQ(view.Text(Control::findit), kKeepSearchingCaption);
+  EXPECT_FALSE(view.searchPanelShown);
+  EXPECT_TRUE(view.Enabled(Control::findit));
+}
+
+TEST_F(FindItTest, NothingAtAllWithoutPatches) {
+  Pick(1);
+  const std::size_t messages = view.messages.size();
+  EXPECT_TRUE(Press().empty());
+  EXPECT_EQ(view.messages.size(), messages);
+  EXPECT_TRUE(system.ListedPatterns().empty());
+}
+
+TEST_F(FindItTest, AFolderAlreadySelectedIsNotLocatedAgain) {
+  view.SetTreePath("C:\\Games\\Racer\\Backup");
+  form.gamedirlvChange();
+  system.ResetCounters();
+  const std::vector<std::string> log = Press();
+  EXPECT_EQ(system.FileCalls(), 0);  // no locating: no file was read
+  EXPECT_EQ(view.messages.back(), "Found C:\\Games\\Racer\\Backup\\racer.exe!");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "tree focus"), 1);
+}
+
+TEST_F(FindItTest, AFolderTheTreeCannotSelectEndsTheHandlerAfterTheCaption) {
+  view.folderResolves = [](const std::string&) { return false; };
+  const std::size_t messages = view.messages.size();
+  EXPECT_THROW(form.finditClick(), std::runtime_error);
+  EXPECT_EQ(form.State().foundFiles.size(), 1u);
+  EXPECT_EQ(view.Text(Control::findit), kKeepSearchingCaption);
+  EXPECT_EQ(view.messages.size(), messages);
+  EXPECT_FALSE(view.treeFocused);
+  EXPECT_FALSE(view.searchPanelShown);
+  EXPECT_TRUE(view.Enabled(Control::findit));
+
+  // The next press goes on with the next copy.
+  view.folderResolves = nullptr;
+  Press();
+  EXPECT_EQ(view.messages.back(), "Found C:\\Games\\Racer\\racer.exe!");
+}
+
+TEST_F(FindItTest, AnEmptyCheckFileNameFindsNothing) {
+  Pick(2);
+  Press();
+  EXPECT_EQ(view.messages.back(), "Unable to find any matching files!");
+  EXPECT_EQ(view.searchLabels.size(), 5u);  // every folder of C:, none of the removable D:
+}
+
+TEST_F(FindItTest, PickingAGameStartsANewSeries) {
+  Press();
+  ASSERT_EQ(form.State().foundFiles.size(), 1u);
+  Pick(0);
+  EXPECT_TRUE(form.State().foundFiles.empty());
+  EXPECT_EQ(view.Text(Control::findit), kFindCaption);
+  Press();
+  EXPECT_EQ(view.messages.back(), "Found C:\\Games\\Racer\\Backup\\racer.exe!");
 }
 
 }  // namespace
