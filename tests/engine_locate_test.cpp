@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/crc32.h"
+#include "engine/locate.h"
+#include "engine/undo_record.h"
+#include "support/memory_system.h"
+#include "support/recording_view.h"
+
+namespace quillfen {
+namespace {
+
+using testing::MemorySystem;
+using testing::RecordingView;
+
+const std::string kFolder = "E:\\Games\\X\\";
+const std::string kGame = kFolder + "game.dat";
+const std::string kUndo = kFolder + "game.undo";
+const Bytes kSig = {'Q', 'F', '!', 's', 'i', 'g'};
+
+// 400 bytes holding the signature at 100, the width at 108 and the height at 112.
+Bytes GameFile(std::int32_t width = 640, std::int32_t height = 480) {
+  Bytes bytes(400);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 1);
+  std::copy(kSig.begin(), kSig.end(), bytes.begin() + 100);
+  for (int i = 0; i < 4; ++i) {
+    bytes[108 + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(width) >> (8 * i));
+    bytes[112 + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(height) >> (8 * i));
+  }
+  return bytes;
+}
+
+PatchEntry Entry() {
+  PatchEntry entry;
+  entry.modfile = "data\\game.dat";
+  entry.undofile = "game.undo";
+  entry.sig = kSig;
+  entry.sigwild = Bytes(kSig.size(), 0);
+  entry.hasx = entry.hasy = true;
+  entry.xoffset = 8;
+  entry.yoffset = 12;
+  entry.occur = 1;
+  return entry;
+}
+
+std::string Record(const Bytes& content, std::int32_t xpos, std::int32_t ypos, std::int32_t oldx,
+                   std::int32_t oldy) {
+  return FormatUndoRecord({Crc32Of(content), xpos, ypos, oldx, oldy});
+}
+
+// Four bytes that, appended to the content, give the whole a chosen CRC-32.
+Bytes WithCrc(Bytes content, std::uint32_t wanted) {
+  std::uint32_t table[256];
+  for (std::uint32_t b = 0; b < 256; ++b) {
+    std::uint32_t crc = b;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ ((crc & 1u) ? 0xEDB88320u : 0u);
+    table[b] = crc;
+  }
+  // Four bytes b fed into register r give the same as four zero bytes fed
+  // into r ^ b, so run four zero-byte steps backwards from the wanted register.
+  std::uint32_t reg = ~wanted;
+  for (int step = 0; step < 4; ++step) {
+    std::uint32_t index = 0;
+    while ((table[index] >> 24) != (reg >> 24)) ++index;
+    reg = ((reg ^ table[index]) << 8) | index;
+  }
+  const std::uint32_t bytes = reg ^ UpdateCrc32(0xFFFFFFFFu, content);
+  for (int i = 0; i < 4; ++i) content.push_back(static_cast<std::uint8_t>(bytes >> (8 * i)));
+  return content;
+}
+
+struct Fixture {
+  MemorySystem system;
+  RecordingView view;
+  PatchEntry entry = Entry();
+  bool Locate() { return LocatePatch(system, view, kFolder, entry); }
+};
+
+TEST(LocatePatch, RebasesBothFilesIntoTheFolderAndStopsWhenTheFileIsMissing) {
+  Fixture f;
+  f.system.AddFolder(kFolder);
+  f.entry.xpos = 77;
+  EXPECT_FALSE(f.Locate());
+  EXPECT_EQ(f.entry.modfile, kGame);
+  EXPECT_EQ(f.entry.undofile, kUndo);
+  EXPECT_EQ(f.entry.xpos, 77);
+  EXPECT_EQ(f.view.log, std::vector<std::string>{"disable undobutton"});
+  f.system.AddFolder(kGame);  // a folder of that name does not count
+  EXPECT_FALSE(f.Locate());
+}
+
+TEST(LocatePatch, BySignatureShowsTheValuesAndReadsTheFileOnce) {
+  Fixture f;
+  f.system.AddFile(kGame, GameFile());
+  EXPECT_TRUE(f.Locate());
+  EXPECT_EQ(f.entry.xpos, 108);
+  EXPECT_EQ(f.entry.ypos, 112);
+  EXPECT_EQ(f.entry.oldx, 640);
+  EXPECT_EQ(f.entry.oldy, 480);
+  EXPECT_EQ(f.view.log,
+            (std::vector<std::string>{"disable undobutton", "enable widthedit", "enable heightedit",
+                                      "text widthedit=640", "text heightedit=480"}));
+  EXPECT_EQ(f.system.BytesRead(), 400);
+}
+
+TEST(LocatePatch, NotFoundKeepsTheSearchResultsAndLeavesTheWindow) {
+  Fixture f;
+  f.system.AddFile(kGame, GameFile());
+  f.entry.xoffset = -100;  // lands on position 0: not located
+  f.entry.oldx = 5;
+  EXPECT_FALSE(f.Locate());
+  EXPECT_EQ(f.entry.xpos, 0);
+  EXPECT_EQ(f.entry.ypos, 112);
+  EXPECT_EQ(f.entry.oldx, 5);
+  EXPECT_EQ(f.view.log, std::vector<std::string>{"disable undobutton"});
+}
+
+TEST(LocatePatch, AValidRecordWinsAndIsTrustedWithoutFurtherChecks) {
+  Fixture f;
+  const Bytes game = GameFile(1920, 1200);
+  f.system.AddFile(kGame, game);
+  const std::string record = Record(game, 108, 112, 640, 480);
+  f.system.AddFile(kUndo, record);
+  EXPECT_TRUE(f.Locate());
+  EXPECT_EQ(f.entry.oldx, 640);
+  EXPECT_EQ(f.entry.oldy, 480);
+  EXPECT_EQ(f.view.Text(Control::widthedit), "1920");
+  EXPECT_EQ(f.view.log.back(), "enable undobutton");
+  EXPECT_EQ(f.system.BytesRead(), static_cast<std::int64_t>(400 + record.size()));
+
+  // Positions 0 and negative are accepted: the first bytes, and nothing.
+  f.system.AddFile(kUndo, Record(game, 0, -3, 1, 2));
+  EXPECT_TRUE(f.Locate());
+  EXPECT_EQ(f.view.Text(Control::widthedit), std::to_string(1 | 8 << 8 | 15 << 16 | 22 << 24));
+  EXPECT_EQ(f.view.Text(Control::heightedit), "0");
+  EXPECT_EQ(f.entry.xpos, 0);
+  EXPECT_EQ(f.entry.ypos, -3);
+}
+
+TEST(LocatePatch, RecordsOfOtherLineCountsOrForAChangedFileAreIgnored) {
+  const Bytes game = GameFile();
+  Bytes changed = game;
+  changed[399] ^= 1;
+  const std::string good = Record(game, 20, 24, 1, 2);
+  for (const std::string& record :
+       {good.substr(0, good.rfind("2\r\n")), good + "\r\n", good + "7\r\n"}) {
+    Fixture f;
+    f.system.AddFile(kGame, game);
+    f.system.AddFile(kUndo, record);
+    EXPECT_TRUE(f.Locate());
+    EXPECT_EQ(f.entry.xpos, 108) << record;
+    EXPECT_EQ(f.entry.oldx, 640);
+    EXPECT_EQ(f.system.TextOf(kUndo), record);  // left as it was
+    EXPECT_EQ(f.system.BytesRead(), static_cast<std::int64_t>(400 + record.size()));
+    EXPECT_NE(f.view.log.back(), "enable undobutton");
+  }
+  Fixture f;
+  f.system.AddFile(kGame, changed);
+  f.system.AddFile(kUndo, good);
+  EXPECT_TRUE(f.Locate());
+  EXPECT_EQ(f.entry.xpos, 108);
+}
+
+TEST(LocatePatch, ChecksumsFrom80000000UpAreWrittenSignedAndMatch) {
+  Fixture f;
+  const Bytes game = WithCrc(GameFile(), 0x80000000u);
+  ASSERT_EQ(static_cast<std::uint32_t>(Crc32Of(game)), 0x80000000u);
+  f.system.AddFile(kGame, game);
+  f.system.AddFile(kUndo, Record(game, 20, 24, 1, 2));
+  EXPECT_EQ(f.system.TextOf(kUndo).substr(0, 13), "-2147483648\r\n");
+  EXPECT_TRUE(f.Locate());
+  EXPECT_EQ(f.entry.xpos, 20);
+}
+
+TEST(LocatePatch, AnAxisWithoutOffsetIsDisabledAndLeftAlone) {
+  Fixture f;
+  f.system.AddFile(kGame, GameFile());
+  f.entry.hasy = false;
+  f.entry.ypos = 33;
+  f.entry.oldy = 9;
+  EXPECT_TRUE(f.Locate());
+  EXPECT_EQ(f.entry.ypos, 33);
+  EXPECT_EQ(f.entry.oldy, 0);
+  EXPECT_FALSE(f.view.Enabled(Control::heightedit));
+  EXPECT_EQ(f.view.Text(Control::heightedit), "0");
+}
+
+TEST(LocatePatch, ValuesTakeTheirByteCountAndOnlyBytesThatExist) {
+  Bytes game = GameFile(-1, 0x0000FFFF);
+  Fixture f;
+  f.system.AddFile(kGame, game);
+  f.entry.setylen = 2;
+  EXPECT_TRUE(f.Locate());
+  EXPECT_EQ(f.view.Text(Control::widthedit), "-1");
+  EXPECT_EQ(f.view.Text(Control::heightedit), "65535");
+  f.entry.setxlen = 2;
+  EXPECT_TRUE(f.Locate());
+  EXPECT_EQ(f.entry.oldx, 65535);
+
+  // A record pointing two bytes before the end, and a byte count beyond 4.
+  f.entry.setxlen = 4;
+  f.entry.setylen = 9;
+  game[398] = 0x34;
+  game[399] = 0x12;
+  f.system.AddFile(kGame, game);
+  f.system.AddFile(kUndo, Record(game, 398, 108, 0, 0));
+  EXPECT_TRUE(f.Locate());
+  EXPECT_EQ(f.view.Text(Control::widthedit), "4660");
+  EXPECT_EQ(f.view.Text(Control::heightedit), "-1");
+}
+
+}  // namespace
+}  // namespace quillfen

@@ -1,0 +1,335 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/crc32.h"
+#include "engine/locate.h"
+#include "engine/patching.h"
+#include "engine/undo_record.h"
+#include "platform/file_error.h"
+#include "support/memory_system.h"
+#include "support/recording_view.h"
+
+namespace quillfen {
+namespace {
+
+using testing::MemorySystem;
+using testing::RecordingView;
+using Strings = std::vector<std::string>;
+
+const std::string kFolder = "E:\\Games\\X\\";
+const Bytes kSig = {'Q', 'F', '!', 's', 'i', 'g'};
+
+// A file holding the signature at 100, the width at 108 and the height at 112.
+Bytes GameFile(std::uint8_t seed, std::int32_t width = 640, std::int32_t height = 480) {
+  Bytes bytes(300);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + seed);
+  std::copy(kSig.begin(), kSig.end(), bytes.begin() + 100);
+  for (int i = 0; i < 4; ++i) {
+    bytes[108 + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(width) >> (8 * i));
+    bytes[112 + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(height) >> (8 * i));
+  }
+  return bytes;
+}
+
+std::int32_t ValueAt(const Bytes& bytes, std::size_t at) {
+  return static_cast<std::int32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+                                   static_cast<std::uint32_t>(bytes[at + 3]) << 24);
+}
+
+PatchEntry Entry(const std::string& file, const std::string& undo) {
+  PatchEntry entry;
+  entry.modfile = file;
+  entry.undofile = undo;
+  entry.sig = kSig;
+  entry.sigwild = Bytes(kSig.size(), 0);
+  entry.hasx = entry.hasy = true;
+  entry.xoffset = 8;
+  entry.yoffset = 12;
+  entry.occur = 1;
+  return entry;
+}
+
+struct Game {
+  MemorySystem system;
+  RecordingView view;
+  PatchList list;
+
+  // One entry per file name; files that exist get a game file of their own.
+  explicit Game(const Strings& files, const Strings& missing = {}) {
+    system.AddFolder(kFolder);
+    std::uint8_t seed = 1;
+    for (const std::string& file : files) {
+      system.AddFile(kFolder + file, GameFile(seed++));
+      list.Append(Entry(file, file.substr(0, file.find('.')) + ".undo"));
+    }
+    for (const std::string& file : missing) list.Append(Entry(file, file + ".undo"));
+  }
+  // What the folder selection does: every entry located, last to first.
+  bool Locate() {
+    for (std::size_t i = list.Count(); i-- > 0;) {
+      if (!LocatePatch(system, view, kFolder, list.At(i))) return false;
+    }
+    return true;
+  }
+  void Type(const std::string& width, const std::string& height) {
+    view.SetText(Control::widthedit, width);
+    view.SetText(Control::heightedit, height);
+  }
+  Bytes File(const std::string& name) { return system.Content(kFolder + name); }
+};
+
+TEST(ApplyPatches, WritesTheTypedValuesInPlaceKeepsTheTimeAndLeavesRecords) {
+  Game game({"game.exe", "data.bin"});
+  ASSERT_TRUE(game.Locate());
+  const Bytes before = game.File("game.exe");
+  const DosTime time = game.system.TimeOf(kFolder + "game.exe");
+  game.Type("1920", "1200");
+  game.system.ResetCounters();
+  ApplyPatches(game.system, game.view, game.list);
+
+  EXPECT_EQ(game.view.messages, Strings{"Game successfully patched!"});
+  Bytes after = game.File("game.exe");
+  EXPECT_EQ(ValueAt(after, 108), 1920);
+  EXPECT_EQ(ValueAt(after, 112), 1200);
+  std::copy(before.begin() + 108, before.begin() + 116, after.begin() + 108);
+  EXPECT_EQ(after, before);  // nothing else changed
+  EXPECT_EQ(game.system.TimeOf(kFolder + "game.exe"), time);
+  EXPECT_EQ(game.system.TextOf(kFolder + "game.undo"),
+            FormatUndoRecord({Crc32Of(game.File("game.exe")), 108, 112, 640, 480}));
+  EXPECT_TRUE(game.view.Enabled(Control::undobutton));
+  EXPECT_EQ(game.view.Text(Control::widthedit), "1920");
+  // Each file is read once to write it and once to locate it again.
+  EXPECT_LE(game.system.BytesRead(), 2 * 300 * 2 + 100);
+}
+
+TEST(ApplyPatches, TypedTextFallsBackToTheDefaults) {
+  struct Case {
+    std::string width, height;
+    std::int32_t x, y;
+  };
+  for (const Case& c : {Case{"1920x", "", 1440, 900}, Case{" 1920", "$4B0", 1920, 1200},
+                        Case{"$780", "1200 ", 1920, 900}, Case{"-5", "0", -5, 0}}) {
+    Game game({"game.exe"});
+    ASSERT_TRUE(game.Locate());
+    game.Type(c.width, c.height);
+    ApplyPatches(game.system, game.view, game.list);
+    EXPECT_EQ(ValueAt(game.File("game.exe"), 108), c.x) << c.width;
+    EXPECT_EQ(ValueAt(game.File("game.exe"), 112), c.y) << c.height;
+  }
+}
+
+TEST(ApplyPatches, FixedAndTypedValuesTakeTheEntrysByteCount) {
+  Game game({"game.exe"});
+  PatchEntry& entry = game.list.At(0);
+  entry.setx = 0x0101;
+  entry.setxlen = 1;
+  entry.setylen = 2;
+  ASSERT_TRUE(game.Locate());
+  const Bytes before = game.File("game.exe");
+  game.Type("1920", "1200");
+  ApplyPatches(game.system, game.view, game.list);
+  const Bytes after = game.File("game.exe");
+  EXPECT_EQ(after[108], 0x01);
+  EXPECT_EQ(after[109], before[109]);
+  EXPECT_EQ(after[112], 1200 & 0xFF);
+  EXPECT_EQ(after[113], 1200 >> 8);
+  EXPECT_EQ(after[114], before[114]);
+  EXPECT_EQ(after[115], before[115]);
+}
+
+TEST(ApplyPatches, AnEntryWithoutAxesChangesNoByteButGetsARecord) {
+  Game game({"game.exe"});
+  game.list.At(0).hasx = game.list.At(0).hasy = false;
+  ASSERT_TRUE(game.Locate());
+  const Bytes before = game.File("game.exe");
+  ApplyPatches(game.system, game.view, game.list);
+  EXPECT_EQ(game.File("game.exe"), before);
+  EXPECT_EQ(game.system.TextOf(kFolder + "game.undo"),
+            FormatUndoRecord({Crc32Of(before), 0, 0, 0, 0}));
+  EXPECT_EQ(game.view.messages, Strings{"Game successfully patched!"});
+}
+
+TEST(ApplyPatches, MissingFilesAreReportedHighestPatchFirstAndNothingIsWritten) {
+  Game game({}, {"game.exe", "sub\\data.bin"});
+  game.Locate();
+  ApplyPatches(game.system, game.view, game.list);
+  EXPECT_EQ(game.view.messages, (Strings{"Unable to find file DATA.BIN for patch #2!",
+                                         "Unable to find file GAME.EXE for patch #1!",
+                                         "Errors found.  Unable to patch game!"}));
+  EXPECT_EQ(game.system.BytesWritten(), 0);
+}
+
+TEST(ApplyPatches, ValuesNotWhollyInsideTheFileAreRefusedAtTheCheckPass) {
+  Game game({"game.exe", "data.bin", "more.bin"});
+  ASSERT_TRUE(game.Locate());
+  game.list.At(2).xpos = 297;  // four bytes from 297 run past the end of 300
+  game.list.At(1).setylen = 5;
+  game.list.At(0).ypos = 0;
+  game.system.ResetCounters();
+  ApplyPatches(game.system, game.view, game.list);
+  const std::string tail = "!  This may be due to an outdated patcher.";
+  EXPECT_EQ(game.view.messages,
+            (Strings{"Unable to find patch offsets in file MORE.BIN for patch #3" + tail,
+                     "Unable to find patch offsets in file DATA.BIN for patch #2" + tail,
+                     "Unable to find patch offsets in file GAME.EXE for patch #1" + tail,
+                     "Errors found.  Unable to patch game!"}));
+  EXPECT_EQ(game.system.BytesWritten(), 0);
+}
+
+TEST(ApplyPatches, AHeldGameFileOrAnUncreatableRecordStopsBeforeAnyWrite) {
+  Game game({"game.exe", "data.bin"});
+  ASSERT_TRUE(game.Locate());
+  game.system.Hold(kFolder + "data.bin", MemorySystem::Holder::Reading);
+  game.system.AddFile(kFolder + "game.undo", std::string("stale"), kAttrReadOnly);
+  const Bytes before = game.File("data.bin");
+  game.system.ResetCounters();
+  ApplyPatches(game.system, game.view, game.list);
+  const std::string tail = "!  Close all programs/games before patching.";
+  EXPECT_EQ(game.view.messages, (Strings{"Unable to write to file DATA.BIN for patch #2" + tail,
+                                         "Unable to write to file GAME.UNDO for patch #1" + tail,
+                                         "Errors found.  Unable to patch game!"}));
+  EXPECT_EQ(game.system.BytesWritten(), 0);
+  EXPECT_EQ(game.File("data.bin"), before);
+  EXPECT_EQ(game.system.TextOf(kFolder + "game.undo"), "stale");
+}
+
+TEST(ApplyPatches, ARecordThatWouldOverwriteAGameFileIsRefused) {
+  Game game({"game.exe", "data.bin"});
+  game.list.At(1).undofile = "game.exe";
+  ASSERT_TRUE(game.Locate());
+  ApplyPatches(game.system, game.view, game.list);
+  EXPECT_EQ(game.view.messages.front(),
+            "Unable to write to file GAME.EXE for patch #2!  Close all programs/games before "
+            "patching.");
+}
+
+TEST(ApplyPatches, EntriesSharingAFileOrARecord) {
+  Game game({"game.exe"});
+  PatchEntry second = game.list.At(0);
+  second.setx = 800;
+  second.yoffset = 16;
+  game.list.Append(second);
+  ASSERT_TRUE(game.Locate());
+  game.Type("1024", "768");
+  ApplyPatches(game.system, game.view, game.list);
+  const Bytes after = game.File("game.exe");
+  EXPECT_EQ(ValueAt(after, 108), 1024);  // the first entry writes last
+  EXPECT_EQ(ValueAt(after, 116), 768);
+  // Both records name one file: the first entry's remains, and both take it.
+  const auto record = ReadUndoRecord(game.File("game.undo"));
+  ASSERT_TRUE(record);
+  EXPECT_EQ(record->checksum, Crc32Of(after));
+  EXPECT_EQ(record->ypos, 112);
+  ASSERT_TRUE(game.Locate());
+  EXPECT_EQ(game.list.At(1).ypos, 112);
+  EXPECT_TRUE(game.view.Enabled(Control::undobutton));
+}
+
+TEST(ApplyAndRemove, RepatchingKeepsTheFirstOldValuesAndUndoRestoresThem) {
+  Game game({"game.exe", "data.bin"});
+  ASSERT_TRUE(game.Locate());
+  const Bytes original = game.File("game.exe");
+  const DosTime time = game.system.TimeOf(kFolder + "game.exe");
+  game.Type("1920", "1200");
+  ApplyPatches(game.system, game.view, game.list);
+  game.Type("2560", "1440");
+  ApplyPatches(game.system, game.view, game.list);
+  EXPECT_EQ(ValueAt(game.File("game.exe"), 108), 2560);
+  EXPECT_EQ(game.list.At(0).oldx, 640);
+
+  game.view.messages.clear();
+  RemovePatches(game.system, game.view, game.list);
+  EXPECT_EQ(game.view.messages, Strings{"Patch successfully removed!"});
+  EXPECT_EQ(game.File("game.exe"), original);
+  EXPECT_EQ(game.system.TimeOf(kFolder + "game.exe"), time);
+  EXPECT_FALSE(game.system.FileExists(kFolder + "game.undo"));
+  EXPECT_FALSE(game.system.FileExists(kFolder + "data.undo"));
+  EXPECT_FALSE(game.view.Enabled(Control::undobutton));
+  EXPECT_EQ(game.view.Text(Control::widthedit), "640");
+}
+
+TEST(RemovePatches, RestoresWithTheByteCountsAndShowsThePositionsOfUnlocatedValues) {
+  Game game({"game.exe"});
+  ASSERT_TRUE(game.Locate());
+  PatchEntry& entry = game.list.At(0);
+  entry.xpos = 0;
+  entry.ypos = 1234;
+  RemovePatches(game.system, game.view, game.list);
+  EXPECT_EQ(game.view.messages,
+            (Strings{"Unable to find patch offsets in file GAME.EXE for patch #1!  This may be due "
+                     "to an outdated patcher.",
+                     "0 1234", "Errors found.  Unable to undo patch!"}));
+
+  game.view.messages.clear();
+  ASSERT_TRUE(game.Locate());
+  entry.oldx = 0x7777;
+  entry.setxlen = 1;
+  const Bytes before = game.File("game.exe");
+  RemovePatches(game.system, game.view, game.list);
+  const Bytes after = game.File("game.exe");
+  EXPECT_EQ(after[108], 0x77);
+  EXPECT_EQ(after[109], before[109]);
+}
+
+// Each file operation of a press fails in turn. Afterwards every game file is
+// exactly as before or exactly patched, and the user was told either way.
+void SweepFailures(bool undo) {
+  for (int failing = 1;; ++failing) {
+    Game game({"game.exe", "data.bin", "sub.dat"});
+    ASSERT_TRUE(game.Locate());
+    game.Type("1920", "1200");
+    if (undo) ApplyPatches(game.system, game.view, game.list);
+    std::vector<Bytes> before, patched;
+    for (const char* name : {"game.exe", "data.bin", "sub.dat"}) {
+      before.push_back(game.File(name));
+      patched.push_back(undo ? GameFile(static_cast<std::uint8_t>(before.size()))
+                             : GameFile(static_cast<std::uint8_t>(before.size()), 1920, 1200));
+    }
+    game.view.messages.clear();
+    game.system.ResetCounters();
+    game.system.FailCall(failing);
+    bool reported = false;
+    try {
+      if (undo) {
+        RemovePatches(game.system, game.view, game.list);
+      } else {
+        ApplyPatches(game.system, game.view, game.list);
+      }
+    } catch (const FileError&) {
+      reported = true;  // the general error report shows it
+    }
+    const int calls = game.system.FileCalls();
+    int index = 0;
+    for (const char* name : {"game.exe", "data.bin", "sub.dat"}) {
+      const Bytes now = game.File(name);
+      EXPECT_TRUE(now == before[index] || now == patched[index])
+          << "failing call " << failing << " file " << name;
+      ++index;
+    }
+    EXPECT_TRUE(reported || !game.view.messages.empty()) << failing;
+    if (reported) {
+      EXPECT_TRUE(game.view.messages.empty() ||
+                  game.view.messages.back().rfind("Errors found.", 0) == 0);
+    }
+    if (calls < failing) {
+      EXPECT_FALSE(reported);
+      EXPECT_EQ(game.view.messages.back(),
+                undo ? "Patch successfully removed!" : "Game successfully patched!");
+      EXPECT_GT(failing, 10);
+      break;
+    }
+  }
+}
+
+TEST(FaultInjection, EveryFailingCallOfPatchLeavesFilesWholeAndIsReported) {
+  SweepFailures(false);
+}
+
+TEST(FaultInjection, EveryFailingCallOfUndoLeavesFilesWholeAndIsReported) {
+  SweepFailures(true);
+}
+
+}  // namespace
+}  // namespace quillfen
