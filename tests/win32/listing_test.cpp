@@ -1,0 +1,121 @@
+// The drive types, directory listing and text comparison of the Win32 system,
+// and the folder search over them, on real files of the test drive Q:.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/win32/win32_system.h"
+#include "search/folder_search.h"
+#include "win32/real_files.h"
+
+namespace quillfen {
+namespace {
+
+using testing::ScratchFolder;
+
+const DirEntry* Named(const std::vector<DirEntry>& entries, const std::string& name) {
+  auto it = std::find_if(entries.begin(), entries.end(),
+                         [&](const DirEntry& e) { return e.name == name; });
+  return it == entries.end() ? nullptr : &*it;
+}
+
+void SetAttributes(const std::string& path, DWORD attributes) {
+  EXPECT_TRUE(SetFileAttributesA(path.c_str(), attributes)) << path;
+}
+
+TEST(Win32Listing, DriveTypes) {
+  Win32System system;
+  EXPECT_EQ(system.DriveType("Q:\\"), kDriveFixed);
+  EXPECT_EQ(system.DriveType("C:\\"), kDriveFixed);
+  EXPECT_EQ(system.DriveType("Z:\\"), static_cast<int>(DRIVE_NO_ROOT_DIR));
+}
+
+TEST(Win32Listing, ListsNamesWithTheirAttributesMatchingWithoutCase) {
+  ScratchFolder folder("listing");
+  Win32System system;
+  folder.Write("Alpha.TXT", "a");
+  folder.Write("hidden.dat", "h");
+  SetAttributes(folder.Path() + "hidden.dat", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  folder.Write("Beta\\inner.txt", "b");
+
+  const std::vector<DirEntry> all = system.ListFolder(folder.Path() + "*.*");
+  EXPECT_EQ(all.size(), 5u);  // ".", "..", the two files and the folder
+  ASSERT_NE(Named(all, "."), nullptr);
+  ASSERT_NE(Named(all, "Beta"), nullptr);
+  EXPECT_TRUE(Named(all, "Beta")->attributes & kAttrDirectory);
+  ASSERT_NE(Named(all, "hidden.dat"), nullptr);
+  EXPECT_EQ(Named(all, "hidden.dat")->attributes & (kAttrHidden | kAttrSystem | kAttrDirectory),
+            kAttrHidden | kAttrSystem);
+  ASSERT_NE(Named(all, "Alpha.TXT"), nullptr);
+  EXPECT_FALSE(Named(all, "Alpha.TXT")->attributes & (kAttrHidden | kAttrDirectory));
+
+  // A pattern finds the name as it is stored, whatever the case asked for.
+  const std::vector<DirEntry> alpha = system.ListFolder(folder.Path() + "aLPHA.txt");
+  ASSERT_EQ(alpha.size(), 1u);
+  EXPECT_EQ(alpha[0].name, "Alpha.TXT");
+  EXPECT_EQ(system.ListFolder(folder.Path() + "HIDDEN.DA?").size(), 1u);
+  EXPECT_TRUE(system.ListFolder(folder.Path() + "missing.txt").empty());
+  EXPECT_TRUE(system.ListFolder(folder.Path() + "Gone\\*.*").empty());
+  EXPECT_TRUE(system.ListFolder(folder.Path()).empty());  // an empty name matches nothing
+}
+
+TEST(Win32Listing, ComparesTextWithoutCase) {
+  Win32System system;
+  EXPECT_TRUE(system.SameTextNoCase("C:\\Games\\Racer.exe", "c:\\GAMES\\racer.EXE"));
+  EXPECT_TRUE(system.SameTextNoCase("", ""));
+  EXPECT_FALSE(system.SameTextNoCase("racer.exe", "racer.exe "));
+  EXPECT_FALSE(system.SameTextNoCase("racer1.exe", "racer2.exe"));
+}
+
+class Win32Search : public ::testing::Test {
+ protected:
+  Win32Search() : folder("search") {
+    folder.Write("Tree\\Hidden\\check.bin", "1");
+    folder.Write("Tree\\System\\check.bin", "2");
+    folder.Write("Tree\\Plain\\Check.Bin", "3");
+    folder.Write("Tree\\check.bin", "4");
+    folder.Write("Tree\\Other\\Deep\\readme.txt", "5");
+    SetAttributes(Path("Hidden"), FILE_ATTRIBUTE_HIDDEN);
+    SetAttributes(Path("System"), FILE_ATTRIBUTE_SYSTEM);
+    SetAttributes(Path("Plain\\Check.Bin"), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  }
+
+  std::string Path(const std::string& below_tree) { return folder.Path() + "Tree\\" + below_tree; }
+
+  std::string Search(const std::string& name, const std::vector<std::string>& exclusions) {
+    std::string result = "stale";
+    SearchFolder(system, Path(""), name, exclusions, result,
+                 [this](const std::string& path) { progress.push_back(path); });
+    return result;
+  }
+
+  ScratchFolder folder;
+  Win32System system;
+  std::vector<std::string> progress;
+};
+
+TEST_F(Win32Search, SkipsHiddenAndSystemFoldersButFindsHiddenFiles) {
+  EXPECT_EQ(Search("CHECK.BIN", {}), Path("Plain\\Check.Bin"));
+  // Excluded in other letter case: the copy in the folder itself comes next.
+  EXPECT_EQ(Search("check.bin", {Path("PLAIN\\check.bin")}), Path("check.bin"));
+  EXPECT_EQ(Search("check.bin", {Path("Plain\\Check.Bin"), Path("CHECK.BIN")}), "");
+  for (const std::string& entered : progress) {
+    EXPECT_EQ(entered.find("Hidden"), std::string::npos) << entered;
+    EXPECT_EQ(entered.find("System"), std::string::npos) << entered;
+    EXPECT_NE(entered.back(), '\\');
+  }
+  EXPECT_NE(std::find(progress.begin(), progress.end(), Path("Other\\Deep")), progress.end());
+}
+
+TEST_F(Win32Search, TheDriveSearchReachesTheTestDrive) {
+  folder.Write("Tree\\Plain\\qf-unique-8e1f.bin", "6");
+  std::string result;
+  SearchFixedDrives(system, "QF-UNIQUE-8E1F.BIN", {}, result, nullptr);
+  EXPECT_EQ(result, Path("Plain\\qf-unique-8e1f.bin"));
+}
+
+}  // namespace
+}  // namespace quillfen
