@@ -1,0 +1,80 @@
+#include "ui/win32/containers.h"
+
+namespace quillfen::win32 {
+
+namespace {
+
+constexpr const char* kPanelClass = "QuillfenPanel";
+
+// Passes a child's notification on to the top-level window; true when it is one.
+bool Forward(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  switch (message) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORLISTBOX:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+      result = SendMessageA(GetAncestor(window, GA_ROOT), message, wParam, lParam);
+      return true;
+    case WM_NOTIFYFORMAT:
+      result = NFR_ANSI;
+      return true;
+    default:
+      return false;
+  }
+}
+
+LRESULT CALLBACK GroupBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const auto previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  LRESULT result = 0;
+  if (Forward(window, message, wParam, lParam, result)) return result;
+  // A plain group box is transparent to the mouse, which would hide its children from clicks.
+  if (message == WM_NCHITTEST) return HTCLIENT;
+  // A plain group box leaves its inside unpainted, relying on a parent that
+  // draws beneath it; as a parent itself it must fill its own background.
+  if (message == WM_ERASEBKGND) {
+    RECT area;
+    GetClientRect(window, &area);
+    FillRect(reinterpret_cast<HDC>(wParam), &area, GetSysColorBrush(COLOR_BTNFACE));
+    return TRUE;
+  }
+  return CallWindowProcA(previous, window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (Forward(window, message, wParam, lParam, result)) return result;
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+void MakeGroupBoxContainer(HWND groupBox) {
+  const LONG_PTR previous = GetWindowLongPtrA(groupBox, GWLP_WNDPROC);
+  SetWindowLongPtrA(groupBox, GWLP_USERDATA, previous);
+  SetWindowLongPtrA(groupBox, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&GroupBoxProc));
+}
+
+HWND CreatePanel(HWND parent, int id, const RECT& rect) {
+  static const bool registered = [] {
+    WNDCLASSEXA type = {};
+    type.cbSize = sizeof type;
+    type.lpfnWndProc = &PanelProc;
+    type.hInstance = GetModuleHandleA(nullptr);
+    type.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    type.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    type.lpszClassName = kPanelClass;
+    return RegisterClassExA(&type) != 0;
+  }();
+  if (!registered) return nullptr;
+  return CreateWindowExA(WS_EX_CONTROLPARENT, kPanelClass, "",
+                         WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, rect.left, rect.top,
+                         rect.right - rect.left, rect.bottom - rect.top, parent,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                         GetModuleHandleA(nullptr), nullptr);
+}
+
+}  // namespace quillfen::win32

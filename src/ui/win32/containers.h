@@ -1,0 +1,18 @@
+#pragma once
+
+#include <windows.h>
+
+namespace quillfen::win32 {
+
+// Group boxes and the search panel hold controls of their own. Both pass their
+// children's notifications (commands, notify messages, colour requests) on to
+// the top-level window, which handles every control's events.
+
+// Turns a group box into a parent of controls: forwards the notifications and
+// takes mouse clicks for its children instead of letting them through.
+void MakeGroupBoxContainer(HWND groupBox);
+
+// A borderless panel with the button-face background.
+HWND CreatePanel(HWND parent, int id, const RECT& rect);
+
+}  // namespace quillfen::win32

@@ -1,0 +1,103 @@
+#pragma once
+
+namespace quillfen::win32 {
+
+// The main window's client size at 96 pixels per inch.
+inline constexpr int kClientWidth = 656;
+inline constexpr int kClientHeight = 332;
+
+// Every control of the main window. The value is the control's identifier.
+enum ControlId : int {
+  kGroupBox1 = 100,
+  kGamedirlv,
+  kFindit,
+  kSearchpanel,
+  kLabel3,
+  kSearchlabel,
+  kPatchbutton,
+  kUndobutton,
+  kGroupBox3,
+  kLabel1,
+  kLabel2,
+  kWidthedit,
+  kHeightedit,
+  kGroupBox2,
+  kDetailssl,
+  kGroupBox4,
+  kGamecb,
+  kLabel4,
+  kLabel5,
+  kNoParent = 0,  // parent of a control that stands on the window itself
+};
+
+enum class Kind { groupBox, panel, label, button, edit, memo, dropDownList, folderTree };
+
+enum class Font { regular, bold, searching, link };
+
+struct ControlSpec {
+  ControlId id;
+  const char* name;
+  Kind kind;
+  ControlId parent;
+  const char* caption;
+  int left, top, width, height;  // in the parent's client area, at 96 pixels per inch
+  Font font;
+  bool enabled;
+  bool visible;
+  bool rightAligned;  // labels only
+};
+
+// The first line of the sentence whose second line is the forum link.
+inline constexpr const char* kForumLead = "Questions, or a game to add? Visit the forum:";
+
+// The controls in tab order within each parent; a parent comes before its
+// children. The folder tree's search panel is raised above the tree after
+// creation, since it lies exactly over it. Label4 stands above Label5 so that
+// the two read as one sentence; Label5's caption is the forum's host name.
+inline constexpr ControlSpec kControls[] = {
+    {kGroupBox1, "GroupBox1", Kind::groupBox, kNoParent, "Game Installation Folder", 7, 55, 319,
+     178, Font::regular, true, true, false},
+    {kGamedirlv, "gamedirlv", Kind::folderTree, kGroupBox1, "", 8, 17, 303, 126, Font::regular,
+     true, true, false},
+    {kFindit, "findit", Kind::button, kGroupBox1, "Find it for me...", 88, 147, 143, 25,
+     Font::regular, true, true, false},
+    {kSearchpanel, "searchpanel", Kind::panel, kGroupBox1, "", 7, 17, 304, 126, Font::regular,
+     true, false, false},
+    {kLabel3, "Label3", Kind::label, kSearchpanel, "Searching...", 11, 37, 83, 16,
+     Font::searching, true, true, false},
+    {kSearchlabel, "searchlabel", Kind::label, kSearchpanel, "", 11, 57, 283, 29, Font::regular,
+     true, true, false},
+    {kPatchbutton, "patchbutton", Kind::button, kNoParent, "Patch", 574, 300, 75, 25,
+     Font::regular, false, true, false},
+    {kUndobutton, "undobutton", Kind::button, kNoParent, "Undo Patch", 492, 300, 75, 25,
+     Font::regular, false, true, false},
+    {kGroupBox3, "GroupBox3", Kind::groupBox, kNoParent, "New Resolution", 8, 235, 318, 55,
+     Font::regular, true, true, false},
+    {kLabel1, "Label1", Kind::label, kGroupBox3, "Screen Width:", 10, 26, 90, 14, Font::regular,
+     true, true, true},
+    {kLabel2, "Label2", Kind::label, kGroupBox3, "Height:", 156, 24, 59, 13, Font::regular, true,
+     true, true},
+    {kWidthedit, "widthedit", Kind::edit, kGroupBox3, "", 107, 21, 64, 21, Font::regular, false,
+     true, false},
+    {kHeightedit, "heightedit", Kind::edit, kGroupBox3, "", 220, 21, 64, 21, Font::regular, false,
+     true, false},
+    {kGroupBox2, "GroupBox2", Kind::groupBox, kNoParent, "Important Details", 332, 55, 318, 235,
+     Font::bold, true, true, false},
+    {kDetailssl, "detailssl", Kind::memo, kGroupBox2, "", 8, 15, 301, 211, Font::regular, true,
+     true, false},
+    {kGroupBox4, "GroupBox4", Kind::groupBox, kNoParent, "Game", 7, 4, 643, 47, Font::regular,
+     true, true, false},
+    {kGamecb, "gamecb", Kind::dropDownList, kGroupBox4, "", 8, 17, 626, 21, Font::regular, true,
+     true, false},
+    {kLabel4, "Label4", Kind::label, kNoParent, kForumLead, 147, 298, 230, 13, Font::regular,
+     true, true, false},
+    {kLabel5, "Label5", Kind::label, kNoParent, nullptr /* the forum's host */, 147, 312, 194, 13,
+     Font::link, true, true, false},
+};
+
+// Height of an item in the drop-down list `gamecb`.
+inline constexpr int kGameListItemHeight = 13;
+// Indentation of the folder tree per level.
+inline constexpr int kTreeIndent = 19;
+
+}  // namespace quillfen::win32

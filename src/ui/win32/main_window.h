@@ -1,0 +1,101 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "ui/main_form.h"
+#include "ui/view.h"
+#include "ui/win32/layout.h"
+#include "ui/win32/shell_tree.h"
+
+namespace quillfen {
+class System;
+}
+
+namespace quillfen::win32 {
+
+// The main window `mainform` with its controls, on the real Win32 API. It owns
+// one MainForm and runs a handler for each event through the general error
+// report.
+class MainWindow : public View {
+ public:
+  explicit MainWindow(System& system);
+  ~MainWindow() override;
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // Builds the window hidden (the folder tree's first selection runs the folder
+  // handler), sets the caption, runs FormCreate, then shows the window with
+  // `show`. Returns false when FormCreate closed it: the window never showed
+  // and is gone.
+  bool Create(int show);
+  HWND Handle() const { return window_; }
+  // Ends the message loop when the window is destroyed (the program's window).
+  void QuitOnDestroy() { quitOnDestroy_ = true; }
+  void Destroy();
+
+  // Test hooks: a control's window; a handler run through the error report;
+  // a function run before every selection-changed handler; the count of
+  // selection changes seen.
+  HWND ControlWindow(ControlId id) const;
+  void RunHandlerForTesting(const std::function<void()>& handler) { RunHandler(handler); }
+  std::function<void()> beforeTreeChangeForTesting;
+  int TreeChangeCount() const { return treeChanges_; }
+
+  // View
+  void SetEnabled(Control control, bool enabled) override;
+  void SetText(Control control, const std::string& text) override;
+  std::string Text(Control control) override;
+  void GameListClear() override;
+  void GameListAppend(const std::string& name) override;
+  void GameListSelectFirst() override;
+  std::string GameListText() override;
+  void DetailsClear() override;
+  void DetailsAddLine(const std::string& text) override;
+  void DetailsScrollToTop() override;
+  std::string TreeSelectedPath() override;
+  void TreeSelectPath(const std::string& path) override;
+  bool TreeHasSelection() override;
+  void TreeMakeSelectionVisible() override;
+  void TreeFocus() override;
+  void ShowSearchPanel(bool shown) override;
+  void SetSearchLabel(const std::string& text) override;
+  void ProcessPendingMessages() override;
+  void ShowMessage(const std::string& text) override;
+  void OpenWebAddress(const std::string& address) override;
+  void CloseWindow() override;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void CreateControls();
+  void CreateFonts();
+  void OnCommand(int id, int code);
+  void RunHandler(const std::function<void()>& handler);
+  void TreeChanged();
+  HWND Window(Control control) const;
+
+  System& system_;
+  MainForm form_;
+  HWND window_ = nullptr;
+  std::map<int, HWND> controls_;
+  ShellTree tree_;
+  HFONT regular_ = nullptr, bold_ = nullptr, searching_ = nullptr, link_ = nullptr;
+  bool closed_ = false;
+  bool quitOnDestroy_ = false;
+  int treeChanges_ = 0;
+};
+
+}  // namespace quillfen::win32
+
+namespace quillfen::win32 {
+
+// Runs the message loop of the program's window until it is destroyed, with
+// the keyboard interface of a dialog (tab order, arrow keys). Returns the exit code.
+int RunMessageLoop(MainWindow& window);
+
+}  // namespace quillfen::win32

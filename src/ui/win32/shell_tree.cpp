@@ -1,0 +1,345 @@
+#include "ui/win32/shell_tree.h"
+
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "ui/win32/dpi.h"
+#include "ui/win32/layout.h"
+
+namespace quillfen::win32 {
+
+namespace {
+
+// Releases a COM interface when it goes out of scope.
+template <typename T>
+struct ComRef {
+  T* p = nullptr;
+  ~ComRef() {
+    if (p) p->Release();
+  }
+  T* operator->() const { return p; }
+  void** Out() { return reinterpret_cast<void**>(&p); }
+};
+
+// Frees a shell item identifier list when it goes out of scope.
+struct PidlRef {
+  ITEMIDLIST* p = nullptr;
+  ~PidlRef() { CoTaskMemFree(p); }
+  ITEMIDLIST* Release() {
+    ITEMIDLIST* result = p;
+    p = nullptr;
+    return result;
+  }
+};
+
+std::string FromStrRet(STRRET& value, const ITEMIDLIST* pidl) {
+  char buffer[MAX_PATH * 2] = {};
+  if (FAILED(StrRetToBufA(&value, pidl, buffer, sizeof buffer))) return {};
+  return buffer;
+}
+
+std::wstring Widen(const std::string& text) {
+  const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring result(length > 0 ? length : 1, L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, result.data(), length);
+  result.resize(result.size() - 1);
+  return result;
+}
+
+int IdCount(const ITEMIDLIST* pidl) {
+  int count = 0;
+  for (auto* id = reinterpret_cast<const BYTE*>(pidl);
+       reinterpret_cast<const SHITEMID*>(id)->cb != 0;
+       id += reinterpret_cast<const SHITEMID*>(id)->cb) {
+    ++count;
+  }
+  return count;
+}
+
+// A copy of the first `count` identifiers of an absolute list.
+ITEMIDLIST* ClonePrefix(const ITEMIDLIST* pidl, int count) {
+  ITEMIDLIST* copy = ILClone(pidl);
+  if (!copy) throw std::bad_alloc();
+  auto* id = reinterpret_cast<BYTE*>(copy);
+  for (int i = 0; i < count && reinterpret_cast<SHITEMID*>(id)->cb != 0; ++i) {
+    id += reinterpret_cast<SHITEMID*>(id)->cb;
+  }
+  reinterpret_cast<SHITEMID*>(id)->cb = 0;
+  return copy;
+}
+
+bool SameTextNoCase(const std::string& a, const std::string& b) {
+  return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) ==
+         CSTR_EQUAL;
+}
+
+}  // namespace
+
+ShellTree::Node::~Node() { CoTaskMemFree(pidl); }
+
+ShellTree::ShellTree() = default;
+
+ShellTree::~ShellTree() {
+  if (desktop_) desktop_->Release();
+}
+
+void ShellTree::Create(HWND parent, int id, const RECT& rect) {
+  if (FAILED(SHGetDesktopFolder(&desktop_))) desktop_ = nullptr;
+  tree_ = CreateWindowExA(WS_EX_CLIENTEDGE, WC_TREEVIEWA, "",
+                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | TVS_HASBUTTONS |
+                              TVS_HASLINES | TVS_SHOWSELALWAYS,
+                          rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                          GetModuleHandleA(nullptr), nullptr);
+  SendMessageA(tree_, TVM_SETINDENT, Scale(kTreeIndent), 0);
+  SHFILEINFOA info = {};
+  auto images = reinterpret_cast<HIMAGELIST>(
+      SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+  if (images) TreeView_SetImageList(tree_, images, TVSIL_NORMAL);
+}
+
+void ShellTree::FillRoot() {
+  if (!tree_ || !desktop_) return;
+  PidlRef root;
+  if (FAILED(SHGetSpecialFolderLocation(tree_, CSIDL_DRIVES, &root.p))) return;
+  root_ = AddNode(TVI_ROOT, root.Release(), true);
+  FillChildren(root_);
+  TreeView_Expand(tree_, root_, TVE_EXPAND);
+  TreeView_SelectItem(tree_, root_);
+}
+
+ShellTree::Node* ShellTree::NodeOf(HTREEITEM item) {
+  TVITEMA data = {};
+  data.mask = TVIF_PARAM | TVIF_HANDLE;
+  data.hItem = item;
+  if (!item || !TreeView_GetItem(tree_, &data)) return nullptr;
+  return reinterpret_cast<Node*>(data.lParam);
+}
+
+HTREEITEM ShellTree::AddNode(HTREEITEM parent, ITEMIDLIST* absolute, bool hasChildren) {
+  auto node = std::make_unique<Node>();
+  node->pidl = absolute;
+  SHFILEINFOA info = {};
+  SHGetFileInfoA(reinterpret_cast<LPCSTR>(absolute), 0, &info, sizeof info,
+                 SHGFI_PIDL | SHGFI_DISPLAYNAME | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
+  const int icon = info.iIcon;
+  SHFILEINFOA open = {};
+  SHGetFileInfoA(reinterpret_cast<LPCSTR>(absolute), 0, &open, sizeof open,
+                 SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_OPENICON);
+
+  TVINSERTSTRUCTA insert = {};
+  insert.hParent = parent;
+  insert.hInsertAfter = TVI_LAST;
+  insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_CHILDREN;
+  insert.item.pszText = info.szDisplayName;
+  insert.item.iImage = icon;
+  insert.item.iSelectedImage = open.iIcon ? open.iIcon : icon;
+  insert.item.cChildren = hasChildren ? 1 : 0;
+  insert.item.lParam = reinterpret_cast<LPARAM>(node.get());
+  HTREEITEM item = TreeView_InsertItem(tree_, &insert);
+  if (!item) throw std::runtime_error("Cannot add a folder to the folder tree");
+  nodes_.push_back(std::move(node));
+  return item;
+}
+
+void ShellTree::FillChildren(HTREEITEM item) {
+  Node* node = NodeOf(item);
+  if (!node || node->filled) return;
+  node->filled = true;
+  ComRef<IShellFolder> folder;
+  if (FAILED(desktop_->BindToObject(node->pidl, nullptr, IID_IShellFolder, folder.Out()))) return;
+  ComRef<IEnumIDList> list;
+  if (folder->EnumObjects(tree_, SHCONTF_FOLDERS, &list.p) != S_OK || !list.p) return;
+
+  std::vector<ITEMIDLIST*> children;
+  ITEMIDLIST* child = nullptr;
+  ULONG fetched = 0;
+  while (list->Next(1, &child, &fetched) == S_OK && fetched == 1) children.push_back(child);
+  // The shell's own order of the folder's items.
+  std::sort(children.begin(), children.end(), [&](ITEMIDLIST* a, ITEMIDLIST* b) {
+    const HRESULT order = folder->CompareIDs(0, a, b);
+    return SUCCEEDED(order) && static_cast<short>(HRESULT_CODE(order)) < 0;
+  });
+  for (ITEMIDLIST* relative : children) {
+    SFGAOF attributes = SFGAO_HASSUBFOLDER;
+    const ITEMIDLIST* one[] = {relative};
+    if (FAILED(folder->GetAttributesOf(1, one, &attributes))) attributes = SFGAO_HASSUBFOLDER;
+    ITEMIDLIST* absolute = ILCombine(node->pidl, relative);
+    CoTaskMemFree(relative);
+    if (absolute) AddNode(item, absolute, (attributes & SFGAO_HASSUBFOLDER) != 0);
+  }
+  if (children.empty()) {
+    TVITEMA data = {};
+    data.mask = TVIF_CHILDREN | TVIF_HANDLE;
+    data.hItem = item;
+    data.cChildren = 0;
+    TreeView_SetItem(tree_, &data);
+  }
+}
+
+std::string ShellTree::ParsingName(const ITEMIDLIST* absolute) {
+  STRRET name = {};
+  if (!desktop_ || FAILED(desktop_->GetDisplayNameOf(absolute, SHGDN_FORPARSING, &name))) return {};
+  return FromStrRet(name, absolute);
+}
+
+bool ShellTree::HandleNotify(const NMHDR& header, LRESULT& result) {
+  if (header.hwndFrom != tree_) return false;
+  const auto& change = reinterpret_cast<const NMTREEVIEWA&>(header);
+  switch (header.code) {
+    case TVN_ITEMEXPANDINGA:
+    case TVN_ITEMEXPANDINGW:
+      if (change.action & TVE_EXPAND) FillChildren(change.itemNew.hItem);
+      result = FALSE;
+      return true;
+    case TVN_SELCHANGEDA:
+    case TVN_SELCHANGEDW:
+      SelectionChanged();
+      result = 0;
+      return true;
+    case NM_RCLICK: {
+      POINT screen;
+      GetCursorPos(&screen);
+      TVHITTESTINFO hit = {};
+      hit.pt = screen;
+      ScreenToClient(tree_, &hit.pt);
+      HTREEITEM item = TreeView_HitTest(tree_, &hit);
+      if (item && (hit.flags & TVHT_ONITEM)) ShowContextMenu(item, screen);
+      result = TRUE;  // handled: the tree does not select the item
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void ShellTree::SelectionChanged() {
+  if (!onSelectionChanged) return;
+  if (selecting_) {
+    // Nested in the handler that called SelectPath: the error ends that handler too.
+    try {
+      onSelectionChanged();
+    } catch (...) {
+      if (!pending_) pending_ = std::current_exception();
+    }
+  } else if (runHandler) {
+    runHandler(onSelectionChanged);
+  }
+}
+
+void ShellTree::ShowContextMenu(HTREEITEM item, POINT screen) {
+  Node* node = NodeOf(item);
+  if (!node) return;
+  ComRef<IShellFolder> parent;
+  const ITEMIDLIST* relative = nullptr;
+  if (FAILED(SHBindToParent(node->pidl, IID_IShellFolder, parent.Out(), &relative))) return;
+  ComRef<IContextMenu> menu;
+  if (FAILED(parent->GetUIObjectOf(tree_, 1, &relative, IID_IContextMenu, nullptr, menu.Out())))
+    return;
+  HMENU popup = CreatePopupMenu();
+  if (!popup) return;
+  constexpr UINT kFirst = 1;
+  if (SUCCEEDED(menu->QueryContextMenu(popup, 0, kFirst, 0x7fff, CMF_NORMAL))) {
+    const UINT command = TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x,
+                                        screen.y, 0, tree_, nullptr);
+    if (command >= kFirst) {
+      CMINVOKECOMMANDINFO invoke = {};
+      invoke.cbSize = sizeof invoke;
+      invoke.hwnd = tree_;
+      invoke.lpVerb = MAKEINTRESOURCEA(command - kFirst);
+      invoke.nShow = SW_SHOWNORMAL;
+      menu->InvokeCommand(&invoke);
+    }
+  }
+  DestroyMenu(popup);
+}
+
+std::string ShellTree::SelectedPath() {
+  if (!tree_) return {};
+  Node* node = NodeOf(TreeView_GetSelection(tree_));
+  if (!node) return {};
+  std::string path = ParsingName(node->pidl);
+  if (path.rfind("::{", 0) == 0) {
+    STRRET name = {};
+    if (FAILED(desktop_->GetDisplayNameOf(node->pidl, SHGDN_NORMAL, &name))) return {};
+    path = FromStrRet(name, node->pidl);
+  }
+  return path;
+}
+
+void ShellTree::SelectPath(const std::string& path) {
+  const std::string failure = "Cannot find the folder \"" + path + "\"";
+  if (!tree_ || !root_ || !desktop_) throw std::runtime_error(failure);
+  std::string folder = path;
+  if (folder.size() == 2 && folder[1] == ':') folder += '\\';
+  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+
+  std::wstring wide = Widen(folder);
+  PidlRef target;
+  if (folder.empty() ||
+      FAILED(desktop_->ParseDisplayName(tree_, nullptr, wide.data(), nullptr, &target.p, nullptr)) ||
+      !target.p) {
+    throw std::runtime_error(failure);
+  }
+  const std::string targetName = ParsingName(target.p);
+  const int depth = IdCount(target.p);
+
+  // Walk down from My Computer, one identifier of the target at a time.
+  HTREEITEM item = root_;
+  Node* node = NodeOf(item);
+  if (depth < IdCount(node->pidl)) throw std::runtime_error(failure);
+  {
+    PidlRef top;
+    top.p = ClonePrefix(target.p, IdCount(node->pidl));
+    if (!SameTextNoCase(ParsingName(top.p), ParsingName(node->pidl))) {
+      throw std::runtime_error(failure);
+    }
+  }
+  for (int level = IdCount(node->pidl) + 1; level <= depth; ++level) {
+    FillChildren(item);
+    TreeView_Expand(tree_, item, TVE_EXPAND);
+    PidlRef prefix;
+    prefix.p = ClonePrefix(target.p, level);
+    const std::string prefixName = level == depth ? targetName : ParsingName(prefix.p);
+    HTREEITEM found = nullptr;
+    for (HTREEITEM child = TreeView_GetChild(tree_, item); child;
+         child = TreeView_GetNextSibling(tree_, child)) {
+      Node* childNode = NodeOf(child);
+      if (childNode && SameTextNoCase(ParsingName(childNode->pidl), prefixName)) {
+        found = child;
+        break;
+      }
+    }
+    // A folder the listing did not show (hidden, or created since): add its node.
+    if (!found) found = AddNode(item, prefix.Release(), true);
+    item = found;
+  }
+
+  if (TreeView_GetSelection(tree_) == item) return;
+  pending_ = nullptr;
+  selecting_ = true;
+  TreeView_SelectItem(tree_, item);
+  selecting_ = false;
+  if (pending_) {
+    std::exception_ptr error = pending_;
+    pending_ = nullptr;
+    std::rethrow_exception(error);
+  }
+}
+
+bool ShellTree::HasSelection() { return tree_ && TreeView_GetSelection(tree_) != nullptr; }
+
+void ShellTree::MakeSelectionVisible() {
+  if (HTREEITEM item = tree_ ? TreeView_GetSelection(tree_) : nullptr) {
+    TreeView_EnsureVisible(tree_, item);
+  }
+}
+
+void ShellTree::Focus() {
+  if (tree_) SetFocus(tree_);
+}
+
+}  // namespace quillfen::win32
