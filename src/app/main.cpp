@@ -1,0 +1,29 @@
+// The program entry: one window, its message loop, nothing saved. The command
+// line is not read.
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+
+#include "platform/win32/win32_system.h"
+#include "ui/win32/error_report.h"
+#include "ui/win32/main_window.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
+  INITCOMMONCONTROLSEX controls = {};
+  controls.dwSize = sizeof controls;
+  controls.dwICC = ICC_STANDARD_CLASSES | ICC_TREEVIEW_CLASSES;
+  InitCommonControlsEx(&controls);
+  // The shell folder tree and its context menus need OLE on this thread.
+  const bool ole = SUCCEEDED(OleInitialize(nullptr));
+
+  int status = 0;
+  quillfen::win32::RunHandler(nullptr, [&] {
+    quillfen::Win32System system;
+    quillfen::win32::MainWindow window(system);
+    window.QuitOnDestroy();
+    if (window.Create(show)) status = quillfen::win32::RunMessageLoop(window);
+  });
+
+  if (ole) OleUninitialize();
+  return status;
+}
