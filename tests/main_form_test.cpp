@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include "definitions/game_loading.h"
+#include "platform/file_error.h"
+#include "support/fixtures.h"
+#include "ui/main_form.h"
+
+namespace quillfen {
+namespace {
+
+using testing::MemorySystem;
+
+// A game file holding the signature AA BB CC DD followed by width and height.
+Bytes GameFile(std::int32_t width, std::int32_t height) {
+  Bytes bytes(16, 0x11);
+  for (std::uint8_t b : {0xAA, 0xBB, 0xCC, 0xDD}) bytes.push_back(b);
+  for (std::int32_t v : {width, height}) {
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  }
+  bytes.resize(bytes.size() + 16, 0x22);
+  return bytes;
+}
+
+// A patch section's keys for a file made by GameFile, under a prefix.
+std::string PatchKeys(const std::string& prefix, const std::string& file, bool width = true,
+                      bool height = true) {
+  std::string keys = prefix + "modfile=" + file + "\n" + prefix + "sig=AABBCCDD\n" + prefix +
+                     "sigwild=0000\n" + prefix + "occur=1\n";
+  if (width) keys += prefix + "xoffset=4\n";
+  if (height) keys += prefix + "yoffset=8\n";
+  return keys;
+}
+
+class MainFormTest : public ::testing::Test, protected testing::DefinitionsFixture {
+ protected:
+  MainFormTest() : form(system, view) {
+    view.onTreeChange = [this] { form.gamedirlvChange(); };
+  }
+
+  // Starts the window as the real one does: the tree's first selection, then FormCreate.
+  void Start(const std::string& games_ini) {
+    WriteIni("[apps]\nversion=1.03\n" + games_ini);
+    form.gamedirlvChange();
+    form.FormCreate();
+  }
+
+  void ExpectNotLocated() {
+    for (Control c : {Control::widthedit, Control::heightedit, Control::patchbutton,
+                      Control::undobutton}) {
+      EXPECT_FALSE(view.Enabled(c)) << testing::ControlName(c);
+    }
+    EXPECT_EQ(view.Text(Control::widthedit), "");
+    EXPECT_EQ(view.Text(Control::heightedit), "");
+  }
+
+  MainForm form;
+};
+
+TEST_F(MainFormTest, StartsWithEverythingDisabledAndTheFirstGameShown) {
+  Start("a0=Racer\na1=Flyer\n[Racer]\ndetails=Fast\\013\\010cars\n" + PatchKeys("", "r.exe"));
+  ExpectNotLocated();
+  EXPECT_TRUE(view.Enabled(Control::findit));
+  EXPECT_EQ(view.Text(Control::findit), "Find it for me...");
+  EXPECT_EQ(view.GameListText(), "Racer");
+  EXPECT_EQ(view.detailsLines, std::vector<std::string>{"Fast\r\ncars"});
+  EXPECT_EQ(form.State().patchList.Count(), 1u);
+  EXPECT_TRUE(view.messages.empty());
+}
+
+TEST_F(MainFormTest, EmptyGameListStartsWithNothingPicked) {
+  Start("");
+  ExpectNotLocated();
+  EXPECT_EQ(view.GameListText(), "");
+  EXPECT_TRUE(view.detailsLines.empty());
+  EXPECT_TRUE(form.State().patchList.Empty());
+  system.AddFile("C:\\Games\\Racer\\r.exe", GameFile(640, 480));
+  view.SetTreePath("C:\\Games\\Racer");
+  form.gamedirlvChange();
+  ExpectNotLocated();
+}
+
+TEST_F(MainFormTest, FolderSelectionLocatesAndEnablesPatch) {
+  Start("a0=Racer\n[Racer]\ncheckfile=bin\\r.exe\n" + PatchKeys("", "r.exe"));
+  system.AddFile("C:\\Games\\Racer\\r.exe", GameFile(640, 480));
+  view.SetTreePath("C:\\Games\\Racer");
+  form.gamedirlvChange();
+  EXPECT_TRUE(view.Enabled(Control::patchbutton));
+  EXPECT_FALSE(view.Enabled(Control::undobutton));
+  EXPECT_TRUE(view.Enabled(Control::widthedit));
+  EXPECT_TRUE(view.Enabled(Control::heightedit));
+  EXPECT_EQ(view.Text(Control::widthedit), "640");
+  EXPECT_EQ(view.Text(Control::heightedit), "480");
+  EXPECT_EQ(form.State().gameFolder, "C:\\Games\\Racer\\");
+  EXPECT_EQ(form.State().checkFilePath, "C:\\Games\\Racer\\r.exe");
+  EXPECT_EQ(form.State().patchList.At(0).modfile, "C:\\Games\\Racer\\r.exe");
+
+  // My Computer afterwards: not located, but the folder is kept.
+  view.SetTreePath("My Computer");
+  form.gamedirlvChange();
+  ExpectNotLocated();
+  EXPECT_EQ(form.State().gameFolder, "C:\\Games\\Racer\\");
+  EXPECT_EQ(form.State().checkFilePath, "C:\\Games\\Racer\\r.exe");
+}
+
+TEST_F(MainFormTest, DriveRootGivesOneBackslash) {
+  Start("a0=Racer\n[Racer]\n" + PatchKeys("", "r.exe"));
+  system.AddFile("D:\\r.exe", GameFile(800, 600));
+  view.SetTreePath("D:\\");
+  form.gamedirlvChange();
+  EXPECT_EQ(form.State().gameFolder, "D:\\");
+  EXPECT_TRUE(view.Enabled(Control::patchbutton));
+}
+
+TEST_F(MainFormTest, MissingSecondFileStopsBeforeTheFirst) {
+  Start("a0=Racer\n[Racer]\n" + PatchKeys("", "one.exe") + PatchKeys("p1", "two.exe") +
+        PatchKeys("p2", "three.exe"));
+  system.AddFile("C:\\G\\one.exe", GameFile(1, 2));
+  system.AddFile("C:\\G\\three.exe", GameFile(3, 4));
+  view.SetTreePath("C:\\G");
+  form.gamedirlvChange();
+  const PatchList& list = form.State().patchList;
+  EXPECT_EQ(list.At(2).xpos, 20);  // located
+  EXPECT_EQ(list.At(1).modfile, "C:\\G\\two.exe");
+  EXPECT_EQ(list.At(0).modfile, "one.exe");  // never touched
+  ExpectNotLocated();
+}
+
+TEST_F(MainFormTest, FirstEntryDecidesTheEditBoxes) {
+  Start("a0=Racer\n[Racer]\n" + PatchKeys("", "one.exe", false, true) +
+        PatchKeys("p1", "two.exe", true, true));
+  system.AddFile("C:\\G\\one.exe", GameFile(1, 2));
+  system.AddFile("C:\\G\\two.exe", GameFile(3, 4));
+  view.SetTreePath("C:\\G");
+  form.gamedirlvChange();
+  EXPECT_TRUE(view.Enabled(Control::patchbutton));
+  EXPECT_FALSE(view.Enabled(Control::widthedit));
+  EXPECT_EQ(view.Text(Control::widthedit), "0");
+  EXPECT_TRUE(view.Enabled(Control::heightedit));
+  EXPECT_EQ(view.Text(Control::heightedit), "2");
+}
+
+TEST_F(MainFormTest, PickingAGameLocatesInTheSelectedFolderAndResetsTheSearch) {
+  Start("a0=Racer\na1=Flyer\n[Racer]\n" + PatchKeys("", "r.exe") + "[Flyer]\n" +
+        PatchKeys("", "f.exe"));
+  system.AddFile("C:\\G\\f.exe", GameFile(1024, 768));
+  view.SetTreePath("C:\\G");
+  form.gamedirlvChange();
+  ExpectNotLocated();  // Racer's file is not there
+  form.State().foundFiles = {"C:\\X\\r.exe"};
+  view.SetText(Control::findit, "Keep searching for me...");
+  view.log.clear();
+  view.PickGame(1);
+  form.gamecbChange();
+  EXPECT_TRUE(form.State().foundFiles.empty());
+  EXPECT_EQ(view.Text(Control::findit), "Find it for me...");
+  EXPECT_EQ(view.Text(Control::widthedit), "1024");
+  EXPECT_TRUE(view.Enabled(Control::patchbutton));
+  for (const auto& line : view.log) EXPECT_EQ(line.rfind("tree", 0), std::string::npos) << line;
+}
+
+TEST_F(MainFormTest, PatchAndUndoFromTheButtons) {
+  Start("a0=Racer\n[Racer]\n" + PatchKeys("", "r.exe"));
+  system.AddFile("C:\\G\\r.exe", GameFile(640, 480));
+  const Bytes original = system.Content("C:\\G\\r.exe");
+  view.SetTreePath("C:\\G");
+  form.gamedirlvChange();
+  view.SetText(Control::widthedit, "1280");
+  view.SetText(Control::heightedit, "720");
+  form.patchbuttonClick();
+  EXPECT_EQ(view.messages.back(), "Game successfully patched!");
+  EXPECT_EQ(system.Content("C:\\G\\r.exe"), GameFile(1280, 720));
+  EXPECT_TRUE(view.Enabled(Control::undobutton));
+  EXPECT_TRUE(view.Enabled(Control::patchbutton));
+  EXPECT_EQ(view.Text(Control::widthedit), "1280");
+
+  // Selecting the folder again recognises the patched game by its record.
+  view.SetTreePath("My Computer");
+  form.gamedirlvChange();
+  view.SetTreePath("C:\\G");
+  form.gamedirlvChange();
+  EXPECT_TRUE(view.Enabled(Control::undobutton));
+
+  form.undobuttonClick();
+  EXPECT_EQ(view.messages.back(), "Patch successfully removed!");
+  EXPECT_EQ(system.Content("C:\\G\\r.exe"), original);
+  EXPECT_FALSE(system.FileExists("C:\\G\\r.undo"));
+  EXPECT_FALSE(view.Enabled(Control::undobutton));
+  EXPECT_EQ(view.Text(Control::widthedit), "640");
+}
+
+TEST_F(MainFormTest, AnErrorWhileLocatingEndsTheHandlerWhereItStands) {
+  Start("a0=Racer\n[Racer]\n" + PatchKeys("", "r.exe"));
+  system.AddFile("C:\\G\\r.exe", GameFile(640, 480));
+  system.Hold("C:\\G\\r.exe", MemorySystem::Holder::Writing);
+  view.SetTreePath("C:\\G");
+  view.log.clear();
+  EXPECT_THROW(form.gamedirlvChange(), FileError);
+  EXPECT_EQ(view.log, std::vector<std::string>{"disable undobutton"});
+}
+
+TEST_F(MainFormTest, ForumLinkOpensTheForumAddress) {
+  Start("");
+  form.Label5Click();
+  ASSERT_EQ(view.openedAddresses.size(), 1u);
+  EXPECT_EQ(view.openedAddresses[0].rfind("https://", 0), 0u);
+}
+
+}  // namespace
+}  // namespace quillfen
