@@ -13,8 +13,8 @@ using signature_internal::FindSignatureUsing;
 using signature_internal::Strategy;
 using B = std::vector<std::uint8_t>;
 
-constexpr Strategy kStrategies[] = {Strategy::kAuto, Strategy::kEveryCandidate,
-                                    Strategy::kRareByte};
+constexpr Strategy kStrategies[] = {Strategy::kAuto, Strategy::kEveryCandidate, Strategy::kRareByte,
+                                    Strategy::kBytePair};
 
 // Every strategy must give the expected result.
 void ExpectFound(const B& image, const B& sig, const B& wild, std::int32_t offset,

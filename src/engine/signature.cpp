@@ -4,6 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace quillfen {
 
 namespace signature_internal {
@@ -45,7 +49,6 @@ bool MatchesAt(const std::uint8_t* candidate, const std::vector<Place>& places) 
 std::int64_t EveryCandidate(const std::uint8_t* image, std::int64_t last,
                             const std::vector<Place>& places, std::int32_t occur) {
   std::int32_t count = 0;
-  if (places.empty()) return last + 1 >= occur ? occur - 1 : -1;
   const Place first = places.front();
   for (std::int64_t p = 0; p <= last; ++p) {
     if (image[p + static_cast<std::int64_t>(first.index)] != first.byte) continue;
@@ -58,7 +61,6 @@ std::int64_t EveryCandidate(const std::uint8_t* image, std::int64_t last,
 // of that byte in the image to the next visits every occurrence in order.
 std::int64_t RareByte(const std::uint8_t* image, std::int64_t last,
                       const std::vector<Place>& places, std::size_t rare, std::int32_t occur) {
-  if (places.empty()) return last + 1 >= occur ? occur - 1 : -1;
   const Place key = places[rare];
   const auto shift = static_cast<std::int64_t>(key.index);
   const std::uint8_t* cursor = image + shift;
@@ -74,6 +76,39 @@ std::int64_t RareByte(const std::uint8_t* image, std::int64_t last,
   }
   return -1;
 }
+
+#if defined(__SSE2__)
+// Tests 16 candidates at a time for two of the signature's fixed bytes at once
+// and verifies only the candidates that hold both: on typical data a pair of
+// rare bytes coincides so seldom that the scan runs at the speed of loading.
+std::int64_t BytePair(const std::uint8_t* image, std::int64_t last,
+                      const std::vector<Place>& places, std::size_t first, std::size_t second,
+                      std::int32_t occur) {
+  const auto shift_a = static_cast<std::int64_t>(places[first].index);
+  const auto shift_b = static_cast<std::int64_t>(places[second].index);
+  const __m128i want_a = _mm_set1_epi8(static_cast<char>(places[first].byte));
+  const __m128i want_b = _mm_set1_epi8(static_cast<char>(places[second].byte));
+  std::int32_t count = 0;
+  std::int64_t p = 0;
+  // A block of 16 candidates p .. p + 15 reads bytes up to p + 15 + n - 1,
+  // which lie inside the image while p + 15 <= last.
+  for (; p + 15 <= last; p += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(image + p + shift_a));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(image + p + shift_b));
+    auto mask = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, want_a), _mm_cmpeq_epi8(b, want_b))));
+    while (mask != 0) {
+      const std::int64_t candidate = p + __builtin_ctz(mask);
+      if (MatchesAt(image + candidate, places) && ++count == occur) return candidate;
+      mask &= mask - 1;
+    }
+  }
+  for (; p <= last; ++p) {
+    if (MatchesAt(image + p, places) && ++count == occur) return p;
+  }
+  return -1;
+}
+#endif
 
 // How often each byte value occurs in a sample spread over the image: 64 runs
 // of 64 bytes. Only the choice of strategy depends on it, never a result.
@@ -111,29 +146,45 @@ std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t>
   if (last < 0 || occur <= 0) return 0;
 
   const std::vector<Place> places = FixedPlaces(sig, sigwild);
-  std::size_t rare = 0;
-  if (strategy != Strategy::kEveryCandidate && !places.empty()) {
-    if (strategy == Strategy::kAuto && size < kSmallImage) {
-      strategy = Strategy::kEveryCandidate;
-    } else {
-      // With a sample, the fixed byte seen least often; without one, the last
-      // fixed byte (any choice gives the same results).
-      rare = places.size() - 1;
-      if (size >= kSampleSize) {
-        const auto counts = SampleHistogram(image);
-        for (std::size_t i = 0; i < places.size(); ++i) {
-          if (counts[places[i].byte] < counts[places[rare].byte]) rare = i;
-        }
-        if (strategy == Strategy::kAuto && counts[places[rare].byte] > kCommonCount) {
-          strategy = Strategy::kEveryCandidate;
-        }
+  if (places.empty()) {
+    // Every candidate is an occurrence.
+    return last + 1 >= occur ? ResultAt(occur - 1, offset) : 0;
+  }
+  if (strategy == Strategy::kAuto && size < kSmallImage) strategy = Strategy::kEveryCandidate;
+
+  // The two fixed places whose bytes the sample shows least often; without a
+  // sample, the last and the first place (any choice gives the same results).
+  std::size_t rare = places.size() - 1;
+  std::size_t second = 0;
+  if (strategy != Strategy::kEveryCandidate && size >= kSampleSize) {
+    const auto counts = SampleHistogram(image);
+    for (std::size_t i = 0; i < places.size(); ++i) {
+      if (counts[places[i].byte] < counts[places[rare].byte]) rare = i;
+    }
+    if (places.size() >= 2) {
+      second = rare == 0 ? 1 : 0;
+      for (std::size_t i = 0; i < places.size(); ++i) {
+        if (i != rare && counts[places[i].byte] < counts[places[second].byte]) second = i;
       }
+    }
+    if (strategy == Strategy::kAuto && counts[places[rare].byte] > kCommonCount) {
+      strategy = Strategy::kEveryCandidate;
     }
   }
 
-  const std::int64_t start = strategy == Strategy::kEveryCandidate
-                                 ? EveryCandidate(image.data(), last, places, occur)
-                                 : RareByte(image.data(), last, places, rare, occur);
+  std::int64_t start = -1;
+  if (strategy == Strategy::kEveryCandidate) {
+    start = EveryCandidate(image.data(), last, places, occur);
+  } else if (strategy == Strategy::kRareByte || places.size() < 2) {
+    start = RareByte(image.data(), last, places, rare, occur);
+  } else {
+#if defined(__SSE2__)
+    if (second == rare) second = rare == 0 ? 1 : 0;
+    start = BytePair(image.data(), last, places, rare, second, occur);
+#else
+    start = RareByte(image.data(), last, places, rare, occur);
+#endif
+  }
   return start < 0 ? 0 : ResultAt(start, offset);
 }
 

@@ -22,6 +22,7 @@ enum class Strategy {
   kAuto,
   kEveryCandidate,  // compares each candidate's fixed bytes in turn
   kRareByte,        // jumps with memchr between places of the signature's rarest fixed byte
+  kBytePair,        // tests 16 candidates at once for the two rarest fixed bytes
 };
 
 std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t> image,
