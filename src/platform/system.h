@@ -4,6 +4,12 @@
 #include <string>
 #include <vector>
 
+// <windows.h> maps DeleteFile to DeleteFileA. The interface keeps its own name
+// whichever header comes first; win32_system.h does the same after <windows.h>.
+#ifdef DeleteFile
+#undef DeleteFile
+#endif
+
 namespace quillfen {
 
 using Bytes = std::vector<std::uint8_t>;

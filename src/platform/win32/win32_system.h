@@ -1,6 +1,9 @@
 #pragma once
 
 #include <windows.h>
+// <windows.h> maps DeleteFile to DeleteFileA; the interface's DeleteFile must keep
+// its name in every file, whether <windows.h> came before system.h or not.
+#undef DeleteFile
 
 #include <string>
 

@@ -1,0 +1,214 @@
+#include <string>
+
+#include "platform/file_error.h"
+#include "platform/win32/win32_system.h"
+
+namespace quillfen {
+
+namespace {
+
+// Closes a file handle when it goes out of scope.
+class Handle {
+ public:
+  explicit Handle(HANDLE handle) : handle_(handle) {}
+  ~Handle() {
+    if (Valid()) CloseHandle(handle_);
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE Get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+[[noreturn]] void ThrowCannotOpen(const std::string& path, DWORD error) {
+  throw FileError(CannotOpenText(path, SystemErrorText(error)));
+}
+
+[[noreturn]] void ThrowCannotCreate(const std::string& path, DWORD error) {
+  throw FileError(CannotCreateText(path, SystemErrorText(error)));
+}
+
+HANDLE OpenFile(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+                DWORD flags = FILE_ATTRIBUTE_NORMAL) {
+  return CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+}
+
+// Windows refuses to open a read-only file for writing. The check is made here
+// as well, so the refusal holds where the file system would let it through
+// (Wine run by a user whom the host's permissions do not stop).
+bool ReadOnly(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+         !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Windows reads and writes at most 4 GiB - 1 per call; pieces of 64 MiB keep
+// each call short.
+constexpr DWORD kPiece = 64u << 20;
+
+void WriteAll(HANDLE file, const std::uint8_t* data, std::size_t size, DWORD& error) {
+  std::size_t done = 0;
+  while (done < size) {
+    const DWORD piece = size - done < kPiece ? static_cast<DWORD>(size - done) : kPiece;
+    DWORD written = 0;
+    if (!WriteFile(file, data + done, piece, &written, nullptr)) {
+      error = GetLastError();
+      return;
+    }
+    if (written == 0) {
+      error = ERROR_WRITE_FAULT;
+      return;
+    }
+    done += written;
+  }
+  error = ERROR_SUCCESS;
+}
+
+}  // namespace
+
+std::string SystemErrorText(DWORD error) {
+  char* buffer = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+  std::string text;
+  if (length > 0 && buffer != nullptr) text.assign(buffer, length);
+  if (buffer != nullptr) LocalFree(buffer);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+bool Win32System::FileExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32System::FolderExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::int64_t Win32System::FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+    ThrowCannotOpen(path, GetLastError());
+  }
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ThrowCannotOpen(path, ERROR_ACCESS_DENIED);
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) |
+                                   data.nFileSizeLow);
+}
+
+Bytes Win32System::ReadWholeFile(const std::string& path) {
+  const Handle file(OpenFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+  if (!file.Valid()) ThrowCannotOpen(path, GetLastError());
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file.Get(), &size)) ThrowCannotOpen(path, GetLastError());
+  Bytes content(static_cast<std::size_t>(size.QuadPart));
+  std::size_t done = 0;
+  while (done < content.size()) {
+    const std::size_t left = content.size() - done;
+    const DWORD piece = left < kPiece ? static_cast<DWORD>(left) : kPiece;
+    DWORD read = 0;
+    if (!ReadFile(file.Get(), content.data() + done, piece, &read, nullptr)) {
+      ThrowCannotOpen(path, GetLastError());
+    }
+    if (read == 0) break;  // the file shrank while it was read
+    done += read;
+  }
+  content.resize(done);
+  return content;
+}
+
+void Win32System::WriteWholeFile(const std::string& path, const Bytes& content) {
+  if (ReadOnly(path)) ThrowCannotCreate(path, ERROR_ACCESS_DENIED);
+  const Handle file(OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS));
+  if (!file.Valid()) ThrowCannotCreate(path, GetLastError());
+  DWORD error = ERROR_SUCCESS;
+  WriteAll(file.Get(), content.data(), content.size(), error);
+  if (error != ERROR_SUCCESS) ThrowCannotCreate(path, error);
+}
+
+void Win32System::WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) {
+  if (ReadOnly(path)) ThrowCannotOpen(path, ERROR_ACCESS_DENIED);
+  const Handle file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
+  if (!file.Valid()) ThrowCannotOpen(path, GetLastError());
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file.Get(), &size)) ThrowCannotOpen(path, GetLastError());
+  // Never extend the file: a write that would is refused before any byte changes.
+  if (position < 0 || position + static_cast<std::int64_t>(bytes.size()) > size.QuadPart) {
+    ThrowCannotOpen(path, ERROR_HANDLE_EOF);
+  }
+  LARGE_INTEGER at;
+  at.QuadPart = position;
+  if (!SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN)) ThrowCannotOpen(path, GetLastError());
+  DWORD error = ERROR_SUCCESS;
+  WriteAll(file.Get(), bytes.data(), bytes.size(), error);
+  if (error != ERROR_SUCCESS) ThrowCannotOpen(path, error);
+}
+
+void Win32System::TestWritable(const std::string& path) {
+  if (ReadOnly(path)) ThrowCannotOpen(path, ERROR_ACCESS_DENIED);
+  const Handle file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
+  if (!file.Valid()) ThrowCannotOpen(path, GetLastError());
+}
+
+void Win32System::TestCreatable(const std::string& path) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+      if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
+        ThrowCannotCreate(path, ERROR_ACCESS_DENIED);
+      }
+      // An existing file: opening it for writing without sharing fails where
+      // creating it anew would, and changes neither its content nor its time.
+      const Handle file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
+      if (!file.Valid()) ThrowCannotCreate(path, GetLastError());
+      return;
+    }
+    // No file yet: create one that the system removes again when it is closed.
+    const Handle file(OpenFile(path, GENERIC_WRITE | DELETE, 0, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE));
+    if (file.Valid()) return;
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS) ThrowCannotCreate(path, error);
+    // Someone created it meanwhile: judge it as an existing file.
+  }
+  ThrowCannotCreate(path, ERROR_FILE_EXISTS);
+}
+
+DosTime Win32System::ReadDosTime(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return kNoDosTime;
+  FILETIME local;
+  WORD date = 0;
+  WORD time = 0;
+  if (!FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) ||
+      !FileTimeToDosDateTime(&local, &date, &time)) {
+    return kNoDosTime;
+  }
+  return static_cast<DosTime>(static_cast<std::uint32_t>(date) << 16 | time);
+}
+
+void Win32System::SetDosTime(const std::string& path, DosTime time) {
+  if (time == kNoDosTime) return;
+  const auto bits = static_cast<std::uint32_t>(time);
+  FILETIME local;
+  FILETIME utc;
+  if (!DosDateTimeToFileTime(static_cast<WORD>(bits >> 16), static_cast<WORD>(bits & 0xFFFF),
+                             &local) ||
+      !LocalFileTimeToFileTime(&local, &utc)) {
+    return;
+  }
+  const Handle file(
+      OpenFile(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
+  if (file.Valid()) SetFileTime(file.Get(), nullptr, nullptr, &utc);
+}
+
+void Win32System::DeleteFile(const std::string& path) {
+  ::DeleteFileA(path.c_str());
+}
+
+}  // namespace quillfen

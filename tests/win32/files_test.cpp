@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/locate.h"
+#include "engine/patching.h"
+#include "platform/file_error.h"
+#include "platform/win32/win32_system.h"
+#include "support/recording_view.h"
+#include "win32/real_files.h"
+
+namespace quillfen {
+namespace {
+
+using testing::ScratchFolder;
+
+std::string TextOf(const Bytes& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Another program holding the file open for reading, letting others read and write.
+class OtherHandle {
+ public:
+  explicit OtherHandle(const std::string& path)
+      : handle_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  ~OtherHandle() { CloseHandle(handle_); }
+  bool Open() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
+FILETIME LastWrite(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+  return data.ftLastWriteTime;
+}
+
+bool SameTime(FILETIME a, FILETIME b) {
+  return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
+}
+
+// Sets a file's last-write time to a local date and time.
+void SetLocalTime(const std::string& path, WORD hour, WORD minute, WORD second) {
+  SYSTEMTIME local{};
+  local.wYear = 2024;
+  local.wMonth = 3;
+  local.wDay = 15;
+  local.wHour = hour;
+  local.wMinute = minute;
+  local.wSecond = second;
+  FILETIME local_time;
+  FILETIME utc;
+  ASSERT_TRUE(SystemTimeToFileTime(&local, &local_time));
+  ASSERT_TRUE(LocalFileTimeToFileTime(&local_time, &utc));
+  HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &utc));
+  CloseHandle(file);
+}
+
+SYSTEMTIME LocalLastWrite(const std::string& path) {
+  const FILETIME utc = LastWrite(path);
+  FILETIME local;
+  FileTimeToLocalFileTime(&utc, &local);
+  SYSTEMTIME time{};
+  FileTimeToSystemTime(&local, &time);
+  return time;
+}
+
+TEST(Win32Files, ExistenceOfFilesAndFolders) {
+  ScratchFolder folder("files-exist");
+  Win32System system;
+  const std::string file = folder.Write("a.bin", "x");
+  EXPECT_TRUE(system.FileExists(file));
+  EXPECT_FALSE(system.FolderExists(file));
+  EXPECT_FALSE(system.FileExists(folder.Path()));
+  EXPECT_TRUE(system.FolderExists(folder.Path()));
+  EXPECT_FALSE(system.FileExists(folder.Path() + "none.bin"));
+  EXPECT_EQ(system.FileSize(file), 1);
+  system.DeleteFile(file);
+  EXPECT_FALSE(system.FileExists(file));
+  system.DeleteFile(file);  // a missing file is ignored
+}
+
+TEST(Win32Files, ErrorTextOfAFileThatCannotBeOpened) {
+  ScratchFolder folder("files-error");
+  Win32System system;
+  const std::string path = folder.Path() + "missing.bin";
+  const std::string description = SystemErrorText(ERROR_FILE_NOT_FOUND);
+  ASSERT_FALSE(description.empty());
+  EXPECT_NE(description.back(), '\n');
+  EXPECT_NE(description.back(), '\r');
+  try {
+    system.ReadWholeFile(path);
+    FAIL() << "read a missing file";
+  } catch (const FileError& error) {
+    EXPECT_EQ(std::string(error.what()), "Cannot open file \"" + path + "\". " + description);
+  }
+  try {
+    system.WriteWholeFile(folder.Path() + "no\\such\\x.bin", {});
+    FAIL() << "created a file in a missing folder";
+  } catch (const FileError& error) {
+    EXPECT_EQ(std::string(error.what()).rfind("Cannot create file \"", 0), 0u);
+  }
+}
+
+TEST(Win32Files, WholeFileReadLetsOthersOnlyRead) {
+  ScratchFolder folder("files-read");
+  Win32System system;
+  const std::string path = folder.Write("a.bin", "content");
+  {
+    OtherHandle reader(path);
+    ASSERT_TRUE(reader.Open());
+    EXPECT_EQ(TextOf(system.ReadWholeFile(path)), "content");
+  }
+  HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  EXPECT_THROW(system.ReadWholeFile(path), FileError);
+  CloseHandle(writer);
+  system.WriteWholeFile(path, Bytes{'n', 'e', 'w'});
+  EXPECT_EQ(TextOf(system.ReadWholeFile(path)), "new");
+}
+
+TEST(Win32Files, WriteTestChangesNothingAndFailsForHeldOrReadOnlyFiles) {
+  ScratchFolder folder("files-writable");
+  Win32System system;
+  const std::string path = folder.Write("game.exe", "the game");
+  SetLocalTime(path, 9, 30, 0);
+  const FILETIME time = LastWrite(path);
+  system.TestWritable(path);
+  EXPECT_EQ(TextOf(system.ReadWholeFile(path)), "the game");
+  EXPECT_TRUE(SameTime(LastWrite(path), time));
+  {
+    OtherHandle other(path);
+    ASSERT_TRUE(other.Open());
+    EXPECT_THROW(system.TestWritable(path), FileError);
+  }
+  EXPECT_EQ(TextOf(system.ReadWholeFile(path)), "the game");
+  EXPECT_TRUE(SameTime(LastWrite(path), time));
+  ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_THROW(system.TestWritable(path), FileError);
+  EXPECT_THROW(system.WriteBytesAt(path, 0, Bytes{'T'}), FileError);
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_THROW(system.TestWritable(folder.Path() + "none.exe"), FileError);
+}
+
+TEST(Win32Files, CreateTestLeavesNoFileAndKeepsAnExistingOne) {
+  ScratchFolder folder("files-creatable");
+  Win32System system;
+  const std::string fresh = folder.Path() + "game.undo";
+  system.TestCreatable(fresh);
+  EXPECT_FALSE(system.FileExists(fresh));
+  const std::string existing = folder.Write("old.undo", "1\r\n2\r\n");
+  system.TestCreatable(existing);
+  EXPECT_EQ(TextOf(system.ReadWholeFile(existing)), "1\r\n2\r\n");
+  {
+    OtherHandle other(existing);
+    EXPECT_THROW(system.TestCreatable(existing), FileError);
+  }
+  SetFileAttributesA(existing.c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_THROW(system.TestCreatable(existing), FileError);
+  SetFileAttributesA(existing.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_THROW(system.TestCreatable(folder.Path() + "no\\such\\x.undo"), FileError);
+  EXPECT_THROW(system.TestCreatable(folder.Path()), FileError);
+}
+
+TEST(Win32Files, InPlaceWriteChangesOnlyItsBytesAndNeverExtends) {
+  ScratchFolder folder("files-inplace");
+  Win32System system;
+  const std::string path = folder.Write("game.exe", "abcdefgh");
+  system.WriteBytesAt(path, 2, Bytes{'X', 'Y'});
+  EXPECT_EQ(TextOf(system.ReadWholeFile(path)), "abXYefgh");
+  EXPECT_THROW(system.WriteBytesAt(path, 7, Bytes{'1', '2'}), FileError);
+  EXPECT_EQ(TextOf(system.ReadWholeFile(path)), "abXYefgh");
+}
+
+TEST(Win32Files, ModificationTimeKeepsTwoSecondResolution) {
+  ScratchFolder folder("files-time");
+  Win32System system;
+  const std::string path = folder.Write("game.exe", "x");
+  SetLocalTime(path, 10, 0, 5);
+  const DosTime time = system.ReadDosTime(path);
+  EXPECT_EQ(time & 0xFFFF, (10 << 11) | (0 << 5) | (4 / 2));
+  EXPECT_EQ(static_cast<std::uint32_t>(time) >> 16, ((2024u - 1980) << 9) | (3 << 5) | 15);
+  system.WriteWholeFile(path, Bytes{'y'});
+  system.SetDosTime(path, time);
+  const SYSTEMTIME now = LocalLastWrite(path);
+  EXPECT_EQ(now.wHour, 10);
+  EXPECT_EQ(now.wMinute, 0);
+  EXPECT_EQ(now.wSecond, 4);
+  EXPECT_EQ(now.wDay, 15);
+  EXPECT_EQ(system.ReadDosTime(folder.Path() + "none"), kNoDosTime);
+}
+
+TEST(Win32Files, PatchAndUndoOnRealFiles) {
+  ScratchFolder folder("files-patch");
+  Win32System system;
+  testing::RecordingView view;
+  std::string content(200, '\x11');
+  content.replace(50, 4, "SIG!");
+  content.replace(58, 4, std::string("\x80\x02\0\0", 4));  // 640
+  const std::string path = folder.Write("game.exe", content);
+  SetLocalTime(path, 10, 0, 5);
+  PatchList list;
+  PatchEntry entry;
+  entry.modfile = "game.exe";
+  entry.undofile = "game.undo";
+  entry.sig = {'S', 'I', 'G', '!'};
+  entry.sigwild = {0, 0, 0, 0};
+  entry.hasx = true;
+  entry.xoffset = 8;
+  entry.occur = 1;
+  list.Append(entry);
+  ASSERT_TRUE(LocatePatch(system, view, folder.Path(), list.At(0)));
+  view.SetText(Control::widthedit, "1920");
+  {
+    OtherHandle game(path);
+    ApplyPatches(system, view, list);
+    EXPECT_EQ(view.messages.back(), "Errors found.  Unable to patch game!");
+  }
+  EXPECT_EQ(TextOf(system.ReadWholeFile(path)), content);
+  ApplyPatches(system, view, list);
+  EXPECT_EQ(view.messages.back(), "Game successfully patched!");
+  const Bytes patched = system.ReadWholeFile(path);
+  EXPECT_EQ(patched.size(), 200u);
+  EXPECT_EQ(patched[58] | patched[59] << 8, 1920);
+  EXPECT_EQ(LocalLastWrite(path).wSecond, 4);
+  EXPECT_TRUE(system.FileExists(folder.Path() + "game.undo"));
+  RemovePatches(system, view, list);
+  EXPECT_EQ(view.messages.back(), "Patch successfully removed!");
+  EXPECT_EQ(TextOf(system.ReadWholeFile(path)), content);
+  EXPECT_FALSE(system.FileExists(folder.Path() + "game.undo"));
+}
+
+}  // namespace
+}  // namespace quillfen
