@@ -42,6 +42,19 @@ TEST(Crc32, MatchesTheBitwiseDefinitionAtEveryLengthAndSplit) {
   }
 }
 
+TEST(Crc32, LongBuffersAgreeWithTheBitwiseDefinition) {
+  std::mt19937 random(2);
+  for (const std::size_t length : {64u, 65u, 127u, 128u, 1000u, 4096u + 13u, 1u << 20}) {
+    std::vector<std::uint8_t> bytes(length);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
+    EXPECT_EQ(static_cast<std::uint32_t>(Crc32Of(bytes)), BitwiseCrc(bytes)) << length;
+    const std::size_t split = random() % length;
+    std::uint32_t crc = UpdateCrc32(0xFFFFFFFFu, bytes.data(), static_cast<std::int32_t>(split));
+    crc = UpdateCrc32(crc, bytes.data() + split, static_cast<std::int32_t>(length - split));
+    EXPECT_EQ(~crc, BitwiseCrc(bytes)) << length << " split " << split;
+  }
+}
+
 TEST(Crc32, FileCrc32ReadsTheWholeFile) {
   testing::MemorySystem system;
   system.AddFile("C:\\g\\a.bin", std::string("123456789"));
