@@ -1,6 +1,7 @@
 // The program entry: one window, its message loop, nothing saved. The command
 // line is not read.
 #include <windows.h>
+// After <windows.h>, which the following headers need.
 #include <commctrl.h>
 #include <ole2.h>
 

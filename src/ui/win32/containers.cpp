@@ -70,11 +70,10 @@ HWND CreatePanel(HWND parent, int id, const RECT& rect) {
     return RegisterClassExA(&type) != 0;
   }();
   if (!registered) return nullptr;
-  return CreateWindowExA(WS_EX_CONTROLPARENT, kPanelClass, "",
-                         WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, rect.left, rect.top,
-                         rect.right - rect.left, rect.bottom - rect.top, parent,
-                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                         GetModuleHandleA(nullptr), nullptr);
+  return CreateWindowExA(
+      WS_EX_CONTROLPARENT, kPanelClass, "", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, rect.left,
+      rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
 }
 
 }  // namespace quillfen::win32

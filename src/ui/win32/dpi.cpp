@@ -16,8 +16,12 @@ int SystemDpi() {
   return dpi > 0 ? dpi : 96;
 }
 
-void OverrideDpiForTesting(int dpi) { dpi_override = dpi; }
+void OverrideDpiForTesting(int dpi) {
+  dpi_override = dpi;
+}
 
-int Scale(int length) { return MulDiv(length, SystemDpi(), 96); }
+int Scale(int length) {
+  return MulDiv(length, SystemDpi(), 96);
+}
 
 }  // namespace quillfen::win32

@@ -74,9 +74,9 @@ bool MainWindow::Create(int show) {
     type.lpfnWndProc = &MainWindow::WindowProc;
     type.hInstance = GetModuleHandleA(nullptr);
     type.hIcon = LoadIconA(type.hInstance, MAKEINTRESOURCEA(kAppIcon));
-    type.hIconSm = static_cast<HICON>(
-        LoadImageA(type.hInstance, MAKEINTRESOURCEA(kAppIcon), IMAGE_ICON,
-                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    type.hIconSm = static_cast<HICON>(LoadImageA(type.hInstance, MAKEINTRESOURCEA(kAppIcon),
+                                                 IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                 GetSystemMetrics(SM_CYSMICON), 0));
     type.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     type.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     type.lpszClassName = kWindowClass;
@@ -135,14 +135,14 @@ void MainWindow::CreateControls() {
     if (!spec.enabled) style |= WS_DISABLED;
     const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id));
     auto make = [&](DWORD exStyle, const char* type, DWORD extra, int height) {
-      return CreateWindowExA(exStyle, type, caption, style | extra, r.left, r.top,
-                             r.right - r.left, height, parent, id, instance, nullptr);
+      return CreateWindowExA(exStyle, type, caption, style | extra, r.left, r.top, r.right - r.left,
+                             height, parent, id, instance, nullptr);
     };
     HWND control = nullptr;
     switch (spec.kind) {
       case Kind::groupBox:
-        control = make(WS_EX_CONTROLPARENT, "BUTTON", BS_GROUPBOX | WS_CLIPCHILDREN,
-                       r.bottom - r.top);
+        control =
+            make(WS_EX_CONTROLPARENT, "BUTTON", BS_GROUPBOX | WS_CLIPCHILDREN, r.bottom - r.top);
         if (control) MakeGroupBoxContainer(control);
         break;
       case Kind::panel:
@@ -191,16 +191,21 @@ void MainWindow::CreateControls() {
   SetWindowPos(controls_.at(kSearchpanel), HWND_TOP, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
-  // The drop-down list: items 13 pixels high, the closed box as high as the layout says.
+  // The drop-down list: the closed box as high as the layout says, items 13
+  // pixels high. The box height follows the selection field's height; the
+  // field is set relative to the value set before, since what the list
+  // reports back for the field need not be what was set.
   const HWND games = controls_.at(kGamecb);
-  SendMessageA(games, CB_SETITEMHEIGHT, 0, Scale(kGameListItemHeight));
-  RECT box;
-  GetWindowRect(games, &box);
-  const int field = static_cast<int>(SendMessageA(games, CB_GETITEMHEIGHT, WPARAM(-1), 0));
   const int wanted = Scale(21);
-  if (field > 0 && box.bottom - box.top != wanted) {
-    SendMessageA(games, CB_SETITEMHEIGHT, WPARAM(-1), field + wanted - (box.bottom - box.top));
+  int field = static_cast<int>(SendMessageA(games, CB_GETITEMHEIGHT, WPARAM(-1), 0));
+  for (int attempt = 0; attempt < 3 && field > 0; ++attempt) {
+    RECT box;
+    GetWindowRect(games, &box);
+    if (box.bottom - box.top == wanted) break;
+    field += wanted - (box.bottom - box.top);
+    SendMessageA(games, CB_SETITEMHEIGHT, WPARAM(-1), field);
   }
+  SendMessageA(games, CB_SETITEMHEIGHT, 0, Scale(kGameListItemHeight));
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -327,7 +332,9 @@ std::string MainWindow::Text(Control control) {
   return window ? WindowText(window) : std::string();
 }
 
-void MainWindow::GameListClear() { SendMessageA(ControlWindow(kGamecb), CB_RESETCONTENT, 0, 0); }
+void MainWindow::GameListClear() {
+  SendMessageA(ControlWindow(kGamecb), CB_RESETCONTENT, 0, 0);
+}
 
 void MainWindow::GameListAppend(const std::string& name) {
   SendMessageA(ControlWindow(kGamecb), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
@@ -351,7 +358,9 @@ std::string MainWindow::GameListText() {
   return text;
 }
 
-void MainWindow::DetailsClear() { SetWindowTextA(ControlWindow(kDetailssl), ""); }
+void MainWindow::DetailsClear() {
+  SetWindowTextA(ControlWindow(kDetailssl), "");
+}
 
 void MainWindow::DetailsAddLine(const std::string& text) {
   const HWND memo = ControlWindow(kDetailssl);
@@ -365,11 +374,21 @@ void MainWindow::DetailsScrollToTop() {
   SendMessageA(ControlWindow(kDetailssl), WM_VSCROLL, SB_TOP, 0);
 }
 
-std::string MainWindow::TreeSelectedPath() { return tree_.SelectedPath(); }
-void MainWindow::TreeSelectPath(const std::string& path) { tree_.SelectPath(path); }
-bool MainWindow::TreeHasSelection() { return tree_.HasSelection(); }
-void MainWindow::TreeMakeSelectionVisible() { tree_.MakeSelectionVisible(); }
-void MainWindow::TreeFocus() { tree_.Focus(); }
+std::string MainWindow::TreeSelectedPath() {
+  return tree_.SelectedPath();
+}
+void MainWindow::TreeSelectPath(const std::string& path) {
+  tree_.SelectPath(path);
+}
+bool MainWindow::TreeHasSelection() {
+  return tree_.HasSelection();
+}
+void MainWindow::TreeMakeSelectionVisible() {
+  tree_.MakeSelectionVisible();
+}
+void MainWindow::TreeFocus() {
+  tree_.Focus();
+}
 
 void MainWindow::ShowSearchPanel(bool shown) {
   ShowWindow(ControlWindow(kSearchpanel), shown ? SW_SHOW : SW_HIDE);
@@ -395,7 +414,9 @@ void MainWindow::ProcessPendingMessages() {
   }
 }
 
-void MainWindow::ShowMessage(const std::string& text) { ShowMessageBox(window_, text, 0); }
+void MainWindow::ShowMessage(const std::string& text) {
+  ShowMessageBox(window_, text, 0);
+}
 
 void MainWindow::OpenWebAddress(const std::string& address) {
   ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);

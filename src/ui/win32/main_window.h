@@ -38,10 +38,11 @@ class MainWindow : public View {
   void QuitOnDestroy() { quitOnDestroy_ = true; }
   void Destroy();
 
-  // Test hooks: a control's window; a handler run through the error report;
-  // a function run before every selection-changed handler; the count of
-  // selection changes seen.
+  // Test hooks: a control's window; the handlers; a handler run through the
+  // error report; a function run before every selection-changed handler; the
+  // count of selection changes seen.
   HWND ControlWindow(ControlId id) const;
+  MainForm& FormForTesting() { return form_; }
   void RunHandlerForTesting(const std::function<void()>& handler) { RunHandler(handler); }
   std::function<void()> beforeTreeChangeForTesting;
   int TreeChangeCount() const { return treeChanges_; }

@@ -13,7 +13,9 @@ MessageBoxHook& Hook() {
 }
 }  // namespace
 
-void SetMessageBoxHook(MessageBoxHook hook) { Hook() = std::move(hook); }
+void SetMessageBoxHook(MessageBoxHook hook) {
+  Hook() = std::move(hook);
+}
 
 void ShowMessageBox(HWND owner, const std::string& text, UINT icon) {
   const UINT flags = MB_OK | icon;

@@ -78,7 +78,9 @@ bool SameTextNoCase(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-ShellTree::Node::~Node() { CoTaskMemFree(pidl); }
+ShellTree::Node::~Node() {
+  CoTaskMemFree(pidl);
+}
 
 ShellTree::ShellTree() = default;
 
@@ -243,8 +245,8 @@ void ShellTree::ShowContextMenu(HTREEITEM item, POINT screen) {
   if (!popup) return;
   constexpr UINT kFirst = 1;
   if (SUCCEEDED(menu->QueryContextMenu(popup, 0, kFirst, 0x7fff, CMF_NORMAL))) {
-    const UINT command = TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x,
-                                        screen.y, 0, tree_, nullptr);
+    const UINT command = TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y,
+                                        0, tree_, nullptr);
     if (command >= kFirst) {
       CMINVOKECOMMANDINFO invoke = {};
       invoke.cbSize = sizeof invoke;
@@ -280,9 +282,19 @@ void ShellTree::SelectPath(const std::string& path) {
   std::wstring wide = Widen(folder);
   PidlRef target;
   if (folder.empty() ||
-      FAILED(desktop_->ParseDisplayName(tree_, nullptr, wide.data(), nullptr, &target.p, nullptr)) ||
+      FAILED(
+          desktop_->ParseDisplayName(tree_, nullptr, wide.data(), nullptr, &target.p, nullptr)) ||
       !target.p) {
     throw std::runtime_error(failure);
+  }
+  // The shell parses some paths of things that are not there (a drive letter
+  // without a drive): a file-system path must name an existing folder.
+  char fileSystemPath[MAX_PATH] = {};
+  if (SHGetPathFromIDListA(target.p, fileSystemPath)) {
+    const DWORD attributes = GetFileAttributesA(fileSystemPath);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      throw std::runtime_error(failure);
+    }
   }
   const std::string targetName = ParsingName(target.p);
   const int depth = IdCount(target.p);
@@ -330,7 +342,9 @@ void ShellTree::SelectPath(const std::string& path) {
   }
 }
 
-bool ShellTree::HasSelection() { return tree_ && TreeView_GetSelection(tree_) != nullptr; }
+bool ShellTree::HasSelection() {
+  return tree_ && TreeView_GetSelection(tree_) != nullptr;
+}
 
 void ShellTree::MakeSelectionVisible() {
   if (HTREEITEM item = tree_ ? TreeView_GetSelection(tree_) : nullptr) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+// After <windows.h>, which the following headers need.
 #include <commctrl.h>
 #include <shlobj.h>
 
