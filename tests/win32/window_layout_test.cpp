@@ -1,0 +1,190 @@
+#include <windows.h>
+// After <windows.h>, which the following headers need.
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include "ui/forum.h"
+#include "ui/win32/dpi.h"
+#include "ui/win32/layout.h"
+#include "win32/window_fixture.h"
+
+namespace quillfen::testing {
+namespace {
+
+using namespace quillfen::win32;
+
+// The control table at 96 dpi, written out again here so that a slip in the
+// window's own table shows up.
+struct Expected {
+  ControlId id;
+  ControlId parent;
+  const char* caption;  // nullptr: not compared (edit boxes, list, tree)
+  int left, top, width, height;
+  bool enabled, visible;
+};
+
+const Expected kTable[] = {
+    {kLabel5, kNoParent, kForumHost, 147, 312, 194, 13, true, true},
+    {kGroupBox1, kNoParent, "Game Installation Folder", 7, 55, 319, 178, true, true},
+    {kGamedirlv, kGroupBox1, nullptr, 8, 17, 303, 126, true, true},
+    {kFindit, kGroupBox1, "Find it for me...", 88, 147, 143, 25, true, true},
+    {kSearchpanel, kGroupBox1, "", 7, 17, 304, 126, true, false},
+    {kLabel3, kSearchpanel, "Searching...", 11, 37, 83, 16, true, true},
+    {kSearchlabel, kSearchpanel, "", 11, 57, 283, 29, true, true},
+    {kPatchbutton, kNoParent, "Patch", 574, 300, 75, 25, false, true},
+    {kUndobutton, kNoParent, "Undo Patch", 492, 300, 75, 25, false, true},
+    {kGroupBox3, kNoParent, "New Resolution", 8, 235, 318, 55, true, true},
+    {kLabel1, kGroupBox3, "Screen Width:", 10, 26, 90, 14, true, true},
+    {kLabel2, kGroupBox3, "Height:", 156, 24, 59, 13, true, true},
+    {kWidthedit, kGroupBox3, "", 107, 21, 64, 21, false, true},
+    {kHeightedit, kGroupBox3, "", 220, 21, 64, 21, false, true},
+    {kGroupBox2, kNoParent, "Important Details", 332, 55, 318, 235, true, true},
+    {kDetailssl, kGroupBox2, nullptr, 8, 15, 301, 211, true, true},
+    {kGroupBox4, kNoParent, "Game", 7, 4, 643, 47, true, true},
+    {kGamecb, kGroupBox4, nullptr, 8, 17, 626, 21, true, true},
+};
+
+RECT InParent(HWND control) {
+  RECT r;
+  GetWindowRect(control, &r);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+LOGFONTA FontOf(HWND control) {
+  LOGFONTA font = {};
+  const auto handle = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
+  GetObjectA(handle, sizeof font, &font);
+  return font;
+}
+
+TEST_F(WindowTest, FrameIsFixedCentredAndOfTheLayoutSize) {
+  ASSERT_TRUE(OpenWindow());
+  const HWND main = window->Handle();
+  RECT client;
+  GetClientRect(main, &client);
+  EXPECT_EQ(client.right, 656);
+  EXPECT_EQ(client.bottom, 332);
+
+  const LONG style = GetWindowLongA(main, GWL_STYLE);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+  EXPECT_FALSE(GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_CONTEXTHELP);
+  EXPECT_EQ(TextOf(main), "Quillfen 1.03 by Tesk");
+  char type[64] = {};
+  GetClassNameA(main, type, sizeof type);
+  EXPECT_STREQ(type, "Tmainform");
+
+  RECT frame;
+  GetWindowRect(main, &frame);
+  EXPECT_NEAR((frame.left + frame.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+  EXPECT_NEAR((frame.top + frame.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+}
+
+TEST_F(WindowTest, EveryControlStandsAsTheTableSays) {
+  ASSERT_TRUE(OpenWindow());
+  for (const Expected& e : kTable) {
+    const HWND control = Control(e.id);
+    ASSERT_NE(control, nullptr) << e.id;
+    const HWND parent = e.parent == kNoParent ? window->Handle() : Control(e.parent);
+    EXPECT_EQ(GetParent(control), parent) << e.id;
+    const RECT r = InParent(control);
+    EXPECT_EQ(r.left, e.left) << e.id;
+    EXPECT_EQ(r.top, e.top) << e.id;
+    EXPECT_EQ(r.right - r.left, e.width) << e.id;
+    EXPECT_EQ(r.bottom - r.top, e.height) << e.id;
+    if (e.caption) {
+      EXPECT_EQ(TextOf(control), e.caption) << e.id;
+    }
+    EXPECT_EQ(IsWindowEnabled(control) != 0, e.enabled) << e.id;
+    EXPECT_EQ((GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0, e.visible) << e.id;
+  }
+  // Label4 sits right above the link, so the two read as one sentence.
+  const RECT lead = InParent(Control(kLabel4));
+  const RECT link = InParent(Control(kLabel5));
+  EXPECT_EQ(lead.left, link.left);
+  EXPECT_LE(lead.bottom, link.top);
+  EXPECT_GE(lead.bottom, link.top - 3);
+  EXPECT_EQ(TextOf(Control(kLabel4)), "Questions, or a game to add? Visit the forum:");
+
+  // Right-aligned labels, a drop-down list that cannot be typed into, a memo
+  // that wraps, and the search panel above the tree it covers.
+  EXPECT_TRUE(GetWindowLongA(Control(kLabel1), GWL_STYLE) & SS_RIGHT);
+  EXPECT_TRUE(GetWindowLongA(Control(kLabel2), GWL_STYLE) & SS_RIGHT);
+  EXPECT_EQ(GetWindowLongA(Control(kGamecb), GWL_STYLE) & 3, CBS_DROPDOWNLIST);
+  const LONG memo = GetWindowLongA(Control(kDetailssl), GWL_STYLE);
+  EXPECT_TRUE(memo & ES_MULTILINE);
+  EXPECT_TRUE(memo & WS_VSCROLL);
+  EXPECT_FALSE(memo & (ES_AUTOHSCROLL | ES_READONLY));
+  EXPECT_EQ(GetWindow(Control(kGroupBox1), GW_CHILD), Control(kSearchpanel));
+  // The tree: indentation 19, selection kept visible, no lines or buttons at the root.
+  const HWND tree = Control(kGamedirlv);
+  EXPECT_EQ(SendMessageA(tree, TVM_GETINDENT, 0, 0), 19);
+  const LONG treeStyle = GetWindowLongA(tree, GWL_STYLE);
+  EXPECT_TRUE(treeStyle & TVS_SHOWSELALWAYS);
+  EXPECT_FALSE(treeStyle & TVS_LINESATROOT);
+}
+
+TEST_F(WindowTest, TabOrderFollowsTheTable) {
+  ASSERT_TRUE(OpenWindow());
+  const ControlId order[] = {kGamedirlv, kFindit,     kPatchbutton, kUndobutton,
+                             kWidthedit, kHeightedit, kDetailssl,   kGamecb};
+  // Disabled controls are skipped by the dialog keyboard; enable them to see the order.
+  for (ControlId id : order) EnableWindow(Control(id), TRUE);
+  HWND at = Control(order[0]);
+  for (std::size_t i = 1; i < std::size(order); ++i) {
+    at = GetNextDlgTabItem(window->Handle(), at, FALSE);
+    EXPECT_EQ(at, Control(order[i])) << "tab stop " << i;
+  }
+  EXPECT_EQ(GetNextDlgTabItem(window->Handle(), at, FALSE), Control(order[0]));
+}
+
+TEST_F(WindowTest, FontsAndTheLinkLook) {
+  ASSERT_TRUE(OpenWindow());
+  for (ControlId id : {kFindit, kPatchbutton, kLabel1, kWidthedit, kGamecb, kGroupBox1, kDetailssl,
+                       kSearchlabel, kLabel4}) {
+    const LOGFONTA font = FontOf(Control(id));
+    EXPECT_STREQ(font.lfFaceName, "MS Sans Serif") << id;
+    EXPECT_EQ(font.lfHeight, -11) << id;
+    EXPECT_EQ(font.lfWeight, FW_NORMAL) << id;
+    EXPECT_FALSE(font.lfUnderline) << id;
+  }
+  EXPECT_EQ(FontOf(Control(kLabel3)).lfHeight, -13);
+  EXPECT_EQ(FontOf(Control(kLabel3)).lfWeight, FW_BOLD);
+  EXPECT_EQ(FontOf(Control(kGroupBox2)).lfWeight, FW_BOLD);
+  const LOGFONTA link = FontOf(Control(kLabel5));
+  EXPECT_EQ(link.lfWeight, FW_BOLD);
+  EXPECT_TRUE(link.lfUnderline);
+
+  // The link is drawn in navy, other labels in the window-text colour.
+  HDC dc = CreateCompatibleDC(nullptr);
+  SendMessageA(window->Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+               reinterpret_cast<LPARAM>(Control(kLabel5)));
+  EXPECT_EQ(GetTextColor(dc), RGB(0, 0, 128));
+  DeleteDC(dc);
+  EXPECT_TRUE(GetWindowLongA(Control(kLabel5), GWL_STYLE) & SS_NOTIFY);
+  EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrA(window->Handle(), GCLP_HBRBACKGROUND)),
+            reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+}
+
+TEST_F(WindowTest, LayoutScalesWithTheSystemDpi) {
+  OverrideDpiForTesting(144);
+  const bool created = OpenWindow();
+  OverrideDpiForTesting(0);
+  ASSERT_TRUE(created);
+  RECT client;
+  GetClientRect(window->Handle(), &client);
+  EXPECT_EQ(client.right, 984);
+  EXPECT_EQ(client.bottom, 498);
+  const RECT patch = InParent(Control(kPatchbutton));
+  EXPECT_EQ(patch.left, 861);
+  EXPECT_EQ(patch.top, 450);
+  EXPECT_EQ(patch.right, 974);                        // (574 + 75) * 1.5, rounded
+  EXPECT_EQ(FontOf(Control(kFindit)).lfHeight, -17);  // 11 * 1.5, rounded
+  EXPECT_EQ(SendMessageA(Control(kGamedirlv), TVM_GETINDENT, 0, 0), 29);
+}
+
+}  // namespace
+}  // namespace quillfen::testing

@@ -1,0 +1,141 @@
+#include <windows.h>
+// After <windows.h>, which the following headers need.
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "ui/win32/layout.h"
+#include "win32/real_files.h"
+#include "win32/window_fixture.h"
+
+namespace quillfen::testing {
+namespace {
+
+using namespace quillfen::win32;
+
+class WindowTreeTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    folder = std::make_unique<ScratchFolder>("window tree");
+    folder->Write("Games\\Racer\\readme.txt", "x");
+    CreateDirectoryA((folder->Path() + "Games\\Empty").c_str(), nullptr);
+    ASSERT_TRUE(OpenWindow());
+  }
+  void TearDown() override {
+    window.reset();
+    folder.reset();
+    WindowTest::TearDown();
+  }
+  std::unique_ptr<ScratchFolder> folder;
+};
+
+TEST_F(WindowTreeTest, ReadPathGivesWhatTheShellParses) {
+  window->TreeSelectPath("Q:\\");
+  EXPECT_EQ(window->TreeSelectedPath(), "Q:\\");
+  const std::string racer = folder->Path() + "Games\\Racer";
+  window->TreeSelectPath(racer);
+  EXPECT_EQ(window->TreeSelectedPath(), racer);
+  // A trailing backslash is allowed and names the same folder.
+  window->TreeSelectPath(folder->Path() + "Games\\Empty\\");
+  EXPECT_EQ(window->TreeSelectedPath(), folder->Path() + "Games\\Empty");
+  EXPECT_TRUE(window->TreeHasSelection());
+
+  // The ancestors were created and expanded on the way down.
+  const HWND tree = Control(kGamedirlv);
+  const auto selected =
+      reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  const auto parent = reinterpret_cast<HTREEITEM>(
+      SendMessageA(tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(selected)));
+  EXPECT_TRUE(
+      SendMessageA(tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(parent), TVIS_EXPANDED) &
+      TVIS_EXPANDED);
+  window->TreeMakeSelectionVisible();
+  RECT item;
+  EXPECT_TRUE(TreeView_GetItemRect(tree, selected, &item, TRUE));  // false when scrolled away
+  window->TreeFocus();
+  EXPECT_EQ(GetFocus(), tree);
+}
+
+TEST_F(WindowTreeTest, SelectionChangeArrivesBeforeSelectByPathReturns) {
+  std::vector<std::string> seen;
+  window->beforeTreeChangeForTesting = [&] { seen.push_back(window->TreeSelectedPath()); };
+  const std::string racer = folder->Path() + "Games\\Racer";
+  window->TreeSelectPath(racer);
+  EXPECT_EQ(seen, std::vector<std::string>{racer});
+  // The folder handler ran on it: the game Racer is loaded, so the folder was accepted.
+  EXPECT_EQ(window->FormForTesting().State().gameFolder, racer + "\\");
+  EXPECT_EQ(window->FormForTesting().State().checkFilePath, racer + "\\racer.exe");
+
+  // Selecting the selected folder again changes nothing.
+  window->TreeSelectPath(racer + "\\");
+  EXPECT_EQ(seen.size(), 1u);
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(WindowTreeTest, UnknownPathFailsAndKeepsTheSelection) {
+  const std::string racer = folder->Path() + "Games\\Racer";
+  window->TreeSelectPath(racer);
+  const int changes = window->TreeChangeCount();
+  EXPECT_THROW(window->TreeSelectPath(folder->Path() + "No such folder"), std::runtime_error);
+  EXPECT_THROW(window->TreeSelectPath("R:\\"), std::runtime_error);
+  EXPECT_EQ(window->TreeSelectedPath(), racer);
+  EXPECT_EQ(window->TreeChangeCount(), changes);
+
+  // Inside a handler, the failure ends it and shows in the error report.
+  bool ranOn = false;
+  window->RunHandlerForTesting([&] {
+    window->TreeSelectPath(folder->Path() + "No such folder");
+    ranOn = true;
+  });
+  EXPECT_FALSE(ranOn);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
+  EXPECT_NE(boxes[0].text.find("No such folder"), std::string::npos);
+}
+
+TEST_F(WindowTreeTest, NestedHandlerErrorEndsTheOuterHandlerAndIsReportedOnce) {
+  window->beforeTreeChangeForTesting = [] {
+    throw std::runtime_error("Cannot open file \"Q:\\x.dat\". Access is denied");
+  };
+  bool ranOn = false;
+  window->RunHandlerForTesting([&] {
+    window->TreeSelectPath(folder->Path() + "Games");
+    ranOn = true;
+  });
+  EXPECT_FALSE(ranOn);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Cannot open file \"Q:\\x.dat\". Access is denied.");
+  EXPECT_EQ(boxes[0].caption, "Quillfen");
+  EXPECT_EQ(boxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
+  // The selection did move, and the window carries on.
+  EXPECT_EQ(window->TreeSelectedPath(), folder->Path() + "Games");
+  EXPECT_TRUE(IsWindow(window->Handle()));
+}
+
+TEST_F(WindowTreeTest, ErrorsOfHandlersOutsideAnyOtherAreReportedByTheWindow) {
+  // A selection the user makes: the tree's own notification, no outer handler.
+  window->beforeTreeChangeForTesting = [] { throw std::runtime_error("Disk on fire!"); };
+  const HWND tree = Control(kGamedirlv);
+  const auto root = SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+  const auto child = SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, root);
+  ASSERT_NE(child, 0);
+  SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, child);
+  window->beforeTreeChangeForTesting = nullptr;
+  // Any other handler: a full stop only after characters above it.
+  window->RunHandlerForTesting([] { throw std::runtime_error("Bad value 7"); });
+  window->RunHandlerForTesting([] { throw std::runtime_error("Ends in a full stop."); });
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_EQ(boxes[0].text, "Disk on fire!");
+  EXPECT_EQ(boxes[1].text, "Bad value 7.");
+  EXPECT_EQ(boxes[2].text, "Ends in a full stop.");
+  for (const CapturedBox& box : boxes) {
+    EXPECT_EQ(box.flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    EXPECT_TRUE(box.windowVisible);
+  }
+  EXPECT_TRUE(IsWindow(window->Handle()));
+}
+
+}  // namespace
+}  // namespace quillfen::testing
