@@ -9,12 +9,16 @@
 
 #include "platform/win32/win32_system.h"
 #include "search/folder_search.h"
+#include "ui/main_form.h"
+#include "ui/win32/layout.h"
 #include "win32/real_files.h"
+#include "win32/window_fixture.h"
 
 namespace quillfen {
 namespace {
 
 using testing::ScratchFolder;
+using testing::TextOf;
 
 const DirEntry* Named(const std::vector<DirEntry>& entries, const std::string& name) {
   auto it = std::find_if(entries.begin(), entries.end(),
@@ -115,6 +119,81 @@ TEST_F(Win32Search, TheDriveSearchReachesTheTestDrive) {
   std::string result;
   SearchFixedDrives(system, "QF-UNIQUE-8E1F.BIN", {}, result, nullptr);
   EXPECT_EQ(result, Path("Plain\\qf-unique-8e1f.bin"));
+}
+
+// The button on the real window, over real files: C: and the test drive Q:.
+class Win32FindIt : public testing::WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    WriteDefinitions(
+        "[apps]\r\nversion=1.03\r\na0=Racer\r\n"
+        "[Racer]\r\ncheckfile=qf-findit-racer.exe\r\nmodfile=qf-findit-racer.exe\r\n"
+        "sig=5A5A5A5A\r\nsigwild=0000\r\nxoffset=4\r\nyoffset=8\r\noccur=1\r\n");
+    folder = std::make_unique<ScratchFolder>("find it");
+    folder->Write("Games\\Racer\\qf-findit-racer.exe", GameFile('d'));             // width 100
+    folder->Write("Games\\Racer\\Backup\\qf-findit-racer.exe", GameFile('\xC8'));  // 200
+    folder->Write("Games\\Cache\\qf-findit-racer.exe", GameFile('\x2C'));
+    SetAttributes(folder->Path() + "Games\\Cache", FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_TRUE(OpenWindow());
+  }
+  void TearDown() override {
+    window.reset();
+    folder.reset();
+    WindowTest::TearDown();
+  }
+
+  static std::string GameFile(char width) {
+    return std::string("\x01ZZZZ") + width + std::string("\0\0\0\xE0\x01\0\0\xFF", 9);
+  }
+
+  void Click() { SendMessageA(Control(win32::kFindit), BM_CLICK, 0, 0); }
+
+  std::string Racer() { return folder->Path() + "Games\\Racer\\"; }
+
+  std::unique_ptr<ScratchFolder> folder;
+};
+
+TEST_F(Win32FindIt, ThePanelCoversTheTreeWhileShown) {
+  const HWND tree = Control(win32::kGamedirlv);
+  RECT area;
+  GetWindowRect(tree, &area);
+  POINT centre = {(area.left + area.right) / 2, (area.top + area.bottom) / 2};
+  ScreenToClient(GetParent(tree), &centre);
+  window->ShowSearchPanel(true);
+  EXPECT_EQ(ChildWindowFromPointEx(GetParent(tree), centre, CWP_SKIPINVISIBLE),
+            Control(win32::kSearchpanel));
+  window->ShowSearchPanel(false);
+  EXPECT_EQ(ChildWindowFromPointEx(GetParent(tree), centre, CWP_SKIPINVISIBLE), tree);
+}
+
+TEST_F(Win32FindIt, FindsTheBackupCopyThenTheOtherThenNothing) {
+  Click();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Found " + Racer() + "Backup\\qf-findit-racer.exe!");
+  EXPECT_EQ(boxes[0].caption, kApplicationTitle);
+  EXPECT_EQ(TextOf(Control(win32::kFindit)), kKeepSearchingCaption);
+  EXPECT_EQ(window->TreeSelectedPath(), Racer() + "Backup");
+  EXPECT_EQ(TextOf(Control(win32::kWidthedit)), "200");
+  EXPECT_EQ(TextOf(Control(win32::kHeightedit)), "480");
+  EXPECT_TRUE(IsWindowEnabled(Control(win32::kPatchbutton)));
+  EXPECT_TRUE(IsWindowEnabled(Control(win32::kFindit)));
+  EXPECT_FALSE(IsWindowVisible(Control(win32::kSearchpanel)));
+  EXPECT_EQ(GetFocus(), Control(win32::kGamedirlv));
+  // The label shows the last folder entered, where the copy was.
+  EXPECT_EQ(TextOf(Control(win32::kSearchlabel)), Racer() + "Backup");
+
+  Click();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1].text, "Found " + Racer() + "qf-findit-racer.exe!");
+  EXPECT_EQ(TextOf(Control(win32::kWidthedit)), "100");
+
+  Click();  // the copy below the hidden folder is never found
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_EQ(boxes[2].text, "Unable to find any matching files!");
+  EXPECT_EQ(TextOf(Control(win32::kFindit)), kFindCaption);
+  EXPECT_TRUE(window->FormForTesting().State().foundFiles.empty());
+  EXPECT_EQ(window->TreeSelectedPath(), Racer().substr(0, Racer().size() - 1));
 }
 
 }  // namespace
