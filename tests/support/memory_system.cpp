@@ -239,14 +239,8 @@ Bytes MemorySystem::ReadWholeFile(const std::string& path) {
 void MemorySystem::WriteWholeFile(const std::string& path, const Bytes& content) {
   profiles_.clear();
   CountCall(Op::Write, path, true);
+  CheckCreatable(path);
   Node* node = Find(path);
-  if (node && node->is_folder) throw FileError(CannotCreateText(path, kAccessDenied));
-  if (node && (node->attributes & kAttrReadOnly)) throw FileError(CannotCreateText(path, kAccessDenied));
-  if (node && node->holder != Holder::None) throw FileError(CannotCreateText(path, kSharing));
-  const Node* parent = Find(ParentKey(Key(path)));
-  if (!parent || !parent->is_folder || (parent->attributes & kAttrReadOnly)) {
-    throw FileError(CannotCreateText(path, parent ? kAccessDenied : kPathNotFound));
-  }
   if (!node) {
     node = &nodes_[Key(path)];
     node->name = path.substr(path.rfind('\\') + 1);
@@ -259,10 +253,8 @@ void MemorySystem::WriteWholeFile(const std::string& path, const Bytes& content)
 void MemorySystem::WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) {
   profiles_.clear();
   CountCall(Op::WriteAt, path, false);
+  CheckWritable(path);
   Node* node = Find(path);
-  if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
-  if (node->attributes & kAttrReadOnly) throw FileError(CannotOpenText(path, kAccessDenied));
-  if (node->holder != Holder::None) throw FileError(CannotOpenText(path, kSharing));
   if (position < 0 || position + static_cast<std::int64_t>(bytes.size()) >
                           static_cast<std::int64_t>(node->content.size())) {
     throw std::logic_error("in-place write outside the file: " + path);
@@ -274,6 +266,11 @@ void MemorySystem::WriteBytesAt(const std::string& path, std::int64_t position, 
 
 void MemorySystem::TestWritable(const std::string& path) {
   CountCall(Op::TestWritable, path, false);
+  CheckWritable(path);
+}
+
+// Refuses what opening an existing file for writing with no sharing refuses.
+void MemorySystem::CheckWritable(const std::string& path) {
   const Node* node = Find(path);
   if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
   if (node->attributes & kAttrReadOnly) throw FileError(CannotOpenText(path, kAccessDenied));
@@ -282,6 +279,11 @@ void MemorySystem::TestWritable(const std::string& path) {
 
 void MemorySystem::TestCreatable(const std::string& path) {
   CountCall(Op::TestCreatable, path, true);
+  CheckCreatable(path);
+}
+
+// Refuses what creating a file anew with no sharing refuses.
+void MemorySystem::CheckCreatable(const std::string& path) {
   const Node* node = Find(path);
   if (node && node->is_folder) throw FileError(CannotCreateText(path, kAccessDenied));
   if (node && (node->attributes & kAttrReadOnly)) throw FileError(CannotCreateText(path, kAccessDenied));

@@ -89,6 +89,8 @@ class MemorySystem : public System {
   Node* Find(const std::string& path);
   const Node* Find(const std::string& path) const;
   void CountCall(Op op, const std::string& path, bool create);
+  void CheckWritable(const std::string& path);
+  void CheckCreatable(const std::string& path);
   DosTime Tick();
 
   std::string exe_folder_ = "C:\\Program Files\\Quillfen\\";
