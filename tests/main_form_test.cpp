@@ -198,6 +198,24 @@ TEST_F(MainFormTest, AnErrorWhileLocatingEndsTheHandlerWhereItStands) {
   EXPECT_EQ(view.log, std::vector<std::string>{"disable undobutton"});
 }
 
+// A view whose progress label fails, as a window that runs out of resources might.
+class FailingLabelView : public testing::RecordingView {
+ public:
+  void SetSearchLabel(const std::string&) override { throw std::runtime_error("label broke"); }
+};
+
+TEST(MainFormSearch, AnErrorDuringTheSearchStillUncoversTheTree) {
+  MemorySystem system;
+  system.AddFile(testing::kIniPath, std::string("[apps]\nversion=1.03\na0=G\n[G]\nmodfile=g.exe\n"));
+  system.AddFolder("C:\\Games\\G");
+  FailingLabelView view;
+  MainForm form(system, view);
+  form.FormCreate();
+  EXPECT_THROW(form.finditClick(), std::runtime_error);
+  EXPECT_FALSE(view.searchPanelShown);
+  EXPECT_TRUE(view.Enabled(Control::findit));
+}
+
 TEST_F(MainFormTest, ForumLinkOpensTheForumAddress) {
   Start("");
   form.Label5Click();

@@ -66,11 +66,19 @@ void MainForm::finditClick() {
   view_.ShowSearchPanel(true);
   view_.SetEnabled(Control::findit, false);
   view_.ProcessPendingMessages();
+  auto restore = [this] {
+    view_.SetEnabled(Control::findit, true);
+    view_.ShowSearchPanel(false);
+  };
   std::string result;
-  SearchFixedDrives(system_, FileNamePart(state_.checkFilePath), state_.foundFiles, result,
-                    [this](const std::string& folder) { ShowSearchProgress(folder); });
-  view_.SetEnabled(Control::findit, true);
-  view_.ShowSearchPanel(false);
+  try {
+    SearchFixedDrives(system_, FileNamePart(state_.checkFilePath), state_.foundFiles, result,
+                      [this](const std::string& folder) { ShowSearchProgress(folder); });
+  } catch (...) {
+    restore();  // never leave the tree covered and the button dead
+    throw;
+  }
+  restore();
   if (!result.empty()) {
     state_.foundFiles.push_back(result);
     view_.SetText(Control::findit, kKeepSearchingCaption);
