@@ -256,6 +256,16 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
       }
       break;
+    case WM_ACTIVATE:
+      // Keep the focused control across switches to other windows, as a dialog does.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        if (focus && IsChild(window_, focus)) lastFocus_ = focus;
+      } else if (lastFocus_ && IsWindow(lastFocus_) && IsWindowEnabled(lastFocus_)) {
+        SetFocus(lastFocus_);
+        return 0;
+      }
+      break;
     case WM_DESTROY:
       RunHandler([this] { form_.FormDestroy(); });
       if (quitOnDestroy_) PostQuitMessage(0);
@@ -263,6 +273,7 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NCDESTROY:
       SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
       window_ = nullptr;
+      lastFocus_ = nullptr;
       controls_.clear();
       return 0;
     default:

@@ -83,6 +83,7 @@ class MainWindow : public View {
   System& system_;
   MainForm form_;
   HWND window_ = nullptr;
+  HWND lastFocus_ = nullptr;  // the control that had the focus when the window was left
   std::map<int, HWND> controls_;
   ShellTree tree_;
   HFONT regular_ = nullptr, bold_ = nullptr, searching_ = nullptr, link_ = nullptr;
