@@ -53,7 +53,8 @@ inline constexpr const char* kForumLead = "Questions, or a game to add? Visit th
 // The controls in tab order within each parent; a parent comes before its
 // children. The folder tree's search panel is raised above the tree after
 // creation, since it lies exactly over it. Label4 stands above Label5 so that
-// the two read as one sentence; Label5's caption is the forum's host name.
+// the two read as one sentence (its width then follows its text); Label5's
+// caption is the forum's host name.
 inline constexpr ControlSpec kControls[] = {
     {kGroupBox1, "GroupBox1", Kind::groupBox, kNoParent, "Game Installation Folder", 7, 55, 319,
      178, Font::regular, true, true, false},

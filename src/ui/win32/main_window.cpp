@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "ui/forum.h"
@@ -185,6 +186,21 @@ void MainWindow::CreateControls() {
     if (spec.kind == Kind::edit || spec.kind == Kind::memo) {
       SendMessageA(control, EM_SETLIMITTEXT, 0, 0);  // no length limit
     }
+  }
+
+  // Label4 is not in the fixed layout: it takes the width of its text, so that
+  // the first line of the sentence never wraps whatever the font's metrics.
+  const HWND lead = controls_.at(kLabel4);
+  if (HDC dc = GetDC(lead)) {
+    const HGDIOBJ previous = SelectObject(dc, regular_);
+    SIZE extent = {};
+    const std::string text = WindowText(lead);
+    if (GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent)) {
+      SetWindowPos(lead, nullptr, 0, 0, extent.cx + 1, std::max<LONG>(extent.cy, Scale(13)),
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    SelectObject(dc, previous);
+    ReleaseDC(lead, dc);
   }
 
   // The search panel lies exactly over the folder tree: above it when shown.
