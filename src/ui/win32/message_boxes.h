@@ -14,9 +14,9 @@ using MessageBoxHook =
     std::function<void(const std::string& text, const std::string& caption, UINT flags)>;
 void SetMessageBoxHook(MessageBoxHook hook);
 
-// A modal box captioned with the application title, with one OK button; the
-// flags add the icon. Owned by the window when it is shown, so that it is
-// disabled while the box is up; otherwise modal to the whole thread.
+// A modal box centred on the screen, captioned with the application title,
+// with one OK button; the flags add the icon. Owned by the window when it is
+// shown, so that it is disabled while the box is up; else modal to the thread.
 void ShowMessageBox(HWND owner, const std::string& text, UINT icon);
 
 }  // namespace quillfen::win32
