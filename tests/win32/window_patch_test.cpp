@@ -1,0 +1,167 @@
+// The whole tool through its real window, on the demo game's real files:
+// pick the game, select its folder, patch, undo, and a file that cannot be read.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "engine/crc32.h"
+#include "ui/main_form.h"
+#include "ui/win32/layout.h"
+#include "win32/real_files.h"
+#include "win32/window_fixture.h"
+
+namespace quillfen::testing {
+namespace {
+
+using namespace win32;
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+FILETIME LocalTime(WORD hour, WORD minute, WORD second) {
+  SYSTEMTIME local = {};
+  local.wYear = 2024;
+  local.wMonth = 5;
+  local.wDay = 17;
+  local.wHour = hour;
+  local.wMinute = minute;
+  local.wSecond = second;
+  FILETIME file_local, file_utc;
+  SystemTimeToFileTime(&local, &file_local);
+  LocalFileTimeToFileTime(&file_local, &file_utc);
+  return file_utc;
+}
+
+SYSTEMTIME LastWriteLocal(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+  FILETIME local;
+  FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+  SYSTEMTIME time;
+  FileTimeToSystemTime(&local, &time);
+  return time;
+}
+
+class WindowPatchTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    const std::string demo = system.ExecutableFolder() + "demo\\";
+    WriteDefinitions(ReadText(demo + "patches.ini"));
+    folder = std::make_unique<ScratchFolder>("window demo");
+    exe_bytes = ReadText(demo + "demogame.exe");
+    data_bytes = ReadText(demo + "demofont.dat");
+    ASSERT_FALSE(exe_bytes.empty());
+    exe = folder->Write("Game\\demogame.exe", exe_bytes);
+    data = folder->Write("Game\\demofont.dat", data_bytes);
+    SetTime(exe, LocalTime(10, 0, 5));
+    ASSERT_TRUE(OpenWindow());
+  }
+  void TearDown() override {
+    window.reset();
+    folder.reset();
+    WindowTest::TearDown();
+  }
+
+  static void SetTime(const std::string& path, FILETIME time) {
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    SetFileTime(file, nullptr, nullptr, &time);
+    CloseHandle(file);
+  }
+
+  void PickFirstGame() {
+    const HWND list = Control(kGamecb);
+    SendMessageA(list, CB_SETCURSEL, 0, 0);
+    SendMessageA(GetParent(list), WM_COMMAND, MAKEWPARAM(kGamecb, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(list));
+  }
+  // A folder selection as a handler makes it; an error shows in the error report.
+  void SelectFolder(const std::string& path) {
+    window->RunHandlerForTesting([&] { window->TreeSelectPath(path); });
+  }
+  void Click(ControlId button) { SendMessageA(Control(button), BM_CLICK, 0, 0); }
+  std::string Game() const { return folder->Path() + "Game"; }
+  std::size_t ValuesAt() const { return exe_bytes.find("QFDEMOWH") + 8; }
+
+  std::unique_ptr<ScratchFolder> folder;
+  std::string exe_bytes, data_bytes, exe, data;
+};
+
+TEST_F(WindowPatchTest, PatchAndUndoTheDemoGameFromTheWindow) {
+  PickFirstGame();
+  EXPECT_EQ(TextOf(Control(kGamecb)), "Quillfen Demo Game");
+  SelectFolder(Game());
+  ASSERT_TRUE(boxes.empty()) << boxes[0].text;
+  EXPECT_EQ(TextOf(Control(kWidthedit)), "1024");
+  EXPECT_EQ(TextOf(Control(kHeightedit)), "768");
+  EXPECT_TRUE(IsWindowEnabled(Control(kPatchbutton)));
+  EXPECT_FALSE(IsWindowEnabled(Control(kUndobutton)));
+
+  SetWindowTextA(Control(kWidthedit), "1280");
+  SetWindowTextA(Control(kHeightedit), "720");
+  Click(kPatchbutton);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Game successfully patched!");
+  EXPECT_EQ(boxes[0].caption, "Quillfen");
+  EXPECT_EQ(boxes[0].flags, static_cast<UINT>(MB_OK));
+
+  std::string patched = exe_bytes;
+  patched.replace(ValuesAt(), 8, std::string("\x00\x05\x00\x00\xD0\x02\x00\x00", 8));
+  const std::string now = ReadText(exe);
+  EXPECT_TRUE(now == patched) << "only the eight bytes of the window size change";
+  const SYSTEMTIME time = LastWriteLocal(exe);
+  EXPECT_EQ(time.wHour, 10);
+  EXPECT_EQ(time.wMinute, 0);
+  EXPECT_EQ(time.wSecond, 4);
+
+  const std::int32_t crc = Crc32Of(Bytes(now.begin(), now.end()));
+  const std::string position = std::to_string(ValuesAt());
+  const std::string height_position = std::to_string(ValuesAt() + 4);
+  EXPECT_EQ(ReadText(folder->Path() + "Game\\demogame.undo"),
+            std::to_string(crc) + "\r\n" + position + "\r\n" + height_position + "\r\n1024\r\n768\r\n");
+  EXPECT_TRUE(IsWindowEnabled(Control(kUndobutton)));
+  EXPECT_EQ(TextOf(Control(kWidthedit)), "1280");
+
+  Click(kUndobutton);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1].text, "Patch successfully removed!");
+  EXPECT_TRUE(ReadText(exe) == exe_bytes);
+  EXPECT_TRUE(ReadText(data) == data_bytes);
+  EXPECT_EQ(GetFileAttributesA((folder->Path() + "Game\\demogame.undo").c_str()),
+            INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesA((folder->Path() + "Game\\demofont.undo").c_str()),
+            INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(IsWindowEnabled(Control(kUndobutton)));
+  EXPECT_EQ(TextOf(Control(kWidthedit)), "1024");
+}
+
+TEST_F(WindowPatchTest, AFileHeldOpenForWritingShowsTheErrorReportAndTheWindowCarriesOn) {
+  HANDLE other = CreateFileA(exe.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  SelectFolder(Game());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
+  EXPECT_EQ(boxes[0].text.rfind("Cannot open file \"" + exe + "\". ", 0), 0u) << boxes[0].text;
+  EXPECT_EQ(boxes[0].text.back(), '.');
+  EXPECT_FALSE(IsWindowEnabled(Control(kUndobutton)));
+  EXPECT_TRUE(ReadText(data) == data_bytes);
+  CloseHandle(other);
+
+  // The window is still usable: selecting the folder again locates the game.
+  SelectFolder(folder->Path());
+  SelectFolder(Game());
+  EXPECT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(TextOf(Control(kWidthedit)), "1024");
+  EXPECT_TRUE(IsWindowEnabled(Control(kPatchbutton)));
+}
+
+}  // namespace
+}  // namespace quillfen::testing
