@@ -26,9 +26,12 @@ TEST(IntOrDefault, AcceptsDecimalAndEveryHexadecimalPrefix) {
 }
 
 TEST(IntOrDefault, GivesTheDefaultForAnythingElse) {
-  for (const char* text : {"", " ", "1e3", "0x", "$", "abc", "12 ", "+", "-", "+-1", "--1", "1-",
-                           "2147483648", "-2147483649", "99999999999999999999", "$100000000",
-                           "\t12", "12\t", "0x-1", "$ 1", "1,000"}) {
+  for (const char* text :
+       {"",           " ",    "1e3",        "0x",          "$",
+        "abc",        "12 ",  "+",          "-",           "+-1",
+        "--1",        "1-",   "2147483648", "-2147483649", "99999999999999999999",
+        "$100000000", "\t12", "12\t",       "0x-1",        "$ 1",
+        "1,000"}) {
     EXPECT_EQ(IntOrDefault(text, -999), -999) << '"' << text << '"';
   }
 }
@@ -145,8 +148,8 @@ TEST_F(GameLoadTest, FillsEveryFieldOfAPatch) {
   EXPECT_EQ(state.detailsText, "Two\\013\\010lines");
   EXPECT_EQ(state.checkFilePath, "racer.exe");
   EXPECT_EQ(view.detailsLines, std::vector<std::string>{"Two\r\nlines"});
-  EXPECT_EQ(view.log, (std::vector<std::string>{"details clear", "details add Two\r\nlines",
-                                                "details top"}));
+  EXPECT_EQ(view.log,
+            (std::vector<std::string>{"details clear", "details add Two\r\nlines", "details top"}));
 }
 
 TEST_F(GameLoadTest, UnreadableNumbersTakeTheirDefaults) {

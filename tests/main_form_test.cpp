@@ -1,9 +1,10 @@
+#include "ui/main_form.h"
+
 #include <gtest/gtest.h>
 
 #include "definitions/game_loading.h"
 #include "platform/file_error.h"
 #include "support/fixtures.h"
-#include "ui/main_form.h"
 
 namespace quillfen {
 namespace {
@@ -45,8 +46,8 @@ class MainFormTest : public ::testing::Test, protected testing::DefinitionsFixtu
   }
 
   void ExpectNotLocated() {
-    for (Control c : {Control::widthedit, Control::heightedit, Control::patchbutton,
-                      Control::undobutton}) {
+    for (Control c :
+         {Control::widthedit, Control::heightedit, Control::patchbutton, Control::undobutton}) {
       EXPECT_FALSE(view.Enabled(c)) << testing::ControlName(c);
     }
     EXPECT_EQ(view.Text(Control::widthedit), "");
@@ -206,7 +207,8 @@ class FailingLabelView : public testing::RecordingView {
 
 TEST(MainFormSearch, AnErrorDuringTheSearchStillUncoversTheTree) {
   MemorySystem system;
-  system.AddFile(testing::kIniPath, std::string("[apps]\nversion=1.03\na0=G\n[G]\nmodfile=g.exe\n"));
+  system.AddFile(testing::kIniPath,
+                 std::string("[apps]\nversion=1.03\na0=G\n[G]\nmodfile=g.exe\n"));
   system.AddFolder("C:\\Games\\G");
   FailingLabelView view;
   MainForm form(system, view);

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "definitions/text.h"
+
+#include <gtest/gtest.h>
 
 namespace quillfen {
 namespace {

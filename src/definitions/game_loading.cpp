@@ -9,7 +9,9 @@ namespace quillfen {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // A letter followed by a number in decimal, such as "a0" or "p12".
 std::string Numbered(char letter, int number) {

@@ -56,7 +56,9 @@ std::int32_t IntOrDefault(std::string_view text, std::int32_t default_value) {
   return static_cast<std::int32_t>(value);
 }
 
-std::string DefinitionFilePath(System& system) { return system.ExecutableFolder() + "patches.ini"; }
+std::string DefinitionFilePath(System& system) {
+  return system.ExecutableFolder() + "patches.ini";
+}
 
 std::string ReadIniValue(System& system, const std::string& section, const std::string& key,
                          const std::string& path) {

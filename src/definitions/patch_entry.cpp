@@ -2,6 +2,8 @@
 
 namespace quillfen {
 
-void ClearPatchList(PatchList& list) { list.entries_.clear(); }
+void ClearPatchList(PatchList& list) {
+  list.entries_.clear();
+}
 
 }  // namespace quillfen

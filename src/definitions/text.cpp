@@ -4,9 +4,13 @@ namespace quillfen {
 
 namespace {
 
-std::size_t LastSeparator(std::string_view path) { return path.find_last_of("\\:"); }
+std::size_t LastSeparator(std::string_view path) {
+  return path.find_last_of("\\:");
+}
 
-char UpperAsciiChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char UpperAsciiChar(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 }  // namespace
 

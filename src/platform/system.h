@@ -61,8 +61,7 @@ class System {
   virtual void WriteWholeFile(const std::string& path, const Bytes& content) = 0;
   // Overwrites bytes of an existing file in place, opened for writing with no
   // sharing; the file's size never changes. Throws FileError ("Cannot open file").
-  virtual void WriteBytesAt(const std::string& path, std::int64_t position,
-                            const Bytes& bytes) = 0;
+  virtual void WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) = 0;
   // Opens an existing file for writing with no sharing and closes it again,
   // changing nothing. Throws FileError ("Cannot open file") where a rewrite would fail.
   virtual void TestWritable(const std::string& path) = 0;

@@ -55,11 +55,17 @@ void MainForm::ShowNotLocated() {
   view_.SetEnabled(Control::patchbutton, false);
 }
 
-void MainForm::patchbuttonClick() { ApplyPatches(system_, view_, state_.patchList); }
+void MainForm::patchbuttonClick() {
+  ApplyPatches(system_, view_, state_.patchList);
+}
 
-void MainForm::undobuttonClick() { RemovePatches(system_, view_, state_.patchList); }
+void MainForm::undobuttonClick() {
+  RemovePatches(system_, view_, state_.patchList);
+}
 
-void MainForm::Label5Click() { view_.OpenWebAddress(kForumAddress); }
+void MainForm::Label5Click() {
+  view_.OpenWebAddress(kForumAddress);
+}
 
 void MainForm::finditClick() {
   if (state_.patchList.Empty()) return;
@@ -93,6 +99,8 @@ void MainForm::finditClick() {
   }
 }
 
-void MainForm::ShowSearchProgress(const std::string& path) { view_.SetSearchLabel(path); }
+void MainForm::ShowSearchProgress(const std::string& path) {
+  view_.SetSearchLabel(path);
+}
 
 }  // namespace quillfen

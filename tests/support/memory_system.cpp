@@ -14,9 +14,12 @@ constexpr const char* kPathNotFound = "The system cannot find the path specified
 constexpr const char* kAccessDenied = "Access is denied";
 constexpr const char* kSharing =
     "The process cannot access the file because it is being used by another process";
-constexpr const char* kInjected = "The request could not be performed because of an I/O device error";
+constexpr const char* kInjected =
+    "The request could not be performed because of an I/O device error";
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char Upper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 std::string UpperText(std::string text) {
   for (char& c : text) c = Upper(c);
@@ -108,7 +111,8 @@ void MemorySystem::AddFolder(const std::string& path, std::uint32_t attributes) 
   node.name = trimmed.substr(trimmed.rfind('\\') + 1);
 }
 
-void MemorySystem::AddFile(const std::string& path, const Bytes& content, std::uint32_t attributes) {
+void MemorySystem::AddFile(const std::string& path, const Bytes& content,
+                           std::uint32_t attributes) {
   profiles_.clear();
   const std::string key = Key(path);
   const std::string parent = ParentKey(key);
@@ -177,8 +181,8 @@ MemorySystem::ParsedProfile MemorySystem::ParseProfile(const std::string& text) 
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
       const auto close = line.find(']');
-      const std::string name =
-          UpperText(Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
+      const std::string name = UpperText(
+          Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
       const bool repeated = profile.count(name) > 0;
       section = repeated ? nullptr : &profile[name];
       continue;
@@ -250,7 +254,8 @@ void MemorySystem::WriteWholeFile(const std::string& path, const Bytes& content)
   bytes_written_ += static_cast<std::int64_t>(content.size());
 }
 
-void MemorySystem::WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) {
+void MemorySystem::WriteBytesAt(const std::string& path, std::int64_t position,
+                                const Bytes& bytes) {
   profiles_.clear();
   CountCall(Op::WriteAt, path, false);
   CheckWritable(path);
@@ -286,7 +291,8 @@ void MemorySystem::TestCreatable(const std::string& path) {
 void MemorySystem::CheckCreatable(const std::string& path) {
   const Node* node = Find(path);
   if (node && node->is_folder) throw FileError(CannotCreateText(path, kAccessDenied));
-  if (node && (node->attributes & kAttrReadOnly)) throw FileError(CannotCreateText(path, kAccessDenied));
+  if (node && (node->attributes & kAttrReadOnly))
+    throw FileError(CannotCreateText(path, kAccessDenied));
   if (node && node->holder != Holder::None) throw FileError(CannotCreateText(path, kSharing));
   const Node* parent = Find(ParentKey(Key(path)));
   if (!parent || !parent->is_folder || (parent->attributes & kAttrReadOnly)) {

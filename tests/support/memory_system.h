@@ -50,7 +50,10 @@ class MemorySystem : public System {
   int FileCalls() const { return file_calls_; }
   std::int64_t BytesRead() const { return bytes_read_; }
   std::int64_t BytesWritten() const { return bytes_written_; }
-  void ResetCounters() { file_calls_ = 0; bytes_read_ = bytes_written_ = 0; }
+  void ResetCounters() {
+    file_calls_ = 0;
+    bytes_read_ = bytes_written_ = 0;
+  }
   // Every folder handed to ListFolder, in call order.
   const std::vector<std::string>& ListedPatterns() const { return listed_; }
 

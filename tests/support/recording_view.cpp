@@ -15,11 +15,16 @@ std::string Upper(std::string text) {
 
 const char* ControlName(Control control) {
   switch (control) {
-    case Control::widthedit: return "widthedit";
-    case Control::heightedit: return "heightedit";
-    case Control::patchbutton: return "patchbutton";
-    case Control::undobutton: return "undobutton";
-    case Control::findit: return "findit";
+    case Control::widthedit:
+      return "widthedit";
+    case Control::heightedit:
+      return "heightedit";
+    case Control::patchbutton:
+      return "patchbutton";
+    case Control::undobutton:
+      return "undobutton";
+    case Control::findit:
+      return "findit";
   }
   return "?";
 }
@@ -43,7 +48,9 @@ void RecordingView::SetText(Control control, const std::string& text) {
   log.push_back(std::string("text ") + ControlName(control) + "=" + text);
 }
 
-std::string RecordingView::Text(Control control) { return controls_[control].text; }
+std::string RecordingView::Text(Control control) {
+  return controls_[control].text;
+}
 
 void RecordingView::GameListClear() {
   gameList.clear();
@@ -76,7 +83,9 @@ void RecordingView::DetailsAddLine(const std::string& text) {
   log.push_back("details add " + text);
 }
 
-void RecordingView::DetailsScrollToTop() { log.push_back("details top"); }
+void RecordingView::DetailsScrollToTop() {
+  log.push_back("details top");
+}
 
 void RecordingView::TreeSelectPath(const std::string& path) {
   log.push_back("tree select " + path);
@@ -103,7 +112,9 @@ void RecordingView::ShowSearchPanel(bool shown) {
   log.push_back(shown ? "panel show" : "panel hide");
 }
 
-void RecordingView::SetSearchLabel(const std::string& text) { searchLabels.push_back(text); }
+void RecordingView::SetSearchLabel(const std::string& text) {
+  searchLabels.push_back(text);
+}
 
 void RecordingView::ProcessPendingMessages() {
   ++pendingMessagePasses;

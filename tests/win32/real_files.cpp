@@ -34,11 +34,14 @@ ScratchFolder::ScratchFolder(const std::string& name) : path_("Q:\\" + name + "\
   }
 }
 
-ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
+ScratchFolder::~ScratchFolder() {
+  RemoveTree(path_);
+}
 
 std::string ScratchFolder::Write(const std::string& name, const std::string& content) const {
   const std::string path = path_ + name;
-  for (std::size_t sep = name.find('\\'); sep != std::string::npos; sep = name.find('\\', sep + 1)) {
+  for (std::size_t sep = name.find('\\'); sep != std::string::npos;
+       sep = name.find('\\', sep + 1)) {
     CreateDirectoryA((path_ + name.substr(0, sep)).c_str(), nullptr);
   }
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

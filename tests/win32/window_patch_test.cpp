@@ -70,8 +70,8 @@ class WindowPatchTest : public WindowTest {
   }
 
   static void SetTime(const std::string& path, FILETIME time) {
-    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+    HANDLE file =
+        CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     SetFileTime(file, nullptr, nullptr, &time);
     CloseHandle(file);
   }
@@ -124,8 +124,9 @@ TEST_F(WindowPatchTest, PatchAndUndoTheDemoGameFromTheWindow) {
   const std::int32_t crc = Crc32Of(Bytes(now.begin(), now.end()));
   const std::string position = std::to_string(ValuesAt());
   const std::string height_position = std::to_string(ValuesAt() + 4);
-  EXPECT_EQ(ReadText(folder->Path() + "Game\\demogame.undo"),
-            std::to_string(crc) + "\r\n" + position + "\r\n" + height_position + "\r\n1024\r\n768\r\n");
+  EXPECT_EQ(
+      ReadText(folder->Path() + "Game\\demogame.undo"),
+      std::to_string(crc) + "\r\n" + position + "\r\n" + height_position + "\r\n1024\r\n768\r\n");
   EXPECT_TRUE(IsWindowEnabled(Control(kUndobutton)));
   EXPECT_EQ(TextOf(Control(kWidthedit)), "1280");
 
