@@ -22,9 +22,9 @@ constexpr DWORD kWindowStyle =
 constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
 constexpr int kAppIcon = 1;
 
-RECT Scaled(const ControlSpec& spec) {
-  return RECT{Scale(spec.left), Scale(spec.top), Scale(spec.left + spec.width),
-              Scale(spec.top + spec.height)};
+RECT Scaled(const ControlSpec& row) {
+  return RECT{Scale(row.left), Scale(row.top), Scale(row.left + row.width),
+              Scale(row.top + row.height)};
 }
 
 HFONT MakeFont(int height, bool bold, bool underline) {
@@ -127,32 +127,32 @@ void MainWindow::CreateFonts() {
 
 void MainWindow::CreateControls() {
   const HINSTANCE instance = GetModuleHandleA(nullptr);
-  for (const ControlSpec& spec : kControls) {
-    const HWND parent = spec.parent == kNoParent ? window_ : controls_.at(spec.parent);
-    const RECT r = Scaled(spec);
-    const char* caption = spec.caption ? spec.caption : kForumHost;
+  for (const ControlSpec& row : kControls) {
+    const HWND parent = row.parent == kNoParent ? window_ : controls_.at(row.parent);
+    const RECT r = Scaled(row);
+    const char* caption = row.caption ? row.caption : kForumHost;
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
-    if (spec.visible) style |= WS_VISIBLE;
-    if (!spec.enabled) style |= WS_DISABLED;
-    const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id));
+    if (row.visible) style |= WS_VISIBLE;
+    if (!row.enabled) style |= WS_DISABLED;
+    const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id));
     auto make = [&](DWORD exStyle, const char* type, DWORD extra, int height) {
       return CreateWindowExA(exStyle, type, caption, style | extra, r.left, r.top, r.right - r.left,
                              height, parent, id, instance, nullptr);
     };
     HWND control = nullptr;
-    switch (spec.kind) {
+    switch (row.kind) {
       case Kind::groupBox:
         control =
             make(WS_EX_CONTROLPARENT, "BUTTON", BS_GROUPBOX | WS_CLIPCHILDREN, r.bottom - r.top);
         if (control) MakeGroupBoxContainer(control);
         break;
       case Kind::panel:
-        control = CreatePanel(parent, spec.id, r);
+        control = CreatePanel(parent, row.id, r);
         break;
       case Kind::label:
         control = make(0, "STATIC",
-                       SS_NOPREFIX | (spec.rightAligned ? SS_RIGHT : SS_LEFT) |
-                           (spec.id == kLabel5 ? SS_NOTIFY : 0),
+                       SS_NOPREFIX | (row.rightAligned ? SS_RIGHT : SS_LEFT) |
+                           (row.id == kLabel5 ? SS_NOTIFY : 0),
                        r.bottom - r.top);
         break;
       case Kind::button:
@@ -172,18 +172,18 @@ void MainWindow::CreateControls() {
                        r.bottom - r.top + Scale(16 * kGameListItemHeight));
         break;
       case Kind::folderTree:
-        tree_.Create(parent, spec.id, r);
+        tree_.Create(parent, row.id, r);
         control = tree_.Handle();
         break;
     }
-    if (!control) throw std::runtime_error(std::string("Cannot create the control ") + spec.name);
-    controls_[spec.id] = control;
-    HFONT font = spec.font == Font::bold        ? bold_
-                 : spec.font == Font::searching ? searching_
-                 : spec.font == Font::link      ? link_
+    if (!control) throw std::runtime_error(std::string("Cannot create the control ") + row.name);
+    controls_[row.id] = control;
+    HFONT font = row.font == Font::bold        ? bold_
+                 : row.font == Font::searching ? searching_
+                 : row.font == Font::link      ? link_
                                                 : regular_;
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (spec.kind == Kind::edit || spec.kind == Kind::memo) {
+    if (row.kind == Kind::edit || row.kind == Kind::memo) {
       SendMessageA(control, EM_SETLIMITTEXT, 0, 0);  // no length limit
     }
   }
