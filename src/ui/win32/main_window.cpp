@@ -181,7 +181,7 @@ void MainWindow::CreateControls() {
     HFONT font = row.font == Font::bold        ? bold_
                  : row.font == Font::searching ? searching_
                  : row.font == Font::link      ? link_
-                                                : regular_;
+                                               : regular_;
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (row.kind == Kind::edit || row.kind == Kind::memo) {
       SendMessageA(control, EM_SETLIMITTEXT, 0, 0);  // no length limit
