@@ -6,6 +6,7 @@
 #include "engine/crc32.h"
 #include "engine/locate.h"
 #include "engine/undo_record.h"
+#include "support/game_files.h"
 #include "support/memory_system.h"
 #include "support/recording_view.h"
 
@@ -18,31 +19,14 @@ using testing::RecordingView;
 const std::string kFolder = "E:\\Games\\X\\";
 const std::string kGame = kFolder + "game.dat";
 const std::string kUndo = kFolder + "game.undo";
-const Bytes kSig = {'Q', 'F', '!', 's', 'i', 'g'};
 
 // 400 bytes holding the signature at 100, the width at 108 and the height at 112.
 Bytes GameFile(std::int32_t width = 640, std::int32_t height = 480) {
-  Bytes bytes(400);
-  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 1);
-  std::copy(kSig.begin(), kSig.end(), bytes.begin() + 100);
-  for (int i = 0; i < 4; ++i) {
-    bytes[108 + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(width) >> (8 * i));
-    bytes[112 + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(height) >> (8 * i));
-  }
-  return bytes;
+  return testing::GameFile(400, 1, width, height);
 }
 
 PatchEntry Entry() {
-  PatchEntry entry;
-  entry.modfile = "data\\game.dat";
-  entry.undofile = "game.undo";
-  entry.sig = kSig;
-  entry.sigwild = Bytes(kSig.size(), 0);
-  entry.hasx = entry.hasy = true;
-  entry.xoffset = 8;
-  entry.yoffset = 12;
-  entry.occur = 1;
-  return entry;
+  return testing::GameEntry("data\\game.dat", "game.undo");
 }
 
 std::string Record(const Bytes& content, std::int32_t xpos, std::int32_t ypos, std::int32_t oldx,

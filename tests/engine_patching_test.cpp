@@ -8,6 +8,7 @@
 #include "engine/patching.h"
 #include "engine/undo_record.h"
 #include "platform/file_error.h"
+#include "support/game_files.h"
 #include "support/memory_system.h"
 #include "support/recording_view.h"
 
@@ -19,18 +20,9 @@ using testing::RecordingView;
 using Strings = std::vector<std::string>;
 
 const std::string kFolder = "E:\\Games\\X\\";
-const Bytes kSig = {'Q', 'F', '!', 's', 'i', 'g'};
-
 // A file holding the signature at 100, the width at 108 and the height at 112.
 Bytes GameFile(std::uint8_t seed, std::int32_t width = 640, std::int32_t height = 480) {
-  Bytes bytes(300);
-  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + seed);
-  std::copy(kSig.begin(), kSig.end(), bytes.begin() + 100);
-  for (int i = 0; i < 4; ++i) {
-    bytes[108 + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(width) >> (8 * i));
-    bytes[112 + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(height) >> (8 * i));
-  }
-  return bytes;
+  return testing::GameFile(300, seed, width, height);
 }
 
 std::int32_t ValueAt(const Bytes& bytes, std::size_t at) {
@@ -39,16 +31,7 @@ std::int32_t ValueAt(const Bytes& bytes, std::size_t at) {
 }
 
 PatchEntry Entry(const std::string& file, const std::string& undo) {
-  PatchEntry entry;
-  entry.modfile = file;
-  entry.undofile = undo;
-  entry.sig = kSig;
-  entry.sigwild = Bytes(kSig.size(), 0);
-  entry.hasx = entry.hasy = true;
-  entry.xoffset = 8;
-  entry.yoffset = 12;
-  entry.occur = 1;
-  return entry;
+  return testing::GameEntry(file, undo);
 }
 
 struct Game {
