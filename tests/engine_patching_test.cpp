@@ -20,6 +20,7 @@ using testing::RecordingView;
 using Strings = std::vector<std::string>;
 
 const std::string kFolder = "E:\\Games\\X\\";
+
 // A file holding the signature at 100, the width at 108 and the height at 112.
 Bytes GameFile(std::uint8_t seed, std::int32_t width = 640, std::int32_t height = 480) {
   return testing::GameFile(300, seed, width, height);
