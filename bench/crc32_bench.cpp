@@ -3,12 +3,11 @@
 #include <zlib.h>
 
 #include <cstdio>
-#include <map>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "engine/crc32.h"
+#include "ratio_reporter.h"
 
 namespace {
 
@@ -39,28 +38,6 @@ void BM_Crc32_Zlib(benchmark::State& state) {
 BENCHMARK(BM_Crc32_Zlib)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Crc32_Quillfen)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      const std::string name = run.benchmark_name();
-      times_[name.substr(0, name.find('/'))] = run.GetAdjustedCPUTime();
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    const double zlib = times_["BM_Crc32_Zlib"];
-    const double ours = times_["BM_Crc32_Quillfen"];
-    if (zlib > 0 && ours > 0) {
-      std::printf("CRC-32: %.2f times zlib's crc32() throughput\n", zlib / ours);
-    }
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -71,7 +48,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "CRC-32 differs from zlib's\n");
     return 1;
   }
-  RatioReporter reporter;
+  RatioReporter reporter(
+      {{"CRC-32", "BM_Crc32_Zlib", "BM_Crc32_Quillfen", "zlib's crc32() throughput"}});
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
 }

@@ -5,13 +5,12 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "engine/signature.h"
 #include "fuzz/plain_scan.h"
+#include "ratio_reporter.h"
 
 namespace {
 
@@ -120,40 +119,16 @@ BENCHMARK(BM_Random_FindSignature)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Zeros_PlainScan)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Zeros_FindSignature)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
-// Prints, after the table, each fast variant's speed-up over its reference.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      const std::string name = run.benchmark_name();
-      times_[name.substr(0, name.find('/'))] = run.GetAdjustedCPUTime();
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    for (const char* data : {"Random", "Zeros"}) {
-      const std::string base = std::string("BM_") + data;
-      const double plain = times_[base + "_PlainScan"];
-      const double fast = times_[base + "_FindSignature"];
-      if (plain > 0 && fast > 0) {
-        std::printf("%s: FindSignature is %.2f times the plain scan's throughput\n", data,
-                    plain / fast);
-      }
-    }
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   Random();
   Zeros();
-  RatioReporter reporter;
+  RatioReporter reporter({{"FindSignature, random data", "BM_Random_PlainScan",
+                           "BM_Random_FindSignature", "the plain scan's throughput"},
+                          {"FindSignature, zero bytes", "BM_Zeros_PlainScan",
+                           "BM_Zeros_FindSignature", "the plain scan's throughput"}});
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
 }
