@@ -68,8 +68,9 @@ TEST(FindSignature, ResultIsNeitherClippedNorCheckedForZero) {
   ExpectFound(image, {7, 8}, {0, 0}, -4, 1, 0);
   ExpectFound(image, {7, 8}, {0, 0}, 1000, 1, 1004);
   ExpectFound({7, 8, 0}, {7, 8}, {0, 0}, 0, 1, 0);
-  // The sum wraps like a signed 32-bit addition.
-  ExpectFound(image, {7, 8}, {0, 0}, 2147483647, 1, -2147483645);
+  // A sum past the signed 32-bit range is not located, never a wrapped position.
+  ExpectFound(image, {7, 8}, {0, 0}, 2147483647, 1, 0);
+  ExpectFound(image, {7, 8}, {0, 0}, 2147483643, 1, 2147483647);
 }
 
 TEST(FindSignature, ShortFlagArrayCountsMissingFlagsAsFixed) {

@@ -1,6 +1,7 @@
 #include "engine/signature.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -14,11 +15,12 @@ namespace signature_internal {
 
 namespace {
 
-// The start of an occurrence plus the offset, as a signed 32-bit sum that wraps
-// like the machine's addition instead of overflowing.
+// The start of an occurrence plus the offset. A sum that a signed 32-bit
+// position cannot hold gives 0, not located, rather than a wrapped position
+// somewhere else in the file.
 std::int32_t ResultAt(std::int64_t start, std::int32_t offset) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(start) +
-                                   static_cast<std::uint32_t>(offset));
+  const std::int64_t sum = start + offset;
+  return sum > INT32_MAX || sum < INT32_MIN ? 0 : static_cast<std::int32_t>(sum);
 }
 
 struct Place {

@@ -27,8 +27,8 @@ inline std::int32_t PlainScan(std::span<const std::uint8_t> image,
     if (match) {
       ++count;
       if (count == occur) {
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(p) +
-                                         static_cast<std::uint32_t>(offset));
+        const std::int64_t at = p + offset;
+        return at > INT32_MAX || at < INT32_MIN ? 0 : static_cast<std::int32_t>(at);
       }
     }
   }
