@@ -56,12 +56,22 @@ class System {
   // Reads a whole file, opened so that others may only read it while it is read.
   // Throws FileError ("Cannot open file").
   virtual Bytes ReadWholeFile(const std::string& path) = 0;
-  // Creates the file anew (replacing any file of that name) with no sharing and
-  // writes the bytes. Throws FileError ("Cannot create file").
+  // Creates the file anew (replacing any file of that name, whatever its hidden
+  // or system attributes, which it keeps) with no sharing, writes the bytes and
+  // has them on the disk before it returns. Throws FileError ("Cannot create file").
   virtual void WriteWholeFile(const std::string& path, const Bytes& content) = 0;
   // Overwrites bytes of an existing file in place, opened for writing with no
-  // sharing; the file's size never changes. Throws FileError ("Cannot open file").
+  // sharing; the file's size never changes, and the bytes are on the disk before
+  // it returns. Throws FileError ("Cannot open file").
   virtual void WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) = 0;
+  // Puts the file at `from` in place of the file at `to` in one step: at every
+  // instant one of the two contents is at `to`. Throws FileError ("Cannot create file").
+  virtual void MoveOver(const std::string& from, const std::string& to) = 0;
+  // A text that is the same for two paths exactly when they name the same file:
+  // for an existing file its identity on its volume, so that short (8.3) names
+  // and names with a trailing dot or space cannot pass for other files; for a
+  // path without a file, the path as the system would resolve it.
+  virtual std::string FileIdentity(const std::string& path) = 0;
   // Opens an existing file for writing with no sharing and closes it again,
   // changing nothing. Throws FileError ("Cannot open file") where a rewrite would fail.
   virtual void TestWritable(const std::string& path) = 0;

@@ -64,10 +64,33 @@ DosTime MakeDosTime(int year, int month, int day, int hour, int minute, int seco
 
 MemorySystem::MemorySystem() : clock_(MakeDosTime(2020, 1, 1, 12, 0, 0)) {}
 
-std::string MemorySystem::Key(const std::string& path) {
-  std::string key = UpperText(path);
+// The upper-case path without a trailing backslash, with each name's trailing
+// dots and spaces dropped and a short name replaced by the long one, as Windows
+// resolves paths.
+std::string MemorySystem::Key(const std::string& path) const {
+  std::string key;
+  std::size_t start = 0;
+  const std::string upper = UpperText(path);
+  while (start <= upper.size()) {
+    std::size_t end = upper.find('\\', start);
+    if (end == std::string::npos) end = upper.size();
+    std::string name = upper.substr(start, end - start);
+    if (name != "." && name != "..") {
+      while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+    }
+    if (!key.empty() || start > 0) key += '\\';
+    key += name;
+    const auto alias = short_names_.find(key);
+    if (alias != short_names_.end()) key = alias->second;
+    start = end + 1;
+  }
   while (key.size() > 2 && key.back() == '\\') key.pop_back();
   return key;
+}
+
+void MemorySystem::Step() {
+  ++system_calls_;
+  if (crash_after_ > 0 && system_calls_ > crash_after_) throw SimulatedCrash{};
 }
 
 MemorySystem::Node* MemorySystem::Find(const std::string& path) {
@@ -136,6 +159,17 @@ void MemorySystem::SetAttributes(const std::string& path, std::uint32_t attribut
   node->attributes = attributes | (node->is_folder ? kAttrDirectory : 0);
 }
 
+void MemorySystem::SetReportedSize(const std::string& path, std::int64_t size) {
+  Node* node = Find(path);
+  if (!node || node->is_folder) throw std::logic_error("no such file: " + path);
+  node->reported_size = size;
+}
+
+void MemorySystem::AddShortName(const std::string& path, const std::string& short_path) {
+  if (!Find(path)) throw std::logic_error("no such node: " + path);
+  short_names_[Key(short_path)] = Key(path);
+}
+
 void MemorySystem::Hold(const std::string& path, Holder holder) {
   Node* node = Find(path);
   if (!node) throw std::logic_error("no such file: " + path);
@@ -160,6 +194,7 @@ DosTime MemorySystem::TimeOf(const std::string& path) const {
 }
 
 void MemorySystem::CountCall(Op op, const std::string& path, bool create) {
+  Step();
   ++file_calls_;
   if (file_calls_ == fail_call_ || (fail_when_ && fail_when_(op, path))) {
     throw FileError(create ? CannotCreateText(path, kInjected) : CannotOpenText(path, kInjected));
@@ -215,11 +250,13 @@ std::string MemorySystem::ReadProfileString(const std::string& section, const st
 }
 
 bool MemorySystem::FileExists(const std::string& path) {
+  Step();
   const Node* node = Find(path);
   return node && !node->is_folder;
 }
 
 bool MemorySystem::FolderExists(const std::string& path) {
+  Step();
   const Node* node = Find(path);
   return node && node->is_folder;
 }
@@ -228,6 +265,7 @@ std::int64_t MemorySystem::FileSize(const std::string& path) {
   CountCall(Op::FileSize, path, false);
   const Node* node = Find(path);
   if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
+  if (node->reported_size >= 0) return node->reported_size;
   return static_cast<std::int64_t>(node->content.size());
 }
 
@@ -236,6 +274,7 @@ Bytes MemorySystem::ReadWholeFile(const std::string& path) {
   const Node* node = Find(path);
   if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
   if (node->holder == Holder::Writing) throw FileError(CannotOpenText(path, kSharing));
+  if (node->reported_size >= 0) throw std::logic_error("a file of gigabytes read whole: " + path);
   bytes_read_ += static_cast<std::int64_t>(node->content.size());
   return node->content;
 }
@@ -267,6 +306,27 @@ void MemorySystem::WriteBytesAt(const std::string& path, std::int64_t position,
   std::copy(bytes.begin(), bytes.end(), node->content.begin() + position);
   node->time = Tick();
   bytes_written_ += static_cast<std::int64_t>(bytes.size());
+}
+
+void MemorySystem::MoveOver(const std::string& from, const std::string& to) {
+  profiles_.clear();
+  CountCall(Op::Move, to, true);
+  const Node* source = Find(from);
+  if (!source || source->is_folder) throw FileError(CannotCreateText(to, kNotFound));
+  if (source->holder != Holder::None) throw FileError(CannotCreateText(to, kSharing));
+  CheckCreatable(to);
+  if (Key(from) == Key(to)) return;
+  Node moved = *source;
+  moved.name = to.substr(to.rfind('\\') + 1);
+  if (const Node* target = Find(to)) moved.name = target->name;
+  nodes_.erase(Key(from));
+  nodes_[Key(to)] = moved;
+}
+
+std::string MemorySystem::FileIdentity(const std::string& path) {
+  Step();
+  const Node* node = Find(path);
+  return (node && !node->is_folder ? "file:" : "path:") + Key(path);
 }
 
 void MemorySystem::TestWritable(const std::string& path) {
@@ -301,11 +361,13 @@ void MemorySystem::CheckCreatable(const std::string& path) {
 }
 
 DosTime MemorySystem::ReadDosTime(const std::string& path) {
+  Step();
   const Node* node = Find(path);
   return node && !node->is_folder ? node->time : kNoDosTime;
 }
 
 void MemorySystem::SetDosTime(const std::string& path, DosTime time) {
+  Step();
   Node* node = Find(path);
   if (node && !node->is_folder && time != kNoDosTime && node->holder == Holder::None &&
       !(node->attributes & kAttrReadOnly)) {
@@ -314,6 +376,7 @@ void MemorySystem::SetDosTime(const std::string& path, DosTime time) {
 }
 
 void MemorySystem::DeleteFile(const std::string& path) {
+  Step();
   profiles_.clear();
   Node* node = Find(path);
   if (!node || node->is_folder || node->holder != Holder::None ||

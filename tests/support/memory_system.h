@@ -16,7 +16,11 @@ namespace quillfen::testing {
 // and a failure that can be injected at any file operation.
 class MemorySystem : public System {
  public:
-  enum class Op { FileSize, Read, Write, WriteAt, TestWritable, TestCreatable };
+  enum class Op { FileSize, Read, Write, WriteAt, Move, TestWritable, TestCreatable };
+
+  // Thrown by every call after the one CrashAfter names, as if the process had
+  // died there: the program cannot catch it as a file error.
+  struct SimulatedCrash {};
 
   // How another program holds a file open.
   enum class Holder { None, Reading, Writing };
@@ -33,6 +37,11 @@ class MemorySystem : public System {
   void AddFile(const std::string& path, const Bytes& content, std::uint32_t attributes = 0);
   void AddFile(const std::string& path, const std::string& text, std::uint32_t attributes = 0);
   void SetAttributes(const std::string& path, std::uint32_t attributes);
+  // Makes a file report a size it does not hold (a file of gigabytes); reading
+  // it whole is then a fault of the program under test.
+  void SetReportedSize(const std::string& path, std::int64_t size);
+  // Lets a second name reach an existing file, as a short (8.3) name does.
+  void AddShortName(const std::string& path, const std::string& short_path);
   void Hold(const std::string& path, Holder holder);
 
   // --- Inspecting -----------------------------------------------------------
@@ -48,6 +57,14 @@ class MemorySystem : public System {
     fail_when_ = std::move(predicate);
   }
   int FileCalls() const { return file_calls_; }
+  // Every call of the system interface that touches the file system is
+  // counted; the calls after this one (counting from 1) throw SimulatedCrash.
+  // 0 lets every call through again, as a new start of the program would.
+  void CrashAfter(int call_number) {
+    crash_after_ = call_number;
+    system_calls_ = 0;
+  }
+  int SystemCalls() const { return system_calls_; }
   std::int64_t BytesRead() const { return bytes_read_; }
   std::int64_t BytesWritten() const { return bytes_written_; }
   void ResetCounters() {
@@ -67,6 +84,8 @@ class MemorySystem : public System {
   Bytes ReadWholeFile(const std::string& path) override;
   void WriteWholeFile(const std::string& path, const Bytes& content) override;
   void WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) override;
+  void MoveOver(const std::string& from, const std::string& to) override;
+  std::string FileIdentity(const std::string& path) override;
   void TestWritable(const std::string& path) override;
   void TestCreatable(const std::string& path) override;
   DosTime ReadDosTime(const std::string& path) override;
@@ -84,11 +103,13 @@ class MemorySystem : public System {
     Bytes content;
     DosTime time = 0;
     Holder holder = Holder::None;
+    std::int64_t reported_size = -1;
   };
 
   using ParsedProfile = std::map<std::string, std::map<std::string, std::string>>;
   static ParsedProfile ParseProfile(const std::string& text);
-  static std::string Key(const std::string& path);
+  std::string Key(const std::string& path) const;
+  void Step();
   Node* Find(const std::string& path);
   const Node* Find(const std::string& path) const;
   void CountCall(Op op, const std::string& path, bool create);
@@ -99,7 +120,10 @@ class MemorySystem : public System {
   std::string exe_folder_ = "C:\\Program Files\\Quillfen\\";
   std::map<std::string, Node> nodes_;  // key: upper-case path without trailing backslash
   std::map<char, int> drives_;
+  std::map<std::string, std::string> short_names_;  // short key -> long key
   int fail_call_ = 0;
+  int crash_after_ = 0;
+  int system_calls_ = 0;
   std::function<bool(Op, const std::string&)> fail_when_;
   int file_calls_ = 0;
   std::int64_t bytes_read_ = 0;

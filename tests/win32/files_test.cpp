@@ -236,5 +236,80 @@ TEST(Win32Files, PatchAndUndoOnRealFiles) {
   EXPECT_FALSE(system.FileExists(folder.Path() + "game.undo"));
 }
 
+TEST(Win32Files, OneFileHasOneIdentityUnderEverySpelling) {
+  ScratchFolder folder("files-identity");
+  Win32System system;
+  const std::string racer = folder.Write("Racer Championship.exe", "game");
+  const std::string other = folder.Write("other.exe", "game");
+  char short_path[MAX_PATH];
+  ASSERT_GT(GetShortPathNameA(racer.c_str(), short_path, MAX_PATH), 0u);
+  const std::string identity = system.FileIdentity(racer);
+  EXPECT_EQ(identity.rfind("file:", 0), 0u);
+  EXPECT_EQ(system.FileIdentity(short_path), identity) << short_path;
+  EXPECT_EQ(system.FileIdentity(racer + "."), identity);
+  EXPECT_EQ(system.FileIdentity(racer + " "), identity);
+  EXPECT_NE(system.FileIdentity(other), identity);
+  // Paths without a file compare as the system resolves them.
+  EXPECT_EQ(system.FileIdentity(folder.Path() + "game.undo."),
+            system.FileIdentity(folder.Path() + "GAME.UNDO"));
+}
+
+TEST(Win32Files, RecordsReplaceHiddenAndSystemFilesAndKeepTheirAttributes) {
+  ScratchFolder folder("files-hidden");
+  Win32System system;
+  const std::string record = folder.Write("game.undo", "1\r\n");
+  const DWORD hidden = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  ASSERT_TRUE(SetFileAttributesA(record.c_str(), hidden));
+  system.WriteWholeFile(record, Bytes{'2', '\r', '\n'});
+  EXPECT_EQ(TextOf(system.ReadWholeFile(record)), "2\r\n");
+  EXPECT_EQ(GetFileAttributesA(record.c_str()) & hidden, hidden);
+  const std::string pending = folder.Write("game.undo.new", "3\r\n");
+  system.MoveOver(pending, record);
+  EXPECT_EQ(TextOf(system.ReadWholeFile(record)), "3\r\n");
+  EXPECT_FALSE(system.FileExists(pending));
+}
+
+// A sparse file of 4 GiB + 8 KiB whose signature lies where a 32-bit sum wraps.
+TEST(Win32Files, AFileOfGigabytesIsNeitherLocatedNorReadNorWritten) {
+  ScratchFolder folder("files-huge");
+  Win32System system;
+  const std::string path = folder.Write("huge.exe", "");
+  {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER at;
+    at.QuadPart = (std::int64_t{4} << 30) + 100;
+    SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+    DWORD written = 0;
+    WriteFile(file, "SIG!\x80\x02\0\0", 8, &written, nullptr);
+    at.QuadPart = (std::int64_t{4} << 30) + 8192;
+    SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+    ASSERT_TRUE(SetEndOfFile(file));
+    CloseHandle(file);
+  }
+  SetLocalTime(path, 10, 0, 4);
+  PatchList list;
+  PatchEntry entry;
+  entry.modfile = "huge.exe";
+  entry.undofile = "huge.undo";
+  entry.sig = {'S', 'I', 'G', '!'};
+  entry.sigwild = {0, 0, 0, 0};
+  entry.hasx = true;
+  entry.xoffset = 4;
+  entry.occur = 1;
+  list.Append(entry);
+  testing::RecordingView view;
+  const ULONGLONG started = GetTickCount64();
+  EXPECT_FALSE(LocatePatch(system, view, folder.Path(), list.At(0)));
+  list.At(0).xpos = 105;  // as if located where the wrapped sum pointed
+  view.SetText(Control::widthedit, "1920");
+  ApplyPatches(system, view, list);
+  EXPECT_LT(GetTickCount64() - started, 5000u);
+  EXPECT_EQ(view.messages.back(), "Errors found.  Unable to patch game!");
+  EXPECT_EQ(system.FileSize(path), (std::int64_t{4} << 30) + 8192);
+  EXPECT_EQ(LocalLastWrite(path).wSecond, 4);
+  EXPECT_FALSE(system.FileExists(folder.Path() + "huge.undo"));
+}
+
 }  // namespace
 }  // namespace quillfen

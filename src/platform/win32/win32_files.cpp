@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <string>
 
 #include "platform/file_error.h"
@@ -124,10 +125,19 @@ Bytes Win32System::ReadWholeFile(const std::string& path) {
 
 void Win32System::WriteWholeFile(const std::string& path, const Bytes& content) {
   if (ReadOnly(path)) ThrowCannotCreate(path, ERROR_ACCESS_DENIED);
-  const Handle file(OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS));
+  // Creating anew a hidden or system file is refused unless the new file keeps
+  // those attributes; it keeps them.
+  const DWORD existing = GetFileAttributesA(path.c_str());
+  DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+  if (existing != INVALID_FILE_ATTRIBUTES &&
+      (existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
+    attributes = existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  }
+  const Handle file(OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, attributes));
   if (!file.Valid()) ThrowCannotCreate(path, GetLastError());
   DWORD error = ERROR_SUCCESS;
   WriteAll(file.Get(), content.data(), content.size(), error);
+  if (error == ERROR_SUCCESS && !FlushFileBuffers(file.Get())) error = GetLastError();
   if (error != ERROR_SUCCESS) ThrowCannotCreate(path, error);
 }
 
@@ -146,7 +156,34 @@ void Win32System::WriteBytesAt(const std::string& path, std::int64_t position, c
   if (!SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN)) ThrowCannotOpen(path, GetLastError());
   DWORD error = ERROR_SUCCESS;
   WriteAll(file.Get(), bytes.data(), bytes.size(), error);
+  if (error == ERROR_SUCCESS && !FlushFileBuffers(file.Get())) error = GetLastError();
   if (error != ERROR_SUCCESS) ThrowCannotOpen(path, error);
+}
+
+void Win32System::MoveOver(const std::string& from, const std::string& to) {
+  if (ReadOnly(to)) ThrowCannotCreate(to, ERROR_ACCESS_DENIED);
+  if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    ThrowCannotCreate(to, GetLastError());
+  }
+}
+
+std::string Win32System::FileIdentity(const std::string& path) {
+  const Handle file(OpenFile(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (file.Valid() && GetFileInformationByHandle(file.Get(), &info)) {
+    char text[40];
+    std::snprintf(text, sizeof text, "file:%08lx:%08lx%08lx", info.dwVolumeSerialNumber,
+                  info.nFileIndexHigh, info.nFileIndexLow);
+    return text;
+  }
+  // No file: the full path as the system resolves it (trailing dots and
+  // spaces dropped), compared without regard to case.
+  char full[MAX_PATH * 4];
+  const DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  std::string resolved = length > 0 && length < sizeof full ? std::string(full, length) : path;
+  if (!resolved.empty()) CharUpperBuffA(resolved.data(), static_cast<DWORD>(resolved.size()));
+  return "path:" + resolved;
 }
 
 void Win32System::TestWritable(const std::string& path) {

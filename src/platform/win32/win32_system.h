@@ -27,6 +27,8 @@ class Win32System : public System {
   Bytes ReadWholeFile(const std::string& path) override;
   void WriteWholeFile(const std::string& path, const Bytes& content) override;
   void WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) override;
+  void MoveOver(const std::string& from, const std::string& to) override;
+  std::string FileIdentity(const std::string& path) override;
   void TestWritable(const std::string& path) override;
   void TestCreatable(const std::string& path) override;
   DosTime ReadDosTime(const std::string& path) override;
