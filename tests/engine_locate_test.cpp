@@ -195,5 +195,29 @@ TEST(LocatePatch, ValuesTakeTheirByteCountAndOnlyBytesThatExist) {
   EXPECT_EQ(f.view.Text(Control::heightedit), "-1");
 }
 
+TEST(LocatePatch, AFileTooLargeForItsPositionsIsNeitherLocatedNorRead) {
+  Fixture f;
+  // 4 GiB + 8 KiB with the signature where a 32-bit sum would wrap to it.
+  f.system.AddFile(kGame, GameFile());
+  f.system.SetReportedSize(kGame, (std::int64_t{4} << 30) + 8192);
+  PatchEntry entry = Entry();
+  f.system.ResetCounters();
+  EXPECT_FALSE(LocatePatch(f.system, f.view, kFolder, entry));
+  EXPECT_EQ(f.system.BytesRead(), 0);
+  EXPECT_EQ(entry.xpos, 0);
+}
+
+TEST(LocatePatch, APendingRecordCountsWhenTheRecordNoLongerMatches) {
+  Fixture f;
+  const Bytes patched = GameFile(1920, 1200);
+  f.system.AddFile(kGame, patched);
+  f.system.AddFile(kUndo, Record(GameFile(1280, 720), 108, 112, 640, 480));
+  f.system.AddFile(kUndo + ".new", Record(patched, 108, 112, 640, 480));
+  PatchEntry entry = Entry();
+  ASSERT_TRUE(LocatePatch(f.system, f.view, kFolder, entry));
+  EXPECT_EQ(entry.oldx, 640);
+  EXPECT_TRUE(f.view.Enabled(Control::undobutton));
+}
+
 }  // namespace
 }  // namespace quillfen

@@ -257,6 +257,92 @@ TEST(RemovePatches, RestoresWithTheByteCountsAndShowsThePositionsOfUnlocatedValu
   EXPECT_EQ(after[109], before[109]);
 }
 
+TEST(ApplyAndRemove, NoSpellingOfAGameFileLetsARecordReplaceOrDeleteIt) {
+  for (const std::string record : {"racer.exe", "RACER~1.EXE", "racer.exe. "}) {
+    Game game({"racer.exe", "data.bin"});
+    game.system.AddShortName(kFolder + "racer.exe", kFolder + "RACER~1.EXE");
+    game.list.At(1).undofile = record;
+    ASSERT_TRUE(game.Locate());
+    const Bytes racer = game.File("racer.exe");
+    RemovePatches(game.system, game.view, game.list);
+    EXPECT_EQ(game.File("racer.exe"), racer) << record;
+
+    game.view.messages.clear();
+    ApplyPatches(game.system, game.view, game.list);
+    EXPECT_EQ(game.view.messages.back(), "Errors found.  Unable to patch game!") << record;
+    EXPECT_EQ(game.File("racer.exe"), racer) << record;
+  }
+}
+
+TEST(ApplyPatches, ATypedValueItsBytesCannotHoldIsRefusedBeforeAnyWrite) {
+  Game game({"game.exe"});
+  game.list.At(0).setxlen = 2;
+  ASSERT_TRUE(game.Locate());
+  const Bytes before = game.File("game.exe");
+  for (const char* width : {"70000", "-1"}) {
+    game.view.messages.clear();
+    game.Type(width, "768");
+    ApplyPatches(game.system, game.view, game.list);
+    EXPECT_EQ(game.view.messages,
+              (Strings{std::string("The width ") + width +
+                           " does not fit patch #1: its value has 2 bytes, which hold 0 to 65535.",
+                       "Errors found.  Unable to patch game!"}));
+    EXPECT_EQ(game.File("game.exe"), before);
+    EXPECT_FALSE(game.system.FileExists(kFolder + "game.undo"));
+  }
+  game.Type("65535", "768");
+  ApplyPatches(game.system, game.view, game.list);
+  EXPECT_EQ(game.view.messages.back(), "Game successfully patched!");
+  EXPECT_EQ(ValueAt(game.File("game.exe"), 108) & 0xFFFF, 65535);
+}
+
+// Patch replaces, and Undo Patch deletes, only files that are undo records.
+TEST(ApplyAndRemove, AnUndoFileThatIsNoRecordIsNeverReplacedOrDeleted) {
+  Bytes save(3000);
+  for (std::size_t i = 0; i < save.size(); ++i) save[i] = static_cast<std::uint8_t>(i * 31);
+  const std::string six_lines = "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n";
+  for (const Bytes& content : {save, Bytes(six_lines.begin(), six_lines.end())}) {
+    Game game({"game.exe"});
+    game.system.AddFile(kFolder + "profile.sav", content);
+    game.list.At(0).undofile = "profile.sav";
+    ASSERT_TRUE(game.Locate());
+    const Bytes before = game.File("game.exe");
+    ApplyPatches(game.system, game.view, game.list);
+    EXPECT_EQ(game.view.messages,
+              (Strings{"Unable to write to file PROFILE.SAV for patch #1!  Close all "
+                       "programs/games before patching.",
+                       "Errors found.  Unable to patch game!"}));
+    EXPECT_EQ(game.File("profile.sav"), content);
+    EXPECT_EQ(game.File("game.exe"), before);
+  }
+
+  // A second patch naming the save: Undo restores the game and keeps the save.
+  Game game({"game.exe", "data.bin"});
+  ASSERT_TRUE(game.Locate());
+  game.Type("1920", "1200");
+  ApplyPatches(game.system, game.view, game.list);
+  game.system.AddFile(kFolder + "profile.sav", save);
+  game.list.At(1).undofile = "profile.sav";
+  RemovePatches(game.system, game.view, game.list);
+  EXPECT_EQ(game.view.messages.back(), "Patch successfully removed!");
+  EXPECT_EQ(game.File("profile.sav"), save);
+  EXPECT_EQ(ValueAt(game.File("game.exe"), 108), 640);
+}
+
+TEST(ApplyAndRemove, RecordsOfTheProgramStaleEmptyOrExtremeAreReplacedAndDeleted) {
+  const std::string extreme = FormatUndoRecord({INT32_MIN, INT32_MAX, INT32_MAX, INT32_MIN, -1});
+  for (const std::string& old : {std::string(), std::string("12\r\n108"), extreme}) {
+    Game game({"game.exe"});
+    game.system.AddFile(kFolder + "game.undo", old);
+    ASSERT_TRUE(game.Locate());
+    ApplyPatches(game.system, game.view, game.list);
+    EXPECT_EQ(game.view.messages.back(), "Game successfully patched!");
+    EXPECT_TRUE(game.view.Enabled(Control::undobutton));
+    RemovePatches(game.system, game.view, game.list);
+    EXPECT_FALSE(game.system.FileExists(kFolder + "game.undo"));
+  }
+}
+
 // Each file operation of a press fails in turn. Afterwards every game file is
 // exactly as before or exactly patched, and the user was told either way.
 void SweepFailures(bool undo) {

@@ -53,6 +53,18 @@ std::optional<UndoRecord> ReadUndoRecord(std::span<const std::uint8_t> text) {
   return record;
 }
 
+bool IsUndoRecordText(std::span<const std::uint8_t> text) {
+  if (static_cast<std::int64_t>(text.size()) > kMaxUndoRecordSize) return false;
+  const bool plain = std::all_of(text.begin(), text.end(), [](std::uint8_t c) {
+    return (c >= '0' && c <= '9') || c == '-' || c == '\r' || c == '\n';
+  });
+  return plain && TextLines(text).size() <= 5;
+}
+
+std::string PendingRecordPath(const std::string& undofile) {
+  return undofile + ".new";
+}
+
 bool RecordMatches(const UndoRecord& record, std::span<const std::uint8_t> content) {
   return record.checksum == Crc32Of(content);
 }

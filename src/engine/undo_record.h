@@ -28,6 +28,22 @@ std::vector<std::string> TextLines(std::span<const std::uint8_t> text);
 // number with the default 0; nothing otherwise.
 std::optional<UndoRecord> ReadUndoRecord(std::span<const std::uint8_t> text);
 
+// The largest file that can be a record of the program: five lines of an
+// eleven-character number (-2147483648) and CR LF.
+constexpr std::int64_t kMaxUndoRecordSize = 5 * 13;
+
+// Whether a file's content is an undo record of the program, fresh, stale or
+// cut short, and so may be replaced or deleted: at most kMaxUndoRecordSize
+// bytes, nothing but the digits, the minus sign, CR and LF, at most five
+// lines. An empty file counts: it is what a record cut short by a crash while
+// it was written leaves, and replacing it loses nothing.
+bool IsUndoRecordText(std::span<const std::uint8_t> text);
+
+// Where Patch puts a game's new record while the record beside the game file
+// still holds the values to restore: the record's path with ".new" appended.
+// Locating consults it when the record itself no longer matches the file.
+std::string PendingRecordPath(const std::string& undofile);
+
 // Whether a record that was read belongs to the file content: its checksum line
 // holds the same 32 bits as the content's CRC-32.
 bool RecordMatches(const UndoRecord& record, std::span<const std::uint8_t> content);

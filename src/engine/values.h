@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <climits>
 #include <span>
 
 namespace quillfen {
@@ -20,6 +21,18 @@ inline std::int32_t ReadValueAt(std::span<const std::uint8_t> image, std::int64_
     value |= static_cast<std::uint32_t>(image[static_cast<std::size_t>(position + i)]) << (8 * i);
   }
   return static_cast<std::int32_t>(value);
+}
+
+// The largest game file that can be patched: positions, offsets and lengths
+// are signed 32-bit numbers in the definition file and in the undo record, so
+// no value of a larger file can be named soundly.
+constexpr std::int64_t kMaxGameFileSize = INT32_MAX;
+
+// Whether a typed value, written with `count` bytes, reads back as the same
+// number: values of one to three bytes are read unsigned.
+inline bool TypedValueFits(std::int32_t value, std::int32_t count) {
+  if (count >= 4) return true;
+  return value >= 0 && static_cast<std::int64_t>(value) < (std::int64_t{1} << (8 * count));
 }
 
 // Whether a value of `count` bytes at the position lies wholly inside a file of

@@ -164,5 +164,47 @@ TEST_F(WindowPatchTest, AFileHeldOpenForWritingShowsTheErrorReportAndTheWindowCa
   EXPECT_TRUE(IsWindowEnabled(Control(kPatchbutton)));
 }
 
+// A definition whose undo file names the user's save game: Patch refuses it,
+// and Undo Patch restores the game without deleting the save.
+TEST_F(WindowPatchTest, AnUndoFileNamingASaveGameIsNeverReplacedOrDeleted) {
+  std::string save(4096, '\0');
+  for (std::size_t i = 0; i < save.size(); ++i) save[i] = static_cast<char>(i * 13);
+  const std::string save_path = folder->Write("Game\\profile.sav", save);
+  const std::string demo = ReadText(system.ExecutableFolder() + "demo\\patches.ini");
+  const auto with_line = [&](const std::string& after, const std::string& line) {
+    std::string text = demo;
+    text.insert(text.find(after) + after.size(), "\r\n" + line);
+    return text;
+  };
+
+  WriteDefinitions(with_line("modfile=demogame.exe", "undofile=profile.sav"));
+  PickFirstGame();
+  SelectFolder(Game());
+  Click(kPatchbutton);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].text,
+            "Unable to write to file PROFILE.SAV for patch #1!  Close all programs/games before "
+            "patching.");
+  EXPECT_EQ(boxes[1].text, "Errors found.  Unable to patch game!");
+  EXPECT_TRUE(ReadText(save_path) == save);
+  EXPECT_TRUE(ReadText(exe) == exe_bytes);
+
+  WriteDefinitions(demo);
+  PickFirstGame();
+  SelectFolder(folder->Path());
+  SelectFolder(Game());
+  Click(kPatchbutton);
+  ASSERT_EQ(boxes.back().text, "Game successfully patched!");
+  WriteDefinitions(with_line("p1modfile=demofont.dat", "p1undofile=profile.sav"));
+  PickFirstGame();
+  SelectFolder(folder->Path());
+  SelectFolder(Game());
+  ASSERT_TRUE(IsWindowEnabled(Control(kUndobutton)));
+  Click(kUndobutton);
+  EXPECT_EQ(boxes.back().text, "Patch successfully removed!");
+  EXPECT_TRUE(ReadText(save_path) == save);
+  EXPECT_TRUE(ReadText(exe) == exe_bytes);
+}
+
 }  // namespace
 }  // namespace quillfen::testing
