@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "definitions/game_loading.h"
 #include "definitions/ini.h"
 #include "support/fixtures.h"
+#include "ui/main_form.h"
 
 namespace quillfen {
 namespace {
@@ -58,14 +63,20 @@ TEST(DefaultUndoFileName, ReplacesOnlyTheFileNamesExtension) {
   EXPECT_EQ(DefaultUndoFileName("a.b.c"), "a.b.undo");
 }
 
+// The game list as the window's creation handler loads and shows it.
 class GameListTest : public ::testing::Test, protected DefinitionsFixture {
  protected:
   // Loads the game list; returns whether the definition file was accepted.
   bool Load() {
-    picks = 0;
-    return LoadAppList(system, view, [this] { ++picks; });
+    const bool accepted = LoadAppList(system).accepted;
+    view.log.clear();
+    MainForm form(system, view);
+    form.FormCreate();
+    picks = static_cast<int>(std::count(view.log.begin(), view.log.end(), "details clear"));
+    EXPECT_EQ(accepted, !view.closed);
+    return accepted;
   }
-  int picks = 0;
+  int picks = 0;  // games picked: each pick fills the details memo afresh
 };
 
 TEST_F(GameListTest, RefusesAnythingButVersion103WithOneMessage) {
@@ -116,17 +127,32 @@ class GameLoadTest : public ::testing::Test, protected DefinitionsFixture {
  protected:
   void LoadGame(const std::string& section_body, const std::string& name = "Racer") {
     WriteIni("[apps]\nversion=1.03\na0=" + name + "\n[Racer]\n" + section_body);
-    LoadGamePatches(system, view, state, name);
+    section = LoadGamePatches(system, name, list);
   }
-  const PatchEntry& Entry(std::size_t i) { return state.patchList.At(i); }
-  AppState state;
+  // The details memo as picking the game in the window fills it.
+  std::vector<std::string> MemoAfterPicking(const std::string& name) {
+    view.GameListClear();
+    view.GameListAppend(name);
+    view.GameListSelectFirst();
+    view.log.clear();
+    MainForm form(system, view);
+    form.gamecbChange();
+    std::vector<std::string> memo;
+    for (const std::string& line : view.log) {
+      if (line.rfind("details", 0) == 0) memo.push_back(line);
+    }
+    return memo;
+  }
+  const PatchEntry& Entry(std::size_t i) { return list.At(i); }
+  PatchList list;
+  GameSection section;
 };
 
 TEST_F(GameLoadTest, FillsEveryFieldOfAPatch) {
   LoadGame(
       "details=Two\\013\\010lines\ncheckfile=racer.exe\nmodfile=bin\\racer.exe\nsig=8b4C2\n"
       "sigwild=01\nxoffset=$10\nyoffset=-4\nsetx=640\nsetxlen=2\noccur=3\n");
-  ASSERT_EQ(state.patchList.Count(), 1u);
+  ASSERT_EQ(list.Count(), 1u);
   const PatchEntry& e = Entry(0);
   EXPECT_EQ(e.modfile, "bin\\racer.exe");
   EXPECT_EQ(e.undofile, "bin\\racer.undo");
@@ -145,11 +171,11 @@ TEST_F(GameLoadTest, FillsEveryFieldOfAPatch) {
   EXPECT_EQ(e.ypos, 0);
   EXPECT_EQ(e.oldx, 0);
   EXPECT_EQ(e.oldy, 0);
-  EXPECT_EQ(state.detailsText, "Two\\013\\010lines");
-  EXPECT_EQ(state.checkFilePath, "racer.exe");
-  EXPECT_EQ(view.detailsLines, std::vector<std::string>{"Two\r\nlines"});
-  EXPECT_EQ(view.log,
+  EXPECT_EQ(section.details, "Two\\013\\010lines");
+  EXPECT_EQ(section.checkfile, "racer.exe");
+  EXPECT_EQ(MemoAfterPicking("Racer"),
             (std::vector<std::string>{"details clear", "details add Two\r\nlines", "details top"}));
+  EXPECT_EQ(view.detailsLines, std::vector<std::string>{"Two\r\nlines"});
 }
 
 TEST_F(GameLoadTest, UnreadableNumbersTakeTheirDefaults) {
@@ -170,7 +196,7 @@ TEST_F(GameLoadTest, SignatureAndWildcardText) {
       "modfile=a.exe\nsig=8BZZ\nsigwild=x\n"
       "p1modfile=b.exe\np1sig=00112233\np1sigwild=0010\n"
       "p2modfile=c.exe\np2sig=AABBCC\np2sigwild=0,0,1\n");
-  ASSERT_EQ(state.patchList.Count(), 3u);
+  ASSERT_EQ(list.Count(), 3u);
   EXPECT_EQ(Entry(0).sig, (std::vector<std::uint8_t>{0x8B, 0x00}));
   EXPECT_EQ(Entry(0).sigwild, (std::vector<std::uint8_t>{0, 0}));  // unreached places must match
   EXPECT_EQ(Entry(1).sigwild, (std::vector<std::uint8_t>{0, 0, 1, 0}));
@@ -185,10 +211,10 @@ TEST_F(GameLoadTest, AbsentOrShortWildcardsLeaveEveryByteFixed) {
 
 TEST_F(GameLoadTest, PatchesEndAtTheFirstMissingModfile) {
   LoadGame("modfile=a.exe\np1modfile=b.exe\np3modfile=d.exe\n");
-  ASSERT_EQ(state.patchList.Count(), 2u);
+  ASSERT_EQ(list.Count(), 2u);
   EXPECT_EQ(Entry(1).modfile, "b.exe");
   LoadGame("modfile=a.exe\np2modfile=c.exe\n");
-  EXPECT_EQ(state.patchList.Count(), 1u);
+  EXPECT_EQ(list.Count(), 1u);
 }
 
 TEST_F(GameLoadTest, UndoFileKeyOverridesTheDefault) {
@@ -199,29 +225,31 @@ TEST_F(GameLoadTest, UndoFileKeyOverridesTheDefault) {
 
 TEST_F(GameLoadTest, GameWithoutModfileShowsDetailsAndLeavesNoPatches) {
   LoadGame("modfile=a.exe\n");
-  ASSERT_EQ(state.patchList.Count(), 1u);
+  ASSERT_EQ(list.Count(), 1u);
   WriteIni("[apps]\nversion=1.03\n[Other]\ndetails=Hi\ncheckfile=o.exe\n");
-  LoadGamePatches(system, view, state, "Other");
-  EXPECT_TRUE(state.patchList.Empty());
+  section = LoadGamePatches(system, "Other", list);
+  EXPECT_TRUE(list.Empty());
+  EXPECT_EQ(section.checkfile, "o.exe");
+  MemoAfterPicking("Other");
   EXPECT_EQ(view.detailsLines, std::vector<std::string>{"Hi"});
-  EXPECT_EQ(state.checkFilePath, "o.exe");
-  LoadGamePatches(system, view, state, "Missing");
+  section = LoadGamePatches(system, "Missing", list);
+  EXPECT_EQ(section.checkfile, "");
+  MemoAfterPicking("Missing");
   EXPECT_EQ(view.detailsLines, std::vector<std::string>{""});
-  EXPECT_EQ(state.checkFilePath, "");
 }
 
 TEST_F(GameLoadTest, NamesDifferingInCaseReadTheSameSection) {
   LoadGame("modfile=a.exe\n", "RACER");
-  EXPECT_EQ(state.patchList.Count(), 1u);
-  LoadGamePatches(system, view, state, "racer");
-  EXPECT_EQ(state.patchList.Count(), 1u);
+  EXPECT_EQ(list.Count(), 1u);
+  LoadGamePatches(system, "racer", list);
+  EXPECT_EQ(list.Count(), 1u);
 }
 
 TEST_F(GameLoadTest, ReloadingBuildsFreshEntries) {
   LoadGame("modfile=a.exe\n");
-  state.patchList.At(0).modfile = "C:\\G\\a.exe";
-  state.patchList.At(0).xpos = 12;
-  LoadGamePatches(system, view, state, "Racer");
+  list.At(0).modfile = "C:\\G\\a.exe";
+  list.At(0).xpos = 12;
+  LoadGamePatches(system, "Racer", list);
   EXPECT_EQ(Entry(0).modfile, "a.exe");
   EXPECT_EQ(Entry(0).xpos, 0);
 }
@@ -229,7 +257,7 @@ TEST_F(GameLoadTest, ReloadingBuildsFreshEntries) {
 TEST_F(GameLoadTest, LongValuesAreCutTo2999Characters) {
   const std::string long_value(3500, 'D');
   LoadGame("details=" + long_value + "\n");
-  EXPECT_EQ(state.detailsText, std::string(2999, 'D'));
+  EXPECT_EQ(section.details, std::string(2999, 'D'));
   EXPECT_EQ(ReadIniValue(system, "racer", "DETAILS", kIniPath).size(), 2999u);
 }
 

@@ -8,13 +8,11 @@
 #include "engine/undo_record.h"
 #include "support/game_files.h"
 #include "support/memory_system.h"
-#include "support/recording_view.h"
 
 namespace quillfen {
 namespace {
 
 using testing::MemorySystem;
-using testing::RecordingView;
 
 const std::string kFolder = "E:\\Games\\X\\";
 const std::string kGame = kFolder + "game.dat";
@@ -57,9 +55,12 @@ Bytes WithCrc(Bytes content, std::uint32_t wanted) {
 
 struct Fixture {
   MemorySystem system;
-  RecordingView view;
   PatchEntry entry = Entry();
-  bool Locate() { return LocatePatch(system, view, kFolder, entry); }
+  LocateResult result;
+  bool Locate() {
+    result = LocatePatch(system, kFolder, entry);
+    return result.located;
+  }
 };
 
 TEST(LocatePatch, RebasesBothFilesIntoTheFolderAndStopsWhenTheFileIsMissing) {
@@ -70,7 +71,6 @@ TEST(LocatePatch, RebasesBothFilesIntoTheFolderAndStopsWhenTheFileIsMissing) {
   EXPECT_EQ(f.entry.modfile, kGame);
   EXPECT_EQ(f.entry.undofile, kUndo);
   EXPECT_EQ(f.entry.xpos, 77);
-  EXPECT_EQ(f.view.log, std::vector<std::string>{"disable undobutton"});
   f.system.AddFolder(kGame);  // a folder of that name does not count
   EXPECT_FALSE(f.Locate());
 }
@@ -83,9 +83,9 @@ TEST(LocatePatch, BySignatureShowsTheValuesAndReadsTheFileOnce) {
   EXPECT_EQ(f.entry.ypos, 112);
   EXPECT_EQ(f.entry.oldx, 640);
   EXPECT_EQ(f.entry.oldy, 480);
-  EXPECT_EQ(f.view.log,
-            (std::vector<std::string>{"disable undobutton", "enable widthedit", "enable heightedit",
-                                      "text widthedit=640", "text heightedit=480"}));
+  EXPECT_EQ(f.result.width, 640);
+  EXPECT_EQ(f.result.height, 480);
+  EXPECT_FALSE(f.result.from_record);
   EXPECT_EQ(f.system.BytesRead(), 400);
 }
 
@@ -98,7 +98,6 @@ TEST(LocatePatch, NotFoundKeepsTheSearchResultsAndLeavesTheWindow) {
   EXPECT_EQ(f.entry.xpos, 0);
   EXPECT_EQ(f.entry.ypos, 112);
   EXPECT_EQ(f.entry.oldx, 5);
-  EXPECT_EQ(f.view.log, std::vector<std::string>{"disable undobutton"});
 }
 
 TEST(LocatePatch, AValidRecordWinsAndIsTrustedWithoutFurtherChecks) {
@@ -110,15 +109,15 @@ TEST(LocatePatch, AValidRecordWinsAndIsTrustedWithoutFurtherChecks) {
   EXPECT_TRUE(f.Locate());
   EXPECT_EQ(f.entry.oldx, 640);
   EXPECT_EQ(f.entry.oldy, 480);
-  EXPECT_EQ(f.view.Text(Control::widthedit), "1920");
-  EXPECT_EQ(f.view.log.back(), "enable undobutton");
+  EXPECT_EQ(std::to_string(f.result.width), "1920");
+  EXPECT_TRUE(f.result.from_record);
   EXPECT_EQ(f.system.BytesRead(), static_cast<std::int64_t>(400 + record.size()));
 
   // Positions 0 and negative are accepted: the first bytes, and nothing.
   f.system.AddFile(kUndo, Record(game, 0, -3, 1, 2));
   EXPECT_TRUE(f.Locate());
-  EXPECT_EQ(f.view.Text(Control::widthedit), std::to_string(1 | 8 << 8 | 15 << 16 | 22 << 24));
-  EXPECT_EQ(f.view.Text(Control::heightedit), "0");
+  EXPECT_EQ(std::to_string(f.result.width), std::to_string(1 | 8 << 8 | 15 << 16 | 22 << 24));
+  EXPECT_EQ(std::to_string(f.result.height), "0");
   EXPECT_EQ(f.entry.xpos, 0);
   EXPECT_EQ(f.entry.ypos, -3);
 }
@@ -138,7 +137,7 @@ TEST(LocatePatch, RecordsOfOtherLineCountsOrForAChangedFileAreIgnored) {
     EXPECT_EQ(f.entry.oldx, 640);
     EXPECT_EQ(f.system.TextOf(kUndo), record);  // left as it was
     EXPECT_EQ(f.system.BytesRead(), static_cast<std::int64_t>(400 + record.size()));
-    EXPECT_NE(f.view.log.back(), "enable undobutton");
+    EXPECT_FALSE(f.result.from_record);
   }
   Fixture f;
   f.system.AddFile(kGame, changed);
@@ -167,8 +166,7 @@ TEST(LocatePatch, AnAxisWithoutOffsetIsDisabledAndLeftAlone) {
   EXPECT_TRUE(f.Locate());
   EXPECT_EQ(f.entry.ypos, 33);
   EXPECT_EQ(f.entry.oldy, 0);
-  EXPECT_FALSE(f.view.Enabled(Control::heightedit));
-  EXPECT_EQ(f.view.Text(Control::heightedit), "0");
+  EXPECT_EQ(std::to_string(f.result.height), "0");
 }
 
 TEST(LocatePatch, ValuesTakeTheirByteCountAndOnlyBytesThatExist) {
@@ -177,8 +175,8 @@ TEST(LocatePatch, ValuesTakeTheirByteCountAndOnlyBytesThatExist) {
   f.system.AddFile(kGame, game);
   f.entry.setylen = 2;
   EXPECT_TRUE(f.Locate());
-  EXPECT_EQ(f.view.Text(Control::widthedit), "-1");
-  EXPECT_EQ(f.view.Text(Control::heightedit), "65535");
+  EXPECT_EQ(std::to_string(f.result.width), "-1");
+  EXPECT_EQ(std::to_string(f.result.height), "65535");
   f.entry.setxlen = 2;
   EXPECT_TRUE(f.Locate());
   EXPECT_EQ(f.entry.oldx, 65535);
@@ -191,8 +189,8 @@ TEST(LocatePatch, ValuesTakeTheirByteCountAndOnlyBytesThatExist) {
   f.system.AddFile(kGame, game);
   f.system.AddFile(kUndo, Record(game, 398, 108, 0, 0));
   EXPECT_TRUE(f.Locate());
-  EXPECT_EQ(f.view.Text(Control::widthedit), "4660");
-  EXPECT_EQ(f.view.Text(Control::heightedit), "-1");
+  EXPECT_EQ(std::to_string(f.result.width), "4660");
+  EXPECT_EQ(std::to_string(f.result.height), "-1");
 }
 
 TEST(LocatePatch, AFileTooLargeForItsPositionsIsNeitherLocatedNorRead) {
@@ -202,7 +200,7 @@ TEST(LocatePatch, AFileTooLargeForItsPositionsIsNeitherLocatedNorRead) {
   f.system.SetReportedSize(kGame, (std::int64_t{4} << 30) + 8192);
   PatchEntry entry = Entry();
   f.system.ResetCounters();
-  EXPECT_FALSE(LocatePatch(f.system, f.view, kFolder, entry));
+  EXPECT_FALSE(LocatePatch(f.system, kFolder, entry).located);
   EXPECT_EQ(f.system.BytesRead(), 0);
   EXPECT_EQ(entry.xpos, 0);
 }
@@ -214,9 +212,10 @@ TEST(LocatePatch, APendingRecordCountsWhenTheRecordNoLongerMatches) {
   f.system.AddFile(kUndo, Record(GameFile(1280, 720), 108, 112, 640, 480));
   f.system.AddFile(kUndo + ".new", Record(patched, 108, 112, 640, 480));
   PatchEntry entry = Entry();
-  ASSERT_TRUE(LocatePatch(f.system, f.view, kFolder, entry));
+  const LocateResult result = LocatePatch(f.system, kFolder, entry);
+  ASSERT_TRUE(result.located);
   EXPECT_EQ(entry.oldx, 640);
-  EXPECT_TRUE(f.view.Enabled(Control::undobutton));
+  EXPECT_TRUE(result.from_record);
 }
 
 }  // namespace

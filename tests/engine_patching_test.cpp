@@ -10,13 +10,11 @@
 #include "platform/file_error.h"
 #include "support/game_files.h"
 #include "support/memory_system.h"
-#include "support/recording_view.h"
 
 namespace quillfen {
 namespace {
 
 using testing::MemorySystem;
-using testing::RecordingView;
 using Strings = std::vector<std::string>;
 
 const std::string kFolder = "E:\\Games\\X\\";
@@ -37,8 +35,11 @@ PatchEntry Entry(const std::string& file, const std::string& undo) {
 
 struct Game {
   MemorySystem system;
-  RecordingView view;
   PatchList list;
+  Strings messages;                   // the text of every report, in order
+  std::vector<LocateResult> located;  // per entry, from the last locating
+  std::int32_t width = 1440;          // what the user typed
+  std::int32_t height = 900;
 
   // One entry per file name; files that exist get a game file of their own.
   explicit Game(const Strings& files, const Strings& missing = {}) {
@@ -49,19 +50,36 @@ struct Game {
       list.Append(Entry(file, file.substr(0, file.find('.')) + ".undo"));
     }
     for (const std::string& file : missing) list.Append(Entry(file, file + ".undo"));
+    located.resize(list.Count());
   }
   // What the folder selection does: every entry located, last to first.
   bool Locate() {
     for (std::size_t i = list.Count(); i-- > 0;) {
-      if (!LocatePatch(system, view, kFolder, list.At(i))) return false;
+      located[i] = LocatePatch(system, kFolder, list.At(i));
+      if (!located[i].located) return false;
     }
     return true;
   }
-  void Type(const std::string& width, const std::string& height) {
-    view.SetText(Control::widthedit, width);
-    view.SetText(Control::heightedit, height);
+  void Type(std::int32_t typed_width, std::int32_t typed_height) {
+    width = typed_width;
+    height = typed_height;
   }
+  OperationResult Patch() { return Keep(ApplyPatches(system, list, kFolder, width, height, Seen())); }
+  OperationResult Undo() { return Keep(RemovePatches(system, list, kFolder, Seen())); }
+  // Whether Undo Patch is offered: the first entry was located through its record.
+  bool UndoAvailable() const { return located[0].from_record; }
   Bytes File(const std::string& name) { return system.Content(kFolder + name); }
+
+ private:
+  OperationObserver Seen() {
+    OperationObserver observer;
+    observer.located = [this](std::size_t i, const LocateResult& result) { located[i] = result; };
+    return observer;
+  }
+  OperationResult Keep(OperationResult result) {
+    for (const Report& report : result.reports) messages.push_back(report.text);
+    return result;
+  }
 };
 
 TEST(ApplyPatches, WritesTheTypedValuesInPlaceKeepsTheTimeAndLeavesRecords) {
@@ -69,11 +87,11 @@ TEST(ApplyPatches, WritesTheTypedValuesInPlaceKeepsTheTimeAndLeavesRecords) {
   ASSERT_TRUE(game.Locate());
   const Bytes before = game.File("game.exe");
   const DosTime time = game.system.TimeOf(kFolder + "game.exe");
-  game.Type("1920", "1200");
+  game.Type(1920, 1200);
   game.system.ResetCounters();
-  ApplyPatches(game.system, game.view, game.list);
+  game.Patch();
 
-  EXPECT_EQ(game.view.messages, Strings{"Game successfully patched!"});
+  EXPECT_EQ(game.messages, Strings{"Game successfully patched!"});
   Bytes after = game.File("game.exe");
   EXPECT_EQ(ValueAt(after, 108), 1920);
   EXPECT_EQ(ValueAt(after, 112), 1200);
@@ -82,26 +100,10 @@ TEST(ApplyPatches, WritesTheTypedValuesInPlaceKeepsTheTimeAndLeavesRecords) {
   EXPECT_EQ(game.system.TimeOf(kFolder + "game.exe"), time);
   EXPECT_EQ(game.system.TextOf(kFolder + "game.undo"),
             FormatUndoRecord({Crc32Of(game.File("game.exe")), 108, 112, 640, 480}));
-  EXPECT_TRUE(game.view.Enabled(Control::undobutton));
-  EXPECT_EQ(game.view.Text(Control::widthedit), "1920");
+  EXPECT_TRUE(game.UndoAvailable());
+  EXPECT_EQ(std::to_string(game.located[0].width), "1920");
   // Each file is read once to write it and once to locate it again.
   EXPECT_LE(game.system.BytesRead(), 2 * 300 * 2 + 100);
-}
-
-TEST(ApplyPatches, TypedTextFallsBackToTheDefaults) {
-  struct Case {
-    std::string width, height;
-    std::int32_t x, y;
-  };
-  for (const Case& c : {Case{"1920x", "", 1440, 900}, Case{" 1920", "$4B0", 1920, 1200},
-                        Case{"$780", "1200 ", 1920, 900}, Case{"-5", "0", -5, 0}}) {
-    Game game({"game.exe"});
-    ASSERT_TRUE(game.Locate());
-    game.Type(c.width, c.height);
-    ApplyPatches(game.system, game.view, game.list);
-    EXPECT_EQ(ValueAt(game.File("game.exe"), 108), c.x) << c.width;
-    EXPECT_EQ(ValueAt(game.File("game.exe"), 112), c.y) << c.height;
-  }
 }
 
 TEST(ApplyPatches, FixedAndTypedValuesTakeTheEntrysByteCount) {
@@ -112,8 +114,8 @@ TEST(ApplyPatches, FixedAndTypedValuesTakeTheEntrysByteCount) {
   entry.setylen = 2;
   ASSERT_TRUE(game.Locate());
   const Bytes before = game.File("game.exe");
-  game.Type("1920", "1200");
-  ApplyPatches(game.system, game.view, game.list);
+  game.Type(1920, 1200);
+  game.Patch();
   const Bytes after = game.File("game.exe");
   EXPECT_EQ(after[108], 0x01);
   EXPECT_EQ(after[109], before[109]);
@@ -128,18 +130,18 @@ TEST(ApplyPatches, AnEntryWithoutAxesChangesNoByteButGetsARecord) {
   game.list.At(0).hasx = game.list.At(0).hasy = false;
   ASSERT_TRUE(game.Locate());
   const Bytes before = game.File("game.exe");
-  ApplyPatches(game.system, game.view, game.list);
+  game.Patch();
   EXPECT_EQ(game.File("game.exe"), before);
   EXPECT_EQ(game.system.TextOf(kFolder + "game.undo"),
             FormatUndoRecord({Crc32Of(before), 0, 0, 0, 0}));
-  EXPECT_EQ(game.view.messages, Strings{"Game successfully patched!"});
+  EXPECT_EQ(game.messages, Strings{"Game successfully patched!"});
 }
 
 TEST(ApplyPatches, MissingFilesAreReportedHighestPatchFirstAndNothingIsWritten) {
   Game game({}, {"game.exe", "sub\\data.bin"});
   game.Locate();
-  ApplyPatches(game.system, game.view, game.list);
-  EXPECT_EQ(game.view.messages, (Strings{"Unable to find file DATA.BIN for patch #2!",
+  game.Patch();
+  EXPECT_EQ(game.messages, (Strings{"Unable to find file DATA.BIN for patch #2!",
                                          "Unable to find file GAME.EXE for patch #1!",
                                          "Errors found.  Unable to patch game!"}));
   EXPECT_EQ(game.system.BytesWritten(), 0);
@@ -152,9 +154,9 @@ TEST(ApplyPatches, ValuesNotWhollyInsideTheFileAreRefusedAtTheCheckPass) {
   game.list.At(1).setylen = 5;
   game.list.At(0).ypos = 0;
   game.system.ResetCounters();
-  ApplyPatches(game.system, game.view, game.list);
+  game.Patch();
   const std::string tail = "!  This may be due to an outdated patcher.";
-  EXPECT_EQ(game.view.messages,
+  EXPECT_EQ(game.messages,
             (Strings{"Unable to find patch offsets in file MORE.BIN for patch #3" + tail,
                      "Unable to find patch offsets in file DATA.BIN for patch #2" + tail,
                      "Unable to find patch offsets in file GAME.EXE for patch #1" + tail,
@@ -169,9 +171,9 @@ TEST(ApplyPatches, AHeldGameFileOrAnUncreatableRecordStopsBeforeAnyWrite) {
   game.system.AddFile(kFolder + "game.undo", std::string("stale"), kAttrReadOnly);
   const Bytes before = game.File("data.bin");
   game.system.ResetCounters();
-  ApplyPatches(game.system, game.view, game.list);
+  game.Patch();
   const std::string tail = "!  Close all programs/games before patching.";
-  EXPECT_EQ(game.view.messages, (Strings{"Unable to write to file DATA.BIN for patch #2" + tail,
+  EXPECT_EQ(game.messages, (Strings{"Unable to write to file DATA.BIN for patch #2" + tail,
                                          "Unable to write to file GAME.UNDO for patch #1" + tail,
                                          "Errors found.  Unable to patch game!"}));
   EXPECT_EQ(game.system.BytesWritten(), 0);
@@ -183,8 +185,8 @@ TEST(ApplyPatches, ARecordThatWouldOverwriteAGameFileIsRefused) {
   Game game({"game.exe", "data.bin"});
   game.list.At(1).undofile = "game.exe";
   ASSERT_TRUE(game.Locate());
-  ApplyPatches(game.system, game.view, game.list);
-  EXPECT_EQ(game.view.messages.front(),
+  game.Patch();
+  EXPECT_EQ(game.messages.front(),
             "Unable to write to file GAME.EXE for patch #2!  Close all programs/games before "
             "patching.");
 }
@@ -196,8 +198,8 @@ TEST(ApplyPatches, EntriesSharingAFileOrARecord) {
   second.yoffset = 16;
   game.list.Append(second);
   ASSERT_TRUE(game.Locate());
-  game.Type("1024", "768");
-  ApplyPatches(game.system, game.view, game.list);
+  game.Type(1024, 768);
+  game.Patch();
   const Bytes after = game.File("game.exe");
   EXPECT_EQ(ValueAt(after, 108), 1024);  // the first entry writes last
   EXPECT_EQ(ValueAt(after, 116), 768);
@@ -208,7 +210,7 @@ TEST(ApplyPatches, EntriesSharingAFileOrARecord) {
   EXPECT_EQ(record->ypos, 112);
   ASSERT_TRUE(game.Locate());
   EXPECT_EQ(game.list.At(1).ypos, 112);
-  EXPECT_TRUE(game.view.Enabled(Control::undobutton));
+  EXPECT_TRUE(game.UndoAvailable());
 }
 
 TEST(ApplyAndRemove, RepatchingKeepsTheFirstOldValuesAndUndoRestoresThem) {
@@ -216,22 +218,22 @@ TEST(ApplyAndRemove, RepatchingKeepsTheFirstOldValuesAndUndoRestoresThem) {
   ASSERT_TRUE(game.Locate());
   const Bytes original = game.File("game.exe");
   const DosTime time = game.system.TimeOf(kFolder + "game.exe");
-  game.Type("1920", "1200");
-  ApplyPatches(game.system, game.view, game.list);
-  game.Type("2560", "1440");
-  ApplyPatches(game.system, game.view, game.list);
+  game.Type(1920, 1200);
+  game.Patch();
+  game.Type(2560, 1440);
+  game.Patch();
   EXPECT_EQ(ValueAt(game.File("game.exe"), 108), 2560);
   EXPECT_EQ(game.list.At(0).oldx, 640);
 
-  game.view.messages.clear();
-  RemovePatches(game.system, game.view, game.list);
-  EXPECT_EQ(game.view.messages, Strings{"Patch successfully removed!"});
+  game.messages.clear();
+  game.Undo();
+  EXPECT_EQ(game.messages, Strings{"Patch successfully removed!"});
   EXPECT_EQ(game.File("game.exe"), original);
   EXPECT_EQ(game.system.TimeOf(kFolder + "game.exe"), time);
   EXPECT_FALSE(game.system.FileExists(kFolder + "game.undo"));
   EXPECT_FALSE(game.system.FileExists(kFolder + "data.undo"));
-  EXPECT_FALSE(game.view.Enabled(Control::undobutton));
-  EXPECT_EQ(game.view.Text(Control::widthedit), "640");
+  EXPECT_FALSE(game.UndoAvailable());
+  EXPECT_EQ(std::to_string(game.located[0].width), "640");
 }
 
 TEST(RemovePatches, RestoresWithTheByteCountsAndShowsThePositionsOfUnlocatedValues) {
@@ -240,18 +242,18 @@ TEST(RemovePatches, RestoresWithTheByteCountsAndShowsThePositionsOfUnlocatedValu
   PatchEntry& entry = game.list.At(0);
   entry.xpos = 0;
   entry.ypos = 1234;
-  RemovePatches(game.system, game.view, game.list);
-  EXPECT_EQ(game.view.messages,
+  game.Undo();
+  EXPECT_EQ(game.messages,
             (Strings{"Unable to find patch offsets in file GAME.EXE for patch #1!  This may be due "
                      "to an outdated patcher.",
                      "0 1234", "Errors found.  Unable to undo patch!"}));
 
-  game.view.messages.clear();
+  game.messages.clear();
   ASSERT_TRUE(game.Locate());
   entry.oldx = 0x7777;
   entry.setxlen = 1;
   const Bytes before = game.File("game.exe");
-  RemovePatches(game.system, game.view, game.list);
+  game.Undo();
   const Bytes after = game.File("game.exe");
   EXPECT_EQ(after[108], 0x77);
   EXPECT_EQ(after[109], before[109]);
@@ -264,12 +266,12 @@ TEST(ApplyAndRemove, NoSpellingOfAGameFileLetsARecordReplaceOrDeleteIt) {
     game.list.At(1).undofile = record;
     ASSERT_TRUE(game.Locate());
     const Bytes racer = game.File("racer.exe");
-    RemovePatches(game.system, game.view, game.list);
+    game.Undo();
     EXPECT_EQ(game.File("racer.exe"), racer) << record;
 
-    game.view.messages.clear();
-    ApplyPatches(game.system, game.view, game.list);
-    EXPECT_EQ(game.view.messages.back(), "Errors found.  Unable to patch game!") << record;
+    game.messages.clear();
+    game.Patch();
+    EXPECT_EQ(game.messages.back(), "Errors found.  Unable to patch game!") << record;
     EXPECT_EQ(game.File("racer.exe"), racer) << record;
   }
 }
@@ -279,20 +281,20 @@ TEST(ApplyPatches, ATypedValueItsBytesCannotHoldIsRefusedBeforeAnyWrite) {
   game.list.At(0).setxlen = 2;
   ASSERT_TRUE(game.Locate());
   const Bytes before = game.File("game.exe");
-  for (const char* width : {"70000", "-1"}) {
-    game.view.messages.clear();
-    game.Type(width, "768");
-    ApplyPatches(game.system, game.view, game.list);
-    EXPECT_EQ(game.view.messages,
-              (Strings{std::string("The width ") + width +
+  for (const std::int32_t width : {70000, -1}) {
+    game.messages.clear();
+    game.Type(width, 768);
+    game.Patch();
+    EXPECT_EQ(game.messages,
+              (Strings{"The width " + std::to_string(width) +
                            " does not fit patch #1: its value has 2 bytes, which hold 0 to 65535.",
                        "Errors found.  Unable to patch game!"}));
     EXPECT_EQ(game.File("game.exe"), before);
     EXPECT_FALSE(game.system.FileExists(kFolder + "game.undo"));
   }
-  game.Type("65535", "768");
-  ApplyPatches(game.system, game.view, game.list);
-  EXPECT_EQ(game.view.messages.back(), "Game successfully patched!");
+  game.Type(65535, 768);
+  game.Patch();
+  EXPECT_EQ(game.messages.back(), "Game successfully patched!");
   EXPECT_EQ(ValueAt(game.File("game.exe"), 108) & 0xFFFF, 65535);
 }
 
@@ -307,8 +309,8 @@ TEST(ApplyAndRemove, AnUndoFileThatIsNoRecordIsNeverReplacedOrDeleted) {
     game.list.At(0).undofile = "profile.sav";
     ASSERT_TRUE(game.Locate());
     const Bytes before = game.File("game.exe");
-    ApplyPatches(game.system, game.view, game.list);
-    EXPECT_EQ(game.view.messages,
+    game.Patch();
+    EXPECT_EQ(game.messages,
               (Strings{"Unable to write to file PROFILE.SAV for patch #1!  Close all "
                        "programs/games before patching.",
                        "Errors found.  Unable to patch game!"}));
@@ -319,12 +321,12 @@ TEST(ApplyAndRemove, AnUndoFileThatIsNoRecordIsNeverReplacedOrDeleted) {
   // A second patch naming the save: Undo restores the game and keeps the save.
   Game game({"game.exe", "data.bin"});
   ASSERT_TRUE(game.Locate());
-  game.Type("1920", "1200");
-  ApplyPatches(game.system, game.view, game.list);
+  game.Type(1920, 1200);
+  game.Patch();
   game.system.AddFile(kFolder + "profile.sav", save);
   game.list.At(1).undofile = "profile.sav";
-  RemovePatches(game.system, game.view, game.list);
-  EXPECT_EQ(game.view.messages.back(), "Patch successfully removed!");
+  game.Undo();
+  EXPECT_EQ(game.messages.back(), "Patch successfully removed!");
   EXPECT_EQ(game.File("profile.sav"), save);
   EXPECT_EQ(ValueAt(game.File("game.exe"), 108), 640);
 }
@@ -335,10 +337,10 @@ TEST(ApplyAndRemove, RecordsOfTheProgramStaleEmptyOrExtremeAreReplacedAndDeleted
     Game game({"game.exe"});
     game.system.AddFile(kFolder + "game.undo", old);
     ASSERT_TRUE(game.Locate());
-    ApplyPatches(game.system, game.view, game.list);
-    EXPECT_EQ(game.view.messages.back(), "Game successfully patched!");
-    EXPECT_TRUE(game.view.Enabled(Control::undobutton));
-    RemovePatches(game.system, game.view, game.list);
+    game.Patch();
+    EXPECT_EQ(game.messages.back(), "Game successfully patched!");
+    EXPECT_TRUE(game.UndoAvailable());
+    game.Undo();
     EXPECT_FALSE(game.system.FileExists(kFolder + "game.undo"));
   }
 }
@@ -349,23 +351,23 @@ void SweepFailures(bool undo) {
   for (int failing = 1;; ++failing) {
     Game game({"game.exe", "data.bin", "sub.dat"});
     ASSERT_TRUE(game.Locate());
-    game.Type("1920", "1200");
-    if (undo) ApplyPatches(game.system, game.view, game.list);
+    game.Type(1920, 1200);
+    if (undo) game.Patch();
     std::vector<Bytes> before, patched;
     for (const char* name : {"game.exe", "data.bin", "sub.dat"}) {
       before.push_back(game.File(name));
       patched.push_back(undo ? GameFile(static_cast<std::uint8_t>(before.size()))
                              : GameFile(static_cast<std::uint8_t>(before.size()), 1920, 1200));
     }
-    game.view.messages.clear();
+    game.messages.clear();
     game.system.ResetCounters();
     game.system.FailCall(failing);
     bool reported = false;
     try {
       if (undo) {
-        RemovePatches(game.system, game.view, game.list);
+        game.Undo();
       } else {
-        ApplyPatches(game.system, game.view, game.list);
+        game.Patch();
       }
     } catch (const FileError&) {
       reported = true;  // the general error report shows it
@@ -378,14 +380,14 @@ void SweepFailures(bool undo) {
           << "failing call " << failing << " file " << name;
       ++index;
     }
-    EXPECT_TRUE(reported || !game.view.messages.empty()) << failing;
+    EXPECT_TRUE(reported || !game.messages.empty()) << failing;
     if (reported) {
-      EXPECT_TRUE(game.view.messages.empty() ||
-                  game.view.messages.back().rfind("Errors found.", 0) == 0);
+      EXPECT_TRUE(game.messages.empty() ||
+                  game.messages.back().rfind("Errors found.", 0) == 0);
     }
     if (calls < failing) {
       EXPECT_FALSE(reported);
-      EXPECT_EQ(game.view.messages.back(),
+      EXPECT_EQ(game.messages.back(),
                 undo ? "Patch successfully removed!" : "Game successfully patched!");
       EXPECT_GT(failing, 10);
       break;

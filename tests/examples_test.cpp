@@ -15,10 +15,10 @@
 #include "definitions/game_loading.h"
 #include "engine/signature.h"
 #include "support/fixtures.h"
+#include "ui/main_form.h"
 
 #if defined(_WIN32) && defined(QUILLFEN_DEMO_EXE)
 #include "platform/win32/win32_system.h"
-#include "ui/main_form.h"
 #include "win32/real_files.h"
 #endif
 
@@ -70,13 +70,11 @@ Bytes ExampleData() {
 TEST(Examples, PatchesIniDescribesTheDemoGame) {
   DefinitionsFixture f;
   f.WriteIni(ExampleIni());
-  int picked = 0;
-  ASSERT_TRUE(LoadAppList(f.system, f.view, [&] { ++picked; }));
+  ASSERT_TRUE(LoadAppList(f.system).accepted);
+  MainForm form(f.system, f.view);
+  form.FormCreate();
   EXPECT_EQ(f.view.gameList, (std::vector<std::string>{kDemoGame}));
-  EXPECT_EQ(picked, 1);
-
-  AppState state;
-  LoadGamePatches(f.system, f.view, state, kDemoGame);
+  const AppState& state = form.State();
   EXPECT_EQ(state.checkFilePath, "demogame.exe");
   ASSERT_EQ(f.view.detailsLines.size(), 1u);
   EXPECT_NE(f.view.detailsLines[0].find("comes with Quillfen.\r\n\r\nIts window"),
@@ -111,9 +109,9 @@ TEST(Examples, PatchesIniDescribesTheDemoGame) {
 TEST(Examples, TheDataPatchTakesTheSecondOfThreeRecords) {
   DefinitionsFixture f;
   f.WriteIni(ExampleIni());
-  AppState state;
-  LoadGamePatches(f.system, f.view, state, kDemoGame);
-  const PatchEntry& entry = state.patchList.At(1);
+  PatchList list;
+  LoadGamePatches(f.system, kDemoGame, list);
+  const PatchEntry& entry = list.At(1);
   const Bytes data = ExampleData();
 
   auto find = [&](std::int32_t occur) {

@@ -189,6 +189,25 @@ TEST_F(MainFormTest, PatchAndUndoFromTheButtons) {
   EXPECT_EQ(view.Text(Control::widthedit), "640");
 }
 
+TEST_F(MainFormTest, TypedTextFallsBackToTheDefaults) {
+  struct Case {
+    std::string width, height;
+    std::int32_t x, y;
+  };
+  Start("a0=Racer\n[Racer]\n" + PatchKeys("", "r.exe"));
+  for (const Case& c : {Case{"1920x", "", 1440, 900}, Case{" 1920", "$4B0", 1920, 1200},
+                        Case{"$780", "1200 ", 1920, 900}, Case{"-5", "0", -5, 0}}) {
+    system.AddFile("C:\\G\\r.exe", GameFile(640, 480));
+    system.DeleteFile("C:\\G\\r.undo");
+    view.SetTreePath("C:\\G");
+    form.gamedirlvChange();
+    view.SetText(Control::widthedit, c.width);
+    view.SetText(Control::heightedit, c.height);
+    form.patchbuttonClick();
+    EXPECT_EQ(system.Content("C:\\G\\r.exe"), GameFile(c.x, c.y)) << c.width << "/" << c.height;
+  }
+}
+
 TEST_F(MainFormTest, AnErrorWhileLocatingEndsTheHandlerWhereItStands) {
   Start("a0=Racer\n[Racer]\n" + PatchKeys("", "r.exe"));
   system.AddFile("C:\\G\\r.exe", GameFile(640, 480));

@@ -25,12 +25,13 @@ TEST(MemoryProfileReader, ReadsEveryCaseAsTheSystemDoes) {
 class HostileDefinitionsTest : public ::testing::Test, protected DefinitionsFixture {
  protected:
   bool LoadAll() {
-    const bool accepted = LoadAppList(system, view, [this] {
-      if (!view.GameListText().empty()) LoadGamePatches(system, view, state, view.GameListText());
-    });
-    return accepted;
+    apps = LoadAppList(system);
+    if (apps.accepted && !apps.games.empty()) section = LoadGamePatches(system, apps.games[0], list);
+    return apps.accepted;
   }
-  AppState state;
+  AppList apps;
+  GameSection section;
+  PatchList list;
 };
 
 TEST_F(HostileDefinitionsTest, RandomBytesAreRefused) {
@@ -54,8 +55,8 @@ TEST_F(HostileDefinitionsTest, RandomBytesInsideAGameSectionGiveDefaults) {
   WriteIni("[apps]\nversion=1.03\na0=G\n[G]\nmodfile=g.exe\nsig=" + junk.substr(0, 5000) +
            "\nsigwild=" + junk.substr(100, 3000) + "\n" + junk);
   ASSERT_TRUE(LoadAll());
-  ASSERT_GE(state.patchList.Count(), 1u);
-  const PatchEntry& e = state.patchList.At(0);
+  ASSERT_GE(list.Count(), 1u);
+  const PatchEntry& e = list.At(0);
   EXPECT_EQ(e.sig.size(), e.sigwild.size());
   EXPECT_LE(e.sig.size(), 2999u / 2);
 }
@@ -68,16 +69,16 @@ TEST_F(HostileDefinitionsTest, TenThousandGamesAreAllListed) {
   }
   WriteIni(text);
   ASSERT_TRUE(LoadAll());
-  ASSERT_EQ(view.gameList.size(), 10000u);
-  EXPECT_EQ(view.gameList.back(), "Game 9999");
+  ASSERT_EQ(apps.games.size(), 10000u);
+  EXPECT_EQ(apps.games.back(), "Game 9999");
 }
 
 TEST_F(HostileDefinitionsTest, OneMegabyteLineReadsAsItsFirst2999Characters) {
   WriteIni("[apps]\r\nversion=1.03\r\na0=G\r\n[G]\r\ndetails=" + std::string(1 << 20, 'x') +
            "\r\nmodfile=g.exe\r\n");
   ASSERT_TRUE(LoadAll());
-  EXPECT_EQ(state.detailsText.size(), 2999u);
-  EXPECT_EQ(state.patchList.Count(), 1u);
+  EXPECT_EQ(section.details.size(), 2999u);
+  EXPECT_EQ(list.Count(), 1u);
 }
 
 }  // namespace

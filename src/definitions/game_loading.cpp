@@ -3,7 +3,6 @@
 #include "definitions/ini.h"
 #include "definitions/text.h"
 #include "platform/system.h"
-#include "ui/view.h"
 
 namespace quillfen {
 
@@ -42,34 +41,25 @@ std::vector<std::uint8_t> ParseWildcards(const std::string& text, std::size_t co
 
 }  // namespace
 
-bool LoadAppList(System& system, View& view, const std::function<void()>& pick_game) {
+AppList LoadAppList(System& system) {
+  AppList list;
   const std::string path = DefinitionFilePath(system);
-  if (ReadIniValue(system, "apps", "version", path) != kDefinitionVersion) {
-    view.ShowMessage(kVersionMessage);
-    view.CloseWindow();
-    return false;
-  }
-  view.GameListClear();
+  if (ReadIniValue(system, "apps", "version", path) != kDefinitionVersion) return list;
+  list.accepted = true;
   for (int n = 0;; ++n) {
-    const std::string name = ReadIniValue(system, "Apps", Numbered('a', n), path);
+    std::string name = ReadIniValue(system, "Apps", Numbered('a', n), path);
     if (name.empty()) break;
-    view.GameListAppend(name);
+    list.games.push_back(std::move(name));
   }
-  view.GameListSelectFirst();
-  pick_game();
-  return true;
+  return list;
 }
 
-void LoadGamePatches(System& system, View& view, AppState& state, const std::string& game) {
-  ClearPatchList(state.patchList);
+GameSection LoadGamePatches(System& system, const std::string& game, PatchList& list) {
+  ClearPatchList(list);
   const std::string path = DefinitionFilePath(system);
   auto value = [&](const std::string& key) { return ReadIniValue(system, game, key, path); };
 
-  state.detailsText = value("details");
-  state.checkFilePath = value("checkfile");
-  view.DetailsClear();
-  view.DetailsAddLine(DecodeEscapes(state.detailsText));
-  view.DetailsScrollToTop();
+  GameSection section{value("details"), value("checkfile")};
 
   for (int k = 0;; ++k) {
     const std::string prefix = k == 0 ? std::string() : Numbered('p', k);
@@ -89,8 +79,9 @@ void LoadGamePatches(System& system, View& view, AppState& state, const std::str
     entry.hasx = entry.xoffset != NotSet;
     entry.hasy = entry.yoffset != NotSet;
     entry.occur = IntOrDefault(value(prefix + "occur"), 0);
-    state.patchList.Append(std::move(entry));
+    list.Append(std::move(entry));
   }
+  return section;
 }
 
 std::string DecodeEscapes(std::string_view text) {

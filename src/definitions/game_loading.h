@@ -1,29 +1,39 @@
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "definitions/app_state.h"
+#include "definitions/patch_entry.h"
 
 namespace quillfen {
 
 class System;
-class View;
 
 inline constexpr const char* kVersionMessage =
     "Your PATCHES.INI file is for a different patcher version.  A new version of Quillfen may be "
     "available for download.";
 inline constexpr const char* kDefinitionVersion = "1.03";
 
-// Checks the version stamp and fills the game list, then runs pick_game once
-// (the game-selection handler). A foreign or missing definition file shows the
-// version message and closes the window instead. Returns whether it was accepted.
-bool LoadAppList(System& system, View& view, const std::function<void()>& pick_game);
+// The definition file's game list.
+struct AppList {
+  bool accepted = false;           // the version stamp is this program's
+  std::vector<std::string> games;  // a0, a1, ... up to the first empty name
+};
 
-// Rebuilds the patch list of one game from its section, sets the details text
-// and check file, and shows the decoded details in the memo.
-void LoadGamePatches(System& system, View& view, AppState& state, const std::string& game);
+// Checks the version stamp and reads the game list; reads nothing more from a
+// foreign or missing definition file.
+AppList LoadAppList(System& system);
+
+// What a game's section says besides its patches.
+struct GameSection {
+  std::string details;    // raw, escapes not decoded
+  std::string checkfile;  // raw, may be empty
+};
+
+// Empties the list (ClearPatchList) and fills it with the game's patches, one
+// entry per patch up to the first without a modfile key.
+GameSection LoadGamePatches(System& system, const std::string& game, PatchList& list);
 
 // Replaces each backslash followed by three decimal digits by the character of
 // that code modulo 256; everything else is copied unchanged.

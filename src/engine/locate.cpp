@@ -1,6 +1,7 @@
 #include "engine/locate.h"
 
 #include <optional>
+#include <span>
 #include <string>
 
 #include "definitions/text.h"
@@ -9,17 +10,16 @@
 #include "engine/undo_record.h"
 #include "engine/values.h"
 #include "platform/system.h"
-#include "ui/view.h"
 
 namespace quillfen {
 
 namespace {
 
-void ShowValues(View& view, const PatchEntry& entry, std::int32_t width, std::int32_t height) {
-  view.SetEnabled(Control::widthedit, entry.hasx);
-  view.SetEnabled(Control::heightedit, entry.hasy);
-  view.SetText(Control::widthedit, std::to_string(width));
-  view.SetText(Control::heightedit, std::to_string(height));
+// The values the entry's axes hold in the content; 0 for an axis it lacks.
+LocateResult ValuesOf(const PatchEntry& entry, std::span<const std::uint8_t> content,
+                      bool from_record) {
+  return {true, from_record, entry.hasx ? ReadValueAt(content, entry.xpos, entry.setxlen) : 0,
+          entry.hasy ? ReadValueAt(content, entry.ypos, entry.setylen) : 0};
 }
 
 // The record that belongs to the file's content: the record beside the game
@@ -37,14 +37,13 @@ std::optional<UndoRecord> MatchingRecord(System& system, const PatchEntry& entry
 
 }  // namespace
 
-bool LocatePatch(System& system, View& view, const std::string& folder, PatchEntry& entry) {
-  view.SetEnabled(Control::undobutton, false);
+LocateResult LocatePatch(System& system, const std::string& folder, PatchEntry& entry) {
   entry.modfile = folder + FileNamePart(entry.modfile);
   entry.undofile = folder + FileNamePart(entry.undofile);
-  if (!system.FileExists(entry.modfile)) return false;
+  if (!system.FileExists(entry.modfile)) return {};
   // A file whose positions a signed 32-bit number cannot all name is never
   // located, and never loaded.
-  if (system.FileSize(entry.modfile) > kMaxGameFileSize) return false;
+  if (system.FileSize(entry.modfile) > kMaxGameFileSize) return {};
 
   // The game file is loaded at most once per call: the records are judged and
   // the values are read from the same bytes.
@@ -55,11 +54,7 @@ bool LocatePatch(System& system, View& view, const std::string& folder, PatchEnt
     entry.ypos = record->ypos;
     entry.oldx = record->oldx;
     entry.oldy = record->oldy;
-    const std::int32_t width = entry.hasx ? ReadValueAt(*content, entry.xpos, entry.setxlen) : 0;
-    const std::int32_t height = entry.hasy ? ReadValueAt(*content, entry.ypos, entry.setylen) : 0;
-    ShowValues(view, entry, width, height);
-    view.SetEnabled(Control::undobutton, true);
-    return true;
+    return ValuesOf(entry, *content, true);
   }
 
   if (!content) content = system.ReadWholeFile(entry.modfile);
@@ -69,14 +64,12 @@ bool LocatePatch(System& system, View& view, const std::string& folder, PatchEnt
   if (entry.hasy) {
     entry.ypos = FindSignature(*content, entry.sig, entry.sigwild, entry.yoffset, entry.occur);
   }
-  if ((entry.hasx && entry.xpos <= 0) || (entry.hasy && entry.ypos <= 0)) return false;
+  if ((entry.hasx && entry.xpos <= 0) || (entry.hasy && entry.ypos <= 0)) return {};
 
-  const std::int32_t width = entry.hasx ? ReadValueAt(*content, entry.xpos, entry.setxlen) : 0;
-  const std::int32_t height = entry.hasy ? ReadValueAt(*content, entry.ypos, entry.setylen) : 0;
-  ShowValues(view, entry, width, height);
-  entry.oldx = width;
-  entry.oldy = height;
-  return true;
+  const LocateResult found = ValuesOf(entry, *content, false);
+  entry.oldx = found.width;
+  entry.oldy = found.height;
+  return found;
 }
 
 }  // namespace quillfen

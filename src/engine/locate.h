@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "definitions/patch_entry.h"
@@ -7,11 +8,17 @@
 namespace quillfen {
 
 class System;
-class View;
 
-// Binds the entry to the folder (ending in one backslash) and locates its values,
-// from a valid undo record or else by signature; shows the current values in
-// the edit boxes. Returns whether the entry is located.
-bool LocatePatch(System& system, View& view, const std::string& folder, PatchEntry& entry);
+// What locating found out about one entry.
+struct LocateResult {
+  bool located = false;
+  bool from_record = false;  // located through a valid undo record: Undo Patch is available
+  std::int32_t width = 0;    // the values in the file now; 0 for an axis the entry lacks
+  std::int32_t height = 0;
+};
+
+// Binds the entry to the folder (ending in one backslash) and locates its
+// values, from a valid undo record or else by signature.
+LocateResult LocatePatch(System& system, const std::string& folder, PatchEntry& entry);
 
 }  // namespace quillfen

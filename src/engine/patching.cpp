@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "definitions/ini.h"
 #include "definitions/text.h"
 #include "engine/crc32.h"
 #include "engine/locate.h"
@@ -17,7 +16,6 @@
 #include "engine/values.h"
 #include "platform/file_error.h"
 #include "platform/system.h"
-#include "ui/view.h"
 
 // Patch and Undo Patch never lose the values to restore, wherever they stop
 // (an error, a crash, a power cut):
@@ -37,12 +35,24 @@ namespace {
 
 enum class Operation { kPatch, kUndo };
 
-constexpr std::int32_t kDefaultWidth = 1440;
-constexpr std::int32_t kDefaultHeight = 900;
-
 struct TypedValues {
   std::int32_t width;
   std::int32_t height;
+};
+
+// Keeps each report in the result and tells the observer at once.
+class Reporter {
+ public:
+  Reporter(OperationResult& result, const OperationObserver& observer)
+      : result_(result), observer_(observer) {}
+  void operator()(ReportKind kind, std::string text) {
+    result_.reports.push_back({kind, std::move(text)});
+    if (observer_.report) observer_.report(result_.reports.back());
+  }
+
+ private:
+  OperationResult& result_;
+  const OperationObserver& observer_;
 };
 
 std::string Join(std::initializer_list<std::string_view> pieces) {
@@ -161,7 +171,7 @@ std::optional<std::string> RefusedFile(System& system, const PatchList& list,
 
 // Checks every entry, last to first, showing a box for each problem found.
 // Changes no file. Returns whether all entries passed.
-bool CheckEntries(System& system, View& view, const PatchList& list, Operation operation,
+bool CheckEntries(System& system, Reporter& report, const PatchList& list, Operation operation,
                   const TypedValues& typed) {
   const std::vector<EntryFiles> files = IdentifyFiles(system, list);
   bool passed = true;
@@ -170,23 +180,27 @@ bool CheckEntries(System& system, View& view, const PatchList& list, Operation o
     const std::string name = ShownName(entry.modfile);
     const std::string number = std::to_string(i + 1);
     if (!system.FileExists(entry.modfile)) {
-      view.ShowMessage(Join({"Unable to find file ", name, " for patch #", number, "!"}));
+      report(ReportKind::kFileMissing,
+             Join({"Unable to find file ", name, " for patch #", number, "!"}));
       passed = false;
     } else if (!ValuesInFile(system, entry)) {
-      view.ShowMessage(Join({"Unable to find patch offsets in file ", name, " for patch #", number,
-                             "!  This may be due to an outdated patcher."}));
+      report(ReportKind::kNotLocated, Join({"Unable to find patch offsets in file ", name,
+                                            " for patch #", number,
+                                            "!  This may be due to an outdated patcher."}));
       if (operation == Operation::kUndo) {
-        view.ShowMessage(Join({std::to_string(entry.xpos), " ", std::to_string(entry.ypos)}));
+        report(ReportKind::kPositions,
+               Join({std::to_string(entry.xpos), " ", std::to_string(entry.ypos)}));
       }
       passed = false;
     } else if (const auto box = operation == Operation::kPatch
                                     ? TypedValueRefusal(entry, typed, number)
                                     : std::nullopt) {
-      view.ShowMessage(*box);
+      report(ReportKind::kValueDoesNotFit, *box);
       passed = false;
     } else if (const auto refused = RefusedFile(system, list, files, i, operation)) {
-      view.ShowMessage(Join({"Unable to write to file ", ShownName(*refused), " for patch #",
-                             number, "!  Close all programs/games before patching."}));
+      report(ReportKind::kNotWritable,
+             Join({"Unable to write to file ", ShownName(*refused), " for patch #", number,
+                   "!  Close all programs/games before patching."}));
       passed = false;
     }
   }
@@ -338,14 +352,27 @@ void SettleRecords(System& system, const std::vector<RecordWrite>& records, std:
   }
 }
 
+// Locates every entry again, last to first, telling the observer around each.
+void LocateAgain(System& system, PatchList& list, const std::string& folder,
+                 const OperationObserver& observer) {
+  for (std::size_t i = list.Count(); i-- > 0;) {
+    if (observer.locating) observer.locating(i);
+    const LocateResult result = LocatePatch(system, folder, list.At(i));
+    if (observer.located) observer.located(i, result);
+  }
+}
+
 }  // namespace
 
-void ApplyPatches(System& system, View& view, PatchList& list) {
-  const TypedValues typed{IntOrDefault(view.Text(Control::widthedit), kDefaultWidth),
-                          IntOrDefault(view.Text(Control::heightedit), kDefaultHeight)};
-  if (!CheckEntries(system, view, list, Operation::kPatch, typed)) {
-    view.ShowMessage("Errors found.  Unable to patch game!");
-    return;
+OperationResult ApplyPatches(System& system, PatchList& list, const std::string& folder,
+                             std::int32_t width, std::int32_t height,
+                             const OperationObserver& observer) {
+  OperationResult result;
+  Reporter report(result, observer);
+  const TypedValues typed{width, height};
+  if (!CheckEntries(system, report, list, Operation::kPatch, typed)) {
+    report(ReportKind::kChecksFailed, "Errors found.  Unable to patch game!");
+    return result;
   }
 
   std::vector<FileChange> changes = GroupByFile(system, list);
@@ -363,17 +390,19 @@ void ApplyPatches(System& system, View& view, PatchList& list) {
     SettleRecords(system, records, c);
   }
 
-  for (std::size_t i = list.Count(); i-- > 0;) {
-    PatchEntry& entry = list.At(i);
-    LocatePatch(system, view, FolderPart(entry.modfile), entry);
-  }
-  view.ShowMessage("Game successfully patched!");
+  LocateAgain(system, list, folder, observer);
+  result.done = true;
+  report(ReportKind::kDone, "Game successfully patched!");
+  return result;
 }
 
-void RemovePatches(System& system, View& view, PatchList& list) {
-  if (!CheckEntries(system, view, list, Operation::kUndo, {})) {
-    view.ShowMessage("Errors found.  Unable to undo patch!");
-    return;
+OperationResult RemovePatches(System& system, PatchList& list, const std::string& folder,
+                              const OperationObserver& observer) {
+  OperationResult result;
+  Reporter report(result, observer);
+  if (!CheckEntries(system, report, list, Operation::kUndo, {})) {
+    report(ReportKind::kChecksFailed, "Errors found.  Unable to undo patch!");
+    return result;
   }
 
   const std::vector<EntryFiles> files = IdentifyFiles(system, list);
@@ -392,11 +421,10 @@ void RemovePatches(System& system, View& view, PatchList& list) {
     }
   }
 
-  for (std::size_t i = list.Count(); i-- > 0;) {
-    PatchEntry& entry = list.At(i);
-    LocatePatch(system, view, FolderPart(entry.modfile), entry);
-  }
-  view.ShowMessage("Patch successfully removed!");
+  LocateAgain(system, list, folder, observer);
+  result.done = true;
+  report(ReportKind::kDone, "Patch successfully removed!");
+  return result;
 }
 
 }  // namespace quillfen

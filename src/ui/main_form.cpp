@@ -1,6 +1,7 @@
 #include "ui/main_form.h"
 
 #include "definitions/game_loading.h"
+#include "definitions/ini.h"
 #include "definitions/text.h"
 #include "engine/locate.h"
 #include "engine/patching.h"
@@ -10,9 +11,26 @@
 
 namespace quillfen {
 
+namespace {
+
+// What Patch writes for a width or height box whose text is not a number.
+constexpr std::int32_t kDefaultWidth = 1440;
+constexpr std::int32_t kDefaultHeight = 900;
+
+}  // namespace
+
 void MainForm::FormCreate() {
   state_ = AppState{};
-  LoadAppList(system_, view_, [this] { gamecbChange(); });
+  const AppList apps = LoadAppList(system_);
+  if (!apps.accepted) {
+    view_.ShowMessage(kVersionMessage);
+    view_.CloseWindow();
+    return;
+  }
+  view_.GameListClear();
+  for (const std::string& game : apps.games) view_.GameListAppend(game);
+  view_.GameListSelectFirst();
+  gamecbChange();
 }
 
 void MainForm::FormDestroy() {
@@ -25,7 +43,12 @@ void MainForm::gamecbChange() {
   if (game.empty()) return;
   state_.foundFiles.clear();
   view_.SetText(Control::findit, kFindCaption);
-  LoadGamePatches(system_, view_, state_, game);
+  const GameSection section = LoadGamePatches(system_, game, state_.patchList);
+  state_.detailsText = section.details;
+  state_.checkFilePath = section.checkfile;
+  view_.DetailsClear();
+  view_.DetailsAddLine(DecodeEscapes(state_.detailsText));
+  view_.DetailsScrollToTop();
   gamedirlvChange();
 }
 
@@ -38,7 +61,7 @@ void MainForm::gamedirlvChange() {
   state_.gameFolder = ReplaceAllNoCase(path + "\\", "\\\\", "\\");
   state_.checkFilePath = state_.gameFolder + FileNamePart(state_.checkFilePath);
   for (std::size_t i = state_.patchList.Count(); i-- > 0;) {
-    if (!LocatePatch(system_, view_, state_.gameFolder, state_.patchList.At(i))) {
+    if (!Locate(state_.patchList.At(i))) {
       ShowNotLocated();
       return;
     }
@@ -55,12 +78,42 @@ void MainForm::ShowNotLocated() {
   view_.SetEnabled(Control::patchbutton, false);
 }
 
+bool MainForm::Locate(PatchEntry& entry) {
+  view_.SetEnabled(Control::undobutton, false);
+  const LocateResult result = LocatePatch(system_, state_.gameFolder, entry);
+  ShowLocated(entry, result);
+  return result.located;
+}
+
+void MainForm::ShowLocated(const PatchEntry& entry, const LocateResult& result) {
+  if (!result.located) return;
+  view_.SetEnabled(Control::widthedit, entry.hasx);
+  view_.SetEnabled(Control::heightedit, entry.hasy);
+  view_.SetText(Control::widthedit, std::to_string(result.width));
+  view_.SetText(Control::heightedit, std::to_string(result.height));
+  if (result.from_record) view_.SetEnabled(Control::undobutton, true);
+}
+
+// Each report is a box at once; each entry located again shows as a folder
+// selection shows it.
+OperationObserver MainForm::OperationEffects() {
+  OperationObserver observer;
+  observer.report = [this](const Report& report) { view_.ShowMessage(report.text); };
+  observer.locating = [this](std::size_t) { view_.SetEnabled(Control::undobutton, false); };
+  observer.located = [this](std::size_t index, const LocateResult& result) {
+    ShowLocated(state_.patchList.At(index), result);
+  };
+  return observer;
+}
+
 void MainForm::patchbuttonClick() {
-  ApplyPatches(system_, view_, state_.patchList);
+  const std::int32_t width = IntOrDefault(view_.Text(Control::widthedit), kDefaultWidth);
+  const std::int32_t height = IntOrDefault(view_.Text(Control::heightedit), kDefaultHeight);
+  ApplyPatches(system_, state_.patchList, state_.gameFolder, width, height, OperationEffects());
 }
 
 void MainForm::undobuttonClick() {
-  RemovePatches(system_, view_, state_.patchList);
+  RemovePatches(system_, state_.patchList, state_.gameFolder, OperationEffects());
 }
 
 void MainForm::Label5Click() {

@@ -2,7 +2,9 @@
 
 #include <string>
 
-#include "definitions/app_state.h"
+#include "engine/locate.h"
+#include "engine/patching.h"
+#include "ui/app_state.h"
 
 namespace quillfen {
 
@@ -38,6 +40,10 @@ class MainForm {
 
  private:
   void ShowNotLocated();
+  // Locates an entry in GameFolder and shows what it found.
+  bool Locate(PatchEntry& entry);
+  void ShowLocated(const PatchEntry& entry, const LocateResult& result);
+  OperationObserver OperationEffects();
 
   System& system_;
   View& view_;

@@ -6,7 +6,6 @@
 #include "engine/patching.h"
 #include "platform/file_error.h"
 #include "platform/win32/win32_system.h"
-#include "support/recording_view.h"
 #include "win32/real_files.h"
 
 namespace quillfen {
@@ -199,7 +198,6 @@ TEST(Win32Files, ModificationTimeKeepsTwoSecondResolution) {
 TEST(Win32Files, PatchAndUndoOnRealFiles) {
   ScratchFolder folder("files-patch");
   Win32System system;
-  testing::RecordingView view;
   std::string content(200, '\x11');
   content.replace(50, 4, "SIG!");
   content.replace(58, 4, std::string("\x80\x02\0\0", 4));  // 640
@@ -215,23 +213,21 @@ TEST(Win32Files, PatchAndUndoOnRealFiles) {
   entry.xoffset = 8;
   entry.occur = 1;
   list.Append(entry);
-  ASSERT_TRUE(LocatePatch(system, view, folder.Path(), list.At(0)));
-  view.SetText(Control::widthedit, "1920");
+  ASSERT_TRUE(LocatePatch(system, folder.Path(), list.At(0)).located);
   {
     OtherHandle game(path);
-    ApplyPatches(system, view, list);
-    EXPECT_EQ(view.messages.back(), "Errors found.  Unable to patch game!");
+    const OperationResult refused = ApplyPatches(system, list, folder.Path(), 1920, 900);
+    EXPECT_EQ(refused.reports.back().text, "Errors found.  Unable to patch game!");
   }
   EXPECT_EQ(TextOf(system.ReadWholeFile(path)), content);
-  ApplyPatches(system, view, list);
-  EXPECT_EQ(view.messages.back(), "Game successfully patched!");
+  EXPECT_TRUE(ApplyPatches(system, list, folder.Path(), 1920, 900).done);
   const Bytes patched = system.ReadWholeFile(path);
   EXPECT_EQ(patched.size(), 200u);
   EXPECT_EQ(patched[58] | patched[59] << 8, 1920);
   EXPECT_EQ(LocalLastWrite(path).wSecond, 4);
   EXPECT_TRUE(system.FileExists(folder.Path() + "game.undo"));
-  RemovePatches(system, view, list);
-  EXPECT_EQ(view.messages.back(), "Patch successfully removed!");
+  EXPECT_EQ(RemovePatches(system, list, folder.Path()).reports.back().text,
+            "Patch successfully removed!");
   EXPECT_EQ(TextOf(system.ReadWholeFile(path)), content);
   EXPECT_FALSE(system.FileExists(folder.Path() + "game.undo"));
 }
@@ -298,14 +294,12 @@ TEST(Win32Files, AFileOfGigabytesIsNeitherLocatedNorReadNorWritten) {
   entry.xoffset = 4;
   entry.occur = 1;
   list.Append(entry);
-  testing::RecordingView view;
   const ULONGLONG started = GetTickCount64();
-  EXPECT_FALSE(LocatePatch(system, view, folder.Path(), list.At(0)));
+  EXPECT_FALSE(LocatePatch(system, folder.Path(), list.At(0)).located);
   list.At(0).xpos = 105;  // as if located where the wrapped sum pointed
-  view.SetText(Control::widthedit, "1920");
-  ApplyPatches(system, view, list);
+  const OperationResult result = ApplyPatches(system, list, folder.Path(), 1920, 900);
   EXPECT_LT(GetTickCount64() - started, 5000u);
-  EXPECT_EQ(view.messages.back(), "Errors found.  Unable to patch game!");
+  EXPECT_EQ(result.reports.back().text, "Errors found.  Unable to patch game!");
   EXPECT_EQ(system.FileSize(path), (std::int64_t{4} << 30) + 8192);
   EXPECT_EQ(LocalLastWrite(path).wSecond, 4);
   EXPECT_FALSE(system.FileExists(folder.Path() + "huge.undo"));
