@@ -114,6 +114,15 @@ TEST_F(Win32Search, SkipsHiddenAndSystemFoldersButFindsHiddenFiles) {
   EXPECT_NE(std::find(progress.begin(), progress.end(), Path("Other\\Deep")), progress.end());
 }
 
+TEST_F(Win32Search, WildcardsMatchAsTheListingDoesFoldersNeverMatch) {
+  EXPECT_EQ(Search("ch?CK.*", {}), Path("Plain\\Check.Bin"));
+  EXPECT_EQ(Search("*.TXT", {}), Path("Other\\Deep\\readme.txt"));
+  // A folder of the name is entered, never reported, with or without wildcards.
+  EXPECT_EQ(Search("DEEP", {}), "");
+  EXPECT_EQ(Search("De?p", {}), "");
+  EXPECT_NE(std::find(progress.begin(), progress.end(), Path("Other\\Deep")), progress.end());
+}
+
 TEST_F(Win32Search, TheDriveSearchReachesTheTestDrive) {
   folder.Write("Tree\\Plain\\qf-unique-8e1f.bin", "6");
   std::string result;
