@@ -225,7 +225,8 @@ Bytes RacerFile(std::uint8_t width) {
 
 class FindItTest : public ::testing::Test, protected testing::DefinitionsFixture {
  protected:
-  FindItTest() : form(system, view) {
+  // The clock moves on a frame at every reading, so every folder entered is shown.
+  FindItTest() : form(system, view, [this] { return now += step; }) {
     view.onTreeChange = [this] { form.gamedirlvChange(); };
     WriteIni(
         "[apps]\nversion=1.03\na0=Racer\na1=No Patches\na2=No Check File\n"
@@ -253,6 +254,8 @@ class FindItTest : public ::testing::Test, protected testing::DefinitionsFixture
     return view.log;
   }
 
+  std::int64_t now = 1000;
+  std::int64_t step = kProgressIntervalMs;
   MainForm form;
 };
 
@@ -300,6 +303,14 @@ TEST_F(FindItTest, TheBackupSeries) {
   EXPECT_EQ(view.Text(Control::findit), kKeepSearchingCaption);
   EXPECT_FALSE(view.searchPanelShown);
   EXPECT_TRUE(view.Enabled(Control::findit));
+}
+
+TEST_F(FindItTest, EachPressShowsItsFirstFolderAtOnceThenKeepsToTheFrameRate) {
+  step = 0;  // the whole walk within one frame
+  Press();
+  EXPECT_EQ(view.searchLabels, std::vector<std::string>{"C:\\Games"});
+  Press();
+  EXPECT_EQ(view.searchLabels, (std::vector<std::string>{"C:\\Games", "C:\\Games"}));
 }
 
 TEST_F(FindItTest, NothingAtAllWithoutPatches) {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "definitions/app_state.h"
+#include "ui/progress_throttle.h"
 
 namespace quillfen {
 
@@ -19,7 +21,9 @@ inline constexpr const char* kKeepSearchingCaption = "Keep searching for me...";
 // raised by a handler end it and reach the window's general error report.
 class MainForm {
  public:
-  MainForm(System& system, View& view) : system_(system), view_(view) {}
+  // The clock paces the search's progress label; tests pass one they control.
+  MainForm(System& system, View& view, MillisecondClock clock = SteadyMilliseconds)
+      : system_(system), view_(view), clock_(std::move(clock)) {}
 
   void FormCreate();
   void FormDestroy();
@@ -31,7 +35,8 @@ class MainForm {
   void undobuttonClick();
   void Label5Click();
 
-  // Shows the folder the running search enters.
+  // Shows the folder the running search enters. finditClick calls it through
+  // ThrottleProgress: at most once per frame, with the folder entered last.
   void ShowSearchProgress(const std::string& path);
 
   AppState& State() { return state_; }
@@ -41,6 +46,7 @@ class MainForm {
 
   System& system_;
   View& view_;
+  MillisecondClock clock_;
   AppState state_;
 };
 
