@@ -70,11 +70,22 @@ TEST(FolderSearch, WalksInTheOrderOfTheListingSubfoldersBeforeFiles) {
   // Roots are never reported; paths come without a trailing backslash.
   EXPECT_EQ(search.progress,
             (std::vector<std::string>{"C:\\A", "C:\\A\\A1", "C:\\A\\A2", "C:\\B"}));
-  EXPECT_EQ(
-      system.ListedPatterns(),
-      (std::vector<std::string>{"C:\\*.*", "C:\\A\\*.*", "C:\\A\\A1\\*.*", "C:\\A\\A1\\game.exe",
-                                "C:\\A\\A2\\*.*", "C:\\A\\A2\\game.exe", "C:\\A\\game.exe",
-                                "C:\\B\\*.*", "C:\\B\\game.exe", "C:\\game.exe"}));
+  // A plain name is picked from the one listing of each folder.
+  EXPECT_EQ(system.ListedPatterns(),
+            (std::vector<std::string>{"C:\\*.*", "C:\\A\\*.*", "C:\\A\\A1\\*.*", "C:\\A\\A2\\*.*",
+                                      "C:\\B\\*.*"}));
+
+  // A name with wildcards is the system's pattern, listed after the subfolders.
+  MemorySystem patterned;
+  patterned.AddDrive('C');
+  patterned.AddFile("C:\\game.exe", "root copy");
+  patterned.AddFolder("C:\\A\\A1");
+  patterned.AddFolder("C:\\B");
+  EXPECT_EQ(Search(patterned).Drives("GAME.e?*"), "C:\\game.exe");
+  EXPECT_EQ(patterned.ListedPatterns(),
+            (std::vector<std::string>{"C:\\*.*", "C:\\A\\*.*", "C:\\A\\A1\\*.*",
+                                      "C:\\A\\A1\\GAME.e?*", "C:\\A\\GAME.e?*", "C:\\B\\*.*",
+                                      "C:\\B\\GAME.e?*", "C:\\GAME.e?*"}));
 }
 
 TEST(FolderSearch, AFindStopsEveryLevelAtOnce) {
@@ -88,12 +99,22 @@ TEST(FolderSearch, AFindStopsEveryLevelAtOnce) {
   system.AddFile("D:\\game.exe", "other drive");
   Search search(system);
 
+  // The levels above the find take nothing from their own listing.
   EXPECT_EQ(search.Drives("game.exe"), "C:\\A\\B\\game.exe");
   EXPECT_EQ(search.progress, (std::vector<std::string>{"C:\\A", "C:\\A\\B"}));
-  // The levels above the find still open their file listing but take nothing from it.
   EXPECT_EQ(system.ListedPatterns(),
+            (std::vector<std::string>{"C:\\*.*", "C:\\A\\*.*", "C:\\A\\B\\*.*"}));
+
+  // With a wildcard they still open their file listing but take nothing from it.
+  MemorySystem patterned;
+  patterned.AddDrive('C');
+  patterned.AddFile("C:\\A\\B\\game.exe", "deep");
+  patterned.AddFile("C:\\A\\game.exe", "shallow");
+  patterned.AddFolder("C:\\A\\C");
+  EXPECT_EQ(Search(patterned).Drives("game.ex?"), "C:\\A\\B\\game.exe");
+  EXPECT_EQ(patterned.ListedPatterns(),
             (std::vector<std::string>{"C:\\*.*", "C:\\A\\*.*", "C:\\A\\B\\*.*",
-                                      "C:\\A\\B\\game.exe", "C:\\A\\game.exe", "C:\\game.exe"}));
+                                      "C:\\A\\B\\game.ex?", "C:\\A\\game.ex?", "C:\\game.ex?"}));
 }
 
 TEST(FolderSearch, HiddenSystemAndLabelFoldersAreNeverEnteredButHiddenFilesAreFound) {
@@ -152,6 +173,10 @@ TEST(FolderSearch, NamesAndExclusionsIgnoreLetterCase) {
   // The path is built from the name as listed, not as asked for.
   EXPECT_EQ(search.Drives("RACER.exe"), "C:\\Games\\Racer\\Racer.EXE");
   EXPECT_EQ(search.Drives("racer.exe", {"c:\\GAMES\\racer\\racer.exe"}), "C:\\Other\\racer.exe");
+  // Found in each folder's one listing, compared as the system compares text.
+  for (const std::string& pattern : system.ListedPatterns()) {
+    EXPECT_EQ(pattern.substr(pattern.size() - 4), "\\*.*") << pattern;
+  }
 }
 
 TEST(FolderSearch, AnEmptyNameWalksEverythingAndFindsNothing) {
@@ -200,7 +225,8 @@ Bytes RacerFile(std::uint8_t width) {
 
 class FindItTest : public ::testing::Test, protected testing::DefinitionsFixture {
  protected:
-  FindItTest() : form(system, view) {
+  // The clock moves on a frame at every reading, so every folder entered is shown.
+  FindItTest() : form(system, view, [this] { return now += step; }) {
     view.onTreeChange = [this] { form.gamedirlvChange(); };
     WriteIni(
         "[apps]\nversion=1.03\na0=Racer\na1=No Patches\na2=No Check File\n"
@@ -228,6 +254,8 @@ class FindItTest : public ::testing::Test, protected testing::DefinitionsFixture
     return view.log;
   }
 
+  std::int64_t now = 1000;
+  std::int64_t step = kProgressIntervalMs;
   MainForm form;
 };
 
@@ -275,6 +303,14 @@ TEST_F(FindItTest, TheBackupSeries) {
   EXPECT_EQ(view.Text(Control::findit), kKeepSearchingCaption);
   EXPECT_FALSE(view.searchPanelShown);
   EXPECT_TRUE(view.Enabled(Control::findit));
+}
+
+TEST_F(FindItTest, EachPressShowsItsFirstFolderAtOnceThenKeepsToTheFrameRate) {
+  step = 0;  // the whole walk within one frame
+  Press();
+  EXPECT_EQ(view.searchLabels, std::vector<std::string>{"C:\\Games"});
+  Press();
+  EXPECT_EQ(view.searchLabels, (std::vector<std::string>{"C:\\Games", "C:\\Games"}));
 }
 
 TEST_F(FindItTest, NothingAtAllWithoutPatches) {

@@ -10,6 +10,17 @@ bool IsDotEntry(const std::string& name) {
   return name == "." || name == "..";
 }
 
+// True when the system's directory listing, given the name as its pattern,
+// would match no other name than the name itself (letter case aside): no
+// wildcards ("*", "?", and "<", ">", '"', which Windows also reads as
+// wildcards), no "/" (a path separator to the listing), no trailing dot or blank
+// (trimmed or given a meaning of their own) and no "~" (such a name may be
+// another file's short 8.3 alias).
+bool MatchesOnlyItself(const std::string& name) {
+  if (name.find_first_of("*?<>\"/~") != std::string::npos) return false;
+  return name.empty() || (name.back() != '.' && name.back() != ' ');
+}
+
 bool IsExcluded(System& system, const std::string& path,
                 const std::vector<std::string>& exclusions) {
   for (const std::string& excluded : exclusions) {
@@ -41,7 +52,8 @@ void SearchFolder(System& system, const std::string& folder, const std::string& 
   // Subfolders first, so a copy deeper down is found before one in this folder.
   // Hidden and system folders are never entered.
   constexpr std::uint32_t kLeftOut = kAttrHidden | kAttrSystem | kAttrVolumeLabel;
-  for (const DirEntry& entry : system.ListFolder(folder + "*.*")) {
+  std::vector<DirEntry> entries = system.ListFolder(folder + "*.*");
+  for (const DirEntry& entry : entries) {
     if (!result.empty()) break;
     if (entry.attributes & kLeftOut) continue;
     if (IsDotEntry(entry.name)) continue;
@@ -52,12 +64,16 @@ void SearchFolder(System& system, const std::string& folder, const std::string& 
   }
 
   // Then the folder's own files of that name, hidden and system files included.
-  // The listing is opened even when a subfolder found the file; none of its
-  // entries is looked at then.
-  for (const DirEntry& entry : system.ListFolder(folder + file_name)) {
+  // A plain name is picked from the listing above, so each folder is listed once;
+  // a name the system would read as a pattern gets a listing of its own, opened
+  // even when a subfolder found the file. None of the entries is looked at then.
+  const bool literal = MatchesOnlyItself(file_name);
+  if (!literal) entries = system.ListFolder(folder + file_name);
+  for (const DirEntry& entry : entries) {
     if (!result.empty()) break;
     if (IsDotEntry(entry.name)) continue;
     if (entry.attributes & kAttrDirectory) continue;
+    if (literal && !system.SameTextNoCase(entry.name, file_name)) continue;
     const std::string path = folder + entry.name;
     if (!IsExcluded(system, path, exclusions)) result = path;
   }

@@ -18,7 +18,8 @@ void SearchFixedDrives(System& system, const std::string& file_name,
                        const SearchProgress& progress);
 
 // Searches one folder (ending in a backslash) depth first: every subfolder that
-// is neither hidden nor a system folder first, then the folder's own files.
+// is neither hidden nor a system folder first, then the folder's own files. A
+// folder is listed once, unless the name is one the system reads as a pattern.
 void SearchFolder(System& system, const std::string& folder, const std::string& file_name,
                   const std::vector<std::string>& exclusions, std::string& result,
                   const SearchProgress& progress);

@@ -130,9 +130,12 @@ void MainForm::finditClick() {
     view_.ShowSearchPanel(false);
   };
   std::string result;
+  // The label follows the walk at the screen's pace; each press starts afresh.
+  const SearchProgress progress =
+      ThrottleProgress([this](const std::string& folder) { ShowSearchProgress(folder); }, clock_);
   try {
     SearchFixedDrives(system_, FileNamePart(state_.checkFilePath), state_.foundFiles, result,
-                      [this](const std::string& folder) { ShowSearchProgress(folder); });
+                      progress);
   } catch (...) {
     restore();  // never leave the tree covered and the button dead
     throw;

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "engine/locate.h"
 #include "engine/patching.h"
 #include "ui/app_state.h"
+#include "ui/progress_throttle.h"
 
 namespace quillfen {
 
@@ -21,7 +23,9 @@ inline constexpr const char* kKeepSearchingCaption = "Keep searching for me...";
 // raised by a handler end it and reach the window's general error report.
 class MainForm {
  public:
-  MainForm(System& system, View& view) : system_(system), view_(view) {}
+  // The clock paces the search's progress label; tests pass one they control.
+  MainForm(System& system, View& view, MillisecondClock clock = SteadyMilliseconds)
+      : system_(system), view_(view), clock_(std::move(clock)) {}
 
   void FormCreate();
   void FormDestroy();
@@ -33,7 +37,8 @@ class MainForm {
   void undobuttonClick();
   void Label5Click();
 
-  // Shows the folder the running search enters.
+  // Shows the folder the running search enters. finditClick calls it through
+  // ThrottleProgress: at most once per frame, with the folder entered last.
   void ShowSearchProgress(const std::string& path);
 
   AppState& State() { return state_; }
@@ -47,6 +52,7 @@ class MainForm {
 
   System& system_;
   View& view_;
+  MillisecondClock clock_;
   AppState state_;
 };
 
