@@ -86,7 +86,7 @@ TEST(ApplyPatches, WritesTheTypedValuesInPlaceKeepsTheTimeAndLeavesRecords) {
   Game game({"game.exe", "data.bin"});
   ASSERT_TRUE(game.Locate());
   const Bytes before = game.File("game.exe");
-  const DosTime time = game.system.TimeOf(kFolder + "game.exe");
+  const testing::DosTime time = game.system.TimeOf(kFolder + "game.exe");
   game.Type(1920, 1200);
   game.system.ResetCounters();
   game.Patch();
@@ -168,7 +168,7 @@ TEST(ApplyPatches, AHeldGameFileOrAnUncreatableRecordStopsBeforeAnyWrite) {
   Game game({"game.exe", "data.bin"});
   ASSERT_TRUE(game.Locate());
   game.system.Hold(kFolder + "data.bin", MemorySystem::Holder::Reading);
-  game.system.AddFile(kFolder + "game.undo", std::string("stale"), kAttrReadOnly);
+  game.system.AddFile(kFolder + "game.undo", std::string("stale"), testing::kAttrReadOnly);
   const Bytes before = game.File("data.bin");
   game.system.ResetCounters();
   game.Patch();
@@ -217,7 +217,7 @@ TEST(ApplyAndRemove, RepatchingKeepsTheFirstOldValuesAndUndoRestoresThem) {
   Game game({"game.exe", "data.bin"});
   ASSERT_TRUE(game.Locate());
   const Bytes original = game.File("game.exe");
-  const DosTime time = game.system.TimeOf(kFolder + "game.exe");
+  const testing::DosTime time = game.system.TimeOf(kFolder + "game.exe");
   game.Type(1920, 1200);
   game.Patch();
   game.Type(2560, 1440);

@@ -198,7 +198,7 @@ TEST_F(MainFormTest, TypedTextFallsBackToTheDefaults) {
   for (const Case& c : {Case{"1920x", "", 1440, 900}, Case{" 1920", "$4B0", 1920, 1200},
                         Case{"$780", "1200 ", 1920, 900}, Case{"-5", "0", -5, 0}}) {
     system.AddFile("C:\\G\\r.exe", GameFile(640, 480));
-    system.DeleteFile("C:\\G\\r.undo");
+    system.RemoveFile("C:\\G\\r.undo");
     view.SetTreePath("C:\\G");
     form.gamedirlvChange();
     view.SetText(Control::widthedit, c.width);

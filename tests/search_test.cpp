@@ -12,6 +12,10 @@
 namespace quillfen {
 namespace {
 
+using testing::kAttrHidden;
+using testing::kAttrReadOnly;
+using testing::kAttrSystem;
+using testing::kAttrVolumeLabel;
 using testing::MemorySystem;
 
 constexpr int kDriveRemovable = 2;

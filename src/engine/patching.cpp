@@ -95,24 +95,6 @@ std::optional<std::string> TypedValueRefusal(const PatchEntry& entry, const Type
   return std::nullopt;
 }
 
-bool Writable(System& system, const std::string& path) {
-  try {
-    system.TestWritable(path);
-    return true;
-  } catch (const FileError&) {
-    return false;
-  }
-}
-
-bool Creatable(System& system, const std::string& path) {
-  try {
-    system.TestCreatable(path);
-    return true;
-  } catch (const FileError&) {
-    return false;
-  }
-}
-
 // The identities of an entry's game file and of the two places of its record.
 struct EntryFiles {
   std::string game;
@@ -155,14 +137,14 @@ std::optional<std::string> RefusedFile(System& system, const PatchList& list,
                                        const std::vector<EntryFiles>& files, std::size_t i,
                                        Operation operation) {
   const PatchEntry& entry = list.At(i);
-  if (!Writable(system, entry.modfile)) return entry.modfile;
+  if (system.WriteRefusal(entry.modfile)) return entry.modfile;
   if (operation == Operation::kUndo) return std::nullopt;
   if (RecordClash(files, i)) return entry.undofile;
   const std::string pending = PendingRecordPath(entry.undofile);
   for (const auto& [path, identity] :
        {std::pair{entry.undofile, files[i].record}, std::pair{pending, files[i].pending}}) {
     if (IsGameFile(files, identity) ||
-        (system.FileExists(path) && !IsRecordFile(system, path)) || !Creatable(system, path)) {
+        (system.FileExists(path) && !IsRecordFile(system, path)) || system.CreateRefusal(path)) {
       return path;
     }
   }
@@ -237,7 +219,7 @@ struct FileChange {
   std::string path;
   std::string identity;
   std::vector<std::size_t> entries;
-  DosTime time = kNoDosTime;
+  TimeStamp time;
   std::int64_t at = 0;  // where `bytes` go
   Bytes bytes;          // from the first to the last byte that differs; empty for none
   std::int32_t crc_before = 0;
@@ -269,7 +251,7 @@ std::vector<FileChange> GroupByFile(System& system, const PatchList& list) {
 // so that where two entries write the same place the first entry's value stays.
 template <typename WritesOf>
 void PlanChange(System& system, const PatchList& list, FileChange& change, WritesOf writes_of) {
-  change.time = system.ReadDosTime(change.path);
+  change.time = system.ModificationTime(change.path);
   const std::string changed = "The file has changed since it was checked.";
   if (system.FileSize(change.path) > kMaxGameFileSize) {
     throw FileError(CannotOpenText(change.path, changed));
@@ -303,7 +285,7 @@ void PlanChange(System& system, const PatchList& list, FileChange& change, Write
 void ApplyChange(System& system, const FileChange& change) {
   if (change.bytes.empty()) return;
   system.WriteBytesAt(change.path, change.at, change.bytes);
-  system.SetDosTime(change.path, change.time);
+  system.SetModificationTime(change.path, change.time);
 }
 
 // One undo record that Patch writes, shared by the entries that name it.
@@ -347,7 +329,7 @@ void SettleRecords(System& system, const std::vector<RecordWrite>& records, std:
     if (record.pending) {
       system.MoveOver(pending, record.path);
     } else if (IsRecordFile(system, pending)) {
-      system.DeleteFile(pending);
+      system.RemoveFile(pending);
     }
   }
 }
@@ -415,7 +397,7 @@ OperationResult RemovePatches(System& system, PatchList& list, const std::string
       const std::string& record = list.At(i).undofile;
       for (const std::string& path : {record, PendingRecordPath(record)}) {
         if (!IsGameFile(files, system.FileIdentity(path)) && IsRecordFile(system, path)) {
-          system.DeleteFile(path);
+          system.RemoveFile(path);
         }
       }
     }

@@ -1,37 +1,28 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
-
-// <windows.h> maps DeleteFile to DeleteFileA. The interface keeps its own name
-// whichever header comes first; win32_system.h does the same after <windows.h>.
-#ifdef DeleteFile
-#undef DeleteFile
-#endif
 
 namespace quillfen {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Windows file attribute bits the program looks at.
-constexpr std::uint32_t kAttrReadOnly = 0x01;
-constexpr std::uint32_t kAttrHidden = 0x02;
-constexpr std::uint32_t kAttrSystem = 0x04;
-constexpr std::uint32_t kAttrVolumeLabel = 0x08;
-constexpr std::uint32_t kAttrDirectory = 0x10;
+// A file's last-write time as the system keeps it, at whatever precision the
+// implementation chooses; the program only reads it and sets it back. Nothing
+// when it could not be read.
+using TimeStamp = std::optional<std::int64_t>;
 
-// Drive type of a root as the system reports it; only fixed disks are searched.
-constexpr int kDriveFixed = 3;
+// Why an operation on a file would fail: the exact text of the error the
+// operation would raise. Nothing when it would succeed.
+using Refusal = std::optional<std::string>;
 
-// A last-write time in the DOS form: date in the high 16 bits, time in the low
-// 16 bits, local time, two-second resolution. -1 means it could not be read.
-using DosTime = std::int32_t;
-constexpr DosTime kNoDosTime = -1;
-
+// One entry of a folder listing.
 struct DirEntry {
   std::string name;
-  std::uint32_t attributes = 0;
+  bool folder = false;
+  bool hidden = false;  // hidden or a system entry: the folder search never enters such a folder
 };
 
 // Everything the portable code needs of the operating system. The Win32 build
@@ -67,27 +58,28 @@ class System {
   // Puts the file at `from` in place of the file at `to` in one step: at every
   // instant one of the two contents is at `to`. Throws FileError ("Cannot create file").
   virtual void MoveOver(const std::string& from, const std::string& to) = 0;
+  // Removes a file; failures (no such file included) are ignored.
+  virtual void RemoveFile(const std::string& path) = 0;
   // A text that is the same for two paths exactly when they name the same file:
   // for an existing file its identity on its volume, so that short (8.3) names
   // and names with a trailing dot or space cannot pass for other files; for a
   // path without a file, the path as the system would resolve it.
   virtual std::string FileIdentity(const std::string& path) = 0;
-  // Opens an existing file for writing with no sharing and closes it again,
-  // changing nothing. Throws FileError ("Cannot open file") where a rewrite would fail.
-  virtual void TestWritable(const std::string& path) = 0;
-  // Throws FileError ("Cannot create file") where a file could not be created at
-  // the path (folder not writable, an existing file read-only or held open).
-  // Changes nothing: an existing file keeps its content and time, a new one is not left behind.
-  virtual void TestCreatable(const std::string& path) = 0;
 
-  virtual DosTime ReadDosTime(const std::string& path) = 0;
-  // Sets the last-write time; failures are ignored.
-  virtual void SetDosTime(const std::string& path, DosTime time) = 0;
-  // Deletes a file; failures (no such file included) are ignored.
-  virtual void DeleteFile(const std::string& path) = 0;
+  // Why an existing file could not be opened for writing with no sharing (held
+  // open by another program, read-only, missing); nothing when it could. Changes nothing.
+  virtual Refusal WriteRefusal(const std::string& path) = 0;
+  // Why a file could not be created at the path (folder not writable, an
+  // existing file read-only or held open); nothing when it could. Changes
+  // nothing: an existing file keeps its content and time, a new one is not left behind.
+  virtual Refusal CreateRefusal(const std::string& path) = 0;
 
-  // Drive type of a root such as "C:\".
-  virtual int DriveType(const std::string& root) = 0;
+  virtual TimeStamp ModificationTime(const std::string& path) = 0;
+  // Sets the last-write time back; failures, and a time that was not read, are ignored.
+  virtual void SetModificationTime(const std::string& path, const TimeStamp& time) = 0;
+
+  // Whether a drive root such as "C:\" is a fixed disk: the folder search walks no other.
+  virtual bool IsFixedDisk(const std::string& root) = 0;
   // The entries matching a pattern (a folder followed by a name that may hold
   // * and ?), matched without regard to case, in the system's order. An empty
   // list when the folder cannot be listed.

@@ -38,7 +38,7 @@ void SearchFixedDrives(System& system, const std::string& file_name,
   for (char letter = 'A'; letter <= 'Z' && result.empty(); ++letter) {
     std::string root(1, letter);
     root += ":\\";
-    if (system.DriveType(root) != kDriveFixed) continue;
+    if (!system.IsFixedDisk(root)) continue;
     SearchFolder(system, root, file_name, exclusions, result, progress);
   }
 }
@@ -51,13 +51,12 @@ void SearchFolder(System& system, const std::string& folder, const std::string& 
 
   // Subfolders first, so a copy deeper down is found before one in this folder.
   // Hidden and system folders are never entered.
-  constexpr std::uint32_t kLeftOut = kAttrHidden | kAttrSystem | kAttrVolumeLabel;
   std::vector<DirEntry> entries = system.ListFolder(folder + "*.*");
   for (const DirEntry& entry : entries) {
     if (!result.empty()) break;
-    if (entry.attributes & kLeftOut) continue;
+    if (entry.hidden) continue;
     if (IsDotEntry(entry.name)) continue;
-    if (!(entry.attributes & kAttrDirectory)) continue;
+    if (!entry.folder) continue;
     const std::string path = folder + entry.name;
     if (progress) progress(path);
     SearchFolder(system, path + "\\", file_name, exclusions, result, progress);
@@ -72,7 +71,7 @@ void SearchFolder(System& system, const std::string& folder, const std::string& 
   for (const DirEntry& entry : entries) {
     if (!result.empty()) break;
     if (IsDotEntry(entry.name)) continue;
-    if (entry.attributes & kAttrDirectory) continue;
+    if (entry.folder) continue;
     if (literal && !system.SameTextNoCase(entry.name, file_name)) continue;
     const std::string path = folder + entry.name;
     if (!IsExcluded(system, path, exclusions)) result = path;

@@ -329,9 +329,14 @@ std::string MemorySystem::FileIdentity(const std::string& path) {
   return (node && !node->is_folder ? "file:" : "path:") + Key(path);
 }
 
-void MemorySystem::TestWritable(const std::string& path) {
-  CountCall(Op::TestWritable, path, false);
-  CheckWritable(path);
+Refusal MemorySystem::WriteRefusal(const std::string& path) {
+  try {
+    CountCall(Op::WriteRefusal, path, false);
+    CheckWritable(path);
+    return std::nullopt;
+  } catch (const FileError& error) {
+    return error.what();
+  }
 }
 
 // Refuses what opening an existing file for writing with no sharing refuses.
@@ -342,9 +347,14 @@ void MemorySystem::CheckWritable(const std::string& path) {
   if (node->holder != Holder::None) throw FileError(CannotOpenText(path, kSharing));
 }
 
-void MemorySystem::TestCreatable(const std::string& path) {
-  CountCall(Op::TestCreatable, path, true);
-  CheckCreatable(path);
+Refusal MemorySystem::CreateRefusal(const std::string& path) {
+  try {
+    CountCall(Op::CreateRefusal, path, true);
+    CheckCreatable(path);
+    return std::nullopt;
+  } catch (const FileError& error) {
+    return error.what();
+  }
 }
 
 // Refuses what creating a file anew with no sharing refuses.
@@ -360,22 +370,23 @@ void MemorySystem::CheckCreatable(const std::string& path) {
   }
 }
 
-DosTime MemorySystem::ReadDosTime(const std::string& path) {
+TimeStamp MemorySystem::ModificationTime(const std::string& path) {
   Step();
   const Node* node = Find(path);
-  return node && !node->is_folder ? node->time : kNoDosTime;
+  if (!node || node->is_folder) return std::nullopt;
+  return node->time;
 }
 
-void MemorySystem::SetDosTime(const std::string& path, DosTime time) {
+void MemorySystem::SetModificationTime(const std::string& path, const TimeStamp& time) {
   Step();
   Node* node = Find(path);
-  if (node && !node->is_folder && time != kNoDosTime && node->holder == Holder::None &&
+  if (node && !node->is_folder && time && node->holder == Holder::None &&
       !(node->attributes & kAttrReadOnly)) {
-    node->time = time;
+    node->time = static_cast<DosTime>(*time);
   }
 }
 
-void MemorySystem::DeleteFile(const std::string& path) {
+void MemorySystem::RemoveFile(const std::string& path) {
   Step();
   profiles_.clear();
   Node* node = Find(path);
@@ -386,10 +397,10 @@ void MemorySystem::DeleteFile(const std::string& path) {
   nodes_.erase(Key(path));
 }
 
-int MemorySystem::DriveType(const std::string& root) {
-  if (root.size() != 3 || root[1] != ':' || root[2] != '\\') return 1;  // no root
+bool MemorySystem::IsFixedDisk(const std::string& root) {
+  if (root.size() != 3 || root[1] != ':' || root[2] != '\\') return false;
   auto it = drives_.find(Upper(root[0]));
-  return it == drives_.end() ? 1 : it->second;
+  return it != drives_.end() && it->second == kDriveFixed;
 }
 
 std::vector<DirEntry> MemorySystem::ListFolder(const std::string& pattern) {
@@ -403,8 +414,8 @@ std::vector<DirEntry> MemorySystem::ListFolder(const std::string& pattern) {
   if (!folder || !folder->is_folder) return {};
   std::vector<DirEntry> entries;
   if (folder_key.size() > 2) {
-    if (WildMatch(name_pattern.c_str(), ".")) entries.push_back({".", kAttrDirectory});
-    if (WildMatch(name_pattern.c_str(), "..")) entries.push_back({"..", kAttrDirectory});
+    if (WildMatch(name_pattern.c_str(), ".")) entries.push_back({".", true, false});
+    if (WildMatch(name_pattern.c_str(), "..")) entries.push_back({"..", true, false});
   }
   // Children in name order, as NTFS lists them.
   const std::string prefix = folder_key + "\\";
@@ -412,7 +423,9 @@ std::vector<DirEntry> MemorySystem::ListFolder(const std::string& pattern) {
     if (it->first.compare(0, prefix.size(), prefix) != 0) break;
     if (it->first.find('\\', prefix.size()) != std::string::npos) continue;
     if (WildMatch(name_pattern.c_str(), it->second.name.c_str())) {
-      entries.push_back({it->second.name, it->second.attributes});
+      const std::uint32_t attributes = it->second.attributes;
+      entries.push_back({it->second.name, it->second.is_folder,
+                         (attributes & (kAttrHidden | kAttrSystem | kAttrVolumeLabel)) != 0});
     }
   }
   return entries;

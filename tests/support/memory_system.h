@@ -10,13 +10,27 @@
 
 namespace quillfen::testing {
 
+// Windows file attribute bits, as the in-memory system keeps them.
+constexpr std::uint32_t kAttrReadOnly = 0x01;
+constexpr std::uint32_t kAttrHidden = 0x02;
+constexpr std::uint32_t kAttrSystem = 0x04;
+constexpr std::uint32_t kAttrVolumeLabel = 0x08;
+constexpr std::uint32_t kAttrDirectory = 0x10;
+
+// Windows drive types; only fixed disks are searched.
+constexpr int kDriveFixed = 3;
+
+// A last-write time in the DOS form, as the Win32 system keeps it: date in the
+// high 16 bits, time in the low 16 bits, local time, two-second resolution.
+using DosTime = std::int32_t;
+
 // An in-memory file system and profile reader that behaves like Windows where
 // the program relies on it: drive-letter paths with backslashes, names matched
 // without regard to case, sharing and read-only refusals, DOS-time rounding,
 // and a failure that can be injected at any file operation.
 class MemorySystem : public System {
  public:
-  enum class Op { FileSize, Read, Write, WriteAt, Move, TestWritable, TestCreatable };
+  enum class Op { FileSize, Read, Write, WriteAt, Move, WriteRefusal, CreateRefusal };
 
   // Thrown by every call after the one CrashAfter names, as if the process had
   // died there: the program cannot catch it as a file error.
@@ -86,12 +100,12 @@ class MemorySystem : public System {
   void WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) override;
   void MoveOver(const std::string& from, const std::string& to) override;
   std::string FileIdentity(const std::string& path) override;
-  void TestWritable(const std::string& path) override;
-  void TestCreatable(const std::string& path) override;
-  DosTime ReadDosTime(const std::string& path) override;
-  void SetDosTime(const std::string& path, DosTime time) override;
-  void DeleteFile(const std::string& path) override;
-  int DriveType(const std::string& root) override;
+  Refusal WriteRefusal(const std::string& path) override;
+  Refusal CreateRefusal(const std::string& path) override;
+  TimeStamp ModificationTime(const std::string& path) override;
+  void SetModificationTime(const std::string& path, const TimeStamp& time) override;
+  void RemoveFile(const std::string& path) override;
+  bool IsFixedDisk(const std::string& root) override;
   std::vector<DirEntry> ListFolder(const std::string& pattern) override;
   bool SameTextNoCase(const std::string& a, const std::string& b) override;
 

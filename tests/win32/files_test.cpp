@@ -79,9 +79,9 @@ TEST(Win32Files, ExistenceOfFilesAndFolders) {
   EXPECT_TRUE(system.FolderExists(folder.Path()));
   EXPECT_FALSE(system.FileExists(folder.Path() + "none.bin"));
   EXPECT_EQ(system.FileSize(file), 1);
-  system.DeleteFile(file);
+  system.RemoveFile(file);
   EXPECT_FALSE(system.FileExists(file));
-  system.DeleteFile(file);  // a missing file is ignored
+  system.RemoveFile(file);  // a missing file is ignored
 }
 
 TEST(Win32Files, ErrorTextOfAFileThatCannotBeOpened) {
@@ -130,41 +130,41 @@ TEST(Win32Files, WriteTestChangesNothingAndFailsForHeldOrReadOnlyFiles) {
   const std::string path = folder.Write("game.exe", "the game");
   SetLocalTime(path, 9, 30, 0);
   const FILETIME time = LastWrite(path);
-  system.TestWritable(path);
+  EXPECT_FALSE(system.WriteRefusal(path));
   EXPECT_EQ(TextOf(system.ReadWholeFile(path)), "the game");
   EXPECT_TRUE(SameTime(LastWrite(path), time));
   {
     OtherHandle other(path);
     ASSERT_TRUE(other.Open());
-    EXPECT_THROW(system.TestWritable(path), FileError);
+    EXPECT_TRUE(system.WriteRefusal(path));
   }
   EXPECT_EQ(TextOf(system.ReadWholeFile(path)), "the game");
   EXPECT_TRUE(SameTime(LastWrite(path), time));
   ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
-  EXPECT_THROW(system.TestWritable(path), FileError);
+  EXPECT_TRUE(system.WriteRefusal(path));
   EXPECT_THROW(system.WriteBytesAt(path, 0, Bytes{'T'}), FileError);
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  EXPECT_THROW(system.TestWritable(folder.Path() + "none.exe"), FileError);
+  EXPECT_TRUE(system.WriteRefusal(folder.Path() + "none.exe"));
 }
 
 TEST(Win32Files, CreateTestLeavesNoFileAndKeepsAnExistingOne) {
   ScratchFolder folder("files-creatable");
   Win32System system;
   const std::string fresh = folder.Path() + "game.undo";
-  system.TestCreatable(fresh);
+  EXPECT_FALSE(system.CreateRefusal(fresh));
   EXPECT_FALSE(system.FileExists(fresh));
   const std::string existing = folder.Write("old.undo", "1\r\n2\r\n");
-  system.TestCreatable(existing);
+  EXPECT_FALSE(system.CreateRefusal(existing));
   EXPECT_EQ(TextOf(system.ReadWholeFile(existing)), "1\r\n2\r\n");
   {
     OtherHandle other(existing);
-    EXPECT_THROW(system.TestCreatable(existing), FileError);
+    EXPECT_TRUE(system.CreateRefusal(existing));
   }
   SetFileAttributesA(existing.c_str(), FILE_ATTRIBUTE_READONLY);
-  EXPECT_THROW(system.TestCreatable(existing), FileError);
+  EXPECT_TRUE(system.CreateRefusal(existing));
   SetFileAttributesA(existing.c_str(), FILE_ATTRIBUTE_NORMAL);
-  EXPECT_THROW(system.TestCreatable(folder.Path() + "no\\such\\x.undo"), FileError);
-  EXPECT_THROW(system.TestCreatable(folder.Path()), FileError);
+  EXPECT_TRUE(system.CreateRefusal(folder.Path() + "no\\such\\x.undo"));
+  EXPECT_TRUE(system.CreateRefusal(folder.Path()));
 }
 
 TEST(Win32Files, InPlaceWriteChangesOnlyItsBytesAndNeverExtends) {
@@ -182,17 +182,18 @@ TEST(Win32Files, ModificationTimeKeepsTwoSecondResolution) {
   Win32System system;
   const std::string path = folder.Write("game.exe", "x");
   SetLocalTime(path, 10, 0, 5);
-  const DosTime time = system.ReadDosTime(path);
-  EXPECT_EQ(time & 0xFFFF, (10 << 11) | (0 << 5) | (4 / 2));
-  EXPECT_EQ(static_cast<std::uint32_t>(time) >> 16, ((2024u - 1980) << 9) | (3 << 5) | 15);
+  const TimeStamp time = system.ModificationTime(path);
+  ASSERT_TRUE(time);
+  EXPECT_EQ(*time & 0xFFFF, (10 << 11) | (0 << 5) | (4 / 2));
+  EXPECT_EQ(*time >> 16, ((2024 - 1980) << 9) | (3 << 5) | 15);
   system.WriteWholeFile(path, Bytes{'y'});
-  system.SetDosTime(path, time);
+  system.SetModificationTime(path, time);
   const SYSTEMTIME now = LocalLastWrite(path);
   EXPECT_EQ(now.wHour, 10);
   EXPECT_EQ(now.wMinute, 0);
   EXPECT_EQ(now.wSecond, 4);
   EXPECT_EQ(now.wDay, 15);
-  EXPECT_EQ(system.ReadDosTime(folder.Path() + "none"), kNoDosTime);
+  EXPECT_FALSE(system.ModificationTime(folder.Path() + "none"));
 }
 
 TEST(Win32Files, PatchAndUndoOnRealFiles) {

@@ -30,11 +30,11 @@ void SetAttributes(const std::string& path, DWORD attributes) {
   EXPECT_TRUE(SetFileAttributesA(path.c_str(), attributes)) << path;
 }
 
-TEST(Win32Listing, DriveTypes) {
+TEST(Win32Listing, FixedDisks) {
   Win32System system;
-  EXPECT_EQ(system.DriveType("Q:\\"), kDriveFixed);
-  EXPECT_EQ(system.DriveType("C:\\"), kDriveFixed);
-  EXPECT_EQ(system.DriveType("Z:\\"), static_cast<int>(DRIVE_NO_ROOT_DIR));
+  EXPECT_TRUE(system.IsFixedDisk("Q:\\"));
+  EXPECT_TRUE(system.IsFixedDisk("C:\\"));
+  EXPECT_FALSE(system.IsFixedDisk("Z:\\"));
 }
 
 TEST(Win32Listing, ListsNamesWithTheirAttributesMatchingWithoutCase) {
@@ -49,12 +49,12 @@ TEST(Win32Listing, ListsNamesWithTheirAttributesMatchingWithoutCase) {
   EXPECT_EQ(all.size(), 5u);  // ".", "..", the two files and the folder
   ASSERT_NE(Named(all, "."), nullptr);
   ASSERT_NE(Named(all, "Beta"), nullptr);
-  EXPECT_TRUE(Named(all, "Beta")->attributes & kAttrDirectory);
+  EXPECT_TRUE(Named(all, "Beta")->folder);
   ASSERT_NE(Named(all, "hidden.dat"), nullptr);
-  EXPECT_EQ(Named(all, "hidden.dat")->attributes & (kAttrHidden | kAttrSystem | kAttrDirectory),
-            kAttrHidden | kAttrSystem);
+  EXPECT_TRUE(Named(all, "hidden.dat")->hidden);
+  EXPECT_FALSE(Named(all, "hidden.dat")->folder);
   ASSERT_NE(Named(all, "Alpha.TXT"), nullptr);
-  EXPECT_FALSE(Named(all, "Alpha.TXT")->attributes & (kAttrHidden | kAttrDirectory));
+  EXPECT_FALSE(Named(all, "Alpha.TXT")->hidden || Named(all, "Alpha.TXT")->folder);
 
   // A pattern finds the name as it is stored, whatever the case asked for.
   const std::vector<DirEntry> alpha = system.ListFolder(folder.Path() + "aLPHA.txt");

@@ -186,52 +186,57 @@ std::string Win32System::FileIdentity(const std::string& path) {
   return "path:" + resolved;
 }
 
-void Win32System::TestWritable(const std::string& path) {
-  if (ReadOnly(path)) ThrowCannotOpen(path, ERROR_ACCESS_DENIED);
+Refusal Win32System::WriteRefusal(const std::string& path) {
+  if (ReadOnly(path)) return CannotOpenText(path, SystemErrorText(ERROR_ACCESS_DENIED));
   const Handle file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
-  if (!file.Valid()) ThrowCannotOpen(path, GetLastError());
+  if (!file.Valid()) return CannotOpenText(path, SystemErrorText(GetLastError()));
+  return std::nullopt;
 }
 
-void Win32System::TestCreatable(const std::string& path) {
+Refusal Win32System::CreateRefusal(const std::string& path) {
+  const auto refused = [&](DWORD error) { return CannotCreateText(path, SystemErrorText(error)); };
   for (int attempt = 0; attempt < 2; ++attempt) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
       if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
-        ThrowCannotCreate(path, ERROR_ACCESS_DENIED);
+        return refused(ERROR_ACCESS_DENIED);
       }
       // An existing file: opening it for writing without sharing fails where
       // creating it anew would, and changes neither its content nor its time.
       const Handle file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
-      if (!file.Valid()) ThrowCannotCreate(path, GetLastError());
-      return;
+      if (!file.Valid()) return refused(GetLastError());
+      return std::nullopt;
     }
     // No file yet: create one that the system removes again when it is closed.
     const Handle file(OpenFile(path, GENERIC_WRITE | DELETE, 0, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE));
-    if (file.Valid()) return;
+    if (file.Valid()) return std::nullopt;
     const DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS) ThrowCannotCreate(path, error);
+    if (error != ERROR_FILE_EXISTS) return refused(error);
     // Someone created it meanwhile: judge it as an existing file.
   }
-  ThrowCannotCreate(path, ERROR_FILE_EXISTS);
+  return refused(ERROR_FILE_EXISTS);
 }
 
-DosTime Win32System::ReadDosTime(const std::string& path) {
+// The time is kept in the DOS form, local time at two-second resolution (an
+// odd second is rounded down), so a rewritten file reads the same time in
+// every program that shows it that way: date in bits 16 to 31, time in 0 to 15.
+TimeStamp Win32System::ModificationTime(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return kNoDosTime;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
   FILETIME local;
   WORD date = 0;
   WORD time = 0;
   if (!FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) ||
       !FileTimeToDosDateTime(&local, &date, &time)) {
-    return kNoDosTime;
+    return std::nullopt;
   }
-  return static_cast<DosTime>(static_cast<std::uint32_t>(date) << 16 | time);
+  return static_cast<std::int64_t>(static_cast<std::uint32_t>(date) << 16 | time);
 }
 
-void Win32System::SetDosTime(const std::string& path, DosTime time) {
-  if (time == kNoDosTime) return;
-  const auto bits = static_cast<std::uint32_t>(time);
+void Win32System::SetModificationTime(const std::string& path, const TimeStamp& time) {
+  if (!time) return;
+  const auto bits = static_cast<std::uint32_t>(*time);
   FILETIME local;
   FILETIME utc;
   if (!DosDateTimeToFileTime(static_cast<WORD>(bits >> 16), static_cast<WORD>(bits & 0xFFFF),
@@ -244,8 +249,8 @@ void Win32System::SetDosTime(const std::string& path, DosTime time) {
   if (file.Valid()) SetFileTime(file.Get(), nullptr, nullptr, &utc);
 }
 
-void Win32System::DeleteFile(const std::string& path) {
-  ::DeleteFileA(path.c_str());
+void Win32System::RemoveFile(const std::string& path) {
+  DeleteFileA(path.c_str());
 }
 
 }  // namespace quillfen

@@ -2,8 +2,8 @@
 
 namespace quillfen {
 
-int Win32System::DriveType(const std::string& root) {
-  return static_cast<int>(GetDriveTypeA(root.c_str()));
+bool Win32System::IsFixedDisk(const std::string& root) {
+  return GetDriveTypeA(root.c_str()) == DRIVE_FIXED;
 }
 
 std::vector<DirEntry> Win32System::ListFolder(const std::string& pattern) {
@@ -12,7 +12,9 @@ std::vector<DirEntry> Win32System::ListFolder(const std::string& pattern) {
   const HANDLE find = FindFirstFileA(pattern.c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return entries;  // nothing matches, or cannot be listed
   do {
-    entries.push_back({data.cFileName, static_cast<std::uint32_t>(data.dwFileAttributes)});
+    const DWORD attributes = data.dwFileAttributes;
+    entries.push_back({data.cFileName, (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                       (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0});
   } while (FindNextFileA(find, &data));
   FindClose(find);
   return entries;

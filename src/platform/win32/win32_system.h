@@ -1,9 +1,6 @@
 #pragma once
 
 #include <windows.h>
-// <windows.h> maps DeleteFile to DeleteFileA; the interface's DeleteFile must keep
-// its name in every file, whether <windows.h> came before system.h or not.
-#undef DeleteFile
 
 #include <string>
 
@@ -29,13 +26,13 @@ class Win32System : public System {
   void WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) override;
   void MoveOver(const std::string& from, const std::string& to) override;
   std::string FileIdentity(const std::string& path) override;
-  void TestWritable(const std::string& path) override;
-  void TestCreatable(const std::string& path) override;
-  DosTime ReadDosTime(const std::string& path) override;
-  void SetDosTime(const std::string& path, DosTime time) override;
-  void DeleteFile(const std::string& path) override;
+  void RemoveFile(const std::string& path) override;
+  Refusal WriteRefusal(const std::string& path) override;
+  Refusal CreateRefusal(const std::string& path) override;
+  TimeStamp ModificationTime(const std::string& path) override;
+  void SetModificationTime(const std::string& path, const TimeStamp& time) override;
 
-  int DriveType(const std::string& root) override;
+  bool IsFixedDisk(const std::string& root) override;
   std::vector<DirEntry> ListFolder(const std::string& pattern) override;
   bool SameTextNoCase(const std::string& a, const std::string& b) override;
 };
