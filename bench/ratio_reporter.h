@@ -2,6 +2,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -9,7 +10,9 @@
 #include <vector>
 
 // The console table, followed by one line per pair of benchmarks run side by
-// side: how many times the reference's CPU time the measured one's throughput is.
+// side: how many times the reference's CPU time the measured one's throughput
+// is, with both throughputs where the benchmarks count bytes. Then, for each
+// summary, the geometric mean and the minimum of the ratios it names.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   struct Ratio {
@@ -19,29 +22,64 @@ class RatioReporter : public benchmark::ConsoleReporter {
     std::string versus;  // what the reference stands for
   };
 
-  explicit RatioReporter(std::vector<Ratio> ratios) : ratios_(std::move(ratios)) {}
+  struct Summary {
+    std::string label;                // such as "FindSignature, executable code"
+    std::vector<std::string> ratios;  // labels of the ratios it sums up
+  };
+
+  explicit RatioReporter(std::vector<Ratio> ratios, std::vector<Summary> summaries = {})
+      : ratios_(std::move(ratios)), summaries_(std::move(summaries)) {}
 
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
+      if (run.error_occurred) continue;
       const std::string name = run.benchmark_name();
-      times_[name.substr(0, name.find('/'))] = run.GetAdjustedCPUTime();
+      const std::string key = name.substr(0, name.find('/'));
+      times_[key] = run.GetAdjustedCPUTime();
+      const auto rate = run.counters.find("bytes_per_second");
+      if (rate != run.counters.end()) rates_[key] = rate->second.value;
     }
     ConsoleReporter::ReportRuns(runs);
   }
 
   void Finalize() override {
     ConsoleReporter::Finalize();
+    std::map<std::string, double> found;
     for (const Ratio& ratio : ratios_) {
       const double reference = times_[ratio.reference];
       const double measured = times_[ratio.measured];
       if (reference > 0 && measured > 0) {
-        std::printf("%s: %.2f times %s\n", ratio.label.c_str(), reference / measured,
+        found[ratio.label] = reference / measured;
+        std::printf("%s: %.2f times %s", ratio.label.c_str(), reference / measured,
                     ratio.versus.c_str());
+        if (rates_.count(ratio.reference) != 0 && rates_.count(ratio.measured) != 0) {
+          std::printf(" (%.2f GB/s against %.2f GB/s)", rates_[ratio.measured] / 1e9,
+                      rates_[ratio.reference] / 1e9);
+        }
+        std::printf("\n");
       }
+    }
+    for (const Summary& summary : summaries_) {
+      double log_sum = 0;
+      int count = 0;
+      const std::string* lowest = nullptr;
+      for (const std::string& label : summary.ratios) {
+        const auto ratio = found.find(label);
+        if (ratio == found.end()) continue;
+        log_sum += std::log(ratio->second);
+        ++count;
+        if (lowest == nullptr || ratio->second < found[*lowest]) lowest = &ratio->first;
+      }
+      if (count == 0) continue;
+      std::printf("%s: geometric mean %.2f times, minimum %.2f times (%s), over %d ratios\n",
+                  summary.label.c_str(), std::exp(log_sum / count), found[*lowest],
+                  lowest->c_str(), count);
     }
   }
 
  private:
   std::vector<Ratio> ratios_;
+  std::vector<Summary> summaries_;
   std::map<std::string, double> times_;
+  std::map<std::string, double> rates_;
 };

@@ -1,11 +1,21 @@
 // FindSignature against the plain candidate-by-candidate scan, side by side on
 // two 64 MiB images: random bytes with a planted 12-byte signature (2 wildcard
 // places) asked for its last occurrence, and mostly zero bytes with a signature
-// of zeros.
+// of zeros. Then on about 128 MiB of real x86-64 code and data: the PE files
+// (DLLs, executables) that Wine or MinGW-w64 installed, concatenated, searched
+// for signatures shaped like resolution patches, common opcode runs and runs of
+// zero bytes, each asked for the occurrence after its last, so that every scan
+// runs over the whole corpus.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "engine/signature.h"
@@ -87,18 +97,32 @@ const Case& Zeros() {
   return c;
 }
 
-template <bool kFast>
-void Run(benchmark::State& state, const Case& c) {
+using quillfen::signature_internal::Strategy;
+
+// kPlain for the plain scan, else the strategy FindSignature is asked to take
+// (kAuto: FindSignature itself).
+constexpr int kPlain = -1;
+
+std::int32_t Search(int how, const Bytes& image, const Case& c) {
+  return how == kPlain ? quillfen::reference::PlainScan(image, c.sig, c.wild, 0, c.occur)
+                       : quillfen::signature_internal::FindSignatureUsing(
+                             static_cast<Strategy>(how), image, c.sig, c.wild, 0, c.occur);
+}
+
+void RunOn(benchmark::State& state, int how, const Bytes& image, const Case& c) {
   std::int32_t result = 0;
   for (auto _ : state) {
-    result = kFast ? quillfen::FindSignature(c.image, c.sig, c.wild, 0, c.occur)
-                   : quillfen::reference::PlainScan(c.image, c.sig, c.wild, 0, c.occur);
+    result = Search(how, image, c);
     benchmark::DoNotOptimize(result);
   }
-  if (result == 0) state.SkipWithError("occurrence not found");
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                          static_cast<std::int64_t>(c.image.size()));
+                          static_cast<std::int64_t>(image.size()));
   state.counters["occur"] = c.occur;
+}
+
+template <bool kFast>
+void Run(benchmark::State& state, const Case& c) {
+  RunOn(state, kFast ? static_cast<int>(Strategy::kAuto) : kPlain, c.image, c);
 }
 
 void BM_Random_PlainScan(benchmark::State& s) {
@@ -113,11 +137,207 @@ void BM_Zeros_PlainScan(benchmark::State& s) {
 void BM_Zeros_FindSignature(benchmark::State& s) {
   Run<true>(s, Zeros());
 }
+// What FindSignature took on random data before the block scans.
+void BM_Random_BytePair(benchmark::State& s) {
+  RunOn(s, static_cast<int>(Strategy::kBytePair), Random().image, Random());
+}
 
 BENCHMARK(BM_Random_PlainScan)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Random_FindSignature)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_Random_BytePair)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Zeros_PlainScan)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Zeros_FindSignature)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+
+// The real-code corpus.
+
+constexpr std::size_t kCorpusSize = 128u << 20;
+
+// Where Debian packages put x86-64 PE files: Wine's own DLLs, then MinGW-w64's
+// runtime DLLs.
+constexpr const char* kPeFolders[] = {
+    "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows",
+    "/usr/lib/wine/x86_64-windows",
+    "/usr/x86_64-w64-mingw32",
+    "/usr/lib/gcc/x86_64-w64-mingw32",
+};
+
+bool IsX8664Pe(const Bytes& file) {
+  if (file.size() < 0x40 || file[0] != 'M' || file[1] != 'Z') return false;
+  std::uint32_t pe = 0;
+  std::memcpy(&pe, file.data() + 0x3C, 4);
+  if (pe > file.size() - 6) return false;
+  return std::memcmp(file.data() + pe, "PE\0\0", 4) == 0 && file[pe + 4] == 0x64 &&
+         file[pe + 5] == 0x86;
+}
+
+// The x86-64 PE files of the first folders that hold any, in name order,
+// concatenated and cut at 128 MiB; empty when there are none.
+Bytes LoadCorpus() {
+  namespace fs = std::filesystem;
+  Bytes corpus;
+  for (const char* folder : kPeFolders) {
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) continue;
+    std::vector<fs::path> paths;
+    for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied,
+                                             error),
+         end;
+         !error && it != end; it.increment(error)) {
+      std::string extension = it->path().extension().string();
+      std::transform(extension.begin(), extension.end(), extension.begin(),
+                     [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+      if ((extension == ".dll" || extension == ".exe") && it->is_regular_file(error)) {
+        paths.push_back(it->path());
+      }
+    }
+    std::sort(paths.begin(), paths.end());
+    std::size_t files = 0;
+    for (const fs::path& path : paths) {
+      std::ifstream in(path, std::ios::binary);
+      const Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      if (!IsX8664Pe(file)) continue;
+      corpus.insert(corpus.end(), file.begin(), file.end());
+      ++files;
+      if (corpus.size() >= kCorpusSize) break;
+    }
+    if (files > 0) {
+      std::fprintf(stderr, "Executable code: %zu x86-64 PE files from %s\n", files, folder);
+    }
+    if (corpus.size() >= kCorpusSize) break;
+  }
+  if (corpus.size() > kCorpusSize) corpus.resize(kCorpusSize);
+  return corpus;
+}
+
+const Bytes& Corpus() {
+  static const Bytes corpus = LoadCorpus();
+  return corpus;
+}
+
+struct Shape {
+  const char* name;  // a benchmark name part
+  const char* text;  // hexadecimal bytes, ?? for a wildcard place
+  bool zeros;        // made mostly of zero bytes
+};
+
+// Signatures shaped like resolution patches, common opcode runs and runs of zeros.
+constexpr Shape kShapes[] = {
+    {"MovRip640", "C7 05 ?? ?? ?? ?? 80 02 00 00", false},  // mov dword [rip+disp32], 640
+    {"Mov640At", "C7 ?? ?? 80 02 00 00", false},            // mov dword [reg+disp8], 640
+    {"Pair640x480", "80 02 00 00 E0 01 00 00", false},     // 640 then 480, 32 bits each
+    {"Cmp1920", "81 ?? 80 07 00 00", false},               // cmp reg, 1920
+    {"Cmp1080", "81 ?? 38 04 00 00", false},               // cmp reg, 1080
+    {"LeaRcxCall", "48 8D 0D ?? ?? ?? ?? E8", false},      // lea rcx, [rip+disp32]; call
+    {"PushR15R12", "41 57 41 56 41 55 41 54", false},      // push r15, r14, r13, r12
+    {"SubRspMov", "48 83 EC ?? 48 89", false},             // sub rsp, imm8; mov
+    {"NopW", "66 2E 0F 1F 84 00 00 00 00 00", false},      // nop word cs:[rax+rax+0]
+    {"Nop4", "90 90 90 90", false},
+    {"Zeros4", "00 ?? 00 00", true},
+    {"Zeros8", "00 00 00 00 ?? 00 00 00", true},
+    {"Zeros16", "00 00 00 ?? 00 00 00 00 00 00 00 00 ?? 00 00 00", true},
+    {"Zeros32", "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 ?? 00 00 00 00 00 "
+                "00 00 00 00 00 00",
+     true},
+    {"Zeros40", "00 00 00 00 00 00 00 ?? 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+                "00 00 00 00 00 ?? 00 00 00 00 00 00 00 00",
+     true},
+    {"Zeros12Imm1", "00 00 00 00 ?? ?? 00 00 01 00 00 00", true},
+};
+
+Case ShapeCase(const Shape& shape) {
+  Case c;
+  for (const char* at = shape.text; *at != 0;) {
+    if (*at == ' ') {
+      ++at;
+      continue;
+    }
+    const bool wild = at[0] == '?';
+    c.sig.push_back(wild ? 0 : static_cast<std::uint8_t>(std::stoul(std::string(at, 2), nullptr, 16)));
+    c.wild.push_back(wild ? 1 : 0);
+    at += 2;
+  }
+  return c;
+}
+
+// How many occurrences the plain scan's rules give, counted in one pass.
+std::int32_t CountAll(const Bytes& image, const Case& c) {
+  const auto n = static_cast<std::int64_t>(c.sig.size());
+  std::int32_t count = 0;
+  for (std::int64_t p = 0; p + n < static_cast<std::int64_t>(image.size()); ++p) {
+    bool match = true;
+    for (std::int64_t j = 0; j < n && match; ++j) {
+      match = c.wild[j] != 0 || image[p + j] == c.sig[j];
+    }
+    count += match ? 1 : 0;
+  }
+  return count;
+}
+
+std::vector<Case>& ShapeCases() {
+  static std::vector<Case> cases;
+  return cases;
+}
+
+// Registers plain scan, SSE2 block scan and FindSignature for each shape, after
+// checking that all of them give the plain scan's result. False on a mismatch.
+bool RegisterCorpus(std::vector<RatioReporter::Ratio>& ratios,
+                    std::vector<RatioReporter::Summary>& summaries) {
+  const Bytes& corpus = Corpus();
+  if (corpus.empty()) {
+    std::fprintf(stderr,
+                 "Skipping the executable-code benchmarks: no x86-64 PE files under %s, %s, %s "
+                 "or %s (install wine64 or g++-mingw-w64-x86-64)\n",
+                 kPeFolders[0], kPeFolders[1], kPeFolders[2], kPeFolders[3]);
+    return true;
+  }
+  std::fprintf(stderr, "Executable code: %.1f MiB\n", static_cast<double>(corpus.size()) / (1 << 20));
+  RatioReporter::Summary all{"FindSignature, executable code, all signatures", {}};
+  RatioReporter::Summary zeros{"FindSignature, executable code, zero-heavy signatures", {}};
+  RatioReporter::Summary sse2{"SSE2 block scan, executable code, all signatures", {}};
+  auto& cases = ShapeCases();
+  cases.reserve(std::size(kShapes));
+  for (const Shape& shape : kShapes) {
+    Case& c = cases.emplace_back(ShapeCase(shape));
+    // One past the last occurrence: every scan walks all candidates and counts
+    // every occurrence, wherever the last one lies.
+    const std::int32_t total = CountAll(corpus, c);
+    c.occur = total + 1;
+    const std::int32_t expected = Search(kPlain, corpus, c);
+    for (const Strategy strategy : {Strategy::kAuto, Strategy::kSse2Blocks, Strategy::kAvx2Blocks}) {
+      if (Search(static_cast<int>(strategy), corpus, c) != expected) {
+        std::fprintf(stderr, "%s: strategy %d differs from the plain scan\n", shape.name,
+                     static_cast<int>(strategy));
+        return false;
+      }
+    }
+    std::fprintf(stderr, "Executable code: %-12s %-50s %9d occurrences\n", shape.name, shape.text,
+                 total);
+    const std::string base = std::string("BM_Code_") + shape.name;
+    for (const auto& [suffix, how] : {std::pair{"_PlainScan", kPlain},
+                                      {"_Sse2Blocks", static_cast<int>(Strategy::kSse2Blocks)},
+                                      {"_FindSignature", static_cast<int>(Strategy::kAuto)}}) {
+      benchmark::RegisterBenchmark((base + suffix).c_str(),
+                                   [&c, how = how](benchmark::State& state) {
+                                     RunOn(state, how, Corpus(), c);
+                                   })
+          ->Unit(benchmark::kMillisecond)
+          ->MinTime(0.5);
+    }
+    const std::string label = std::string("FindSignature, executable code, ") + shape.name;
+    ratios.push_back({label, base + "_PlainScan", base + "_FindSignature", "the plain scan's throughput"});
+    (shape.zeros ? zeros : all).ratios.push_back(label);
+    if (shape.zeros) all.ratios.push_back(label);
+    const std::string sse2_label = std::string("SSE2 block scan, executable code, ") + shape.name;
+    ratios.push_back({sse2_label, base + "_PlainScan", base + "_Sse2Blocks",
+                      "the plain scan's throughput"});
+    sse2.ratios.push_back(sse2_label);
+  }
+  summaries.push_back(all);
+  summaries.push_back(zeros);
+  summaries.push_back(sse2);
+  return true;
+}
 
 }  // namespace
 
@@ -125,10 +345,16 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   Random();
   Zeros();
-  RatioReporter reporter({{"FindSignature, random data", "BM_Random_PlainScan",
-                           "BM_Random_FindSignature", "the plain scan's throughput"},
-                          {"FindSignature, zero bytes", "BM_Zeros_PlainScan",
-                           "BM_Zeros_FindSignature", "the plain scan's throughput"}});
+  std::vector<RatioReporter::Ratio> ratios = {
+      {"FindSignature, random data", "BM_Random_PlainScan", "BM_Random_FindSignature",
+       "the plain scan's throughput"},
+      {"FindSignature, random data, against the byte pair scan", "BM_Random_BytePair",
+       "BM_Random_FindSignature", "the byte pair scan's throughput (the choice before)"},
+      {"FindSignature, zero bytes", "BM_Zeros_PlainScan", "BM_Zeros_FindSignature",
+       "the plain scan's throughput"}};
+  std::vector<RatioReporter::Summary> summaries;
+  if (!RegisterCorpus(ratios, summaries)) return 1;
+  RatioReporter reporter(std::move(ratios), std::move(summaries));
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
 }

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "engine/signature.h"
@@ -13,8 +16,18 @@ using signature_internal::FindSignatureUsing;
 using signature_internal::Strategy;
 using B = std::vector<std::uint8_t>;
 
-constexpr Strategy kStrategies[] = {Strategy::kAuto, Strategy::kEveryCandidate, Strategy::kRareByte,
-                                    Strategy::kBytePair};
+// Every path, the AVX2 block scan only where this processor runs it.
+const std::vector<Strategy>& Strategies() {
+  static const std::vector<Strategy> strategies = [] {
+    std::vector<Strategy> all = {Strategy::kAuto,     Strategy::kEveryCandidate,
+                                 Strategy::kRareByte, Strategy::kBytePair,
+                                 Strategy::kSse2Blocks};
+    if (signature_internal::CpuHasAvx2()) all.push_back(Strategy::kAvx2Blocks);
+    return all;
+  }();
+  return strategies;
+}
+const auto& kStrategies = Strategies();
 
 // Every strategy must give the expected result.
 void ExpectFound(const B& image, const B& sig, const B& wild, std::int32_t offset,
@@ -23,6 +36,41 @@ void ExpectFound(const B& image, const B& sig, const B& wild, std::int32_t offse
   for (const Strategy strategy : kStrategies) {
     EXPECT_EQ(FindSignatureUsing(strategy, image, sig, wild, offset, occur), expected)
         << "strategy " << static_cast<int>(strategy) << " occur " << occur;
+  }
+}
+
+// How many occurrences the plain scan's rules give.
+std::int32_t CountAll(const B& image, const B& sig, const B& wild) {
+  std::int32_t count = 0;
+  for (std::size_t p = 0; p + sig.size() < image.size(); ++p) {
+    bool match = true;
+    for (std::size_t j = 0; j < sig.size() && match; ++j) {
+      match = wild[j] != 0 || image[p + j] == sig[j];
+    }
+    count += match ? 1 : 0;
+  }
+  return count;
+}
+
+// Every strategy against the plain scan for the occurrence numbers that matter
+// once the count is known: the first ones, the last ones, one past the last,
+// the largest, and a few in between.
+void ExpectAgreement(const B& image, const B& sig, const B& wild, std::int32_t offset,
+                     std::mt19937& random, const std::string& what) {
+  const std::int32_t total = CountAll(image, sig, wild);
+  std::vector<std::int32_t> occurs = {1, 2, 3, total - 1, total, total + 1, total + 2,
+                                      std::numeric_limits<std::int32_t>::max()};
+  for (int k = 0; k < 3; ++k) {
+    occurs.push_back(1 + static_cast<std::int32_t>(random() % static_cast<unsigned>(total + 1)));
+  }
+  for (const std::int32_t occur : occurs) {
+    if (occur < 1) continue;
+    const std::int32_t expected = reference::PlainScan(image, sig, wild, offset, occur);
+    for (const Strategy strategy : kStrategies) {
+      ASSERT_EQ(FindSignatureUsing(strategy, image, sig, wild, offset, occur), expected)
+          << what << " strategy " << static_cast<int>(strategy) << " occur " << occur
+          << " of " << total;
+    }
   }
 }
 
@@ -134,5 +182,103 @@ TEST(FindSignature, AgreesWithThePlainScanOnLargeImages) {
   }
 }
 
+
+// Images that the block scans find hard: runs of zeros of every length between
+// short stretches of a few common byte values, so that blocks pass their filter
+// places often, whole blocks match, and runs end anywhere inside a block.
+B ZeroHeavyImage(std::size_t size, std::mt19937& random) {
+  B image;
+  image.reserve(size);
+  while (image.size() < size) {
+    const std::size_t zeros = random() % 4 == 0 ? random() % 300 : random() % 40;
+    image.insert(image.end(), std::min(zeros, size - image.size()), 0);
+    const std::size_t others = random() % 6;
+    for (std::size_t k = 0; k < others && image.size() < size; ++k) {
+      constexpr std::uint8_t kCommon[] = {0x01, 0xFF, 0x48, 0x80};
+      image.push_back(random() % 3 == 0 ? static_cast<std::uint8_t>(random()) : kCommon[random() % 4]);
+    }
+  }
+  return image;
+}
+
+// A signature of length n made mostly of zeros: each place wild with a chance of
+// 1 in 5 and otherwise zero, a few of them 01 or FF; the first or the last place
+// is made wild now and then, so that the fixed places do not span the signature.
+void ZeroHeavySignature(std::size_t n, std::mt19937& random, B& sig, B& wild) {
+  sig.assign(n, 0);
+  wild.assign(n, 0);
+  const bool one_byte = random() % 2 == 0;
+  for (std::size_t j = 0; j < n; ++j) {
+    if (random() % 5 == 0) wild[j] = static_cast<std::uint8_t>(1 + random() % 9);
+    if (!one_byte && random() % 8 == 0) sig[j] = random() % 2 == 0 ? 0x01 : 0xFF;
+    if (wild[j] != 0) sig[j] = static_cast<std::uint8_t>(random());  // ignored
+  }
+  if (random() % 4 == 0) wild[0] = 1;
+  if (random() % 4 == 0) wild[n - 1] = 1;
+}
+
+TEST(FindSignature, AgreesWithThePlainScanOnZeroHeavyImages) {
+  std::mt19937 random(1208);
+  for (int round = 0; round < 400; ++round) {
+    // Sizes around one and two blocks of 16 and 32 candidates, then larger ones
+    // that take the sampled plan.
+    const std::size_t size = round < 200 ? 1 + random() % 130 : 1000 + random() % 20000;
+    const B image = ZeroHeavyImage(size, random);
+    B sig, wild;
+    // Up to 40 bytes, and now and then longer than the block scans' bit masks reach.
+    ZeroHeavySignature(1 + random() % (round % 8 == 0 ? 140 : 40), random, sig, wild);
+    ExpectAgreement(image, sig, wild, static_cast<std::int32_t>(random() % 20) - 10, random,
+                    "round " + std::to_string(round));
+  }
+}
+
+// Occurrences planted at every place around the edges of 16- and 32-byte blocks,
+// on the last candidate, and just past it, for signature lengths 1 to 40.
+TEST(FindSignature, FindsOccurrencesAcrossBlockEdgesAndOnTheLastCandidate) {
+  std::mt19937 random(31);
+  for (std::size_t n = 1; n <= 40; ++n) {
+    for (const std::size_t size : {n + 1, n + 16, n + 31, n + 32, n + 33, n + 64, n + 100}) {
+      B sig(n), wild(n);
+      for (std::size_t j = 0; j < n; ++j) {
+        sig[j] = static_cast<std::uint8_t>(0x80 + random() % 8);
+        wild[j] = j % 7 == 3 ? 1 : 0;
+      }
+      const std::size_t last = size - n - 1;
+      for (const std::size_t at : {std::size_t{0}, std::size_t{14}, std::size_t{15}, std::size_t{16},
+                                   std::size_t{17}, std::size_t{30}, std::size_t{31}, std::size_t{32},
+                                   std::size_t{33}, std::size_t{63}, last, last + 1}) {
+        if (at + n > size) continue;
+        B image(size);
+        for (auto& b : image) b = static_cast<std::uint8_t>(random() % 0x80);
+        std::copy(sig.begin(), sig.end(), image.begin() + static_cast<std::ptrdiff_t>(at));
+        const std::string what = "n " + std::to_string(n) + " size " + std::to_string(size) +
+                                 " at " + std::to_string(at);
+        ExpectAgreement(image, sig, wild, 5, random, what);
+        // All zeros around the planted occurrence, and the signature of zeros.
+        B zeros(size, 0);
+        zeros[at] = 1;
+        B zero_sig(n, 0);
+        ExpectAgreement(zeros, zero_sig, wild, 5, random, what + " zeros");
+      }
+    }
+  }
+}
+
+// A million overlapping occurrences in long runs: the counting of whole runs
+// and of whole blocks both stop on the exact occurrence.
+TEST(FindSignature, CountsMillionsOfOccurrencesExactly) {
+  std::mt19937 random(5);
+  B image(std::size_t{3} << 19, 0);
+  for (int k = 0; k < 40; ++k) image[random() % image.size()] = static_cast<std::uint8_t>(1 + k);
+  image[image.size() - 1] = 0;
+  for (const B& sig : {B{0}, B{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, B(40, 0), B{0, 0, 7, 0}}) {
+    B wild(sig.size(), 0);
+    if (sig.size() > 3) wild[sig.size() / 2] = 1;
+    ExpectAgreement(image, sig, wild, -1, random, "zero run, length " + std::to_string(sig.size()));
+  }
+  // Every candidate an occurrence: the count reaches size - n.
+  const B all(std::size_t{1} << 20, 0);
+  ExpectAgreement(all, B{0, 0, 0}, B{0, 1, 0}, 0, random, "all zeros");
+}
 }  // namespace
 }  // namespace quillfen

@@ -1,9 +1,13 @@
 #include "engine/signature.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <vector>
+
+#include "engine/signature_scan.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -23,11 +27,6 @@ std::int32_t ResultAt(std::int64_t start, std::int32_t offset) {
   return sum > INT32_MAX || sum < INT32_MIN ? 0 : static_cast<std::int32_t>(sum);
 }
 
-struct Place {
-  std::size_t index;
-  std::uint8_t byte;
-};
-
 // The signature's fixed places, in signature order.
 std::vector<Place> FixedPlaces(std::span<const std::uint8_t> sig,
                                std::span<const std::uint8_t> sigwild) {
@@ -41,10 +40,7 @@ std::vector<Place> FixedPlaces(std::span<const std::uint8_t> sig,
 }
 
 bool MatchesAt(const std::uint8_t* candidate, const std::vector<Place>& places) {
-  for (const Place& place : places) {
-    if (candidate[place.index] != place.byte) return false;
-  }
-  return true;
+  return MatchesAt(candidate, places.data(), places.size());
 }
 
 // Checks every candidate from 0 to last in ascending order.
@@ -113,7 +109,8 @@ std::int64_t BytePair(const std::uint8_t* image, std::int64_t last,
 #endif
 
 // How often each byte value occurs in a sample spread over the image: 64 runs
-// of 64 bytes. Only the choice of strategy depends on it, never a result.
+// of 64 bytes. Only the bytes that kRareByte and kBytePair test depend on it,
+// never a result.
 constexpr std::int64_t kSampleRuns = 64;
 constexpr std::int64_t kSampleRun = 64;
 constexpr std::int64_t kSampleSize = kSampleRuns * kSampleRun;
@@ -129,14 +126,111 @@ std::array<std::uint32_t, 256> SampleHistogram(std::span<const std::uint8_t> ima
   return counts;
 }
 
-// Images below this size are scanned candidate by candidate: the whole scan
-// costs less than choosing.
-constexpr std::int64_t kSmallImage = 64 * 1024;
-// When even the rarest fixed byte fills more than 1 in 16 image bytes, the
-// jumps are too short for memchr to pay off.
-constexpr std::uint32_t kCommonCount = kSampleSize / 16;
+// The plan of the block scans (signature_scan.h) is weighed on a sample of
+// candidates: runs of 64 candidates in a row, one sampled candidate in every
+// 256, at least one run and at most 256 (16384 candidates).
+constexpr std::int64_t kPlanRun = 64;
+constexpr std::int64_t kPlanEvery = 256;
+constexpr std::int64_t kPlanMaxRuns = 256;
+// At most this many fixed places, spread over the signature, are weighed as
+// filter places, so that a long signature costs no more to plan than a short one.
+constexpr std::size_t kPlanWeighed = 16;
+// Filter places are added, at least two where there are two, until at most 1 in
+// this many sampled candidates holds them all: a block of 32 whose filter passes
+// costs a mispredicted branch and a second look, some 20 times the vector
+// compare of one more place.
+constexpr std::size_t kPlanLeast = 2;
+constexpr std::int64_t kPlanEnough = 2048;
+
+// Orders the fixed places for the block scans and returns how many lead as
+// filter places (1 to 4). Each round takes the weighed place that the fewest
+// sampled candidates hold together with the places taken before, so that bytes
+// which come together in the data (the zeros of a zero run, an opcode and its
+// usual operand) are not taken for independent filters. The other places follow,
+// those whose byte is rarest in the sample first, so that a block's second look
+// ends early. Only the speed depends on the plan, never a result.
+std::size_t PlanBlockScan(const std::uint8_t* image, std::int64_t last, std::vector<Place>& places) {
+  const std::int64_t candidates = last + 1;
+  const std::int64_t run = std::min(kPlanRun, candidates);
+  const std::int64_t runs = std::clamp<std::int64_t>(candidates / (kPlanRun * kPlanEvery), 1,
+                                                     kPlanMaxRuns);
+  const std::int64_t sampled = runs * run;
+  std::vector<std::int64_t> starts(static_cast<std::size_t>(runs));
+  for (std::int64_t r = 0; r < runs; ++r) {
+    starts[static_cast<std::size_t>(r)] = (candidates - run) * r / runs;
+  }
+
+  // holds[w * runs + r], bit i: sampled candidate starts[r] + i holds weighed place w.
+  const std::size_t weighed = std::min(places.size(), kPlanWeighed);
+  std::vector<std::size_t> weighed_place(weighed);
+  std::vector<std::uint64_t> holds(weighed * static_cast<std::size_t>(runs));
+  for (std::size_t w = 0; w < weighed; ++w) {
+    weighed_place[w] = w * places.size() / weighed;
+    const Place place = places[weighed_place[w]];
+    for (std::int64_t r = 0; r < runs; ++r) {
+      const std::uint8_t* row = image + starts[static_cast<std::size_t>(r)] + place.index;
+      std::uint64_t bits = 0;
+      for (std::int64_t i = 0; i < run; ++i) {
+        bits |= static_cast<std::uint64_t>(row[i] == place.byte) << i;
+      }
+      holds[w * static_cast<std::size_t>(runs) + static_cast<std::size_t>(r)] = bits;
+    }
+  }
+
+  std::vector<std::uint64_t> passing(static_cast<std::size_t>(runs), ~std::uint64_t{0});
+  std::int64_t passes = sampled;
+  std::vector<std::size_t> filter;  // weighed indices, in the order taken
+  std::vector<bool> taken(weighed, false);
+  while (filter.size() < std::min(weighed, kMaxFilter) &&
+         (filter.size() < kPlanLeast || passes * kPlanEnough > sampled)) {
+    std::size_t best = weighed;
+    std::int64_t best_passes = 0;
+    for (std::size_t w = 0; w < weighed; ++w) {
+      if (taken[w]) continue;
+      std::int64_t count = 0;
+      for (std::size_t r = 0; r < passing.size(); ++r) {
+        count += std::popcount(passing[r] & holds[w * passing.size() + r]);
+      }
+      if (best == weighed || count < best_passes) {
+        best = w;
+        best_passes = count;
+      }
+    }
+    for (std::size_t r = 0; r < passing.size(); ++r) passing[r] &= holds[best * passing.size() + r];
+    passes = best_passes;
+    taken[best] = true;
+    filter.push_back(best);
+  }
+
+  std::array<std::uint32_t, 256> seen{};
+  for (const std::int64_t start : starts) {
+    for (std::int64_t i = 0; i < run; ++i) ++seen[image[start + i]];
+  }
+  std::vector<bool> leads(places.size(), false);
+  std::vector<Place> ordered;
+  ordered.reserve(places.size());
+  for (const std::size_t w : filter) {
+    ordered.push_back(places[weighed_place[w]]);
+    leads[weighed_place[w]] = true;
+  }
+  for (std::size_t i = 0; i < places.size(); ++i) {
+    if (!leads[i]) ordered.push_back(places[i]);
+  }
+  std::stable_sort(ordered.begin() + static_cast<std::ptrdiff_t>(filter.size()), ordered.end(),
+                   [&](const Place& a, const Place& b) { return seen[a.byte] < seen[b.byte]; });
+  places = std::move(ordered);
+  return filter.size();
+}
+
+// Below this size auto scans candidate by candidate: the whole scan costs
+// little more than weighing a plan.
+constexpr std::int64_t kSmallImage = 4 * 1024;
 
 }  // namespace
+
+bool CpuHasAvx2() {
+  return HasAvx2();
+}
 
 std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t> image,
                                 std::span<const std::uint8_t> sig,
@@ -147,12 +241,45 @@ std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t>
   const std::int64_t last = size - n - 1;
   if (last < 0 || occur <= 0) return 0;
 
-  const std::vector<Place> places = FixedPlaces(sig, sigwild);
+  std::vector<Place> places = FixedPlaces(sig, sigwild);
   if (places.empty()) {
     // Every candidate is an occurrence.
     return last + 1 >= occur ? ResultAt(occur - 1, offset) : 0;
   }
-  if (strategy == Strategy::kAuto && size < kSmallImage) strategy = Strategy::kEveryCandidate;
+  if (strategy == Strategy::kAuto) {
+    strategy = size < kSmallImage ? Strategy::kEveryCandidate
+               : HasAvx2()        ? Strategy::kAvx2Blocks
+                                  : Strategy::kSse2Blocks;
+  }
+
+  std::int64_t start = -1;
+  if (strategy == Strategy::kSse2Blocks || strategy == Strategy::kAvx2Blocks) {
+    // In signature order, before the plan reorders them.
+    const std::size_t low = places.front().index;
+    const std::size_t high = places.back().index;
+    const bool one_byte = std::all_of(places.begin(), places.end(), [&](const Place& place) {
+      return place.byte == places.front().byte;
+    });
+    std::vector<Segment> segments;
+    int levels = 0;
+    if (one_byte) {
+      for (std::size_t k = 0; k < places.size();) {
+        std::size_t length = 1;
+        while (k + length < places.size() && places[k + length].index == places[k].index + length) {
+          ++length;
+        }
+        const int level = std::bit_width(length) - 1;
+        segments.push_back({places[k].index - low, level, length - (std::size_t{1} << level)});
+        levels = std::max(levels, level);
+        k += length;
+      }
+    }
+    const std::size_t filter = PlanBlockScan(image.data(), last, places);
+    const Scan scan{image.data(), size,     last,   places.data(),   places.size(), filter, occur,
+                    one_byte,     low,      high,   segments.data(), segments.size(), levels};
+    start = strategy == Strategy::kAvx2Blocks && HasAvx2() ? ScanAvx2(scan) : ScanSse2(scan);
+    return start < 0 ? 0 : ResultAt(start, offset);
+  }
 
   // The two fixed places whose bytes the sample shows least often; without a
   // sample, the last and the first place (any choice gives the same results).
@@ -169,12 +296,8 @@ std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t>
         if (i != rare && counts[places[i].byte] < counts[places[second].byte]) second = i;
       }
     }
-    if (strategy == Strategy::kAuto && counts[places[rare].byte] > kCommonCount) {
-      strategy = Strategy::kEveryCandidate;
-    }
   }
 
-  std::int64_t start = -1;
   if (strategy == Strategy::kEveryCandidate) {
     start = EveryCandidate(image.data(), last, places, occur);
   } else if (strategy == Strategy::kRareByte || places.size() < 2) {

@@ -17,13 +17,20 @@ std::int32_t FindSignature(std::span<const std::uint8_t> image, std::span<const 
 namespace signature_internal {
 
 // The ways FindSignature can walk the candidates. All give the same results;
-// kAuto picks one by the image's byte statistics. Exposed for tests and benchmarks.
+// kAuto takes kEveryCandidate for images below 4 KiB and otherwise the widest
+// block scan the processor runs. Exposed for tests and benchmarks.
 enum class Strategy {
   kAuto,
   kEveryCandidate,  // compares each candidate's fixed bytes in turn
   kRareByte,        // jumps with memchr between places of the signature's rarest fixed byte
   kBytePair,        // tests 16 candidates at once for the two rarest fixed bytes
+  kSse2Blocks,      // tests 16 candidates at once for up to 4 fixed bytes chosen on a
+                    // sample, then for the others where some candidate holds those
+  kAvx2Blocks,      // the same 32 candidates at once; kSse2Blocks where CpuHasAvx2() is false
 };
+
+// Whether this processor runs the AVX2 block scan (asked once).
+bool CpuHasAvx2();
 
 std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t> image,
                                 std::span<const std::uint8_t> sig,

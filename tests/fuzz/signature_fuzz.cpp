@@ -1,5 +1,5 @@
 // Fuzz target: every way FindSignature walks the candidates against the plain
-// scan. The input holds the signature, its flags, offset and occurrence number,
+// scan (the AVX2 block scan where the processor has AVX2). The input holds the signature, its flags, offset and occurrence number,
 // then the image, which may be repeated to reach the sizes where the search
 // samples the image.
 #include <cstddef>
@@ -13,7 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 7) return 0;
-  const std::size_t n = data[0] % 17;
+  const std::size_t n = data[0] % 41;
   const std::size_t repeat = data[1] % 4 == 0 ? 1 + data[1] : 1;  // up to 253 copies
   std::int32_t offset;
   std::memcpy(&offset, data + 2, 4);
@@ -31,7 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using quillfen::signature_internal::Strategy;
   const std::int32_t expected = quillfen::reference::PlainScan(image, sig, wild, offset, occur);
   for (const Strategy strategy :
-       {Strategy::kAuto, Strategy::kEveryCandidate, Strategy::kRareByte, Strategy::kBytePair}) {
+       {Strategy::kAuto, Strategy::kEveryCandidate, Strategy::kRareByte, Strategy::kBytePair,
+        Strategy::kSse2Blocks, Strategy::kAvx2Blocks}) {
+    if (strategy == Strategy::kAvx2Blocks && !quillfen::signature_internal::CpuHasAvx2()) continue;
     if (FindSignatureUsing(strategy, image, sig, wild, offset, occur) != expected) std::abort();
   }
   return 0;
