@@ -427,7 +427,7 @@ void MainWindow::SetSearchLabel(const std::string& text) {
   UpdateWindow(label);
 }
 
-void MainWindow::ProcessPendingMessages() {
+bool MainWindow::ProcessPendingMessages() {
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
@@ -439,6 +439,7 @@ void MainWindow::ProcessPendingMessages() {
       DispatchMessageA(&message);
     }
   }
+  return window_ != nullptr;
 }
 
 void MainWindow::ShowMessage(const std::string& text) {

@@ -65,7 +65,7 @@ class MainWindow : public View {
   void TreeFocus() override;
   void ShowSearchPanel(bool shown) override;
   void SetSearchLabel(const std::string& text) override;
-  void ProcessPendingMessages() override;
+  bool ProcessPendingMessages() override;
   void ShowMessage(const std::string& text) override;
   void OpenWebAddress(const std::string& address) override;
   void CloseWindow() override;
