@@ -38,11 +38,12 @@ class MainWindow : public View {
   void QuitOnDestroy() { quitOnDestroy_ = true; }
   void Destroy();
 
-  // Test hooks: a control's window; the handlers; a handler run through the
-  // error report; a function run before every selection-changed handler; the
-  // count of selection changes seen.
+  // Test hooks: a control's window; the handlers; the folder tree; a handler
+  // run through the error report; a function run before every
+  // selection-changed handler; the count of selection changes seen.
   HWND ControlWindow(ControlId id) const;
   MainForm& FormForTesting() { return form_; }
+  ShellTree& TreeForTesting() { return tree_; }
   void RunHandlerForTesting(const std::function<void()>& handler) { RunHandler(handler); }
   std::function<void()> beforeTreeChangeForTesting;
   int TreeChangeCount() const { return treeChanges_; }
