@@ -90,6 +90,8 @@ class MainWindow : public View {
   HFONT regular_ = nullptr, bold_ = nullptr, searching_ = nullptr, link_ = nullptr;
   bool closed_ = false;
   bool quitOnDestroy_ = false;
+  int handlersRunning_ = 0;          // handlers on the stack, nested ones included
+  bool formDestroyPending_ = false;  // destroyed inside a handler: FormDestroy when it ends
   int treeChanges_ = 0;
 };
 

@@ -61,6 +61,7 @@ ShellTree::ShellTree() = default;
 ShellTree::~ShellTree() = default;
 
 void ShellTree::Create(HWND parent, int id, const RECT& rect) {
+  Reset();
   if (FAILED(SHGetDesktopFolder(desktop_.ReleaseAndGetAddressOf()))) desktop_.Reset();
   tree_ = CreateWindowExA(WS_EX_CLIENTEDGE, WC_TREEVIEWA, "",
                           WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | TVS_HASBUTTONS |
@@ -73,6 +74,14 @@ void ShellTree::Create(HWND parent, int id, const RECT& rect) {
   auto images = reinterpret_cast<HIMAGELIST>(
       SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
   if (images) TreeView_SetImageList(tree_, images, TVSIL_NORMAL);
+}
+
+void ShellTree::Reset() {
+  // The handle first: the control's last notifications then find no tree.
+  tree_ = nullptr;
+  root_ = nullptr;
+  nodes_.clear();
+  desktop_.Reset();
 }
 
 void ShellTree::FillRoot() {
@@ -89,7 +98,7 @@ ShellTree::Node* ShellTree::NodeOf(HTREEITEM item) {
   TVITEMA data = {};
   data.mask = TVIF_PARAM | TVIF_HANDLE;
   data.hItem = item;
-  if (!item || !TreeView_GetItem(tree_, &data)) return nullptr;
+  if (!tree_ || !item || !TreeView_GetItem(tree_, &data)) return nullptr;
   return reinterpret_cast<Node*>(data.lParam);
 }
 
@@ -291,6 +300,7 @@ void ShellTree::SelectPath(const std::string& path) {
   // Walk down from My Computer, one identifier of the target at a time.
   HTREEITEM item = root_;
   Node* node = NodeOf(item);
+  if (!node) throw std::runtime_error(failure);
   const int rootDepth = IdCount(node->pidl.Get());
   if (depth < rootDepth || !SameTextNoCase(ParsingName(ClonePrefix(target.Get(), rootDepth).Get()),
                                            ParsingName(node->pidl.Get()))) {

@@ -39,6 +39,10 @@ class ShellTree {
 
   // Creates the tree view at a rectangle of its parent's client area.
   void Create(HWND parent, int id, const RECT& rect);
+  // Forgets the control and frees every node, as the parent window is being
+  // destroyed: from then on no notification is handled, the path is empty,
+  // select-by-path fails and the other operations do nothing.
+  void Reset();
   // Adds My Computer, expands and selects it (raising the selection change).
   void FillRoot();
   HWND Handle() const { return tree_; }
@@ -73,7 +77,7 @@ class ShellTree {
   HWND tree_ = nullptr;
   HTREEITEM root_ = nullptr;
   ComPtr<IShellFolder> desktop_;
-  std::vector<std::unique_ptr<Node>> nodes_;  // the items' data
+  std::vector<std::unique_ptr<Node>> nodes_;  // the items' data, kept until Reset
   bool selecting_ = false;                    // inside SelectPath's selection of the node
   std::exception_ptr pending_;
 };
