@@ -218,6 +218,25 @@ TEST_F(MainFormTest, AnErrorWhileLocatingEndsTheHandlerWhereItStands) {
   EXPECT_EQ(view.log, std::vector<std::string>{"disable undobutton"});
 }
 
+TEST_F(MainFormTest, FindItStopsWhenTheWindowClosesDuringItsPendingMessages) {
+  Start("a0=Racer\n[Racer]\ncheckfile=r.exe\n" + PatchKeys("", "r.exe"));
+  system.AddFile("C:\\Games\\Racer\\r.exe", GameFile(640, 480));
+  const std::size_t listed = system.ListedPatterns().size();
+  view.closeQueued = true;
+  view.log.clear();
+  form.finditClick();
+  // Nothing after the pass: no walk, no controls, no box.
+  EXPECT_EQ(system.ListedPatterns().size(), listed);
+  EXPECT_EQ(view.log,
+            (std::vector<std::string>{"panel show", "disable findit", "pending messages"}));
+  EXPECT_TRUE(form.State().foundFiles.empty());
+
+  // The same click with the window still there finds the file.
+  view.closeQueued = false;
+  form.finditClick();
+  EXPECT_EQ(view.messages, std::vector<std::string>{"Found C:\\Games\\Racer\\r.exe!"});
+}
+
 // A view whose progress label fails, as a window that runs out of resources might.
 class FailingLabelView : public testing::RecordingView {
  public:

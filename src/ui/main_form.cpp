@@ -124,7 +124,7 @@ void MainForm::finditClick() {
   if (state_.patchList.Empty()) return;
   view_.ShowSearchPanel(true);
   view_.SetEnabled(Control::findit, false);
-  view_.ProcessPendingMessages();
+  if (!view_.ProcessPendingMessages()) return;  // closed meanwhile: no window to search for
   auto restore = [this] {
     view_.SetEnabled(Control::findit, true);
     view_.ShowSearchPanel(false);

@@ -54,8 +54,9 @@ class View {
   virtual void ShowSearchPanel(bool shown) = 0;
   // Sets the label's text and repaints it at once, handling no other message.
   virtual void SetSearchLabel(const std::string& text) = 0;
-  // Lets every window message pending now through, once.
-  virtual void ProcessPendingMessages() = 0;
+  // Lets every window message pending now through, once. Returns false when
+  // the window is gone afterwards (a close was among them): the caller stops.
+  [[nodiscard]] virtual bool ProcessPendingMessages() = 0;
 
   // A modal box captioned "Quillfen" with the text, no icon and one OK button.
   virtual void ShowMessage(const std::string& text) = 0;

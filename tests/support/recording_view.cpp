@@ -116,9 +116,10 @@ void RecordingView::SetSearchLabel(const std::string& text) {
   searchLabels.push_back(text);
 }
 
-void RecordingView::ProcessPendingMessages() {
+bool RecordingView::ProcessPendingMessages() {
   ++pendingMessagePasses;
   log.push_back("pending messages");
+  return !closeQueued;
 }
 
 void RecordingView::ShowMessage(const std::string& text) {

@@ -41,6 +41,8 @@ class RecordingView : public View {
   bool closed = false;
   bool treeFocused = false;
   int pendingMessagePasses = 0;
+  // The pass of pending messages destroys the window (a close was queued).
+  bool closeQueued = false;
   std::vector<std::string> openedAddresses;
 
   // View
@@ -61,7 +63,7 @@ class RecordingView : public View {
   void TreeFocus() override;
   void ShowSearchPanel(bool shown) override;
   void SetSearchLabel(const std::string& text) override;
-  void ProcessPendingMessages() override;
+  bool ProcessPendingMessages() override;
   void ShowMessage(const std::string& text) override;
   void OpenWebAddress(const std::string& address) override;
   void CloseWindow() override;

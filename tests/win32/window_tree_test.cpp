@@ -14,6 +14,42 @@ namespace {
 
 using namespace quillfen::win32;
 
+// Counts the task allocator's blocks allocated while it is registered and not
+// freed since: the shell's item identifier lists among them.
+class LiveAllocations final : public IMallocSpy {
+ public:
+  long live = 0;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = iid == IID_IUnknown || iid == IID_IMallocSpy ? this : nullptr;
+    return *out ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T size) override { return size; }
+  void* STDMETHODCALLTYPE PostAlloc(void* actual) override {
+    if (actual) ++live;
+    return actual;
+  }
+  void* STDMETHODCALLTYPE PreFree(void* request, BOOL spied) override {
+    if (request && spied) --live;
+    return request;
+  }
+  void STDMETHODCALLTYPE PostFree(BOOL) override {}
+  SIZE_T STDMETHODCALLTYPE PreRealloc(void* request, SIZE_T size, void** newRequest,
+                                      BOOL) override {
+    *newRequest = request;
+    return size;
+  }
+  void* STDMETHODCALLTYPE PostRealloc(void* actual, BOOL) override { return actual; }
+  void* STDMETHODCALLTYPE PreGetSize(void* request, BOOL) override { return request; }
+  SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T actual, BOOL) override { return actual; }
+  void* STDMETHODCALLTYPE PreDidAlloc(void* request, BOOL) override { return request; }
+  int STDMETHODCALLTYPE PostDidAlloc(void*, BOOL, int actual) override { return actual; }
+  void STDMETHODCALLTYPE PreHeapMinimize() override {}
+  void STDMETHODCALLTYPE PostHeapMinimize() override {}
+};
+
 class WindowTreeTest : public WindowTest {
  protected:
   void SetUp() override {
@@ -135,6 +171,31 @@ TEST_F(WindowTreeTest, ErrorsOfHandlersOutsideAnyOtherAreReportedByTheWindow) {
     EXPECT_TRUE(box.windowVisible);
   }
   EXPECT_TRUE(IsWindow(window->Handle()));
+}
+
+TEST_F(WindowTreeTest, ANodeTheControlRefusesLeavesNoItemIdListBehind) {
+  for (const char* name : {"A", "B", "C", "D"}) {
+    CreateDirectoryA((folder->Path() + "Games\\" + name).c_str(), nullptr);
+  }
+  const std::string games = folder->Path() + "Games";
+  window->TreeSelectPath(games);  // its node exists, its children are not read yet
+
+  // The allocator calls it until its last block is freed, which may be after the test.
+  static LiveAllocations allocations;
+  ASSERT_EQ(CoRegisterMallocSpy(&allocations), S_OK);
+  int inserted = 0;
+  window->TreeForTesting().insertFailsForTesting = [&] { return ++inserted == 2; };
+  // Filling Games stops at its second child: the error ends the selection.
+  EXPECT_THROW(window->TreeSelectPath(games + "\\Racer"), std::runtime_error);
+  EXPECT_EQ(window->TreeSelectedPath(), games);
+
+  // The tree carries on: the folder it did not get to is added when asked for.
+  window->TreeForTesting().insertFailsForTesting = nullptr;
+  window->TreeSelectPath(games + "\\Racer");
+  EXPECT_EQ(window->TreeSelectedPath(), games + "\\Racer");
+  window.reset();
+  CoRevokeMallocSpy();
+  EXPECT_EQ(allocations.live, 0);
 }
 
 }  // namespace

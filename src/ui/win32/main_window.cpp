@@ -283,7 +283,15 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_DESTROY:
-      RunHandler([this] { form_.FormDestroy(); });
+      // The tree's control goes with the window: nothing may reach its nodes after.
+      tree_.Reset();
+      // A close let through inside a handler (its pending messages, a message
+      // box's loop) must not release the lists under it: they go when it ends.
+      if (handlersRunning_ > 0) {
+        formDestroyPending_ = true;
+      } else {
+        RunHandler([this] { form_.FormDestroy(); });
+      }
       if (quitOnDestroy_) PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY:
@@ -321,7 +329,12 @@ void MainWindow::OnCommand(int id, int code) {
 }
 
 void MainWindow::RunHandler(const std::function<void()>& handler) {
+  ++handlersRunning_;
   win32::RunHandler(window_, handler);
+  if (--handlersRunning_ == 0 && formDestroyPending_) {
+    formDestroyPending_ = false;
+    RunHandler([this] { form_.FormDestroy(); });
+  }
 }
 
 void MainWindow::TreeChanged() {
@@ -427,7 +440,7 @@ void MainWindow::SetSearchLabel(const std::string& text) {
   UpdateWindow(label);
 }
 
-void MainWindow::ProcessPendingMessages() {
+bool MainWindow::ProcessPendingMessages() {
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
@@ -439,6 +452,7 @@ void MainWindow::ProcessPendingMessages() {
       DispatchMessageA(&message);
     }
   }
+  return window_ != nullptr;
 }
 
 void MainWindow::ShowMessage(const std::string& text) {

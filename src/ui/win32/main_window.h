@@ -38,11 +38,12 @@ class MainWindow : public View {
   void QuitOnDestroy() { quitOnDestroy_ = true; }
   void Destroy();
 
-  // Test hooks: a control's window; the handlers; a handler run through the
-  // error report; a function run before every selection-changed handler; the
-  // count of selection changes seen.
+  // Test hooks: a control's window; the handlers; the folder tree; a handler
+  // run through the error report; a function run before every
+  // selection-changed handler; the count of selection changes seen.
   HWND ControlWindow(ControlId id) const;
   MainForm& FormForTesting() { return form_; }
+  ShellTree& TreeForTesting() { return tree_; }
   void RunHandlerForTesting(const std::function<void()>& handler) { RunHandler(handler); }
   std::function<void()> beforeTreeChangeForTesting;
   int TreeChangeCount() const { return treeChanges_; }
@@ -65,7 +66,7 @@ class MainWindow : public View {
   void TreeFocus() override;
   void ShowSearchPanel(bool shown) override;
   void SetSearchLabel(const std::string& text) override;
-  void ProcessPendingMessages() override;
+  bool ProcessPendingMessages() override;
   void ShowMessage(const std::string& text) override;
   void OpenWebAddress(const std::string& address) override;
   void CloseWindow() override;
@@ -89,6 +90,8 @@ class MainWindow : public View {
   HFONT regular_ = nullptr, bold_ = nullptr, searching_ = nullptr, link_ = nullptr;
   bool closed_ = false;
   bool quitOnDestroy_ = false;
+  int handlersRunning_ = 0;          // handlers on the stack, nested ones included
+  bool formDestroyPending_ = false;  // destroyed inside a handler: FormDestroy when it ends
   int treeChanges_ = 0;
 };
 

@@ -13,28 +13,6 @@ namespace quillfen::win32 {
 
 namespace {
 
-// Releases a COM interface when it goes out of scope.
-template <typename T>
-struct ComRef {
-  T* p = nullptr;
-  ~ComRef() {
-    if (p) p->Release();
-  }
-  T* operator->() const { return p; }
-  void** Out() { return reinterpret_cast<void**>(&p); }
-};
-
-// Frees a shell item identifier list when it goes out of scope.
-struct PidlRef {
-  ITEMIDLIST* p = nullptr;
-  ~PidlRef() { CoTaskMemFree(p); }
-  ITEMIDLIST* Release() {
-    ITEMIDLIST* result = p;
-    p = nullptr;
-    return result;
-  }
-};
-
 std::string FromStrRet(STRRET& value, const ITEMIDLIST* pidl) {
   char buffer[MAX_PATH * 2] = {};
   if (FAILED(StrRetToBufA(&value, pidl, buffer, sizeof buffer))) return {};
@@ -60,10 +38,10 @@ int IdCount(const ITEMIDLIST* pidl) {
 }
 
 // A copy of the first `count` identifiers of an absolute list.
-ITEMIDLIST* ClonePrefix(const ITEMIDLIST* pidl, int count) {
-  ITEMIDLIST* copy = ILClone(pidl);
+UniquePidl ClonePrefix(const ITEMIDLIST* pidl, int count) {
+  UniquePidl copy(ILClone(pidl));
   if (!copy) throw std::bad_alloc();
-  auto* id = reinterpret_cast<BYTE*>(copy);
+  auto* id = reinterpret_cast<BYTE*>(copy.Get());
   for (int i = 0; i < count && reinterpret_cast<SHITEMID*>(id)->cb != 0; ++i) {
     id += reinterpret_cast<SHITEMID*>(id)->cb;
   }
@@ -78,18 +56,13 @@ bool SameTextNoCase(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-ShellTree::Node::~Node() {
-  CoTaskMemFree(pidl);
-}
-
 ShellTree::ShellTree() = default;
 
-ShellTree::~ShellTree() {
-  if (desktop_) desktop_->Release();
-}
+ShellTree::~ShellTree() = default;
 
 void ShellTree::Create(HWND parent, int id, const RECT& rect) {
-  if (FAILED(SHGetDesktopFolder(&desktop_))) desktop_ = nullptr;
+  Reset();
+  if (FAILED(SHGetDesktopFolder(desktop_.ReleaseAndGetAddressOf()))) desktop_.Reset();
   tree_ = CreateWindowExA(WS_EX_CLIENTEDGE, WC_TREEVIEWA, "",
                           WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | TVS_HASBUTTONS |
                               TVS_HASLINES | TVS_SHOWSELALWAYS,
@@ -103,11 +76,19 @@ void ShellTree::Create(HWND parent, int id, const RECT& rect) {
   if (images) TreeView_SetImageList(tree_, images, TVSIL_NORMAL);
 }
 
+void ShellTree::Reset() {
+  // The handle first: the control's last notifications then find no tree.
+  tree_ = nullptr;
+  root_ = nullptr;
+  nodes_.clear();
+  desktop_.Reset();
+}
+
 void ShellTree::FillRoot() {
   if (!tree_ || !desktop_) return;
-  PidlRef root;
-  if (FAILED(SHGetSpecialFolderLocation(tree_, CSIDL_DRIVES, &root.p))) return;
-  root_ = AddNode(TVI_ROOT, root.Release(), true);
+  UniquePidl root;
+  if (FAILED(SHGetSpecialFolderLocation(tree_, CSIDL_DRIVES, root.Put()))) return;
+  root_ = AddNode(TVI_ROOT, std::move(root), true);
   FillChildren(root_);
   TreeView_Expand(tree_, root_, TVE_EXPAND);
   TreeView_SelectItem(tree_, root_);
@@ -117,20 +98,25 @@ ShellTree::Node* ShellTree::NodeOf(HTREEITEM item) {
   TVITEMA data = {};
   data.mask = TVIF_PARAM | TVIF_HANDLE;
   data.hItem = item;
-  if (!item || !TreeView_GetItem(tree_, &data)) return nullptr;
+  if (!tree_ || !item || !TreeView_GetItem(tree_, &data)) return nullptr;
   return reinterpret_cast<Node*>(data.lParam);
 }
 
-HTREEITEM ShellTree::AddNode(HTREEITEM parent, ITEMIDLIST* absolute, bool hasChildren) {
-  auto node = std::make_unique<Node>();
-  node->pidl = absolute;
+HTREEITEM ShellTree::AddNode(HTREEITEM parent, UniquePidl absolute, bool hasChildren) {
+  const auto* name = reinterpret_cast<LPCSTR>(absolute.Get());
   SHFILEINFOA info = {};
-  SHGetFileInfoA(reinterpret_cast<LPCSTR>(absolute), 0, &info, sizeof info,
+  SHGetFileInfoA(name, 0, &info, sizeof info,
                  SHGFI_PIDL | SHGFI_DISPLAYNAME | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
   const int icon = info.iIcon;
   SHFILEINFOA open = {};
-  SHGetFileInfoA(reinterpret_cast<LPCSTR>(absolute), 0, &open, sizeof open,
+  SHGetFileInfoA(name, 0, &open, sizeof open,
                  SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_OPENICON);
+
+  // The node is kept before the item that points at it exists, and dropped
+  // again (with its list) when the control refuses the item.
+  auto node = std::make_unique<Node>();
+  node->pidl = std::move(absolute);
+  nodes_.push_back(std::move(node));
 
   TVINSERTSTRUCTA insert = {};
   insert.hParent = parent;
@@ -140,10 +126,13 @@ HTREEITEM ShellTree::AddNode(HTREEITEM parent, ITEMIDLIST* absolute, bool hasChi
   insert.item.iImage = icon;
   insert.item.iSelectedImage = open.iIcon ? open.iIcon : icon;
   insert.item.cChildren = hasChildren ? 1 : 0;
-  insert.item.lParam = reinterpret_cast<LPARAM>(node.get());
-  HTREEITEM item = TreeView_InsertItem(tree_, &insert);
-  if (!item) throw std::runtime_error("Cannot add a folder to the folder tree");
-  nodes_.push_back(std::move(node));
+  insert.item.lParam = reinterpret_cast<LPARAM>(nodes_.back().get());
+  const bool refused = insertFailsForTesting && insertFailsForTesting();
+  HTREEITEM item = refused ? nullptr : TreeView_InsertItem(tree_, &insert);
+  if (!item) {
+    nodes_.pop_back();
+    throw std::runtime_error("Cannot add a folder to the folder tree");
+  }
   return item;
 }
 
@@ -151,27 +140,34 @@ void ShellTree::FillChildren(HTREEITEM item) {
   Node* node = NodeOf(item);
   if (!node || node->filled) return;
   node->filled = true;
-  ComRef<IShellFolder> folder;
-  if (FAILED(desktop_->BindToObject(node->pidl, nullptr, IID_IShellFolder, folder.Out()))) return;
-  ComRef<IEnumIDList> list;
-  if (folder->EnumObjects(tree_, SHCONTF_FOLDERS, &list.p) != S_OK || !list.p) return;
+  ComPtr<IShellFolder> folder;
+  if (FAILED(
+          desktop_->BindToObject(node->pidl.Get(), nullptr, IID_PPV_ARGS(folder.GetAddressOf()))))
+    return;
+  ComPtr<IEnumIDList> list;
+  if (folder->EnumObjects(tree_, SHCONTF_FOLDERS, list.GetAddressOf()) != S_OK || !list) return;
 
-  std::vector<ITEMIDLIST*> children;
-  ITEMIDLIST* child = nullptr;
-  ULONG fetched = 0;
-  while (list->Next(1, &child, &fetched) == S_OK && fetched == 1) children.push_back(child);
+  // Each list the shell hands out is owned from the moment it arrives, so an
+  // error part-way (a node the control refuses) frees those not yet added.
+  std::vector<UniquePidl> children;
+  for (;;) {
+    UniquePidl child;
+    ULONG fetched = 0;
+    if (list->Next(1, child.Put(), &fetched) != S_OK || fetched != 1) break;
+    children.push_back(std::move(child));
+  }
   // The shell's own order of the folder's items.
-  std::sort(children.begin(), children.end(), [&](ITEMIDLIST* a, ITEMIDLIST* b) {
-    const HRESULT order = folder->CompareIDs(0, a, b);
+  std::sort(children.begin(), children.end(), [&](const UniquePidl& a, const UniquePidl& b) {
+    const HRESULT order = folder->CompareIDs(0, a.Get(), b.Get());
     return SUCCEEDED(order) && static_cast<short>(HRESULT_CODE(order)) < 0;
   });
-  for (ITEMIDLIST* relative : children) {
+  for (UniquePidl& relative : children) {
     SFGAOF attributes = SFGAO_HASSUBFOLDER;
-    const ITEMIDLIST* one[] = {relative};
+    const ITEMIDLIST* one[] = {relative.Get()};
     if (FAILED(folder->GetAttributesOf(1, one, &attributes))) attributes = SFGAO_HASSUBFOLDER;
-    ITEMIDLIST* absolute = ILCombine(node->pidl, relative);
-    CoTaskMemFree(relative);
-    if (absolute) AddNode(item, absolute, (attributes & SFGAO_HASSUBFOLDER) != 0);
+    UniquePidl absolute(ILCombine(node->pidl.Get(), relative.Get()));
+    relative.Reset();
+    if (absolute) AddNode(item, std::move(absolute), (attributes & SFGAO_HASSUBFOLDER) != 0);
   }
   if (children.empty()) {
     TVITEMA data = {};
@@ -235,11 +231,13 @@ void ShellTree::SelectionChanged() {
 void ShellTree::ShowContextMenu(HTREEITEM item, POINT screen) {
   Node* node = NodeOf(item);
   if (!node) return;
-  ComRef<IShellFolder> parent;
+  ComPtr<IShellFolder> parent;
   const ITEMIDLIST* relative = nullptr;
-  if (FAILED(SHBindToParent(node->pidl, IID_IShellFolder, parent.Out(), &relative))) return;
-  ComRef<IContextMenu> menu;
-  if (FAILED(parent->GetUIObjectOf(tree_, 1, &relative, IID_IContextMenu, nullptr, menu.Out())))
+  if (FAILED(SHBindToParent(node->pidl.Get(), IID_PPV_ARGS(parent.GetAddressOf()), &relative)))
+    return;
+  ComPtr<IContextMenu> menu;
+  if (FAILED(parent->GetUIObjectOf(tree_, 1, &relative, IID_IContextMenu, nullptr,
+                                   reinterpret_cast<void**>(menu.GetAddressOf()))))
     return;
   HMENU popup = CreatePopupMenu();
   if (!popup) return;
@@ -263,11 +261,11 @@ std::string ShellTree::SelectedPath() {
   if (!tree_) return {};
   Node* node = NodeOf(TreeView_GetSelection(tree_));
   if (!node) return {};
-  std::string path = ParsingName(node->pidl);
+  std::string path = ParsingName(node->pidl.Get());
   if (path.rfind("::{", 0) == 0) {
     STRRET name = {};
-    if (FAILED(desktop_->GetDisplayNameOf(node->pidl, SHGDN_NORMAL, &name))) return {};
-    path = FromStrRet(name, node->pidl);
+    if (FAILED(desktop_->GetDisplayNameOf(node->pidl.Get(), SHGDN_NORMAL, &name))) return {};
+    path = FromStrRet(name, node->pidl.Get());
   }
   return path;
 }
@@ -280,53 +278,50 @@ void ShellTree::SelectPath(const std::string& path) {
   while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
 
   std::wstring wide = Widen(folder);
-  PidlRef target;
+  UniquePidl target;
   if (folder.empty() ||
-      FAILED(
-          desktop_->ParseDisplayName(tree_, nullptr, wide.data(), nullptr, &target.p, nullptr)) ||
-      !target.p) {
+      FAILED(desktop_->ParseDisplayName(tree_, nullptr, wide.data(), nullptr, target.Put(),
+                                        nullptr)) ||
+      !target) {
     throw std::runtime_error(failure);
   }
   // The shell parses some paths of things that are not there (a drive letter
   // without a drive): a file-system path must name an existing folder.
   char fileSystemPath[MAX_PATH] = {};
-  if (SHGetPathFromIDListA(target.p, fileSystemPath)) {
+  if (SHGetPathFromIDListA(target.Get(), fileSystemPath)) {
     const DWORD attributes = GetFileAttributesA(fileSystemPath);
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
       throw std::runtime_error(failure);
     }
   }
-  const std::string targetName = ParsingName(target.p);
-  const int depth = IdCount(target.p);
+  const std::string targetName = ParsingName(target.Get());
+  const int depth = IdCount(target.Get());
 
   // Walk down from My Computer, one identifier of the target at a time.
   HTREEITEM item = root_;
   Node* node = NodeOf(item);
-  if (depth < IdCount(node->pidl)) throw std::runtime_error(failure);
-  {
-    PidlRef top;
-    top.p = ClonePrefix(target.p, IdCount(node->pidl));
-    if (!SameTextNoCase(ParsingName(top.p), ParsingName(node->pidl))) {
-      throw std::runtime_error(failure);
-    }
+  if (!node) throw std::runtime_error(failure);
+  const int rootDepth = IdCount(node->pidl.Get());
+  if (depth < rootDepth || !SameTextNoCase(ParsingName(ClonePrefix(target.Get(), rootDepth).Get()),
+                                           ParsingName(node->pidl.Get()))) {
+    throw std::runtime_error(failure);
   }
-  for (int level = IdCount(node->pidl) + 1; level <= depth; ++level) {
+  for (int level = rootDepth + 1; level <= depth; ++level) {
     FillChildren(item);
     TreeView_Expand(tree_, item, TVE_EXPAND);
-    PidlRef prefix;
-    prefix.p = ClonePrefix(target.p, level);
-    const std::string prefixName = level == depth ? targetName : ParsingName(prefix.p);
+    UniquePidl prefix = ClonePrefix(target.Get(), level);
+    const std::string prefixName = level == depth ? targetName : ParsingName(prefix.Get());
     HTREEITEM found = nullptr;
     for (HTREEITEM child = TreeView_GetChild(tree_, item); child;
          child = TreeView_GetNextSibling(tree_, child)) {
       Node* childNode = NodeOf(child);
-      if (childNode && SameTextNoCase(ParsingName(childNode->pidl), prefixName)) {
+      if (childNode && SameTextNoCase(ParsingName(childNode->pidl.Get()), prefixName)) {
         found = child;
         break;
       }
     }
     // A folder the listing did not show (hidden, or created since): add its node.
-    if (!found) found = AddNode(item, prefix.Release(), true);
+    if (!found) found = AddNode(item, std::move(prefix), true);
     item = found;
   }
 

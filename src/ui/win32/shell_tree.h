@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/win32/win32_owners.h"
+
 namespace quillfen::win32 {
 
 // The folder tree `gamedirlv`: a tree view of the shell namespace rooted at My
@@ -31,8 +33,16 @@ class ShellTree {
   // (the window's general error report).
   std::function<void(const std::function<void()>&)> runHandler;
 
+  // Test hook: asked before each node is inserted; true makes the insertion
+  // fail as the control's own would.
+  std::function<bool()> insertFailsForTesting;
+
   // Creates the tree view at a rectangle of its parent's client area.
   void Create(HWND parent, int id, const RECT& rect);
+  // Forgets the control and frees every node, as the parent window is being
+  // destroyed: from then on no notification is handled, the path is empty,
+  // select-by-path fails and the other operations do nothing.
+  void Reset();
   // Adds My Computer, expands and selects it (raising the selection change).
   void FillRoot();
   HWND Handle() const { return tree_; }
@@ -53,13 +63,12 @@ class ShellTree {
 
  private:
   struct Node {
-    ITEMIDLIST* pidl = nullptr;  // absolute, owned
+    UniquePidl pidl;  // absolute
     bool filled = false;
-    ~Node();
   };
 
   Node* NodeOf(HTREEITEM item);
-  HTREEITEM AddNode(HTREEITEM parent, ITEMIDLIST* absolute, bool hasChildren);
+  HTREEITEM AddNode(HTREEITEM parent, UniquePidl absolute, bool hasChildren);
   void FillChildren(HTREEITEM item);
   void SelectionChanged();
   void ShowContextMenu(HTREEITEM item, POINT screen);
@@ -67,9 +76,9 @@ class ShellTree {
 
   HWND tree_ = nullptr;
   HTREEITEM root_ = nullptr;
-  IShellFolder* desktop_ = nullptr;
-  std::vector<std::unique_ptr<Node>> nodes_;
-  bool selecting_ = false;  // inside SelectPath's selection of the node
+  ComPtr<IShellFolder> desktop_;
+  std::vector<std::unique_ptr<Node>> nodes_;  // the items' data, kept until Reset
+  bool selecting_ = false;                    // inside SelectPath's selection of the node
   std::exception_ptr pending_;
 };
 
