@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/win32/win32_owners.h"
+#include "platform/win32/win32_owners.h"
 
 namespace quillfen::win32 {
 

@@ -1,8 +1,9 @@
 #pragma once
 
-// Owners of the Win32 resources the window holds: each resource has exactly
+// Owners of the Win32 resources the program holds: each resource has exactly
 // one owner, which frees it when it goes, including on the way out of an
-// exception. COM interfaces are held in Microsoft::WRL::ComPtr.
+// exception. COM interfaces are held in Microsoft::WRL::ComPtr. No other file
+// closes, frees or releases a Win32 resource by hand.
 
 #include <windows.h>
 // After <windows.h>, which the following headers need.
@@ -15,7 +16,8 @@
 namespace quillfen::win32 {
 
 // A move-only owner of one resource of handle type T, freed by Close. The
-// null value of T means "none".
+// null value of T means "none"; a kind whose failure value is another (file
+// handles: INVALID_HANDLE_VALUE) is kept as null instead (see UniqueFile).
 template <typename T, auto Close>
 class UniqueAny {
  public:
@@ -56,6 +58,25 @@ inline void FreeItemIdList(ITEMIDLIST* pidl) noexcept {
 
 // A shell item identifier list, allocated by the shell with the task allocator.
 using UniquePidl = UniqueAny<ITEMIDLIST*, &FreeItemIdList>;
+
+inline void CloseKernelHandle(HANDLE handle) noexcept {
+  CloseHandle(handle);
+}
+inline void CloseFind(HANDLE find) noexcept {
+  FindClose(find);
+}
+
+// A kernel object handle (a file, a process, a thread).
+using UniqueHandle = UniqueAny<HANDLE, &CloseKernelHandle>;
+// A directory listing of FindFirstFileW.
+using UniqueFind = UniqueAny<HANDLE, &CloseFind>;
+
+// Takes what CreateFileW or FindFirstFileW returned: INVALID_HANDLE_VALUE,
+// their failure, becomes an empty owner.
+template <typename Owner>
+Owner OwnValidHandle(HANDLE handle) noexcept {
+  return Owner(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+}
 
 using Microsoft::WRL::ComPtr;
 
