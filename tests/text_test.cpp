@@ -26,5 +26,17 @@ TEST(Text, ReplaceAllNoCase) {
   EXPECT_EQ(ReplaceAllNoCase("\xe9\xc9", "\xe9", "e"), "e\xc9");
 }
 
+// UTF-8 never uses the bytes of a backslash or a colon inside a character, so
+// the text rules hold for names in any script: the second byte of ソ or 表 in
+// the old East Asian code pages was a backslash; in UTF-8 none is.
+TEST(Text, RulesHoldForNamesInAnyScript) {
+  const std::string path = "Q:\\Games\\Ведьмак 表\\ソフト.exe";
+  EXPECT_EQ(FileNamePart(path), "ソフト.exe");
+  EXPECT_EQ(FolderPart(path), "Q:\\Games\\Ведьмак 表\\");
+  EXPECT_EQ(UpperAscii("ソフト.exe"), "ソフト.EXE");
+  EXPECT_EQ(UpperAscii("Ведьмак"), "Ведьмак");
+  EXPECT_EQ(ReplaceAllNoCase("Q:\\表\\\\ソ", "\\\\", "\\"), "Q:\\表\\ソ");
+}
+
 }  // namespace
 }  // namespace quillfen

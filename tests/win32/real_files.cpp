@@ -2,34 +2,40 @@
 
 #include <stdexcept>
 
+#include "platform/win32/utf8.h"
+#include "platform/win32/win32_owners.h"
+
 namespace quillfen::testing {
+
+using win32::Narrow;
+using win32::Widen;
 
 void RemoveTree(const std::string& path) {
   std::string folder = path;
   if (!folder.empty() && folder.back() == '\\') folder.pop_back();
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
+  WIN32_FIND_DATAW data;
+  const auto find = win32::OwnValidHandle<win32::UniqueFind>(
+      FindFirstFileW(Widen(folder + "\\*").c_str(), &data));
+  if (find) {
     do {
-      const std::string name = data.cFileName;
+      const std::string name = Narrow(data.cFileName);
       if (name == "." || name == "..") continue;
-      const std::string child = folder + "\\" + name;
-      SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      const std::wstring child = Widen(folder + "\\" + name);
+      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
       if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
+        RemoveTree(Narrow(child));
       } else {
-        DeleteFileA(child.c_str());
+        DeleteFileW(child.c_str());
       }
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
+    } while (FindNextFileW(find.Get(), &data));
   }
-  SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
-  RemoveDirectoryA(folder.c_str());
+  SetFileAttributesW(Widen(folder).c_str(), FILE_ATTRIBUTE_NORMAL);
+  RemoveDirectoryW(Widen(folder).c_str());
 }
 
 ScratchFolder::ScratchFolder(const std::string& name) : path_("Q:\\" + name + "\\") {
   RemoveTree(path_);
-  if (!CreateDirectoryA(path_.c_str(), nullptr)) {
+  if (!CreateDirectoryW(Widen(path_).c_str(), nullptr)) {
     throw std::runtime_error("cannot create the scratch folder " + path_);
   }
 }
@@ -42,14 +48,14 @@ std::string ScratchFolder::Write(const std::string& name, const std::string& con
   const std::string path = path_ + name;
   for (std::size_t sep = name.find('\\'); sep != std::string::npos;
        sep = name.find('\\', sep + 1)) {
-    CreateDirectoryA((path_ + name.substr(0, sep)).c_str(), nullptr);
+    CreateDirectoryW(Widen(path_ + name.substr(0, sep)).c_str(), nullptr);
   }
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create " + path);
+  const auto file = win32::OwnValidHandle<win32::UniqueHandle>(
+      CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) throw std::runtime_error("cannot create " + path);
   DWORD written = 0;
-  WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  CloseHandle(file);
+  WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
   return path;
 }
 

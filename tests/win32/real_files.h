@@ -16,7 +16,8 @@ class ScratchFolder {
 
   // The folder's path, ending in a backslash.
   const std::string& Path() const { return path_; }
-  // Writes a file in the folder (or a subfolder of it, created as needed); returns its path.
+  // Writes a file in the folder (or a subfolder of it, created as needed); returns its
+  // path. Names are UTF-8.
   std::string Write(const std::string& name, const std::string& content) const;
 
  private:

@@ -2,27 +2,17 @@
 #include <string>
 
 #include "platform/file_error.h"
+#include "platform/win32/utf8.h"
+#include "platform/win32/win32_owners.h"
 #include "platform/win32/win32_system.h"
 
 namespace quillfen {
 
 namespace {
 
-// Closes a file handle when it goes out of scope.
-class Handle {
- public:
-  explicit Handle(HANDLE handle) : handle_(handle) {}
-  ~Handle() {
-    if (Valid()) CloseHandle(handle_);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE Get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
+using win32::Narrow;
+using win32::UniqueHandle;
+using win32::Widen;
 
 [[noreturn]] void ThrowCannotOpen(const std::string& path, DWORD error) {
   throw FileError(CannotOpenText(path, SystemErrorText(error)));
@@ -32,16 +22,22 @@ class Handle {
   throw FileError(CannotCreateText(path, SystemErrorText(error)));
 }
 
-HANDLE OpenFile(const std::string& path, DWORD access, DWORD share, DWORD disposition,
-                DWORD flags = FILE_ATTRIBUTE_NORMAL) {
-  return CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+// The file opened as asked; empty when it could not be (GetLastError says why).
+UniqueHandle OpenFile(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+                      DWORD flags = FILE_ATTRIBUTE_NORMAL) {
+  return win32::OwnValidHandle<UniqueHandle>(
+      CreateFileW(Widen(path).c_str(), access, share, nullptr, disposition, flags, nullptr));
+}
+
+DWORD Attributes(const std::string& path) {
+  return GetFileAttributesW(Widen(path).c_str());
 }
 
 // Windows refuses to open a read-only file for writing. The check is made here
 // as well, so the refusal holds where the file system would let it through
 // (Wine run by a user whom the host's permissions do not stop).
 bool ReadOnly(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
          !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
@@ -71,30 +67,28 @@ void WriteAll(HANDLE file, const std::uint8_t* data, std::size_t size, DWORD& er
 }  // namespace
 
 std::string SystemErrorText(DWORD error) {
-  char* buffer = nullptr;
-  const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-  std::string text;
-  if (length > 0 && buffer != nullptr) text.assign(buffer, length);
-  if (buffer != nullptr) LocalFree(buffer);
+  wchar_t buffer[1024];
+  const DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                     buffer, sizeof buffer / sizeof buffer[0], nullptr);
+  std::string text = Narrow(std::wstring_view(buffer, length));
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   return text;
 }
 
 bool Win32System::FileExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool Win32System::FolderExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::int64_t Win32System::FileSize(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+  if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data)) {
     ThrowCannotOpen(path, GetLastError());
   }
   if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ThrowCannotOpen(path, ERROR_ACCESS_DENIED);
@@ -103,8 +97,8 @@ std::int64_t Win32System::FileSize(const std::string& path) {
 }
 
 Bytes Win32System::ReadWholeFile(const std::string& path) {
-  const Handle file(OpenFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
-  if (!file.Valid()) ThrowCannotOpen(path, GetLastError());
+  const UniqueHandle file(OpenFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+  if (!file) ThrowCannotOpen(path, GetLastError());
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.Get(), &size)) ThrowCannotOpen(path, GetLastError());
   Bytes content(static_cast<std::size_t>(size.QuadPart));
@@ -127,14 +121,14 @@ void Win32System::WriteWholeFile(const std::string& path, const Bytes& content) 
   if (ReadOnly(path)) ThrowCannotCreate(path, ERROR_ACCESS_DENIED);
   // Creating anew a hidden or system file is refused unless the new file keeps
   // those attributes; it keeps them.
-  const DWORD existing = GetFileAttributesA(path.c_str());
+  const DWORD existing = Attributes(path);
   DWORD attributes = FILE_ATTRIBUTE_NORMAL;
   if (existing != INVALID_FILE_ATTRIBUTES &&
       (existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
     attributes = existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   }
-  const Handle file(OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, attributes));
-  if (!file.Valid()) ThrowCannotCreate(path, GetLastError());
+  const UniqueHandle file(OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, attributes));
+  if (!file) ThrowCannotCreate(path, GetLastError());
   DWORD error = ERROR_SUCCESS;
   WriteAll(file.Get(), content.data(), content.size(), error);
   if (error == ERROR_SUCCESS && !FlushFileBuffers(file.Get())) error = GetLastError();
@@ -143,8 +137,8 @@ void Win32System::WriteWholeFile(const std::string& path, const Bytes& content) 
 
 void Win32System::WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) {
   if (ReadOnly(path)) ThrowCannotOpen(path, ERROR_ACCESS_DENIED);
-  const Handle file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
-  if (!file.Valid()) ThrowCannotOpen(path, GetLastError());
+  const UniqueHandle file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
+  if (!file) ThrowCannotOpen(path, GetLastError());
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.Get(), &size)) ThrowCannotOpen(path, GetLastError());
   // Never extend the file: a write that would is refused before any byte changes.
@@ -162,16 +156,17 @@ void Win32System::WriteBytesAt(const std::string& path, std::int64_t position, c
 
 void Win32System::MoveOver(const std::string& from, const std::string& to) {
   if (ReadOnly(to)) ThrowCannotCreate(to, ERROR_ACCESS_DENIED);
-  if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     ThrowCannotCreate(to, GetLastError());
   }
 }
 
 std::string Win32System::FileIdentity(const std::string& path) {
-  const Handle file(OpenFile(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  const UniqueHandle file(OpenFile(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
   BY_HANDLE_FILE_INFORMATION info;
-  if (file.Valid() && GetFileInformationByHandle(file.Get(), &info)) {
+  if (file && GetFileInformationByHandle(file.Get(), &info)) {
     char text[40];
     std::snprintf(text, sizeof text, "file:%08lx:%08lx%08lx", info.dwVolumeSerialNumber,
                   info.nFileIndexHigh, info.nFileIndexLow);
@@ -179,38 +174,41 @@ std::string Win32System::FileIdentity(const std::string& path) {
   }
   // No file: the full path as the system resolves it (trailing dots and
   // spaces dropped), compared without regard to case.
-  char full[MAX_PATH * 4];
-  const DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
-  std::string resolved = length > 0 && length < sizeof full ? std::string(full, length) : path;
-  if (!resolved.empty()) CharUpperBuffA(resolved.data(), static_cast<DWORD>(resolved.size()));
-  return "path:" + resolved;
+  const std::wstring wide = Widen(path);
+  std::wstring full(32768, L'\0');
+  const DWORD length =
+      GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  full.resize(length > 0 && length < full.size() ? length : 0);
+  if (full.empty()) full = wide;
+  CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
+  return "path:" + Narrow(full);
 }
 
 Refusal Win32System::WriteRefusal(const std::string& path) {
   if (ReadOnly(path)) return CannotOpenText(path, SystemErrorText(ERROR_ACCESS_DENIED));
-  const Handle file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
-  if (!file.Valid()) return CannotOpenText(path, SystemErrorText(GetLastError()));
+  const UniqueHandle file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
+  if (!file) return CannotOpenText(path, SystemErrorText(GetLastError()));
   return std::nullopt;
 }
 
 Refusal Win32System::CreateRefusal(const std::string& path) {
   const auto refused = [&](DWORD error) { return CannotCreateText(path, SystemErrorText(error)); };
   for (int attempt = 0; attempt < 2; ++attempt) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = Attributes(path);
     if (attributes != INVALID_FILE_ATTRIBUTES) {
       if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
         return refused(ERROR_ACCESS_DENIED);
       }
       // An existing file: opening it for writing without sharing fails where
       // creating it anew would, and changes neither its content nor its time.
-      const Handle file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
-      if (!file.Valid()) return refused(GetLastError());
+      const UniqueHandle file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
+      if (!file) return refused(GetLastError());
       return std::nullopt;
     }
     // No file yet: create one that the system removes again when it is closed.
-    const Handle file(OpenFile(path, GENERIC_WRITE | DELETE, 0, CREATE_NEW,
+    const UniqueHandle file(OpenFile(path, GENERIC_WRITE | DELETE, 0, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE));
-    if (file.Valid()) return std::nullopt;
+    if (file) return std::nullopt;
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_EXISTS) return refused(error);
     // Someone created it meanwhile: judge it as an existing file.
@@ -223,7 +221,7 @@ Refusal Win32System::CreateRefusal(const std::string& path) {
 // every program that shows it that way: date in bits 16 to 31, time in 0 to 15.
 TimeStamp Win32System::ModificationTime(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
   FILETIME local;
   WORD date = 0;
   WORD time = 0;
@@ -244,13 +242,13 @@ void Win32System::SetModificationTime(const std::string& path, const TimeStamp& 
       !LocalFileTimeToFileTime(&local, &utc)) {
     return;
   }
-  const Handle file(
+  const UniqueHandle file(
       OpenFile(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
-  if (file.Valid()) SetFileTime(file.Get(), nullptr, nullptr, &utc);
+  if (file) SetFileTime(file.Get(), nullptr, nullptr, &utc);
 }
 
 void Win32System::RemoveFile(const std::string& path) {
-  DeleteFileA(path.c_str());
+  DeleteFileW(Widen(path).c_str());
 }
 
 }  // namespace quillfen

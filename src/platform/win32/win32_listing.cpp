@@ -1,28 +1,36 @@
+#include "platform/win32/utf8.h"
+#include "platform/win32/win32_owners.h"
 #include "platform/win32/win32_system.h"
 
 namespace quillfen {
 
+using win32::Narrow;
+using win32::Widen;
+
 bool Win32System::IsFixedDisk(const std::string& root) {
-  return GetDriveTypeA(root.c_str()) == DRIVE_FIXED;
+  return GetDriveTypeW(Widen(root).c_str()) == DRIVE_FIXED;
 }
 
 std::vector<DirEntry> Win32System::ListFolder(const std::string& pattern) {
   std::vector<DirEntry> entries;
-  WIN32_FIND_DATAA data;
-  const HANDLE find = FindFirstFileA(pattern.c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return entries;  // nothing matches, or cannot be listed
+  WIN32_FIND_DATAW data;
+  const auto find =
+      win32::OwnValidHandle<win32::UniqueFind>(FindFirstFileW(Widen(pattern).c_str(), &data));
+  if (!find) return entries;  // nothing matches, or the folder cannot be listed
   do {
     const DWORD attributes = data.dwFileAttributes;
-    entries.push_back({data.cFileName, (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+    entries.push_back({Narrow(data.cFileName), (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
                        (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0});
-  } while (FindNextFileA(find, &data));
-  FindClose(find);
+  } while (FindNextFileW(find.Get(), &data));
   return entries;
 }
 
 bool Win32System::SameTextNoCase(const std::string& a, const std::string& b) {
-  return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
-                        b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
+  const std::wstring wide_a = Widen(a);
+  const std::wstring wide_b = Widen(b);
+  return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wide_a.data(),
+                        static_cast<int>(wide_a.size()), wide_b.data(),
+                        static_cast<int>(wide_b.size())) == CSTR_EQUAL;
 }
 
 }  // namespace quillfen
