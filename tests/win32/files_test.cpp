@@ -5,6 +5,7 @@
 #include "engine/locate.h"
 #include "engine/patching.h"
 #include "platform/file_error.h"
+#include "platform/win32/win32_owners.h"
 #include "platform/win32/win32_system.h"
 #include "win32/real_files.h"
 
@@ -29,6 +30,19 @@ class OtherHandle {
  private:
   HANDLE handle_;
 };
+
+// A patch of <name>.exe whose width lies `offset` bytes after the bytes "SIG!".
+PatchEntry WidthAfterSig(const std::string& name, std::int32_t offset) {
+  PatchEntry entry;
+  entry.modfile = name + ".exe";
+  entry.undofile = name + ".undo";
+  entry.sig = {'S', 'I', 'G', '!'};
+  entry.sigwild = {0, 0, 0, 0};
+  entry.hasx = true;
+  entry.xoffset = offset;
+  entry.occur = 1;
+  return entry;
+}
 
 FILETIME LastWrite(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -205,15 +219,7 @@ TEST(Win32Files, PatchAndUndoOnRealFiles) {
   const std::string path = folder.Write("game.exe", content);
   SetLocalTime(path, 10, 0, 5);
   PatchList list;
-  PatchEntry entry;
-  entry.modfile = "game.exe";
-  entry.undofile = "game.undo";
-  entry.sig = {'S', 'I', 'G', '!'};
-  entry.sigwild = {0, 0, 0, 0};
-  entry.hasx = true;
-  entry.xoffset = 8;
-  entry.occur = 1;
-  list.Append(entry);
+  list.Append(WidthAfterSig("game", 8));
   ASSERT_TRUE(LocatePatch(system, folder.Path(), list.At(0)).located);
   {
     OtherHandle game(path);
@@ -272,8 +278,10 @@ TEST(Win32Files, AFileOfGigabytesIsNeitherLocatedNorReadNorWritten) {
   Win32System system;
   const std::string path = folder.Write("huge.exe", "");
   {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const auto owner = win32::OwnValidHandle<win32::UniqueHandle>(
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(owner);
+    const HANDLE file = owner.Get();
     LARGE_INTEGER at;
     at.QuadPart = (std::int64_t{4} << 30) + 100;
     SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
@@ -282,19 +290,10 @@ TEST(Win32Files, AFileOfGigabytesIsNeitherLocatedNorReadNorWritten) {
     at.QuadPart = (std::int64_t{4} << 30) + 8192;
     SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
     ASSERT_TRUE(SetEndOfFile(file));
-    CloseHandle(file);
   }
   SetLocalTime(path, 10, 0, 4);
   PatchList list;
-  PatchEntry entry;
-  entry.modfile = "huge.exe";
-  entry.undofile = "huge.undo";
-  entry.sig = {'S', 'I', 'G', '!'};
-  entry.sigwild = {0, 0, 0, 0};
-  entry.hasx = true;
-  entry.xoffset = 4;
-  entry.occur = 1;
-  list.Append(entry);
+  list.Append(WidthAfterSig("huge", 4));
   const ULONGLONG started = GetTickCount64();
   EXPECT_FALSE(LocatePatch(system, folder.Path(), list.At(0)).located);
   list.At(0).xpos = 105;  // as if located where the wrapped sum pointed
