@@ -276,6 +276,20 @@ TEST(ApplyAndRemove, NoSpellingOfAGameFileLetsARecordReplaceOrDeleteIt) {
   }
 }
 
+// One record can restore only one game file: two files sharing a record would
+// lose one file's values before the first Patch.
+TEST(ApplyPatches, ARecordSharedByTwoGameFilesIsRefused) {
+  Game game({"game.exe", "data.bin"});
+  game.list.At(0).undofile = game.list.At(1).undofile = "shared.undo";
+  ASSERT_TRUE(game.Locate());
+  game.Patch();
+  const std::string tail = "!  Close all programs/games before patching.";
+  EXPECT_EQ(game.messages, (Strings{"Unable to write to file SHARED.UNDO for patch #2" + tail,
+                                    "Unable to write to file SHARED.UNDO for patch #1" + tail,
+                                    "Errors found.  Unable to patch game!"}));
+  EXPECT_FALSE(game.system.FileExists(kFolder + "shared.undo"));
+}
+
 TEST(ApplyPatches, ATypedValueItsBytesCannotHoldIsRefusedBeforeAnyWrite) {
   Game game({"game.exe"});
   game.list.At(0).setxlen = 2;
