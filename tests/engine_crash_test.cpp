@@ -101,15 +101,15 @@ int SweepCrashes(Scenario scenario) {
     MemorySystem system = Installed();
     if (scenario != Scenario::kFirstPatch) Start(system).Patch(system, 1920, 1200);
 
-    Start session(system);
-    EXPECT_TRUE(session.located);
+    Start running(system);
+    EXPECT_TRUE(running.located);
     system.CrashAfter(stop);
     bool stopped = false;
     try {
       if (scenario == Scenario::kUndo) {
-        session.Undo(system);
+        running.Undo(system);
       } else {
-        session.Patch(system, 2560, 1440);
+        running.Patch(system, 2560, 1440);
       }
     } catch (const MemorySystem::SimulatedCrash&) {
       stopped = true;
