@@ -49,12 +49,12 @@ Profile Profile::Parse(std::string_view text) {
     if (line[0] == '[') {
       const auto close = line.find(']');
       ProfileSection section;
-      section.name = std::string(
-          Trim(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
+      section.name = std::string(Trim(
+          line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
       section.line = line_number;
       profile.sections_.push_back(std::move(section));
-      const auto [it, added] = profile.index_.try_emplace(ProfileName(profile.sections_.back().name),
-                                                          Index{profile.sections_.size() - 1, {}});
+      const auto [it, added] = profile.index_.try_emplace(
+          ProfileName(profile.sections_.back().name), Index{profile.sections_.size() - 1, {}});
       current = added ? &it->second : nullptr;
       continue;
     }
