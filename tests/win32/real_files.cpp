@@ -2,14 +2,17 @@
 
 #include <stdexcept>
 
+#include "platform/win32/win32_owners.h"
+
 namespace quillfen::testing {
 
 void RemoveTree(const std::string& path) {
   std::string folder = path;
   if (!folder.empty() && folder.back() == '\\') folder.pop_back();
   WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
+  const auto find =
+      win32::OwnValidHandle<win32::UniqueFind>(FindFirstFileA((folder + "\\*").c_str(), &data));
+  if (find) {
     do {
       const std::string name = data.cFileName;
       if (name == "." || name == "..") continue;
@@ -20,8 +23,7 @@ void RemoveTree(const std::string& path) {
       } else {
         DeleteFileA(child.c_str());
       }
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
+    } while (FindNextFileA(find.Get(), &data));
   }
   SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
   RemoveDirectoryA(folder.c_str());
@@ -44,12 +46,11 @@ std::string ScratchFolder::Write(const std::string& name, const std::string& con
        sep = name.find('\\', sep + 1)) {
     CreateDirectoryA((path_ + name.substr(0, sep)).c_str(), nullptr);
   }
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create " + path);
+  const auto file = win32::OwnValidHandle<win32::UniqueHandle>(CreateFileA(
+      path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) throw std::runtime_error("cannot create " + path);
   DWORD written = 0;
-  WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  CloseHandle(file);
+  WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
   return path;
 }
 

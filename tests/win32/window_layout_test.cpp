@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include "platform/win32/win32_owners.h"
 #include "ui/forum.h"
 #include "ui/win32/dpi.h"
 #include "ui/win32/layout.h"
@@ -159,11 +160,10 @@ TEST_F(WindowTest, FontsAndTheLinkLook) {
   EXPECT_TRUE(link.lfUnderline);
 
   // The link is drawn in navy, other labels in the window-text colour.
-  HDC dc = CreateCompatibleDC(nullptr);
-  SendMessageA(window->Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+  const UniqueDc dc(CreateCompatibleDC(nullptr));
+  SendMessageA(window->Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.Get()),
                reinterpret_cast<LPARAM>(Control(kLabel5)));
-  EXPECT_EQ(GetTextColor(dc), RGB(0, 0, 128));
-  DeleteDC(dc);
+  EXPECT_EQ(GetTextColor(dc.Get()), RGB(0, 0, 128));
   EXPECT_TRUE(GetWindowLongA(Control(kLabel5), GWL_STYLE) & SS_NOTIFY);
   EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrA(window->Handle(), GCLP_HBRBACKGROUND)),
             reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));

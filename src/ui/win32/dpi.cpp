@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/win32_owners.h"
+
 namespace quillfen::win32 {
 
 namespace {
@@ -10,9 +12,8 @@ int dpi_override = 0;
 
 int SystemDpi() {
   if (dpi_override > 0) return dpi_override;
-  HDC screen = GetDC(nullptr);
-  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-  if (screen) ReleaseDC(nullptr, screen);
+  const WindowDc screen(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 96;
   return dpi > 0 ? dpi : 96;
 }
 

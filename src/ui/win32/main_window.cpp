@@ -27,10 +27,11 @@ RECT Scaled(const ControlSpec& row) {
               Scale(row.top + row.height)};
 }
 
-HFONT MakeFont(int height, bool bold, bool underline) {
-  return CreateFontA(-Scale(height), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, underline, FALSE,
-                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                     DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
+UniqueFont MakeFont(int height, bool bold, bool underline) {
+  return UniqueFont(CreateFontA(-Scale(height), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE,
+                                underline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                "MS Sans Serif"));
 }
 
 std::string WindowText(HWND window) {
@@ -62,10 +63,7 @@ MainWindow::MainWindow(System& system) : system_(system), form_(system, *this) {
 }
 
 MainWindow::~MainWindow() {
-  Destroy();
-  for (HFONT font : {regular_, bold_, searching_, link_}) {
-    if (font) DeleteObject(font);
-  }
+  Destroy();  // the controls go before the fonts they use
 }
 
 bool MainWindow::Create(int show) {
@@ -178,10 +176,10 @@ void MainWindow::CreateControls() {
     }
     if (!control) throw std::runtime_error(std::string("Cannot create the control ") + row.name);
     controls_[row.id] = control;
-    HFONT font = row.font == Font::bold        ? bold_
-                 : row.font == Font::searching ? searching_
-                 : row.font == Font::link      ? link_
-                                               : regular_;
+    HFONT font = row.font == Font::bold        ? bold_.Get()
+                 : row.font == Font::searching ? searching_.Get()
+                 : row.font == Font::link      ? link_.Get()
+                                               : regular_.Get();
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (row.kind == Kind::edit || row.kind == Kind::memo) {
       SendMessageA(control, EM_SETLIMITTEXT, 0, 0);  // no length limit
@@ -191,16 +189,14 @@ void MainWindow::CreateControls() {
   // Label4 is not in the fixed layout: it takes the width of its text, so that
   // the first line of the sentence never wraps whatever the font's metrics.
   const HWND lead = controls_.at(kLabel4);
-  if (HDC dc = GetDC(lead)) {
-    const HGDIOBJ previous = SelectObject(dc, regular_);
+  if (const WindowDc dc(lead); dc) {
+    const SelectedObject font(dc.Get(), regular_.Get());
     SIZE extent = {};
     const std::string text = WindowText(lead);
-    if (GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent)) {
+    if (GetTextExtentPoint32A(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent)) {
       SetWindowPos(lead, nullptr, 0, 0, extent.cx + 1, std::max<LONG>(extent.cy, Scale(13)),
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    SelectObject(dc, previous);
-    ReleaseDC(lead, dc);
   }
 
   // The search panel lies exactly over the folder tree: above it when shown.

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/win32/win32_owners.h"
 #include "ui/main_form.h"
 #include "ui/view.h"
 #include "ui/win32/layout.h"
@@ -87,7 +88,7 @@ class MainWindow : public View {
   HWND lastFocus_ = nullptr;  // the control that had the focus when the window was left
   std::map<int, HWND> controls_;
   ShellTree tree_;
-  HFONT regular_ = nullptr, bold_ = nullptr, searching_ = nullptr, link_ = nullptr;
+  UniqueFont regular_, bold_, searching_, link_;
   bool closed_ = false;
   bool quitOnDestroy_ = false;
   int handlersRunning_ = 0;          // handlers on the stack, nested ones included

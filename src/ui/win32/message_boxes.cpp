@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/win32/win32_owners.h"
 #include "ui/main_form.h"
 
 namespace quillfen::win32 {
@@ -12,7 +13,8 @@ MessageBoxHook& Hook() {
   return hook;
 }
 
-HHOOK centring = nullptr;
+// Waits for the next box of this thread to activate; unhooked at once after.
+UniqueHook centring;
 
 // Moves the box, as it is about to show, to the centre of the screen's work area.
 LRESULT CALLBACK CentreOnScreen(int code, WPARAM wParam, LPARAM lParam) {
@@ -26,8 +28,7 @@ LRESULT CALLBACK CentreOnScreen(int code, WPARAM wParam, LPARAM lParam) {
                    area.top + (area.bottom - area.top - height) / 2, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    UnhookWindowsHookEx(centring);
-    centring = nullptr;
+    centring.Reset();
     return 0;
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -44,16 +45,13 @@ void ShowMessageBox(HWND owner, const std::string& text, UINT icon) {
     Hook()(text, kApplicationTitle, flags);
     return;
   }
-  centring = SetWindowsHookExA(WH_CBT, &CentreOnScreen, nullptr, GetCurrentThreadId());
+  centring.Reset(SetWindowsHookExA(WH_CBT, &CentreOnScreen, nullptr, GetCurrentThreadId()));
   if (owner && IsWindowVisible(owner)) {
     MessageBoxA(owner, text.c_str(), kApplicationTitle, flags);
   } else {
     MessageBoxA(nullptr, text.c_str(), kApplicationTitle, flags | MB_TASKMODAL);
   }
-  if (centring) {  // the box never activated
-    UnhookWindowsHookEx(centring);
-    centring = nullptr;
-  }
+  centring.Reset();  // the box never activated
 }
 
 }  // namespace quillfen::win32
