@@ -170,9 +170,11 @@ TEST_F(WindowTest, FontsAndTheLinkLook) {
 }
 
 TEST_F(WindowTest, LayoutScalesWithTheSystemDpi) {
-  OverrideDpiForTesting(144);
-  const bool created = OpenWindow();
-  OverrideDpiForTesting(0);
+  WindowAccess::SetDpi(144);
+  const bool created = [&] {
+    const ScopeExit systemDpi([] { WindowAccess::SetDpi(0); });
+    return OpenWindow();
+  }();
   ASSERT_TRUE(created);
   RECT client;
   GetClientRect(window->Handle(), &client);

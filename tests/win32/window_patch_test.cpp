@@ -84,7 +84,7 @@ class WindowPatchTest : public WindowTest {
   }
   // A folder selection as a handler makes it; an error shows in the error report.
   void SelectFolder(const std::string& path) {
-    window->RunHandlerForTesting([&] { window->TreeSelectPath(path); });
+    RunHandler([&] { window->TreeSelectPath(path); });
   }
   void Click(ControlId button) { SendMessageA(Control(button), BM_CLICK, 0, 0); }
   std::string Game() const { return folder->Path() + "Game"; }

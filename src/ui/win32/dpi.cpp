@@ -6,19 +6,11 @@
 
 namespace quillfen::win32 {
 
-namespace {
-int dpi_override = 0;
-}
-
 int SystemDpi() {
-  if (dpi_override > 0) return dpi_override;
+  if (DpiOverride::dpi_ > 0) return DpiOverride::dpi_;
   const WindowDc screen(nullptr);
   const int dpi = screen ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 96;
   return dpi > 0 ? dpi : 96;
-}
-
-void OverrideDpiForTesting(int dpi) {
-  dpi_override = dpi;
 }
 
 int Scale(int length) {

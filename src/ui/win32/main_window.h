@@ -4,7 +4,7 @@
 
 #include <functional>
 #include <map>
-#include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/win32/win32_owners.h"
@@ -15,6 +15,10 @@
 
 namespace quillfen {
 class System;
+}
+
+namespace quillfen::testing {
+class WindowAccess;
 }
 
 namespace quillfen::win32 {
@@ -39,15 +43,8 @@ class MainWindow : public View {
   void QuitOnDestroy() { quitOnDestroy_ = true; }
   void Destroy();
 
-  // Test hooks: a control's window; the handlers; the folder tree; a handler
-  // run through the error report; a function run before every
-  // selection-changed handler; the count of selection changes seen.
+  // A control's window; null before creation and after destruction.
   HWND ControlWindow(ControlId id) const;
-  MainForm& FormForTesting() { return form_; }
-  ShellTree& TreeForTesting() { return tree_; }
-  void RunHandlerForTesting(const std::function<void()>& handler) { RunHandler(handler); }
-  std::function<void()> beforeTreeChangeForTesting;
-  int TreeChangeCount() const { return treeChanges_; }
 
   // View
   void SetEnabled(Control control, bool enabled) override;
@@ -73,11 +70,27 @@ class MainWindow : public View {
   void CloseWindow() override;
 
  private:
+  friend class testing::WindowAccess;
+
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  void CreateControls();
+  // The window's messages, each to its handler; no value: the default handling.
+  std::optional<LRESULT> Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+
+  LRESULT OnCreate();
+  LRESULT OnCommand(int id, int code);
+  LRESULT OnNotify(const NMHDR& header);
+  LRESULT OnCtlColorStatic(HDC dc, HWND label);
+  std::optional<LRESULT> OnSetCursor(HWND over);
+  std::optional<LRESULT> OnActivate(int state);
+  LRESULT OnDestroy();
+  LRESULT OnNcDestroy();
+
   void CreateFonts();
-  void OnCommand(int id, int code);
+  void CreateControls();
+  HWND CreateControl(const ControlSpec& row);
+  void FitGameListHeight();
+  HFONT FontFor(Font font) const;
+  bool IsLink(HWND control) const;
   void RunHandler(const std::function<void()>& handler);
   void TreeChanged();
   HWND Window(Control control) const;
@@ -93,7 +106,10 @@ class MainWindow : public View {
   bool quitOnDestroy_ = false;
   int handlersRunning_ = 0;          // handlers on the stack, nested ones included
   bool formDestroyPending_ = false;  // destroyed inside a handler: FormDestroy when it ends
-  int treeChanges_ = 0;
+  int treeChanges_ = 0;              // selection changes of the folder tree seen
+  // Runs before each selection-changed handler (the window's tests set it
+  // through their fixture).
+  std::function<void()> beforeTreeChange_;
 };
 
 }  // namespace quillfen::win32

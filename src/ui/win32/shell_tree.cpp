@@ -127,7 +127,7 @@ HTREEITEM ShellTree::AddNode(HTREEITEM parent, UniquePidl absolute, bool hasChil
   insert.item.iSelectedImage = open.iIcon ? open.iIcon : icon;
   insert.item.cChildren = hasChildren ? 1 : 0;
   insert.item.lParam = reinterpret_cast<LPARAM>(nodes_.back().get());
-  const bool refused = insertFailsForTesting && insertFailsForTesting();
+  const bool refused = insertFails_ && insertFails_();
   HTREEITEM item = refused ? nullptr : TreeView_InsertItem(tree_, &insert);
   if (!item) {
     nodes_.pop_back();
