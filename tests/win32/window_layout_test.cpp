@@ -52,6 +52,12 @@ RECT InParent(HWND control) {
   return r;
 }
 
+// The point `x`, `y` from the top left corner of `control`, in its parent's client area.
+POINT InParentAt(HWND control, int x, int y) {
+  const RECT r = InParent(control);
+  return POINT{r.left + x, r.top + y};
+}
+
 LOGFONTA FontOf(HWND control) {
   LOGFONTA font = {};
   const auto handle = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
@@ -126,6 +132,30 @@ TEST_F(WindowTest, EveryControlStandsAsTheTableSays) {
   const LONG treeStyle = GetWindowLongA(tree, GWL_STYLE);
   EXPECT_TRUE(treeStyle & TVS_SHOWSELALWAYS);
   EXPECT_FALSE(treeStyle & TVS_LINESATROOT);
+}
+
+TEST_F(WindowTest, LaterSiblingsLieAboveEarlierOnesWhereTheyOverlap) {
+  ASSERT_TRUE(OpenWindow());
+  // Height: and the width box share a strip; the box's right border must show.
+  const HWND width = Control(kWidthedit);
+  const RECT box = InParent(width);
+  const POINT border = InParentAt(width, box.right - box.left - 1, (box.bottom - box.top) / 2);
+  RECT label = InParent(Control(kLabel2));
+  ASSERT_TRUE(PtInRect(&label, border));
+  EXPECT_EQ(ChildWindowFromPointEx(Control(kGroupBox3), border, CWP_ALL), width);
+
+  // Every overlap of the table: the later sibling stands above in the stack.
+  for (std::size_t later = 0; later < std::size(kTable); ++later) {
+    for (std::size_t earlier = 0; earlier < later; ++earlier) {
+      const HWND top = Control(kTable[later].id), bottom = Control(kTable[earlier].id);
+      const RECT a = InParent(top), b = InParent(bottom);
+      RECT common;
+      if (GetParent(top) != GetParent(bottom) || !IntersectRect(&common, &a, &b)) continue;
+      HWND above = bottom;
+      while (above && above != top) above = GetWindow(above, GW_HWNDPREV);
+      EXPECT_EQ(above, top) << kTable[later].id << " over " << kTable[earlier].id;
+    }
+  }
 }
 
 TEST_F(WindowTest, TabOrderFollowsTheTable) {

@@ -59,9 +59,10 @@ struct ControlSpec {
 inline constexpr const char* kForumLead = "Questions, or a game to add? Visit the forum:";
 
 // The controls in tab order within each parent; a parent comes before its
-// children. The folder tree's search panel is raised above the tree after
-// creation, since it lies exactly over it. Label4 stands above Label5 so that
-// the two read as one sentence; Label5's caption is the forum's host name.
+// children. Where two siblings overlap, the later one lies above the earlier
+// (the search panel above the folder tree, widthedit above Label2). Label4
+// stands above Label5 so that the two read as one sentence; Label5's caption
+// is the forum's host name.
 inline constexpr ControlSpec kControls[] = {
     {kGroupBox1, "GroupBox1", Kind::groupBox, kNoParent, "Game Installation Folder", 7, 55, 319,
      178, Font::regular, true, true, Align::left},

@@ -54,6 +54,13 @@ void FitToText(HWND label, HFONT font, int layoutHeight) {
   }
 }
 
+// A control's rectangle in screen coordinates, for comparing siblings.
+RECT ScreenRect(HWND control) {
+  RECT r = {};
+  GetWindowRect(control, &r);
+  return r;
+}
+
 // Which handler of the form a control's notification runs.
 struct CommandRoute {
   ControlId control;
@@ -291,9 +298,7 @@ void MainWindow::CreateControls() {
     }
     if (row.align == Align::fitText) FitToText(control, FontFor(row.font), Scale(row.height));
   }
-  // The search panel lies exactly over the folder tree: above it when shown.
-  SetWindowPos(controls_.at(kSearchpanel), HWND_TOP, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  StackOverlaps();
   FitGameListHeight();
 }
 
@@ -339,6 +344,37 @@ HWND MainWindow::CreateControl(const ControlSpec& row) {
       return tree_.Handle();
   }
   return nullptr;
+}
+
+// Windows stacks each new child below its older siblings, and the dialog
+// keyboard tabs down that stack, so the controls made in table order tab in
+// table order. Where two siblings overlap, though, the later one must lie
+// above: it is raised to just above the highest earlier sibling it overlaps.
+// Such an overlap never has a tab stop on both sides (a label or the search
+// panel is one of the two), so the tab order stays.
+void MainWindow::StackOverlaps() {
+  for (std::size_t later = 0; later < std::size(kControls); ++later) {
+    const HWND control = ControlWindow(kControls[later].id);
+    const RECT area = ScreenRect(control);
+    auto overlapsEarlier = [&](HWND sibling) {
+      for (std::size_t earlier = 0; earlier < later; ++earlier) {
+        if (ControlWindow(kControls[earlier].id) != sibling) continue;
+        RECT common;
+        const RECT other = ScreenRect(sibling);
+        return IntersectRect(&common, &area, &other) != FALSE;
+      }
+      return false;
+    };
+    // From the top of the stack down to the control itself.
+    for (HWND sibling = GetWindow(control, GW_HWNDFIRST); sibling && sibling != control;
+         sibling = GetWindow(sibling, GW_HWNDNEXT)) {
+      if (!overlapsEarlier(sibling)) continue;
+      const HWND above = GetWindow(sibling, GW_HWNDPREV);
+      SetWindowPos(control, above ? above : HWND_TOP, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      break;
+    }
+  }
 }
 
 // The drop-down list: the closed box as high as the layout says, items 13

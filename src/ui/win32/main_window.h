@@ -88,6 +88,7 @@ class MainWindow : public View {
   void CreateFonts();
   void CreateControls();
   HWND CreateControl(const ControlSpec& row);
+  void StackOverlaps();
   void FitGameListHeight();
   HFONT FontFor(Font font) const;
   bool IsLink(HWND control) const;
