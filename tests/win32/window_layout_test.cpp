@@ -172,6 +172,51 @@ TEST_F(WindowTest, TabOrderFollowsTheTable) {
   EXPECT_EQ(GetNextDlgTabItem(window->Handle(), at, FALSE), Control(order[0]));
 }
 
+// Presses Tab (Shift+Tab when `back`) on the focused control as the message
+// loop delivers it: through the dialog keyboard, then to the control, with
+// the character it makes.
+void PressTab(HWND main, bool back) {
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  const BYTE shift = keys[VK_SHIFT];
+  keys[VK_SHIFT] = back ? 0x80 : 0;
+  SetKeyboardState(keys);
+  const ScopeExit release([&] {
+    keys[VK_SHIFT] = shift;
+    SetKeyboardState(keys);
+  });
+  MSG key = {GetFocus(), WM_KEYDOWN, VK_TAB, 0x000F0001, 0, {}};
+  for (MSG* message = &key; message;) {
+    if (!IsDialogMessageA(main, message)) {
+      TranslateMessage(message);
+      DispatchMessageA(message);
+    }
+    message = PeekMessageA(&key, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) ? &key : nullptr;
+  }
+}
+
+TEST_F(WindowTest, TabLeavesTheDetailsMemoForTheGameListAndShiftTabComesBack) {
+  ASSERT_TRUE(OpenWindow());
+  const HWND memo = Control(kDetailssl);
+  const std::string details = TextOf(memo);
+  SetFocus(memo);
+  PressTab(window->Handle(), false);
+  EXPECT_EQ(GetFocus(), Control(kGamecb));
+  PressTab(window->Handle(), true);
+  EXPECT_EQ(GetFocus(), memo);
+  // Back from the memo to the stop before it, whose text is selected.
+  EnableWindow(Control(kHeightedit), TRUE);
+  SetWindowTextA(Control(kHeightedit), "768");
+  PressTab(window->Handle(), true);
+  EXPECT_EQ(GetFocus(), Control(kHeightedit));
+  DWORD from = 0, to = 0;
+  SendMessageA(Control(kHeightedit), EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+               reinterpret_cast<LPARAM>(&to));
+  EXPECT_EQ(from, 0u);
+  EXPECT_EQ(to, 3u);
+  EXPECT_EQ(TextOf(memo), details);  // no tab character typed into it
+}
+
 TEST_F(WindowTest, FontsAndTheLinkLook) {
   ASSERT_TRUE(OpenWindow());
   for (ControlId id : {kFindit, kPatchbutton, kLabel1, kWidthedit, kGamecb, kGroupBox1, kDetailssl,

@@ -189,6 +189,8 @@ std::optional<LRESULT> MainWindow::Dispatch(UINT message, WPARAM wParam, LPARAM 
       return OnSetCursor(reinterpret_cast<HWND>(wParam));
     case WM_ACTIVATE:
       return OnActivate(LOWORD(wParam));
+    case WM_NEXTDLGCTL:
+      return OnNextDlgCtl(wParam, LOWORD(lParam) != 0);
     case WM_DESTROY:
       return OnDestroy();
     case WM_NCDESTROY:
@@ -242,6 +244,22 @@ std::optional<LRESULT> MainWindow::OnActivate(int state) {
     return 0;
   }
   return std::nullopt;
+}
+
+// The request a control makes to move the focus as the dialog keyboard does:
+// a multi-line edit takes Tab and Shift+Tab itself and asks for the next or
+// previous tab stop (through its group box, which passes the request on), or
+// the control named. An edit box that gets the focus this way has its text
+// selected, as when tabbed into.
+LRESULT MainWindow::OnNextDlgCtl(WPARAM which, bool given) {
+  const HWND target =
+      given ? reinterpret_cast<HWND>(which) : GetNextDlgTabItem(window_, GetFocus(), which != 0);
+  if (!target || !IsChild(window_, target)) return 0;
+  SetFocus(target);
+  if (SendMessageA(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
+    SendMessageA(target, EM_SETSEL, 0, -1);
+  }
+  return 0;
 }
 
 LRESULT MainWindow::OnDestroy() {

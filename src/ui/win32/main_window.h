@@ -82,6 +82,7 @@ class MainWindow : public View {
   LRESULT OnCtlColorStatic(HDC dc, HWND label);
   std::optional<LRESULT> OnSetCursor(HWND over);
   std::optional<LRESULT> OnActivate(int state);
+  LRESULT OnNextDlgCtl(WPARAM which, bool given);
   LRESULT OnDestroy();
   LRESULT OnNcDestroy();
 
