@@ -19,13 +19,15 @@ using namespace quillfen::win32;
 struct Expected {
   ControlId id;
   ControlId parent;
-  const char* caption;  // nullptr: not compared (edit boxes, list, tree)
-  int left, top, width, height;
+  const char* caption;           // nullptr: not compared (edit boxes, list, tree)
+  int left, top, width, height;  // width kOfText: the width of the caption in its font
   bool enabled, visible;
 };
 
+constexpr int kOfText = -1;
+
 const Expected kTable[] = {
-    {kLabel5, kNoParent, kForumHost, 147, 312, 194, 13, true, true},
+    {kLabel5, kNoParent, kForumHost, 147, 312, kOfText, 13, true, true},
     {kGroupBox1, kNoParent, "Game Installation Folder", 7, 55, 319, 178, true, true},
     {kGamedirlv, kGroupBox1, nullptr, 8, 17, 303, 126, true, true},
     {kFindit, kGroupBox1, "Find it for me...", 88, 147, 143, 25, true, true},
@@ -56,6 +58,17 @@ RECT InParent(HWND control) {
 POINT InParentAt(HWND control, int x, int y) {
   const RECT r = InParent(control);
   return POINT{r.left + x, r.top + y};
+}
+
+// The width of a control's caption drawn in its font.
+int TextWidth(HWND control) {
+  const WindowDc dc(control);
+  const SelectedObject font(dc.Get(),
+                            reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+  const std::string text = TextOf(control);
+  SIZE extent = {};
+  GetTextExtentPoint32A(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+  return extent.cx;
 }
 
 LOGFONTA FontOf(HWND control) {
@@ -100,7 +113,9 @@ TEST_F(WindowTest, EveryControlStandsAsTheTableSays) {
     const RECT r = InParent(control);
     EXPECT_EQ(r.left, e.left) << e.id;
     EXPECT_EQ(r.top, e.top) << e.id;
-    EXPECT_EQ(r.right - r.left, e.width) << e.id;
+    if (e.width != kOfText) {
+      EXPECT_EQ(r.right - r.left, e.width) << e.id;
+    }
     EXPECT_EQ(r.bottom - r.top, e.height) << e.id;
     if (e.caption) {
       EXPECT_EQ(TextOf(control), e.caption) << e.id;
@@ -156,6 +171,25 @@ TEST_F(WindowTest, LaterSiblingsLieAboveEarlierOnesWhereTheyOverlap) {
       EXPECT_EQ(above, top) << kTable[later].id << " over " << kTable[earlier].id;
     }
   }
+}
+
+TEST_F(WindowTest, TheLinkEndsWhereItsTextEnds) {
+  ASSERT_TRUE(OpenWindow());
+  const HWND link = Control(kLabel5);
+  const RECT r = InParent(link);
+  const int text = TextWidth(link);
+  EXPECT_GE(r.right - r.left, text);
+  EXPECT_LE(r.right - r.left, text + 2);
+  // The pointer turns into a hand over the text, and not past its end.
+  const POINT onText = InParentAt(link, text - 2, 6);
+  const POINT pastText = InParentAt(link, text + 4, 6);
+  EXPECT_EQ(ChildWindowFromPointEx(window->Handle(), onText, CWP_SKIPINVISIBLE), link);
+  EXPECT_NE(ChildWindowFromPointEx(window->Handle(), pastText, CWP_SKIPINVISIBLE), link);
+  const LPARAM hit = MAKELPARAM(HTCLIENT, WM_MOUSEMOVE);
+  EXPECT_TRUE(SendMessageA(window->Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(link), hit));
+  EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_HAND));
+  SendMessageA(window->Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(Control(kLabel4)), hit);
+  EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_ARROW));
 }
 
 TEST_F(WindowTest, TabOrderFollowsTheTable) {

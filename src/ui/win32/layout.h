@@ -101,7 +101,7 @@ inline constexpr ControlSpec kControls[] = {
     {kLabel4, "Label4", Kind::label, kNoParent, kForumLead, 147, 298, 230, 13, Font::regular, true,
      true, Align::fitText},
     {kLabel5, "Label5", Kind::link, kNoParent, nullptr /* the forum's host */, 147, 312, 194, 13,
-     Font::link, true, true, Align::left},
+     Font::link, true, true, Align::fitText},
 };
 
 // Height of an item in the drop-down list `gamecb`.
