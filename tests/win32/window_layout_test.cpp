@@ -7,6 +7,7 @@
 #include "ui/forum.h"
 #include "ui/win32/dpi.h"
 #include "ui/win32/layout.h"
+#include "ui/win32/message_boxes.h"
 #include "win32/window_fixture.h"
 
 namespace quillfen::testing {
@@ -295,6 +296,39 @@ TEST_F(WindowTest, LayoutScalesWithTheSystemDpi) {
   EXPECT_EQ(patch.right, 974);                        // (574 + 75) * 1.5, rounded
   EXPECT_EQ(FontOf(Control(kFindit)).lfHeight, -17);  // 11 * 1.5, rounded
   EXPECT_EQ(SendMessageA(Control(kGamedirlv), TVM_GETINDENT, 0, 0), 29);
+}
+
+// The one box the thread shows next: where it stood, then closed with OK.
+RECT shownBox = {};
+void CALLBACK CloseTheBox(HWND, UINT, UINT_PTR timer, DWORD) {
+  const HWND box = GetActiveWindow();
+  char type[16] = {};
+  GetClassNameA(box, type, sizeof type);
+  if (std::string(type) != "#32770") return;
+  KillTimer(nullptr, timer);
+  GetWindowRect(box, &shownBox);
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(WindowTest, MessageBoxesShareTheWindowsCentreOnTheScreen) {
+  ASSERT_TRUE(OpenWindow());
+  // A work area whose centre is not the screen's, as with a taskbar on top.
+  RECT workArea;
+  ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0));
+  RECT taskbarOnTop = {0, 200, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  ASSERT_TRUE(SystemParametersInfoA(SPI_SETWORKAREA, 0, &taskbarOnTop, 0));
+  const ScopeExit restore([&] { SystemParametersInfoA(SPI_SETWORKAREA, 0, &workArea, 0); });
+
+  SetMessageBoxHook({});  // the real box
+  shownBox = {};
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, &CloseTheBox);
+  ShowMessageBox(window->Handle(), "Game successfully patched!", 0);
+  KillTimer(nullptr, timer);
+  ASSERT_GT(shownBox.right, shownBox.left);
+  RECT frame;
+  GetWindowRect(window->Handle(), &frame);
+  EXPECT_NEAR((shownBox.left + shownBox.right) / 2, (frame.left + frame.right) / 2, 1);
+  EXPECT_NEAR((shownBox.top + shownBox.bottom) / 2, (frame.top + frame.bottom) / 2, 1);
 }
 
 }  // namespace
