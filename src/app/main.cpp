@@ -3,8 +3,8 @@
 #include <windows.h>
 // After <windows.h>, which the following headers need.
 #include <commctrl.h>
-#include <ole2.h>
 
+#include "platform/win32/win32_owners.h"
 #include "platform/win32/win32_system.h"
 #include "ui/win32/error_report.h"
 #include "ui/win32/main_window.h"
@@ -15,7 +15,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
   controls.dwICC = ICC_STANDARD_CLASSES | ICC_TREEVIEW_CLASSES;
   InitCommonControlsEx(&controls);
   // The shell folder tree and its context menus need OLE on this thread.
-  const bool ole = SUCCEEDED(OleInitialize(nullptr));
+  const quillfen::win32::OleInitialization ole;
 
   int status = 0;
   quillfen::win32::RunHandler(nullptr, [&] {
@@ -24,7 +24,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
     window.QuitOnDestroy();
     if (window.Create(show)) status = quillfen::win32::RunMessageLoop(window);
   });
-
-  if (ole) OleUninitialize();
   return status;
 }

@@ -22,13 +22,13 @@ std::string TextOf(const Bytes& bytes) {
 class OtherHandle {
  public:
   explicit OtherHandle(const std::string& path)
-      : handle_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-  ~OtherHandle() { CloseHandle(handle_); }
-  bool Open() const { return handle_ != INVALID_HANDLE_VALUE; }
+      : handle_(win32::OwnValidHandle<win32::UniqueHandle>(
+            CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))) {}
+  bool Open() const { return static_cast<bool>(handle_); }
 
  private:
-  HANDLE handle_;
+  win32::UniqueHandle handle_;
 };
 
 // A patch of <name>.exe whose width lies `offset` bytes after the bytes "SIG!".
@@ -67,11 +67,11 @@ void SetLocalTime(const std::string& path, WORD hour, WORD minute, WORD second) 
   FILETIME utc;
   ASSERT_TRUE(SystemTimeToFileTime(&local, &local_time));
   ASSERT_TRUE(LocalFileTimeToFileTime(&local_time, &utc));
-  HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &utc));
-  CloseHandle(file);
+  const auto file = win32::OwnValidHandle<win32::UniqueHandle>(
+      CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(file);
+  ASSERT_TRUE(SetFileTime(file.Get(), nullptr, nullptr, &utc));
 }
 
 SYSTEMTIME LocalLastWrite(const std::string& path) {
@@ -129,11 +129,12 @@ TEST(Win32Files, WholeFileReadLetsOthersOnlyRead) {
     ASSERT_TRUE(reader.Open());
     EXPECT_EQ(TextOf(system.ReadWholeFile(path)), "content");
   }
-  HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  auto writer = win32::OwnValidHandle<win32::UniqueHandle>(
+      CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(writer);
   EXPECT_THROW(system.ReadWholeFile(path), FileError);
-  CloseHandle(writer);
+  writer.Reset();
   system.WriteWholeFile(path, Bytes{'n', 'e', 'w'});
   EXPECT_EQ(TextOf(system.ReadWholeFile(path)), "new");
 }
@@ -278,18 +279,17 @@ TEST(Win32Files, AFileOfGigabytesIsNeitherLocatedNorReadNorWritten) {
   Win32System system;
   const std::string path = folder.Write("huge.exe", "");
   {
-    const auto owner = win32::OwnValidHandle<win32::UniqueHandle>(
+    const auto file = win32::OwnValidHandle<win32::UniqueHandle>(
         CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(owner);
-    const HANDLE file = owner.Get();
+    ASSERT_TRUE(file);
     LARGE_INTEGER at;
     at.QuadPart = (std::int64_t{4} << 30) + 100;
-    SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+    SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN);
     DWORD written = 0;
-    WriteFile(file, "SIG!\x80\x02\0\0", 8, &written, nullptr);
+    WriteFile(file.Get(), "SIG!\x80\x02\0\0", 8, &written, nullptr);
     at.QuadPart = (std::int64_t{4} << 30) + 8192;
-    SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
-    ASSERT_TRUE(SetEndOfFile(file));
+    SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN);
+    ASSERT_TRUE(SetEndOfFile(file.Get()));
   }
   SetLocalTime(path, 10, 0, 4);
   PatchList list;

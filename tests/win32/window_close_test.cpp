@@ -45,8 +45,8 @@ TEST_F(WindowCloseTest, CloseQueuedBehindFindItEndsTheProgramWithoutASearch) {
   EXPECT_FALSE(IsWindow(main));
   EXPECT_EQ(window->Handle(), nullptr);
   EXPECT_TRUE(boxes.empty());  // neither "Found" nor "Unable to find"
-  EXPECT_TRUE(window->FormForTesting().State().foundFiles.empty());
-  EXPECT_TRUE(window->FormForTesting().State().patchList.Empty());  // FormDestroy ran
+  EXPECT_TRUE(Form().State().foundFiles.empty());
+  EXPECT_TRUE(Form().State().patchList.Empty());  // FormDestroy ran
 
   // The tree forgot its control: asking it anything is harmless.
   EXPECT_EQ(window->TreeSelectedPath(), "");
@@ -62,10 +62,10 @@ TEST_F(WindowCloseTest, CloseQueuedBehindFindItEndsTheProgramWithoutASearch) {
 }
 
 TEST_F(WindowCloseTest, ACloseInsideAHandlerReleasesTheListsWhenTheHandlerEnds) {
-  const PatchList& list = window->FormForTesting().State().patchList;
+  const PatchList& list = Form().State().patchList;
   ASSERT_EQ(list.Count(), 1u);
   std::size_t during = 0;
-  window->RunHandlerForTesting([&] {
+  RunHandler([&] {
     // As a message box's own loop dispatches a close queued while it is up.
     SendMessageA(window->Handle(), WM_CLOSE, 0, 0);
     during = list.Count();

@@ -3,14 +3,40 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/win32/win32_system.h"
+#include "ui/win32/dpi.h"
 #include "ui/win32/main_window.h"
 
 namespace quillfen::testing {
+
+// What the window's tests reach inside the window, the folder tree and the
+// layout's DPI, which the program itself keeps to itself.
+class WindowAccess {
+ public:
+  static MainForm& Form(win32::MainWindow& window) { return window.form_; }
+  // Runs a handler as an event would: through the general error report.
+  static void RunHandler(win32::MainWindow& window, const std::function<void()>& handler) {
+    window.RunHandler(handler);
+  }
+  // A function run before every selection-changed handler of the folder tree.
+  static void BeforeTreeChange(win32::MainWindow& window, std::function<void()> hook) {
+    window.beforeTreeChange_ = std::move(hook);
+  }
+  // The selection changes of the folder tree the window has seen.
+  static int TreeChangeCount(const win32::MainWindow& window) { return window.treeChanges_; }
+  // Asked before each node of the folder tree is inserted; true makes the insertion fail.
+  static void FailTreeInserts(win32::MainWindow& window, std::function<bool()> fails) {
+    window.tree_.insertFails_ = std::move(fails);
+  }
+  // Lays out windows created from now on at this DPI; 0 goes back to the system's.
+  static void SetDpi(int dpi) { win32::DpiOverride::dpi_ = dpi; }
+};
 
 // A definition file with two games; the first has one patch.
 inline const char* const kTwoGames =
@@ -39,6 +65,10 @@ class WindowTest : public ::testing::Test {
   // Creates the window; returns what Create returned.
   bool OpenWindow();
   HWND Control(win32::ControlId id) { return window->ControlWindow(id); }
+  MainForm& Form() { return WindowAccess::Form(*window); }
+  void RunHandler(const std::function<void()>& handler) {
+    WindowAccess::RunHandler(*window, handler);
+  }
 
   Win32System system;
   std::unique_ptr<win32::MainWindow> window;

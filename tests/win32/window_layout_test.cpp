@@ -3,9 +3,11 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include "platform/win32/win32_owners.h"
 #include "ui/forum.h"
 #include "ui/win32/dpi.h"
 #include "ui/win32/layout.h"
+#include "ui/win32/message_boxes.h"
 #include "win32/window_fixture.h"
 
 namespace quillfen::testing {
@@ -18,13 +20,15 @@ using namespace quillfen::win32;
 struct Expected {
   ControlId id;
   ControlId parent;
-  const char* caption;  // nullptr: not compared (edit boxes, list, tree)
-  int left, top, width, height;
+  const char* caption;           // nullptr: not compared (edit boxes, list, tree)
+  int left, top, width, height;  // width kOfText: the width of the caption in its font
   bool enabled, visible;
 };
 
+constexpr int kOfText = -1;
+
 const Expected kTable[] = {
-    {kLabel5, kNoParent, kForumHost, 147, 312, 194, 13, true, true},
+    {kLabel5, kNoParent, kForumHost, 147, 312, kOfText, 13, true, true},
     {kGroupBox1, kNoParent, "Game Installation Folder", 7, 55, 319, 178, true, true},
     {kGamedirlv, kGroupBox1, nullptr, 8, 17, 303, 126, true, true},
     {kFindit, kGroupBox1, "Find it for me...", 88, 147, 143, 25, true, true},
@@ -49,6 +53,23 @@ RECT InParent(HWND control) {
   GetWindowRect(control, &r);
   MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
   return r;
+}
+
+// The point `x`, `y` from the top left corner of `control`, in its parent's client area.
+POINT InParentAt(HWND control, int x, int y) {
+  const RECT r = InParent(control);
+  return POINT{r.left + x, r.top + y};
+}
+
+// The width of a control's caption drawn in its font.
+int TextWidth(HWND control) {
+  const WindowDc dc(control);
+  const SelectedObject font(dc.Get(),
+                            reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+  const std::string text = TextOf(control);
+  SIZE extent = {};
+  GetTextExtentPoint32A(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+  return extent.cx;
 }
 
 LOGFONTA FontOf(HWND control) {
@@ -93,7 +114,9 @@ TEST_F(WindowTest, EveryControlStandsAsTheTableSays) {
     const RECT r = InParent(control);
     EXPECT_EQ(r.left, e.left) << e.id;
     EXPECT_EQ(r.top, e.top) << e.id;
-    EXPECT_EQ(r.right - r.left, e.width) << e.id;
+    if (e.width != kOfText) {
+      EXPECT_EQ(r.right - r.left, e.width) << e.id;
+    }
     EXPECT_EQ(r.bottom - r.top, e.height) << e.id;
     if (e.caption) {
       EXPECT_EQ(TextOf(control), e.caption) << e.id;
@@ -127,6 +150,49 @@ TEST_F(WindowTest, EveryControlStandsAsTheTableSays) {
   EXPECT_FALSE(treeStyle & TVS_LINESATROOT);
 }
 
+TEST_F(WindowTest, LaterSiblingsLieAboveEarlierOnesWhereTheyOverlap) {
+  ASSERT_TRUE(OpenWindow());
+  // Height: and the width box share a strip; the box's right border must show.
+  const HWND width = Control(kWidthedit);
+  const RECT box = InParent(width);
+  const POINT border = InParentAt(width, box.right - box.left - 1, (box.bottom - box.top) / 2);
+  RECT label = InParent(Control(kLabel2));
+  ASSERT_TRUE(PtInRect(&label, border));
+  EXPECT_EQ(ChildWindowFromPointEx(Control(kGroupBox3), border, CWP_ALL), width);
+
+  // Every overlap of the table: the later sibling stands above in the stack.
+  for (std::size_t later = 0; later < std::size(kTable); ++later) {
+    for (std::size_t earlier = 0; earlier < later; ++earlier) {
+      const HWND top = Control(kTable[later].id), bottom = Control(kTable[earlier].id);
+      const RECT a = InParent(top), b = InParent(bottom);
+      RECT common;
+      if (GetParent(top) != GetParent(bottom) || !IntersectRect(&common, &a, &b)) continue;
+      HWND above = bottom;
+      while (above && above != top) above = GetWindow(above, GW_HWNDPREV);
+      EXPECT_EQ(above, top) << kTable[later].id << " over " << kTable[earlier].id;
+    }
+  }
+}
+
+TEST_F(WindowTest, TheLinkEndsWhereItsTextEnds) {
+  ASSERT_TRUE(OpenWindow());
+  const HWND link = Control(kLabel5);
+  const RECT r = InParent(link);
+  const int text = TextWidth(link);
+  EXPECT_GE(r.right - r.left, text);
+  EXPECT_LE(r.right - r.left, text + 2);
+  // The pointer turns into a hand over the text, and not past its end.
+  const POINT onText = InParentAt(link, text - 2, 6);
+  const POINT pastText = InParentAt(link, text + 4, 6);
+  EXPECT_EQ(ChildWindowFromPointEx(window->Handle(), onText, CWP_SKIPINVISIBLE), link);
+  EXPECT_NE(ChildWindowFromPointEx(window->Handle(), pastText, CWP_SKIPINVISIBLE), link);
+  const LPARAM hit = MAKELPARAM(HTCLIENT, WM_MOUSEMOVE);
+  EXPECT_TRUE(SendMessageA(window->Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(link), hit));
+  EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_HAND));
+  SendMessageA(window->Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(Control(kLabel4)), hit);
+  EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_ARROW));
+}
+
 TEST_F(WindowTest, TabOrderFollowsTheTable) {
   ASSERT_TRUE(OpenWindow());
   const ControlId order[] = {kGamedirlv, kFindit,     kPatchbutton, kUndobutton,
@@ -139,6 +205,51 @@ TEST_F(WindowTest, TabOrderFollowsTheTable) {
     EXPECT_EQ(at, Control(order[i])) << "tab stop " << i;
   }
   EXPECT_EQ(GetNextDlgTabItem(window->Handle(), at, FALSE), Control(order[0]));
+}
+
+// Presses Tab (Shift+Tab when `back`) on the focused control as the message
+// loop delivers it: through the dialog keyboard, then to the control, with
+// the character it makes.
+void PressTab(HWND main, bool back) {
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  const BYTE shift = keys[VK_SHIFT];
+  keys[VK_SHIFT] = back ? 0x80 : 0;
+  SetKeyboardState(keys);
+  const ScopeExit release([&] {
+    keys[VK_SHIFT] = shift;
+    SetKeyboardState(keys);
+  });
+  MSG key = {GetFocus(), WM_KEYDOWN, VK_TAB, 0x000F0001, 0, {}};
+  for (MSG* message = &key; message;) {
+    if (!IsDialogMessageA(main, message)) {
+      TranslateMessage(message);
+      DispatchMessageA(message);
+    }
+    message = PeekMessageA(&key, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) ? &key : nullptr;
+  }
+}
+
+TEST_F(WindowTest, TabLeavesTheDetailsMemoForTheGameListAndShiftTabComesBack) {
+  ASSERT_TRUE(OpenWindow());
+  const HWND memo = Control(kDetailssl);
+  const std::string details = TextOf(memo);
+  SetFocus(memo);
+  PressTab(window->Handle(), false);
+  EXPECT_EQ(GetFocus(), Control(kGamecb));
+  PressTab(window->Handle(), true);
+  EXPECT_EQ(GetFocus(), memo);
+  // Back from the memo to the stop before it, whose text is selected.
+  EnableWindow(Control(kHeightedit), TRUE);
+  SetWindowTextA(Control(kHeightedit), "768");
+  PressTab(window->Handle(), true);
+  EXPECT_EQ(GetFocus(), Control(kHeightedit));
+  DWORD from = 0, to = 0;
+  SendMessageA(Control(kHeightedit), EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+               reinterpret_cast<LPARAM>(&to));
+  EXPECT_EQ(from, 0u);
+  EXPECT_EQ(to, 3u);
+  EXPECT_EQ(TextOf(memo), details);  // no tab character typed into it
 }
 
 TEST_F(WindowTest, FontsAndTheLinkLook) {
@@ -159,20 +270,21 @@ TEST_F(WindowTest, FontsAndTheLinkLook) {
   EXPECT_TRUE(link.lfUnderline);
 
   // The link is drawn in navy, other labels in the window-text colour.
-  HDC dc = CreateCompatibleDC(nullptr);
-  SendMessageA(window->Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+  const UniqueDc dc(CreateCompatibleDC(nullptr));
+  SendMessageA(window->Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.Get()),
                reinterpret_cast<LPARAM>(Control(kLabel5)));
-  EXPECT_EQ(GetTextColor(dc), RGB(0, 0, 128));
-  DeleteDC(dc);
+  EXPECT_EQ(GetTextColor(dc.Get()), RGB(0, 0, 128));
   EXPECT_TRUE(GetWindowLongA(Control(kLabel5), GWL_STYLE) & SS_NOTIFY);
   EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrA(window->Handle(), GCLP_HBRBACKGROUND)),
             reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
 }
 
 TEST_F(WindowTest, LayoutScalesWithTheSystemDpi) {
-  OverrideDpiForTesting(144);
-  const bool created = OpenWindow();
-  OverrideDpiForTesting(0);
+  WindowAccess::SetDpi(144);
+  const bool created = [&] {
+    const ScopeExit systemDpi([] { WindowAccess::SetDpi(0); });
+    return OpenWindow();
+  }();
   ASSERT_TRUE(created);
   RECT client;
   GetClientRect(window->Handle(), &client);
@@ -184,6 +296,39 @@ TEST_F(WindowTest, LayoutScalesWithTheSystemDpi) {
   EXPECT_EQ(patch.right, 974);                        // (574 + 75) * 1.5, rounded
   EXPECT_EQ(FontOf(Control(kFindit)).lfHeight, -17);  // 11 * 1.5, rounded
   EXPECT_EQ(SendMessageA(Control(kGamedirlv), TVM_GETINDENT, 0, 0), 29);
+}
+
+// The one box the thread shows next: where it stood, then closed with OK.
+RECT shownBox = {};
+void CALLBACK CloseTheBox(HWND, UINT, UINT_PTR timer, DWORD) {
+  const HWND box = GetActiveWindow();
+  char type[16] = {};
+  GetClassNameA(box, type, sizeof type);
+  if (std::string(type) != "#32770") return;
+  KillTimer(nullptr, timer);
+  GetWindowRect(box, &shownBox);
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(WindowTest, MessageBoxesShareTheWindowsCentreOnTheScreen) {
+  ASSERT_TRUE(OpenWindow());
+  // A work area whose centre is not the screen's, as with a taskbar on top.
+  RECT workArea;
+  ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0));
+  RECT taskbarOnTop = {0, 200, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  ASSERT_TRUE(SystemParametersInfoA(SPI_SETWORKAREA, 0, &taskbarOnTop, 0));
+  const ScopeExit restore([&] { SystemParametersInfoA(SPI_SETWORKAREA, 0, &workArea, 0); });
+
+  SetMessageBoxHook({});  // the real box
+  shownBox = {};
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, &CloseTheBox);
+  ShowMessageBox(window->Handle(), "Game successfully patched!", 0);
+  KillTimer(nullptr, timer);
+  ASSERT_GT(shownBox.right, shownBox.left);
+  RECT frame;
+  GetWindowRect(window->Handle(), &frame);
+  EXPECT_NEAR((shownBox.left + shownBox.right) / 2, (frame.left + frame.right) / 2, 1);
+  EXPECT_NEAR((shownBox.top + shownBox.bottom) / 2, (frame.top + frame.bottom) / 2, 1);
 }
 
 }  // namespace

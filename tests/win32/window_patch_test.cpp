@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "engine/crc32.h"
+#include "platform/win32/win32_owners.h"
 #include "ui/main_form.h"
 #include "ui/win32/layout.h"
 #include "win32/real_files.h"
@@ -70,10 +71,9 @@ class WindowPatchTest : public WindowTest {
   }
 
   static void SetTime(const std::string& path, FILETIME time) {
-    HANDLE file =
-        CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    SetFileTime(file, nullptr, nullptr, &time);
-    CloseHandle(file);
+    const auto file = win32::OwnValidHandle<win32::UniqueHandle>(
+        CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    SetFileTime(file.Get(), nullptr, nullptr, &time);
   }
 
   void PickFirstGame() {
@@ -84,7 +84,7 @@ class WindowPatchTest : public WindowTest {
   }
   // A folder selection as a handler makes it; an error shows in the error report.
   void SelectFolder(const std::string& path) {
-    window->RunHandlerForTesting([&] { window->TreeSelectPath(path); });
+    RunHandler([&] { window->TreeSelectPath(path); });
   }
   void Click(ControlId button) { SendMessageA(Control(button), BM_CLICK, 0, 0); }
   std::string Game() const { return folder->Path() + "Game"; }
@@ -144,9 +144,10 @@ TEST_F(WindowPatchTest, PatchAndUndoTheDemoGameFromTheWindow) {
 }
 
 TEST_F(WindowPatchTest, AFileHeldOpenForWritingShowsTheErrorReportAndTheWindowCarriesOn) {
-  HANDLE other = CreateFileA(exe.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  auto other = win32::OwnValidHandle<win32::UniqueHandle>(
+      CreateFileA(exe.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(other);
   SelectFolder(Game());
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
@@ -154,7 +155,7 @@ TEST_F(WindowPatchTest, AFileHeldOpenForWritingShowsTheErrorReportAndTheWindowCa
   EXPECT_EQ(boxes[0].text.back(), '.');
   EXPECT_FALSE(IsWindowEnabled(Control(kUndobutton)));
   EXPECT_TRUE(ReadText(data) == data_bytes);
-  CloseHandle(other);
+  other.Reset();
 
   // The window is still usable: selecting the folder again locates the game.
   SelectFolder(folder->Path());

@@ -96,13 +96,13 @@ TEST_F(WindowTreeTest, ReadPathGivesWhatTheShellParses) {
 
 TEST_F(WindowTreeTest, SelectionChangeArrivesBeforeSelectByPathReturns) {
   std::vector<std::string> seen;
-  window->beforeTreeChangeForTesting = [&] { seen.push_back(window->TreeSelectedPath()); };
+  WindowAccess::BeforeTreeChange(*window, [&] { seen.push_back(window->TreeSelectedPath()); });
   const std::string racer = folder->Path() + "Games\\Racer";
   window->TreeSelectPath(racer);
   EXPECT_EQ(seen, std::vector<std::string>{racer});
   // The folder handler ran on it: the game Racer is loaded, so the folder was accepted.
-  EXPECT_EQ(window->FormForTesting().State().gameFolder, racer + "\\");
-  EXPECT_EQ(window->FormForTesting().State().checkFilePath, racer + "\\racer.exe");
+  EXPECT_EQ(Form().State().gameFolder, racer + "\\");
+  EXPECT_EQ(Form().State().checkFilePath, racer + "\\racer.exe");
 
   // Selecting the selected folder again changes nothing.
   window->TreeSelectPath(racer + "\\");
@@ -113,15 +113,15 @@ TEST_F(WindowTreeTest, SelectionChangeArrivesBeforeSelectByPathReturns) {
 TEST_F(WindowTreeTest, UnknownPathFailsAndKeepsTheSelection) {
   const std::string racer = folder->Path() + "Games\\Racer";
   window->TreeSelectPath(racer);
-  const int changes = window->TreeChangeCount();
+  const int changes = WindowAccess::TreeChangeCount(*window);
   EXPECT_THROW(window->TreeSelectPath(folder->Path() + "No such folder"), std::runtime_error);
   EXPECT_THROW(window->TreeSelectPath("R:\\"), std::runtime_error);
   EXPECT_EQ(window->TreeSelectedPath(), racer);
-  EXPECT_EQ(window->TreeChangeCount(), changes);
+  EXPECT_EQ(WindowAccess::TreeChangeCount(*window), changes);
 
   // Inside a handler, the failure ends it and shows in the error report.
   bool ranOn = false;
-  window->RunHandlerForTesting([&] {
+  RunHandler([&] {
     window->TreeSelectPath(folder->Path() + "No such folder");
     ranOn = true;
   });
@@ -132,11 +132,11 @@ TEST_F(WindowTreeTest, UnknownPathFailsAndKeepsTheSelection) {
 }
 
 TEST_F(WindowTreeTest, NestedHandlerErrorEndsTheOuterHandlerAndIsReportedOnce) {
-  window->beforeTreeChangeForTesting = [] {
+  WindowAccess::BeforeTreeChange(*window, [] {
     throw std::runtime_error("Cannot open file \"Q:\\x.dat\". Access is denied");
-  };
+  });
   bool ranOn = false;
-  window->RunHandlerForTesting([&] {
+  RunHandler([&] {
     window->TreeSelectPath(folder->Path() + "Games");
     ranOn = true;
   });
@@ -152,16 +152,16 @@ TEST_F(WindowTreeTest, NestedHandlerErrorEndsTheOuterHandlerAndIsReportedOnce) {
 
 TEST_F(WindowTreeTest, ErrorsOfHandlersOutsideAnyOtherAreReportedByTheWindow) {
   // A selection the user makes: the tree's own notification, no outer handler.
-  window->beforeTreeChangeForTesting = [] { throw std::runtime_error("Disk on fire!"); };
+  WindowAccess::BeforeTreeChange(*window, [] { throw std::runtime_error("Disk on fire!"); });
   const HWND tree = Control(kGamedirlv);
   const auto root = SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
   const auto child = SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, root);
   ASSERT_NE(child, 0);
   SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, child);
-  window->beforeTreeChangeForTesting = nullptr;
+  WindowAccess::BeforeTreeChange(*window, nullptr);
   // Any other handler: a full stop only after characters above it.
-  window->RunHandlerForTesting([] { throw std::runtime_error("Bad value 7"); });
-  window->RunHandlerForTesting([] { throw std::runtime_error("Ends in a full stop."); });
+  RunHandler([] { throw std::runtime_error("Bad value 7"); });
+  RunHandler([] { throw std::runtime_error("Ends in a full stop."); });
   ASSERT_EQ(boxes.size(), 3u);
   EXPECT_EQ(boxes[0].text, "Disk on fire!");
   EXPECT_EQ(boxes[1].text, "Bad value 7.");
@@ -184,13 +184,13 @@ TEST_F(WindowTreeTest, ANodeTheControlRefusesLeavesNoItemIdListBehind) {
   static LiveAllocations allocations;
   ASSERT_EQ(CoRegisterMallocSpy(&allocations), S_OK);
   int inserted = 0;
-  window->TreeForTesting().insertFailsForTesting = [&] { return ++inserted == 2; };
+  WindowAccess::FailTreeInserts(*window, [&] { return ++inserted == 2; });
   // Filling Games stops at its second child: the error ends the selection.
   EXPECT_THROW(window->TreeSelectPath(games + "\\Racer"), std::runtime_error);
   EXPECT_EQ(window->TreeSelectedPath(), games);
 
   // The tree carries on: the folder it did not get to is added when asked for.
-  window->TreeForTesting().insertFailsForTesting = nullptr;
+  WindowAccess::FailTreeInserts(*window, nullptr);
   window->TreeSelectPath(games + "\\Racer");
   EXPECT_EQ(window->TreeSelectedPath(), games + "\\Racer");
   window.reset();

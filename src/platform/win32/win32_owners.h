@@ -8,9 +8,11 @@
 #include <windows.h>
 // After <windows.h>, which the following headers need.
 #include <objbase.h>
+#include <ole2.h>
 #include <shtypes.h>
 #include <wrl/client.h>
 
+#include <type_traits>
 #include <utility>
 
 namespace quillfen::win32 {
@@ -77,6 +79,105 @@ template <typename Owner>
 Owner OwnValidHandle(HANDLE handle) noexcept {
   return Owner(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
 }
+
+inline void DeleteGdiObject(HGDIOBJ object) noexcept {
+  DeleteObject(object);
+}
+inline void DeleteMemoryDc(HDC dc) noexcept {
+  DeleteDC(dc);
+}
+inline void DestroyMenuHandle(HMENU menu) noexcept {
+  DestroyMenu(menu);
+}
+inline void UnhookHook(HHOOK hook) noexcept {
+  UnhookWindowsHookEx(hook);
+}
+
+// A font of CreateFont.
+using UniqueFont = UniqueAny<HFONT, &DeleteGdiObject>;
+// A device context of CreateCompatibleDC (not one of GetDC: see WindowDc).
+using UniqueDc = UniqueAny<HDC, &DeleteMemoryDc>;
+// A menu of CreateMenu or CreatePopupMenu that no window holds.
+using UniqueMenu = UniqueAny<HMENU, &DestroyMenuHandle>;
+// A hook of SetWindowsHookEx.
+using UniqueHook = UniqueAny<HHOOK, &UnhookHook>;
+
+// The device context of a window's client area (GetDC), given back to the
+// window when it goes. A null window means the screen.
+class WindowDc {
+ public:
+  explicit WindowDc(HWND window) noexcept : window_(window), dc_(GetDC(window)) {}
+  WindowDc(WindowDc&& other) noexcept
+      : window_(other.window_), dc_(std::exchange(other.dc_, nullptr)) {}
+  WindowDc& operator=(WindowDc&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      window_ = other.window_;
+      dc_ = std::exchange(other.dc_, nullptr);
+    }
+    return *this;
+  }
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  ~WindowDc() { Reset(); }
+
+  HDC Get() const noexcept { return dc_; }
+  explicit operator bool() const noexcept { return dc_ != nullptr; }
+
+ private:
+  void Reset() noexcept {
+    if (HDC dc = std::exchange(dc_, nullptr)) ReleaseDC(window_, dc);
+  }
+
+  HWND window_;
+  HDC dc_;
+};
+
+// An object selected into a device context; the object it replaced is
+// selected again when this goes, so that the context never outlives it
+// holding an object of ours.
+class [[nodiscard]] SelectedObject {
+ public:
+  SelectedObject(HDC dc, HGDIOBJ object) noexcept : dc_(dc), previous_(SelectObject(dc, object)) {}
+  SelectedObject(const SelectedObject&) = delete;
+  SelectedObject& operator=(const SelectedObject&) = delete;
+  ~SelectedObject() {
+    if (previous_ && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
+  }
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
+
+// Runs a function when the scope it stands in ends, however it ends.
+template <typename Function>
+class [[nodiscard]] ScopeExit {
+ public:
+  explicit ScopeExit(Function function) noexcept(std::is_nothrow_move_constructible_v<Function>)
+      : function_(std::move(function)) {}
+  ScopeExit(const ScopeExit&) = delete;
+  ScopeExit& operator=(const ScopeExit&) = delete;
+  ~ScopeExit() { function_(); }
+
+ private:
+  Function function_;
+};
+
+// OLE on the calling thread, from its initialisation until this goes; the
+// shell's folder tree and context menus need it.
+class OleInitialization {
+ public:
+  OleInitialization() noexcept : initialized_(SUCCEEDED(OleInitialize(nullptr))) {}
+  OleInitialization(const OleInitialization&) = delete;
+  OleInitialization& operator=(const OleInitialization&) = delete;
+  ~OleInitialization() {
+    if (initialized_) OleUninitialize();
+  }
+
+ private:
+  bool initialized_;
+};
 
 using Microsoft::WRL::ComPtr;
 

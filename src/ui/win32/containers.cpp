@@ -6,10 +6,13 @@ namespace {
 
 constexpr const char* kPanelClass = "QuillfenPanel";
 
-// Passes a child's notification on to the top-level window; true when it is one.
+// Passes a child's notification on to the top-level window; true when it is
+// one. A multi-line edit's request to move the focus (WM_NEXTDLGCTL, for Tab)
+// goes there too: a container that dropped it would keep the focus in the edit.
 bool Forward(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   switch (message) {
     case WM_COMMAND:
+    case WM_NEXTDLGCTL:
     case WM_NOTIFY:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:

@@ -5,8 +5,8 @@
 namespace quillfen::win32 {
 
 // Group boxes and the search panel hold controls of their own. Both pass their
-// children's notifications (commands, notify messages, colour requests) on to
-// the top-level window, which handles every control's events.
+// children's notifications (commands, notify messages, colour requests, focus
+// moves) on to the top-level window, which handles every control's events.
 
 // Turns a group box into a parent of controls: forwards the notifications and
 // takes mouse clicks for its children instead of letting them through.

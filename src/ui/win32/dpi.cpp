@@ -2,22 +2,15 @@
 
 #include <windows.h>
 
+#include "platform/win32/win32_owners.h"
+
 namespace quillfen::win32 {
 
-namespace {
-int dpi_override = 0;
-}
-
 int SystemDpi() {
-  if (dpi_override > 0) return dpi_override;
-  HDC screen = GetDC(nullptr);
-  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-  if (screen) ReleaseDC(nullptr, screen);
+  if (DpiOverride::dpi_ > 0) return DpiOverride::dpi_;
+  const WindowDc screen(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 96;
   return dpi > 0 ? dpi : 96;
-}
-
-void OverrideDpiForTesting(int dpi) {
-  dpi_override = dpi;
 }
 
 int Scale(int length) {

@@ -30,9 +30,17 @@ enum ControlId : int {
   kNoParent = 0,  // parent of a control that stands on the window itself
 };
 
-enum class Kind { groupBox, panel, label, button, edit, memo, dropDownList, folderTree };
+// A link is a label that opens a web address when clicked: navy text, a hand
+// pointer over it, and its clicks reported to the window.
+enum class Kind { groupBox, panel, label, link, button, edit, memo, dropDownList, folderTree };
 
 enum class Font { regular, bold, searching, link };
+
+// How a label's text stands in it: left- or right-aligned in the width the
+// layout gives, or left-aligned in a label as wide as its text (the layout's
+// width is then the text's width in the designed font, and the real font's
+// decides). Controls other than labels and links take `left`.
+enum class Align { left, right, fitText };
 
 struct ControlSpec {
   ControlId id;
@@ -44,56 +52,56 @@ struct ControlSpec {
   Font font;
   bool enabled;
   bool visible;
-  bool rightAligned;  // labels only
+  Align align;
 };
 
 // The first line of the sentence whose second line is the forum link.
 inline constexpr const char* kForumLead = "Questions, or a game to add? Visit the forum:";
 
 // The controls in tab order within each parent; a parent comes before its
-// children. The folder tree's search panel is raised above the tree after
-// creation, since it lies exactly over it. Label4 stands above Label5 so that
-// the two read as one sentence (its width then follows its text); Label5's
-// caption is the forum's host name.
+// children. Where two siblings overlap, the later one lies above the earlier
+// (the search panel above the folder tree, widthedit above Label2). Label4
+// stands above Label5 so that the two read as one sentence; Label5's caption
+// is the forum's host name.
 inline constexpr ControlSpec kControls[] = {
     {kGroupBox1, "GroupBox1", Kind::groupBox, kNoParent, "Game Installation Folder", 7, 55, 319,
-     178, Font::regular, true, true, false},
+     178, Font::regular, true, true, Align::left},
     {kGamedirlv, "gamedirlv", Kind::folderTree, kGroupBox1, "", 8, 17, 303, 126, Font::regular,
-     true, true, false},
+     true, true, Align::left},
     {kFindit, "findit", Kind::button, kGroupBox1, "Find it for me...", 88, 147, 143, 25,
-     Font::regular, true, true, false},
+     Font::regular, true, true, Align::left},
     {kSearchpanel, "searchpanel", Kind::panel, kGroupBox1, "", 7, 17, 304, 126, Font::regular, true,
-     false, false},
+     false, Align::left},
     {kLabel3, "Label3", Kind::label, kSearchpanel, "Searching...", 11, 37, 83, 16, Font::searching,
-     true, true, false},
+     true, true, Align::left},
     {kSearchlabel, "searchlabel", Kind::label, kSearchpanel, "", 11, 57, 283, 29, Font::regular,
-     true, true, false},
+     true, true, Align::left},
     {kPatchbutton, "patchbutton", Kind::button, kNoParent, "Patch", 574, 300, 75, 25, Font::regular,
-     false, true, false},
+     false, true, Align::left},
     {kUndobutton, "undobutton", Kind::button, kNoParent, "Undo Patch", 492, 300, 75, 25,
-     Font::regular, false, true, false},
+     Font::regular, false, true, Align::left},
     {kGroupBox3, "GroupBox3", Kind::groupBox, kNoParent, "New Resolution", 8, 235, 318, 55,
-     Font::regular, true, true, false},
+     Font::regular, true, true, Align::left},
     {kLabel1, "Label1", Kind::label, kGroupBox3, "Screen Width:", 10, 26, 90, 14, Font::regular,
-     true, true, true},
+     true, true, Align::right},
     {kLabel2, "Label2", Kind::label, kGroupBox3, "Height:", 156, 24, 59, 13, Font::regular, true,
-     true, true},
+     true, Align::right},
     {kWidthedit, "widthedit", Kind::edit, kGroupBox3, "", 107, 21, 64, 21, Font::regular, false,
-     true, false},
+     true, Align::left},
     {kHeightedit, "heightedit", Kind::edit, kGroupBox3, "", 220, 21, 64, 21, Font::regular, false,
-     true, false},
+     true, Align::left},
     {kGroupBox2, "GroupBox2", Kind::groupBox, kNoParent, "Important Details", 332, 55, 318, 235,
-     Font::bold, true, true, false},
+     Font::bold, true, true, Align::left},
     {kDetailssl, "detailssl", Kind::memo, kGroupBox2, "", 8, 15, 301, 211, Font::regular, true,
-     true, false},
+     true, Align::left},
     {kGroupBox4, "GroupBox4", Kind::groupBox, kNoParent, "Game", 7, 4, 643, 47, Font::regular, true,
-     true, false},
+     true, Align::left},
     {kGamecb, "gamecb", Kind::dropDownList, kGroupBox4, "", 8, 17, 626, 21, Font::regular, true,
-     true, false},
+     true, Align::left},
     {kLabel4, "Label4", Kind::label, kNoParent, kForumLead, 147, 298, 230, 13, Font::regular, true,
-     true, false},
-    {kLabel5, "Label5", Kind::label, kNoParent, nullptr /* the forum's host */, 147, 312, 194, 13,
-     Font::link, true, true, false},
+     true, Align::fitText},
+    {kLabel5, "Label5", Kind::link, kNoParent, nullptr /* the forum's host */, 147, 312, 194, 13,
+     Font::link, true, true, Align::fitText},
 };
 
 // Height of an item in the drop-down list `gamecb`.

@@ -27,10 +27,11 @@ RECT Scaled(const ControlSpec& row) {
               Scale(row.top + row.height)};
 }
 
-HFONT MakeFont(int height, bool bold, bool underline) {
-  return CreateFontA(-Scale(height), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, underline, FALSE,
-                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                     DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
+UniqueFont MakeFont(int height, bool bold, bool underline) {
+  return UniqueFont(CreateFontA(-Scale(height), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE,
+                                underline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                "MS Sans Serif"));
 }
 
 std::string WindowText(HWND window) {
@@ -38,6 +39,42 @@ std::string WindowText(HWND window) {
   text.resize(GetWindowTextA(window, text.data(), static_cast<int>(text.size())));
   return text;
 }
+
+// Makes a label as wide as its text in its font, so that it never wraps and
+// takes no clicks or pointer beyond the text; at least as high as the layout's row.
+void FitToText(HWND label, HFONT font, int layoutHeight) {
+  const WindowDc dc(label);
+  if (!dc) return;
+  const SelectedObject selected(dc.Get(), font);
+  SIZE extent = {};
+  const std::string text = WindowText(label);
+  if (GetTextExtentPoint32A(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent)) {
+    SetWindowPos(label, nullptr, 0, 0, extent.cx + 1, std::max<LONG>(extent.cy, layoutHeight),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+// A control's rectangle in screen coordinates, for comparing siblings.
+RECT ScreenRect(HWND control) {
+  RECT r = {};
+  GetWindowRect(control, &r);
+  return r;
+}
+
+// Which handler of the form a control's notification runs.
+struct CommandRoute {
+  ControlId control;
+  WORD code;
+  void (MainForm::*handler)();
+};
+
+constexpr CommandRoute kCommands[] = {
+    {kGamecb, CBN_SELCHANGE, &MainForm::gamecbChange},
+    {kFindit, BN_CLICKED, &MainForm::finditClick},
+    {kPatchbutton, BN_CLICKED, &MainForm::patchbuttonClick},
+    {kUndobutton, BN_CLICKED, &MainForm::undobuttonClick},
+    {kLabel5, STN_CLICKED, &MainForm::Label5Click},
+};
 
 // Every line break (CR LF, a lone CR or a lone LF) as the CR LF an edit box shows.
 std::string WithEditLineBreaks(const std::string& text) {
@@ -62,10 +99,7 @@ MainWindow::MainWindow(System& system) : system_(system), form_(system, *this) {
 }
 
 MainWindow::~MainWindow() {
-  Destroy();
-  for (HFONT font : {regular_, bold_, searching_, link_}) {
-    if (font) DeleteObject(font);
-  }
+  Destroy();  // the controls go before the fonts they use
 }
 
 bool MainWindow::Create(int show) {
@@ -118,6 +152,138 @@ HWND MainWindow::ControlWindow(ControlId id) const {
   return found == controls_.end() ? nullptr : found->second;
 }
 
+LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    self->window_ = window;
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (!self) return DefWindowProcA(window, message, wParam, lParam);
+  // No C++ exception leaves a window procedure.
+  try {
+    if (const std::optional<LRESULT> result = self->Dispatch(message, wParam, lParam)) {
+      return *result;
+    }
+  } catch (const std::exception& error) {
+    ReportError(window, error.what());
+    return message == WM_CREATE ? -1 : 0;
+  } catch (...) {
+    ReportError(window, "Unknown error");
+    return message == WM_CREATE ? -1 : 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+std::optional<LRESULT> MainWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      return OnCreate();
+    case WM_COMMAND:
+      return OnCommand(LOWORD(wParam), HIWORD(wParam));
+    case WM_NOTIFY:
+      return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+    case WM_CTLCOLORSTATIC:
+      return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_SETCURSOR:
+      return OnSetCursor(reinterpret_cast<HWND>(wParam));
+    case WM_ACTIVATE:
+      return OnActivate(LOWORD(wParam));
+    case WM_NEXTDLGCTL:
+      return OnNextDlgCtl(wParam, LOWORD(lParam) != 0);
+    case WM_DESTROY:
+      return OnDestroy();
+    case WM_NCDESTROY:
+      return OnNcDestroy();
+    default:
+      return std::nullopt;
+  }
+}
+
+LRESULT MainWindow::OnCreate() {
+  CreateFonts();
+  CreateControls();
+  tree_.FillRoot();
+  return 0;
+}
+
+LRESULT MainWindow::OnCommand(int id, int code) {
+  for (const CommandRoute& route : kCommands) {
+    if (route.control == id && route.code == code) {
+      RunHandler([this, handler = route.handler] { (form_.*handler)(); });
+      break;
+    }
+  }
+  return 0;
+}
+
+LRESULT MainWindow::OnNotify(const NMHDR& header) {
+  LRESULT result = 0;
+  return tree_.HandleNotify(header, result) ? result : 0;
+}
+
+LRESULT MainWindow::OnCtlColorStatic(HDC dc, HWND label) {
+  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+  if (IsLink(label)) SetTextColor(dc, RGB(0, 0, 128));  // navy
+  return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+std::optional<LRESULT> MainWindow::OnSetCursor(HWND over) {
+  if (!IsLink(over)) return std::nullopt;
+  SetCursor(LoadCursorA(nullptr, IDC_HAND));
+  return TRUE;
+}
+
+std::optional<LRESULT> MainWindow::OnActivate(int state) {
+  // Keep the focused control across switches to other windows, as a dialog does.
+  if (state == WA_INACTIVE) {
+    const HWND focus = GetFocus();
+    if (focus && IsChild(window_, focus)) lastFocus_ = focus;
+  } else if (lastFocus_ && IsWindow(lastFocus_) && IsWindowEnabled(lastFocus_)) {
+    SetFocus(lastFocus_);
+    return 0;
+  }
+  return std::nullopt;
+}
+
+// The request a control makes to move the focus as the dialog keyboard does:
+// a multi-line edit takes Tab and Shift+Tab itself and asks for the next or
+// previous tab stop (through its group box, which passes the request on), or
+// the control named. An edit box that gets the focus this way has its text
+// selected, as when tabbed into.
+LRESULT MainWindow::OnNextDlgCtl(WPARAM which, bool given) {
+  const HWND target =
+      given ? reinterpret_cast<HWND>(which) : GetNextDlgTabItem(window_, GetFocus(), which != 0);
+  if (!target || !IsChild(window_, target)) return 0;
+  SetFocus(target);
+  if (SendMessageA(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
+    SendMessageA(target, EM_SETSEL, 0, -1);
+  }
+  return 0;
+}
+
+LRESULT MainWindow::OnDestroy() {
+  // The tree's control goes with the window: nothing may reach its nodes after.
+  tree_.Reset();
+  // A close let through inside a handler (its pending messages, a message
+  // box's loop) must not release the lists under it: they go when it ends.
+  if (handlersRunning_ > 0) {
+    formDestroyPending_ = true;
+  } else {
+    RunHandler([this] { form_.FormDestroy(); });
+  }
+  if (quitOnDestroy_) PostQuitMessage(0);
+  return 0;
+}
+
+LRESULT MainWindow::OnNcDestroy() {
+  SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+  window_ = nullptr;
+  lastFocus_ = nullptr;
+  controls_.clear();
+  return 0;
+}
+
 void MainWindow::CreateFonts() {
   regular_ = MakeFont(11, false, false);
   bold_ = MakeFont(11, true, false);
@@ -125,92 +291,115 @@ void MainWindow::CreateFonts() {
   link_ = MakeFont(11, true, true);
 }
 
+HFONT MainWindow::FontFor(Font font) const {
+  switch (font) {
+    case Font::bold:
+      return bold_.Get();
+    case Font::searching:
+      return searching_.Get();
+    case Font::link:
+      return link_.Get();
+    case Font::regular:
+      break;
+  }
+  return regular_.Get();
+}
+
 void MainWindow::CreateControls() {
-  const HINSTANCE instance = GetModuleHandleA(nullptr);
   for (const ControlSpec& row : kControls) {
-    const HWND parent = row.parent == kNoParent ? window_ : controls_.at(row.parent);
-    const RECT r = Scaled(row);
-    const char* caption = row.caption ? row.caption : kForumHost;
-    DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
-    if (row.visible) style |= WS_VISIBLE;
-    if (!row.enabled) style |= WS_DISABLED;
-    const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id));
-    auto make = [&](DWORD exStyle, const char* type, DWORD extra, int height) {
-      return CreateWindowExA(exStyle, type, caption, style | extra, r.left, r.top, r.right - r.left,
-                             height, parent, id, instance, nullptr);
-    };
-    HWND control = nullptr;
-    switch (row.kind) {
-      case Kind::groupBox:
-        control =
-            make(WS_EX_CONTROLPARENT, "BUTTON", BS_GROUPBOX | WS_CLIPCHILDREN, r.bottom - r.top);
-        if (control) MakeGroupBoxContainer(control);
-        break;
-      case Kind::panel:
-        control = CreatePanel(parent, row.id, r);
-        break;
-      case Kind::label:
-        control = make(0, "STATIC",
-                       SS_NOPREFIX | (row.rightAligned ? SS_RIGHT : SS_LEFT) |
-                           (row.id == kLabel5 ? SS_NOTIFY : 0),
-                       r.bottom - r.top);
-        break;
-      case Kind::button:
-        control = make(0, "BUTTON", BS_PUSHBUTTON | WS_TABSTOP, r.bottom - r.top);
-        break;
-      case Kind::edit:
-        control = make(WS_EX_CLIENTEDGE, "EDIT", ES_AUTOHSCROLL | WS_TABSTOP, r.bottom - r.top);
-        break;
-      case Kind::memo:
-        control = make(WS_EX_CLIENTEDGE, "EDIT",
-                       ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP,
-                       r.bottom - r.top);
-        break;
-      case Kind::dropDownList:
-        // The height given at creation includes the opened list.
-        control = make(0, "COMBOBOX", CBS_DROPDOWNLIST | CBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP,
-                       r.bottom - r.top + Scale(16 * kGameListItemHeight));
-        break;
-      case Kind::folderTree:
-        tree_.Create(parent, row.id, r);
-        control = tree_.Handle();
-        break;
-    }
+    const HWND control = CreateControl(row);
     if (!control) throw std::runtime_error(std::string("Cannot create the control ") + row.name);
     controls_[row.id] = control;
-    HFONT font = row.font == Font::bold        ? bold_
-                 : row.font == Font::searching ? searching_
-                 : row.font == Font::link      ? link_
-                                               : regular_;
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(row.font)), FALSE);
     if (row.kind == Kind::edit || row.kind == Kind::memo) {
       SendMessageA(control, EM_SETLIMITTEXT, 0, 0);  // no length limit
     }
+    if (row.align == Align::fitText) FitToText(control, FontFor(row.font), Scale(row.height));
   }
+  StackOverlaps();
+  FitGameListHeight();
+}
 
-  // Label4 is not in the fixed layout: it takes the width of its text, so that
-  // the first line of the sentence never wraps whatever the font's metrics.
-  const HWND lead = controls_.at(kLabel4);
-  if (HDC dc = GetDC(lead)) {
-    const HGDIOBJ previous = SelectObject(dc, regular_);
-    SIZE extent = {};
-    const std::string text = WindowText(lead);
-    if (GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent)) {
-      SetWindowPos(lead, nullptr, 0, 0, extent.cx + 1, std::max<LONG>(extent.cy, Scale(13)),
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+HWND MainWindow::CreateControl(const ControlSpec& row) {
+  const HWND parent = row.parent == kNoParent ? window_ : controls_.at(row.parent);
+  const RECT r = Scaled(row);
+  const char* caption = row.caption ? row.caption : kForumHost;
+  DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+  if (row.visible) style |= WS_VISIBLE;
+  if (!row.enabled) style |= WS_DISABLED;
+  const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id));
+  auto make = [&](DWORD exStyle, const char* type, DWORD extra, int height) {
+    return CreateWindowExA(exStyle, type, caption, style | extra, r.left, r.top, r.right - r.left,
+                           height, parent, id, GetModuleHandleA(nullptr), nullptr);
+  };
+  const int height = r.bottom - r.top;
+  const DWORD align = row.align == Align::right ? SS_RIGHT : SS_LEFT;
+  switch (row.kind) {
+    case Kind::groupBox: {
+      const HWND box = make(WS_EX_CONTROLPARENT, "BUTTON", BS_GROUPBOX | WS_CLIPCHILDREN, height);
+      if (box) MakeGroupBoxContainer(box);
+      return box;
     }
-    SelectObject(dc, previous);
-    ReleaseDC(lead, dc);
+    case Kind::panel:
+      return CreatePanel(parent, row.id, r);
+    case Kind::label:
+      return make(0, "STATIC", SS_NOPREFIX | align, height);
+    case Kind::link:
+      return make(0, "STATIC", SS_NOPREFIX | align | SS_NOTIFY, height);
+    case Kind::button:
+      return make(0, "BUTTON", BS_PUSHBUTTON | WS_TABSTOP, height);
+    case Kind::edit:
+      return make(WS_EX_CLIENTEDGE, "EDIT", ES_AUTOHSCROLL | WS_TABSTOP, height);
+    case Kind::memo:
+      return make(WS_EX_CLIENTEDGE, "EDIT",
+                  ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP, height);
+    case Kind::dropDownList:
+      // The height given at creation includes the opened list.
+      return make(0, "COMBOBOX", CBS_DROPDOWNLIST | CBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP,
+                  height + Scale(16 * kGameListItemHeight));
+    case Kind::folderTree:
+      tree_.Create(parent, row.id, r);
+      return tree_.Handle();
   }
+  return nullptr;
+}
 
-  // The search panel lies exactly over the folder tree: above it when shown.
-  SetWindowPos(controls_.at(kSearchpanel), HWND_TOP, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+// Windows stacks each new child below its older siblings, and the dialog
+// keyboard tabs down that stack, so the controls made in table order tab in
+// table order. Where two siblings overlap, though, the later one must lie
+// above: it is raised to just above the highest earlier sibling it overlaps.
+// Such an overlap never has a tab stop on both sides (a label or the search
+// panel is one of the two), so the tab order stays.
+void MainWindow::StackOverlaps() {
+  for (std::size_t later = 0; later < std::size(kControls); ++later) {
+    const HWND control = ControlWindow(kControls[later].id);
+    const RECT area = ScreenRect(control);
+    auto overlapsEarlier = [&](HWND sibling) {
+      for (std::size_t earlier = 0; earlier < later; ++earlier) {
+        if (ControlWindow(kControls[earlier].id) != sibling) continue;
+        RECT common;
+        const RECT other = ScreenRect(sibling);
+        return IntersectRect(&common, &area, &other) != FALSE;
+      }
+      return false;
+    };
+    // From the top of the stack down to the control itself.
+    for (HWND sibling = GetWindow(control, GW_HWNDFIRST); sibling && sibling != control;
+         sibling = GetWindow(sibling, GW_HWNDNEXT)) {
+      if (!overlapsEarlier(sibling)) continue;
+      const HWND above = GetWindow(sibling, GW_HWNDPREV);
+      SetWindowPos(control, above ? above : HWND_TOP, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      break;
+    }
+  }
+}
 
-  // The drop-down list: the closed box as high as the layout says, items 13
-  // pixels high. The box height follows the selection field's height; the
-  // field is set relative to the value set before, since what the list
-  // reports back for the field need not be what was set.
+// The drop-down list: the closed box as high as the layout says, items 13
+// pixels high. The box height follows the selection field's height; the field
+// is set relative to the value set before, since what the list reports back
+// for the field need not be what was set.
+void MainWindow::FitGameListHeight() {
   const HWND games = controls_.at(kGamecb);
   const int wanted = Scale(21);
   int field = static_cast<int>(SendMessageA(games, CB_GETITEMHEIGHT, WPARAM(-1), 0));
@@ -224,108 +413,12 @@ void MainWindow::CreateControls() {
   SendMessageA(games, CB_SETITEMHEIGHT, 0, Scale(kGameListItemHeight));
 }
 
-LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    self->window_ = window;
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+bool MainWindow::IsLink(HWND control) const {
+  if (!control) return false;
+  for (const ControlSpec& row : kControls) {
+    if (row.kind == Kind::link && ControlWindow(row.id) == control) return true;
   }
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!self) return DefWindowProcA(window, message, wParam, lParam);
-  // No C++ exception leaves a window procedure.
-  try {
-    return self->OnMessage(message, wParam, lParam);
-  } catch (const std::exception& error) {
-    ReportError(window, error.what());
-  } catch (...) {
-    ReportError(window, "Unknown error");
-  }
-  return message == WM_CREATE ? -1 : 0;
-}
-
-LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_CREATE:
-      CreateFonts();
-      CreateControls();
-      tree_.FillRoot();
-      return 0;
-    case WM_COMMAND:
-      OnCommand(LOWORD(wParam), HIWORD(wParam));
-      return 0;
-    case WM_NOTIFY: {
-      LRESULT result = 0;
-      if (tree_.HandleNotify(*reinterpret_cast<const NMHDR*>(lParam), result)) return result;
-      break;
-    }
-    case WM_CTLCOLORSTATIC: {
-      const auto dc = reinterpret_cast<HDC>(wParam);
-      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-      if (reinterpret_cast<HWND>(lParam) == ControlWindow(kLabel5)) {
-        SetTextColor(dc, RGB(0, 0, 128));  // navy
-      }
-      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-    }
-    case WM_SETCURSOR:
-      if (reinterpret_cast<HWND>(wParam) == ControlWindow(kLabel5)) {
-        SetCursor(LoadCursorA(nullptr, IDC_HAND));
-        return TRUE;
-      }
-      break;
-    case WM_ACTIVATE:
-      // Keep the focused control across switches to other windows, as a dialog does.
-      if (LOWORD(wParam) == WA_INACTIVE) {
-        const HWND focus = GetFocus();
-        if (focus && IsChild(window_, focus)) lastFocus_ = focus;
-      } else if (lastFocus_ && IsWindow(lastFocus_) && IsWindowEnabled(lastFocus_)) {
-        SetFocus(lastFocus_);
-        return 0;
-      }
-      break;
-    case WM_DESTROY:
-      // The tree's control goes with the window: nothing may reach its nodes after.
-      tree_.Reset();
-      // A close let through inside a handler (its pending messages, a message
-      // box's loop) must not release the lists under it: they go when it ends.
-      if (handlersRunning_ > 0) {
-        formDestroyPending_ = true;
-      } else {
-        RunHandler([this] { form_.FormDestroy(); });
-      }
-      if (quitOnDestroy_) PostQuitMessage(0);
-      return 0;
-    case WM_NCDESTROY:
-      SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
-      window_ = nullptr;
-      lastFocus_ = nullptr;
-      controls_.clear();
-      return 0;
-    default:
-      break;
-  }
-  return DefWindowProcA(window_, message, wParam, lParam);
-}
-
-void MainWindow::OnCommand(int id, int code) {
-  switch (id) {
-    case kGamecb:
-      if (code == CBN_SELCHANGE) RunHandler([this] { form_.gamecbChange(); });
-      break;
-    case kFindit:
-      if (code == BN_CLICKED) RunHandler([this] { form_.finditClick(); });
-      break;
-    case kPatchbutton:
-      if (code == BN_CLICKED) RunHandler([this] { form_.patchbuttonClick(); });
-      break;
-    case kUndobutton:
-      if (code == BN_CLICKED) RunHandler([this] { form_.undobuttonClick(); });
-      break;
-    case kLabel5:
-      if (code == STN_CLICKED) RunHandler([this] { form_.Label5Click(); });
-      break;
-    default:
-      break;
-  }
+  return false;
 }
 
 void MainWindow::RunHandler(const std::function<void()>& handler) {
@@ -339,7 +432,7 @@ void MainWindow::RunHandler(const std::function<void()>& handler) {
 
 void MainWindow::TreeChanged() {
   ++treeChanges_;
-  if (beforeTreeChangeForTesting) beforeTreeChangeForTesting();
+  if (beforeTreeChange_) beforeTreeChange_();
   form_.gamedirlvChange();
 }
 

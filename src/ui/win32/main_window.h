@@ -4,9 +4,10 @@
 
 #include <functional>
 #include <map>
-#include <memory>
+#include <optional>
 #include <string>
 
+#include "platform/win32/win32_owners.h"
 #include "ui/main_form.h"
 #include "ui/view.h"
 #include "ui/win32/layout.h"
@@ -14,6 +15,10 @@
 
 namespace quillfen {
 class System;
+}
+
+namespace quillfen::testing {
+class WindowAccess;
 }
 
 namespace quillfen::win32 {
@@ -38,15 +43,8 @@ class MainWindow : public View {
   void QuitOnDestroy() { quitOnDestroy_ = true; }
   void Destroy();
 
-  // Test hooks: a control's window; the handlers; the folder tree; a handler
-  // run through the error report; a function run before every
-  // selection-changed handler; the count of selection changes seen.
+  // A control's window; null before creation and after destruction.
   HWND ControlWindow(ControlId id) const;
-  MainForm& FormForTesting() { return form_; }
-  ShellTree& TreeForTesting() { return tree_; }
-  void RunHandlerForTesting(const std::function<void()>& handler) { RunHandler(handler); }
-  std::function<void()> beforeTreeChangeForTesting;
-  int TreeChangeCount() const { return treeChanges_; }
 
   // View
   void SetEnabled(Control control, bool enabled) override;
@@ -72,11 +70,29 @@ class MainWindow : public View {
   void CloseWindow() override;
 
  private:
+  friend class testing::WindowAccess;
+
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  void CreateControls();
+  // The window's messages, each to its handler; no value: the default handling.
+  std::optional<LRESULT> Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+
+  LRESULT OnCreate();
+  LRESULT OnCommand(int id, int code);
+  LRESULT OnNotify(const NMHDR& header);
+  LRESULT OnCtlColorStatic(HDC dc, HWND label);
+  std::optional<LRESULT> OnSetCursor(HWND over);
+  std::optional<LRESULT> OnActivate(int state);
+  LRESULT OnNextDlgCtl(WPARAM which, bool given);
+  LRESULT OnDestroy();
+  LRESULT OnNcDestroy();
+
   void CreateFonts();
-  void OnCommand(int id, int code);
+  void CreateControls();
+  HWND CreateControl(const ControlSpec& row);
+  void StackOverlaps();
+  void FitGameListHeight();
+  HFONT FontFor(Font font) const;
+  bool IsLink(HWND control) const;
   void RunHandler(const std::function<void()>& handler);
   void TreeChanged();
   HWND Window(Control control) const;
@@ -87,12 +103,15 @@ class MainWindow : public View {
   HWND lastFocus_ = nullptr;  // the control that had the focus when the window was left
   std::map<int, HWND> controls_;
   ShellTree tree_;
-  HFONT regular_ = nullptr, bold_ = nullptr, searching_ = nullptr, link_ = nullptr;
+  UniqueFont regular_, bold_, searching_, link_;
   bool closed_ = false;
   bool quitOnDestroy_ = false;
   int handlersRunning_ = 0;          // handlers on the stack, nested ones included
   bool formDestroyPending_ = false;  // destroyed inside a handler: FormDestroy when it ends
-  int treeChanges_ = 0;
+  int treeChanges_ = 0;              // selection changes of the folder tree seen
+  // Runs before each selection-changed handler (the window's tests set it
+  // through their fixture).
+  std::function<void()> beforeTreeChange_;
 };
 
 }  // namespace quillfen::win32

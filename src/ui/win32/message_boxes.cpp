@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/win32/win32_owners.h"
 #include "ui/main_form.h"
 
 namespace quillfen::win32 {
@@ -12,22 +13,24 @@ MessageBoxHook& Hook() {
   return hook;
 }
 
-HHOOK centring = nullptr;
+// Waits for the next box of this thread to activate; unhooked at once after.
+UniqueHook centring;
 
-// Moves the box, as it is about to show, to the centre of the screen's work area.
+// Moves the box, as it is about to show, to the centre of the screen, where
+// the main window stands too (not of the work area, whose centre is elsewhere
+// when a taskbar takes an edge).
 LRESULT CALLBACK CentreOnScreen(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_ACTIVATE) {
     const auto box = reinterpret_cast<HWND>(wParam);
-    RECT frame, area;
-    if (GetWindowRect(box, &frame) && SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0)) {
+    RECT frame;
+    if (GetWindowRect(box, &frame)) {
       const int width = frame.right - frame.left;
       const int height = frame.bottom - frame.top;
-      SetWindowPos(box, nullptr, area.left + (area.right - area.left - width) / 2,
-                   area.top + (area.bottom - area.top - height) / 2, 0, 0,
+      SetWindowPos(box, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                   (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    UnhookWindowsHookEx(centring);
-    centring = nullptr;
+    centring.Reset();
     return 0;
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -44,16 +47,13 @@ void ShowMessageBox(HWND owner, const std::string& text, UINT icon) {
     Hook()(text, kApplicationTitle, flags);
     return;
   }
-  centring = SetWindowsHookExA(WH_CBT, &CentreOnScreen, nullptr, GetCurrentThreadId());
+  centring.Reset(SetWindowsHookExA(WH_CBT, &CentreOnScreen, nullptr, GetCurrentThreadId()));
   if (owner && IsWindowVisible(owner)) {
     MessageBoxA(owner, text.c_str(), kApplicationTitle, flags);
   } else {
     MessageBoxA(nullptr, text.c_str(), kApplicationTitle, flags | MB_TASKMODAL);
   }
-  if (centring) {  // the box never activated
-    UnhookWindowsHookEx(centring);
-    centring = nullptr;
-  }
+  centring.Reset();  // the box never activated
 }
 
 }  // namespace quillfen::win32

@@ -127,7 +127,7 @@ HTREEITEM ShellTree::AddNode(HTREEITEM parent, UniquePidl absolute, bool hasChil
   insert.item.iSelectedImage = open.iIcon ? open.iIcon : icon;
   insert.item.cChildren = hasChildren ? 1 : 0;
   insert.item.lParam = reinterpret_cast<LPARAM>(nodes_.back().get());
-  const bool refused = insertFailsForTesting && insertFailsForTesting();
+  const bool refused = insertFails_ && insertFails_();
   HTREEITEM item = refused ? nullptr : TreeView_InsertItem(tree_, &insert);
   if (!item) {
     nodes_.pop_back();
@@ -239,12 +239,12 @@ void ShellTree::ShowContextMenu(HTREEITEM item, POINT screen) {
   if (FAILED(parent->GetUIObjectOf(tree_, 1, &relative, IID_IContextMenu, nullptr,
                                    reinterpret_cast<void**>(menu.GetAddressOf()))))
     return;
-  HMENU popup = CreatePopupMenu();
+  const UniqueMenu popup(CreatePopupMenu());
   if (!popup) return;
   constexpr UINT kFirst = 1;
-  if (SUCCEEDED(menu->QueryContextMenu(popup, 0, kFirst, 0x7fff, CMF_NORMAL))) {
-    const UINT command = TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y,
-                                        0, tree_, nullptr);
+  if (SUCCEEDED(menu->QueryContextMenu(popup.Get(), 0, kFirst, 0x7fff, CMF_NORMAL))) {
+    const UINT command = TrackPopupMenu(popup.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x,
+                                        screen.y, 0, tree_, nullptr);
     if (command >= kFirst) {
       CMINVOKECOMMANDINFO invoke = {};
       invoke.cbSize = sizeof invoke;
@@ -254,7 +254,6 @@ void ShellTree::ShowContextMenu(HTREEITEM item, POINT screen) {
       menu->InvokeCommand(&invoke);
     }
   }
-  DestroyMenu(popup);
 }
 
 std::string ShellTree::SelectedPath() {

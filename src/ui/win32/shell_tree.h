@@ -13,6 +13,10 @@
 
 #include "platform/win32/win32_owners.h"
 
+namespace quillfen::testing {
+class WindowAccess;
+}
+
 namespace quillfen::win32 {
 
 // The folder tree `gamedirlv`: a tree view of the shell namespace rooted at My
@@ -32,10 +36,6 @@ class ShellTree {
   // Runs onSelectionChanged when the change did not come from SelectPath
   // (the window's general error report).
   std::function<void(const std::function<void()>&)> runHandler;
-
-  // Test hook: asked before each node is inserted; true makes the insertion
-  // fail as the control's own would.
-  std::function<bool()> insertFailsForTesting;
 
   // Creates the tree view at a rectangle of its parent's client area.
   void Create(HWND parent, int id, const RECT& rect);
@@ -62,6 +62,8 @@ class ShellTree {
   void Focus();
 
  private:
+  friend class testing::WindowAccess;
+
   struct Node {
     UniquePidl pidl;  // absolute
     bool filled = false;
@@ -80,6 +82,9 @@ class ShellTree {
   std::vector<std::unique_ptr<Node>> nodes_;  // the items' data, kept until Reset
   bool selecting_ = false;                    // inside SelectPath's selection of the node
   std::exception_ptr pending_;
+  // Asked before each node is inserted; true makes the insertion fail as the
+  // control's own would (the window's tests set it through their fixture).
+  std::function<bool()> insertFails_;
 };
 
 }  // namespace quillfen::win32
