@@ -5,11 +5,11 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 #include "engine/crc32.h"
 #include "platform/win32/win32_owners.h"
+#include "platform/win32/utf8.h"
+#include "platform/win32/win32_system.h"
 #include "ui/main_form.h"
 #include "ui/win32/layout.h"
 #include "win32/real_files.h"
@@ -20,9 +20,12 @@ namespace {
 
 using namespace win32;
 
+// A file's bytes, whatever script its path is in; empty when it cannot be read.
 std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  Win32System files;
+  if (!files.FileExists(path)) return {};
+  const Bytes bytes = files.ReadWholeFile(path);
+  return std::string(bytes.begin(), bytes.end());
 }
 
 FILETIME LocalTime(WORD hour, WORD minute, WORD second) {
@@ -205,6 +208,37 @@ TEST_F(WindowPatchTest, AnUndoFileNamingASaveGameIsNeverReplacedOrDeleted) {
   EXPECT_EQ(boxes.back().text, "Patch successfully removed!");
   EXPECT_TRUE(ReadText(save_path) == save);
   EXPECT_TRUE(ReadText(exe) == exe_bytes);
+}
+
+// A game in a folder whose name no ANSI code page spells: found by its check
+// file, located through the real tree, patched and undone byte for byte.
+TEST_F(WindowPatchTest, AGameInAFolderOfAnyScriptIsFoundPatchedAndUndone) {
+  const std::string any = "Ведьмак 表";
+  const std::string exe_any = folder->Write(any + "\\demogame.exe", exe_bytes);
+  folder->Write(any + "\\demofont.dat", data_bytes);
+  const std::string check = folder->Write(any + "\\ソフト表.chk", "x");
+  // The definitions in UTF-16, so that the check file's name survives any code page.
+  std::string ini = ReadText(system.ExecutableFolder() + "demo\\patches.ini");
+  ini.replace(ini.find("checkfile=demogame.exe"), 22, "checkfile=ソフト表.chk");
+  const std::wstring wide = L"\xFEFF" + win32::Widen(ini);
+  WriteDefinitions(std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2));
+
+  PickFirstGame();
+  Click(kFindit);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Found " + check + "!");
+  EXPECT_EQ(TextOf(Control(kWidthedit)), "1024");
+  ASSERT_TRUE(IsWindowEnabled(Control(kPatchbutton)));
+
+  SetWindowTextA(Control(kWidthedit), "1280");
+  SetWindowTextA(Control(kHeightedit), "720");
+  Click(kPatchbutton);
+  ASSERT_EQ(boxes.back().text, "Game successfully patched!");
+  EXPECT_FALSE(ReadText(exe_any) == exe_bytes);
+  Click(kUndobutton);
+  ASSERT_EQ(boxes.back().text, "Patch successfully removed!");
+  EXPECT_TRUE(ReadText(exe_any) == exe_bytes);
+  EXPECT_TRUE(ReadText(exe) == exe_bytes);  // the copy elsewhere was never touched
 }
 
 }  // namespace

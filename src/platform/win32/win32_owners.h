@@ -58,6 +58,13 @@ inline void FreeItemIdList(ITEMIDLIST* pidl) noexcept {
   CoTaskMemFree(pidl);
 }
 
+inline void FreeCoTaskText(wchar_t* text) noexcept {
+  CoTaskMemFree(text);
+}
+
+// A text the shell allocated with the task allocator (StrRetToStrW).
+using UniqueCoTaskText = UniqueAny<wchar_t*, &FreeCoTaskText>;
+
 // A shell item identifier list, allocated by the shell with the task allocator.
 using UniquePidl = UniqueAny<ITEMIDLIST*, &FreeItemIdList>;
 

@@ -4,7 +4,7 @@ namespace quillfen::win32 {
 
 namespace {
 
-constexpr const char* kPanelClass = "QuillfenPanel";
+constexpr const wchar_t* kPanelClass = L"QuillfenPanel";
 
 // Passes a child's notification on to the top-level window; true when it is
 // one. A multi-line edit's request to move the focus (WM_NEXTDLGCTL, for Tab)
@@ -20,7 +20,7 @@ bool Forward(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& r
     case WM_CTLCOLORLISTBOX:
     case WM_DRAWITEM:
     case WM_MEASUREITEM:
-      result = SendMessageA(GetAncestor(window, GA_ROOT), message, wParam, lParam);
+      result = SendMessageW(GetAncestor(window, GA_ROOT), message, wParam, lParam);
       return true;
     case WM_NOTIFYFORMAT:
       result = NFR_ANSI;
@@ -31,7 +31,7 @@ bool Forward(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& r
 }
 
 LRESULT CALLBACK GroupBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  const auto previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  const auto previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window, GWLP_USERDATA));
   LRESULT result = 0;
   if (Forward(window, message, wParam, lParam, result)) return result;
   // A plain group box is transparent to the mouse, which would hide its children from clicks.
@@ -44,39 +44,39 @@ LRESULT CALLBACK GroupBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     FillRect(reinterpret_cast<HDC>(wParam), &area, GetSysColorBrush(COLOR_BTNFACE));
     return TRUE;
   }
-  return CallWindowProcA(previous, window, message, wParam, lParam);
+  return CallWindowProcW(previous, window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
   if (Forward(window, message, wParam, lParam, result)) return result;
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 }  // namespace
 
 void MakeGroupBoxContainer(HWND groupBox) {
-  const LONG_PTR previous = GetWindowLongPtrA(groupBox, GWLP_WNDPROC);
-  SetWindowLongPtrA(groupBox, GWLP_USERDATA, previous);
-  SetWindowLongPtrA(groupBox, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&GroupBoxProc));
+  const LONG_PTR previous = GetWindowLongPtrW(groupBox, GWLP_WNDPROC);
+  SetWindowLongPtrW(groupBox, GWLP_USERDATA, previous);
+  SetWindowLongPtrW(groupBox, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&GroupBoxProc));
 }
 
 HWND CreatePanel(HWND parent, int id, const RECT& rect) {
   static const bool registered = [] {
-    WNDCLASSEXA type = {};
+    WNDCLASSEXW type = {};
     type.cbSize = sizeof type;
     type.lpfnWndProc = &PanelProc;
-    type.hInstance = GetModuleHandleA(nullptr);
-    type.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    type.hInstance = GetModuleHandleW(nullptr);
+    type.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     type.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     type.lpszClassName = kPanelClass;
-    return RegisterClassExA(&type) != 0;
+    return RegisterClassExW(&type) != 0;
   }();
   if (!registered) return nullptr;
-  return CreateWindowExA(
-      WS_EX_CONTROLPARENT, kPanelClass, "", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, rect.left,
+  return CreateWindowExW(
+      WS_EX_CONTROLPARENT, kPanelClass, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, rect.left,
       rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
 }
 
 }  // namespace quillfen::win32

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/win32/utf8.h"
 #include "ui/forum.h"
 #include "ui/win32/containers.h"
 #include "ui/win32/dpi.h"
@@ -16,7 +17,7 @@ namespace quillfen::win32 {
 
 namespace {
 
-constexpr const char* kWindowClass = "Tmainform";
+constexpr const wchar_t* kWindowClass = L"Tmainform";
 constexpr DWORD kWindowStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
@@ -28,15 +29,15 @@ RECT Scaled(const ControlSpec& row) {
 }
 
 UniqueFont MakeFont(int height, bool bold, bool underline) {
-  return UniqueFont(CreateFontA(-Scale(height), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE,
+  return UniqueFont(CreateFontW(-Scale(height), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE,
                                 underline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                                "MS Sans Serif"));
+                                L"MS Sans Serif"));
 }
 
-std::string WindowText(HWND window) {
-  std::string text(GetWindowTextLengthA(window) + 1, '\0');
-  text.resize(GetWindowTextA(window, text.data(), static_cast<int>(text.size())));
+std::wstring WindowText(HWND window) {
+  std::wstring text(GetWindowTextLengthW(window) + 1, L'\0');
+  text.resize(GetWindowTextW(window, text.data(), static_cast<int>(text.size())));
   return text;
 }
 
@@ -47,8 +48,8 @@ void FitToText(HWND label, HFONT font, int layoutHeight) {
   if (!dc) return;
   const SelectedObject selected(dc.Get(), font);
   SIZE extent = {};
-  const std::string text = WindowText(label);
-  if (GetTextExtentPoint32A(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent)) {
+  const std::wstring text = WindowText(label);
+  if (GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent)) {
     SetWindowPos(label, nullptr, 0, 0, extent.cx + 1, std::max<LONG>(extent.cy, layoutHeight),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
@@ -104,18 +105,18 @@ MainWindow::~MainWindow() {
 
 bool MainWindow::Create(int show) {
   static const bool registered = [] {
-    WNDCLASSEXA type = {};
+    WNDCLASSEXW type = {};
     type.cbSize = sizeof type;
     type.lpfnWndProc = &MainWindow::WindowProc;
-    type.hInstance = GetModuleHandleA(nullptr);
-    type.hIcon = LoadIconA(type.hInstance, MAKEINTRESOURCEA(kAppIcon));
-    type.hIconSm = static_cast<HICON>(LoadImageA(type.hInstance, MAKEINTRESOURCEA(kAppIcon),
+    type.hInstance = GetModuleHandleW(nullptr);
+    type.hIcon = LoadIconW(type.hInstance, MAKEINTRESOURCEW(kAppIcon));
+    type.hIconSm = static_cast<HICON>(LoadImageW(type.hInstance, MAKEINTRESOURCEW(kAppIcon),
                                                  IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                  GetSystemMetrics(SM_CYSMICON), 0));
-    type.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    type.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     type.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     type.lpszClassName = kWindowClass;
-    return RegisterClassExA(&type) != 0;
+    return RegisterClassExW(&type) != 0;
   }();
   if (!registered) throw std::runtime_error("Cannot register the main window's class");
 
@@ -127,11 +128,11 @@ bool MainWindow::Create(int show) {
   const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   closed_ = false;
   // WM_CREATE builds the controls; the folder tree's first selection runs the folder handler.
-  CreateWindowExA(kWindowExStyle, kWindowClass, kApplicationTitle, kWindowStyle, left, top, width,
-                  height, nullptr, nullptr, GetModuleHandleA(nullptr), this);
+  CreateWindowExW(kWindowExStyle, kWindowClass, Widen(kApplicationTitle).c_str(), kWindowStyle, left, top, width,
+                  height, nullptr, nullptr, GetModuleHandleW(nullptr), this);
   if (!window_) throw std::runtime_error("Cannot create the main window");
 
-  SetWindowTextA(window_, kWindowCaption);
+  SetWindowTextW(window_, Widen(kWindowCaption).c_str());
   RunHandler([this] { form_.FormCreate(); });
   if (closed_) {
     Destroy();
@@ -156,10 +157,10 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam
   if (message == WM_NCCREATE) {
     auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
     self->window_ = window;
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!self) return DefWindowProcA(window, message, wParam, lParam);
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(window, message, wParam, lParam);
   // No C++ exception leaves a window procedure.
   try {
     if (const std::optional<LRESULT> result = self->Dispatch(message, wParam, lParam)) {
@@ -172,7 +173,7 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam
     ReportError(window, "Unknown error");
     return message == WM_CREATE ? -1 : 0;
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 std::optional<LRESULT> MainWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -230,7 +231,7 @@ LRESULT MainWindow::OnCtlColorStatic(HDC dc, HWND label) {
 
 std::optional<LRESULT> MainWindow::OnSetCursor(HWND over) {
   if (!IsLink(over)) return std::nullopt;
-  SetCursor(LoadCursorA(nullptr, IDC_HAND));
+  SetCursor(LoadCursorW(nullptr, IDC_HAND));
   return TRUE;
 }
 
@@ -256,8 +257,8 @@ LRESULT MainWindow::OnNextDlgCtl(WPARAM which, bool given) {
       given ? reinterpret_cast<HWND>(which) : GetNextDlgTabItem(window_, GetFocus(), which != 0);
   if (!target || !IsChild(window_, target)) return 0;
   SetFocus(target);
-  if (SendMessageA(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
-    SendMessageA(target, EM_SETSEL, 0, -1);
+  if (SendMessageW(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
+    SendMessageW(target, EM_SETSEL, 0, -1);
   }
   return 0;
 }
@@ -277,7 +278,7 @@ LRESULT MainWindow::OnDestroy() {
 }
 
 LRESULT MainWindow::OnNcDestroy() {
-  SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+  SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
   window_ = nullptr;
   lastFocus_ = nullptr;
   controls_.clear();
@@ -310,9 +311,9 @@ void MainWindow::CreateControls() {
     const HWND control = CreateControl(row);
     if (!control) throw std::runtime_error(std::string("Cannot create the control ") + row.name);
     controls_[row.id] = control;
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(row.font)), FALSE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(row.font)), FALSE);
     if (row.kind == Kind::edit || row.kind == Kind::memo) {
-      SendMessageA(control, EM_SETLIMITTEXT, 0, 0);  // no length limit
+      SendMessageW(control, EM_SETLIMITTEXT, 0, 0);  // no length limit
     }
     if (row.align == Align::fitText) FitToText(control, FontFor(row.font), Scale(row.height));
   }
@@ -323,39 +324,39 @@ void MainWindow::CreateControls() {
 HWND MainWindow::CreateControl(const ControlSpec& row) {
   const HWND parent = row.parent == kNoParent ? window_ : controls_.at(row.parent);
   const RECT r = Scaled(row);
-  const char* caption = row.caption ? row.caption : kForumHost;
+  const std::wstring caption = Widen(row.caption ? row.caption : kForumHost);
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
   if (row.visible) style |= WS_VISIBLE;
   if (!row.enabled) style |= WS_DISABLED;
   const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id));
-  auto make = [&](DWORD exStyle, const char* type, DWORD extra, int height) {
-    return CreateWindowExA(exStyle, type, caption, style | extra, r.left, r.top, r.right - r.left,
-                           height, parent, id, GetModuleHandleA(nullptr), nullptr);
+  auto make = [&](DWORD exStyle, const wchar_t* type, DWORD extra, int height) {
+    return CreateWindowExW(exStyle, type, caption.c_str(), style | extra, r.left, r.top, r.right - r.left,
+                           height, parent, id, GetModuleHandleW(nullptr), nullptr);
   };
   const int height = r.bottom - r.top;
   const DWORD align = row.align == Align::right ? SS_RIGHT : SS_LEFT;
   switch (row.kind) {
     case Kind::groupBox: {
-      const HWND box = make(WS_EX_CONTROLPARENT, "BUTTON", BS_GROUPBOX | WS_CLIPCHILDREN, height);
+      const HWND box = make(WS_EX_CONTROLPARENT, L"BUTTON", BS_GROUPBOX | WS_CLIPCHILDREN, height);
       if (box) MakeGroupBoxContainer(box);
       return box;
     }
     case Kind::panel:
       return CreatePanel(parent, row.id, r);
     case Kind::label:
-      return make(0, "STATIC", SS_NOPREFIX | align, height);
+      return make(0, L"STATIC", SS_NOPREFIX | align, height);
     case Kind::link:
-      return make(0, "STATIC", SS_NOPREFIX | align | SS_NOTIFY, height);
+      return make(0, L"STATIC", SS_NOPREFIX | align | SS_NOTIFY, height);
     case Kind::button:
-      return make(0, "BUTTON", BS_PUSHBUTTON | WS_TABSTOP, height);
+      return make(0, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, height);
     case Kind::edit:
-      return make(WS_EX_CLIENTEDGE, "EDIT", ES_AUTOHSCROLL | WS_TABSTOP, height);
+      return make(WS_EX_CLIENTEDGE, L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP, height);
     case Kind::memo:
-      return make(WS_EX_CLIENTEDGE, "EDIT",
+      return make(WS_EX_CLIENTEDGE, L"EDIT",
                   ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP, height);
     case Kind::dropDownList:
       // The height given at creation includes the opened list.
-      return make(0, "COMBOBOX", CBS_DROPDOWNLIST | CBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP,
+      return make(0, L"COMBOBOX", CBS_DROPDOWNLIST | CBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP,
                   height + Scale(16 * kGameListItemHeight));
     case Kind::folderTree:
       tree_.Create(parent, row.id, r);
@@ -402,15 +403,15 @@ void MainWindow::StackOverlaps() {
 void MainWindow::FitGameListHeight() {
   const HWND games = controls_.at(kGamecb);
   const int wanted = Scale(21);
-  int field = static_cast<int>(SendMessageA(games, CB_GETITEMHEIGHT, WPARAM(-1), 0));
+  int field = static_cast<int>(SendMessageW(games, CB_GETITEMHEIGHT, WPARAM(-1), 0));
   for (int attempt = 0; attempt < 3 && field > 0; ++attempt) {
     RECT box;
     GetWindowRect(games, &box);
     if (box.bottom - box.top == wanted) break;
     field += wanted - (box.bottom - box.top);
-    SendMessageA(games, CB_SETITEMHEIGHT, WPARAM(-1), field);
+    SendMessageW(games, CB_SETITEMHEIGHT, WPARAM(-1), field);
   }
-  SendMessageA(games, CB_SETITEMHEIGHT, 0, Scale(kGameListItemHeight));
+  SendMessageW(games, CB_SETITEMHEIGHT, 0, Scale(kGameListItemHeight));
 }
 
 bool MainWindow::IsLink(HWND control) const {
@@ -457,54 +458,55 @@ void MainWindow::SetEnabled(Control control, bool enabled) {
 }
 
 void MainWindow::SetText(Control control, const std::string& text) {
-  if (HWND window = Window(control)) SetWindowTextA(window, text.c_str());
+  if (HWND window = Window(control)) SetWindowTextW(window, Widen(text).c_str());
 }
 
 std::string MainWindow::Text(Control control) {
   HWND window = Window(control);
-  return window ? WindowText(window) : std::string();
+  return window ? Narrow(WindowText(window)) : std::string();
 }
 
 void MainWindow::GameListClear() {
-  SendMessageA(ControlWindow(kGamecb), CB_RESETCONTENT, 0, 0);
+  SendMessageW(ControlWindow(kGamecb), CB_RESETCONTENT, 0, 0);
 }
 
 void MainWindow::GameListAppend(const std::string& name) {
-  SendMessageA(ControlWindow(kGamecb), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+  SendMessageW(ControlWindow(kGamecb), CB_ADDSTRING, 0,
+               reinterpret_cast<LPARAM>(Widen(name).c_str()));
 }
 
 void MainWindow::GameListSelectFirst() {
   const HWND games = ControlWindow(kGamecb);
-  if (SendMessageA(games, CB_GETCOUNT, 0, 0) > 0) SendMessageA(games, CB_SETCURSEL, 0, 0);
+  if (SendMessageW(games, CB_GETCOUNT, 0, 0) > 0) SendMessageW(games, CB_SETCURSEL, 0, 0);
 }
 
 std::string MainWindow::GameListText() {
   const HWND games = ControlWindow(kGamecb);
-  const auto index = SendMessageA(games, CB_GETCURSEL, 0, 0);
+  const auto index = SendMessageW(games, CB_GETCURSEL, 0, 0);
   if (index == CB_ERR) return {};
-  const auto length = SendMessageA(games, CB_GETLBTEXTLEN, index, 0);
+  const auto length = SendMessageW(games, CB_GETLBTEXTLEN, index, 0);
   if (length == CB_ERR) return {};
-  std::string text(length + 1, '\0');
+  std::wstring text(length + 1, L'\0');
   const auto copied =
-      SendMessageA(games, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+      SendMessageW(games, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
   text.resize(copied == CB_ERR ? 0 : copied);
-  return text;
+  return Narrow(text);
 }
 
 void MainWindow::DetailsClear() {
-  SetWindowTextA(ControlWindow(kDetailssl), "");
+  SetWindowTextW(ControlWindow(kDetailssl), L"");
 }
 
 void MainWindow::DetailsAddLine(const std::string& text) {
   const HWND memo = ControlWindow(kDetailssl);
-  std::string content = WindowText(memo);
-  if (!content.empty()) content += "\r\n";
-  content += WithEditLineBreaks(text);
-  SetWindowTextA(memo, content.c_str());
+  std::wstring content = WindowText(memo);
+  if (!content.empty()) content += L"\r\n";
+  content += Widen(WithEditLineBreaks(text));
+  SetWindowTextW(memo, content.c_str());
 }
 
 void MainWindow::DetailsScrollToTop() {
-  SendMessageA(ControlWindow(kDetailssl), WM_VSCROLL, SB_TOP, 0);
+  SendMessageW(ControlWindow(kDetailssl), WM_VSCROLL, SB_TOP, 0);
 }
 
 std::string MainWindow::TreeSelectedPath() {
@@ -529,20 +531,20 @@ void MainWindow::ShowSearchPanel(bool shown) {
 
 void MainWindow::SetSearchLabel(const std::string& text) {
   const HWND label = ControlWindow(kSearchlabel);
-  SetWindowTextA(label, text.c_str());
+  SetWindowTextW(label, Widen(text).c_str());
   UpdateWindow(label);
 }
 
 bool MainWindow::ProcessPendingMessages() {
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       PostQuitMessage(static_cast<int>(message.wParam));  // leave it for the message loop
       break;
     }
-    if (!window_ || !IsDialogMessageA(window_, &message)) {
+    if (!window_ || !IsDialogMessageW(window_, &message)) {
       TranslateMessage(&message);
-      DispatchMessageA(&message);
+      DispatchMessageW(&message);
     }
   }
   return window_ != nullptr;
@@ -553,23 +555,23 @@ void MainWindow::ShowMessage(const std::string& text) {
 }
 
 void MainWindow::OpenWebAddress(const std::string& address) {
-  ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  ShellExecuteW(nullptr, L"open", Widen(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void MainWindow::CloseWindow() {
   closed_ = true;
   // Closed while FormCreate runs: Create destroys the window before it shows.
-  if (window_ && IsWindowVisible(window_)) PostMessageA(window_, WM_CLOSE, 0, 0);
+  if (window_ && IsWindowVisible(window_)) PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
 int RunMessageLoop(MainWindow& window) {
   MSG message;
   int status;
-  while ((status = GetMessageA(&message, nullptr, 0, 0)) != 0) {
+  while ((status = GetMessageW(&message, nullptr, 0, 0)) != 0) {
     if (status == -1) return 1;
-    if (!window.Handle() || !IsDialogMessageA(window.Handle(), &message)) {
+    if (!window.Handle() || !IsDialogMessageW(window.Handle(), &message)) {
       TranslateMessage(&message);
-      DispatchMessageA(&message);
+      DispatchMessageW(&message);
     }
   }
   return static_cast<int>(message.wParam);

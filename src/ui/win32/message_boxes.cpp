@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/win32/utf8.h"
 #include "platform/win32/win32_owners.h"
 #include "ui/main_form.h"
 
@@ -47,11 +48,13 @@ void ShowMessageBox(HWND owner, const std::string& text, UINT icon) {
     Hook()(text, kApplicationTitle, flags);
     return;
   }
-  centring.Reset(SetWindowsHookExA(WH_CBT, &CentreOnScreen, nullptr, GetCurrentThreadId()));
+  const std::wstring wide_text = Widen(text);
+  const std::wstring caption = Widen(kApplicationTitle);
+  centring.Reset(SetWindowsHookExW(WH_CBT, &CentreOnScreen, nullptr, GetCurrentThreadId()));
   if (owner && IsWindowVisible(owner)) {
-    MessageBoxA(owner, text.c_str(), kApplicationTitle, flags);
+    MessageBoxW(owner, wide_text.c_str(), caption.c_str(), flags);
   } else {
-    MessageBoxA(nullptr, text.c_str(), kApplicationTitle, flags | MB_TASKMODAL);
+    MessageBoxW(nullptr, wide_text.c_str(), caption.c_str(), flags | MB_TASKMODAL);
   }
   centring.Reset();  // the box never activated
 }

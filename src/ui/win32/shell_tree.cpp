@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/win32/utf8.h"
 #include "ui/win32/dpi.h"
 #include "ui/win32/layout.h"
 
@@ -14,17 +15,10 @@ namespace quillfen::win32 {
 namespace {
 
 std::string FromStrRet(STRRET& value, const ITEMIDLIST* pidl) {
-  char buffer[MAX_PATH * 2] = {};
-  if (FAILED(StrRetToBufA(&value, pidl, buffer, sizeof buffer))) return {};
-  return buffer;
-}
-
-std::wstring Widen(const std::string& text) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  std::wstring result(length > 0 ? length : 1, L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, result.data(), length);
-  result.resize(result.size() - 1);
-  return result;
+  wchar_t* text = nullptr;
+  if (FAILED(StrRetToStrW(&value, pidl, &text)) || !text) return {};
+  const UniqueCoTaskText owner(text);
+  return Narrow(text);
 }
 
 int IdCount(const ITEMIDLIST* pidl) {
@@ -50,8 +44,8 @@ UniquePidl ClonePrefix(const ITEMIDLIST* pidl, int count) {
 }
 
 bool SameTextNoCase(const std::string& a, const std::string& b) {
-  return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) ==
-         CSTR_EQUAL;
+  return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, Widen(a).c_str(), -1,
+                        Widen(b).c_str(), -1) == CSTR_EQUAL;
 }
 
 }  // namespace
@@ -63,16 +57,16 @@ ShellTree::~ShellTree() = default;
 void ShellTree::Create(HWND parent, int id, const RECT& rect) {
   Reset();
   if (FAILED(SHGetDesktopFolder(desktop_.ReleaseAndGetAddressOf()))) desktop_.Reset();
-  tree_ = CreateWindowExA(WS_EX_CLIENTEDGE, WC_TREEVIEWA, "",
+  tree_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
                           WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | TVS_HASBUTTONS |
                               TVS_HASLINES | TVS_SHOWSELALWAYS,
                           rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                           parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                          GetModuleHandleA(nullptr), nullptr);
-  SendMessageA(tree_, TVM_SETINDENT, Scale(kTreeIndent), 0);
-  SHFILEINFOA info = {};
+                          GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(tree_, TVM_SETINDENT, Scale(kTreeIndent), 0);
+  SHFILEINFOW info = {};
   auto images = reinterpret_cast<HIMAGELIST>(
-      SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+      SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
   if (images) TreeView_SetImageList(tree_, images, TVSIL_NORMAL);
 }
 
@@ -95,7 +89,7 @@ void ShellTree::FillRoot() {
 }
 
 ShellTree::Node* ShellTree::NodeOf(HTREEITEM item) {
-  TVITEMA data = {};
+  TVITEMW data = {};
   data.mask = TVIF_PARAM | TVIF_HANDLE;
   data.hItem = item;
   if (!tree_ || !item || !TreeView_GetItem(tree_, &data)) return nullptr;
@@ -103,13 +97,13 @@ ShellTree::Node* ShellTree::NodeOf(HTREEITEM item) {
 }
 
 HTREEITEM ShellTree::AddNode(HTREEITEM parent, UniquePidl absolute, bool hasChildren) {
-  const auto* name = reinterpret_cast<LPCSTR>(absolute.Get());
-  SHFILEINFOA info = {};
-  SHGetFileInfoA(name, 0, &info, sizeof info,
+  const auto* name = reinterpret_cast<LPCWSTR>(absolute.Get());
+  SHFILEINFOW info = {};
+  SHGetFileInfoW(name, 0, &info, sizeof info,
                  SHGFI_PIDL | SHGFI_DISPLAYNAME | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
   const int icon = info.iIcon;
-  SHFILEINFOA open = {};
-  SHGetFileInfoA(name, 0, &open, sizeof open,
+  SHFILEINFOW open = {};
+  SHGetFileInfoW(name, 0, &open, sizeof open,
                  SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_OPENICON);
 
   // The node is kept before the item that points at it exists, and dropped
@@ -118,7 +112,7 @@ HTREEITEM ShellTree::AddNode(HTREEITEM parent, UniquePidl absolute, bool hasChil
   node->pidl = std::move(absolute);
   nodes_.push_back(std::move(node));
 
-  TVINSERTSTRUCTA insert = {};
+  TVINSERTSTRUCTW insert = {};
   insert.hParent = parent;
   insert.hInsertAfter = TVI_LAST;
   insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_CHILDREN;
@@ -170,7 +164,7 @@ void ShellTree::FillChildren(HTREEITEM item) {
     if (absolute) AddNode(item, std::move(absolute), (attributes & SFGAO_HASSUBFOLDER) != 0);
   }
   if (children.empty()) {
-    TVITEMA data = {};
+    TVITEMW data = {};
     data.mask = TVIF_CHILDREN | TVIF_HANDLE;
     data.hItem = item;
     data.cChildren = 0;
@@ -249,7 +243,7 @@ void ShellTree::ShowContextMenu(HTREEITEM item, POINT screen) {
       CMINVOKECOMMANDINFO invoke = {};
       invoke.cbSize = sizeof invoke;
       invoke.hwnd = tree_;
-      invoke.lpVerb = MAKEINTRESOURCEA(command - kFirst);
+      invoke.lpVerb = reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(command - kFirst));
       invoke.nShow = SW_SHOWNORMAL;
       menu->InvokeCommand(&invoke);
     }
@@ -286,9 +280,9 @@ void ShellTree::SelectPath(const std::string& path) {
   }
   // The shell parses some paths of things that are not there (a drive letter
   // without a drive): a file-system path must name an existing folder.
-  char fileSystemPath[MAX_PATH] = {};
-  if (SHGetPathFromIDListA(target.Get(), fileSystemPath)) {
-    const DWORD attributes = GetFileAttributesA(fileSystemPath);
+  wchar_t fileSystemPath[MAX_PATH] = {};
+  if (SHGetPathFromIDListW(target.Get(), fileSystemPath)) {
+    const DWORD attributes = GetFileAttributesW(fileSystemPath);
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
       throw std::runtime_error(failure);
     }
