@@ -30,6 +30,21 @@ std::string UpperAscii(std::string_view text) {
   return result;
 }
 
+bool WildcardMatchNoCase(std::string_view pattern, std::string_view name) {
+  if (pattern.empty()) return name.empty();
+  if (pattern.front() == '*') {
+    for (std::size_t skip = 0; skip <= name.size(); ++skip) {
+      if (WildcardMatchNoCase(pattern.substr(1), name.substr(skip))) return true;
+    }
+    return false;
+  }
+  if (name.empty()) return false;
+  if (pattern.front() != '?' && UpperAsciiChar(pattern.front()) != UpperAsciiChar(name.front())) {
+    return false;
+  }
+  return WildcardMatchNoCase(pattern.substr(1), name.substr(1));
+}
+
 std::string DefaultIfEmpty(const std::string& first, const std::string& second) {
   return first.empty() ? second : first;
 }

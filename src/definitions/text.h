@@ -11,6 +11,9 @@ std::string FileNamePart(std::string_view path);
 std::string FolderPart(std::string_view path);
 // The letters a to z made upper case; every other character kept.
 std::string UpperAscii(std::string_view text);
+// Whether a whole name matches a pattern in which * stands for any run of
+// characters and ? for any one, A to Z compared without regard to case.
+bool WildcardMatchNoCase(std::string_view pattern, std::string_view name);
 // The first text when it is not empty, the second otherwise.
 std::string DefaultIfEmpty(const std::string& first, const std::string& second);
 // Replaces every occurrence of pattern, left to right and never overlapping,

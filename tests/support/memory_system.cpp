@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "definitions/text.h"
 #include "platform/file_error.h"
 
 namespace quillfen::testing {
@@ -33,19 +34,6 @@ std::string ParentKey(const std::string& key) {
   return key.substr(0, sep);
 }
 
-// Case-insensitive wildcard match of a whole name: * any run, ? any one character.
-bool WildMatch(const char* pattern, const char* name) {
-  if (*pattern == '\0') return *name == '\0';
-  if (*pattern == '*') {
-    for (const char* n = name;; ++n) {
-      if (WildMatch(pattern + 1, n)) return true;
-      if (*n == '\0') return false;
-    }
-  }
-  if (*name == '\0') return false;
-  if (*pattern != '?' && Upper(*pattern) != Upper(*name)) return false;
-  return WildMatch(pattern + 1, name + 1);
-}
 
 }  // namespace
 
@@ -371,15 +359,15 @@ std::vector<DirEntry> MemorySystem::ListFolder(const std::string& pattern) {
   if (!folder || !folder->is_folder) return {};
   std::vector<DirEntry> entries;
   if (folder_key.size() > 2) {
-    if (WildMatch(name_pattern.c_str(), ".")) entries.push_back({".", true, false});
-    if (WildMatch(name_pattern.c_str(), "..")) entries.push_back({"..", true, false});
+    if (WildcardMatchNoCase(name_pattern.c_str(), ".")) entries.push_back({".", true, false});
+    if (WildcardMatchNoCase(name_pattern.c_str(), "..")) entries.push_back({"..", true, false});
   }
   // Children in name order, as NTFS lists them.
   const std::string prefix = folder_key + "\\";
   for (auto it = nodes_.lower_bound(prefix); it != nodes_.end(); ++it) {
     if (it->first.compare(0, prefix.size(), prefix) != 0) break;
     if (it->first.find('\\', prefix.size()) != std::string::npos) continue;
-    if (WildMatch(name_pattern.c_str(), it->second.name.c_str())) {
+    if (WildcardMatchNoCase(name_pattern.c_str(), it->second.name.c_str())) {
       const std::uint32_t attributes = it->second.attributes;
       entries.push_back({it->second.name, it->second.is_folder,
                          (attributes & (kAttrHidden | kAttrSystem | kAttrVolumeLabel)) != 0});

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "definitions/text.h"
 #include "platform/file_error.h"
 
 namespace quillfen {
@@ -107,19 +108,6 @@ int WriteAll(int fd, const std::uint8_t* data, std::size_t size, off_t position)
   return 0;
 }
 
-// A whole name matched against a pattern of * and ?, A to Z without regard to case.
-bool WildMatch(const char* pattern, const char* name) {
-  if (*pattern == '\0') return *name == '\0';
-  if (*pattern == '*') {
-    for (const char* n = name;; ++n) {
-      if (WildMatch(pattern + 1, n)) return true;
-      if (*n == '\0') return false;
-    }
-  }
-  if (*name == '\0') return false;
-  if (*pattern != '?' && UpperAscii(*pattern) != UpperAscii(*name)) return false;
-  return WildMatch(pattern + 1, name + 1);
-}
 
 std::string Replace(std::string_view text, std::string_view from, std::string_view to) {
   std::string result;
@@ -386,7 +374,7 @@ std::vector<DirEntry> PosixSystem::ListFolder(const std::string& pattern) {
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
     const std::string engine_name = ToEnginePath(name);
-    if (!WildMatch(names.c_str(), engine_name.c_str())) continue;
+    if (!WildcardMatchNoCase(names.c_str(), engine_name.c_str())) continue;
     DirEntry listed{engine_name, false, name[0] == '.'};
     struct stat info;
     const std::string full = (folder.empty() ? std::string() : folder) + name;
