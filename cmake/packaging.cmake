@@ -6,15 +6,6 @@
 #                  definitions in dist/quillfen-cli_<version>_amd64.deb
 # Executables are stripped when packed (and by `cmake --install --strip`).
 
-option(QUILLFEN_RELEASE "Building the release packages: quillfen-cli must be part of the build" OFF)
-if(NOT TARGET quillfen-cli)
-  if(QUILLFEN_RELEASE)
-    message(FATAL_ERROR "The release packages need the target quillfen-cli, which this source tree "
-                        "does not define yet.")
-  endif()
-  message(STATUS "No quillfen-cli target: the packages leave the command-line tool out.")
-endif()
-
 set(packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
 set(packaging_out ${PROJECT_BINARY_DIR}/packaging)
 set(QUILLFEN_PACKAGE_MAINTAINER "Tesk <quillfen@example.org>"
@@ -22,10 +13,7 @@ set(QUILLFEN_PACKAGE_MAINTAINER "Tesk <quillfen@example.org>"
 
 if(WIN32)
   # One folder, no installer: the window program reads patches.ini beside it.
-  install(TARGETS quillfen RUNTIME DESTINATION .)
-  if(TARGET quillfen-cli)
-    install(TARGETS quillfen-cli RUNTIME DESTINATION .)
-  endif()
+  install(TARGETS quillfen quillfen-cli RUNTIME DESTINATION .)
   configure_file(${packaging_dir}/README.txt.in ${packaging_out}/README.txt @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${PROJECT_SOURCE_DIR}/examples/patches.ini ${packaging_out}/README.txt DESTINATION .)
 
@@ -36,9 +24,8 @@ if(WIN32)
 else()
   include(GNUInstallDirs)
   set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/quillfen-cli)
-  if(TARGET quillfen-cli)
-    install(TARGETS quillfen-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  endif()
+  # An installed quillfen-cli reads share/quillfen/patches.ini when it is given no --ini.
+  install(TARGETS quillfen-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${PROJECT_SOURCE_DIR}/examples/patches.ini DESTINATION ${CMAKE_INSTALL_DATADIR}/quillfen)
 
   # The manual page and the package's changelog, compressed as Debian keeps

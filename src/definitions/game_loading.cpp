@@ -42,8 +42,11 @@ std::vector<std::uint8_t> ParseWildcards(const std::string& text, std::size_t co
 }  // namespace
 
 AppList LoadAppList(System& system) {
+  return LoadAppList(system, DefinitionFilePath(system));
+}
+
+AppList LoadAppList(System& system, const std::string& path) {
   AppList list;
-  const std::string path = DefinitionFilePath(system);
   if (ReadIniValue(system, "apps", "version", path) != kDefinitionVersion) return list;
   list.accepted = true;
   for (int n = 0;; ++n) {
@@ -55,8 +58,12 @@ AppList LoadAppList(System& system) {
 }
 
 GameSection LoadGamePatches(System& system, const std::string& game, PatchList& list) {
+  return LoadGamePatches(system, DefinitionFilePath(system), game, list);
+}
+
+GameSection LoadGamePatches(System& system, const std::string& path, const std::string& game,
+                            PatchList& list) {
   ClearPatchList(list);
-  const std::string path = DefinitionFilePath(system);
   auto value = [&](const std::string& key) { return ReadIniValue(system, game, key, path); };
 
   GameSection section{value("details"), value("checkfile")};

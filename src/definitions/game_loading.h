@@ -22,8 +22,10 @@ struct AppList {
 };
 
 // Checks the version stamp and reads the game list; reads nothing more from a
-// foreign or missing definition file.
+// foreign or missing definition file. Without a path, the definition file
+// beside the executable.
 AppList LoadAppList(System& system);
+AppList LoadAppList(System& system, const std::string& ini_path);
 
 // What a game's section says besides its patches.
 struct GameSection {
@@ -34,6 +36,8 @@ struct GameSection {
 // Empties the list (ClearPatchList) and fills it with the game's patches, one
 // entry per patch up to the first without a modfile key.
 GameSection LoadGamePatches(System& system, const std::string& game, PatchList& list);
+GameSection LoadGamePatches(System& system, const std::string& ini_path, const std::string& game,
+                            PatchList& list);
 
 // Replaces each backslash followed by three decimal digits by the character of
 // that code modulo 256; everything else is copied unchanged.

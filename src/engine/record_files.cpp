@@ -29,4 +29,16 @@ bool IsRecordFile(System& system, const std::string& path) {
   }
 }
 
+RecordStatus JudgeRecord(System& system, const std::string& undofile,
+                         std::span<const std::uint8_t> content) {
+  RecordStatus status{RecordState::kNone, undofile};
+  for (const std::string& path : {undofile, PendingRecordPath(undofile)}) {
+    if (!system.FileExists(path)) continue;
+    const std::optional<UndoRecord> record = ReadRecordFile(system, path);
+    if (record && RecordMatches(*record, content)) return {RecordState::kValid, path};
+    if (status.state == RecordState::kNone) status = {RecordState::kNotMatching, path};
+  }
+  return status;
+}
+
 }  // namespace quillfen

@@ -315,6 +315,29 @@ std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t>
 
 }  // namespace signature_internal
 
+std::int64_t CountSignature(std::span<const std::uint8_t> image, std::span<const std::uint8_t> sig,
+                            std::span<const std::uint8_t> sigwild) {
+  using signature_internal::Place;
+  const auto size = static_cast<std::int64_t>(image.size());
+  const std::int64_t last = size - static_cast<std::int64_t>(sig.size()) - 1;
+  if (last < 0) return 0;
+  const std::vector<Place> places = signature_internal::FixedPlaces(sig, sigwild);
+  if (places.empty()) return last + 1;
+  // Jumps with memchr between places of the first fixed byte, as kRareByte does.
+  const auto shift = static_cast<std::int64_t>(places.front().index);
+  const std::uint8_t* cursor = image.data() + shift;
+  const std::uint8_t* const end = image.data() + last + shift + 1;
+  std::int64_t count = 0;
+  while (cursor < end) {
+    const void* hit = std::memchr(cursor, places.front().byte, static_cast<std::size_t>(end - cursor));
+    if (hit == nullptr) break;
+    const auto* at = static_cast<const std::uint8_t*>(hit);
+    if (signature_internal::MatchesAt(at - shift, places.data(), places.size())) ++count;
+    cursor = at + 1;
+  }
+  return count;
+}
+
 std::int32_t FindSignature(std::span<const std::uint8_t> image, std::span<const std::uint8_t> sig,
                            std::span<const std::uint8_t> sigwild, std::int32_t offset,
                            std::int32_t occur) {

@@ -14,6 +14,11 @@ std::int32_t FindSignature(std::span<const std::uint8_t> image, std::span<const 
                            std::span<const std::uint8_t> sigwild, std::int32_t offset,
                            std::int32_t occur);
 
+// How many occurrences FindSignature can choose from: the candidates (0 to
+// size - n - 1) where the signature matches, overlapping ones counted.
+std::int64_t CountSignature(std::span<const std::uint8_t> image, std::span<const std::uint8_t> sig,
+                            std::span<const std::uint8_t> sigwild);
+
 namespace signature_internal {
 
 // The ways FindSignature can walk the candidates. All give the same results;

@@ -26,13 +26,6 @@ std::string UpperText(std::string text) {
   return text;
 }
 
-std::string Trim(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  const auto last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
-
 std::string ParentKey(const std::string& key) {
   const auto sep = key.rfind('\\');
   if (sep == std::string::npos) return {};
@@ -201,36 +194,6 @@ void MemorySystem::CountCall(Op op, const std::string& path, bool create) {
   }
 }
 
-// Parses a profile file the way the system's reader treats it: names without
-// regard to case, blanks around names and values trimmed, ";" comment lines,
-// the first of repeated sections and keys winning.
-MemorySystem::ParsedProfile MemorySystem::ParseProfile(const std::string& text) {
-  ParsedProfile profile;
-  std::map<std::string, std::string>* section = nullptr;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = Trim(text.substr(pos, end - pos));
-    pos = end + 1;
-    if (line.empty() || line[0] == ';') continue;
-    if (line[0] == '[') {
-      const auto close = line.find(']');
-      const std::string name = UpperText(
-          Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
-      const bool repeated = profile.count(name) > 0;
-      section = repeated ? nullptr : &profile[name];
-      continue;
-    }
-    if (!section) continue;
-    const auto eq = line.find('=');
-    const std::string name = UpperText(Trim(line.substr(0, eq)));
-    if (section->count(name)) continue;
-    (*section)[name] = eq == std::string::npos ? std::string() : Trim(line.substr(eq + 1));
-  }
-  return profile;
-}
-
 std::string MemorySystem::ReadProfileString(const std::string& section, const std::string& key,
                                             const std::string& path) {
   const Node* node = Find(path);
@@ -238,15 +201,9 @@ std::string MemorySystem::ReadProfileString(const std::string& section, const st
   auto cached = profiles_.find(Key(path));
   if (cached == profiles_.end()) {
     const std::string text(node->content.begin(), node->content.end());
-    cached = profiles_.emplace(Key(path), ParseProfile(text)).first;
+    cached = profiles_.emplace(Key(path), Profile::Parse(text)).first;
   }
-  const auto s = cached->second.find(UpperText(Trim(section)));
-  if (s == cached->second.end()) return {};
-  const auto k = s->second.find(UpperText(Trim(key)));
-  if (k == s->second.end()) return {};
-  std::string value = k->second;
-  if (value.size() > 2999) value.resize(2999);
-  return value;
+  return cached->second.Value(section, key);
 }
 
 bool MemorySystem::FileExists(const std::string& path) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "definitions/profile_reader.h"
 #include "platform/system.h"
 
 namespace quillfen::testing {
@@ -120,8 +121,6 @@ class MemorySystem : public System {
     std::int64_t reported_size = -1;
   };
 
-  using ParsedProfile = std::map<std::string, std::map<std::string, std::string>>;
-  static ParsedProfile ParseProfile(const std::string& text);
   std::string Key(const std::string& path) const;
   void Step();
   Node* Find(const std::string& path);
@@ -144,7 +143,7 @@ class MemorySystem : public System {
   std::int64_t bytes_written_ = 0;
   DosTime clock_;
   std::vector<std::string> listed_;
-  std::map<std::string, ParsedProfile> profiles_;  // parsed profile files, until a file changes
+  std::map<std::string, Profile> profiles_;  // parsed profile files, until a file changes
 };
 
 // Packs a local date and time into the DOS form (seconds rounded down to even).

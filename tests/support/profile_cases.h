@@ -33,6 +33,14 @@ inline std::vector<ProfileCase> ProfileCases() {
        std::string(2999, 'v')},
       {"section names differing in case", "[Racer]\r\nmodfile=a.exe\r\n", "RACER", "modfile",
        "a.exe"},
+      {"value in double quotes", "[g]\r\nk=\"quoted value\"\r\n", "g", "k", "quoted value"},
+      {"value in single quotes", "[g]\r\nk= 'v' \r\n", "g", "k", "v"},
+      {"one quote alone is kept", "[g]\r\nk=\"open\r\n", "g", "k", "\"open"},
+      {"UTF-8 byte order mark", "\xEF\xBB\xBF[apps]\r\nversion=1.03\r\n", "apps", "version",
+       "1.03"},
+      {"key before the first section", "k=v\r\n[g]\r\nj=w\r\n", "g", "k", ""},
+      {"a repeated section is not read", "[g]\r\nk=1\r\n[G]\r\nj=2\r\n", "g", "j", ""},
+      {"line without an equals sign", "[g]\r\nk\r\nj=w\r\n", "g", "k", ""},
   };
 }
 

@@ -1,0 +1,78 @@
+// The entry of quillfen-cli: the command line as UTF-8, the system of the
+// platform, and where the definition file and the home folder lie.
+#if defined(_WIN32)
+#include <windows.h>
+// After <windows.h>, which they need.
+#include <io.h>
+#include <shellapi.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "definitions/ini.h"
+
+#if defined(_WIN32)
+#include "platform/win32/utf8.h"
+#include "platform/win32/win32_system.h"
+#else
+#include "platform/posix/posix_system.h"
+#endif
+
+#if defined(_WIN32)
+
+int main() {
+  // The arguments as the system holds them, in UTF-16, made UTF-8.
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  for (int i = 1; wide != nullptr && i < count; ++i)
+    args.push_back(quillfen::win32::Narrow(wide[i]));
+  if (wide != nullptr) LocalFree(wide);
+  // The program writes UTF-8; the console shows it as such.
+  SetConsoleOutputCP(CP_UTF8);
+
+  quillfen::Win32System system;
+  quillfen::CliEnvironment env(system, std::cout, std::cerr);
+  env.err_is_terminal = _isatty(_fileno(stderr)) != 0;
+  env.default_ini = quillfen::DefinitionFilePath(system);
+  // Windows takes "/" as a separator too; the program's paths speak of "\" only.
+  env.to_engine = [](const std::string& path) {
+    std::string engine = path;
+    for (char& c : engine) c = c == '/' ? '\\' : c;
+    return engine;
+  };
+  return quillfen::RunCli(args, env);
+}
+
+#else
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  quillfen::PosixSystem system;
+  quillfen::CliEnvironment env(system, std::cout, std::cerr);
+  env.err_is_terminal = isatty(STDERR_FILENO) != 0;
+  env.to_engine = quillfen::ToEnginePath;
+  env.to_native = quillfen::ToNativePath;
+  // patches.ini beside the program, as the window has it; an installed program
+  // (bin/quillfen-cli) reads share/quillfen/patches.ini beside its bin folder.
+  const std::string folder = system.ExecutableFolder();
+  env.default_ini = quillfen::DefinitionFilePath(system);
+  const std::string installed = folder + "..\\share\\quillfen\\patches.ini";
+  if (!system.FileExists(env.default_ini) && system.FileExists(installed)) {
+    env.default_ini = installed;
+  }
+  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+    env.home_folder = quillfen::ToEnginePath(home);
+    if (env.home_folder.back() != '\\') env.home_folder.push_back('\\');
+  }
+  return quillfen::RunCli(args, env);
+}
+
+#endif

@@ -1,0 +1,170 @@
+#include "cli/cli.h"
+
+#include <cstdint>
+#include <optional>
+
+#include "cli/commands.h"
+#include "platform/file_error.h"
+
+#ifndef QUILLFEN_VERSION
+#error "The build defines QUILLFEN_VERSION, the project's version."
+#endif
+
+namespace quillfen {
+
+const char* const kCliUsage =
+    "usage: quillfen-cli [--ini FILE] games\n"
+    "       quillfen-cli [--ini FILE] check\n"
+    "       quillfen-cli [--ini FILE] locate GAME FOLDER\n"
+    "       quillfen-cli [--ini FILE] patch GAME FOLDER WIDTH HEIGHT\n"
+    "       quillfen-cli [--ini FILE] undo GAME FOLDER\n"
+    "       quillfen-cli [--ini FILE] find GAME [ROOT...]\n"
+    "       quillfen-cli --help | --version\n"
+    "\n"
+    "commands:\n"
+    "  games    list the games of the definition file, one per line\n"
+    "  check    report the definition file's problems as FILE:LINE: error|warning: TEXT\n"
+    "  locate   show where each patch of GAME lies in FOLDER, its values and undo record\n"
+    "  patch    write WIDTH and HEIGHT into the game's files, as the Patch button does\n"
+    "  undo     restore the game's files from their undo records, as Undo Patch does\n"
+    "  find     print every folder under the ROOTs that holds the game's check file\n"
+    "           (without ROOTs: the fixed disks, or the home folder where there are none)\n"
+    "\n"
+    "options:\n"
+    "  --ini FILE   the definition file (default: patches.ini beside the program)\n"
+    "\n"
+    "GAME is a name of the game list, in any letter case. Exit status: 0 done,\n"
+    "1 failed, 2 usage error.\n";
+
+namespace {
+
+struct UsageError {
+  std::string message;
+};
+
+// A whole decimal number of at most 2147483647: digits only.
+std::optional<std::int32_t> WholeNumber(const std::string& text) {
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  std::int64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (value > INT32_MAX) return std::nullopt;
+  return static_cast<std::int32_t>(value);
+}
+
+// How many operands each command takes: at least, at most (-1: any number).
+struct CommandShape {
+  const char* name;
+  int least;
+  int most;
+};
+constexpr CommandShape kCommands[] = {
+    {"games", 0, 0}, {"check", 0, 0}, {"locate", 2, 2},
+    {"patch", 4, 4}, {"undo", 2, 2},  {"find", 1, -1},
+};
+
+// Parses the command line; throws UsageError. Options may stand anywhere
+// before "--", after which every word is an operand.
+Invocation Parse(const std::vector<std::string>& args, CliEnvironment& env, bool& help,
+                 bool& version) {
+  Invocation call;
+  std::vector<std::string> words;
+  std::optional<std::string> ini;
+  bool options = true;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (options && arg == "--") {
+      options = false;
+    } else if (options && (arg == "--help" || arg == "-h")) {
+      help = true;
+    } else if (options && arg == "--version") {
+      version = true;
+    } else if (options && arg == "--ini") {
+      if (i + 1 >= args.size()) throw UsageError{"--ini needs a FILE"};
+      ini = args[++i];
+    } else if (options && arg.rfind("--ini=", 0) == 0) {
+      ini = arg.substr(6);
+    } else if (options && arg.size() > 1 && arg[0] == '-') {
+      throw UsageError{"unknown option " + arg};
+    } else {
+      words.push_back(arg);
+    }
+  }
+  if (help || version) return call;
+  if (ini && ini->empty()) throw UsageError{"--ini needs a FILE"};
+  if (words.empty()) throw UsageError{"no command given"};
+
+  call.command = words[0];
+  const CommandShape* shape = nullptr;
+  for (const CommandShape& known : kCommands) {
+    if (call.command == known.name) shape = &known;
+  }
+  if (!shape) throw UsageError{"unknown command " + call.command};
+  const int operands = static_cast<int>(words.size()) - 1;
+  if (operands < shape->least || (shape->most >= 0 && operands > shape->most)) {
+    throw UsageError{call.command + (operands < shape->least ? ": too few" : ": too many") +
+                     " arguments"};
+  }
+
+  if (ini) {
+    call.ini = env.to_engine(*ini);
+    call.ini_shown = *ini;
+  } else {
+    call.ini = env.default_ini;
+    call.ini_shown = env.to_native(env.default_ini);
+  }
+  if (operands >= 1) call.game = words[1];
+  if (call.command == "find") {
+    call.roots.assign(words.begin() + 2, words.end());
+  } else if (operands >= 2) {
+    call.folder = words[2];
+  }
+  if (call.command == "patch") {
+    const auto width = WholeNumber(words[3]);
+    const auto height = WholeNumber(words[4]);
+    if (!width) throw UsageError{"WIDTH must be a whole decimal number, not \"" + words[3] + "\""};
+    if (!height)
+      throw UsageError{"HEIGHT must be a whole decimal number, not \"" + words[4] + "\""};
+    call.width = *width;
+    call.height = *height;
+  }
+  return call;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
+  bool help = false;
+  bool version = false;
+  Invocation call;
+  try {
+    call = Parse(args, env, help, version);
+  } catch (const UsageError& error) {
+    env.err << "quillfen-cli: " << error.message << "\n" << kCliUsage;
+    return kExitUsage;
+  }
+  if (help) {
+    env.out << kCliUsage;
+    return kExitSuccess;
+  }
+  if (version) {
+    env.out << "quillfen-cli " << QUILLFEN_VERSION << "\n";
+    return kExitSuccess;
+  }
+
+  try {
+    if (call.command == "games") return RunGames(env, call);
+    if (call.command == "check") return RunCheck(env, call);
+    if (call.command == "locate") return RunLocate(env, call);
+    if (call.command == "patch") return RunPatch(env, call);
+    if (call.command == "undo") return RunUndo(env, call);
+    return RunFind(env, call);
+  } catch (const FileError& error) {
+    env.err << "quillfen-cli: " << error.what() << "\n";
+    return kExitFailure;
+  }
+}
+
+}  // namespace quillfen

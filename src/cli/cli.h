@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace quillfen {
+
+class System;
+
+// Exit statuses of quillfen-cli.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+extern const char* const kCliUsage;
+
+// What the command line runs against: the system, the two output streams, and
+// what differs between the platforms.
+struct CliEnvironment {
+  CliEnvironment(System& system_in, std::ostream& out_in, std::ostream& err_in)
+      : system(system_in), out(out_in), err(err_in) {}
+
+  System& system;
+  std::ostream& out;
+  std::ostream& err;
+  // A progress line is drawn on err only when it is a terminal.
+  bool err_is_terminal = false;
+  // The definition file without --ini, as a path of the portable code.
+  std::string default_ini;
+  // Where find walks without roots when the system has no fixed disks; empty for none.
+  std::string home_folder;
+  // A path the user typed as a path of the portable code, and back for output.
+  std::function<std::string(const std::string&)> to_engine = [](const std::string& p) { return p; };
+  std::function<std::string(const std::string&)> to_native = [](const std::string& p) { return p; };
+};
+
+// Runs one command line (without the program name) and returns the exit status.
+// Results go to out; messages, problems and usage errors to err.
+int RunCli(const std::vector<std::string>& args, CliEnvironment& env);
+
+}  // namespace quillfen

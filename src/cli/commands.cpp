@@ -1,0 +1,377 @@
+#include "cli/commands.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <span>
+
+#include "definitions/definition_check.h"
+#include "definitions/game_loading.h"
+#include "definitions/profile_reader.h"
+#include "definitions/text.h"
+#include "engine/locate.h"
+#include "engine/patching.h"
+#include "engine/record_files.h"
+#include "engine/signature.h"
+#include "engine/undo_record.h"
+#include "engine/values.h"
+#include "platform/system.h"
+#include "search/folder_search.h"
+
+namespace quillfen {
+
+namespace {
+
+std::string Quoted(const std::string& text) {
+  std::string quoted(1, '"');
+  quoted.append(text);
+  quoted.push_back('"');
+  return quoted;
+}
+
+// A failure that ends the command with exit status 1 after one message.
+struct CommandFailed {
+  std::string message;
+};
+
+[[noreturn]] void Fail(std::string message) {
+  throw CommandFailed{std::move(message)};
+}
+
+// The game list of the definition file, through the version gate.
+std::vector<std::string> LoadGames(CliEnvironment& env, const Invocation& call) {
+  if (!env.system.FileExists(call.ini)) Fail("no definition file " + Quoted(call.ini_shown));
+  AppList apps = LoadAppList(env.system, call.ini);
+  if (!apps.accepted) Fail(kVersionMessage);
+  return std::move(apps.games);
+}
+
+// The listed name of the game the user named, matched as section names are.
+std::string FindGame(CliEnvironment& env, const Invocation& call) {
+  const std::vector<std::string> games = LoadGames(env, call);
+  for (const std::string& game : games) {
+    if (ProfileName(game) == ProfileName(call.game)) return game;
+  }
+  std::string message = "no game " + Quoted(call.game) + " in the list";
+  if (games.empty()) Fail(message + ", which is empty");
+  std::size_t best = SIZE_MAX;
+  for (const std::string& game : games) best = std::min(best, TextDistance(game, call.game));
+  message += "; the closest:";
+  for (const std::string& game : games) {
+    if (TextDistance(game, call.game) == best) message.append(" ").append(Quoted(game));
+  }
+  Fail(message);
+}
+
+// The folder the user named, as a folder path of the portable code ending in
+// one backslash.
+std::string GameFolder(CliEnvironment& env, const std::string& typed) {
+  std::string folder = env.to_engine(typed);
+  if (folder.empty() || folder.back() != '\\') folder.push_back('\\');
+  if (!env.system.FolderExists(folder)) {
+    if (env.system.FileExists(env.to_engine(typed)))
+      Fail(Quoted(typed) + " is a file, not a folder");
+    Fail("no folder " + Quoted(typed));
+  }
+  return folder;
+}
+
+// The loaded game: its section and its patches, bound to the folder.
+struct LoadedGame {
+  std::string name;
+  std::string folder;
+  GameSection section;
+  PatchList list;
+  std::vector<DirEntry> listing;  // the folder's entries, for names matched without case
+};
+
+// The folder's entries that a name of the definition file reaches.
+std::vector<std::string> Spellings(System& system, const std::vector<DirEntry>& listing,
+                                   const std::string& name) {
+  std::vector<std::string> found;
+  for (const DirEntry& entry : listing) {
+    if (!entry.folder && system.SameTextNoCase(entry.name, name)) found.push_back(entry.name);
+  }
+  return found;
+}
+
+// Refuses a game whose files a name of the definition file cannot tell apart:
+// two files of the folder that differ only in case.
+void RefuseAmbiguousNames(CliEnvironment& env, const LoadedGame& game) {
+  for (std::size_t i = 0; i < game.list.Count(); ++i) {
+    const PatchEntry& entry = game.list.At(i);
+    const std::string undo = FileNamePart(entry.undofile);
+    for (const std::string& name : {FileNamePart(entry.modfile), undo, undo + ".new"}) {
+      const std::vector<std::string> spellings = Spellings(env.system, game.listing, name);
+      if (spellings.size() < 2) continue;
+      std::string message =
+          "patch #" + std::to_string(i + 1) + ": " + UpperAscii(name) + " is ambiguous:";
+      for (const std::string& spelling : spellings) message.append(" ").append(Quoted(spelling));
+      Fail(message + " differ only in case");
+    }
+  }
+}
+
+LoadedGame LoadGame(CliEnvironment& env, const Invocation& call) {
+  LoadedGame game;
+  game.name = FindGame(env, call);
+  game.folder = GameFolder(env, call.folder);
+  game.section = LoadGamePatches(env.system, call.ini, game.name, game.list);
+  if (game.list.Empty()) Fail("game " + Quoted(game.name) + " has no patches");
+  game.listing = env.system.ListFolder(game.folder + "*");
+  RefuseAmbiguousNames(env, game);
+  return game;
+}
+
+// The name of a file of the folder as the disk spells it.
+std::string DiskName(CliEnvironment& env, const LoadedGame& game, const std::string& path) {
+  const std::string name = FileNamePart(path);
+  const std::vector<std::string> spellings = Spellings(env.system, game.listing, name);
+  return spellings.size() == 1 ? spellings[0] : name;
+}
+
+// The path of a file of the folder as the user sees it, spelt as on the disk.
+std::string ShownPath(CliEnvironment& env, const LoadedGame& game, const std::string& path) {
+  return env.to_native(game.folder + DiskName(env, game, path));
+}
+
+std::string Position(std::int64_t position) {
+  char hex[24];
+  std::snprintf(hex, sizeof hex, "0x%llX", static_cast<unsigned long long>(position));
+  return std::to_string(position) + " (" + hex + ")";
+}
+
+// Locates every entry, last to first as the window does, without stopping at
+// one that fails. Returns the results by index.
+std::vector<LocateResult> LocateAll(CliEnvironment& env, LoadedGame& game) {
+  std::vector<LocateResult> results(game.list.Count());
+  for (std::size_t i = game.list.Count(); i-- > 0;) {
+    results[i] = LocatePatch(env.system, game.folder, game.list.At(i));
+  }
+  return results;
+}
+
+// Patch and Undo Patch's reports: the success message on out, the others on err.
+OperationObserver Printer(CliEnvironment& env) {
+  OperationObserver observer;
+  observer.report = [&env](const Report& report) {
+    (report.kind == ReportKind::kDone ? env.out : env.err) << report.text << "\n";
+  };
+  return observer;
+}
+
+// One patch as locate shows it; returns whether it was located.
+bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
+  PatchEntry& entry = game.list.At(index);
+  const LocateResult result = LocatePatch(env.system, game.folder, entry);
+  std::ostream& out = env.out;
+  out << "patch #" << index + 1 << ": " << ShownPath(env, game, entry.modfile) << "\n";
+  if (!env.system.FileExists(entry.modfile)) {
+    out << "  file: not found\n";
+    return false;
+  }
+  if (env.system.FileSize(entry.modfile) > kMaxGameFileSize) {
+    out << "  file: too large to patch\n";
+    return false;
+  }
+  const Bytes content = env.system.ReadWholeFile(entry.modfile);
+  const std::int64_t count = CountSignature(content, entry.sig, entry.sigwild);
+  out << "  signature: " << count << (count == 1 ? " occurrence" : " occurrences");
+  // An offset of 1 tells an occurrence at 0 from none.
+  const std::int32_t start = FindSignature(content, entry.sig, entry.sigwild, 1, entry.occur);
+  if (start > 0) {
+    out << "; occurrence " << entry.occur << " at " << Position(start - 1) << "\n";
+  } else {
+    out << "; occurrence " << entry.occur << " not found\n";
+  }
+  const auto axis = [&](const char* name, bool has, std::int32_t position, std::int32_t value) {
+    out << "  " << name << ": ";
+    if (!has) {
+      out << "not changed\n";
+    } else if (!result.located) {
+      out << "not located\n";
+    } else {
+      out << value << " at " << Position(position) << "\n";
+    }
+  };
+  axis("width", entry.hasx, entry.xpos, result.width);
+  axis("height", entry.hasy, entry.ypos, result.height);
+  const RecordStatus record = JudgeRecord(env.system, entry.undofile, content);
+  out << "  undo record: ";
+  switch (record.state) {
+    case RecordState::kNone:
+      out << "none (" << DiskName(env, game, entry.undofile) << ")\n";
+      break;
+    case RecordState::kValid:
+      out << "valid (" << DiskName(env, game, record.path) << ")\n";
+      break;
+    case RecordState::kNotMatching:
+      out << "present but not matching the file (" << DiskName(env, game, record.path) << ")\n";
+      break;
+  }
+  return result.located;
+}
+
+// Draws the folder the walk is in on one line of a terminal, a few times a second.
+class ProgressLine {
+ public:
+  explicit ProgressLine(CliEnvironment& env) : env_(env) {}
+  ~ProgressLine() { Clear(); }
+  void Show(const std::string& folder) {
+    const auto now = std::chrono::steady_clock::now();
+    if (shown_ && now - last_ < std::chrono::milliseconds(100)) return;
+    last_ = now;
+    std::string text = "searching " + env_.to_native(folder);
+    if (text.size() > kWidth) text = "searching ..." + text.substr(text.size() - (kWidth - 13));
+    env_.err << "\r" << text << std::string(kWidth - std::min(kWidth, text.size()), ' ') << "\r"
+             << std::flush;
+    shown_ = true;
+  }
+  void Clear() {
+    if (!shown_) return;
+    env_.err << "\r" << std::string(kWidth, ' ') << "\r" << std::flush;
+    shown_ = false;
+  }
+
+ private:
+  static constexpr std::size_t kWidth = 79;
+  CliEnvironment& env_;
+  std::chrono::steady_clock::time_point last_;
+  bool shown_ = false;
+};
+
+template <typename Command>
+int Guarded(CliEnvironment& env, Command command) {
+  try {
+    return command();
+  } catch (const CommandFailed& failed) {
+    env.err << "quillfen-cli: " << failed.message << "\n";
+    return kExitFailure;
+  }
+}
+
+}  // namespace
+
+int RunGames(CliEnvironment& env, const Invocation& call) {
+  return Guarded(env, [&] {
+    for (const std::string& game : LoadGames(env, call)) env.out << game << "\n";
+    return kExitSuccess;
+  });
+}
+
+int RunCheck(CliEnvironment& env, const Invocation& call) {
+  return Guarded(env, [&] {
+    if (!env.system.FileExists(call.ini)) Fail("no definition file " + Quoted(call.ini_shown));
+    const Bytes bytes = env.system.ReadWholeFile(call.ini);
+    const DefinitionCheck check = CheckDefinitions(std::string(bytes.begin(), bytes.end()));
+    std::size_t errors = 0;
+    for (const Diagnostic& d : check.diagnostics) {
+      const bool error = d.severity == Severity::kError;
+      errors += error ? 1 : 0;
+      env.out << call.ini_shown << ":" << d.line << ": " << (error ? "error: " : "warning: ")
+              << d.text << "\n";
+    }
+    if (!check.diagnostics.empty()) {
+      const std::size_t warnings = check.diagnostics.size() - errors;
+      env.err << call.ini_shown << ": " << errors << (errors == 1 ? " error, " : " errors, ")
+              << warnings << (warnings == 1 ? " warning" : " warnings") << "\n";
+    }
+    return errors > 0 ? kExitFailure : kExitSuccess;
+  });
+}
+
+int RunLocate(CliEnvironment& env, const Invocation& call) {
+  return Guarded(env, [&] {
+    LoadedGame game = LoadGame(env, call);
+    bool all = true;
+    for (std::size_t i = 0; i < game.list.Count(); ++i) all = ShowPatch(env, game, i) && all;
+    return all ? kExitSuccess : kExitFailure;
+  });
+}
+
+int RunPatch(CliEnvironment& env, const Invocation& call) {
+  return Guarded(env, [&] {
+    LoadedGame game = LoadGame(env, call);
+    LocateAll(env, game);
+    const OperationResult result =
+        ApplyPatches(env.system, game.list, game.folder, call.width, call.height, Printer(env));
+    return result.done ? kExitSuccess : kExitFailure;
+  });
+}
+
+int RunUndo(CliEnvironment& env, const Invocation& call) {
+  return Guarded(env, [&] {
+    LoadedGame game = LoadGame(env, call);
+    // Undo Patch is enabled when every entry is located, walking from the last,
+    // and the first entry, located last, was located through its record.
+    const std::vector<LocateResult> results = LocateAll(env, game);
+    for (std::size_t i = results.size(); i-- > 0;) {
+      if (!results[i].located) {
+        Fail("nothing to undo: patch #" + std::to_string(i + 1) + " (" +
+             UpperAscii(FileNamePart(game.list.At(i).modfile)) + ") is not located");
+      }
+    }
+    if (!results[0].from_record) {
+      Fail("nothing to undo: no undo record matches " +
+           UpperAscii(FileNamePart(game.list.At(0).modfile)) + " (patch #1)");
+    }
+    const OperationResult result = RemovePatches(env.system, game.list, game.folder, Printer(env));
+    return result.done ? kExitSuccess : kExitFailure;
+  });
+}
+
+int RunFind(CliEnvironment& env, const Invocation& call) {
+  return Guarded(env, [&] {
+    const std::string name = FindGame(env, call);
+    PatchList list;
+    const std::string checkfile =
+        FileNamePart(LoadGamePatches(env.system, call.ini, name, list).checkfile);
+    if (checkfile.empty()) Fail("game " + Quoted(name) + " has no checkfile to search for");
+
+    std::vector<std::string> roots;
+    for (const std::string& typed : call.roots) roots.push_back(GameFolder(env, typed));
+    bool fixed_disks = false;
+    if (roots.empty()) {
+      for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        fixed_disks = fixed_disks || env.system.IsFixedDisk(std::string(1, letter) + ":\\");
+      }
+      if (!fixed_disks && !env.home_folder.empty()) roots.push_back(env.home_folder);
+    }
+
+    ProgressLine progress(env);
+    SearchProgress shown;
+    if (env.err_is_terminal) shown = [&](const std::string& folder) { progress.Show(folder); };
+    // Each search skips the files found before, as "Keep searching for me..." does.
+    std::vector<std::string> found;
+    const auto report = [&](const std::string& result) {
+      if (result.empty()) return false;
+      found.push_back(result);
+      progress.Clear();
+      std::string folder = env.to_native(FolderPart(result));
+      if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\') &&
+          folder[folder.size() - 2] != ':') {
+        folder.pop_back();
+      }
+      env.out << folder << "\n" << std::flush;
+      return true;
+    };
+    std::string result;
+    if (fixed_disks) {
+      do {
+        SearchFixedDrives(env.system, checkfile, found, result, shown);
+      } while (report(result));
+    }
+    for (const std::string& root : roots) {
+      do {
+        SearchFolder(env.system, root, checkfile, found, result, shown);
+      } while (report(result));
+    }
+    progress.Clear();
+    if (found.empty()) Fail("no folder holds " + checkfile);
+    return kExitSuccess;
+  });
+}
+
+}  // namespace quillfen

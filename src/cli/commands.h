@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+
+namespace quillfen {
+
+// One command line, parsed and checked for form.
+struct Invocation {
+  std::string command;
+  std::string ini;        // the definition file, as a path of the portable code
+  std::string ini_shown;  // the same as the user sees it
+  std::string game;
+  std::string folder;              // as typed
+  std::vector<std::string> roots;  // as typed
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+};
+
+int RunGames(CliEnvironment& env, const Invocation& call);
+int RunCheck(CliEnvironment& env, const Invocation& call);
+int RunLocate(CliEnvironment& env, const Invocation& call);
+int RunPatch(CliEnvironment& env, const Invocation& call);
+int RunUndo(CliEnvironment& env, const Invocation& call);
+int RunFind(CliEnvironment& env, const Invocation& call);
+
+}  // namespace quillfen

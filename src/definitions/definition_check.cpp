@@ -1,0 +1,446 @@
+#include "definitions/definition_check.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+
+#include "definitions/game_loading.h"
+#include "definitions/ini.h"
+#include "definitions/patch_entry.h"
+#include "definitions/profile_reader.h"
+
+namespace quillfen {
+
+namespace {
+
+// The keys of one patch, without the "p<k>" prefix, as game loading reads them.
+constexpr std::array<const char*, 11> kPatchKeys = {"modfile", "undofile", "sig",  "sigwild",
+                                                    "xoffset", "yoffset",  "setx", "sety",
+                                                    "setxlen", "setylen",  "occur"};
+constexpr std::array<const char*, 2> kGameKeys = {"details", "checkfile"};
+
+std::string Quoted(std::string_view text) {
+  std::string quoted(1, '"');
+  quoted.append(text);
+  quoted.push_back('"');
+  return quoted;
+}
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool IsHexDigit(char c) {
+  return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// The number after a one-letter prefix ("a12", "p3sig"): its value and where the
+// digits end; nothing when no digits follow or they do not fit.
+struct Numbered {
+  std::int64_t number;
+  std::size_t end;
+  bool canonical;  // no leading zero: the spelling the program forms
+};
+
+std::optional<Numbered> NumberAfterLetter(std::string_view key, char letter) {
+  if (key.size() < 2 || (key[0] != letter && key[0] != letter - 'a' + 'A') || !IsDigit(key[1])) {
+    return std::nullopt;
+  }
+  std::size_t end = 1;
+  std::int64_t number = 0;
+  while (end < key.size() && IsDigit(key[end])) {
+    number = number * 10 + (key[end] - '0');
+    if (number > INT32_MAX) return std::nullopt;
+    ++end;
+  }
+  return Numbered{number, end, key[1] != '0' || end == 2};
+}
+
+// A letter followed by a number in decimal, such as "a0" or "p12".
+std::string Letter(char letter, std::int64_t number) {
+  std::string name(1, letter);
+  name.append(std::to_string(number));
+  return name;
+}
+
+// The prefix game loading puts before the keys of patch k.
+std::string PatchPrefix(std::int64_t k) {
+  return k == 0 ? std::string() : Letter('p', k);
+}
+
+// Which patch a key of a game section belongs to, as game loading forms the
+// keys; -1 for "details" and "checkfile"; nothing for an unknown key.
+std::optional<std::int64_t> PatchOfKey(std::string_view key) {
+  const std::string lower = Lower(key);
+  for (const char* known : kGameKeys) {
+    if (lower == known) return -1;
+  }
+  std::int64_t k = 0;
+  std::string_view base = lower;
+  if (const auto numbered = NumberAfterLetter(lower, 'p')) {
+    if (!numbered->canonical || numbered->number == 0) return std::nullopt;
+    k = numbered->number;
+    base = std::string_view(lower).substr(numbered->end);
+  }
+  for (const char* known : kPatchKeys) {
+    if (base == known) return k;
+  }
+  return std::nullopt;
+}
+
+// The keys an unknown key of a game section may have been meant as.
+std::vector<std::string> GameKeyCandidates(std::string_view key) {
+  std::vector<std::string> known(kGameKeys.begin(), kGameKeys.end());
+  std::string prefix;
+  if (const auto numbered = NumberAfterLetter(key, 'p')) prefix = PatchPrefix(numbered->number);
+  for (const char* base : kPatchKeys) {
+    known.push_back(base);
+    if (!prefix.empty()) known.push_back(prefix + base);
+  }
+  return known;
+}
+
+}  // namespace
+
+std::size_t TextDistance(std::string_view a, std::string_view b) {
+  const std::string x = Lower(a);
+  const std::string y = Lower(b);
+  std::vector<std::vector<std::size_t>> d(x.size() + 1, std::vector<std::size_t>(y.size() + 1));
+  for (std::size_t i = 0; i <= x.size(); ++i) d[i][0] = i;
+  for (std::size_t j = 0; j <= y.size(); ++j) d[0][j] = j;
+  for (std::size_t i = 1; i <= x.size(); ++i) {
+    for (std::size_t j = 1; j <= y.size(); ++j) {
+      const std::size_t cost = x[i - 1] == y[j - 1] ? 0 : 1;
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+      if (i > 1 && j > 1 && x[i - 1] == y[j - 2] && x[i - 2] == y[j - 1]) {
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      }
+    }
+  }
+  return d[x.size()][y.size()];
+}
+
+namespace {
+
+class Checker {
+ public:
+  explicit Checker(std::string_view text) : profile_(Profile::Parse(text)) {}
+
+  DefinitionCheck Run() {
+    CheckRepeatedSections();
+    CheckAppsSection();
+    for (const ProfileSection& section : profile_.Sections()) {
+      if (profile_.FindSection(section.name) != &section) continue;  // repeated: reported
+      if (ProfileName(section.name) == "APPS") continue;
+      CheckGameSection(section);
+    }
+    std::stable_sort(result_.diagnostics.begin(), result_.diagnostics.end(),
+                     [](const Diagnostic& a, const Diagnostic& b) { return a.line < b.line; });
+    return std::move(result_);
+  }
+
+ private:
+  void Error(int line, std::string text) {
+    result_.diagnostics.push_back({line, Severity::kError, std::move(text)});
+  }
+  void Warning(int line, std::string text) {
+    result_.diagnostics.push_back({line, Severity::kWarning, std::move(text)});
+  }
+
+  // The value a lookup gives and the entry it comes from (nullptr when absent).
+  std::pair<std::string, const ProfileEntry*> Read(const std::string& section,
+                                                   const std::string& key) {
+    const ProfileEntry* entry = profile_.Find(section, key);
+    std::string value = profile_.Value(section, key);
+    if (entry) result_.judged.push_back({section, key, value, entry->line});
+    return {std::move(value), entry};
+  }
+
+  void CheckRepeatedSections() {
+    for (const ProfileSection& section : profile_.Sections()) {
+      const ProfileSection* first = profile_.FindSection(section.name);
+      if (first == &section) continue;
+      Warning(section.line, "section [" + section.name + "] repeats line " +
+                                std::to_string(first->line) + ": its keys are never read");
+    }
+  }
+
+  // Unknown keys, with the known key most like each, and repeated keys.
+  template <typename IsKnown, typename Candidates>
+  void CheckKeys(const ProfileSection& section, IsKnown is_known, Candidates candidates) {
+    std::map<std::string, int> seen;
+    for (const ProfileEntry& entry : section.entries) {
+      const auto [first, added] = seen.try_emplace(ProfileName(entry.key), entry.line);
+      if (!added) {
+        Warning(entry.line, Quoted(entry.key) + " repeats line " + std::to_string(first->second) +
+                                ": this value is never read");
+        continue;
+      }
+      if (is_known(entry.key)) continue;
+      std::string text = "unknown key " + Quoted(entry.key);
+      const std::string nearest = NearestKey(entry.key, candidates(entry.key));
+      if (!nearest.empty()) text += "; did you mean " + Quoted(nearest) + "?";
+      Error(entry.line, std::move(text));
+    }
+  }
+
+  void CheckAppsSection() {
+    const ProfileSection* apps = profile_.FindSection("apps");
+    if (!apps) {
+      Error(1, "no [apps] section: no version stamp and no game list");
+      return;
+    }
+    const auto [version, version_entry] = Read("apps", "version");
+    if (!version_entry) {
+      Error(apps->line, std::string("no version stamp: the program refuses this file without "
+                                    "\"version=") +
+                            kDefinitionVersion + "\"");
+    } else if (version != kDefinitionVersion) {
+      Error(version_entry->line, "version stamp " + Quoted(version) + " is not " +
+                                     Quoted(kDefinitionVersion) +
+                                     ": the program refuses this file");
+    }
+
+    CheckKeys(
+        *apps,
+        [](const std::string& key) {
+          if (ProfileName(key) == "VERSION") return true;
+          const auto numbered = NumberAfterLetter(key, 'a');
+          return numbered && numbered->canonical && numbered->end == key.size();
+        },
+        [](const std::string& key) {
+          std::vector<std::string> known = {"version"};
+          if (const auto numbered = NumberAfterLetter(key, 'a')) {
+            known.push_back(Letter('a', numbered->number));
+          }
+          return known;
+        });
+
+    // The list as LoadAppList reads it: a0 upward to the first empty value.
+    std::vector<int> lines;
+    std::int64_t count = 0;
+    for (;; ++count) {
+      const std::string key = Letter('a', count);
+      const auto [name, entry] = Read("Apps", key);
+      if (name.empty()) break;
+      result_.games.push_back({name, 0});
+      lines.push_back(entry->line);
+    }
+    const std::string stop = Letter('a', count);
+    const std::string why = profile_.Find("apps", stop) ? " is empty" : " is missing";
+    for (const ProfileEntry& entry : apps->entries) {
+      const auto numbered = NumberAfterLetter(entry.key, 'a');
+      if (!numbered || !numbered->canonical || numbered->end != entry.key.size()) continue;
+      if (numbered->number <= count || profile_.Find("apps", entry.key) != &entry) continue;
+      Error(entry.line,
+            Lower(entry.key) + " is never read: " + stop + why + " and ends the game list");
+    }
+
+    for (std::size_t i = 0; i < result_.games.size(); ++i) {
+      const std::string& name = result_.games[i].name;
+      const ProfileSection* section = profile_.FindSection(name);
+      if (!section) {
+        Error(lines[i], "game " + Quoted(name) + " has no section [" + name + "]");
+      }
+      for (std::size_t j = 0; j < i; ++j) {
+        const std::string& other = result_.games[j].name;
+        if (other == name || ProfileName(other) != ProfileName(name)) continue;
+        Warning(lines[i], Quoted(name) + " (" + Letter('a', i) + ") and " + Quoted(other) + " (" +
+                              Letter('a', j) + ") differ only in case: both read one section");
+        break;
+      }
+    }
+  }
+
+  // A number the number rule does not read takes its default.
+  void CheckNumber(const std::string& section, const std::string& key, const char* default_text) {
+    const auto [value, entry] = Read(section, key);
+    if (!entry || value.empty()) return;
+    if (IntOrDefault(value, 0) == 0 && IntOrDefault(value, 1) == 1) {
+      Error(entry->line,
+            Lower(entry->key) + " " + Quoted(value) + " is not a number: read as " + default_text);
+    }
+  }
+
+  void CheckSignature(const std::string& section, const std::string& prefix, int patch_line,
+                      const std::string& number) {
+    const auto [sig, sig_entry] = Read(section, prefix + "sig");
+    const auto [wild, wild_entry] = Read(section, prefix + "sigwild");
+    const std::size_t bytes = sig.size() / 2;
+    if (sig_entry && sig.size() % 2 != 0) {
+      Error(sig_entry->line, prefix + "sig has an odd number of digits (" +
+                                 std::to_string(sig.size()) + "): the last one is ignored");
+    }
+    std::size_t bad = 0;
+    std::size_t first_bad = 0;
+    for (std::size_t j = 0; j < bytes; ++j) {
+      if (IsHexDigit(sig[2 * j]) && IsHexDigit(sig[2 * j + 1])) continue;
+      if (bad++ == 0) first_bad = j;
+    }
+    if (bad > 0) {
+      std::string text = prefix + "sig byte " + std::to_string(first_bad + 1) + " " +
+                         Quoted(sig.substr(2 * first_bad, 2)) + " is not hexadecimal: read as 00";
+      if (bad > 1) text += " (" + std::to_string(bad) + " such bytes)";
+      Error(sig_entry->line, std::move(text));
+    }
+
+    if (bytes > 0 && !wild_entry) {
+      Error(sig_entry->line, "no " + prefix + "sigwild for " + std::to_string(bytes) +
+                                 " signature bytes: every byte must match");
+    } else if (wild_entry && wild.size() != bytes) {
+      Error(wild_entry->line, prefix + "sigwild has " + std::to_string(wild.size()) +
+                                  " characters for " + std::to_string(bytes) +
+                                  " signature bytes: " +
+                                  (wild.size() < bytes ? "the bytes it misses must match"
+                                                       : "the extra characters are ignored"));
+    }
+    for (std::size_t j = 0; j < std::min(bytes, wild.size()); ++j) {
+      if (IsDigit(wild[j])) continue;
+      Error(wild_entry->line, prefix + "sigwild character " + std::to_string(j + 1) + " " +
+                                  Quoted(wild.substr(j, 1)) +
+                                  " is not a digit: read as 0 (must match)");
+      break;
+    }
+    if (bytes == 0) {
+      Warning(sig_entry ? sig_entry->line : patch_line,
+              "patch " + number + " has no signature: occurrence N lies at position N - 1");
+    }
+  }
+
+  void CheckPatch(const std::string& section, std::int64_t k, int patch_line) {
+    const std::string prefix = PatchPrefix(k);
+    const std::string number = std::to_string(k + 1);
+    for (const char* key : {"xoffset", "yoffset", "setx", "sety"}) {
+      CheckNumber(section, prefix + key, "not set");
+    }
+    CheckNumber(section, prefix + "setxlen", "4");
+    CheckNumber(section, prefix + "setylen", "4");
+    CheckNumber(section, prefix + "occur", "0");
+
+    const auto number_of = [&](const std::string& key, std::int32_t default_value) {
+      return IntOrDefault(profile_.Value(section, prefix + key), default_value);
+    };
+    const bool hasx = number_of("xoffset", NotSet) != NotSet;
+    const bool hasy = number_of("yoffset", NotSet) != NotSet;
+    if (!hasx && !hasy) {
+      Warning(patch_line, "patch " + number + " changes neither width nor height (no " + prefix +
+                              "xoffset or " + prefix + "yoffset)");
+      return;
+    }
+    CheckSignature(section, prefix, patch_line, number);
+    for (const auto& [axis, used] : {std::pair{"xlen", hasx}, std::pair{"ylen", hasy}}) {
+      const std::string key = prefix + "set" + axis;
+      const std::int32_t length = number_of(std::string("set") + axis, 4);
+      if (used && (length < 1 || length > 4)) {
+        const ProfileEntry* entry = profile_.Find(section, key);
+        Error(entry ? entry->line : patch_line, key + " " + std::to_string(length) +
+                                                    " is outside 1 to 4: patch " + number +
+                                                    " can never be written");
+      }
+    }
+    const std::int32_t occur = number_of("occur", 0);
+    if (occur <= 0) {
+      const ProfileEntry* entry = profile_.Find(section, prefix + "occur");
+      Error(entry ? entry->line : patch_line,
+            entry ? prefix + "occur " + std::to_string(occur) + " is not 1 or more: patch " +
+                        number + " can never be located"
+                  : "no " + prefix + "occur: patch " + number + " can never be located");
+    }
+  }
+
+  void CheckGameSection(const ProfileSection& section) {
+    const std::string& name = section.name;
+    CheckedGame* listed = nullptr;
+    for (CheckedGame& game : result_.games) {
+      if (ProfileName(game.name) == ProfileName(name)) {
+        listed = &game;
+        break;
+      }
+    }
+    if (!listed) Warning(section.line, "section [" + name + "] is not in the game list");
+    CheckKeys(
+        section, [](const std::string& key) { return PatchOfKey(key).has_value(); },
+        GameKeyCandidates);
+
+    // The patches as LoadGamePatches reads them: up to the first empty modfile.
+    std::int64_t count = 0;
+    for (;; ++count) {
+      const auto [modfile, entry] = Read(name, PatchPrefix(count) + "modfile");
+      if (modfile.empty()) break;
+      CheckPatch(name, count, entry->line);
+    }
+    if (listed) {
+      for (CheckedGame& game : result_.games) {
+        if (ProfileName(game.name) == ProfileName(name))
+          game.patches = static_cast<std::size_t>(count);
+      }
+    }
+
+    // Keys of patches that are never read, once per patch at its first key.
+    std::map<std::int64_t, const ProfileEntry*> unread;
+    for (const ProfileEntry& entry : section.entries) {
+      const auto patch = PatchOfKey(entry.key);
+      if (patch && *patch >= count) unread.try_emplace(*patch, &entry);
+    }
+    const std::string gap = PatchPrefix(count) + "modfile";
+    for (const auto& [k, entry] : unread) {
+      Error(entry->line, k == count ? "patch " + std::to_string(k + 1) + " has no " + gap +
+                                          ": its keys are never read"
+                                    : "patch " + std::to_string(k + 1) + " is never read: patch " +
+                                          std::to_string(count + 1) + " has no " + gap);
+    }
+
+    const auto [checkfile, checkfile_entry] = Read(name, "checkfile");
+    if (checkfile.empty()) {
+      Warning(checkfile_entry ? checkfile_entry->line : section.line,
+              "no checkfile: Find it for me cannot find the game");
+    }
+  }
+
+  Profile profile_;
+  DefinitionCheck result_;
+};
+
+}  // namespace
+
+bool DefinitionCheck::HasErrors() const {
+  return std::any_of(diagnostics.begin(), diagnostics.end(),
+                     [](const Diagnostic& d) { return d.severity == Severity::kError; });
+}
+
+DefinitionCheck CheckDefinitions(std::string_view text) {
+  return Checker(text).Run();
+}
+
+std::string NearestKey(std::string_view key, const std::vector<std::string>& known) {
+  std::string best;
+  std::size_t best_distance = 0;
+  for (const std::string& candidate : known) {
+    // The distance is at least the difference in length.
+    const std::size_t gap = key.size() > candidate.size() ? key.size() - candidate.size()
+                                                          : candidate.size() - key.size();
+    if (gap > 2) continue;
+    const std::size_t d = TextDistance(key, candidate);
+    if (d == 0) continue;
+    if (best.empty() || d < best_distance) {
+      best = candidate;
+      best_distance = d;
+    }
+  }
+  // Close enough to be a slip: at most two edits, and fewer than half the letters.
+  const std::size_t longest = std::max(key.size(), best.size());
+  if (best.empty() || best_distance > 2 || 2 * best_distance >= longest) return {};
+  return best;
+}
+
+}  // namespace quillfen

@@ -1,0 +1,415 @@
+#include "platform/posix/posix_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/file_error.h"
+
+namespace quillfen {
+
+namespace {
+
+// U+F05C in UTF-8: a backslash of a POSIX name, inside a path of the portable code.
+constexpr std::string_view kMappedBackslash = "\xEF\x81\x9C";
+
+char UpperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+std::string UpperText(std::string text) {
+  for (char& c : text) c = UpperAscii(c);
+  return text;
+}
+
+std::string Describe(int error) {
+  return std::strerror(error);
+}
+
+[[noreturn]] void ThrowCannotOpen(const std::string& path, const std::string& description) {
+  throw FileError(CannotOpenText(path, description));
+}
+
+[[noreturn]] void ThrowCannotCreate(const std::string& path, const std::string& description) {
+  throw FileError(CannotCreateText(path, description));
+}
+
+constexpr const char* kNotRegular = "Not a regular file";
+constexpr const char* kPastEnd = "The write would reach past the end of the file";
+
+// Closes a file descriptor when it goes out of scope.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  bool Valid() const { return fd_ >= 0; }
+  int Get() const { return fd_; }
+  // Closes now, reporting the error a delayed write may only show here.
+  int Close() {
+    const int result = ::close(fd_);
+    fd_ = -1;
+    return result;
+  }
+
+ private:
+  int fd_;
+};
+
+bool StatOf(const std::string& path, struct stat& info) {
+  return ::stat(path.c_str(), &info) == 0;
+}
+
+// A file no one may write: Windows refuses to open a read-only file for writing.
+bool ReadOnly(const struct stat& info) {
+  return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+std::string FolderOf(const std::string& native) {
+  const auto slash = native.rfind('/');
+  return slash == std::string::npos ? std::string(".") : native.substr(0, slash + 1);
+}
+
+std::string NameOf(const std::string& native) {
+  const auto slash = native.rfind('/');
+  return slash == std::string::npos ? native : native.substr(slash + 1);
+}
+
+// Puts a folder's entries on the disk, so that a file created or renamed in it stays.
+void SyncFolder(const std::string& native) {
+  const Descriptor folder(::open(FolderOf(native).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.Valid()) ::fsync(folder.Get());
+}
+
+// Writes every byte at the position, retrying short writes.
+int WriteAll(int fd, const std::uint8_t* data, std::size_t size, off_t position) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t written =
+        ::pwrite(fd, data + done, size - done, position + static_cast<off_t>(done));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (written == 0) return EIO;
+    done += static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
+// A whole name matched against a pattern of * and ?, A to Z without regard to case.
+bool WildMatch(const char* pattern, const char* name) {
+  if (*pattern == '\0') return *name == '\0';
+  if (*pattern == '*') {
+    for (const char* n = name;; ++n) {
+      if (WildMatch(pattern + 1, n)) return true;
+      if (*n == '\0') return false;
+    }
+  }
+  if (*name == '\0') return false;
+  if (*pattern != '?' && UpperAscii(*pattern) != UpperAscii(*name)) return false;
+  return WildMatch(pattern + 1, name + 1);
+}
+
+std::string Replace(std::string_view text, std::string_view from, std::string_view to) {
+  std::string result;
+  std::size_t pos = 0;
+  for (;;) {
+    const std::size_t hit = text.find(from, pos);
+    result.append(text.substr(pos, hit - pos));
+    if (hit == std::string_view::npos) break;
+    result.append(to);
+    pos = hit + from.size();
+  }
+  return result;
+}
+
+}  // namespace
+
+std::string ToEnginePath(const std::string& native) {
+  std::string engine = Replace(native, "\\", kMappedBackslash);
+  std::replace(engine.begin(), engine.end(), '/', '\\');
+  return engine;
+}
+
+std::string ToNativePath(const std::string& engine) {
+  std::string native = engine;
+  std::replace(native.begin(), native.end(), '\\', '/');
+  return Replace(native, kMappedBackslash, "\\");
+}
+
+std::string PosixSystem::Resolve(const std::string& path) {
+  const std::string native = ToNativePath(path);
+  const std::string name = NameOf(native);
+  struct stat info;
+  if (name.empty() || name == "." || name == ".." || ::lstat(native.c_str(), &info) == 0) {
+    return native;
+  }
+  DIR* folder = ::opendir(FolderOf(native).c_str());
+  if (!folder) return native;
+  std::string found;
+  int matches = 0;
+  const std::string wanted = UpperText(name);
+  while (const dirent* entry = ::readdir(folder)) {
+    if (UpperText(entry->d_name) == wanted) {
+      found = entry->d_name;
+      ++matches;
+    }
+  }
+  ::closedir(folder);
+  if (matches != 1) return native;
+  return native.substr(0, native.size() - name.size()) + found;
+}
+
+std::string PosixSystem::ExecutableFolder() {
+  std::string path(PATH_MAX, '\0');
+  const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+  if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) return {};
+  path.resize(static_cast<std::size_t>(length));
+  return ToEnginePath(path.substr(0, path.rfind('/') + 1));
+}
+
+std::string PosixSystem::ReadProfileString(const std::string& section, const std::string& key,
+                                           const std::string& path) {
+  const std::string native = Resolve(path);
+  struct stat info;
+  if (!StatOf(native, info) || !S_ISREG(info.st_mode)) return {};
+  const std::string stamp = std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) + ":" +
+                            std::to_string(info.st_size) + ":" +
+                            std::to_string(info.st_mtim.tv_sec) + "." +
+                            std::to_string(info.st_mtim.tv_nsec);
+  auto cached = profiles_.find(native);
+  if (cached == profiles_.end() || cached->second.stamp != stamp) {
+    Bytes content;
+    try {
+      content = ReadWholeFile(path);
+    } catch (const FileError&) {
+      return {};  // an unreadable file reads as empty values, as an absent one does
+    }
+    const std::string text(content.begin(), content.end());
+    cached = profiles_.insert_or_assign(native, CachedProfile{stamp, Profile::Parse(text)}).first;
+  }
+  return cached->second.profile.Value(section, key);
+}
+
+bool PosixSystem::FileExists(const std::string& path) {
+  struct stat info;
+  return StatOf(Resolve(path), info) && S_ISREG(info.st_mode);
+}
+
+bool PosixSystem::FolderExists(const std::string& path) {
+  struct stat info;
+  return StatOf(Resolve(path), info) && S_ISDIR(info.st_mode);
+}
+
+std::int64_t PosixSystem::FileSize(const std::string& path) {
+  const std::string native = Resolve(path);
+  struct stat info;
+  if (!StatOf(native, info)) ThrowCannotOpen(native, Describe(errno));
+  if (S_ISDIR(info.st_mode)) ThrowCannotOpen(native, Describe(EISDIR));
+  if (!S_ISREG(info.st_mode)) ThrowCannotOpen(native, kNotRegular);
+  return static_cast<std::int64_t>(info.st_size);
+}
+
+Bytes PosixSystem::ReadWholeFile(const std::string& path) {
+  const std::string native = Resolve(path);
+  // Non-blocking, so that a named pipe does not wait for a writer before it is refused.
+  const Descriptor file(::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!file.Valid()) ThrowCannotOpen(native, Describe(errno));
+  struct stat info;
+  if (::fstat(file.Get(), &info) != 0) ThrowCannotOpen(native, Describe(errno));
+  if (S_ISDIR(info.st_mode)) ThrowCannotOpen(native, Describe(EISDIR));
+  if (!S_ISREG(info.st_mode)) ThrowCannotOpen(native, kNotRegular);
+  Bytes content(static_cast<std::size_t>(info.st_size));
+  std::size_t done = 0;
+  while (done < content.size()) {
+    const ssize_t read = ::read(file.Get(), content.data() + done, content.size() - done);
+    if (read < 0) {
+      if (errno == EINTR) continue;
+      ThrowCannotOpen(native, Describe(errno));
+    }
+    if (read == 0) break;  // the file shrank while it was read
+    done += static_cast<std::size_t>(read);
+  }
+  content.resize(done);
+  return content;
+}
+
+void PosixSystem::WriteWholeFile(const std::string& path, const Bytes& content) {
+  const std::string native = Resolve(path);
+  struct stat info;
+  const bool existed = StatOf(native, info);
+  if (existed && S_ISDIR(info.st_mode)) ThrowCannotCreate(native, Describe(EISDIR));
+  if (existed && !S_ISREG(info.st_mode)) ThrowCannotCreate(native, kNotRegular);
+  if (existed && ReadOnly(info)) ThrowCannotCreate(native, Describe(EACCES));
+  Descriptor file(::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (!file.Valid()) ThrowCannotCreate(native, Describe(errno));
+  int error = WriteAll(file.Get(), content.data(), content.size(), 0);
+  if (error == 0 && ::fsync(file.Get()) != 0) error = errno;
+  if (file.Close() != 0 && error == 0) error = errno;
+  if (error != 0) ThrowCannotCreate(native, Describe(error));
+  if (!existed) SyncFolder(native);
+}
+
+void PosixSystem::WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) {
+  const std::string native = Resolve(path);
+  struct stat info;
+  if (!StatOf(native, info)) ThrowCannotOpen(native, Describe(errno));
+  if (!S_ISREG(info.st_mode)) ThrowCannotOpen(native, kNotRegular);
+  if (ReadOnly(info)) ThrowCannotOpen(native, Describe(EACCES));
+  Descriptor file(::open(native.c_str(), O_WRONLY | O_CLOEXEC));
+  if (!file.Valid()) ThrowCannotOpen(native, Describe(errno));
+  if (::fstat(file.Get(), &info) != 0) ThrowCannotOpen(native, Describe(errno));
+  // Never extend the file: a write that would is refused before any byte changes.
+  if (position < 0 || position + static_cast<std::int64_t>(bytes.size()) > info.st_size) {
+    ThrowCannotOpen(native, kPastEnd);
+  }
+  int error = WriteAll(file.Get(), bytes.data(), bytes.size(), static_cast<off_t>(position));
+  if (error == 0 && ::fsync(file.Get()) != 0) error = errno;
+  if (file.Close() != 0 && error == 0) error = errno;
+  if (error != 0) ThrowCannotOpen(native, Describe(error));
+}
+
+void PosixSystem::MoveOver(const std::string& from, const std::string& to) {
+  const std::string source = Resolve(from);
+  const std::string target = Resolve(to);
+  struct stat info;
+  if (StatOf(target, info)) {
+    if (S_ISDIR(info.st_mode)) ThrowCannotCreate(target, Describe(EISDIR));
+    if (ReadOnly(info)) ThrowCannotCreate(target, Describe(EACCES));
+  }
+  if (::rename(source.c_str(), target.c_str()) != 0) ThrowCannotCreate(target, Describe(errno));
+  SyncFolder(target);
+}
+
+std::string PosixSystem::FileIdentity(const std::string& path) {
+  const std::string native = Resolve(path);
+  struct stat info;
+  if (StatOf(native, info)) {
+    return "file:" + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+  }
+  // No file: the folder as the system resolves it and the name as a lookup
+  // matches it, so that two spellings of one new file compare equal.
+  std::string folder = FolderOf(native);
+  if (char* real = ::realpath(folder.c_str(), nullptr)) {
+    folder = std::string(real) + "/";
+    std::free(real);
+  }
+  return "path:" + folder + UpperText(NameOf(native));
+}
+
+void PosixSystem::RemoveFile(const std::string& path) {
+  const std::string native = Resolve(path);
+  struct stat info;
+  if (::lstat(native.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || ReadOnly(info)) return;
+  ::unlink(native.c_str());
+}
+
+Refusal PosixSystem::WriteRefusal(const std::string& path) {
+  const std::string native = Resolve(path);
+  struct stat info;
+  if (!StatOf(native, info)) return CannotOpenText(native, Describe(errno));
+  if (S_ISDIR(info.st_mode)) return CannotOpenText(native, Describe(EISDIR));
+  if (!S_ISREG(info.st_mode)) return CannotOpenText(native, kNotRegular);
+  if (ReadOnly(info)) return CannotOpenText(native, Describe(EACCES));
+  const Descriptor file(::open(native.c_str(), O_WRONLY | O_CLOEXEC));
+  if (!file.Valid()) return CannotOpenText(native, Describe(errno));
+  return std::nullopt;
+}
+
+Refusal PosixSystem::CreateRefusal(const std::string& path) {
+  const std::string native = Resolve(path);
+  const auto refused = [&](const std::string& why) { return CannotCreateText(native, why); };
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    struct stat info;
+    if (StatOf(native, info)) {
+      if (S_ISDIR(info.st_mode)) return refused(Describe(EISDIR));
+      if (!S_ISREG(info.st_mode)) return refused(kNotRegular);
+      if (ReadOnly(info)) return refused(Describe(EACCES));
+      // Opening it for writing, without truncating, changes neither content nor time.
+      const Descriptor file(::open(native.c_str(), O_WRONLY | O_CLOEXEC));
+      if (!file.Valid()) return refused(Describe(errno));
+      return std::nullopt;
+    }
+    // No file yet: create one and remove it again.
+    const Descriptor file(::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (file.Valid()) {
+      ::unlink(native.c_str());
+      return std::nullopt;
+    }
+    if (errno != EEXIST) return refused(Describe(errno));
+    // Someone created it meanwhile: judge it as an existing file.
+  }
+  return refused(Describe(EEXIST));
+}
+
+TimeStamp PosixSystem::ModificationTime(const std::string& path) {
+  struct stat info;
+  if (!StatOf(Resolve(path), info) || !S_ISREG(info.st_mode)) return std::nullopt;
+  return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+}
+
+void PosixSystem::SetModificationTime(const std::string& path, const TimeStamp& time) {
+  if (!time) return;
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;  // the access time stays
+  times[1].tv_sec = static_cast<time_t>(*time / 1'000'000'000);
+  times[1].tv_nsec = static_cast<long>(*time % 1'000'000'000);
+  ::utimensat(AT_FDCWD, Resolve(path).c_str(), times, 0);
+}
+
+bool PosixSystem::IsFixedDisk(const std::string&) {
+  return false;
+}
+
+std::vector<DirEntry> PosixSystem::ListFolder(const std::string& pattern) {
+  const auto sep = pattern.rfind('\\');
+  const std::string folder =
+      ToNativePath(pattern.substr(0, sep == std::string::npos ? 0 : sep + 1));
+  std::string names = sep == std::string::npos ? pattern : pattern.substr(sep + 1);
+  if (names == "*.*") names = "*";  // every name, with or without a dot, as on Windows
+  DIR* listing = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!listing) return {};
+  std::vector<DirEntry> entries;
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    const std::string engine_name = ToEnginePath(name);
+    if (!WildMatch(names.c_str(), engine_name.c_str())) continue;
+    DirEntry listed{engine_name, false, name[0] == '.'};
+    struct stat info;
+    const std::string full = (folder.empty() ? std::string() : folder) + name;
+    if (::lstat(full.c_str(), &info) == 0) {
+      listed.folder = S_ISDIR(info.st_mode);
+      if (S_ISLNK(info.st_mode) && StatOf(full, info) && S_ISDIR(info.st_mode)) {
+        listed.folder = true;
+        listed.hidden = true;
+      }
+    }
+    entries.push_back(std::move(listed));
+  }
+  ::closedir(listing);
+  std::sort(entries.begin(), entries.end(), [](const DirEntry& a, const DirEntry& b) {
+    const std::string ua = UpperText(a.name);
+    const std::string ub = UpperText(b.name);
+    return ua != ub ? ua < ub : a.name < b.name;
+  });
+  return entries;
+}
+
+bool PosixSystem::SameTextNoCase(const std::string& a, const std::string& b) {
+  return UpperText(a) == UpperText(b);
+}
+
+}  // namespace quillfen

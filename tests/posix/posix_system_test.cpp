@@ -1,0 +1,131 @@
+// The POSIX system on real files: the contract the engine relies on, and the
+// mapping of Windows-style paths onto POSIX names.
+#include "platform/posix/posix_system.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "definitions/ini.h"
+#include "platform/file_error.h"
+#include "posix/temp_folder.h"
+#include "support/profile_cases.h"
+
+namespace quillfen {
+namespace {
+
+using testing::TempFolder;
+
+class PosixSystemTest : public ::testing::Test {
+ protected:
+  // The path of a name in the folder as the portable code writes it.
+  std::string At(const std::string& name) const { return ToEnginePath(folder.Path() + name); }
+
+  TempFolder folder;
+  PosixSystem system;
+};
+
+TEST(PosixPaths, MapBothWaysAndKeepABackslashOfAName) {
+  EXPECT_EQ(ToEnginePath("/home/me/Game: Gold/"), "\\home\\me\\Game: Gold\\");
+  const std::string odd = "/games/a\\b/x.exe";
+  EXPECT_EQ(ToEnginePath(odd),
+            "\\games\\a\xEF\x81\x9C"
+            "b\\x.exe");
+  EXPECT_EQ(ToNativePath(ToEnginePath(odd)), odd);
+}
+
+TEST_F(PosixSystemTest, ReadsProfilesAsTheSharedReaderDoes) {
+  for (const auto& c : quillfen::testing::ProfileCases()) {
+    folder.Write("patches.ini", c.file);
+    EXPECT_EQ(ReadIniValue(system, c.section, c.key, At("patches.ini")), c.expected) << c.what;
+  }
+}
+
+TEST_F(PosixSystemTest, NamesMatchWithoutCaseAndTheWrittenNameWins) {
+  folder.Write("racer.exe", "lower");
+  EXPECT_TRUE(system.FileExists(At("RACER.EXE")));
+  EXPECT_EQ(system.FileIdentity(At("RACER.EXE")), system.FileIdentity(At("racer.exe")));
+  const Bytes lower = system.ReadWholeFile(At("Racer.Exe"));
+  EXPECT_EQ(std::string(lower.begin(), lower.end()), "lower");
+  // A new file under two spellings is one file.
+  EXPECT_EQ(system.FileIdentity(At("NEW.undo")), system.FileIdentity(At("new.UNDO")));
+  folder.Write("RACER.EXE", "upper");
+  const Bytes upper = system.ReadWholeFile(At("RACER.EXE"));
+  EXPECT_EQ(std::string(upper.begin(), upper.end()), "upper");
+}
+
+TEST_F(PosixSystemTest, WritesInPlaceKeepTheSizeAndRefuseToReachPastTheEnd) {
+  folder.Write("game.exe", "0123456789");
+  system.WriteBytesAt(At("game.exe"), 3, {'a', 'b'});
+  EXPECT_EQ(folder.Text("game.exe"), "012ab56789");
+  EXPECT_THROW(system.WriteBytesAt(At("game.exe"), 9, {'x', 'y'}), FileError);
+  EXPECT_EQ(folder.Text("game.exe"), "012ab56789");
+}
+
+TEST_F(PosixSystemTest, ReadOnlyFilesAreRefusedWhateverTheUser) {
+  const std::string path = folder.Write("game.exe", "0123");
+  chmod(path.c_str(), 0444);
+  const std::string open_text = "Cannot open file \"" + path + "\". Permission denied";
+  EXPECT_EQ(system.WriteRefusal(At("game.exe")), open_text);
+  EXPECT_EQ(system.CreateRefusal(At("GAME.EXE")),
+            "Cannot create file \"" + path + "\". Permission denied");
+  try {
+    system.WriteBytesAt(At("game.exe"), 0, {'x'});
+    ADD_FAILURE() << "a read-only file was written";
+  } catch (const FileError& error) {
+    EXPECT_EQ(error.what(), open_text);
+  }
+  EXPECT_THROW(system.WriteWholeFile(At("game.exe"), {'x'}), FileError);
+  system.RemoveFile(At("game.exe"));
+  EXPECT_EQ(folder.Text("game.exe"), "0123");
+}
+
+TEST_F(PosixSystemTest, RefusalsChangeNothing) {
+  EXPECT_EQ(system.WriteRefusal(At("missing.exe")),
+            "Cannot open file \"" + folder.Path() + "missing.exe\". No such file or directory");
+  EXPECT_EQ(system.CreateRefusal(At("record.undo")), std::nullopt);
+  EXPECT_FALSE(folder.Exists("record.undo"));
+  EXPECT_NE(system.CreateRefusal(At("no folder") + "\\record.undo"), std::nullopt);
+  EXPECT_FALSE(system.FileExists(At("")));
+  EXPECT_TRUE(system.FolderExists(At("")));
+}
+
+TEST_F(PosixSystemTest, MoveOverReplacesInOneStepUnderAnySpelling) {
+  folder.Write("game.undo", "old");
+  folder.Write("pending", "new");
+  system.MoveOver(At("pending"), At("GAME.UNDO"));
+  EXPECT_EQ(folder.Text("game.undo"), "new");
+  EXPECT_FALSE(folder.Exists("pending"));
+  EXPECT_FALSE(folder.Exists("GAME.UNDO"));
+}
+
+TEST_F(PosixSystemTest, TheModificationTimeComesBackExactly) {
+  folder.Write("game.exe", "0123");
+  const TimeStamp before = system.ModificationTime(At("game.exe"));
+  ASSERT_TRUE(before);
+  system.WriteBytesAt(At("game.exe"), 0, {'x'});
+  system.SetModificationTime(At("game.exe"), *before - 1'500'000'001);
+  EXPECT_EQ(system.ModificationTime(At("game.exe")), *before - 1'500'000'001);
+}
+
+TEST_F(PosixSystemTest, ListingsAreSortedAndHideDotNamesAndLinkedFolders) {
+  folder.Write("b/x", "");
+  folder.Write("A.txt", "");
+  folder.Write(".hidden/x", "");
+  ASSERT_EQ(symlink((folder.Path() + "b").c_str(), (folder.Path() + "c-link").c_str()), 0);
+  const std::vector<DirEntry> all = system.ListFolder(At("*.*"));
+  ASSERT_EQ(all.size(), 4u);
+  EXPECT_EQ(all[0].name, ".hidden");
+  EXPECT_TRUE(all[0].hidden);
+  EXPECT_EQ(all[1].name, "A.txt");
+  EXPECT_FALSE(all[1].folder);
+  EXPECT_EQ(all[2].name, "b");
+  EXPECT_TRUE(all[2].folder && !all[2].hidden);
+  EXPECT_EQ(all[3].name, "c-link");
+  EXPECT_TRUE(all[3].folder && all[3].hidden);
+  EXPECT_EQ(system.ListFolder(At("a.TXT")).size(), 1u);
+  EXPECT_FALSE(system.IsFixedDisk("C:\\"));
+}
+
+}  // namespace
+}  // namespace quillfen
