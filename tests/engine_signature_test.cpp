@@ -58,6 +58,7 @@ std::int32_t CountAll(const B& image, const B& sig, const B& wild) {
 void ExpectAgreement(const B& image, const B& sig, const B& wild, std::int32_t offset,
                      std::mt19937& random, const std::string& what) {
   const std::int32_t total = CountAll(image, sig, wild);
+  ASSERT_EQ(CountSignature(image, sig, wild), total) << what;
   std::vector<std::int32_t> occurs = {1, 2, 3, total - 1, total, total + 1, total + 2,
                                       std::numeric_limits<std::int32_t>::max()};
   for (int k = 0; k < 3; ++k) {
@@ -153,6 +154,7 @@ TEST(FindSignature, AgreesWithThePlainScanOnRandomCases) {
       ASSERT_EQ(FindSignatureUsing(strategy, image, sig, wild, offset, occur), expected)
           << "round " << round << " strategy " << static_cast<int>(strategy);
     }
+    ASSERT_EQ(CountSignature(image, sig, wild), CountAll(image, sig, wild)) << "round " << round;
   }
 }
 

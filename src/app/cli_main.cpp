@@ -42,9 +42,21 @@ int main() {
   quillfen::CliEnvironment env(system, std::cout, std::cerr);
   env.err_is_terminal = _isatty(_fileno(stderr)) != 0;
   env.default_ini = quillfen::DefinitionFilePath(system);
-  // Windows takes "/" as a separator too; the program's paths speak of "\" only.
+  // A full path, since the profile reader looks for a bare file name in the
+  // Windows folder; "\\" only, since the program's paths split at nothing else.
   env.to_engine = [](const std::string& path) {
-    std::string engine = path;
+    const std::wstring wide = quillfen::win32::Widen(path);
+    std::wstring full(MAX_PATH, L'\0');
+    DWORD length =
+        GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length >= full.size()) {
+      full.resize(length);
+      length =
+          GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    }
+    std::string engine = length > 0 && length < full.size()
+                             ? quillfen::win32::Narrow(std::wstring_view(full.data(), length))
+                             : path;
     for (char& c : engine) c = c == '/' ? '\\' : c;
     return engine;
   };
