@@ -52,3 +52,29 @@ function(quillfen_layer target)
     target_link_libraries(${target} PRIVATE ${ARG_LINKS})
   endif()
 endfunction()
+
+# The version, set once by project(VERSION ...), in a generated header that the
+# programs and their resource scripts include (quillfen_version.h), and in the
+# generated manifest of the window program.
+function(quillfen_generate_version_files)
+  set(numbers "")
+  foreach(part IN ITEMS MAJOR MINOR PATCH TWEAK)
+    set(value "${PROJECT_VERSION_${part}}")
+    if(value STREQUAL "")
+      set(value 0)
+    endif()
+    # "1.03" has the minor number 3: read as decimal, not as octal text.
+    math(EXPR value "${value} + 0")
+    list(APPEND numbers ${value})
+  endforeach()
+  list(JOIN numbers ", " QUILLFEN_VERSION_NUMBERS)
+  list(JOIN numbers "." QUILLFEN_VERSION_DOTTED)
+  set(dir ${PROJECT_BINARY_DIR}/generated)
+  configure_file(${PROJECT_SOURCE_DIR}/src/app/quillfen_version.h.in ${dir}/quillfen_version.h @ONLY)
+  configure_file(${PROJECT_SOURCE_DIR}/src/app/quillfen.manifest.in ${dir}/quillfen.manifest @ONLY)
+endfunction()
+
+# Lets a program or its resource script include the generated version files.
+function(quillfen_version_info target)
+  target_include_directories(${target} PRIVATE ${PROJECT_BINARY_DIR}/generated)
+endfunction()

@@ -1,0 +1,79 @@
+# What a user downloads, as `cmake --install` lays it out and CPack packs it,
+# named with the version of project(VERSION ...):
+#   Windows build: quillfen.exe, quillfen-cli.exe, patches.ini and README.txt
+#                  side by side in dist/quillfen-<version>-win64.zip
+#   Linux build:   the command-line tool, its manual page and the example
+#                  definitions in dist/quillfen-cli_<version>_amd64.deb
+# Executables are stripped when packed (and by `cmake --install --strip`).
+
+set(packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
+set(packaging_out ${PROJECT_BINARY_DIR}/packaging)
+set(QUILLFEN_PACKAGE_MAINTAINER "Tesk <quillfen@example.org>"
+    CACHE STRING "Maintainer of the Debian package: name <address>")
+
+if(WIN32)
+  # One folder, no installer: the window program reads patches.ini beside it.
+  install(TARGETS quillfen quillfen-cli RUNTIME DESTINATION .)
+  configure_file(${packaging_dir}/README.txt.in ${packaging_out}/README.txt @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${PROJECT_SOURCE_DIR}/examples/patches.ini ${packaging_out}/README.txt DESTINATION .)
+
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME quillfen-${PROJECT_VERSION}-win64)
+  # The files lie at the top of the archive, so that "Extract All" gives one folder.
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+else()
+  include(GNUInstallDirs)
+  set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/quillfen-cli)
+  # An installed quillfen-cli reads share/quillfen/patches.ini when it is given no --ini.
+  install(TARGETS quillfen-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/examples/patches.ini DESTINATION ${CMAKE_INSTALL_DATADIR}/quillfen)
+
+  # The manual page and the package's changelog, compressed as Debian keeps
+  # them (no name or time stamp in the gzip header, so rebuilds are identical).
+  # The changelog's date and the copyright's year are those of the time of
+  # configuring, or of SOURCE_DATE_EPOCH (scripts/release: the last commit).
+  string(TIMESTAMP QUILLFEN_RELEASE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+  string(TIMESTAMP QUILLFEN_COPYRIGHT_YEAR "%Y" UTC)
+  configure_file(${packaging_dir}/quillfen-cli.1.in ${packaging_out}/quillfen-cli.1 @ONLY)
+  configure_file(${packaging_dir}/changelog.in ${packaging_out}/changelog @ONLY)
+  configure_file(${packaging_dir}/copyright.in ${packaging_out}/copyright @ONLY)
+  find_program(QUILLFEN_GZIP gzip REQUIRED)
+  add_custom_command(
+    OUTPUT ${packaging_out}/quillfen-cli.1.gz ${packaging_out}/changelog.gz
+    COMMAND ${QUILLFEN_GZIP} -9nkf ${packaging_out}/quillfen-cli.1 ${packaging_out}/changelog
+    DEPENDS ${packaging_out}/quillfen-cli.1 ${packaging_out}/changelog
+    VERBATIM)
+  add_custom_target(quillfen_packaging_docs ALL
+    DEPENDS ${packaging_out}/quillfen-cli.1.gz ${packaging_out}/changelog.gz)
+  install(FILES ${packaging_out}/quillfen-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${packaging_out}/copyright ${packaging_out}/changelog.gz DESTINATION ${doc_dir})
+
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_DEBIAN_PACKAGE_NAME quillfen-cli)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QUILLFEN_PACKAGE_MAINTAINER}")
+  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "change the screen resolution a game is hard-wired to use")
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [[
+Quillfen finds the bytes that hold a PC game's screen width and height
+inside the game's files, by a byte signature with wildcards, overwrites
+them in place with the values given, and leaves an undo record beside each
+file it changes so that the old values can be restored.
+.
+This package holds quillfen-cli, the command-line tool, for Windows games
+run through Wine or Proton, and an example definition file. It keeps the
+same undo records as the Windows program, and checks definition files for
+the people who write them.]])
+endif()
+
+set(CPACK_PACKAGE_NAME quillfen)
+set(CPACK_PACKAGE_VENDOR Tesk)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# The packages go to dist/; CPack stages them in the build folder.
+set(CPACK_OUTPUT_FILE_PREFIX ${PROJECT_SOURCE_DIR}/dist)
+set(CPACK_PACKAGE_CHECKSUM SHA256)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_VERBATIM_VARIABLES ON)
+include(CPack)
