@@ -153,9 +153,9 @@ std::optional<std::string> RefusedFile(System& system, const PatchList& list,
 
 // Checks every entry, last to first, showing a box for each problem found.
 // Changes no file. Returns whether all entries passed.
-bool CheckEntries(System& system, Reporter& report, const PatchList& list, Operation operation,
+bool CheckEntries(System& system, Reporter& report, const PatchList& list,
+                  const std::vector<EntryFiles>& files, Operation operation,
                   const TypedValues& typed) {
-  const std::vector<EntryFiles> files = IdentifyFiles(system, list);
   bool passed = true;
   for (std::size_t i = list.Count(); i-- > 0;) {
     const PatchEntry& entry = list.At(i);
@@ -228,11 +228,11 @@ struct FileChange {
 
 // The game files of the list, each once however it is named, in the order of
 // the walk from the last entry to the first.
-std::vector<FileChange> GroupByFile(System& system, const PatchList& list) {
+std::vector<FileChange> GroupByFile(const PatchList& list, const std::vector<EntryFiles>& files) {
   std::vector<FileChange> changes;
   for (std::size_t i = list.Count(); i-- > 0;) {
     const std::string& path = list.At(i).modfile;
-    const std::string identity = system.FileIdentity(path);
+    const std::string& identity = files[i].game;
     auto known = std::find_if(changes.begin(), changes.end(),
                               [&](const FileChange& c) { return c.identity == identity; });
     if (known == changes.end()) {
@@ -298,6 +298,7 @@ struct RecordWrite {
 };
 
 std::vector<RecordWrite> PlanRecords(System& system, const PatchList& list,
+                                     const std::vector<EntryFiles>& files,
                                      const std::vector<FileChange>& changes) {
   std::vector<RecordWrite> records;
   for (std::size_t c = 0; c < changes.size(); ++c) {
@@ -305,7 +306,7 @@ std::vector<RecordWrite> PlanRecords(System& system, const PatchList& list,
       const PatchEntry& entry = list.At(i);
       const std::string text = FormatUndoRecord(
           {changes[c].crc_after, entry.xpos, entry.ypos, entry.oldx, entry.oldy});
-      const std::string identity = system.FileIdentity(entry.undofile);
+      const std::string& identity = files[i].record;
       auto known = std::find_if(records.begin(), records.end(),
                                 [&](const RecordWrite& r) { return r.identity == identity; });
       if (known != records.end()) {
@@ -352,17 +353,20 @@ OperationResult ApplyPatches(System& system, PatchList& list, const std::string&
   OperationResult result;
   Reporter report(result, observer);
   const TypedValues typed{width, height};
-  if (!CheckEntries(system, report, list, Operation::kPatch, typed)) {
+  // Identified once, before anything is written: a record not yet on the disk
+  // keeps the identity of its path throughout.
+  const std::vector<EntryFiles> files = IdentifyFiles(system, list);
+  if (!CheckEntries(system, report, list, files, Operation::kPatch, typed)) {
     report(ReportKind::kChecksFailed, "Errors found.  Unable to patch game!");
     return result;
   }
 
-  std::vector<FileChange> changes = GroupByFile(system, list);
+  std::vector<FileChange> changes = GroupByFile(list, files);
   for (FileChange& change : changes) {
     PlanChange(system, list, change,
                [&](const PatchEntry& entry) { return PatchWrites(entry, typed); });
   }
-  const std::vector<RecordWrite> records = PlanRecords(system, list, changes);
+  const std::vector<RecordWrite> records = PlanRecords(system, list, files, changes);
   for (const RecordWrite& record : records) {
     const std::string& path = record.pending ? PendingRecordPath(record.path) : record.path;
     system.WriteWholeFile(path, Bytes(record.text.begin(), record.text.end()));
@@ -382,23 +386,22 @@ OperationResult RemovePatches(System& system, PatchList& list, const std::string
                               const OperationObserver& observer) {
   OperationResult result;
   Reporter report(result, observer);
-  if (!CheckEntries(system, report, list, Operation::kUndo, {})) {
+  const std::vector<EntryFiles> files = IdentifyFiles(system, list);
+  if (!CheckEntries(system, report, list, files, Operation::kUndo, {})) {
     report(ReportKind::kChecksFailed, "Errors found.  Unable to undo patch!");
     return result;
   }
 
-  const std::vector<EntryFiles> files = IdentifyFiles(system, list);
-  std::vector<FileChange> changes = GroupByFile(system, list);
+  std::vector<FileChange> changes = GroupByFile(list, files);
   for (FileChange& change : changes) {
     PlanChange(system, list, change, UndoWrites);
     ApplyChange(system, change);
     // Only records go, and only once the game file holds the old values.
     for (const std::size_t i : change.entries) {
       const std::string& record = list.At(i).undofile;
-      for (const std::string& path : {record, PendingRecordPath(record)}) {
-        if (!IsGameFile(files, system.FileIdentity(path)) && IsRecordFile(system, path)) {
-          system.RemoveFile(path);
-        }
+      for (const auto& [path, identity] : {std::pair{record, files[i].record},
+                                           std::pair{PendingRecordPath(record), files[i].pending}}) {
+        if (!IsGameFile(files, identity) && IsRecordFile(system, path)) system.RemoveFile(path);
       }
     }
   }
