@@ -182,6 +182,20 @@ TEST_F(CliTest, NamesThatDifferOnlyInCaseAreRefused) {
   EXPECT_FALSE(folder.Exists("game/RACER.undo"));
 }
 
+// A value that would lie past the end of the file is no value: locate says
+// where it would be and fails, as patch refuses it.
+TEST_F(CliTest, LocateFailsForAValueOutsideTheFile) {
+  Bytes cut = original;
+  cut.resize(110);
+  folder.Write("game/racer.exe", cut);
+  EXPECT_EQ(Run({"locate", "Racer", game}), kExitFailure);
+  EXPECT_NE(out.str().find("width: at 108 (0x6C), which lies outside the file"),
+            std::string::npos)
+      << out.str();
+  EXPECT_EQ(Run({"patch", "Racer", game, "1920", "1080"}), kExitFailure);
+  EXPECT_EQ(folder.Read("game/racer.exe"), cut);
+}
+
 TEST_F(CliTest, BadFoldersAndFilesAreRefusedWithoutAChange) {
   EXPECT_EQ(Run({"locate", "Racer", folder.Path() + "missing"}), kExitFailure);
   EXPECT_NE(err.str().find("no folder"), std::string::npos);

@@ -83,6 +83,31 @@ TEST_F(PosixSystemTest, ReadOnlyFilesAreRefusedWhateverTheUser) {
   EXPECT_EQ(folder.Text("game.exe"), "0123");
 }
 
+// Two copies of the program (two systems: each lock is its own) never hold one
+// game file at once; the second waits a little, then is refused.
+TEST_F(PosixSystemTest, AGameFileIsHeldByOneCopyAtATime) {
+  folder.Write("game.exe", "0123");
+  PosixSystem other;
+  {
+    const std::unique_ptr<HeldFile> held = system.HoldFile(At("game.exe"));
+    EXPECT_THROW(other.HoldFile(At("GAME.EXE")), FileError);
+    held->WriteAt(1, Bytes{'x'});
+    EXPECT_EQ(std::string(held->Content().begin(), held->Content().end()), "0x23");
+    EXPECT_THROW(held->WriteAt(3, Bytes{'y', 'z'}), FileError);  // never extends the file
+  }
+  EXPECT_NE(other.HoldFile(At("game.exe")), nullptr);
+  EXPECT_EQ(folder.Text("game.exe"), "0x23");
+}
+
+// A record place that is a symbolic link is refused: a write would reach the file it names.
+TEST_F(PosixSystemTest, ALinkIsNoPlaceForARecord) {
+  const std::string target = folder.Write("victim.exe", "keep");
+  ASSERT_EQ(symlink(target.c_str(), (folder.Path() + "game.undo").c_str()), 0);
+  EXPECT_NE(system.CreateRefusal(At("game.undo")), std::nullopt);
+  EXPECT_THROW(system.WriteWholeFile(At("game.undo"), {'1'}), FileError);
+  EXPECT_EQ(folder.Text("victim.exe"), "keep");
+}
+
 TEST_F(PosixSystemTest, RefusalsChangeNothing) {
   EXPECT_EQ(system.WriteRefusal(At("missing.exe")),
             "Cannot open file \"" + folder.Path() + "missing.exe\". No such file or directory");
