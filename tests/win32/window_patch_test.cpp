@@ -210,6 +210,38 @@ TEST_F(WindowPatchTest, AnUndoFileNamingASaveGameIsNeverReplacedOrDeleted) {
   EXPECT_TRUE(ReadText(exe) == exe_bytes);
 }
 
+// Patch writes what the user typed or nothing, into the files as they are at
+// the press: a box that holds no size is refused, and another edition of the
+// game that landed after the folder was selected is located again.
+TEST_F(WindowPatchTest, PatchWritesOnlyWhatWasTypedIntoTheFilesAsTheyAreAtThePress) {
+  PickFirstGame();
+  SelectFolder(Game());
+  ASSERT_TRUE(boxes.empty());
+  SetWindowTextA(Control(kWidthedit), "1920x");
+  Click(kPatchbutton);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].text, "The width \"1920x\" is no screen size: type a whole number from 1 up.");
+  EXPECT_EQ(boxes[1].text, "Errors found.  Unable to patch game!");
+  EXPECT_TRUE(ReadText(exe) == exe_bytes);
+  EXPECT_EQ(GetFileAttributesA((folder->Path() + "Game\\demogame.undo").c_str()),
+            INVALID_FILE_ATTRIBUTES);
+
+  // A launcher's update: the values now lie 16 bytes further on.
+  std::string edition = exe_bytes;
+  edition.insert(ValuesAt() - 8, std::string(16, '\x5A'));
+  folder->Write("Game\\demogame.exe", edition);
+  SetWindowTextA(Control(kWidthedit), "1280");
+  SetWindowTextA(Control(kHeightedit), "720");
+  Click(kPatchbutton);
+  ASSERT_EQ(boxes.back().text, "Game successfully patched!");
+  std::string patched = edition;
+  patched.replace(ValuesAt() + 16, 8, std::string("\x00\x05\x00\x00\xD0\x02\x00\x00", 8));
+  EXPECT_TRUE(ReadText(exe) == patched) << "only the new edition's window size changes";
+  Click(kUndobutton);
+  ASSERT_EQ(boxes.back().text, "Patch successfully removed!");
+  EXPECT_TRUE(ReadText(exe) == edition);
+}
+
 // A game in a folder whose name no ANSI code page spells: found by its check
 // file, located through the real tree, patched and undone byte for byte.
 TEST_F(WindowPatchTest, AGameInAFolderOfAnyScriptIsFoundPatchedAndUndone) {
