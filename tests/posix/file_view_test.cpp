@@ -4,12 +4,18 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 
+#include "engine/crc32.h"
+#include "engine/one_pass.h"
+#include "engine/signature.h"
+#include "fuzz/plain_scan.h"
 #include "platform/file_error.h"
 #include "platform/posix/posix_system.h"
 #include "posix/temp_folder.h"
@@ -85,6 +91,62 @@ TEST(PosixFileView, AnEmptyFileGivesAnEmptyViewAndOtherFilesAreRefused) {
   };
   refused(directory.fd, folder.Path(), std::strerror(EISDIR));
   refused(write_only.fd, game, std::strerror(EACCES));
+}
+
+// A mapping ends where its last page ends: a search or checksum that read one
+// byte past the file would stop the program here, where a buffer would let
+// it pass. Files of whole pages, the signature on the last candidate, every
+// way of searching and the one pass, against the plain scan.
+TEST(PosixFileView, EveryScanOfTheMappedBytesStopsAtTheirEnd) {
+  using signature_internal::Strategy;
+  TempFolder folder;
+  std::mt19937 random(4096);
+  const long page = ::sysconf(_SC_PAGESIZE);
+  for (const std::size_t pages : {1, 2, 5}) {
+    for (const bool zeros : {false, true}) {
+      Bytes content(pages * static_cast<std::size_t>(page));
+      for (auto& b : content) b = zeros ? 0 : static_cast<std::uint8_t>(random() % 4);
+      const Bytes sig = zeros ? Bytes(40, 0) : Bytes{3, 1, 2, 0, 3, 3, 1};
+      const Bytes wild(sig.size(), 0);
+      std::copy(sig.begin(), sig.end(),
+                content.end() - static_cast<std::ptrdiff_t>(sig.size() + 1));
+      const std::string path = folder.Write("game.exe", content);
+      const Fd file(path, O_RDONLY);
+      // A page no one may read right after the view: the system places a new
+      // mapping in the highest gap that fits it, here the hole in front of it.
+      const std::size_t size = content.size();
+      auto* hole =
+          static_cast<std::uint8_t*>(::mmap(nullptr, size + static_cast<std::size_t>(page),
+                                            PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+      ASSERT_NE(hole, MAP_FAILED);
+      ::munmap(hole, size);
+      const FileView view(file.fd, path);
+      ASSERT_EQ(view.Bytes().data(), hole) << "the view is not in front of the guard page";
+      ASSERT_EQ(view.Bytes().size(), content.size());
+      const std::int64_t total = CountSignature(view.Bytes(), sig, wild);
+      std::vector<SignatureQuery> queries;
+      for (const std::int32_t occur :
+           {1, static_cast<std::int32_t>(total), static_cast<std::int32_t>(total + 1)}) {
+        const std::int32_t expected = reference::PlainScan(content, sig, wild, 0, occur);
+        for (const Strategy strategy :
+             {Strategy::kEveryCandidate, Strategy::kRareByte, Strategy::kBytePair,
+              Strategy::kSse2Blocks, Strategy::kAvx2Blocks}) {
+          EXPECT_EQ(
+              signature_internal::FindSignatureUsing(strategy, view.Bytes(), sig, wild, 0, occur),
+              expected)
+              << pages << " pages, strategy " << static_cast<int>(strategy);
+        }
+        queries.push_back({sig, wild, occur, 0, 1});
+      }
+      const PassResult pass = ChecksumAndFind(view.Bytes(), queries, 1000);
+      EXPECT_EQ(pass.crc, Crc32Of(content));
+      for (std::size_t k = 0; k < queries.size(); ++k) {
+        EXPECT_EQ(pass.found[k].xpos,
+                  reference::PlainScan(content, sig, wild, 0, queries[k].occur));
+      }
+      ::munmap(hole + size, static_cast<std::size_t>(page));
+    }
+  }
 }
 
 }  // namespace
