@@ -242,8 +242,8 @@ struct BlockPlan {
   // The scan of candidates 0 to last of an image of `size` bytes.
   Scan ScanOf(const std::uint8_t* image, std::int64_t size, std::int64_t last, std::int64_t occur,
               std::int64_t* counted) const {
-    return {image,    size, last,   places.data(), places.size(),   filter, occur,
-            one_byte, low,  high,   segments.data(), segments.size(), levels, counted};
+    return {image,    size, last, places.data(),   places.size(),   filter, occur,
+            one_byte, low,  high, segments.data(), segments.size(), levels, counted};
   }
 };
 
@@ -266,8 +266,8 @@ BlockPlan PlanBlocks(const std::uint8_t* image, std::int64_t last, std::vector<P
         ++length;
       }
       const int level = std::bit_width(length) - 1;
-      plan.segments.push_back({places[k].index - plan.low, level,
-                               length - (std::size_t{1} << level)});
+      plan.segments.push_back(
+          {places[k].index - plan.low, level, length - (std::size_t{1} << level)});
       plan.levels = std::max(plan.levels, level);
       k += length;
     }
@@ -382,10 +382,10 @@ void SignatureSearch::ScanTo(std::int64_t end) {
   // them read; the occurrence asked for is the one after those counted so far.
   const std::int64_t window_end = std::min(to + length_, static_cast<std::int64_t>(image_.size()));
   std::int64_t counted = 0;
-  const std::int64_t start = signature_internal::RunBlocks(
-      plan_->ScanOf(image_.data() + next_, window_end - next_, to - 1 - next_, occur_ - found_,
-                    &counted),
-      true);
+  const std::int64_t start =
+      signature_internal::RunBlocks(plan_->ScanOf(image_.data() + next_, window_end - next_,
+                                                  to - 1 - next_, occur_ - found_, &counted),
+                                    true);
   if (start >= 0) {
     start_ = next_ + start;
     next_ = end_;
