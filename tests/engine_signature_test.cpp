@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/crc32.h"
+#include "engine/one_pass.h"
 #include "engine/signature.h"
 #include "fuzz/plain_scan.h"
 
@@ -128,33 +130,47 @@ TEST(FindSignature, ShortFlagArrayCountsMissingFlagsAsFixed) {
   EXPECT_EQ(FindSignature(image, B{6, 7}, B{1}, 0, 1), 1);
 }
 
-// Random images, signatures cut from them, flags and occurrence numbers; sizes
-// around the signature's length; every strategy against the plain scan.
+// A random image, a signature cut from it, flags, offset and occurrence number;
+// sizes around the signature's length, small alphabets that repeat a lot.
+struct RandomCase {
+  B image, sig, wild;
+  std::int32_t offset = 0;
+  std::int32_t occur = 0;
+};
+
+RandomCase MakeRandomCase(int round, std::mt19937& random) {
+  auto below = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  RandomCase c;
+  const int alphabet = 1 + below(round % 3 == 0 ? 2 : 256);
+  const int n = below(9);
+  const int size = round % 10 == 0 ? below(n + 3) : below(300);
+  c.image.resize(static_cast<std::size_t>(size));
+  for (auto& b : c.image) b = static_cast<std::uint8_t>(below(alphabet));
+  c.sig.resize(static_cast<std::size_t>(n));
+  c.wild.resize(static_cast<std::size_t>(n));
+  const int from = size > n ? below(size - n) : 0;
+  for (int j = 0; j < n; ++j) {
+    c.sig[j] = size > from + j && below(4) != 0 ? c.image[from + j]
+                                                : static_cast<std::uint8_t>(below(alphabet));
+    c.wild[j] = below(4) == 0 ? static_cast<std::uint8_t>(1 + below(255)) : 0;
+  }
+  c.offset = below(50) - 25;
+  c.occur = below(8) - 1;
+  return c;
+}
+
+// Every strategy against the plain scan on random cases.
 TEST(FindSignature, AgreesWithThePlainScanOnRandomCases) {
   std::mt19937 random(20261207);
-  auto below = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
   for (int round = 0; round < 20000; ++round) {
-    const int alphabet = 1 + below(round % 3 == 0 ? 2 : 256);  // small alphabets repeat a lot
-    const int n = below(9);
-    const int size = round % 10 == 0 ? below(n + 3) : below(300);
-    B image(static_cast<std::size_t>(size));
-    for (auto& b : image) b = static_cast<std::uint8_t>(below(alphabet));
-    B sig(static_cast<std::size_t>(n));
-    B wild(static_cast<std::size_t>(n));
-    const int from = size > n ? below(size - n) : 0;
-    for (int j = 0; j < n; ++j) {
-      sig[j] = size > from + j && below(4) != 0 ? image[from + j]
-                                                : static_cast<std::uint8_t>(below(alphabet));
-      wild[j] = below(4) == 0 ? static_cast<std::uint8_t>(1 + below(255)) : 0;
-    }
-    const std::int32_t offset = below(50) - 25;
-    const std::int32_t occur = below(8) - 1;
-    const std::int32_t expected = reference::PlainScan(image, sig, wild, offset, occur);
+    const RandomCase c = MakeRandomCase(round, random);
+    const std::int32_t expected = reference::PlainScan(c.image, c.sig, c.wild, c.offset, c.occur);
     for (const Strategy strategy : kStrategies) {
-      ASSERT_EQ(FindSignatureUsing(strategy, image, sig, wild, offset, occur), expected)
+      ASSERT_EQ(FindSignatureUsing(strategy, c.image, c.sig, c.wild, c.offset, c.occur), expected)
           << "round " << round << " strategy " << static_cast<int>(strategy);
     }
-    ASSERT_EQ(CountSignature(image, sig, wild), CountAll(image, sig, wild)) << "round " << round;
+    ASSERT_EQ(CountSignature(c.image, c.sig, c.wild), CountAll(c.image, c.sig, c.wild))
+        << "round " << round;
   }
 }
 
@@ -183,7 +199,6 @@ TEST(FindSignature, AgreesWithThePlainScanOnLargeImages) {
     }
   }
 }
-
 
 // Images that the block scans find hard: runs of zeros of every length between
 // short stretches of a few common byte values, so that blocks pass their filter
@@ -282,5 +297,55 @@ TEST(FindSignature, CountsMillionsOfOccurrencesExactly) {
   const B all(std::size_t{1} << 20, 0);
   ExpectAgreement(all, B{0, 0, 0}, B{0, 1, 0}, 0, random, "all zeros");
 }
+
+// The one pass over small pieces, so that occurrences straddle pieces and the
+// occurrence asked for lies pieces after the first, against the plain scan and
+// a whole CRC-32: three random queries on one small image, then zero-heavy
+// images whose runs of zeros the block scans count at once across pieces.
+void ExpectPassAgrees(const B& image, const std::vector<SignatureQuery>& queries, std::size_t piece,
+                      const std::string& what) {
+  const PassResult pass = ChecksumAndFind(image, queries, piece);
+  ASSERT_EQ(pass.crc, Crc32Of(image)) << what;
+  ASSERT_EQ(pass.found.size(), queries.size());
+  for (std::size_t k = 0; k < queries.size(); ++k) {
+    const SignatureQuery& q = queries[k];
+    ASSERT_EQ(pass.found[k].xpos, reference::PlainScan(image, q.sig, q.sigwild, q.xoffset, q.occur))
+        << what << " query " << k << " piece " << piece;
+    ASSERT_EQ(pass.found[k].ypos, reference::PlainScan(image, q.sig, q.sigwild, q.yoffset, q.occur))
+        << what << " query " << k << " piece " << piece;
+  }
+}
+
+TEST(ChecksumAndFind, AgreesWithThePlainScanAndCrc) {
+  std::mt19937 random(22);
+  for (int round = 0; round < 5000; ++round) {
+    const RandomCase first = MakeRandomCase(round, random);
+    std::vector<RandomCase> cases = {first};
+    cases.reserve(3);  // the queries point into the cases
+    std::vector<SignatureQuery> queries;
+    for (int k = 0; k < 3; ++k) {
+      if (k > 0) {
+        cases.push_back(MakeRandomCase(round + k, random));
+        cases.back().image = first.image;  // its own signature, not cut from this image
+      }
+      const RandomCase& c = cases.back();
+      queries.push_back({c.sig, c.wild, c.occur, c.offset, c.offset + static_cast<int>(k) * 3});
+    }
+    ExpectPassAgrees(first.image, queries, 1 + random() % 40, "round " + std::to_string(round));
+  }
+  for (int round = 0; round < 60; ++round) {
+    const B image = ZeroHeavyImage(1000 + random() % 20000, random);
+    B sig, wild;
+    ZeroHeavySignature(1 + random() % 40, random, sig, wild);
+    const std::int32_t total = CountAll(image, sig, wild);
+    std::vector<SignatureQuery> queries;
+    for (const std::int32_t occur : {1, total / 3, total / 2 + 1, total, total + 1}) {
+      queries.push_back({sig, wild, occur, -2, 7});
+    }
+    ExpectPassAgrees(image, queries, 1 + random() % 3000,
+                     "zero-heavy round " + std::to_string(round));
+  }
+}
+
 }  // namespace
 }  // namespace quillfen

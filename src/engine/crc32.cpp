@@ -1,6 +1,8 @@
 #include "engine/crc32.h"
 
 #include <array>
+#include <stdexcept>
+#include <vector>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define QUILLFEN_CRC_CLMUL 1
@@ -61,6 +63,42 @@ std::uint32_t UpdateWithTables(std::uint32_t crc, const std::uint8_t* p, std::si
     left -= kSlices;
   }
   while (left-- > 0) crc = (crc >> 8) ^ kTables[0][(crc ^ *p++) & 0xFF];
+  return crc;
+}
+
+// Polynomials modulo P in the reflected form of the register: bit 31 is the
+// coefficient of x^0, bit 0 that of x^31.
+constexpr std::uint32_t kOne = 0x80000000u;
+
+// a * b modulo P.
+constexpr std::uint32_t MultiplyModP(std::uint32_t a, std::uint32_t b) {
+  std::uint32_t product = 0;
+  for (std::uint32_t bit = kOne; bit != 0; bit >>= 1) {
+    if (a & bit) product ^= b;
+    b = (b & 1u) ? (b >> 1) ^ kPolynomial : b >> 1;  // b * x
+  }
+  return product;
+}
+
+// kPowers[k] = x^(8 * 2^k) modulo P: what 2^k zero bytes multiply a register by.
+using Powers = std::array<std::uint32_t, 64>;
+constexpr Powers MakePowers() {
+  Powers powers{};
+  powers[0] = kOne >> 8;  // x^8
+  for (std::size_t k = 1; k < powers.size(); ++k) {
+    powers[k] = MultiplyModP(powers[k - 1], powers[k - 1]);
+  }
+  return powers;
+}
+constexpr Powers kPowers = MakePowers();
+static_assert(MultiplyModP(kOne, 0x12345678u) == 0x12345678u);
+
+// The register that `zeros` zero bytes fed after it leave, with no inversion:
+// the register times x^(8 * zeros) modulo P.
+std::uint32_t ShiftByZeros(std::uint32_t crc, std::uint64_t zeros) {
+  for (std::size_t k = 0; zeros != 0; ++k, zeros >>= 1) {
+    if (zeros & 1u) crc = MultiplyModP(crc, kPowers[k]);
+  }
   return crc;
 }
 
@@ -157,6 +195,32 @@ std::uint32_t UpdateCrc32(std::uint32_t crc, std::span<const std::uint8_t> bytes
 
 std::int32_t Crc32Of(std::span<const std::uint8_t> bytes) {
   return static_cast<std::int32_t>(~UpdateCrc32(0xFFFFFFFFu, bytes));
+}
+
+std::int32_t Crc32AfterChanges(std::int32_t crc, std::int64_t size,
+                               std::span<const ByteChange> changes) {
+  // The content after the changes is the content before XOR a difference that
+  // is zero outside the changed bytes. Without its inversions the CRC is linear
+  // in the content, and the inversions cancel between before and after, so the
+  // CRC after is the CRC before XOR the uninverted CRC of the difference; zero
+  // bytes ahead of a change leave that CRC at zero, and the bytes behind it
+  // shift it by zeros.
+  auto result = static_cast<std::uint32_t>(crc);
+  std::vector<std::uint8_t> difference;
+  for (const ByteChange& change : changes) {
+    const auto length = static_cast<std::int64_t>(change.before.size());
+    if (change.after.size() != change.before.size() || change.position < 0 ||
+        change.position > size || length > size - change.position) {
+      throw std::out_of_range("a byte change outside the content");
+    }
+    difference.resize(change.before.size());
+    for (std::size_t i = 0; i < difference.size(); ++i) {
+      difference[i] = change.before[i] ^ change.after[i];
+    }
+    const std::uint32_t own = UpdateCrc32(0u, difference);
+    result ^= ShiftByZeros(own, static_cast<std::uint64_t>(size - change.position - length));
+  }
+  return static_cast<std::int32_t>(result);
 }
 
 std::int32_t FileCrc32(System& system, const std::string& path) {

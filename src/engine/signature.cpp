@@ -228,6 +228,61 @@ constexpr std::int64_t kSmallImage = 4 * 1024;
 
 }  // namespace
 
+// What the block scans take besides the image: the fixed places in the planned
+// order and, for a signature whose fixed places all hold one byte, its segments.
+struct BlockPlan {
+  std::vector<Place> places;
+  std::size_t filter = 1;
+  bool one_byte = false;
+  std::size_t low = 0;
+  std::size_t high = 0;
+  std::vector<Segment> segments;
+  int levels = 0;
+
+  // The scan of candidates 0 to last of an image of `size` bytes.
+  Scan ScanOf(const std::uint8_t* image, std::int64_t size, std::int64_t last, std::int64_t occur,
+              std::int64_t* counted) const {
+    return {image,    size, last, places.data(),   places.size(),   filter, occur,
+            one_byte, low,  high, segments.data(), segments.size(), levels, counted};
+  }
+};
+
+namespace {
+
+// Plans the block scans of the fixed places (at least one) on a sample of the
+// candidates 0 to last.
+BlockPlan PlanBlocks(const std::uint8_t* image, std::int64_t last, std::vector<Place> places) {
+  BlockPlan plan;
+  // In signature order, before the plan reorders them.
+  plan.low = places.front().index;
+  plan.high = places.back().index;
+  plan.one_byte = std::all_of(places.begin(), places.end(), [&](const Place& place) {
+    return place.byte == places.front().byte;
+  });
+  if (plan.one_byte) {
+    for (std::size_t k = 0; k < places.size();) {
+      std::size_t length = 1;
+      while (k + length < places.size() && places[k + length].index == places[k].index + length) {
+        ++length;
+      }
+      const int level = std::bit_width(length) - 1;
+      plan.segments.push_back(
+          {places[k].index - plan.low, level, length - (std::size_t{1} << level)});
+      plan.levels = std::max(plan.levels, level);
+      k += length;
+    }
+  }
+  plan.filter = PlanBlockScan(image, last, places);
+  plan.places = std::move(places);
+  return plan;
+}
+
+std::int64_t RunBlocks(const Scan& scan, bool avx2) {
+  return avx2 && HasAvx2() ? ScanAvx2(scan) : ScanSse2(scan);
+}
+
+}  // namespace
+
 bool CpuHasAvx2() {
   return HasAvx2();
 }
@@ -254,30 +309,9 @@ std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t>
 
   std::int64_t start = -1;
   if (strategy == Strategy::kSse2Blocks || strategy == Strategy::kAvx2Blocks) {
-    // In signature order, before the plan reorders them.
-    const std::size_t low = places.front().index;
-    const std::size_t high = places.back().index;
-    const bool one_byte = std::all_of(places.begin(), places.end(), [&](const Place& place) {
-      return place.byte == places.front().byte;
-    });
-    std::vector<Segment> segments;
-    int levels = 0;
-    if (one_byte) {
-      for (std::size_t k = 0; k < places.size();) {
-        std::size_t length = 1;
-        while (k + length < places.size() && places[k + length].index == places[k].index + length) {
-          ++length;
-        }
-        const int level = std::bit_width(length) - 1;
-        segments.push_back({places[k].index - low, level, length - (std::size_t{1} << level)});
-        levels = std::max(levels, level);
-        k += length;
-      }
-    }
-    const std::size_t filter = PlanBlockScan(image.data(), last, places);
-    const Scan scan{image.data(), size,     last,   places.data(),   places.size(), filter, occur,
-                    one_byte,     low,      high,   segments.data(), segments.size(), levels};
-    start = strategy == Strategy::kAvx2Blocks && HasAvx2() ? ScanAvx2(scan) : ScanSse2(scan);
+    const BlockPlan plan = PlanBlocks(image.data(), last, std::move(places));
+    start = RunBlocks(plan.ScanOf(image.data(), size, last, occur, nullptr),
+                      strategy == Strategy::kAvx2Blocks);
     return start < 0 ? 0 : ResultAt(start, offset);
   }
 
@@ -314,6 +348,56 @@ std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t>
 }
 
 }  // namespace signature_internal
+
+SignatureSearch::SignatureSearch(std::span<const std::uint8_t> image,
+                                 std::span<const std::uint8_t> sig,
+                                 std::span<const std::uint8_t> sigwild, std::int32_t occur)
+    : image_(image),
+      length_(static_cast<std::int64_t>(sig.size())),
+      end_(static_cast<std::int64_t>(image.size()) - static_cast<std::int64_t>(sig.size())),
+      occur_(occur) {
+  if (end_ <= 0 || occur <= 0) {
+    next_ = end_;  // no candidates, or no occurrence asked for
+    return;
+  }
+  std::vector<signature_internal::Place> places = signature_internal::FixedPlaces(sig, sigwild);
+  if (places.empty()) {
+    // Every candidate is an occurrence.
+    if (end_ >= occur) start_ = occur - 1;
+    next_ = end_;
+    return;
+  }
+  plan_ = std::make_unique<signature_internal::BlockPlan>(
+      signature_internal::PlanBlocks(image.data(), end_ - 1, std::move(places)));
+}
+
+SignatureSearch::~SignatureSearch() = default;
+SignatureSearch::SignatureSearch(SignatureSearch&&) noexcept = default;
+SignatureSearch& SignatureSearch::operator=(SignatureSearch&&) noexcept = default;
+
+void SignatureSearch::ScanTo(std::int64_t end) {
+  if (Finished() || end <= next_) return;
+  const std::int64_t to = end < end_ ? end : end_;
+  // The candidates next_ to to - 1, with the bytes they and the byte after
+  // them read; the occurrence asked for is the one after those counted so far.
+  const std::int64_t window_end = std::min(to + length_, static_cast<std::int64_t>(image_.size()));
+  std::int64_t counted = 0;
+  const std::int64_t start =
+      signature_internal::RunBlocks(plan_->ScanOf(image_.data() + next_, window_end - next_,
+                                                  to - 1 - next_, occur_ - found_, &counted),
+                                    true);
+  if (start >= 0) {
+    start_ = next_ + start;
+    next_ = end_;
+    return;
+  }
+  found_ += counted;
+  next_ = to;
+}
+
+std::int32_t SignatureSearch::Result(std::int32_t offset) const {
+  return start_ < 0 ? 0 : signature_internal::ResultAt(start_, offset);
+}
 
 std::int64_t CountSignature(std::span<const std::uint8_t> image, std::span<const std::uint8_t> sig,
                             std::span<const std::uint8_t> sigwild) {

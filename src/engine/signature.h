@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 
 namespace quillfen {
@@ -18,6 +19,42 @@ std::int32_t FindSignature(std::span<const std::uint8_t> image, std::span<const 
 // size - n - 1) where the signature matches, overlapping ones counted.
 std::int64_t CountSignature(std::span<const std::uint8_t> image, std::span<const std::uint8_t> sig,
                             std::span<const std::uint8_t> sigwild);
+
+namespace signature_internal {
+struct BlockPlan;
+}
+
+// FindSignature run over an image piece by piece, in order, so that other work
+// on the same bytes (a checksum) can run on each piece while it is in the
+// processor's cache. The k-th occurrence is counted across pieces, and an
+// occurrence that starts in one piece and ends in the next is found in the
+// piece where it starts: the search reads up to sig.size() bytes past a
+// piece's end. The image must stay readable and unchanged while it searches.
+class SignatureSearch {
+ public:
+  SignatureSearch(std::span<const std::uint8_t> image, std::span<const std::uint8_t> sig,
+                  std::span<const std::uint8_t> sigwild, std::int32_t occur);
+  ~SignatureSearch();
+  SignatureSearch(SignatureSearch&&) noexcept;
+  SignatureSearch& operator=(SignatureSearch&&) noexcept;
+
+  // Searches the candidates that start before `end` and were not searched yet.
+  void ScanTo(std::int64_t end);
+  // Whether the occurrence was found or every candidate was searched.
+  bool Finished() const { return next_ >= end_; }
+  // Once finished: what FindSignature returns for the offset.
+  std::int32_t Result(std::int32_t offset) const;
+
+ private:
+  std::span<const std::uint8_t> image_;
+  std::int64_t length_;  // of the signature
+  std::int64_t end_;     // one past the last candidate: size - n
+  std::int64_t occur_;
+  std::int64_t next_ = 0;   // the first candidate not searched yet
+  std::int64_t found_ = 0;  // occurrences before it
+  std::int64_t start_ = -1;
+  std::unique_ptr<signature_internal::BlockPlan> plan_;
+};
 
 namespace signature_internal {
 

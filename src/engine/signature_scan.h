@@ -36,6 +36,9 @@ struct Scan {
   const struct Segment* segments;  // when one_byte: the fixed places, as segments
   std::size_t segment_count;
   int levels;  // the largest Segment::level
+  // When not null and the scan finds no occurrence `occur`, it stores here how
+  // many occurrences it counted, so that a search in pieces can go on counting.
+  std::int64_t* counted;
 };
 
 // Consecutive fixed places low + start to low + start + length - 1 of a
@@ -50,7 +53,8 @@ struct Segment {
 
 constexpr std::size_t kMaxFilter = 4;
 
-// The start of occurrence `occur`, or -1. Both give exactly what the plain scan gives.
+// The start of occurrence `occur`, or -1 (with the count stored in
+// scan.counted). Both give exactly what the plain scan gives.
 std::int64_t ScanSse2(const Scan& scan);
 std::int64_t ScanAvx2(const Scan& scan);  // only where HasAvx2()
 
@@ -70,6 +74,7 @@ inline std::int64_t ScanOneByOne(const Scan& scan, std::int64_t from, std::int64
   for (std::int64_t p = from; p <= scan.last; ++p) {
     if (MatchesAt(scan.image + p, scan.places, scan.count) && ++found == scan.occur) return p;
   }
+  if (scan.counted != nullptr) *scan.counted = found;
   return -1;
 }
 

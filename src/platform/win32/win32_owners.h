@@ -75,8 +75,15 @@ inline void CloseFind(HANDLE find) noexcept {
   FindClose(find);
 }
 
-// A kernel object handle (a file, a process, a thread).
+// A kernel object handle (a file, a file mapping, a process, a thread).
 using UniqueHandle = UniqueAny<HANDLE, &CloseKernelHandle>;
+
+inline void UnmapView(const void* view) noexcept {
+  UnmapViewOfFile(view);
+}
+// A view of a file mapping (MapViewOfFile); it keeps the mapping alive after
+// the mapping's handle is closed.
+using UniqueMappedView = UniqueAny<const void*, &UnmapView>;
 // A directory listing of FindFirstFileW.
 using UniqueFind = UniqueAny<HANDLE, &CloseFind>;
 

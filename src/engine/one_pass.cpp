@@ -1,0 +1,37 @@
+#include "engine/one_pass.h"
+
+#include <algorithm>
+
+#include "engine/crc32.h"
+#include "engine/signature.h"
+
+namespace quillfen {
+
+PassResult ChecksumAndFind(std::span<const std::uint8_t> bytes,
+                           std::span<const SignatureQuery> queries, std::size_t piece) {
+  piece = std::max<std::size_t>(piece, 1);
+  std::vector<SignatureSearch> searches;
+  searches.reserve(queries.size());
+  for (const SignatureQuery& query : queries) {
+    searches.emplace_back(bytes, query.sig, query.sigwild, query.occur);
+  }
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (std::size_t done = 0; done < bytes.size();) {
+    const std::size_t size = std::min(piece, bytes.size() - done);
+    // The searches read up to a signature's length past the piece: the start
+    // of the next piece, which the next round reads anyway.
+    crc = UpdateCrc32(crc, bytes.subspan(done, size));
+    done += size;
+    for (SignatureSearch& search : searches) search.ScanTo(static_cast<std::int64_t>(done));
+  }
+  PassResult result;
+  result.crc = static_cast<std::int32_t>(~crc);
+  result.found.reserve(queries.size());
+  for (std::size_t k = 0; k < queries.size(); ++k) {
+    result.found.push_back(
+        {searches[k].Result(queries[k].xoffset), searches[k].Result(queries[k].yoffset)});
+  }
+  return result;
+}
+
+}  // namespace quillfen

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace quillfen {
+
+// One signature search of a pass, as FindSignature takes it, with the offsets of
+// both values.
+struct SignatureQuery {
+  std::span<const std::uint8_t> sig;
+  std::span<const std::uint8_t> sigwild;
+  std::int32_t occur = 0;
+  std::int32_t xoffset = 0;
+  std::int32_t yoffset = 0;
+};
+
+// What FindSignature returns for a query's signature, occurrence and offset.
+struct QueryResult {
+  std::int32_t xpos = 0;
+  std::int32_t ypos = 0;
+};
+
+struct PassResult {
+  std::int32_t crc = 0;            // what Crc32Of returns for the bytes
+  std::vector<QueryResult> found;  // one per query, in order
+};
+
+// The bytes are read piece by piece, each piece while it fits the processor's
+// cache; the default fits the second-level cache of current processors.
+constexpr std::size_t kPassPiece = std::size_t{256} << 10;
+
+// The CRC-32 of the bytes and the results of the signature searches, in one
+// pass over the bytes: each piece is checksummed and searched by every query
+// that has not found its occurrence yet before the next piece is read, so a
+// file that does not fit the caches is brought in from memory (or the disk)
+// once. Gives exactly what Crc32Of and FindSignature give. `piece` is for tests.
+PassResult ChecksumAndFind(std::span<const std::uint8_t> bytes,
+                           std::span<const SignatureQuery> queries, std::size_t piece = kPassPiece);
+
+}  // namespace quillfen

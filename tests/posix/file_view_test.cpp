@@ -1,0 +1,153 @@
+// The read-only mapping of an open file on real files: what it shows at first,
+// that it shows writes made after it was mapped, and the files it refuses.
+#include "platform/posix/file_view.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "engine/crc32.h"
+#include "engine/one_pass.h"
+#include "engine/signature.h"
+#include "fuzz/plain_scan.h"
+#include "platform/file_error.h"
+#include "platform/posix/posix_system.h"
+#include "posix/temp_folder.h"
+
+namespace quillfen {
+namespace {
+
+using testing::TempFolder;
+
+// Closes the descriptor when the test is done with it.
+struct Fd {
+  explicit Fd(const std::string& path, int flags) : fd(::open(path.c_str(), flags | O_CLOEXEC)) {}
+  ~Fd() {
+    if (fd >= 0) ::close(fd);
+  }
+  int fd;
+};
+
+Bytes Copy(std::span<const std::uint8_t> view) {
+  return Bytes(view.begin(), view.end());
+}
+
+TEST(PosixFileView, ShowsTheFileAndWritesMadeThroughAnyDescriptorAfterwards) {
+  TempFolder folder;
+  Bytes content(3 * 4096 + 17);
+  for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<std::uint8_t>(i * 7);
+  const std::string path = folder.Write("game.exe", content);
+  const Fd file(path, O_RDWR);
+  ASSERT_GE(file.fd, 0);
+  const FileView view(file.fd, path);
+  EXPECT_EQ(Copy(view.Bytes()), content);
+
+  // Through the same descriptor, across a page boundary and at the last byte.
+  const std::uint8_t written[] = {0xDE, 0xAD, 0xBE, 0xEF};
+  ASSERT_EQ(::pwrite(file.fd, written, sizeof written, 4094), 4);
+  ASSERT_EQ(::pwrite(file.fd, written, 1, static_cast<off_t>(content.size() - 1)), 1);
+  std::copy(std::begin(written), std::end(written), content.begin() + 4094);
+  content.back() = 0xDE;
+  EXPECT_EQ(Copy(view.Bytes()), content);
+
+  // Through the system, which opens the file anew for each write.
+  PosixSystem system;
+  system.WriteBytesAt(ToEnginePath(path), 2, Bytes{1, 2, 3});
+  std::copy_n(Bytes{1, 2, 3}.begin(), 3, content.begin() + 2);
+  EXPECT_EQ(Copy(view.Bytes()), content);
+
+  // The view outlives the descriptor it was made from, and moves.
+  FileView moved;
+  {
+    const Fd reader(path, O_RDONLY);
+    moved = FileView(reader.fd, path);
+  }
+  EXPECT_EQ(Copy(moved.Bytes()), content);
+}
+
+TEST(PosixFileView, AnEmptyFileGivesAnEmptyViewAndOtherFilesAreRefused) {
+  TempFolder folder;
+  const std::string empty = folder.Write("empty.dat", Bytes{});
+  const Fd file(empty, O_RDONLY);
+  EXPECT_TRUE(FileView(file.fd, empty).Bytes().empty());
+
+  // A folder, and a file open only for writing, which cannot be mapped for reading.
+  const std::string game = folder.Write("game.exe", Bytes{1, 2, 3});
+  const Fd directory(folder.Path(), O_RDONLY | O_DIRECTORY);
+  const Fd write_only(game, O_WRONLY);
+  const auto refused = [](int fd, const std::string& path, const std::string& why) {
+    try {
+      FileView view(fd, path);
+      ADD_FAILURE() << "mapped " << path;
+    } catch (const FileError& error) {
+      EXPECT_EQ(error.what(), "Cannot open file \"" + path + "\". " + why);
+    }
+  };
+  refused(directory.fd, folder.Path(), std::strerror(EISDIR));
+  refused(write_only.fd, game, std::strerror(EACCES));
+}
+
+// A mapping ends where its last page ends: a search or checksum that read one
+// byte past the file would stop the program here, where a buffer would let
+// it pass. Files of whole pages, the signature on the last candidate, every
+// way of searching and the one pass, against the plain scan.
+TEST(PosixFileView, EveryScanOfTheMappedBytesStopsAtTheirEnd) {
+  using signature_internal::Strategy;
+  TempFolder folder;
+  std::mt19937 random(4096);
+  const long page = ::sysconf(_SC_PAGESIZE);
+  for (const std::size_t pages : {1, 2, 5}) {
+    for (const bool zeros : {false, true}) {
+      Bytes content(pages * static_cast<std::size_t>(page));
+      for (auto& b : content) b = zeros ? 0 : static_cast<std::uint8_t>(random() % 4);
+      const Bytes sig = zeros ? Bytes(40, 0) : Bytes{3, 1, 2, 0, 3, 3, 1};
+      const Bytes wild(sig.size(), 0);
+      std::copy(sig.begin(), sig.end(),
+                content.end() - static_cast<std::ptrdiff_t>(sig.size() + 1));
+      const std::string path = folder.Write("game.exe", content);
+      const Fd file(path, O_RDONLY);
+      // A page no one may read right after the view: the system places a new
+      // mapping in the highest gap that fits it, here the hole in front of it.
+      const std::size_t size = content.size();
+      auto* hole =
+          static_cast<std::uint8_t*>(::mmap(nullptr, size + static_cast<std::size_t>(page),
+                                            PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+      ASSERT_NE(hole, MAP_FAILED);
+      ::munmap(hole, size);
+      const FileView view(file.fd, path);
+      ASSERT_EQ(view.Bytes().data(), hole) << "the view is not in front of the guard page";
+      ASSERT_EQ(view.Bytes().size(), content.size());
+      const std::int64_t total = CountSignature(view.Bytes(), sig, wild);
+      std::vector<SignatureQuery> queries;
+      for (const std::int32_t occur :
+           {1, static_cast<std::int32_t>(total), static_cast<std::int32_t>(total + 1)}) {
+        const std::int32_t expected = reference::PlainScan(content, sig, wild, 0, occur);
+        for (const Strategy strategy :
+             {Strategy::kEveryCandidate, Strategy::kRareByte, Strategy::kBytePair,
+              Strategy::kSse2Blocks, Strategy::kAvx2Blocks}) {
+          EXPECT_EQ(
+              signature_internal::FindSignatureUsing(strategy, view.Bytes(), sig, wild, 0, occur),
+              expected)
+              << pages << " pages, strategy " << static_cast<int>(strategy);
+        }
+        queries.push_back({sig, wild, occur, 0, 1});
+      }
+      const PassResult pass = ChecksumAndFind(view.Bytes(), queries, 1000);
+      EXPECT_EQ(pass.crc, Crc32Of(content));
+      for (std::size_t k = 0; k < queries.size(); ++k) {
+        EXPECT_EQ(pass.found[k].xpos,
+                  reference::PlainScan(content, sig, wild, 0, queries[k].occur));
+      }
+      ::munmap(hole + size, static_cast<std::size_t>(page));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quillfen
