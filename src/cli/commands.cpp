@@ -188,7 +188,8 @@ bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
     default:
       break;
   }
-  const Bytes content = env.system.ReadWholeFile(entry.modfile);
+  const std::unique_ptr<FileBytes> file = env.system.ViewFile(entry.modfile);
+  const std::span<const std::uint8_t> content = file->Content();
   const std::int64_t count = CountSignature(content, entry.sig, entry.sigwild);
   out << "  signature: " << count << (count == 1 ? " occurrence" : " occurrences");
   // An offset of 1 tells an occurrence at 0 from none.

@@ -1,9 +1,11 @@
 #include "engine/locate.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "definitions/text.h"
+#include "engine/one_pass.h"
 #include "engine/signature.h"
 #include "engine/values.h"
 #include "platform/system.h"
@@ -38,29 +40,32 @@ LocateResult LocatePatch(System& system, const std::string& folder, PatchEntry& 
   if (system.FileSize(entry.modfile) > kMaxGameFileSize) {
     return NotLocated(LocateFailure::kTooLarge);
   }
-  const Bytes content = system.ReadWholeFile(entry.modfile);
-  return LocateInContent(system, entry, content);
+  const std::unique_ptr<FileBytes> file = system.ViewFile(entry.modfile);
+  return LocateInContent(system, entry, file->Content());
+}
+
+SignatureQuery QueryOf(const PatchEntry& entry) {
+  return {entry.sig, entry.sigwild, entry.occur, entry.xoffset, entry.yoffset};
 }
 
 LocateResult LocateInContent(System& system, PatchEntry& entry,
                              std::span<const std::uint8_t> content) {
-  const auto signature_places = [&] {
-    Places found;
-    if (entry.hasx) {
-      found.x = FindSignature(content, entry.sig, entry.sigwild, entry.xoffset, entry.occur);
-    }
-    if (entry.hasy) {
-      found.y = FindSignature(content, entry.sig, entry.sigwild, entry.yoffset, entry.occur);
-    }
-    return found;
-  };
-  std::optional<Places> found;
-  RecordJudgement record = JudgeRecords(system, entry, content, [&] {
-    found = signature_places();
-    return *found;
-  });
+  const SignatureQuery query = QueryOf(entry);
+  const PassResult pass = ChecksumAndFind(content, {&query, 1});
+  return LocateKnown(system, entry, content, pass.crc,
+                     [&] { return Places{pass.found[0].xpos, pass.found[0].ypos}; });
+}
 
+LocateResult LocateKnown(System& system, PatchEntry& entry, std::span<const std::uint8_t> content,
+                         std::int32_t checksum, const std::function<Places()>& signature_places) {
+  std::optional<Places> found;
+  const auto places = [&] {
+    if (!found) found = signature_places();
+    return *found;
+  };
   const auto size = static_cast<std::int64_t>(content.size());
+  RecordJudgement record = JudgeRecords(system, entry, size, checksum, places);
+
   LocateResult result;
   if (record.trusted) {
     entry.xpos = record.trusted->xpos;
@@ -69,9 +74,8 @@ LocateResult LocateInContent(System& system, PatchEntry& entry,
     entry.oldy = record.trusted->oldy;
     result.from_record = true;
   } else {
-    if (!found) found = signature_places();
-    if (entry.hasx) entry.xpos = found->x;
-    if (entry.hasy) entry.ypos = found->y;
+    if (entry.hasx) entry.xpos = places().x;
+    if (entry.hasy) entry.ypos = places().y;
     if ((entry.hasx && entry.xpos <= 0) || (entry.hasy && entry.ypos <= 0)) {
       return NotLocated(LocateFailure::kNotFound, std::move(record));
     }

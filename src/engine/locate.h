@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
 #include "definitions/patch_entry.h"
+#include "engine/one_pass.h"
 #include "engine/record_files.h"
 
 namespace quillfen {
@@ -39,9 +41,17 @@ void BindToFolder(const std::string& folder, PatchEntry& entry);
 // record or else by signature, in the file as it is now.
 LocateResult LocatePatch(System& system, const std::string& folder, PatchEntry& entry);
 
-// Locates a bound entry in its file's content, read by the caller (a file held
-// for an operation): sets xpos, ypos, oldx and oldy.
+// Locates a bound entry in its file's content, read by the caller: sets xpos,
+// ypos, oldx and oldy. Reads the content once.
 LocateResult LocateInContent(System& system, PatchEntry& entry,
                              std::span<const std::uint8_t> content);
+
+// The same where the caller knows the content's CRC-32 already, and finds
+// the signature's places when asked (only where no record's checksum decides).
+LocateResult LocateKnown(System& system, PatchEntry& entry, std::span<const std::uint8_t> content,
+                         std::int32_t checksum, const std::function<Places()>& signature_places);
+
+// The search one pass makes for the entry's values.
+SignatureQuery QueryOf(const PatchEntry& entry);
 
 }  // namespace quillfen

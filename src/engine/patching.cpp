@@ -13,6 +13,8 @@
 #include "definitions/text.h"
 #include "engine/crc32.h"
 #include "engine/locate.h"
+#include "engine/one_pass.h"
+#include "engine/signature.h"
 #include "engine/record_files.h"
 #include "engine/undo_record.h"
 #include "engine/values.h"
@@ -158,6 +160,7 @@ struct GameFile {
   std::unique_ptr<HeldFile> held;
   std::optional<std::string> refusal;  // why it could not be held
   bool too_large = false;
+  std::int32_t crc = 0;  // of the content as it is now, kept up to date with the writes
 };
 
 // What the press knows of one entry.
@@ -216,6 +219,7 @@ class Press {
                                            : UndoWrites(list_.At(i));
   }
   bool PlaceRecords(std::vector<RecordWrite>& records);
+  std::vector<ValueWrite> ChangesOf(const GameFile& file, const TypedValues& typed) const;
   void WriteValues(GameFile& file, const TypedValues& typed);
 
   System& system_;
@@ -243,7 +247,7 @@ void Press::HoldAndLocate(const std::string& folder) {
     auto known = std::find_if(files_.begin(), files_.end(),
                               [&](const GameFile& f) { return f.identity == identity; });
     if (known == files_.end()) {
-      GameFile file{entry.modfile, identity, {}, nullptr, std::nullopt, false};
+      GameFile file{entry.modfile, identity, {}, nullptr, std::nullopt, false, 0};
       try {
         file.held = system_.HoldFile(entry.modfile);
         file.too_large = file.held->Size() > kMaxGameFileSize;
@@ -256,6 +260,18 @@ void Press::HoldAndLocate(const std::string& folder) {
     known->entries.push_back(i);
     state.file = static_cast<std::size_t>(known - files_.begin());
   }
+  // One pass over each file gives its checksum and every entry's places.
+  std::vector<Places> places(list_.Count());
+  for (GameFile& file : files_) {
+    if (!file.held || file.too_large) continue;
+    std::vector<SignatureQuery> queries;
+    for (const std::size_t i : file.entries) queries.push_back(QueryOf(list_.At(i)));
+    const PassResult pass = ChecksumAndFind(file.held->Content(), queries);
+    file.crc = pass.crc;
+    for (std::size_t k = 0; k < file.entries.size(); ++k) {
+      places[file.entries[k]] = {pass.found[k].xpos, pass.found[k].ypos};
+    }
+  }
   for (std::size_t i = list_.Count(); i-- > 0;) {
     EntryState& state = entries_[i];
     if (state.file == SIZE_MAX) continue;
@@ -264,7 +280,8 @@ void Press::HoldAndLocate(const std::string& folder) {
     if (Protected(state.record) || Protected(state.pending)) continue;
     GameFile& file = files_[state.file];
     if (file.held && !file.too_large) {
-      state.located = LocateInContent(system_, list_.At(i), file.held->Content());
+      state.located = LocateKnown(system_, list_.At(i), file.held->Content(), file.crc,
+                                  [&] { return places[i]; });
     } else if (!file.held) {
       // Not to be written, but located all the same where it can be read, so
       // the boxes say all there is to say.
@@ -449,43 +466,52 @@ bool Press::PlaceRecords(std::vector<RecordWrite>& records) {
   return true;
 }
 
-// Writes each value that changes, alone, then sets the file's time back.
-void Press::WriteValues(GameFile& file, const TypedValues& typed) {
-  const TimeStamp time = file.held->ModificationTime();
-  bool changed = false;
+// The writes of the press that change the file's bytes, each place once.
+std::vector<ValueWrite> Press::ChangesOf(const GameFile& file, const TypedValues& typed) const {
+  std::vector<ValueWrite> changes;
+  const std::span<const std::uint8_t> content = file.held->Content();
   for (const std::size_t i : file.entries) {
     for (const ValueWrite& write : WritesOf(i, typed)) {
-      if (Holds(file.held->Content(), write)) continue;
-      file.held->WriteAt(write.position, write.Stored());
-      changed = true;
+      const bool again = std::any_of(changes.begin(), changes.end(),
+                                     [&](const ValueWrite& w) { return w.Overlaps(write); });
+      if (!again && !Holds(content, write)) changes.push_back(write);
     }
   }
-  if (changed) file.held->SetModificationTime(time);
+  return changes;
+}
+
+// The file's CRC-32 once the changes are written, worked out from the one it
+// has now and the changed bytes, without reading the file again.
+std::int32_t ChecksumAfter(const GameFile& file, const std::vector<ValueWrite>& changes) {
+  const std::span<const std::uint8_t> content = file.held->Content();
+  std::vector<Bytes> stored;
+  for (const ValueWrite& write : changes) stored.push_back(write.Stored());
+  std::vector<ByteChange> bytes;
+  for (std::size_t k = 0; k < changes.size(); ++k) {
+    bytes.push_back({changes[k].position,
+                     content.subspan(static_cast<std::size_t>(changes[k].position),
+                                     static_cast<std::size_t>(changes[k].count)),
+                     stored[k]});
+  }
+  return Crc32AfterChanges(file.crc, static_cast<std::int64_t>(content.size()), bytes);
+}
+
+// Writes each value that changes, alone, then sets the file's time back.
+void Press::WriteValues(GameFile& file, const TypedValues& typed) {
+  const std::vector<ValueWrite> changes = ChangesOf(file, typed);
+  if (changes.empty()) return;
+  const std::int32_t after = ChecksumAfter(file, changes);
+  const TimeStamp time = file.held->ModificationTime();
+  for (const ValueWrite& write : changes) file.held->WriteAt(write.position, write.Stored());
+  file.held->SetModificationTime(time);
+  file.crc = after;
 }
 
 bool Press::WritePatch(const TypedValues& typed) {
   std::vector<RecordWrite> records;
   for (GameFile& file : files_) {
     // The checksum of the file as Patch will leave it.
-    std::vector<ValueWrite> writes;
-    for (const std::size_t i : file.entries) {
-      for (const ValueWrite& write : WritesOf(i, typed)) writes.push_back(write);
-    }
-    std::sort(writes.begin(), writes.end(),
-              [](const ValueWrite& a, const ValueWrite& b) { return a.position < b.position; });
-    const std::span<const std::uint8_t> content = file.held->Content();
-    std::uint32_t crc = 0xFFFFFFFFu;
-    std::int64_t at = 0;
-    for (const ValueWrite& write : writes) {
-      if (write.position < at) continue;  // the same bytes again
-      crc = UpdateCrc32(crc, content.subspan(static_cast<std::size_t>(at),
-                                             static_cast<std::size_t>(write.position - at)));
-      crc = UpdateCrc32(crc, write.Stored());
-      at = write.position + write.count;
-    }
-    crc = UpdateCrc32(crc, content.subspan(static_cast<std::size_t>(at)));
-    const auto checksum = static_cast<std::int32_t>(~crc);
-
+    const std::int32_t checksum = ChecksumAfter(file, ChangesOf(file, typed));
     for (const std::size_t i : file.entries) {
       const PatchEntry& entry = list_.At(i);
       const std::string text =
@@ -559,7 +585,15 @@ bool Press::LocateAgain(const OperationObserver& observer, const TypedValues& ty
     PatchEntry& entry = list_.At(i);
     if (observer.locating) observer.locating(i);
     GameFile& file = files_[entries_[i].file];
-    const LocateResult result = LocateInContent(system_, entry, file.held->Content());
+    const std::span<const std::uint8_t> content = file.held->Content();
+    const LocateResult result = LocateKnown(system_, entry, content, file.crc, [&] {
+      return Places{entry.hasx ? FindSignature(content, entry.sig, entry.sigwild, entry.xoffset,
+                                               entry.occur)
+                               : 0,
+                    entry.hasy ? FindSignature(content, entry.sig, entry.sigwild, entry.yoffset,
+                                               entry.occur)
+                               : 0};
+    });
     if (observer.located) observer.located(i, result);
     const std::vector<ValueWrite> writes = WritesOf(i, typed);
     const bool values = std::all_of(writes.begin(), writes.end(), [&](const ValueWrite& w) {

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "engine/crc32.h"
 #include "engine/values.h"
 #include "platform/file_error.h"
 #include "platform/system.h"
@@ -52,8 +51,8 @@ PlaceContent JudgePlace(System& system, const std::string& path) {
   }
 }
 
-RecordJudgement JudgeRecords(System& system, const PatchEntry& entry,
-                             std::span<const std::uint8_t> content,
+RecordJudgement JudgeRecords(System& system, const PatchEntry& entry, std::int64_t size,
+                             std::int32_t checksum,
                              const std::function<Places()>& signature_places) {
   struct Candidate {
     std::string path;
@@ -65,12 +64,11 @@ RecordJudgement JudgeRecords(System& system, const PatchEntry& entry,
     if (!system.FileExists(path)) continue;
     if (judged.state == RecordState::kNone) judged = {RecordState::kNotMatching, path, {}};
     const std::optional<UndoRecord> record = ReadRecordFile(system, path);
-    if (record && PositionsInside(entry, *record, static_cast<std::int64_t>(content.size()))) {
+    if (record && PositionsInside(entry, *record, size)) {
       candidates.push_back({path, *record});
     }
   }
   if (candidates.empty()) return judged;
-  const std::int32_t checksum = Crc32Of(content);
   for (const Candidate& c : candidates) {
     if (c.record.checksum == checksum) return {RecordState::kValid, c.path, c.record};
   }

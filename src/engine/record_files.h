@@ -48,18 +48,19 @@ struct RecordJudgement {
 };
 
 // Judges the record at the entry's undofile and its pending record against the
-// game file's content. A record is trusted only when it reads as a record and
-// every value the entry changes lies inside the file at its positions; then
-// when its checksum is the content's (the record first, then the pending one),
-// or else when its positions are exactly the signature's for every value the
-// entry changes. `signature_places` gives those (0 where not found); it is
-// asked only when no checksum matches.
+// game file's content, of `size` bytes and CRC-32 `checksum`. A record is
+// trusted only when it reads as a record and every value the entry changes
+// lies inside the file at its positions; then when its checksum is the
+// content's (the record first, then the pending one), or else when its
+// positions are exactly the signature's for every value the entry changes.
+// `signature_places` gives those (0 where not found); it is asked only when no
+// checksum matches.
 struct Places {
   std::int32_t x = 0;
   std::int32_t y = 0;
 };
-RecordJudgement JudgeRecords(System& system, const PatchEntry& entry,
-                             std::span<const std::uint8_t> content,
+RecordJudgement JudgeRecords(System& system, const PatchEntry& entry, std::int64_t size,
+                             std::int32_t checksum,
                              const std::function<Places()>& signature_places);
 
 }  // namespace quillfen

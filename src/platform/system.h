@@ -32,14 +32,21 @@ struct DirEntry {
 // program writes it meanwhile (on Windows none opens it at all), and no
 // second copy of the program can hold it.
 // Every read and write of the file during the operation goes through it.
-class HeldFile {
+// A file's bytes, mapped into memory for reading where the system can, so
+// that no buffer of the file's size is filled: valid while the object lives,
+// and never asked of a file of 2 GiB or more.
+class FileBytes {
  public:
-  virtual ~HeldFile() = default;
-  virtual std::int64_t Size() = 0;
-  // The file's bytes as they are now. Valid until the next call of WriteAt or
-  // the end of the hold; never asked of a file of 2 GiB or more. Throws
-  // FileError ("Cannot open file").
+  virtual ~FileBytes() = default;
+  // Throws FileError ("Cannot open file").
   virtual std::span<const std::uint8_t> Content() = 0;
+};
+
+class HeldFile : public FileBytes {
+ public:
+  virtual std::int64_t Size() = 0;
+  // Content() shows the file's bytes as they are now, the writes made through
+  // the hold included.
   // Overwrites bytes in place; the file's size never changes, and the bytes
   // are on the disk before it returns. Throws FileError ("Cannot open file").
   virtual void WriteAt(std::int64_t position, std::span<const std::uint8_t> bytes) = 0;
@@ -72,6 +79,9 @@ class System {
   // Reads a whole file, opened so that others may only read it while it is read.
   // Throws FileError ("Cannot open file").
   virtual Bytes ReadWholeFile(const std::string& path) = 0;
+  // The bytes of a game file, opened as ReadWholeFile opens it, for as long
+  // as the object lives. Throws FileError ("Cannot open file").
+  virtual std::unique_ptr<FileBytes> ViewFile(const std::string& path) = 0;
   // Creates the file anew (replacing any file of that name, whatever its hidden
   // or system attributes, which it keeps) with no sharing, writes the bytes and
   // has them on the disk before it returns. Throws FileError ("Cannot create file").

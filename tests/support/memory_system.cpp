@@ -296,6 +296,19 @@ Bytes MemorySystem::ReadWholeFile(const std::string& path) {
   return node->content;
 }
 
+std::unique_ptr<FileBytes> MemorySystem::ViewFile(const std::string& path) {
+  // The file's bytes as ReadWholeFile reads them, kept by the view.
+  class View : public FileBytes {
+   public:
+    explicit View(Bytes bytes) : bytes_(std::move(bytes)) {}
+    std::span<const std::uint8_t> Content() override { return bytes_; }
+
+   private:
+    Bytes bytes_;
+  };
+  return std::make_unique<View>(ReadWholeFile(path));
+}
+
 void MemorySystem::WriteWholeFile(const std::string& path, const Bytes& content) {
   profiles_.clear();
   const bool tears = TearsHere();

@@ -16,6 +16,7 @@
 
 #include "definitions/text.h"
 #include "platform/file_error.h"
+#include "platform/posix/file_view.h"
 
 namespace quillfen {
 
@@ -333,8 +334,7 @@ namespace {
 
 // A game file held for one operation: an exclusive advisory lock, which a
 // second copy of the program asks for too, on a descriptor open for reading
-// and writing. Its content is read once and kept up to date with the writes
-// made through it.
+// and writing. Its content is mapped, so it shows the writes made through it.
 class PosixHeldFile : public HeldFile {
  public:
   PosixHeldFile(std::string native, Descriptor file)
@@ -347,20 +347,11 @@ class PosixHeldFile : public HeldFile {
   }
 
   std::span<const std::uint8_t> Content() override {
-    if (loaded_) return content_;
-    content_.assign(static_cast<std::size_t>(Size()), 0);
-    std::size_t done = 0;
-    while (done < content_.size()) {
-      const ssize_t got = ::pread(file_.Get(), content_.data() + done, content_.size() - done,
-                                  static_cast<off_t>(done));
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) ThrowCannotOpen(native_, Describe(errno));
-      if (got == 0) break;
-      done += static_cast<std::size_t>(got);
+    if (!mapped_) {
+      view_ = FileView(file_.Get(), native_);
+      mapped_ = true;
     }
-    content_.resize(done);
-    loaded_ = true;
-    return content_;
+    return view_.Bytes();
   }
 
   void WriteAt(std::int64_t position, std::span<const std::uint8_t> bytes) override {
@@ -370,14 +361,7 @@ class PosixHeldFile : public HeldFile {
     }
     int error = WriteAll(file_.Get(), bytes.data(), bytes.size(), static_cast<off_t>(position));
     if (error == 0 && ::fsync(file_.Get()) != 0) error = errno;
-    if (error != 0) {
-      loaded_ = false;  // what reached the disk is not known
-      ThrowCannotOpen(native_, Describe(error));
-    }
-    if (loaded_) {
-      std::copy(bytes.begin(), bytes.end(),
-                content_.begin() + static_cast<std::ptrdiff_t>(position));
-    }
+    if (error != 0) ThrowCannotOpen(native_, Describe(error));
   }
 
   TimeStamp ModificationTime() override {
@@ -399,8 +383,18 @@ class PosixHeldFile : public HeldFile {
  private:
   std::string native_;
   Descriptor file_;
-  Bytes content_;
-  bool loaded_ = false;
+  FileView view_;
+  bool mapped_ = false;
+};
+
+// A file mapped for reading, as long as the object lives.
+class PosixFileBytes : public FileBytes {
+ public:
+  explicit PosixFileBytes(FileView view) : view_(std::move(view)) {}
+  std::span<const std::uint8_t> Content() override { return view_.Bytes(); }
+
+ private:
+  FileView view_;
 };
 
 // How long a file locked by another copy of the program is waited for.
@@ -408,6 +402,13 @@ constexpr int kHoldAttempts = 20;
 constexpr long kHoldPauseNs = 50'000'000;
 
 }  // namespace
+
+std::unique_ptr<FileBytes> PosixSystem::ViewFile(const std::string& path) {
+  const std::string native = Resolve(path);
+  const Descriptor file(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.Valid()) ThrowCannotOpen(native, Describe(errno));
+  return std::make_unique<PosixFileBytes>(FileView(file.Get(), native));
+}
 
 std::unique_ptr<HeldFile> PosixSystem::HoldFile(const std::string& path) {
   const std::string native = Resolve(path);

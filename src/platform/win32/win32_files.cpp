@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/file_error.h"
+#include "platform/win32/file_view.h"
 #include "platform/win32/utf8.h"
 #include "platform/win32/win32_owners.h"
 #include "platform/win32/win32_system.h"
@@ -284,8 +285,8 @@ namespace {
 
 // A game file opened for reading and writing with no sharing, for the whole
 // of one operation: as the old write test did, this fails while any other
-// program has it open (a running game), and no one opens it meanwhile. Its content is read once and kept up to date
-// with the writes made through it, which no one else can make meanwhile.
+// program has it open (a running game), and no one opens it meanwhile. Its
+// content is mapped, so it shows the writes made through it.
 class Win32HeldFile : public HeldFile {
  public:
   Win32HeldFile(std::string path, UniqueHandle file)
@@ -298,26 +299,11 @@ class Win32HeldFile : public HeldFile {
   }
 
   std::span<const std::uint8_t> Content() override {
-    if (loaded_) return content_;
-    content_.assign(static_cast<std::size_t>(Size()), 0);
-    LARGE_INTEGER start{};
-    if (!SetFilePointerEx(file_.Get(), start, nullptr, FILE_BEGIN)) {
-      ThrowCannotOpen(path_, GetLastError());
+    if (!mapped_) {
+      view_ = FileView(file_.Get(), path_);
+      mapped_ = true;
     }
-    std::size_t done = 0;
-    while (done < content_.size()) {
-      const std::size_t left = content_.size() - done;
-      const DWORD piece = left < kPiece ? static_cast<DWORD>(left) : kPiece;
-      DWORD read = 0;
-      if (!ReadFile(file_.Get(), content_.data() + done, piece, &read, nullptr)) {
-        ThrowCannotOpen(path_, GetLastError());
-      }
-      if (read == 0) break;
-      done += read;
-    }
-    content_.resize(done);
-    loaded_ = true;
-    return content_;
+    return view_.Bytes();
   }
 
   void WriteAt(std::int64_t position, std::span<const std::uint8_t> bytes) override {
@@ -333,14 +319,7 @@ class Win32HeldFile : public HeldFile {
     DWORD error = ERROR_SUCCESS;
     WriteAll(file_.Get(), bytes.data(), bytes.size(), error);
     if (error == ERROR_SUCCESS && !FlushFileBuffers(file_.Get())) error = GetLastError();
-    if (error != ERROR_SUCCESS) {
-      loaded_ = false;  // what reached the disk is not known
-      ThrowCannotOpen(path_, error);
-    }
-    if (loaded_) {
-      std::copy(bytes.begin(), bytes.end(),
-                content_.begin() + static_cast<std::ptrdiff_t>(position));
-    }
+    if (error != ERROR_SUCCESS) ThrowCannotOpen(path_, error);
   }
 
   TimeStamp ModificationTime() override {
@@ -357,8 +336,18 @@ class Win32HeldFile : public HeldFile {
  private:
   std::string path_;
   UniqueHandle file_;
-  Bytes content_;
-  bool loaded_ = false;
+  FileView view_;
+  bool mapped_ = false;
+};
+
+// A file mapped for reading, as long as the object lives.
+class Win32FileBytes : public FileBytes {
+ public:
+  explicit Win32FileBytes(FileView view) : view_(std::move(view)) {}
+  std::span<const std::uint8_t> Content() override { return view_.Bytes(); }
+
+ private:
+  FileView view_;
 };
 
 // How long a file held by another copy of the program is waited for.
@@ -366,6 +355,12 @@ constexpr int kHoldAttempts = 20;
 constexpr DWORD kHoldPause = 50;  // milliseconds
 
 }  // namespace
+
+std::unique_ptr<FileBytes> Win32System::ViewFile(const std::string& path) {
+  const UniqueHandle file(OpenFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+  if (!file) ThrowCannotOpen(path, GetLastError());
+  return std::make_unique<Win32FileBytes>(FileView(file.Get(), path));
+}
 
 std::unique_ptr<HeldFile> Win32System::HoldFile(const std::string& path) {
   if (ReadOnly(path)) ThrowCannotOpen(path, ERROR_ACCESS_DENIED);

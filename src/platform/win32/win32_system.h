@@ -23,6 +23,7 @@ class Win32System : public System {
   bool FolderExists(const std::string& path) override;
   std::int64_t FileSize(const std::string& path) override;
   Bytes ReadWholeFile(const std::string& path) override;
+  std::unique_ptr<FileBytes> ViewFile(const std::string& path) override;
   void WriteWholeFile(const std::string& path, const Bytes& content) override;
   void WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) override;
   void MoveOver(const std::string& from, const std::string& to) override;
