@@ -1,5 +1,6 @@
 #include "engine/locate.h"
 
+#include <climits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,6 +47,24 @@ LocateResult LocatePatch(System& system, const std::string& folder, PatchEntry& 
 
 SignatureQuery QueryOf(const PatchEntry& entry) {
   return {entry.sig, entry.sigwild, entry.occur, entry.xoffset, entry.yoffset};
+}
+
+Places SignaturePlaces(std::span<const std::uint8_t> content, const PatchEntry& entry) {
+  Places found;
+  const auto find = [&](std::int32_t offset) {
+    return FindSignature(content, entry.sig, entry.sigwild, offset, entry.occur);
+  };
+  if (entry.hasx) found.x = find(entry.xoffset);
+  if (entry.hasy) {
+    // The height lies as far from the width as the offsets say; a second
+    // search is needed only where the width's sum gave nothing.
+    const std::int64_t derived =
+        static_cast<std::int64_t>(found.x) - entry.xoffset + entry.yoffset;
+    found.y = entry.hasx && found.x > 0 && derived > 0 && derived <= INT32_MAX
+                  ? static_cast<std::int32_t>(derived)
+                  : find(entry.yoffset);
+  }
+  return found;
 }
 
 LocateResult LocateInContent(System& system, PatchEntry& entry,

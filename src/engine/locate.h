@@ -54,4 +54,8 @@ LocateResult LocateKnown(System& system, PatchEntry& entry, std::span<const std:
 // The search one pass makes for the entry's values.
 SignatureQuery QueryOf(const PatchEntry& entry);
 
+// Where the entry's signature finds its values (0 where not found, and for an
+// axis the entry lacks), as FindSignature gives them, in one search.
+Places SignaturePlaces(std::span<const std::uint8_t> content, const PatchEntry& entry);
+
 }  // namespace quillfen

@@ -14,7 +14,6 @@
 #include "engine/crc32.h"
 #include "engine/locate.h"
 #include "engine/one_pass.h"
-#include "engine/signature.h"
 #include "engine/record_files.h"
 #include "engine/undo_record.h"
 #include "engine/values.h"
@@ -586,14 +585,8 @@ bool Press::LocateAgain(const OperationObserver& observer, const TypedValues& ty
     if (observer.locating) observer.locating(i);
     GameFile& file = files_[entries_[i].file];
     const std::span<const std::uint8_t> content = file.held->Content();
-    const LocateResult result = LocateKnown(system_, entry, content, file.crc, [&] {
-      return Places{entry.hasx ? FindSignature(content, entry.sig, entry.sigwild, entry.xoffset,
-                                               entry.occur)
-                               : 0,
-                    entry.hasy ? FindSignature(content, entry.sig, entry.sigwild, entry.yoffset,
-                                               entry.occur)
-                               : 0};
-    });
+    const LocateResult result = LocateKnown(system_, entry, content, file.crc,
+                                            [&] { return SignaturePlaces(content, entry); });
     if (observer.located) observer.located(i, result);
     const std::vector<ValueWrite> writes = WritesOf(i, typed);
     const bool values = std::all_of(writes.begin(), writes.end(), [&](const ValueWrite& w) {
