@@ -343,10 +343,19 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
   }
   if (editions.empty()) return result;
 
-  // The places of the first edition, each followed into the others: to the
-  // place of the same size and distance whose surroundings agree the most.
+  // The places of the first edition, each followed into the others: among the
+  // places of the same size and distance, to the one of the same rank when
+  // there are as many and its surroundings mostly agree (look-alike places keep
+  // their order between editions), else to the one whose surroundings agree
+  // the most.
   std::vector<Target> targets;
   Anchors anchors;
+  const auto kind = [](const Place& p) { return std::make_pair(p.size, p.y - p.x); };
+  std::vector<std::map<std::pair<std::int32_t, std::int64_t>, std::vector<std::int64_t>>> kinds(
+      editions.size());
+  for (std::size_t e = 0; e < editions.size(); ++e) {
+    for (const Place& p : places[e]) kinds[e][kind(p)].push_back(p.x);
+  }
   for (const Place& first : places[0]) {
     Target t;
     t.size = first.size;
@@ -354,14 +363,27 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
     t.lo = t.ValuesFrom() - kSuggestMaxLength;
     t.hi = t.ValuesTo() + kSuggestMaxLength;
     t.x.push_back(first.x);
+    const std::vector<std::int64_t>& alike = kinds[0][kind(first)];
+    const std::size_t rank =
+        static_cast<std::size_t>(std::find(alike.begin(), alike.end(), first.x) - alike.begin());
     for (std::size_t e = 1; e < editions.size() && t.x.size() == e; ++e) {
+      const auto others = kinds[e].find(kind(first));
+      if (others == kinds[e].end()) break;
+      const auto agreement = [&](std::int64_t x) {
+        return Agreement(editions[0], first.x, editions[e], x, t.lo, t.hi);
+      };
+      const std::vector<std::int64_t>& xs = others->second;
+      if (xs.size() == alike.size() &&
+          agreement(xs[rank]) * 2 >= static_cast<std::size_t>(t.hi - t.lo)) {
+        t.x.push_back(xs[rank]);
+        continue;
+      }
       std::size_t best = 0;
-      for (const Place& other : places[e]) {
-        if (other.size != t.size || other.y - other.x != t.d) continue;
-        const std::size_t same = Agreement(editions[0], first.x, editions[e], other.x, t.lo, t.hi);
+      for (const std::int64_t x : xs) {
+        const std::size_t same = agreement(x);
         if (t.x.size() == e || same > best) {
           t.x.resize(e);
-          t.x.push_back(other.x);
+          t.x.push_back(x);
           best = same;
         }
       }
