@@ -34,14 +34,15 @@ std::string Comment(std::size_t number, const Suggestion& s,
                     const std::vector<std::string>& files) {
   std::string text =
       "; candidate " + std::to_string(number) + ": " + std::to_string(s.size) + "-byte values";
-  for (std::size_t e = 0; e < files.size(); ++e) {
-    text += (e == 0 ? "; " : ", ") + std::string("width at ") + std::to_string(s.xpos[e]) + " (" +
-            Hex(s.xpos[e]) + "), height at " + std::to_string(s.ypos[e]) + " (" + Hex(s.ypos[e]) +
-            ") in " + files[e];
-  }
   bool once = true;
-  for (const std::int64_t count : s.count) once = once && count == 1;
-  if (once) return text + "; the signature occurs once in each";
+  for (std::size_t e = 0; e < files.size(); ++e) {
+    text += "; width at " + std::to_string(s.xpos[e]) + " (" + Hex(s.xpos[e]) + "), height at " +
+            std::to_string(s.ypos[e]) + " (" + Hex(s.ypos[e]) + ") in " + files[e];
+    once = once && s.count[e] == 1;
+  }
+  if (once)
+    return text + (files.size() == 1 ? "; the signature occurs once"
+                                     : "; the signature occurs once in each file");
   text += "; the signature occurs";
   for (std::size_t e = 0; e < files.size(); ++e) {
     text += (e == 0 ? " " : ", ") + std::to_string(s.count[e]) + " times in " + files[e];
