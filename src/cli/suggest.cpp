@@ -82,12 +82,13 @@ int RunSuggest(CliEnvironment& env, const Invocation& call) {
     const std::string path = env.to_engine(typed);
     std::string problem;
     if (!env.system.FileExists(path)) {
-      problem = env.system.FolderExists(path) ? " is a folder, not a file" : ": no such file";
+      problem = env.system.FolderExists(path) ? "\"" + typed + "\" is a folder, not a file"
+                                              : "no file \"" + typed + "\"";
     } else if (env.system.FileSize(path) > kMaxGameFileSize) {
-      problem = " is too large to patch";
+      problem = "\"" + typed + "\" is too large to patch";
     }
     if (!problem.empty()) {
-      env.err << "quillfen-cli: \"" << typed << "\"" << problem << "\n";
+      env.err << "quillfen-cli: " << problem << "\n";
       return kExitFailure;
     }
     contents.push_back(env.system.ReadWholeFile(path));
@@ -104,13 +105,16 @@ int RunSuggest(CliEnvironment& env, const Invocation& call) {
   if (suggestions.empty()) {
     const std::string pair = std::to_string(call.width) + " and " + std::to_string(call.height);
     env.err << "quillfen-cli: no candidate: ";
-    const std::size_t last = result.places.size() - 1;
-    if (result.places[last] > kSuggestMaxPlaces) {
+    // The first file with too many places or none; the engine stops at the first of the former.
+    std::size_t at = 0;
+    while (at + 1 < result.places.size() && result.places[at] > 0) ++at;
+    if (result.places.back() > kSuggestMaxPlaces) {
+      at = result.places.size() - 1;
       env.err << pair << " lie within " << kSuggestNear << " bytes of each other at "
-              << result.places[last] << " places of " << call.files[last]
+              << result.places[at] << " places of " << call.files[at]
               << ": too many to examine (at most " << kSuggestMaxPlaces << ")\n";
-    } else if (result.places[last] == 0) {
-      env.err << call.files[last] << " holds no " << pair << " within " << kSuggestNear
+    } else if (result.places[at] == 0) {
+      env.err << call.files[at] << " holds no " << pair << " within " << kSuggestNear
               << " bytes of each other\n";
     } else {
       env.err << "no place that holds " << pair << " in every file is found by a signature of at "

@@ -45,7 +45,8 @@ struct SuggestResult {
 // Called with the places examined so far and their number.
 using SuggestProgress = std::function<void(std::size_t done, std::size_t total)>;
 
-// Finds every place where `width` and `height` are stored as little-endian
+// Finds, in editions of at most kMaxGameFileSize bytes each, every place where
+// `width` and `height` are stored as little-endian
 // values of 2 or 4 bytes, the height within kSuggestNear bytes of the width, in
 // every edition (at offsets that may differ), and grows for each the shortest
 // signature that finds it with the same occurrence in every edition. Bytes the

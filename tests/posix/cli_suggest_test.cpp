@@ -116,7 +116,7 @@ TEST_F(SuggestTest, NoCandidateFailsAndBadWordsAreUsageErrors) {
                            " holds no 1280 and 720 within 64 bytes of each other\n");
 
   EXPECT_EQ(Run({"suggest", "1280", "720", file, folder.Path() + "none.exe"}), kExitFailure);
-  EXPECT_EQ(err.str(), "quillfen-cli: \"" + folder.Path() + "none.exe\": no such file\n");
+  EXPECT_EQ(err.str(), "quillfen-cli: no file \"" + folder.Path() + "none.exe\"\n");
   EXPECT_EQ(Run({"suggest", "1280", "720", folder.Path()}), kExitFailure);
   EXPECT_NE(err.str().find("is a folder, not a file"), std::string::npos);
 
