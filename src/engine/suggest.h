@@ -46,16 +46,16 @@ struct SuggestResult {
 using SuggestProgress = std::function<void(std::size_t done, std::size_t total)>;
 
 // Finds, in editions of at most kMaxGameFileSize bytes each, every place where
-// `width` and `height` are stored as little-endian
-// values of 2 or 4 bytes, the height within kSuggestNear bytes of the width, in
-// every edition (at offsets that may differ), and grows for each the shortest
-// signature that finds it with the same occurrence in every edition. Bytes the
-// editions differ in, and the values themselves, are wildcards, and no other
-// place matches once the values are patched to any of 0 to 65535, so the place
-// is found with the same occurrence after patching. Every suggestion is
-// confirmed by FindSignature and by reading the values as locating does. Best first: a
-// signature that occurs once, then the smallest occurrence, the shortest, the
-// nearest to the values.
+// `width` and `height` are stored as little-endian values of 2 or 4 bytes, the
+// height within kSuggestNear bytes of the width, in every edition (at offsets
+// that may differ), and grows for each the shortest signature that finds it
+// with the same occurrence in every edition. Bytes the editions differ in, and
+// the values themselves, are wildcards, and no other place matches once the
+// values are patched to any of 0 to 65535, so the place is found with the same
+// occurrence after patching. Every suggestion is confirmed by FindSignature
+// and by reading the values as locating does. Best first: a signature that
+// occurs once, then the smallest occurrence, the shortest, the nearest to the
+// values.
 SuggestResult SuggestSignatures(const std::vector<std::span<const std::uint8_t>>& editions,
                                 std::int32_t width, std::int32_t height,
                                 const SuggestProgress& progress = {});
