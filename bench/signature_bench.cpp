@@ -20,6 +20,7 @@
 
 #include "engine/signature.h"
 #include "fuzz/plain_scan.h"
+#include "pe_corpus.h"
 #include "ratio_reporter.h"
 
 namespace {
@@ -153,65 +154,8 @@ BENCHMARK(BM_Zeros_FindSignature)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 constexpr std::size_t kCorpusSize = 128u << 20;
 
-// Where Debian packages put x86-64 PE files: Wine's own DLLs, then MinGW-w64's
-// runtime DLLs.
-constexpr const char* kPeFolders[] = {
-    "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows",
-    "/usr/lib/wine/x86_64-windows",
-    "/usr/x86_64-w64-mingw32",
-    "/usr/lib/gcc/x86_64-w64-mingw32",
-};
-
-bool IsX8664Pe(const Bytes& file) {
-  if (file.size() < 0x40 || file[0] != 'M' || file[1] != 'Z') return false;
-  std::uint32_t pe = 0;
-  std::memcpy(&pe, file.data() + 0x3C, 4);
-  if (pe > file.size() - 6) return false;
-  return std::memcmp(file.data() + pe, "PE\0\0", 4) == 0 && file[pe + 4] == 0x64 &&
-         file[pe + 5] == 0x86;
-}
-
-// The x86-64 PE files of the first folders that hold any, in name order,
-// concatenated and cut at 128 MiB; empty when there are none.
-Bytes LoadCorpus() {
-  namespace fs = std::filesystem;
-  Bytes corpus;
-  for (const char* folder : kPeFolders) {
-    std::error_code error;
-    if (!fs::is_directory(folder, error)) continue;
-    std::vector<fs::path> paths;
-    for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied,
-                                             error),
-         end;
-         !error && it != end; it.increment(error)) {
-      std::string extension = it->path().extension().string();
-      std::transform(extension.begin(), extension.end(), extension.begin(),
-                     [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
-      if ((extension == ".dll" || extension == ".exe") && it->is_regular_file(error)) {
-        paths.push_back(it->path());
-      }
-    }
-    std::sort(paths.begin(), paths.end());
-    std::size_t files = 0;
-    for (const fs::path& path : paths) {
-      std::ifstream in(path, std::ios::binary);
-      const Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-      if (!IsX8664Pe(file)) continue;
-      corpus.insert(corpus.end(), file.begin(), file.end());
-      ++files;
-      if (corpus.size() >= kCorpusSize) break;
-    }
-    if (files > 0) {
-      std::fprintf(stderr, "Executable code: %zu x86-64 PE files from %s\n", files, folder);
-    }
-    if (corpus.size() >= kCorpusSize) break;
-  }
-  if (corpus.size() > kCorpusSize) corpus.resize(kCorpusSize);
-  return corpus;
-}
-
 const Bytes& Corpus() {
-  static const Bytes corpus = LoadCorpus();
+  static const Bytes corpus = quillfen::bench::LoadPeCorpus(kCorpusSize);
   return corpus;
 }
 
@@ -288,7 +232,7 @@ bool RegisterCorpus(std::vector<RatioReporter::Ratio>& ratios,
     std::fprintf(stderr,
                  "Skipping the executable-code benchmarks: no x86-64 PE files under %s, %s, %s "
                  "or %s (install wine64 or g++-mingw-w64-x86-64)\n",
-                 kPeFolders[0], kPeFolders[1], kPeFolders[2], kPeFolders[3]);
+                 quillfen::bench::kPeFolders[0], quillfen::bench::kPeFolders[1], quillfen::bench::kPeFolders[2], quillfen::bench::kPeFolders[3]);
     return true;
   }
   std::fprintf(stderr, "Executable code: %.1f MiB\n", static_cast<double>(corpus.size()) / (1 << 20));

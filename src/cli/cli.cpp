@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "cli/commands.h"
+#include "cli/suggest.h"
 #include "platform/file_error.h"
 
 #ifndef QUILLFEN_VERSION
@@ -19,6 +20,7 @@ const char* const kCliUsage =
     "       quillfen-cli [--ini FILE] patch GAME FOLDER WIDTH HEIGHT\n"
     "       quillfen-cli [--ini FILE] undo GAME FOLDER\n"
     "       quillfen-cli [--ini FILE] find GAME [ROOT...]\n"
+    "       quillfen-cli suggest WIDTH HEIGHT FILE [FILE...]\n"
     "       quillfen-cli --help | --version\n"
     "\n"
     "commands:\n"
@@ -29,6 +31,8 @@ const char* const kCliUsage =
     "  undo     restore the game's files from their undo records, as Undo Patch does\n"
     "  find     print every folder under the ROOTs that holds the game's check file\n"
     "           (without ROOTs: the fixed disks, or the home folder where there are none)\n"
+    "  suggest  propose a patch's keys that find WIDTH and HEIGHT, the values the game\n"
+    "           uses now, in every FILE: editions of one game file, the first the modfile\n"
     "\n"
     "options:\n"
     "  --ini FILE   the definition file (default: patches.ini beside the program)\n"
@@ -61,8 +65,8 @@ struct CommandShape {
   int most;
 };
 constexpr CommandShape kCommands[] = {
-    {"games", 0, 0}, {"check", 0, 0}, {"locate", 2, 2},
-    {"patch", 4, 4}, {"undo", 2, 2},  {"find", 1, -1},
+    {"games", 0, 0}, {"check", 0, 0}, {"locate", 2, 2},   {"patch", 4, 4},
+    {"undo", 2, 2},  {"find", 1, -1}, {"suggest", 3, -1},
 };
 
 // Parses the command line; throws UsageError. Options may stand anywhere
@@ -115,6 +119,18 @@ Invocation Parse(const std::vector<std::string>& args, CliEnvironment& env, bool
     call.ini = env.default_ini;
     call.ini_shown = env.to_native(env.default_ini);
   }
+  if (call.command == "suggest") {
+    const auto width = WholeNumber(words[1]);
+    const auto height = WholeNumber(words[2]);
+    if (!width || *width == 0)
+      throw UsageError{"WIDTH must be a whole decimal number above 0, not \"" + words[1] + "\""};
+    if (!height || *height == 0)
+      throw UsageError{"HEIGHT must be a whole decimal number above 0, not \"" + words[2] + "\""};
+    call.width = *width;
+    call.height = *height;
+    call.files.assign(words.begin() + 3, words.end());
+    return call;
+  }
   if (operands >= 1) call.game = words[1];
   if (call.command == "find") {
     call.roots.assign(words.begin() + 2, words.end());
@@ -160,6 +176,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     if (call.command == "locate") return RunLocate(env, call);
     if (call.command == "patch") return RunPatch(env, call);
     if (call.command == "undo") return RunUndo(env, call);
+    if (call.command == "suggest") return RunSuggest(env, call);
     return RunFind(env, call);
   } catch (const FileError& error) {
     env.err << "quillfen-cli: " << error.what() << "\n";

@@ -101,7 +101,9 @@ TEST(Documentation, EveryFragmentAndTranscriptOfTheDefinitionFilePageHolds) {
   const std::vector<std::string> example = LinesOf(kSource / "examples/patches.ini");
   testing::TempFolder work;
   fs::copy(kSource / "examples/walkthrough", work.Path() + "skyline");
+  fs::copy(kSource / "examples/walkthrough-1.1", work.Path() + "skyline-1.1");
   const Bytes original = work.Read("skyline/skyline.exe");
+  const Bytes update = work.Read("skyline-1.1/skyline.exe");
   const fs::path back = fs::current_path();
   fs::current_path(work.Path());
 
@@ -148,9 +150,10 @@ TEST(Documentation, EveryFragmentAndTranscriptOfTheDefinitionFilePageHolds) {
     }
   }
   fs::current_path(back);
-  EXPECT_GE(transcripts, 6);
+  EXPECT_GE(transcripts, 9);
   // The walk-through ends with the game as it was.
   EXPECT_EQ(work.Read("skyline/skyline.exe"), original);
+  EXPECT_EQ(work.Read("skyline-1.1/skyline.exe"), update);
 }
 
 }  // namespace

@@ -1,0 +1,475 @@
+#include "engine/suggest.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <tuple>
+#include <unordered_map>
+#include <utility>
+
+#include "engine/signature.h"
+#include "engine/values.h"
+
+namespace quillfen {
+
+namespace {
+
+using Image = std::span<const std::uint8_t>;
+
+// A run of kSuggestAnchor bytes that occurs more often than this in an edition
+// anchors no count: its occurrences are not kept.
+constexpr std::size_t kFrequent = std::size_t{1} << 12;
+
+// Marks of the bytes around a place, beside the byte values 0 to 255.
+constexpr std::int16_t kWild = -1;     // any byte may stand there
+constexpr std::int16_t kOutside = -2;  // past the start or the end of some edition
+
+// The width at x and the height at y, each `size` bytes, in one edition.
+struct Place {
+  std::int32_t size;
+  std::int64_t x;
+  std::int64_t y;
+};
+
+bool Holds(Image image, std::int64_t position, std::int32_t size, std::int32_t value) {
+  return position + size <= static_cast<std::int64_t>(image.size()) &&
+         ReadValueAt(image, position, size) == value;
+}
+
+// Every place of the edition, by width position. A pair that reads as 4-byte
+// values is not also given as 2-byte values. Position 0 is never located, so
+// no value there counts.
+std::vector<Place> FindPlaces(Image image, std::int32_t width, std::int32_t height) {
+  std::vector<Place> places;
+  const auto n = static_cast<std::int64_t>(image.size());
+  const bool short_values = width >= 0 && width <= 0xFFFF && height >= 0 && height <= 0xFFFF;
+  const auto low = static_cast<std::uint8_t>(width);
+  const auto next = static_cast<std::uint8_t>(width >> 8);
+  for (std::int64_t x = 1; x + 2 <= n; ++x) {
+    if (image[x] != low || image[x + 1] != next) continue;
+    for (const std::int32_t size : {4, 2}) {
+      if ((size == 2 && !short_values) || !Holds(image, x, size, width)) continue;
+      for (std::int64_t y = std::max<std::int64_t>(1, x - kSuggestNear); y <= x + kSuggestNear;
+           ++y) {
+        if (std::abs(y - x) < size || !Holds(image, y, size, height)) continue;
+        if (size == 2 && std::abs(y - x) >= 4 && Holds(image, x, 4, width) &&
+            Holds(image, y, 4, height)) {
+          continue;
+        }
+        places.push_back({size, x, y});
+      }
+    }
+  }
+  return places;
+}
+
+// One place followed through the editions: the width's position in each, and
+// the bytes around it from lo to hi (relative to the width) as a signature
+// would take them.
+struct Target {
+  std::int32_t size = 4;
+  std::int64_t d = 0;  // the height's position relative to the width
+  std::vector<std::int64_t> x;
+  std::int64_t lo = 0;
+  std::int64_t hi = 0;
+  std::vector<std::int16_t> bytes;  // by offset - lo: a byte, kWild or kOutside
+  std::vector<std::int32_t> grams;  // by offset - lo: the anchor run starting there, or -1
+
+  std::int16_t At(std::int64_t offset) const {
+    return bytes[static_cast<std::size_t>(offset - lo)];
+  }
+  std::int32_t GramAt(std::int64_t offset) const {
+    return grams[static_cast<std::size_t>(offset - lo)];
+  }
+  // The values' span relative to the width.
+  std::int64_t ValuesFrom() const { return std::min<std::int64_t>(0, d); }
+  std::int64_t ValuesTo() const { return std::max<std::int64_t>(size, d + size); }
+};
+
+// How many of the bytes around two width positions agree.
+std::size_t Agreement(Image a, std::int64_t xa, Image b, std::int64_t xb, std::int64_t lo,
+                      std::int64_t hi) {
+  std::size_t same = 0;
+  for (std::int64_t r = lo; r < hi; ++r) {
+    const std::int64_t pa = xa + r, pb = xb + r;
+    if (pa >= 0 && pb >= 0 && pa < static_cast<std::int64_t>(a.size()) &&
+        pb < static_cast<std::int64_t>(b.size()) && a[pa] == b[pb]) {
+      ++same;
+    }
+  }
+  return same;
+}
+
+std::uint32_t GramKey(const std::int16_t* bytes) {
+  std::uint32_t key = 0;
+  for (int i = 0; i < kSuggestAnchor; ++i) key |= static_cast<std::uint32_t>(bytes[i]) << (8 * i);
+  return key;
+}
+
+// The occurrences of every anchor run the targets hold, in every edition.
+class Anchors {
+ public:
+  // Gives the run at bytes an id; -1 when some byte is not a fixed one.
+  std::int32_t Add(const std::int16_t* bytes) {
+    for (int i = 0; i < kSuggestAnchor; ++i) {
+      if (bytes[i] < 0) return -1;
+    }
+    const std::uint32_t key = GramKey(bytes);
+    const auto [at, added] = ids_.try_emplace(key, static_cast<std::int32_t>(ids_.size()));
+    if (added) filter_[Hash(key) >> 6] |= std::uint64_t{1} << (Hash(key) & 63);
+    return at->second;
+  }
+
+  // Collects the occurrences in every edition, one pass over each.
+  void Collect(const std::vector<Image>& editions) {
+    lists_.assign(editions.size(), std::vector<std::vector<std::uint32_t>>(ids_.size()));
+    frequent_.assign(ids_.size(), false);
+    for (std::size_t e = 0; e < editions.size(); ++e) {
+      const Image image = editions[e];
+      auto& lists = lists_[e];
+      const std::int64_t last = static_cast<std::int64_t>(image.size()) - kSuggestAnchor;
+      for (std::int64_t p = 0; p <= last; ++p) {
+        std::uint32_t key;
+        std::memcpy(&key, image.data() + p, sizeof key);
+        const std::uint32_t h = Hash(key);
+        if ((filter_[h >> 6] >> (h & 63) & 1) == 0) continue;
+        const auto found = ids_.find(key);
+        if (found == ids_.end() || frequent_[found->second]) continue;
+        auto& list = lists[found->second];
+        if (list.size() == kFrequent) {
+          frequent_[found->second] = true;
+          std::vector<std::uint32_t>().swap(list);
+          continue;
+        }
+        list.push_back(static_cast<std::uint32_t>(p));
+      }
+    }
+  }
+
+  bool Usable(std::int32_t id) const { return id >= 0 && !frequent_[id]; }
+  // The occurrences over all editions: the work of building lists from the run.
+  std::size_t Weight(std::int32_t id) const {
+    std::size_t weight = 0;
+    for (const auto& lists : lists_) weight += lists[id].size();
+    return weight;
+  }
+  const std::vector<std::uint32_t>& In(std::size_t edition, std::int32_t id) const {
+    return lists_[edition][id];
+  }
+
+ private:
+  static constexpr std::uint32_t kFilterBits = 20;
+  static std::uint32_t Hash(std::uint32_t key) { return (key * 2654435761u) >> (32 - kFilterBits); }
+
+  std::unordered_map<std::uint32_t, std::int32_t> ids_;
+  std::vector<std::uint64_t> filter_ = std::vector<std::uint64_t>((1u << kFilterBits) / 64);
+  std::vector<std::vector<std::vector<std::uint32_t>>> lists_;  // edition, id: positions
+  std::vector<bool> frequent_;
+};
+
+// A window of offsets [a, b) relative to the width, and how it locates.
+struct Window {
+  std::int64_t a = 0;
+  std::int64_t b = 0;
+  std::int32_t occur = 0;  // 0: none found
+  bool unique = false;
+};
+
+// Best first: once in every edition, the smallest occurrence, the shortest,
+// the nearest to the values, before them rather than after.
+auto Rank(const Window& w, const Target& t) {
+  const std::int64_t gap = w.a >= t.ValuesTo()     ? w.a - t.ValuesTo()
+                           : w.b <= t.ValuesFrom() ? t.ValuesFrom() - w.b
+                                                   : 0;
+  return std::make_tuple(!w.unique, w.occur, w.b - w.a, gap, w.a >= t.ValuesTo(), std::abs(w.a));
+}
+
+// Grows signatures around one target. The competitors of a window are the
+// other width positions at which its fixed bytes match in an edition; a byte
+// of the target's own values matches what patching may write there.
+class Grower {
+ public:
+  Grower(const Target& target, const std::vector<Image>& editions, const Anchors& anchors)
+      : t_(target), editions_(editions), anchors_(anchors), competitors_(editions.size()) {}
+
+  Window Best() {
+    Window best;
+    // A window holds the fixed bytes of any window of the same end that starts
+    // later, so it is unique when that one is: the shortest unique window from
+    // a start ends no earlier than the one from the start before, and windows
+    // that ended before it need no count. `from` is the first end left to count.
+    std::int64_t from = t_.lo;
+    for (std::int64_t a = t_.lo; a < t_.hi; ++a) {
+      if (t_.At(a) < 0) continue;
+      std::int64_t limit = std::min(t_.hi, a + kSuggestMaxLength);
+      if (best.unique) limit = std::min(limit, a + (best.b - best.a));
+      from = std::max(from, a + 1);
+      std::size_t weight = SIZE_MAX;
+      std::int32_t anchor = -1;
+      std::int64_t anchor_at = 0;
+      bool built = false;
+      Window fallback;
+      std::int64_t b = a + 1;
+      for (; b <= limit; ++b) {
+        const std::int64_t r = b - 1;
+        if (t_.At(r) == kOutside) break;
+        const std::int64_t g = r - (kSuggestAnchor - 1);
+        const std::int32_t id = g >= a ? t_.GramAt(g) : -1;
+        bool rebuild = !built;
+        if (anchors_.Usable(id) && anchors_.Weight(id) < weight) {
+          weight = anchors_.Weight(id);
+          anchor = id;
+          anchor_at = g;
+          rebuild = true;
+        }
+        if (anchor < 0 || b < from) continue;
+        if (rebuild) {
+          Build(a, b, anchor, anchor_at);
+          built = true;
+        } else if (t_.At(r) >= 0) {
+          Narrow(r);
+        }
+        std::int32_t occur = 0;
+        if (Evaluate(b, occur)) {
+          const Window found{a, b, 1, true};
+          if (!best.unique || Rank(found, t_) < Rank(best, t_)) best = found;
+          break;
+        }
+        if (occur > 0 && fallback.occur == 0) fallback = {a, b, occur, false};
+      }
+      from = std::max(from, b);
+      if (!best.unique && fallback.occur > 0 &&
+          (best.occur == 0 || Rank(fallback, t_) < Rank(best, t_))) {
+        best = fallback;
+      }
+    }
+    return best;
+  }
+
+ private:
+  // Whether the fixed byte at offset r matches for width position p of edition
+  // e, now or once the target's values are patched to any of 0 to 65535.
+  bool Matches(std::size_t e, std::int64_t p, std::int64_t r) const {
+    const std::int64_t q = p + r;
+    const Image image = editions_[e];
+    if (q < 0 || q >= static_cast<std::int64_t>(image.size())) return false;
+    if (image[q] == t_.At(r)) return true;
+    for (const std::int64_t value : {t_.x[e], y_[e]}) {
+      if (q >= value && q < value + t_.size) return q - value < 2 || t_.At(r) == 0;
+    }
+    return false;
+  }
+
+  bool MatchesWindow(std::size_t e, std::int64_t p, std::int64_t a, std::int64_t b) const {
+    for (std::int64_t r = a; r < b; ++r) {
+      if (t_.At(r) >= 0 && !Matches(e, p, r)) return false;
+    }
+    return true;
+  }
+
+  // The competitors of [a, b): the occurrences of the anchor run at offset g,
+  // and every width position near enough to the target for its window to reach
+  // the target's values.
+  void Build(std::int64_t a, std::int64_t b, std::int32_t id, std::int64_t g) {
+    const std::int64_t reach = t_.hi - t_.lo;
+    for (std::size_t e = 0; e < editions_.size(); ++e) {
+      std::vector<std::int64_t>& list = competitors_[e];
+      list.clear();
+      const std::int64_t x = t_.x[e];
+      for (const std::uint32_t at : anchors_.In(e, id)) {
+        const std::int64_t p = static_cast<std::int64_t>(at) - g;
+        if (std::abs(p - x) <= reach || p + a < 0) continue;
+        if (MatchesWindow(e, p, a, b)) list.push_back(p);
+      }
+      for (std::int64_t p = std::max<std::int64_t>(-a, x - reach); p <= x + reach; ++p) {
+        if (p != x && MatchesWindow(e, p, a, b)) list.push_back(p);
+      }
+    }
+  }
+
+  void Narrow(std::int64_t r) {
+    for (std::size_t e = 0; e < editions_.size(); ++e) {
+      std::vector<std::int64_t>& list = competitors_[e];
+      list.erase(std::remove_if(list.begin(), list.end(),
+                                [&](std::int64_t p) { return !Matches(e, p, r); }),
+                 list.end());
+    }
+  }
+
+  // Whether the window ending at b occurs once in every edition; otherwise occur is the
+  // target's occurrence when it is the same in every edition, else 0.
+  bool Evaluate(std::int64_t b, std::int32_t& occur) const {
+    bool unique = true;
+    occur = 0;
+    for (std::size_t e = 0; e < editions_.size(); ++e) {
+      // An occurrence must be followed by one more byte of the file.
+      const auto last = static_cast<std::int64_t>(editions_[e].size()) - 1 - b;
+      std::int32_t count = 1, index = 1;
+      for (const std::int64_t p : competitors_[e]) {
+        if (p > last) continue;
+        ++count;
+        if (p < t_.x[e]) ++index;
+      }
+      unique = unique && count == 1;
+      if (e == 0) occur = index;
+      if (index != occur) occur = -1;
+    }
+    if (occur < 0) occur = 0;
+    return unique;
+  }
+
+  const Target& t_;
+  const std::vector<Image>& editions_;
+  const Anchors& anchors_;
+  std::vector<std::int64_t> y_ = [this] {
+    std::vector<std::int64_t> y;
+    for (const std::int64_t x : t_.x) y.push_back(x + t_.d);
+    return y;
+  }();
+  std::vector<std::vector<std::int64_t>> competitors_;  // per edition: width positions
+};
+
+}  // namespace
+
+SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t width,
+                                std::int32_t height, const SuggestProgress& progress) {
+  SuggestResult result;
+  std::vector<std::vector<Place>> places;
+  for (const Image image : editions) {
+    places.push_back(FindPlaces(image, width, height));
+    result.places.push_back(places.back().size());
+    if (places.back().size() > kSuggestMaxPlaces) return result;
+  }
+  if (editions.empty()) return result;
+
+  // The places of the first edition, each followed into the others: among the
+  // places of the same size and distance, to the one of the same rank when
+  // there are as many and its surroundings mostly agree (look-alike places keep
+  // their order between editions), else to the one whose surroundings agree
+  // the most.
+  std::vector<Target> targets;
+  Anchors anchors;
+  const auto kind = [](const Place& p) { return std::make_pair(p.size, p.y - p.x); };
+  std::vector<std::map<std::pair<std::int32_t, std::int64_t>, std::vector<std::int64_t>>> kinds(
+      editions.size());
+  for (std::size_t e = 0; e < editions.size(); ++e) {
+    for (const Place& p : places[e]) kinds[e][kind(p)].push_back(p.x);
+  }
+  for (const Place& first : places[0]) {
+    Target t;
+    t.size = first.size;
+    t.d = first.y - first.x;
+    t.lo = t.ValuesFrom() - kSuggestMaxLength;
+    t.hi = t.ValuesTo() + kSuggestMaxLength;
+    t.x.push_back(first.x);
+    const std::vector<std::int64_t>& alike = kinds[0][kind(first)];
+    const std::size_t rank =
+        static_cast<std::size_t>(std::find(alike.begin(), alike.end(), first.x) - alike.begin());
+    for (std::size_t e = 1; e < editions.size() && t.x.size() == e; ++e) {
+      const auto others = kinds[e].find(kind(first));
+      if (others == kinds[e].end()) break;
+      const auto agreement = [&](std::int64_t x) {
+        return Agreement(editions[0], first.x, editions[e], x, t.lo, t.hi);
+      };
+      const std::vector<std::int64_t>& xs = others->second;
+      if (xs.size() == alike.size() &&
+          agreement(xs[rank]) * 2 >= static_cast<std::size_t>(t.hi - t.lo)) {
+        t.x.push_back(xs[rank]);
+        continue;
+      }
+      std::size_t best = 0;
+      for (const std::int64_t x : xs) {
+        const std::size_t same = agreement(x);
+        if (t.x.size() == e || same > best) {
+          t.x.resize(e);
+          t.x.push_back(x);
+          best = same;
+        }
+      }
+    }
+    if (t.x.size() != editions.size()) continue;
+
+    for (std::int64_t r = t.lo; r < t.hi; ++r) {
+      const bool value = (r >= 0 && r < t.size) || (r >= t.d && r < t.d + t.size);
+      std::int16_t byte = 0;
+      for (std::size_t e = 0; e < editions.size() && byte != kOutside; ++e) {
+        const std::int64_t q = t.x[e] + r;
+        // A window's last byte must be followed by one more byte of the file.
+        if (q < 0 || q > static_cast<std::int64_t>(editions[e].size()) - 2) {
+          byte = kOutside;
+        } else if (value || editions[e][q] != editions[0][first.x + r]) {
+          byte = kWild;
+        } else if (e == 0) {
+          byte = editions[0][q];
+        }
+      }
+      t.bytes.push_back(byte);
+    }
+    for (std::int64_t r = t.lo; r < t.hi; ++r) {
+      const bool fits = r + kSuggestAnchor <= t.hi;
+      t.grams.push_back(fits ? anchors.Add(&t.bytes[static_cast<std::size_t>(r - t.lo)]) : -1);
+    }
+    targets.push_back(std::move(t));
+  }
+  anchors.Collect(editions);
+
+  // Working copies of the editions, on which each suggestion is also located
+  // with other values written in, as after patching.
+  std::vector<Bytes> patched;
+  for (const Image image : editions) patched.emplace_back(image.begin(), image.end());
+
+  using Ranked = std::pair<decltype(Rank(Window{}, Target{})), Suggestion>;
+  std::vector<Ranked> found;
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    if (progress) progress(i, targets.size());
+    const Target& t = targets[i];
+    const Window w = Grower(t, editions, anchors).Best();
+    if (w.occur == 0) continue;
+
+    Suggestion s;
+    s.size = t.size;
+    s.occur = w.occur;
+    s.xoffset = static_cast<std::int32_t>(-w.a);
+    s.yoffset = static_cast<std::int32_t>(t.d - w.a);
+    for (std::int64_t r = w.a; r < w.b; ++r) {
+      const std::int16_t byte = t.At(r);
+      s.sig.push_back(byte >= 0 ? static_cast<std::uint8_t>(byte) : 0);
+      s.sigwild.push_back(byte >= 0 ? 0 : 1);
+    }
+    bool confirmed = true;
+    for (std::size_t e = 0; e < editions.size() && confirmed; ++e) {
+      const Image image = editions[e];
+      const auto x = static_cast<std::int32_t>(t.x[e]);
+      const auto y = static_cast<std::int32_t>(t.x[e] + t.d);
+      s.xpos.push_back(x);
+      s.ypos.push_back(y);
+      s.count.push_back(CountSignature(image, s.sig, s.sigwild));
+      const auto located = [&](Image bytes) {
+        return FindSignature(bytes, s.sig, s.sigwild, s.xoffset, s.occur) == x;
+      };
+      confirmed = located(image) &&
+                  FindSignature(image, s.sig, s.sigwild, s.yoffset, s.occur) == y &&
+                  ReadValueAt(image, x, s.size) == width &&
+                  ReadValueAt(image, y, s.size) == height && (!w.unique || s.count[e] == 1);
+      if (!confirmed) break;
+      Bytes& copy = patched[e];
+      const std::int32_t other = (width ^ 0xFFFF) & 0xFFFF;
+      StoreValue(copy.data() + x, other, s.size);
+      StoreValue(copy.data() + y, other, s.size);
+      confirmed = located(copy);
+      std::copy(image.begin() + x, image.begin() + x + s.size, copy.begin() + x);
+      std::copy(image.begin() + y, image.begin() + y + s.size, copy.begin() + y);
+    }
+    if (confirmed) found.emplace_back(Rank(w, t), std::move(s));
+  }
+  if (progress) progress(targets.size(), targets.size());
+
+  // Equal ranks keep the order of the places in the first edition.
+  std::stable_sort(found.begin(), found.end(),
+                   [](const Ranked& l, const Ranked& r) { return l.first < r.first; });
+  for (auto& f : found) result.suggestions.push_back(std::move(f.second));
+  return result;
+}
+
+}  // namespace quillfen
