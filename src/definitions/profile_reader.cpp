@@ -1,5 +1,8 @@
 #include "definitions/profile_reader.h"
 
+#include "definitions/case_folding.h"
+#include "definitions/profile_text.h"
+
 namespace quillfen {
 
 namespace {
@@ -25,16 +28,17 @@ std::string ValueOf(std::string_view text) {
 }  // namespace
 
 std::string ProfileName(std::string_view name) {
-  std::string upper(Trim(name));
+  std::string upper = FoldCase(Trim(name));
   for (char& c : upper) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   return upper;
 }
 
-Profile Profile::Parse(std::string_view text) {
+Profile Profile::Parse(std::string_view bytes) {
   Profile profile;
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  const std::string decoded = DecodeProfileText(bytes).text;
+  const std::string_view text = decoded;
   Index* current = nullptr;  // the section being read; nullptr for a repeated one
   int line_number = 0;
   std::size_t pos = 0;
