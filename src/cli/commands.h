@@ -16,6 +16,7 @@ struct Invocation {
   std::string game;
   std::string folder;              // as typed
   std::vector<std::string> roots;  // as typed
+  std::vector<std::string> files;  // check: the definition files as typed, "-" for standard input
   std::int32_t width = 0;
   std::int32_t height = 0;
 };
