@@ -298,6 +298,8 @@ int RunGames(CliEnvironment& env, const Invocation& call) {
   });
 }
 
+namespace {
+
 // Checks one definition file; its diagnostics and their count go to out.
 // Returns whether it holds an error.
 bool CheckOneFile(CliEnvironment& env, const std::string& text, const std::string& shown) {
@@ -317,8 +319,9 @@ bool CheckOneFile(CliEnvironment& env, const std::string& text, const std::strin
   return errors > 0;
 }
 
+}  // namespace
+
 int RunCheck(CliEnvironment& env, const Invocation& call) {
-  bool failed = false;
   const auto check = [&](const std::string& typed) {
     return Guarded(env, [&] {
       std::string text;
@@ -339,6 +342,7 @@ int RunCheck(CliEnvironment& env, const Invocation& call) {
     });
   };
   if (call.files.empty()) return check("");
+  bool failed = false;
   for (const std::string& typed : call.files) failed = check(typed) != kExitSuccess || failed;
   return failed ? kExitFailure : kExitSuccess;
 }
