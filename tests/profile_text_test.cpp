@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "definitions/case_folding.h"
-#include "definitions/profile_reader.h"
 
 namespace quillfen {
 namespace {
@@ -75,9 +74,7 @@ TEST(CaseFolding, NamesMatchInAnyScriptOneCharacterForOne) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(FoldCase(c.a) == FoldCase(c.b), c.same) << c.a << " / " << c.b;
-    EXPECT_EQ(ProfileName(c.a) == ProfileName(c.b), c.same) << c.a << " / " << c.b;
   }
-  EXPECT_EQ(ProfileName(" apps "), "APPS");
 }
 
 }  // namespace

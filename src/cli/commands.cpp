@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 
+#include "definitions/case_folding.h"
 #include "definitions/definition_check.h"
 #include "definitions/game_loading.h"
 #include "definitions/profile_reader.h"
@@ -71,11 +72,12 @@ std::vector<std::string> LoadGames(CliEnvironment& env, const Invocation& call) 
   return std::move(apps.games);
 }
 
-// The listed name of the game the user named, matched as section names are.
+// The listed name of the game the user named, blanks around it aside, in any
+// letter case of any script.
 std::string FindGame(CliEnvironment& env, const Invocation& call) {
   const std::vector<std::string> games = LoadGames(env, call);
   for (const std::string& game : games) {
-    if (ProfileName(game) == ProfileName(call.game)) return game;
+    if (FoldCase(ProfileName(game)) == FoldCase(ProfileName(call.game))) return game;
   }
   std::string message = "no game " + Quoted(call.game) + " in the list";
   if (games.empty()) Fail(message + ", which is empty");

@@ -1,6 +1,5 @@
 #include "definitions/profile_reader.h"
 
-#include "definitions/case_folding.h"
 #include "definitions/profile_text.h"
 
 namespace quillfen {
@@ -28,7 +27,7 @@ std::string ValueOf(std::string_view text) {
 }  // namespace
 
 std::string ProfileName(std::string_view name) {
-  std::string upper = FoldCase(Trim(name));
+  std::string upper(Trim(name));
   for (char& c : upper) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }

@@ -30,8 +30,8 @@ struct ProfileSection {
 // - a line ends at CR LF, a lone LF or a lone CR; blanks around a line are trimmed;
 // - a line starting with "[" opens a section named by what lies up to the first "]";
 // - a line starting with ";" is a comment, and lines before the first section are not read;
-// - section and key names are matched without regard to letter case, in any
-//   script (Unicode's simple case folding), with the blanks around them trimmed;
+// - section and key names are matched without regard to the case of A to Z,
+//   with the blanks around them trimmed;
 // - the first of repeated sections, and within it the first of repeated keys,
 //   is the one a lookup finds;
 // - a value enclosed in a pair of the same quotes (' or ") loses them;
@@ -63,8 +63,7 @@ class Profile {
   std::map<std::string, Index> index_;  // upper-case section name -> first section
 };
 
-// A name as a lookup compares it: blanks trimmed, letter case folded (FoldCase),
-// then a to z made upper case.
+// A name as a lookup compares it: blanks trimmed, a to z made upper case.
 std::string ProfileName(std::string_view name);
 
 }  // namespace quillfen

@@ -115,7 +115,7 @@ TEST_F(CliTest, DefinitionFilesInUtf16OrTheAnsiCodePageAreRead) {
   // "Café Racer" in UTF-16 with a byte order mark, then in Windows-1252; its
   // section in capitals.
   const std::string text =
-      "[apps]\r\nversion=1.03\r\na0=Caf\xE9 Racer\r\n[CAF\xC9 RACER]\r\n" + kRacerSection;
+      "[apps]\r\nversion=1.03\r\na0=Caf\xE9 Racer\r\n[CAF\xE9 RACER]\r\n" + kRacerSection;
   std::string utf16 = "\xFF\xFE";
   for (const char c : text) utf16 += std::string{c, '\0'};
   EXPECT_EQ(Run({"--ini", folder.Write("utf16.ini", utf16), "games"}), kExitSuccess);
@@ -135,10 +135,10 @@ TEST_F(CliTest, GameNamesMatchInAnyLetterCaseOfAnyScript) {
   const std::string ini = folder.Write(
       "names.ini",
       "[apps]\nversion=1.03\na0=\xC3\x96lfeld\na1=\xCE\xA3\xCF\x80\xCE\xAF\xCF\x84\xCE\xB9\n"
-      "[\xC3\xB6LFELD]\n" +
-          kRacerSection + "[\xCF\x83\xCF\x80\xCE\xAF\xCF\x84\xCE\xB9]\n" + kRacerSection);
-  // The name typed in capitals reaches the listed game, whose section is
-  // spelt in yet another case.
+      "[\xC3\x96LFELD]\n" +
+          kRacerSection + "[\xCE\xA3\xCF\x80\xCE\xAF\xCF\x84\xCE\xB9]\n" + kRacerSection);
+  // The name typed in capitals reaches the listed game. (Its section matches
+  // the listed name as the system's profile reader matches it: A to Z aside.)
   for (const char* typed : {"\xC3\x96LFELD", "\xCE\xA3\xCE\xA0\xCE\x8A\xCE\xA4\xCE\x99"}) {
     EXPECT_EQ(Run({"--ini", ini, "locate", typed, game}), kExitSuccess) << typed << err.str();
     EXPECT_NE(out.str().find("width: 1024 at 108"), std::string::npos) << typed;
