@@ -1,7 +1,6 @@
 # GoogleTest and GoogleMock, built from their sources with the project's own
 # compiler, so that the MinGW-w64 build gets Windows libraries of them too.
-set(QUILLFEN_GOOGLETEST_SOURCE /usr/src/googletest
-    CACHE PATH "GoogleTest's source tree (Debian's googletest package)")
+# QUILLFEN_GOOGLETEST_SOURCE: set in the top CMakeLists.txt.
 if(NOT EXISTS ${QUILLFEN_GOOGLETEST_SOURCE}/CMakeLists.txt)
   message(FATAL_ERROR "GoogleTest's sources are not in ${QUILLFEN_GOOGLETEST_SOURCE}; "
                       "install the googletest package (scripts/setup does).")

@@ -2,8 +2,12 @@
 # named with the version of project(VERSION ...):
 #   Windows build: quillfen.exe, quillfen-cli.exe, patches.ini and README.txt
 #                  side by side in dist/quillfen-<version>-win64.zip
-#   Linux build:   the command-line tool, its manual page and the example
-#                  definitions in dist/quillfen-cli_<version>_amd64.deb
+#   Linux build:   the command-line tool, its manual page, its shell completions
+#                  and the example definitions in dist/quillfen-cli_<version>_amd64.deb,
+#                  or, with QUILLFEN_PORTABLE_ARCHIVE (the release-static preset:
+#                  a statically linked tool for any x86-64 Linux), the same with
+#                  a short README in dist/quillfen-cli-<version>-linux-x86_64.tar.gz,
+#                  laid out to be unpacked into a prefix such as ~/.local
 # Executables are stripped when packed (and by `cmake --install --strip`).
 
 set(packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
@@ -22,6 +26,8 @@ if(WIN32)
   # The files lie at the top of the archive, so that "Extract All" gives one folder.
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 else()
+  option(QUILLFEN_PORTABLE_ARCHIVE
+    "Pack a .tar.gz to unpack into a prefix such as ~/.local, instead of a .deb" OFF)
   include(GNUInstallDirs)
   set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/quillfen-cli)
   # An installed quillfen-cli reads share/quillfen/patches.ini when it is given no --ini.
@@ -37,18 +43,49 @@ else()
   configure_file(${packaging_dir}/quillfen-cli.1.in ${packaging_out}/quillfen-cli.1 @ONLY)
   configure_file(${packaging_dir}/changelog.in ${packaging_out}/changelog @ONLY)
   configure_file(${packaging_dir}/copyright.in ${packaging_out}/copyright @ONLY)
-  find_program(QUILLFEN_GZIP gzip REQUIRED)
-  add_custom_command(
-    OUTPUT ${packaging_out}/quillfen-cli.1.gz ${packaging_out}/changelog.gz
-    COMMAND ${QUILLFEN_GZIP} -9nkf ${packaging_out}/quillfen-cli.1 ${packaging_out}/changelog
-    DEPENDS ${packaging_out}/quillfen-cli.1 ${packaging_out}/changelog
-    VERBATIM)
-  add_custom_target(quillfen_packaging_docs ALL
-    DEPENDS ${packaging_out}/quillfen-cli.1.gz ${packaging_out}/changelog.gz)
-  install(FILES ${packaging_out}/quillfen-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  install(FILES ${packaging_out}/copyright ${packaging_out}/changelog.gz DESTINATION ${doc_dir})
+  find_program(QUILLFEN_GZIP gzip)
+  if(QUILLFEN_GZIP)
+    add_custom_command(
+      OUTPUT ${packaging_out}/quillfen-cli.1.gz ${packaging_out}/changelog.gz
+      COMMAND ${QUILLFEN_GZIP} -9nkf ${packaging_out}/quillfen-cli.1 ${packaging_out}/changelog
+      DEPENDS ${packaging_out}/quillfen-cli.1 ${packaging_out}/changelog
+      VERBATIM)
+    add_custom_target(quillfen_packaging_docs ALL
+      DEPENDS ${packaging_out}/quillfen-cli.1.gz ${packaging_out}/changelog.gz)
+    # Built with the tool, so that `cmake --install` works after building it alone.
+    add_dependencies(quillfen-cli quillfen_packaging_docs)
+    set(man_page ${packaging_out}/quillfen-cli.1.gz)
+    set(changelog ${packaging_out}/changelog.gz)
+  else()
+    # Without gzip the pages are installed as they are; man reads them so too.
+    set(man_page ${packaging_out}/quillfen-cli.1)
+    set(changelog ${packaging_out}/changelog)
+  endif()
+  install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
-  set(CPACK_GENERATOR DEB)
+  # Completions of the commands, options and game names, where bash
+  # (bash-completion), zsh and fish look for those of installed programs.
+  set(completions ${packaging_dir}/completions)
+  install(FILES ${completions}/quillfen-cli.bash
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME quillfen-cli)
+  install(FILES ${completions}/_quillfen-cli DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+  install(FILES ${completions}/quillfen-cli.fish
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
+
+  if(QUILLFEN_PORTABLE_ARCHIVE)
+    configure_file(${packaging_dir}/README.linux.in ${packaging_out}/README @ONLY)
+    install(FILES ${packaging_out}/README ${packaging_out}/copyright DESTINATION ${doc_dir})
+    set(CPACK_GENERATOR TGZ)
+    set(CPACK_PACKAGE_FILE_NAME quillfen-cli-${PROJECT_VERSION}-linux-x86_64)
+    # bin/ and share/ at the top, so that unpacking into a prefix installs the tool.
+    set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  else()
+    install(FILES ${packaging_out}/copyright ${changelog} DESTINATION ${doc_dir})
+  endif()
+
+  if(NOT QUILLFEN_PORTABLE_ARCHIVE)
+    set(CPACK_GENERATOR DEB)
+  endif()
   set(CPACK_DEBIAN_PACKAGE_NAME quillfen-cli)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QUILLFEN_PACKAGE_MAINTAINER}")

@@ -3,14 +3,17 @@
 #if defined(_WIN32)
 #include <windows.h>
 // After <windows.h>, which they need.
+#include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
 #else
 #include <unistd.h>
 #endif
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -24,6 +27,26 @@
 #else
 #include "platform/posix/posix_system.h"
 #endif
+
+namespace {
+
+// Ends the program with the command's status, unless what it wrote to standard
+// output did not all arrive (a full disk, a closed standard output): then with
+// the reason on standard error and status 1. A reader that stopped early
+// (a broken pipe) is no failure of the command.
+int Finish(int status) {
+  errno = 0;
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+  const int error = errno;
+#if defined(EPIPE)
+  if (error == EPIPE) return status;
+#endif
+  std::fprintf(stderr, "quillfen-cli: cannot write standard output: %s\n",
+               error != 0 ? std::strerror(error) : "write error");
+  return quillfen::kExitFailure;
+}
+
+}  // namespace
 
 #if defined(_WIN32)
 
@@ -40,6 +63,9 @@ int main() {
 
   quillfen::Win32System system;
   quillfen::CliEnvironment env(system, std::cout, std::cerr);
+  // check - reads a definition file's bytes as they are: UTF-16 included.
+  _setmode(_fileno(stdin), _O_BINARY);
+  env.in = &std::cin;
   env.err_is_terminal = _isatty(_fileno(stderr)) != 0;
   env.default_ini = quillfen::DefinitionFilePath(system);
   // A full path, since the profile reader looks for a bare file name in the
@@ -60,7 +86,7 @@ int main() {
     for (char& c : engine) c = c == '/' ? '\\' : c;
     return engine;
   };
-  return quillfen::RunCli(args, env);
+  return Finish(quillfen::RunCli(args, env));
 }
 
 #else
@@ -69,6 +95,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   quillfen::PosixSystem system;
   quillfen::CliEnvironment env(system, std::cout, std::cerr);
+  env.in = &std::cin;
   env.err_is_terminal = isatty(STDERR_FILENO) != 0;
   env.to_engine = quillfen::ToEnginePath;
   env.to_native = quillfen::ToNativePath;
@@ -84,7 +111,7 @@ int main(int argc, char** argv) {
     env.home_folder = quillfen::ToEnginePath(home);
     if (env.home_folder.back() != '\\') env.home_folder.push_back('\\');
   }
-  return quillfen::RunCli(args, env);
+  return Finish(quillfen::RunCli(args, env));
 }
 
 #endif

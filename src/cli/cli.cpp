@@ -13,9 +13,11 @@
 
 namespace quillfen {
 
+const char* const kCliTryHelp = "Try 'quillfen-cli --help'.";
+
 const char* const kCliUsage =
     "usage: quillfen-cli [--ini FILE] games\n"
-    "       quillfen-cli [--ini FILE] check\n"
+    "       quillfen-cli [--ini FILE] check [FILE...]\n"
     "       quillfen-cli [--ini FILE] locate GAME FOLDER\n"
     "       quillfen-cli [--ini FILE] patch GAME FOLDER WIDTH HEIGHT\n"
     "       quillfen-cli [--ini FILE] undo GAME FOLDER\n"
@@ -25,7 +27,8 @@ const char* const kCliUsage =
     "\n"
     "commands:\n"
     "  games    list the games of the definition file, one per line\n"
-    "  check    report the definition file's problems as FILE:LINE: error|warning: TEXT\n"
+    "  check    report the problems of each definition FILE (default: the --ini one;\n"
+    "           - for standard input) as FILE:LINE: error|warning: TEXT\n"
     "  locate   show where each patch of GAME lies in FOLDER, its values and undo record\n"
     "  patch    write WIDTH and HEIGHT into the game's files, as the Patch button does\n"
     "  undo     restore the game's files from their undo records, as Undo Patch does\n"
@@ -46,15 +49,16 @@ struct UsageError {
   std::string message;
 };
 
-// A whole decimal number of at most 2147483647: digits only.
-std::optional<std::int32_t> WholeNumber(const std::string& text) {
-  if (text.empty() || text.size() > 10) return std::nullopt;
+// A width or height: a whole decimal number of 1 to 2147483647, digits only.
+std::int32_t Dimension(const char* name, const std::string& text) {
+  const std::string range = std::string(name) + " must be 1 to 2147483647";
+  if (text.empty()) throw UsageError{range + ", not empty"};
   std::int64_t value = 0;
   for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
+    if (c < '0' || c > '9') throw UsageError{range + ", not \"" + text + "\""};
+    if (value <= INT32_MAX) value = value * 10 + (c - '0');
   }
-  if (value > INT32_MAX) return std::nullopt;
+  if (value < 1 || value > INT32_MAX) throw UsageError{range + ", not " + text};
   return static_cast<std::int32_t>(value);
 }
 
@@ -65,8 +69,8 @@ struct CommandShape {
   int most;
 };
 constexpr CommandShape kCommands[] = {
-    {"games", 0, 0}, {"check", 0, 0}, {"locate", 2, 2},   {"patch", 4, 4},
-    {"undo", 2, 2},  {"find", 1, -1}, {"suggest", 3, -1},
+    {"games", 0, 0}, {"check", 0, -1}, {"locate", 2, 2},   {"patch", 4, 4},
+    {"undo", 2, 2},  {"find", 1, -1},  {"suggest", 3, -1},
 };
 
 // Parses the command line; throws UsageError. Options may stand anywhere
@@ -91,7 +95,7 @@ Invocation Parse(const std::vector<std::string>& args, CliEnvironment& env, bool
     } else if (options && arg.rfind("--ini=", 0) == 0) {
       ini = arg.substr(6);
     } else if (options && arg.size() > 1 && arg[0] == '-') {
-      throw UsageError{"unknown option " + arg};
+      throw UsageError{"unknown option '" + arg + "'"};
     } else {
       words.push_back(arg);
     }
@@ -105,7 +109,7 @@ Invocation Parse(const std::vector<std::string>& args, CliEnvironment& env, bool
   for (const CommandShape& known : kCommands) {
     if (call.command == known.name) shape = &known;
   }
-  if (!shape) throw UsageError{"unknown command " + call.command};
+  if (!shape) throw UsageError{"unknown command '" + call.command + "'"};
   const int operands = static_cast<int>(words.size()) - 1;
   if (operands < shape->least || (shape->most >= 0 && operands > shape->most)) {
     throw UsageError{call.command + (operands < shape->least ? ": too few" : ": too many") +
@@ -119,15 +123,13 @@ Invocation Parse(const std::vector<std::string>& args, CliEnvironment& env, bool
     call.ini = env.default_ini;
     call.ini_shown = env.to_native(env.default_ini);
   }
+  if (call.command == "check") {
+    call.files.assign(words.begin() + 1, words.end());
+    return call;
+  }
   if (call.command == "suggest") {
-    const auto width = WholeNumber(words[1]);
-    const auto height = WholeNumber(words[2]);
-    if (!width || *width == 0)
-      throw UsageError{"WIDTH must be a whole decimal number above 0, not \"" + words[1] + "\""};
-    if (!height || *height == 0)
-      throw UsageError{"HEIGHT must be a whole decimal number above 0, not \"" + words[2] + "\""};
-    call.width = *width;
-    call.height = *height;
+    call.width = Dimension("WIDTH", words[1]);
+    call.height = Dimension("HEIGHT", words[2]);
     call.files.assign(words.begin() + 3, words.end());
     return call;
   }
@@ -138,13 +140,8 @@ Invocation Parse(const std::vector<std::string>& args, CliEnvironment& env, bool
     call.folder = words[2];
   }
   if (call.command == "patch") {
-    const auto width = WholeNumber(words[3]);
-    const auto height = WholeNumber(words[4]);
-    if (!width) throw UsageError{"WIDTH must be a whole decimal number, not \"" + words[3] + "\""};
-    if (!height)
-      throw UsageError{"HEIGHT must be a whole decimal number, not \"" + words[4] + "\""};
-    call.width = *width;
-    call.height = *height;
+    call.width = Dimension("WIDTH", words[3]);
+    call.height = Dimension("HEIGHT", words[4]);
   }
   return call;
 }
@@ -158,7 +155,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
   try {
     call = Parse(args, env, help, version);
   } catch (const UsageError& error) {
-    env.err << "quillfen-cli: " << error.message << "\n" << kCliUsage;
+    env.err << "quillfen-cli: " << error.message << "\n" << kCliTryHelp << "\n";
     return kExitUsage;
   }
   if (help) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -15,6 +16,8 @@ inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
 extern const char* const kCliUsage;
+// The line after a usage error's one-line reason.
+extern const char* const kCliTryHelp;
 
 // What the command line runs against: the system, the two output streams, and
 // what differs between the platforms.
@@ -25,6 +28,8 @@ struct CliEnvironment {
   System& system;
   std::ostream& out;
   std::ostream& err;
+  // Standard input, read by check for the file "-"; nullptr for none.
+  std::istream* in = nullptr;
   // A progress line is drawn on err only when it is a terminal.
   bool err_is_terminal = false;
   // The definition file without --ini, as a path of the portable code.

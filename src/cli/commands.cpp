@@ -4,9 +4,12 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <istream>
+#include <iterator>
 #include <optional>
 #include <span>
 
+#include "definitions/case_folding.h"
 #include "definitions/definition_check.h"
 #include "definitions/game_loading.h"
 #include "definitions/profile_reader.h"
@@ -17,6 +20,7 @@
 #include "engine/signature.h"
 #include "engine/undo_record.h"
 #include "engine/values.h"
+#include "platform/file_error.h"
 #include "platform/system.h"
 #include "search/folder_search.h"
 
@@ -40,19 +44,40 @@ struct CommandFailed {
   throw CommandFailed{std::move(message)};
 }
 
+// The path and the system's reason that a FileError's text holds after
+// "Cannot open file": "<path>: <reason>".
+std::string PathAndReason(const FileError& error) {
+  const std::string text = error.what();
+  const std::size_t open = text.find('"');
+  const std::size_t close = text.rfind("\". ");
+  if (open == std::string::npos || close == std::string::npos || close <= open) return text;
+  return text.substr(open + 1, close - open - 1) + ": " + text.substr(close + 3);
+}
+
+// The bytes of a definition file; fails with its path and the reason when it
+// cannot be read.
+Bytes ReadDefinitionFile(CliEnvironment& env, const std::string& path) {
+  try {
+    return env.system.ReadWholeFile(path);
+  } catch (const FileError& error) {
+    Fail("cannot read " + PathAndReason(error));
+  }
+}
+
 // The game list of the definition file, through the version gate.
 std::vector<std::string> LoadGames(CliEnvironment& env, const Invocation& call) {
-  if (!env.system.FileExists(call.ini)) Fail("no definition file " + Quoted(call.ini_shown));
+  ReadDefinitionFile(env, call.ini);
   AppList apps = LoadAppList(env.system, call.ini);
   if (!apps.accepted) Fail(kVersionMessage);
   return std::move(apps.games);
 }
 
-// The listed name of the game the user named, matched as section names are.
+// The listed name of the game the user named, blanks around it aside, in any
+// letter case of any script.
 std::string FindGame(CliEnvironment& env, const Invocation& call) {
   const std::vector<std::string> games = LoadGames(env, call);
   for (const std::string& game : games) {
-    if (ProfileName(game) == ProfileName(call.game)) return game;
+    if (FoldCase(ProfileName(game)) == FoldCase(ProfileName(call.game))) return game;
   }
   std::string message = "no game " + Quoted(call.game) + " in the list";
   if (games.empty()) Fail(message + ", which is empty");
@@ -167,7 +192,8 @@ bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
   PatchEntry& entry = game.list.At(index);
   const LocateResult result = LocatePatch(env.system, game.folder, entry);
   std::ostream& out = env.out;
-  out << "patch #" << index + 1 << ": " << ShownPath(env, game, entry.modfile) << "\n";
+  const std::string shown = ShownPath(env, game, entry.modfile);
+  out << "patch #" << index + 1 << ": " << shown << "\n";
   switch (result.failure) {
     case LocateFailure::kForeignName:
       for (const std::string& path : {entry.modfile, entry.undofile}) {
@@ -175,15 +201,28 @@ bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
         if (const auto reason = ForeignNameReason(name)) {
           out << "  file name " << Quoted(name) << ": names no file of the folder (" << *reason
               << ")\n";
+          env.err << "quillfen-cli: patch #" << index + 1 << " names " << Quoted(name)
+                  << ", which is no file of " << env.to_native(game.folder) << ": " << *reason
+                  << "\n";
           return false;
         }
       }
       return false;
-    case LocateFailure::kFileMissing:
+    case LocateFailure::kFileMissing: {
       out << "  file: not found\n";
+      std::string problem = shown + ": not a file";
+      try {
+        env.system.ReadWholeFile(entry.modfile);
+      } catch (const FileError& error) {
+        problem = PathAndReason(error);
+      }
+      env.err << "quillfen-cli: cannot read " << problem << "\n";
       return false;
+    }
     case LocateFailure::kTooLarge:
       out << "  file: too large to patch\n";
+      env.err << "quillfen-cli: cannot patch " << shown << ": larger than " << kMaxGameFileSize
+              << " bytes\n";
       return false;
     default:
       break;
@@ -213,6 +252,13 @@ bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
   };
   axis("width", entry.hasx, entry.xpos, result.width);
   axis("height", entry.hasy, entry.ypos, result.height);
+  if (!result.located) {
+    env.err << "quillfen-cli: patch #" << index + 1 << " is not located in " << shown
+            << (result.failure == LocateFailure::kOutsideFile ? ": a value lies outside the file"
+                : start > 0                                    ? ""
+                                  : ": the signature's occurrence is not there")
+            << "\n";
+  }
   const RecordJudgement& record = result.record;
   out << "  undo record: ";
   switch (record.state) {
@@ -279,25 +325,53 @@ int RunGames(CliEnvironment& env, const Invocation& call) {
   });
 }
 
+namespace {
+
+// Checks one definition file; its diagnostics and their count go to out.
+// Returns whether it holds an error.
+bool CheckOneFile(CliEnvironment& env, const std::string& text, const std::string& shown) {
+  const DefinitionCheck check = CheckDefinitions(text);
+  std::size_t errors = 0;
+  for (const Diagnostic& d : check.diagnostics) {
+    const bool error = d.severity == Severity::kError;
+    errors += error ? 1 : 0;
+    env.out << shown << ":" << d.line << ": " << (error ? "error: " : "warning: ") << d.text
+            << "\n";
+  }
+  if (!check.diagnostics.empty()) {
+    const std::size_t warnings = check.diagnostics.size() - errors;
+    env.out << shown << ": " << errors << (errors == 1 ? " error, " : " errors, ") << warnings
+            << (warnings == 1 ? " warning" : " warnings") << "\n";
+  }
+  return errors > 0;
+}
+
+}  // namespace
+
 int RunCheck(CliEnvironment& env, const Invocation& call) {
-  return Guarded(env, [&] {
-    if (!env.system.FileExists(call.ini)) Fail("no definition file " + Quoted(call.ini_shown));
-    const Bytes bytes = env.system.ReadWholeFile(call.ini);
-    const DefinitionCheck check = CheckDefinitions(std::string(bytes.begin(), bytes.end()));
-    std::size_t errors = 0;
-    for (const Diagnostic& d : check.diagnostics) {
-      const bool error = d.severity == Severity::kError;
-      errors += error ? 1 : 0;
-      env.out << call.ini_shown << ":" << d.line << ": " << (error ? "error: " : "warning: ")
-              << d.text << "\n";
-    }
-    if (!check.diagnostics.empty()) {
-      const std::size_t warnings = check.diagnostics.size() - errors;
-      env.err << call.ini_shown << ": " << errors << (errors == 1 ? " error, " : " errors, ")
-              << warnings << (warnings == 1 ? " warning" : " warnings") << "\n";
-    }
-    return errors > 0 ? kExitFailure : kExitSuccess;
-  });
+  const auto check = [&](const std::string& typed) {
+    return Guarded(env, [&] {
+      std::string text;
+      std::string shown = typed;
+      if (typed.empty()) {
+        const Bytes bytes = ReadDefinitionFile(env, call.ini);
+        text.assign(bytes.begin(), bytes.end());
+        shown = call.ini_shown;
+      } else if (typed == "-") {
+        if (env.in) text.assign(std::istreambuf_iterator<char>(*env.in), {});
+        if (!env.in || env.in->bad()) Fail("cannot read standard input");
+        shown = "(standard input)";
+      } else {
+        const Bytes bytes = ReadDefinitionFile(env, env.to_engine(typed));
+        text.assign(bytes.begin(), bytes.end());
+      }
+      return CheckOneFile(env, text, shown) ? kExitFailure : kExitSuccess;
+    });
+  };
+  if (call.files.empty()) return check("");
+  bool failed = false;
+  for (const std::string& typed : call.files) failed = check(typed) != kExitSuccess || failed;
+  return failed ? kExitFailure : kExitSuccess;
 }
 
 int RunLocate(CliEnvironment& env, const Invocation& call) {

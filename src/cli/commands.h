@@ -16,7 +16,8 @@ struct Invocation {
   std::string game;
   std::string folder;              // as typed
   std::vector<std::string> roots;  // as typed
-  std::vector<std::string> files;  // as typed
+  std::vector<std::string> files;  // check: the definition files ("-": standard input);
+                                   // suggest: the game files; as typed
   std::int32_t width = 0;
   std::int32_t height = 0;
 };

@@ -11,6 +11,7 @@
 #include "definitions/patch_entry.h"
 #include "definitions/profile_reader.h"
 #include "definitions/text.h"
+#include "definitions/profile_text.h"
 
 namespace quillfen {
 
@@ -135,9 +136,16 @@ namespace {
 
 class Checker {
  public:
-  explicit Checker(std::string_view text) : profile_(Profile::Parse(text)) {}
+  explicit Checker(std::string_view bytes)
+      : decoded_(DecodeProfileText(bytes)), profile_(Profile::Parse(decoded_.text)) {}
 
   DefinitionCheck Run() {
+    if (decoded_.encoding == TextEncoding::kWindows1252) {
+      // Read so on every system only where the ANSI code page is Windows-1252.
+      Warning(decoded_.foreign_line,
+              "not UTF-8: read as Windows-1252, as Western Windows reads it; save it as UTF-16 to "
+              "be read alike everywhere");
+    }
     CheckRepeatedSections();
     CheckAppsSection();
     for (const ProfileSection& section : profile_.Sections()) {
@@ -494,6 +502,7 @@ class Checker {
     std::string places;  // the keys that decide where the values are found
   };
 
+  ProfileText decoded_;
   Profile profile_;
   DefinitionCheck result_;
   std::vector<PatchRecord> records_;

@@ -1,5 +1,7 @@
 #include "definitions/profile_reader.h"
 
+#include "definitions/profile_text.h"
+
 namespace quillfen {
 
 namespace {
@@ -32,9 +34,10 @@ std::string ProfileName(std::string_view name) {
   return upper;
 }
 
-Profile Profile::Parse(std::string_view text) {
+Profile Profile::Parse(std::string_view bytes) {
   Profile profile;
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  const std::string decoded = DecodeProfileText(bytes).text;
+  const std::string_view text = decoded;
   Index* current = nullptr;  // the section being read; nullptr for a repeated one
   int line_number = 0;
   std::size_t pos = 0;

@@ -36,12 +36,13 @@ struct ProfileSection {
 //   is the one a lookup finds;
 // - a value enclosed in a pair of the same quotes (' or ") loses them;
 // - a value ends at a NUL character, and a lookup gives at most 2999 characters;
-// - a UTF-8 byte order mark at the start of the file is skipped.
+// - the bytes are read as DecodeProfileText reads them: UTF-16 after a byte
+//   order mark, UTF-8 (a byte order mark skipped), or else Windows-1252.
 // Every section and entry keeps its line number, so that a check of the file
 // reports problems where they stand and judges exactly the values a lookup gives.
 class Profile {
  public:
-  static Profile Parse(std::string_view text);
+  static Profile Parse(std::string_view bytes);
 
   // Every section in file order, repeated ones included.
   const std::vector<ProfileSection>& Sections() const { return sections_; }

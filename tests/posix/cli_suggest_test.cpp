@@ -126,7 +126,7 @@ TEST_F(SuggestTest, NoCandidateFailsAndBadWordsAreUsageErrors) {
                                              {"suggest", "1280", "7e2", file}}) {
     EXPECT_EQ(Run(args), kExitUsage) << args[2];
     EXPECT_EQ(err.str().rfind("quillfen-cli: ", 0), 0u);
-    EXPECT_NE(err.str().find("usage: quillfen-cli"), std::string::npos);
+    EXPECT_NE(err.str().find("Try 'quillfen-cli --help'."), std::string::npos);
   }
 }
 

@@ -22,11 +22,11 @@ using testing::GameFile;
 using testing::TempFolder;
 
 // One game whose definition names its file in capitals.
-const std::string kIni =
-    "[apps]\r\nversion=1.03\r\na0=Racer\r\na1=Racer Two\r\n"
-    "[Racer]\r\ncheckfile=RACER.EXE\r\nmodfile=RACER.EXE\r\nsig=514621736967\r\n"
-    "sigwild=000000\r\nxoffset=8\r\nyoffset=12\r\noccur=1\r\n"
-    "[Racer Two]\r\nmodfile=two.exe\r\n";
+const std::string kRacerSection =
+    "checkfile=RACER.EXE\r\nmodfile=RACER.EXE\r\nsig=514621736967\r\n"
+    "sigwild=000000\r\nxoffset=8\r\nyoffset=12\r\noccur=1\r\n";
+const std::string kIni = "[apps]\r\nversion=1.03\r\na0=Racer\r\na1=Racer Two\r\n[Racer]\r\n" +
+                         kRacerSection + "[Racer Two]\r\nmodfile=two.exe\r\n";
 
 class CliTest : public ::testing::Test {
  protected:
@@ -63,21 +63,25 @@ class CliTest : public ::testing::Test {
   std::string game;
 };
 
-TEST_F(CliTest, UsageErrorsExitWithTwoAndTheUsageOnStandardError) {
-  const std::vector<std::vector<std::string>> bad = {
-      {},
-      {"frobnicate"},
-      {"--frob", "games"},
-      {"--ini"},
-      {"locate", "Racer"},
-      {"games", "extra"},
-      {"patch", "Racer", game, "1920x", "1080"},
-      {"patch", "Racer", game, "1920", "-1080"},
-      {"patch", "Racer", game, "1920", "99999999999"},
+TEST_F(CliTest, UsageErrorsSayWhatIsWrongInOneLineAndExitWithTwo) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+      {{}, "no command given"},
+      {{"frobnicate"}, "unknown command 'frobnicate'"},
+      {{"--frob", "games"}, "unknown option '--frob'"},
+      {{"--ini"}, "--ini needs a FILE"},
+      {{"locate", "Racer"}, "locate: too few arguments"},
+      {{"games", "extra"}, "games: too many arguments"},
+      {{"patch", "Racer", game, "1920x", "1080"}, "WIDTH must be 1 to 2147483647, not \"1920x\""},
+      {{"patch", "Racer", game, "1920", "-1080"}, "unknown option '-1080'"},
+      {{"patch", "Racer", game, "0", "1080"}, "WIDTH must be 1 to 2147483647, not 0"},
+      {{"patch", "Racer", game, "1920", "2147483648"},
+       "HEIGHT must be 1 to 2147483647, not 2147483648"},
+      {{"patch", "Racer", game, "1920", "99999999999999999999999"},
+       "HEIGHT must be 1 to 2147483647, not 99999999999999999999999"},
   };
-  for (const auto& args : bad) {
+  for (const auto& [args, reason] : bad) {
     EXPECT_EQ(Run(args), kExitUsage) << ::testing::PrintToString(args);
-    EXPECT_NE(err.str().find("usage: quillfen-cli"), std::string::npos);
+    EXPECT_EQ(err.str(), "quillfen-cli: " + reason + "\nTry 'quillfen-cli --help'.\n");
     EXPECT_EQ(out.str(), "");
   }
   EXPECT_EQ(folder.Read("game/racer.exe"), original);
@@ -97,8 +101,49 @@ TEST_F(CliTest, GamesListsInOrderBehindTheVersionGate) {
   EXPECT_EQ(out.str(), "");
   EXPECT_NE(err.str().find(kVersionMessage), std::string::npos);
 
+  // A file that cannot be read is named with the system's reason.
   EXPECT_EQ(Run({"--ini=" + folder.Path() + "none.ini", "games"}), kExitFailure);
-  EXPECT_NE(err.str().find("no definition file"), std::string::npos);
+  EXPECT_EQ(err.str(),
+            "quillfen-cli: cannot read " + folder.Path() + "none.ini: No such file or directory\n");
+  EXPECT_EQ(Run({"--ini", game, "games"}), kExitFailure);
+  EXPECT_EQ(err.str(), "quillfen-cli: cannot read " + game + ": Is a directory\n");
+  EXPECT_EQ(Run({"--ini", game, "check"}), kExitFailure);
+  EXPECT_EQ(err.str(), "quillfen-cli: cannot read " + game + ": Is a directory\n");
+}
+
+TEST_F(CliTest, DefinitionFilesInUtf16OrTheAnsiCodePageAreRead) {
+  // "Café Racer" in UTF-16 with a byte order mark, then in Windows-1252; its
+  // section in capitals.
+  const std::string text =
+      "[apps]\r\nversion=1.03\r\na0=Caf\xE9 Racer\r\n[CAF\xE9 RACER]\r\n" + kRacerSection;
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : text) utf16 += std::string{c, '\0'};
+  EXPECT_EQ(Run({"--ini", folder.Write("utf16.ini", utf16), "games"}), kExitSuccess);
+  EXPECT_EQ(out.str(), "Caf\xC3\xA9 Racer\n");
+  const std::string ansi = folder.Write("ansi.ini", text);
+  EXPECT_EQ(Run({"--ini", ansi, "games"}), kExitSuccess);
+  EXPECT_EQ(out.str(), "Caf\xC3\xA9 Racer\n");
+  // check warns about the code page only; a warning leaves the status 0.
+  EXPECT_EQ(Run({"check", ansi}), kExitSuccess);
+  EXPECT_EQ(out.str(), ansi +
+                           ":3: warning: not UTF-8: read as Windows-1252, as Western Windows reads "
+                           "it; save it as UTF-16 to be read alike everywhere\n" +
+                           ansi + ": 0 errors, 1 warning\n");
+}
+
+TEST_F(CliTest, GameNamesMatchInAnyLetterCaseOfAnyScript) {
+  const std::string ini = folder.Write(
+      "names.ini",
+      "[apps]\nversion=1.03\na0=\xC3\x96lfeld\na1=\xCE\xA3\xCF\x80\xCE\xAF\xCF\x84\xCE\xB9\n"
+      "[\xC3\x96LFELD]\n" +
+          kRacerSection + "[\xCE\xA3\xCF\x80\xCE\xAF\xCF\x84\xCE\xB9]\n" + kRacerSection);
+  // The name typed in capitals reaches the listed game. (Its section matches
+  // the listed name as the system's profile reader matches it: A to Z aside.)
+  for (const char* typed : {"\xC3\x96LFELD", "\xCE\xA3\xCE\xA0\xCE\x8A\xCE\xA4\xCE\x99"}) {
+    EXPECT_EQ(Run({"--ini", ini, "locate", typed, game}), kExitSuccess) << typed << err.str();
+    EXPECT_NE(out.str().find("width: 1024 at 108"), std::string::npos) << typed;
+  }
+  EXPECT_EQ(Run({"--ini", ini, "locate", "Olfeld", game}), kExitFailure);
 }
 
 TEST_F(CliTest, AnUnknownGameNamesTheClosestListedOnes) {
@@ -215,11 +260,15 @@ TEST_F(CliTest, BadFoldersAndFilesAreRefusedWithoutAChange) {
   EXPECT_EQ(Run({"locate", "Racer", game}), kExitFailure);
   EXPECT_NE(out.str().find("signature: 0 occurrences; occurrence 1 not found"), std::string::npos);
   EXPECT_NE(out.str().find("width: not located"), std::string::npos);
+  EXPECT_EQ(err.str(), "quillfen-cli: patch #1 is not located in " + game +
+                           "/racer.exe: the signature's occurrence is not there\n");
   EXPECT_EQ(Run({"patch", "Racer", game, "1920", "1080"}), kExitFailure);
   EXPECT_NE(err.str().find("Unable to find patch offsets in file RACER.EXE for patch #1!"),
             std::string::npos);
   EXPECT_EQ(Run({"locate", "Racer Two", game}), kExitFailure);
   EXPECT_NE(out.str().find("file: not found"), std::string::npos);
+  EXPECT_EQ(err.str(),
+            "quillfen-cli: cannot read " + game + "/two.exe: No such file or directory\n");
 }
 
 TEST_F(CliTest, FindPrintsEveryFolderInWalkOrderDeeperCopiesFirst) {
@@ -245,15 +294,40 @@ TEST_F(CliTest, CheckReportsAsCompilersDoAndPassesTheExample) {
                                        "[apps]\nversion=1.03\na0=G\n[G]\n"
                                        "modfile=g.exe\nsigwlid=1\n");
   EXPECT_EQ(Run({"--ini", bad, "check"}), kExitFailure);
-  EXPECT_EQ(out.str(),
-            bad + ":4: warning: no checkfile: Find it for me cannot find the game\n" + bad +
-                ":5: warning: patch 1 changes neither width nor height (no xoffset or yoffset)\n" +
-                bad + ":6: error: unknown key \"sigwlid\"; did you mean \"sigwild\"?\n");
-  EXPECT_EQ(err.str(), bad + ": 1 error, 2 warnings\n");
+  const std::string report =
+      ":4: warning: no checkfile: Find it for me cannot find the game\n" + bad +
+      ":5: warning: patch 1 changes neither width nor height (no xoffset or yoffset)\n" + bad +
+      ":6: error: unknown key \"sigwlid\"; did you mean \"sigwild\"?\n" + bad +
+      ": 1 error, 2 warnings\n";
+  EXPECT_EQ(out.str(), bad + report);
+  EXPECT_EQ(err.str(), "");
 
-  EXPECT_EQ(Run({"--ini", QUILLFEN_EXAMPLES_DIR "/patches.ini", "check"}), kExitSuccess);
+  const std::string example = QUILLFEN_EXAMPLES_DIR "/patches.ini";
+  EXPECT_EQ(Run({"--ini", example, "check"}), kExitSuccess);
   EXPECT_EQ(out.str(), "");
   EXPECT_EQ(err.str(), "");
+
+  // Each file named, standard input as "-"; one with an error, or one that
+  // cannot be read, fails the whole while the others are still checked.
+  std::istringstream in("[apps]\nversion=1.02\n");
+  const auto run_with_input = [&](const std::vector<std::string>& args) {
+    out.str("");
+    err.str("");
+    CliEnvironment env(system, out, err);
+    env.in = &in;
+    env.to_engine = ToEnginePath;
+    env.to_native = ToNativePath;
+    return RunCli(args, env);
+  };
+  EXPECT_EQ(run_with_input({"check", example, "-", folder.Path() + "none.ini", bad}), kExitFailure);
+  EXPECT_EQ(out.str(),
+            "(standard input):2: error: version stamp \"1.02\" is not \"1.03\": the program "
+            "refuses this file\n"
+            "(standard input): 1 error, 0 warnings\n" +
+                bad + report);
+  EXPECT_EQ(err.str(),
+            "quillfen-cli: cannot read " + folder.Path() + "none.ini: No such file or directory\n");
+  EXPECT_EQ(Run({"check", example, example}), kExitSuccess);
 }
 
 }  // namespace

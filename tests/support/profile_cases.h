@@ -15,6 +15,17 @@ struct ProfileCase {
   std::string expected;
 };
 
+// A text of characters below U+0100, one byte each, as UTF-16 (little-endian)
+// with its byte order mark, which every system's profile reader takes.
+inline std::string Utf16(const std::string& latin1) {
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : latin1) {
+    utf16.push_back(c);
+    utf16.push_back('\0');
+  }
+  return utf16;
+}
+
 inline std::vector<ProfileCase> ProfileCases() {
   const std::string long_value(3500, 'v');
   return {
@@ -38,6 +49,7 @@ inline std::vector<ProfileCase> ProfileCases() {
       {"one quote alone is kept", "[g]\r\nk=\"open\r\n", "g", "k", "\"open"},
       {"UTF-8 byte order mark", "\xEF\xBB\xBF[apps]\r\nversion=1.03\r\n", "apps", "version",
        "1.03"},
+      {"UTF-16 with a byte order mark", Utf16("[a]\r\nk=\xE9\r\n"), "A", "K", "\xC3\xA9"},
       {"key before the first section", "k=v\r\n[g]\r\nj=w\r\n", "g", "k", ""},
       {"a repeated section is not read", "[g]\r\nk=1\r\n[G]\r\nj=2\r\n", "g", "j", ""},
       {"line without an equals sign", "[g]\r\nk\r\nj=w\r\n", "g", "k", ""},
