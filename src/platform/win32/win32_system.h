@@ -11,7 +11,8 @@ namespace quillfen {
 // The system interface on the real Win32 API. Its operations are spread over
 // files named for what they hold: win32_profile.cpp (executable folder, profile
 // lookup), win32_files.cpp (files and times), win32_listing.cpp (drives,
-// directory listing, text comparison).
+// directory listing, text comparison), win32_launchers.cpp (the game
+// launchers' places in the registry).
 class Win32System : public System {
  public:
   std::string ExecutableFolder() override;
@@ -35,6 +36,7 @@ class Win32System : public System {
   bool IsFixedDisk(const std::string& root) override;
   std::vector<DirEntry> ListFolder(const std::string& pattern) override;
   bool SameTextNoCase(const std::string& a, const std::string& b) override;
+  LauncherPlaces GameLauncherPlaces() override;
 };
 
 // The system's description of an error code (FormatMessage), without the
