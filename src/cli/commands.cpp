@@ -341,7 +341,7 @@ int RunFind(CliEnvironment& env, const Invocation& call) {
         for (const SkippedLauncherFile& skipped : found.skipped) {
           env.err << "quillfen-cli: ";
           if (skipped.missing) {
-            env.err << "no " << env.to_native(skipped.path) << "\n";
+            env.err << "skipped " << env.to_native(skipped.path) << ": not found\n";
           } else if (!skipped.reason.empty()) {
             env.err << skipped.reason << "; skipped\n";
           } else {
@@ -351,9 +351,13 @@ int RunFind(CliEnvironment& env, const Invocation& call) {
       }
     }
 
+    // A reader that has what it wanted ends the walk at the next folder.
+    struct ReaderGone {};
     ProgressLine progress(env);
-    SearchProgress shown;
-    if (env.err_is_terminal) shown = [&](const std::string& folder) { progress.Show(folder); };
+    const SearchProgress shown = [&](const std::string& folder) {
+      if (env.out_closed()) throw ReaderGone{};
+      if (env.err_is_terminal) progress.Show(folder);
+    };
     // Each folder is printed once, as soon as it is found, however many roots
     // reach it: the check files found are told apart by the system's identity.
     std::set<std::string> found;
@@ -368,8 +372,12 @@ int RunFind(CliEnvironment& env, const Invocation& call) {
       env.out << folder << "\n" << std::flush;
       return true;
     };
-    for (const SearchRoot& root : roots) {
-      WalkFolder(env.system, root.folder, checkfile, root.rules, report, shown);
+    try {
+      for (const SearchRoot& root : roots) {
+        WalkFolder(env.system, root.folder, checkfile, root.rules, report, shown);
+      }
+    } catch (const ReaderGone&) {
+      return kExitSuccess;
     }
     progress.Clear();
     if (found.empty()) Fail("no folder holds " + checkfile);

@@ -78,10 +78,11 @@ class FindTest : public ::testing::Test {
     ASSERT_EQ(::symlink(target.c_str(), (home.Path() + name).c_str()), 0);
   }
 
-  int Run(const std::vector<std::string>& args) {
+  int Run(const std::vector<std::string>& args, std::function<bool()> out_closed = nullptr) {
     out.str("");
     err.str("");
     CliEnvironment env(system, out, err);
+    if (out_closed) env.out_closed = std::move(out_closed);
     env.default_ini = ToEnginePath(ini.Path() + "patches.ini");
     env.home_folder = ToEnginePath(home.Path());
     env.to_engine = ToEnginePath;
@@ -115,13 +116,18 @@ TEST_F(FindTest, LaunchersThenPrefixesThenHomeEachFolderOnce) {
                            "installed.json: not in its launcher's format\n"),
             std::string::npos)
       << err.str();
-  EXPECT_NE(err.str().find("quillfen-cli: no " + h + ".config/heroic/legendaryConfig/legendary/"
-                                                     "installed.json\n"),
+  EXPECT_NE(err.str().find("quillfen-cli: skipped " + h +
+                           ".config/heroic/legendaryConfig/legendary/installed.json: not found\n"),
             std::string::npos);
 
   // A root given walks that root alone, without its hidden folders.
   ASSERT_EQ(Run({"find", "Racer", h + "Zed"}), kExitSuccess);
   EXPECT_EQ(out.str(), h + "Zed\n");
+}
+
+TEST_F(FindTest, AReaderThatStoppedEndsTheWalk) {
+  ASSERT_EQ(Run({"find", "Racer"}, [this] { return !out.str().empty(); }), kExitSuccess);
+  EXPECT_EQ(out.str(), home.Path() + ".local/share/Steam/steamapps/common/Racer\n");
 }
 
 TEST_F(FindTest, DamagedLutrisDatabaseIsSkipped) {
