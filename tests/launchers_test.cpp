@@ -148,9 +148,10 @@ TEST_F(GameRootsTest, LaunchersThenPrefixesThenTheHomeFolderEachFolderOnce) {
   system.AddFolder("H:\\run\\media\\mmcblk0p1\\steamapps\\common");
   system.AddFolder("H:\\run\\media\\mmcblk0p1\\steamapps\\compatdata\\1145360\\pfx\\drive_c");
   // The same Steam again through its Flatpak home: its library is the SD card's.
-  system.AddFile("H:\\home\\deck\\.var\\app\\com.valvesoftware.Steam\\.local\\share\\Steam\\"
-                 "steamapps\\libraryfolders.vdf",
-                 "\"libraryfolders\" { \"0\" { \"path\" \"/run/media/mmcblk0p1\" } }");
+  system.AddFile(
+      "H:\\home\\deck\\.var\\app\\com.valvesoftware.Steam\\.local\\share\\Steam\\"
+      "steamapps\\libraryfolders.vdf",
+      "\"libraryfolders\" { \"0\" { \"path\" \"/run/media/mmcblk0p1\" } }");
   system.AddFile("H:\\home\\deck\\.config\\heroic\\gog_store\\installed.json", kHeroicGog);
   system.AddFile("H:\\home\\deck\\.config\\legendary\\installed.json", kLegendary);
   system.AddFolder("H:\\home\\deck\\Games\\Heroic\\Racer");
@@ -163,19 +164,20 @@ TEST_F(GameRootsTest, LaunchersThenPrefixesThenTheHomeFolderEachFolderOnce) {
   system.AddFolder("H:\\home\\deck\\.local\\share\\bottles\\bottles\\Office\\drive_c");
   system.AddFolder("H:\\home\\deck\\.local\\share\\bottles\\bottles\\Empty");
 
-  EXPECT_EQ(Roots(), (Paths{
-                         steam + "steamapps\\common\\",
-                         "H:\\run\\media\\mmcblk0p1\\steamapps\\common\\",
-                         "H:\\home\\deck\\Games\\Heroic\\Racer\\",
-                         "H:\\home\\deck\\games\\heroic\\ZEPPELIN\\",  // Heroic's copy first
-                         "H:\\mnt\\games\\Anchor\\",
-                         "H:\\home\\deck\\.wine\\drive_c\\",
-                         steam + "steamapps\\compatdata\\1245620\\pfx\\drive_c\\",
-                         steam + "steamapps\\compatdata\\228980\\pfx\\drive_c\\",
-                         "H:\\run\\media\\mmcblk0p1\\steamapps\\compatdata\\1145360\\pfx\\drive_c\\",
-                         "H:\\home\\deck\\.local\\share\\bottles\\bottles\\Office\\drive_c\\",
-                         kHome,
-                     }));
+  EXPECT_EQ(Roots(),
+            (Paths{
+                steam + "steamapps\\common\\",
+                "H:\\run\\media\\mmcblk0p1\\steamapps\\common\\",
+                "H:\\home\\deck\\Games\\Heroic\\Racer\\",
+                "H:\\home\\deck\\games\\heroic\\ZEPPELIN\\",  // Heroic's copy first
+                "H:\\mnt\\games\\Anchor\\",
+                "H:\\home\\deck\\.wine\\drive_c\\",
+                steam + "steamapps\\compatdata\\1245620\\pfx\\drive_c\\",
+                steam + "steamapps\\compatdata\\228980\\pfx\\drive_c\\",
+                "H:\\run\\media\\mmcblk0p1\\steamapps\\compatdata\\1145360\\pfx\\drive_c\\",
+                "H:\\home\\deck\\.local\\share\\bottles\\bottles\\Office\\drive_c\\",
+                kHome,
+            }));
   // Only the home folder is walked with its hidden folders, and it leaves out
   // every folder walked before it.
   const SearchRoot& home = result.roots.back();
@@ -222,9 +224,9 @@ TEST_F(GameRootsTest, WindowsPlacesFromTheSystemThenTheFixedDisks) {
   result = GameSearchRoots(system, {"", [](const std::string& p) { return p; }});
   Paths folders;
   for (const SearchRoot& root : result.roots) folders.push_back(root.folder);
-  EXPECT_EQ(folders, (Paths{"C:\\Steam\\steamapps\\common\\", "D:\\SteamLibrary\\steamapps\\common\\",
-                            "E:\\GOG Games\\Racer\\", "C:\\Program Files\\Epic Games\\Racer\\",
-                            "C:\\", "D:\\", "E:\\"}));
+  EXPECT_EQ(folders, (Paths{"C:\\Steam\\steamapps\\common\\",
+                            "D:\\SteamLibrary\\steamapps\\common\\", "E:\\GOG Games\\Racer\\",
+                            "C:\\Program Files\\Epic Games\\Racer\\", "C:\\", "D:\\", "E:\\"}));
   // The disks are walked as the window walks them, without hidden folders.
   EXPECT_FALSE(result.roots[4].rules.hidden_folders);
   EXPECT_EQ(result.roots[6].rules.skipped.size(), 6u);

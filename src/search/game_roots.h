@@ -19,8 +19,8 @@ struct SearchRoot {
 // A launcher's file that named no folders: missing, or not of its format.
 struct SkippedLauncherFile {
   std::string path;
-  bool missing = false;    // else present but unreadable or malformed
-  std::string reason;      // the system's error text, for an unreadable file
+  bool missing = false;  // else present but unreadable or malformed
+  std::string reason;    // the system's error text, for an unreadable file
 };
 
 // Where the launchers are looked up.

@@ -43,9 +43,11 @@ class FindTest : public ::testing::Test {
     const std::string& h = home.Path();
     const std::string steam = ".local/share/Steam/";
     home.Write(steam + "steamapps/libraryfolders.vdf",
-               "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"" + h + ".local/share/Steam\"\n"
-               "\t\t\"apps\"\n\t\t{\n\t\t\t\"228980\"\t\t\"1\"\n\t\t}\n\t}\n"
-               "\t\"1\"\n\t{\n\t\t\"path\"\t\t\"" + h + "SDCard\"\n\t}\n}\n");
+               "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"" + h +
+                   ".local/share/Steam\"\n"
+                   "\t\t\"apps\"\n\t\t{\n\t\t\t\"228980\"\t\t\"1\"\n\t\t}\n\t}\n"
+                   "\t\"1\"\n\t{\n\t\t\"path\"\t\t\"" +
+                   h + "SDCard\"\n\t}\n}\n");
     home.Write(steam + "steamapps/common/Racer/racer.exe", "");
     home.Write("SDCard/steamapps/common/Racer SD/Racer.exe", "");
     home.Write(steam + "steamapps/compatdata/228980/pfx/drive_c/Racer/racer.exe", "");
@@ -105,7 +107,8 @@ TEST_F(FindTest, LaunchersThenPrefixesThenHomeEachFolderOnce) {
                            h + "Games/Heroic/Racer GOG\n" +                 // Heroic
                            h + "Games/Legendary/Racer\n" +                  // legendary
                            h + ".wine/drive_c/Racer\n" +                    // Lutris: ~/.wine
-                           h + ".local/share/Steam/steamapps/compatdata/228980/pfx/drive_c/Racer\n" +
+                           h +
+                           ".local/share/Steam/steamapps/compatdata/228980/pfx/drive_c/Racer\n" +
                            h + "Games/lutris/old\n" +  // the home folder's walk
                            h + "Zed\n");
   EXPECT_EQ(err.str(), "");  // nothing said of missing or malformed files

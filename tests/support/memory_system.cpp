@@ -359,8 +359,10 @@ std::vector<DirEntry> MemorySystem::ListFolder(const std::string& pattern) {
   if (!folder || !folder->is_folder) return {};
   std::vector<DirEntry> entries;
   if (folder_key.size() > 2) {
-    if (WildcardMatchNoCase(name_pattern.c_str(), ".")) entries.push_back({".", true, false, false});
-    if (WildcardMatchNoCase(name_pattern.c_str(), "..")) entries.push_back({"..", true, false, false});
+    if (WildcardMatchNoCase(name_pattern.c_str(), "."))
+      entries.push_back({.name = ".", .folder = true});
+    if (WildcardMatchNoCase(name_pattern.c_str(), ".."))
+      entries.push_back({.name = "..", .folder = true});
   }
   // Children in name order, as NTFS lists them.
   const std::string prefix = folder_key + "\\";

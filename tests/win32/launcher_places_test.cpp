@@ -48,14 +48,16 @@ TEST_F(LauncherPlacesTest, SteamGogAndEpicFromTheRegistryAndTheirFiles) {
   SetEnvironmentVariableW(L"ProgramData", L"Q:\\launchers\\ProgramData");
 
   const LauncherPlaces places = system.GameLauncherPlaces();
-  const std::string epic = folder.Path() + "ProgramData\\Epic\\EpicGamesLauncher\\Data\\Manifests\\";
+  const std::string epic =
+      folder.Path() + "ProgramData\\Epic\\EpicGamesLauncher\\Data\\Manifests\\";
   EXPECT_EQ(places.steam_folders, std::vector<std::string>{"q:\\launchers\\steam\\"});
   EXPECT_EQ(places.game_folders, std::vector<std::string>{folder.Path() + "GOG Games\\Racer\\"});
   EXPECT_EQ(places.manifest_folders, std::vector<std::string>{epic});
 
-  folder.Write("steam\\steamapps\\libraryfolders.vdf",
-               "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"q:\\\\launchers\\\\steam\"\n\t}\n"
-               "\t\"1\"\n\t{\n\t\t\"path\"\t\t\"Q:\\\\launchers\\\\Library\"\n\t}\n}\n");
+  folder.Write(
+      "steam\\steamapps\\libraryfolders.vdf",
+      "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"q:\\\\launchers\\\\steam\"\n\t}\n"
+      "\t\"1\"\n\t{\n\t\t\"path\"\t\t\"Q:\\\\launchers\\\\Library\"\n\t}\n}\n");
   folder.Write("steam\\steamapps\\common\\Racer\\racer.exe", "");
   folder.Write("Library\\steamapps\\common\\Flyer\\fly.exe", "");
   folder.Write("GOG Games\\Racer\\racer.exe", "");

@@ -144,7 +144,8 @@ class LoopFile {
         CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     EXPECT_TRUE(file) << path_;
     DWORD written = 0;
-    if (file) WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    if (file)
+      WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
   }
   ~LoopFile() { DeleteFileA(path_.c_str()); }
   const std::string& Path() const { return path_; }

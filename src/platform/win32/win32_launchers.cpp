@@ -17,14 +17,13 @@ namespace {
 // A text value of a registry key, or nothing; an expandable text comes expanded.
 std::optional<std::wstring> TextValue(HKEY key, const wchar_t* subkey, const wchar_t* name) {
   DWORD bytes = 0;
-  if (RegGetValueW(key, subkey, name, RRF_RT_REG_SZ, nullptr, nullptr,
-                   &bytes) != ERROR_SUCCESS) {
+  if (RegGetValueW(key, subkey, name, RRF_RT_REG_SZ, nullptr, nullptr, &bytes) != ERROR_SUCCESS) {
     return std::nullopt;
   }
   std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
   bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-  if (RegGetValueW(key, subkey, name, RRF_RT_REG_SZ, nullptr, text.data(),
-                   &bytes) != ERROR_SUCCESS) {
+  if (RegGetValueW(key, subkey, name, RRF_RT_REG_SZ, nullptr, text.data(), &bytes) !=
+      ERROR_SUCCESS) {
     return std::nullopt;
   }
   text.resize(wcsnlen(text.c_str(), text.size()));

@@ -6,8 +6,8 @@ namespace quillfen {
 
 namespace {
 
-void Collect(const nlohmann::ordered_json& value, std::string_view key, std::vector<std::string>& found,
-             int depth) {
+void Collect(const nlohmann::ordered_json& value, std::string_view key,
+             std::vector<std::string>& found, int depth) {
   if (depth > 64) return;
   if (value.is_object()) {
     for (const auto& [name, item] : value.items()) {

@@ -11,7 +11,6 @@ namespace quillfen {
 // the "install_path" of each game in Heroic's gog_store/installed.json (an
 // "installed" array) and in legendary's installed.json (an object by game),
 // the "InstallLocation" of an Epic manifest. Nothing when the text is not JSON.
-std::optional<std::vector<std::string>> JsonTextsNamed(std::string_view json,
-                                                       std::string_view key);
+std::optional<std::vector<std::string>> JsonTextsNamed(std::string_view json, std::string_view key);
 
 }  // namespace quillfen
