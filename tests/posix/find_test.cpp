@@ -67,6 +67,10 @@ class FindTest : public ::testing::Test {
     WriteLutrisDatabase(h + ".local/share/lutris/pga.db",
                         {{h + ".wine", 1}, {h + "Games/lutris/old", 0}});
     home.Write(".wine/drive_c/Racer/racer.exe", "");
+    home.Write(".local/share/bottles/bottles/Office/drive_c/Racer/racer.exe", "");
+    // Steam's Flatpak home, with a list cut short.
+    home.Write(".var/app/com.valvesoftware.Steam/.local/share/Steam/steamapps/libraryfolders.vdf",
+               "\"libraryfolders\" { \"0\" {");
     home.Write("Games/lutris/old/racer.exe", "");
     home.Write("Zed/racer.exe", "");
     // Links back up to the home folder, as a Wine prefix's drive letters are.
@@ -109,7 +113,8 @@ TEST_F(FindTest, LaunchersThenPrefixesThenHomeEachFolderOnce) {
                            h + ".wine/drive_c/Racer\n" +                    // Lutris: ~/.wine
                            h +
                            ".local/share/Steam/steamapps/compatdata/228980/pfx/drive_c/Racer\n" +
-                           h + "Games/lutris/old\n" +  // the home folder's walk
+                           h + ".local/share/bottles/bottles/Office/drive_c/Racer\n" + h +
+                           "Games/lutris/old\n" +  // the home folder's walk
                            h + "Zed\n");
   EXPECT_EQ(err.str(), "");  // nothing said of missing or malformed files
 
@@ -121,6 +126,10 @@ TEST_F(FindTest, LaunchersThenPrefixesThenHomeEachFolderOnce) {
       << err.str();
   EXPECT_NE(err.str().find("quillfen-cli: skipped " + h +
                            ".config/heroic/legendaryConfig/legendary/installed.json: not found\n"),
+            std::string::npos);
+  EXPECT_NE(err.str().find("quillfen-cli: skipped " + h +
+                           ".var/app/com.valvesoftware.Steam/.local/share/Steam/steamapps/"
+                           "libraryfolders.vdf: not in its launcher's format\n"),
             std::string::npos);
 
   // A root given walks that root alone, without its hidden folders.

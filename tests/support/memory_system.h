@@ -59,8 +59,6 @@ class MemorySystem : public System {
   // Lets a second name reach an existing file, as a short (8.3) name does.
   void AddShortName(const std::string& path, const std::string& short_path);
   void Hold(const std::string& path, Holder holder);
-  // What GameLauncherPlaces answers, as the registry would on Windows.
-  void SetLauncherPlaces(LauncherPlaces places) { launcher_places_ = std::move(places); }
 
   // --- Inspecting -----------------------------------------------------------
   const Bytes& Content(const std::string& path) const;
@@ -112,7 +110,6 @@ class MemorySystem : public System {
   bool IsFixedDisk(const std::string& root) override;
   std::vector<DirEntry> ListFolder(const std::string& pattern) override;
   bool SameTextNoCase(const std::string& a, const std::string& b) override;
-  LauncherPlaces GameLauncherPlaces() override { return launcher_places_; }
 
  private:
   struct Node {
@@ -148,7 +145,6 @@ class MemorySystem : public System {
   DosTime clock_;
   std::vector<std::string> listed_;
   std::map<std::string, Profile> profiles_;  // parsed profile files, until a file changes
-  LauncherPlaces launcher_places_;
 };
 
 // Packs a local date and time into the DOS form (seconds rounded down to even).

@@ -79,13 +79,5 @@ TEST_F(LauncherPlacesTest, SteamGogAndEpicFromTheRegistryAndTheirFiles) {
   EXPECT_NE(std::find(roots.begin() + 4, roots.end(), "Q:\\"), roots.end());
 }
 
-TEST_F(LauncherPlacesTest, NoLaunchersNoPlaces) {
-  SetEnvironmentVariableW(L"ProgramData", nullptr);
-  const LauncherPlaces places = system.GameLauncherPlaces();
-  EXPECT_TRUE(places.steam_folders.empty());
-  EXPECT_TRUE(places.game_folders.empty());
-  EXPECT_TRUE(places.manifest_folders.empty());
-}
-
 }  // namespace
 }  // namespace quillfen
