@@ -7,13 +7,17 @@
 
 #include "engine/locate.h"
 #include "engine/patching.h"
+#include "platform/file_error.h"
 #include "support/game_files.h"
 #include "support/memory_system.h"
 
-// The program may die at any instant of Patch or Undo Patch (a power cut, a kill
-// from the task manager). These tests stop an operation after each of its
-// file-system calls in turn, start the program afresh on what is left on the
-// disk, and check that the values from before the first Patch are never lost.
+// The program may die at any instant of Patch or Undo Patch (a power cut in the
+// middle of a write, a kill from the task manager), and any file operation may
+// fail. These tests stop or fail an operation at each of its file-system calls
+// in turn, start the program afresh on what is left on the disk, and check the
+// one promise that matters: the values from before the first Patch are either
+// in the game file or in an undo record that the program trusts and restores
+// from, and no success was shown for an operation that did not complete.
 
 namespace quillfen {
 namespace {
@@ -63,117 +67,199 @@ std::vector<Pair> Values(const MemorySystem& system) {
           {ValueAt(data, 108), ValueAt(data, 112)}};
 }
 
-// A new start of the program: fresh entries and window, the folder selected.
+// A new start of the program: fresh entries, every one located.
 struct Start {
   PatchList list = Definitions();
-  bool located = true;
-  bool undo_available = false;  // the first entry was located through its record
-  std::string last_report;
+  std::vector<LocateResult> results;
 
-  explicit Start(MemorySystem& system) {
-    for (std::size_t i = list.Count(); i-- > 0 && located;) {
-      const LocateResult result = LocatePatch(system, kFolder, list.At(i));
-      located = result.located;
-      undo_available = result.from_record;
+  explicit Start(MemorySystem& system) : results(list.Count()) {
+    for (std::size_t i = list.Count(); i-- > 0;) {
+      results[i] = LocatePatch(system, kFolder, list.At(i));
     }
   }
-  void Patch(MemorySystem& system, int width, int height) {
-    last_report = ApplyPatches(system, list, kFolder, width, height).reports.back().text;
+  OperationResult Patch(MemorySystem& system, int width, int height) {
+    return ApplyPatches(system, list, kFolder, width, height);
   }
-  void Undo(MemorySystem& system) {
-    last_report = RemovePatches(system, list, kFolder).reports.back().text;
-  }
+  OperationResult Undo(MemorySystem& system) { return RemovePatches(system, list, kFolder); }
 };
 
-enum class Scenario { kFirstPatch, kPatchAgain, kUndo };
+bool Succeeded(const OperationResult& result) {
+  return result.done && !result.reports.empty() && result.reports.back().kind == ReportKind::kDone;
+}
 
-// Runs the scenario's operation, stopped after each of its calls in turn, and
-// returns how many stopping points it covered.
-int SweepCrashes(Scenario scenario) {
-  const MemorySystem install = Installed();
+// The promise, on what a stop or failure left: started afresh, each entry
+// finds its originals in the file or in a record it trusts; Undo Patch then
+// brings every original back, and so do Patch and Undo Patch, byte for byte.
+// `install` is the disk as it was before the first Patch.
+void ExpectOriginalsKept(const MemorySystem& left, const MemorySystem& install,
+                         const std::string& where) {
   const std::vector<Pair> originals = Values(install);
-  const std::vector<Pair> first_patch(3, {1920, 1200});
-  const std::vector<Pair> target =
-      scenario == Scenario::kUndo ? originals : std::vector<Pair>(3, {2560, 1440});
-  const std::vector<Pair> before = scenario == Scenario::kFirstPatch ? originals : first_patch;
-
-  for (int stop = 1;; ++stop) {
-    MemorySystem system = Installed();
-    if (scenario != Scenario::kFirstPatch) Start(system).Patch(system, 1920, 1200);
-
-    Start running(system);
-    EXPECT_TRUE(running.located);
-    system.CrashAfter(stop);
-    bool stopped = false;
-    try {
-      if (scenario == Scenario::kUndo) {
-        running.Undo(system);
-      } else {
-        running.Patch(system, 2560, 1440);
+  MemorySystem disk = left;
+  disk.CrashAfter(0);
+  {
+    Start again(disk);
+    const std::vector<Pair> now = Values(disk);
+    for (std::size_t i = 0; i < now.size(); ++i) {
+      ASSERT_TRUE(again.results[i].located) << where << ", entry " << i;
+      if (now[i] == originals[i]) continue;
+      EXPECT_TRUE(again.results[i].from_record) << where << ", entry " << i;
+      const PatchEntry& entry = again.list.At(i);
+      EXPECT_EQ(Pair(entry.oldx, entry.oldy), originals[i]) << where << ", entry " << i;
+    }
+  }
+  {
+    MemorySystem copy = disk;
+    Start again(copy);
+    EXPECT_TRUE(Succeeded(again.Undo(copy))) << where;
+    EXPECT_EQ(Values(copy), originals) << "Undo after " << where;
+  }
+  {
+    MemorySystem copy = disk;
+    Start again(copy);
+    EXPECT_TRUE(Succeeded(again.Patch(copy, 3000, 2000))) << where;
+    Start after(copy);
+    EXPECT_TRUE(Succeeded(after.Undo(copy))) << where;
+    for (const char* name : {"game.exe", "data.bin"}) {
+      EXPECT_EQ(copy.Content(kFolder + name), install.Content(kFolder + name)) << where;
+      for (const char* record : {"game.undo", "second.undo", "data.undo"}) {
+        EXPECT_FALSE(copy.FileExists(kFolder + record)) << where;
+        EXPECT_FALSE(copy.FileExists(kFolder + record + ".new")) << where;
       }
+    }
+  }
+}
+
+enum class Scenario {
+  kFirstPatch,
+  kPatchAgain,
+  kUndo,
+  kUndoAfterOutsideChange,  // a launcher changed an unrelated byte of data.bin since Patch
+};
+
+// The game as installed, with the change an outside program made, if any,
+// to a byte that holds no value.
+MemorySystem Installed(Scenario scenario) {
+  MemorySystem system = Installed();
+  if (scenario == Scenario::kUndoAfterOutsideChange) {
+    Bytes data = system.Content(kFolder + "data.bin");
+    data[250] ^= 0xFF;
+    system.AddFile(kFolder + "data.bin", data);
+  }
+  return system;
+}
+
+// The disk before the operation under test.
+MemorySystem Prepared(Scenario scenario) {
+  MemorySystem system = Installed();
+  if (scenario == Scenario::kFirstPatch) return system;
+  EXPECT_TRUE(Succeeded(Start(system).Patch(system, 1920, 1200)));
+  if (scenario == Scenario::kUndoAfterOutsideChange) {
+    Bytes data = system.Content(kFolder + "data.bin");
+    data[250] ^= 0xFF;
+    system.AddFile(kFolder + "data.bin", data);
+  }
+  return system;
+}
+
+OperationResult Run(Scenario scenario, MemorySystem& system) {
+  Start running(system);
+  if (scenario == Scenario::kFirstPatch || scenario == Scenario::kPatchAgain) {
+    return running.Patch(system, 2560, 1440);
+  }
+  return running.Undo(system);
+}
+
+// Stops the operation after each of its calls in turn (with `torn`, in the
+// middle of the write that comes next); returns how many points it covered.
+int SweepStops(Scenario scenario, bool torn) {
+  const MemorySystem install = Installed(scenario);
+  for (int stop = 1;; ++stop) {
+    MemorySystem system = Prepared(scenario);
+    system.CrashAfter(stop, torn);
+    bool stopped = false;
+    OperationResult result;
+    try {
+      result = Run(scenario, system);
     } catch (const MemorySystem::SimulatedCrash&) {
       stopped = true;
     }
-    system.CrashAfter(0);
-
-    // Each entry holds either its values from before the operation or the new ones.
-    const std::vector<Pair> now = Values(system);
-    for (std::size_t i = 0; i < now.size(); ++i) {
-      EXPECT_TRUE(now[i] == before[i] || now[i] == target[i])
-          << "stopped after call " << stop << ", entry " << i;
-    }
-
-    // Started again: where Undo Patch is offered, it brings back the originals.
-    {
-      MemorySystem copy = system;
-      Start again(copy);
-      EXPECT_TRUE(again.located) << "stopped after call " << stop;
-      if (again.undo_available) {
-        again.Undo(copy);
-        EXPECT_EQ(Values(copy), originals) << "Undo after a stop after call " << stop;
-      }
-    }
-    // In every case, Patch and then Undo Patch bring back the originals.
-    {
-      MemorySystem copy = system;
-      Start again(copy);
-      again.Patch(copy, 3000, 2000);
-      EXPECT_EQ(again.last_report, "Game successfully patched!") << stop;
-      again.Undo(copy);
-      EXPECT_EQ(Values(copy), originals) << "Patch and Undo after a stop after call " << stop;
-      for (const char* name : {"game.exe", "data.bin"}) {
-        EXPECT_EQ(copy.Content(kFolder + name), install.Content(kFolder + name)) << stop;
-      }
-    }
-
+    const std::string where = std::string(torn ? "torn " : "") + "stop after call " +
+                              std::to_string(stop);
+    ExpectOriginalsKept(system, install, where);
+    if (::testing::Test::HasFatalFailure() || ::testing::Test::HasFailure()) return stop;
     if (!stopped) {
-      // Finished: exactly the game files and, after Patch, one record per entry.
-      for (const std::string name : {"GAME.UNDO", "SECOND.UNDO", "DATA.UNDO"}) {
-        EXPECT_EQ(system.FileExists(kFolder + name), scenario != Scenario::kUndo) << name;
-        EXPECT_FALSE(system.FileExists(kFolder + name + ".NEW")) << name;
-      }
-      EXPECT_EQ(Values(system), target);
+      EXPECT_TRUE(Succeeded(result));
       return stop - 1;
     }
   }
 }
 
-TEST(CrashSafety, AFirstPatchStoppedAnywhereLosesNoOriginal) {
-  const int points = SweepCrashes(Scenario::kFirstPatch);
-  EXPECT_GT(points, 20);
-  std::printf("first Patch: stopped at %d points\n", points);
+// Makes each file operation of the press fail in turn; returns how many it covered.
+int SweepFailures(Scenario scenario) {
+  const MemorySystem install = Installed(scenario);
+  const bool undo = scenario == Scenario::kUndo || scenario == Scenario::kUndoAfterOutsideChange;
+  for (int failing = 1;; ++failing) {
+    MemorySystem system = Prepared(scenario);
+    system.ResetCounters();
+    system.FailCall(failing);
+    bool raised = false;
+    OperationResult result;
+    try {
+      result = Run(scenario, system);
+    } catch (const FileError&) {
+      raised = true;  // the general error report shows it
+    }
+    const int calls = system.FileCalls();
+    system.FailCall(0);
+    const std::string where = "failing call " + std::to_string(failing);
+    ExpectOriginalsKept(system, install, where);
+    // The user is told either way, and success only when it is so.
+    EXPECT_TRUE(raised || !result.reports.empty()) << where;
+    if (Succeeded(result)) {
+      Start again(system);
+      for (std::size_t i = 0; i < again.results.size(); ++i) {
+        EXPECT_EQ(again.results[i].from_record, !undo) << where << ", entry " << i;
+      }
+      EXPECT_EQ(Values(system),
+                undo ? Values(install) : std::vector<Pair>(3, Pair(2560, 1440)))
+          << where;
+    }
+    if (::testing::Test::HasFailure()) return failing;
+    if (calls < failing) {
+      EXPECT_TRUE(Succeeded(result)) << where;
+      return failing - 1;
+    }
+  }
 }
 
-TEST(CrashSafety, APatchOverAPatchedGameStoppedAnywhereKeepsTheFirstOriginals) {
-  const int points = SweepCrashes(Scenario::kPatchAgain);
-  EXPECT_GT(points, 20);
-  std::printf("Patch over a patched game: stopped at %d points\n", points);
+struct Case {
+  Scenario scenario;
+  const char* name;
+};
+
+const Case kCases[] = {{Scenario::kFirstPatch, "first Patch"},
+                       {Scenario::kPatchAgain, "Patch over a patched game"},
+                       {Scenario::kUndo, "Undo Patch"},
+                       {Scenario::kUndoAfterOutsideChange, "Undo after an outside change"}};
+
+TEST(CrashSafety, AnOperationStoppedAnywhereEvenInTheMiddleOfAWriteLosesNoOriginal) {
+  for (const Case& c : kCases) {
+    for (const bool torn : {false, true}) {
+      const int points = SweepStops(c.scenario, torn);
+      ASSERT_FALSE(HasFailure()) << c.name << (torn ? ", torn" : "");
+      EXPECT_GT(points, 20) << c.name;
+      std::printf("%s%s: stopped at %d points\n", c.name, torn ? " (torn writes)" : "", points);
+    }
+  }
 }
 
-TEST(CrashSafety, AnUndoStoppedAnywhereLosesNoOriginal) {
-  const int points = SweepCrashes(Scenario::kUndo);
-  EXPECT_GT(points, 20);
-  std::printf("Undo Patch: stopped at %d points\n", points);
+TEST(FaultInjection, EveryFailingCallLosesNoOriginalAndSuccessIsShownOnlyWhenSo) {
+  for (const Case& c : kCases) {
+    const int points = SweepFailures(c.scenario);
+    ASSERT_FALSE(HasFailure()) << c.name;
+    EXPECT_GT(points, 10) << c.name;
+    std::printf("%s: failed at %d calls\n", c.name, points);
+  }
 }
 
 }  // namespace

@@ -113,13 +113,19 @@ TEST(LocatePatch, AValidRecordWinsAndIsTrustedWithoutFurtherChecks) {
   EXPECT_TRUE(f.result.from_record);
   EXPECT_EQ(f.system.BytesRead(), static_cast<std::int64_t>(400 + record.size()));
 
-  // Positions 0 and negative are accepted: the first bytes, and nothing.
-  f.system.AddFile(kUndo, Record(game, 0, -3, 1, 2));
-  EXPECT_TRUE(f.Locate());
-  EXPECT_EQ(std::to_string(f.result.width), std::to_string(1 | 8 << 8 | 15 << 16 | 22 << 24));
-  EXPECT_EQ(std::to_string(f.result.height), "0");
-  EXPECT_EQ(f.entry.xpos, 0);
-  EXPECT_EQ(f.entry.ypos, -3);
+  // A record is trusted only with every value inside the file and every line
+  // written as the program writes it; otherwise the signature decides.
+  for (const std::string& damaged :
+       {Record(game, 0, -3, 1, 2), Record(game, 108, 398, 1, 2),
+        std::to_string(Crc32Of(game)) + "\r\n108\r\n112\r\n\r\n48\r\n",
+        std::to_string(Crc32Of(game)) + "\r\n108\r\n112\r\n640\r\n 480\r\n"}) {
+    f.system.AddFile(kUndo, damaged);
+    EXPECT_TRUE(f.Locate()) << damaged;
+    EXPECT_FALSE(f.result.from_record) << damaged;
+    EXPECT_EQ(f.entry.xpos, 108);
+    EXPECT_EQ(f.entry.oldx, 1920) << damaged;
+    EXPECT_EQ(f.result.record.state, RecordState::kNotMatching);
+  }
 }
 
 TEST(LocatePatch, RecordsOfOtherLineCountsOrForAChangedFileAreIgnored) {
@@ -181,16 +187,19 @@ TEST(LocatePatch, ValuesTakeTheirByteCountAndOnlyBytesThatExist) {
   EXPECT_TRUE(f.Locate());
   EXPECT_EQ(f.entry.oldx, 65535);
 
-  // A record pointing two bytes before the end, and a byte count beyond 4.
+  // A record pointing two bytes before the end is not trusted, and a value
+  // the signature finds that would run past the end, or a byte count beyond
+  // 4, is not located.
   f.entry.setxlen = 4;
-  f.entry.setylen = 9;
   game[398] = 0x34;
   game[399] = 0x12;
   f.system.AddFile(kGame, game);
-  f.system.AddFile(kUndo, Record(game, 398, 108, 0, 0));
+  f.system.AddFile(kUndo, Record(game, 398, 112, 0, 0));
   EXPECT_TRUE(f.Locate());
-  EXPECT_EQ(std::to_string(f.result.width), "4660");
-  EXPECT_EQ(std::to_string(f.result.height), "-1");
+  EXPECT_FALSE(f.result.from_record);
+  f.entry.setylen = 9;
+  EXPECT_FALSE(f.Locate());
+  EXPECT_EQ(f.result.failure, LocateFailure::kOutsideFile);
 }
 
 TEST(LocatePatch, AFileTooLargeForItsPositionsIsNeitherLocatedNorRead) {

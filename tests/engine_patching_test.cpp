@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/crc32.h"
@@ -18,6 +20,7 @@ using testing::MemorySystem;
 using Strings = std::vector<std::string>;
 
 const std::string kFolder = "E:\\Games\\X\\";
+const std::string kDefinitions = kFolder + "patches.ini";
 
 // A file holding the signature at 100, the width at 108 and the height at 112.
 Bytes GameFile(std::uint8_t seed, std::int32_t width = 640, std::int32_t height = 480) {
@@ -54,6 +57,7 @@ struct Game {
   }
   // What the folder selection does: every entry located, last to first.
   bool Locate() {
+    located.resize(list.Count());
     for (std::size_t i = list.Count(); i-- > 0;) {
       located[i] = LocatePatch(system, kFolder, list.At(i));
       if (!located[i].located) return false;
@@ -64,8 +68,14 @@ struct Game {
     width = typed_width;
     height = typed_height;
   }
-  OperationResult Patch() { return Keep(ApplyPatches(system, list, kFolder, width, height, Seen())); }
-  OperationResult Undo() { return Keep(RemovePatches(system, list, kFolder, Seen())); }
+  OperationResult Patch() {
+    located.resize(list.Count());
+    return Keep(ApplyPatches(system, list, kFolder, width, height, Seen(), kDefinitions));
+  }
+  OperationResult Undo() {
+    located.resize(list.Count());
+    return Keep(RemovePatches(system, list, kFolder, Seen(), kDefinitions));
+  }
   // Whether Undo Patch is offered: the first entry was located through its record.
   bool UndoAvailable() const { return located[0].from_record; }
   Bytes File(const std::string& name) { return system.Content(kFolder + name); }
@@ -109,7 +119,7 @@ TEST(ApplyPatches, WritesTheTypedValuesInPlaceKeepsTheTimeAndLeavesRecords) {
 TEST(ApplyPatches, FixedAndTypedValuesTakeTheEntrysByteCount) {
   Game game({"game.exe"});
   PatchEntry& entry = game.list.At(0);
-  entry.setx = 0x0101;
+  entry.setx = 1;
   entry.setxlen = 1;
   entry.setylen = 2;
   ASSERT_TRUE(game.Locate());
@@ -137,82 +147,6 @@ TEST(ApplyPatches, AnEntryWithoutAxesChangesNoByteButGetsARecord) {
   EXPECT_EQ(game.messages, Strings{"Game successfully patched!"});
 }
 
-TEST(ApplyPatches, MissingFilesAreReportedHighestPatchFirstAndNothingIsWritten) {
-  Game game({}, {"game.exe", "sub\\data.bin"});
-  game.Locate();
-  game.Patch();
-  EXPECT_EQ(game.messages, (Strings{"Unable to find file DATA.BIN for patch #2!",
-                                         "Unable to find file GAME.EXE for patch #1!",
-                                         "Errors found.  Unable to patch game!"}));
-  EXPECT_EQ(game.system.BytesWritten(), 0);
-}
-
-TEST(ApplyPatches, ValuesNotWhollyInsideTheFileAreRefusedAtTheCheckPass) {
-  Game game({"game.exe", "data.bin", "more.bin"});
-  ASSERT_TRUE(game.Locate());
-  game.list.At(2).xpos = 297;  // four bytes from 297 run past the end of 300
-  game.list.At(1).setylen = 5;
-  game.list.At(0).ypos = 0;
-  game.system.ResetCounters();
-  game.Patch();
-  const std::string tail = "!  This may be due to an outdated patcher.";
-  EXPECT_EQ(game.messages,
-            (Strings{"Unable to find patch offsets in file MORE.BIN for patch #3" + tail,
-                     "Unable to find patch offsets in file DATA.BIN for patch #2" + tail,
-                     "Unable to find patch offsets in file GAME.EXE for patch #1" + tail,
-                     "Errors found.  Unable to patch game!"}));
-  EXPECT_EQ(game.system.BytesWritten(), 0);
-}
-
-TEST(ApplyPatches, AHeldGameFileOrAnUncreatableRecordStopsBeforeAnyWrite) {
-  Game game({"game.exe", "data.bin"});
-  ASSERT_TRUE(game.Locate());
-  game.system.Hold(kFolder + "data.bin", MemorySystem::Holder::Reading);
-  game.system.AddFile(kFolder + "game.undo", std::string("stale"), testing::kAttrReadOnly);
-  const Bytes before = game.File("data.bin");
-  game.system.ResetCounters();
-  game.Patch();
-  const std::string tail = "!  Close all programs/games before patching.";
-  EXPECT_EQ(game.messages, (Strings{"Unable to write to file DATA.BIN for patch #2" + tail,
-                                         "Unable to write to file GAME.UNDO for patch #1" + tail,
-                                         "Errors found.  Unable to patch game!"}));
-  EXPECT_EQ(game.system.BytesWritten(), 0);
-  EXPECT_EQ(game.File("data.bin"), before);
-  EXPECT_EQ(game.system.TextOf(kFolder + "game.undo"), "stale");
-}
-
-TEST(ApplyPatches, ARecordThatWouldOverwriteAGameFileIsRefused) {
-  Game game({"game.exe", "data.bin"});
-  game.list.At(1).undofile = "game.exe";
-  ASSERT_TRUE(game.Locate());
-  game.Patch();
-  EXPECT_EQ(game.messages.front(),
-            "Unable to write to file GAME.EXE for patch #2!  Close all programs/games before "
-            "patching.");
-}
-
-TEST(ApplyPatches, EntriesSharingAFileOrARecord) {
-  Game game({"game.exe"});
-  PatchEntry second = game.list.At(0);
-  second.setx = 800;
-  second.yoffset = 16;
-  game.list.Append(second);
-  ASSERT_TRUE(game.Locate());
-  game.Type(1024, 768);
-  game.Patch();
-  const Bytes after = game.File("game.exe");
-  EXPECT_EQ(ValueAt(after, 108), 1024);  // the first entry writes last
-  EXPECT_EQ(ValueAt(after, 116), 768);
-  // Both records name one file: the first entry's remains, and both take it.
-  const auto record = ReadUndoRecord(game.File("game.undo"));
-  ASSERT_TRUE(record);
-  EXPECT_EQ(record->checksum, Crc32Of(after));
-  EXPECT_EQ(record->ypos, 112);
-  ASSERT_TRUE(game.Locate());
-  EXPECT_EQ(game.list.At(1).ypos, 112);
-  EXPECT_TRUE(game.UndoAvailable());
-}
-
 TEST(ApplyAndRemove, RepatchingKeepsTheFirstOldValuesAndUndoRestoresThem) {
   Game game({"game.exe", "data.bin"});
   ASSERT_TRUE(game.Locate());
@@ -236,83 +170,6 @@ TEST(ApplyAndRemove, RepatchingKeepsTheFirstOldValuesAndUndoRestoresThem) {
   EXPECT_EQ(std::to_string(game.located[0].width), "640");
 }
 
-TEST(RemovePatches, RestoresWithTheByteCountsAndShowsThePositionsOfUnlocatedValues) {
-  Game game({"game.exe"});
-  ASSERT_TRUE(game.Locate());
-  PatchEntry& entry = game.list.At(0);
-  entry.xpos = 0;
-  entry.ypos = 1234;
-  game.Undo();
-  EXPECT_EQ(game.messages,
-            (Strings{"Unable to find patch offsets in file GAME.EXE for patch #1!  This may be due "
-                     "to an outdated patcher.",
-                     "0 1234", "Errors found.  Unable to undo patch!"}));
-
-  game.messages.clear();
-  ASSERT_TRUE(game.Locate());
-  entry.oldx = 0x7777;
-  entry.setxlen = 1;
-  const Bytes before = game.File("game.exe");
-  game.Undo();
-  const Bytes after = game.File("game.exe");
-  EXPECT_EQ(after[108], 0x77);
-  EXPECT_EQ(after[109], before[109]);
-}
-
-TEST(ApplyAndRemove, NoSpellingOfAGameFileLetsARecordReplaceOrDeleteIt) {
-  for (const std::string record : {"racer.exe", "RACER~1.EXE", "racer.exe. "}) {
-    Game game({"racer.exe", "data.bin"});
-    game.system.AddShortName(kFolder + "racer.exe", kFolder + "RACER~1.EXE");
-    game.list.At(1).undofile = record;
-    ASSERT_TRUE(game.Locate());
-    const Bytes racer = game.File("racer.exe");
-    game.Undo();
-    EXPECT_EQ(game.File("racer.exe"), racer) << record;
-
-    game.messages.clear();
-    game.Patch();
-    EXPECT_EQ(game.messages.back(), "Errors found.  Unable to patch game!") << record;
-    EXPECT_EQ(game.File("racer.exe"), racer) << record;
-  }
-}
-
-// One record can restore only one game file: two files sharing a record would
-// lose one file's values before the first Patch.
-TEST(ApplyPatches, ARecordSharedByTwoGameFilesIsRefused) {
-  Game game({"game.exe", "data.bin"});
-  game.list.At(0).undofile = game.list.At(1).undofile = "shared.undo";
-  ASSERT_TRUE(game.Locate());
-  game.Patch();
-  const std::string tail = "!  Close all programs/games before patching.";
-  EXPECT_EQ(game.messages, (Strings{"Unable to write to file SHARED.UNDO for patch #2" + tail,
-                                    "Unable to write to file SHARED.UNDO for patch #1" + tail,
-                                    "Errors found.  Unable to patch game!"}));
-  EXPECT_FALSE(game.system.FileExists(kFolder + "shared.undo"));
-}
-
-TEST(ApplyPatches, ATypedValueItsBytesCannotHoldIsRefusedBeforeAnyWrite) {
-  Game game({"game.exe"});
-  game.list.At(0).setxlen = 2;
-  ASSERT_TRUE(game.Locate());
-  const Bytes before = game.File("game.exe");
-  for (const std::int32_t width : {70000, -1}) {
-    game.messages.clear();
-    game.Type(width, 768);
-    game.Patch();
-    EXPECT_EQ(game.messages,
-              (Strings{"The width " + std::to_string(width) +
-                           " does not fit patch #1: its value has 2 bytes, which hold 0 to 65535.",
-                       "Errors found.  Unable to patch game!"}));
-    EXPECT_EQ(game.File("game.exe"), before);
-    EXPECT_FALSE(game.system.FileExists(kFolder + "game.undo"));
-  }
-  game.Type(65535, 768);
-  game.Patch();
-  EXPECT_EQ(game.messages.back(), "Game successfully patched!");
-  EXPECT_EQ(ValueAt(game.File("game.exe"), 108) & 0xFFFF, 65535);
-}
-
-// Patch replaces, and Undo Patch deletes, only files that are undo records.
 TEST(ApplyAndRemove, AnUndoFileThatIsNoRecordIsNeverReplacedOrDeleted) {
   Bytes save(3000);
   for (std::size_t i = 0; i < save.size(); ++i) save[i] = static_cast<std::uint8_t>(i * 31);
@@ -359,62 +216,358 @@ TEST(ApplyAndRemove, RecordsOfTheProgramStaleEmptyOrExtremeAreReplacedAndDeleted
   }
 }
 
-// Each file operation of a press fails in turn. Afterwards every game file is
-// exactly as before or exactly patched, and the user was told either way.
-void SweepFailures(bool undo) {
-  for (int failing = 1;; ++failing) {
-    Game game({"game.exe", "data.bin", "sub.dat"});
-    ASSERT_TRUE(game.Locate());
+// Everything in the game folder, to tell that a press changed nothing.
+std::vector<std::pair<std::string, Bytes>> Disk(MemorySystem& system) {
+  std::vector<std::pair<std::string, Bytes>> files;
+  for (const DirEntry& entry : system.ListFolder(kFolder + "*")) {
+    if (!entry.folder) files.emplace_back(entry.name, system.Content(kFolder + entry.name));
+  }
+  return files;
+}
+
+// A game file that reads as an undo record too, as a small text file of
+// settings might: only the program's identity check keeps a record off it.
+const std::string kRecordLikeGame = "9\r\n640\r\n480\r\n";
+
+PatchEntry RecordLikeEntry(const std::string& file, const std::string& undo) {
+  PatchEntry entry = testing::GameEntry(file, undo);
+  entry.sig = {'9', '\r', '\n'};
+  entry.sigwild = Bytes(3, 0);
+  entry.xoffset = 3;
+  entry.yoffset = 8;
+  entry.setxlen = entry.setylen = 1;
+  return entry;
+}
+
+// Every refusal of the check pass: its boxes, highest patch first, then the
+// summary, and not a byte written anywhere.
+TEST(CheckPass, EachRefusalShowsItsBoxesAndWritesNothing) {
+  const std::string outdated = "!  This may be due to an outdated patcher.";
+  const std::string busy = "!  Close all programs/games before patching.";
+  const std::string patch_failed = "Errors found.  Unable to patch game!";
+  struct Case {
+    const char* name;
+    std::function<void(Game&)> setup;
+    Strings boxes;
+    bool undo = false;
+  };
+  const Case cases[] = {
+      {"missing files",
+       [](Game& g) {
+         g.list.Append(Entry("gone.exe", "gone.undo"));
+         g.list.Append(Entry("sub\\lost.bin", "lost.undo"));
+       },
+       {"Unable to find file LOST.BIN for patch #3!", "Unable to find file GONE.EXE for patch #2!",
+        patch_failed}},
+      {"values past the end, a count beyond 4, and no signature",
+       [](Game& g) {
+         g.list.At(0).yoffset = 197;  // four bytes from 297 run past the end of 300
+         g.list.Append(Entry("data.bin", "data.undo"));
+         g.list.At(1).setylen = 5;
+         g.list.Append(Entry("more.bin", "more.undo"));
+         g.system.AddFile(kFolder + "more.bin", Bytes(300, 1));
+       },
+       {"Unable to find patch offsets in file MORE.BIN for patch #3" + outdated,
+        "Unable to find patch offsets in file DATA.BIN for patch #2" + outdated,
+        "Unable to find patch offsets in file GAME.EXE for patch #1" + outdated, patch_failed}},
+      {"Undo shows the positions it holds",
+       [](Game& g) {
+         g.list.At(0).xoffset = -100;  // position 0: not located
+         g.list.At(0).yoffset = 1134;
+       },
+       {"Unable to find patch offsets in file GAME.EXE for patch #1" + outdated, "0 1234",
+        "Errors found.  Unable to undo patch!"},
+       true},
+      {"a held game file and a read-only record",
+       [](Game& g) {
+         g.list.Append(Entry("data.bin", "data.undo"));
+         g.system.Hold(kFolder + "data.bin", MemorySystem::Holder::Reading);
+         g.system.AddFile(kFolder + "game.undo", std::string("stale"), testing::kAttrReadOnly);
+       },
+       {"Unable to write to file DATA.BIN for patch #2" + busy,
+        "Unable to write to file GAME.UNDO for patch #1" + busy, patch_failed}},
+      {"a record that cannot be deleted",
+       [](Game& g) {
+         g.system.AddFile(kFolder + "game.undo", FormatUndoRecord({1, 108, 112, 1, 2}),
+                          testing::kAttrReadOnly);
+       },
+       {"Unable to write to file GAME.UNDO for patch #1" + busy,
+        "Errors found.  Unable to undo patch!"},
+       true},
+      {"a record place that is a symbolic link",
+       [](Game& g) {
+         g.system.AddFile(kFolder + "game.undo.new", std::string(), testing::kAttrReparsePoint);
+       },
+       {"Unable to write to file GAME.UNDO.NEW for patch #1" + busy, patch_failed}},
+      {"a record on another game file that reads as a record",
+       [](Game& g) {
+         g.system.AddFile(kFolder + "cfg.txt", kRecordLikeGame);
+         g.list.Append(RecordLikeEntry("cfg.txt", "cfg.undo"));
+         g.list.At(0).undofile = "CFG.TXT";
+         g.Type(200, 100);
+       },
+       {"Unable to write to file CFG.TXT for patch #1" + busy, patch_failed}},
+      {"the definition file as a game file",
+       [](Game& g) {
+         g.system.AddFile(kDefinitions, kRecordLikeGame);
+         g.list.Append(RecordLikeEntry("patches.ini", "patches.undo"));
+       },
+       {"Unable to write to file PATCHES.INI for patch #2" + busy, patch_failed}},
+      {"names that leave the folder or that Windows changes",
+       [](Game& g) {
+         g.list.At(0).undofile = "../escaped.undo";
+         g.list.Append(Entry("../victim.exe", "victim.undo"));
+         g.list.Append(Entry("game.exe", "COM1.undo"));
+         g.list.Append(Entry("game.exe", "game.undo."));
+       },
+       {"The file name \"game.undo.\" of patch #4 names no file of the game folder: it ends in a "
+        "dot or blank, which Windows drops.",
+        "The file name \"COM1.undo\" of patch #3 names no file of the game folder: it is the "
+        "name of a device on Windows.",
+        "The file name \"../victim.exe\" of patch #2 names no file of the game folder: it holds "
+        "a slash, which leads out of the folder.",
+        "The file name \"../escaped.undo\" of patch #1 names no file of the game folder: it "
+        "holds a slash, which leads out of the folder.",
+        patch_failed}},
+      {"two patches of one file sharing the default record",
+       [](Game& g) {
+         PatchEntry second = Entry("game.exe", "game.undo");
+         second.xoffset = 16;
+         second.yoffset = 20;
+         g.list.Append(second);
+       },
+       {"Patches #1 and #2 would keep their old values in one undo record, GAME.UNDO: each needs "
+        "an undofile of its own.",
+        patch_failed}},
+      {"two game files sharing a record",
+       [](Game& g) {
+         g.list.Append(Entry("data.bin", "GAME.UNDO"));
+       },
+       {"Patches #1 and #2 would keep their old values in one undo record, GAME.UNDO: each needs "
+        "an undofile of its own.",
+        patch_failed}},
+      {"a record that is another's pending record",
+       [](Game& g) {
+         g.list.Append(Entry("data.bin", "game.undo.new"));
+       },
+       {"Patches #1 and #2 would keep their old values in one undo record, GAME.UNDO.NEW: each "
+        "needs an undofile of its own.",
+        patch_failed}},
+      {"typed values that are no size or do not fit, and a fixed value that does not fit",
+       [](Game& g) {
+         g.Type(0, 768);
+         g.list.Append(Entry("data.bin", "data.undo"));
+         g.list.At(1).setx = 70000;
+         g.list.At(1).setxlen = 2;
+         g.list.Append(Entry("more.bin", "more.undo"));
+         g.system.AddFile(kFolder + "more.bin", GameFile(9));
+         g.list.At(2).setylen = 1;
+       },
+       {"The width 0 for patch #3 is no screen size: type a whole number from 1 up.",
+        "The fixed width 70000 of patch #2 does not fit its 2 bytes, which hold 0 to 65535.",
+        "The width 0 for patch #1 is no screen size: type a whole number from 1 up.",
+        patch_failed}},
+      {"a typed value its bytes cannot hold",
+       [](Game& g) {
+         g.Type(640, 480);
+         g.list.At(0).setylen = 1;
+       },
+       {"The height 480 does not fit patch #1: its value has 1 byte, which hold 0 to 255.",
+        patch_failed}},
+      {"a width and height on the same bytes, and two patches writing one place differently",
+       [](Game& g) {
+         g.list.At(0).yoffset = 10;
+         g.list.Append(Entry("data.bin", "data.undo"));
+         PatchEntry third = Entry("data.bin", "third.undo");
+         third.setx = 800;
+         g.list.Append(third);
+       },
+       {"Patches #2 and #3 write different values over the same bytes of DATA.BIN.",
+        "The width and height of patch #1 lie on the same bytes of GAME.EXE.", patch_failed}},
+  };
+  for (const Case& c : cases) {
+    Game game({"game.exe"});
+    game.system.AddFile(kFolder + "data.bin", GameFile(2));
     game.Type(1920, 1200);
-    if (undo) game.Patch();
-    std::vector<Bytes> before, patched;
-    for (const char* name : {"game.exe", "data.bin", "sub.dat"}) {
-      before.push_back(game.File(name));
-      patched.push_back(undo ? GameFile(static_cast<std::uint8_t>(before.size()))
-                             : GameFile(static_cast<std::uint8_t>(before.size()), 1920, 1200));
-    }
-    game.messages.clear();
+    c.setup(game);
+    game.Locate();
+    const auto before = Disk(game.system);
     game.system.ResetCounters();
-    game.system.FailCall(failing);
-    bool reported = false;
-    try {
-      if (undo) {
-        game.Undo();
-      } else {
-        game.Patch();
-      }
-    } catch (const FileError&) {
-      reported = true;  // the general error report shows it
+    if (c.undo) {
+      game.Undo();
+    } else {
+      game.Patch();
     }
-    const int calls = game.system.FileCalls();
-    int index = 0;
-    for (const char* name : {"game.exe", "data.bin", "sub.dat"}) {
-      const Bytes now = game.File(name);
-      EXPECT_TRUE(now == before[index] || now == patched[index])
-          << "failing call " << failing << " file " << name;
-      ++index;
-    }
-    EXPECT_TRUE(reported || !game.messages.empty()) << failing;
-    if (reported) {
-      EXPECT_TRUE(game.messages.empty() ||
-                  game.messages.back().rfind("Errors found.", 0) == 0);
-    }
-    if (calls < failing) {
-      EXPECT_FALSE(reported);
-      EXPECT_EQ(game.messages.back(),
-                undo ? "Patch successfully removed!" : "Game successfully patched!");
-      EXPECT_GT(failing, 10);
-      break;
-    }
+    EXPECT_EQ(game.messages, c.boxes) << c.name;
+    EXPECT_EQ(game.system.BytesWritten(), 0) << c.name;
+    EXPECT_EQ(Disk(game.system), before) << c.name;
   }
 }
 
-TEST(FaultInjection, EveryFailingCallOfPatchLeavesFilesWholeAndIsReported) {
-  SweepFailures(false);
+// Patches that locate the very same places may share one record: it holds
+// their old values once.
+TEST(ApplyAndRemove, PatchesOfTheSamePlacesShareARecord) {
+  Game game({"game.exe"});
+  game.list.Append(game.list.At(0));
+  ASSERT_TRUE(game.Locate());
+  const Bytes original = game.File("game.exe");
+  game.Type(1920, 1200);
+  game.Patch();
+  EXPECT_EQ(game.messages.back(), "Game successfully patched!");
+  game.Undo();
+  EXPECT_EQ(game.messages.back(), "Patch successfully removed!");
+  EXPECT_EQ(game.File("game.exe"), original);
+  EXPECT_FALSE(game.system.FileExists(kFolder + "game.undo"));
 }
 
-TEST(FaultInjection, EveryFailingCallOfUndoLeavesFilesWholeAndIsReported) {
-  SweepFailures(true);
+TEST(ApplyAndRemove, RestoresWithTheEntrysByteCounts) {
+  Game game({"game.exe"});
+  game.list.At(0).setxlen = 1;
+  game.list.At(0).setylen = 2;
+  ASSERT_TRUE(game.Locate());
+  const Bytes original = game.File("game.exe");
+  game.Type(200, 1000);
+  game.Patch();
+  EXPECT_EQ(game.File("game.exe")[108], 200);
+  EXPECT_EQ(ValueAt(game.File("game.exe"), 112) & 0xFFFF, 1000);
+  game.Undo();
+  EXPECT_EQ(game.File("game.exe"), original);
+}
+
+// The press locates again in the files as they are: another edition that
+// landed after the folder was selected is written at its own places, and one
+// without the values is refused.
+TEST(ApplyAndRemove, AFileReplacedAfterTheFolderWasSelectedIsLocatedAgain) {
+  Game game({"game.exe"});
+  ASSERT_TRUE(game.Locate());
+  Bytes edition = GameFile(5);
+  edition.insert(edition.begin(), 16, 0xEE);  // the values now lie 16 bytes later
+  game.system.AddFile(kFolder + "game.exe", edition);
+  game.Type(1920, 1200);
+  game.Patch();
+  EXPECT_EQ(game.messages.back(), "Game successfully patched!");
+  EXPECT_EQ(ValueAt(game.File("game.exe"), 124), 1920);
+  const Bytes patched = game.File("game.exe");
+  EXPECT_TRUE(std::equal(edition.begin(), edition.begin() + 124, patched.begin()));
+  game.Undo();
+  EXPECT_EQ(game.File("game.exe"), edition);
+
+  ASSERT_TRUE(game.Locate());
+  game.system.AddFile(kFolder + "game.exe", Bytes(300, 7));
+  game.messages.clear();
+  game.Patch();
+  EXPECT_EQ(game.messages.front(),
+            "Unable to find patch offsets in file GAME.EXE for patch #1!  This may be due to an "
+            "outdated patcher.");
+  EXPECT_EQ(game.File("game.exe"), Bytes(300, 7));
+}
+
+// A launcher that checks the game's files changes a byte of one after Patch:
+// the record's places still hold the values, so Undo still restores them.
+TEST(ApplyAndRemove, UndoRestoresAFileChangedElsewhereSincePatch) {
+  Game game({"game.exe", "data.bin"});
+  ASSERT_TRUE(game.Locate());
+  game.Type(1920, 1080);
+  game.Patch();
+  Bytes data = game.File("data.bin");
+  data[250] ^= 0x5A;
+  game.system.AddFile(kFolder + "data.bin", data);
+  ASSERT_TRUE(game.Locate());
+  EXPECT_TRUE(game.located[1].from_record);
+  game.Undo();
+  EXPECT_EQ(game.messages.back(), "Patch successfully removed!");
+  EXPECT_EQ(ValueAt(game.File("data.bin"), 108), 640);
+  EXPECT_EQ(ValueAt(game.File("data.bin"), 112), 480);
+  EXPECT_FALSE(game.system.FileExists(kFolder + "data.undo"));
+}
+
+// Each value is its own write: two values far apart change eight bytes of
+// the game file, not everything between them.
+TEST(ApplyPatches, WritesEachValueAlone) {
+  Game game({});
+  Bytes big = GameFile(3);
+  big.resize(4 << 20, 0x33);
+  game.system.AddFile(kFolder + "big.bin", big);
+  PatchEntry entry = Entry("big.bin", "big.undo");
+  entry.yoffset = (4 << 20) - 100 - 8;
+  game.list.Append(entry);
+  ASSERT_TRUE(game.Locate());
+  game.system.ResetCounters();
+  game.Patch();
+  EXPECT_EQ(game.messages.back(), "Game successfully patched!");
+  const std::int64_t record = static_cast<std::int64_t>(game.system.TextOf(kFolder + "big.undo").size());
+  EXPECT_EQ(game.system.BytesWritten(), 8 + record);
+}
+
+// A second copy of the program that presses Patch while the first one works
+// is refused, and the first one's result is whole.
+TEST(ApplyPatches, ASecondCopyAtOnceIsRefusedAndNothingInterleaves) {
+  Game first({"game.exe", "data.bin"});
+  ASSERT_TRUE(first.Locate());
+  const Bytes original = first.File("game.exe");
+  first.Type(1920, 1200);
+  Strings second_boxes;
+  OperationObserver observer;
+  observer.locating = [&](std::size_t) {
+    if (!second_boxes.empty()) return;
+    PatchList list;
+    list.Append(Entry("game.exe", "game.undo"));
+    list.Append(Entry("data.bin", "data.undo"));
+    for (const Report& r : ApplyPatches(first.system, list, kFolder, 2560, 1440).reports) {
+      second_boxes.push_back(r.text);
+    }
+  };
+  const OperationResult result =
+      ApplyPatches(first.system, first.list, kFolder, 1920, 1200, observer);
+  const std::string busy = "!  Close all programs/games before patching.";
+  EXPECT_EQ(second_boxes, (Strings{"Unable to write to file DATA.BIN for patch #2" + busy,
+                                   "Unable to write to file GAME.EXE for patch #1" + busy,
+                                   "Errors found.  Unable to patch game!"}));
+  EXPECT_TRUE(result.done);
+  EXPECT_EQ(ValueAt(first.File("game.exe"), 108), 1920);
+  ASSERT_TRUE(first.Locate());
+  EXPECT_TRUE(first.UndoAvailable());
+  first.Undo();
+  EXPECT_EQ(first.File("game.exe"), original);
+}
+
+TEST(ApplyAndRemove, NoSpellingOfAGameFileLetsARecordReplaceOrDeleteIt) {
+  for (const std::string record : {"cfg.txt", "CFG~1.TXT", "CFG.TXT"}) {
+    Game game({"data.bin"});
+    game.system.AddFile(kFolder + "cfg.txt", kRecordLikeGame);
+    game.system.AddShortName(kFolder + "cfg.txt", kFolder + "CFG~1.TXT");
+    game.list.Append(RecordLikeEntry("cfg.txt", "cfg.undo"));
+    game.list.At(0).undofile = record;
+    ASSERT_TRUE(game.Locate());
+    game.Undo();
+    EXPECT_EQ(game.system.TextOf(kFolder + "cfg.txt"), kRecordLikeGame) << record;
+    game.messages.clear();
+    game.Patch();
+    EXPECT_EQ(game.messages.back(), "Errors found.  Unable to patch game!") << record;
+    EXPECT_EQ(game.system.TextOf(kFolder + "cfg.txt"), kRecordLikeGame) << record;
+  }
+}
+
+// Two record names that reach one file only once it exists (a short name of
+// the other) are caught before any game file changes.
+TEST(ApplyPatches, RecordNamesThatBecomeOneFileAreRefusedBeforeAnyGameFileChanges) {
+  Game game({"game.exe", "data.bin"});
+  game.list.At(1).undofile = "longrecordname.undo";  // written first: the walk goes from the last
+  game.list.At(0).undofile = "LONGRE~1.UND";
+  ASSERT_TRUE(game.Locate());
+  const Bytes game_before = game.File("game.exe");
+  const Bytes data_before = game.File("data.bin");
+  // The system gives the first record its short name as it is created.
+  game.system.AddShortNameOnCreation(kFolder + "longrecordname.undo", kFolder + "LONGRE~1.UND");
+  game.Type(1920, 1080);
+  game.Patch();
+  EXPECT_EQ(game.messages,
+            (Strings{"Patches #1 and #2 would keep their old values in one undo record, "
+                     "LONGRECORDNAME.UNDO: each needs an undofile of its own.",
+                     "Errors found.  Unable to patch game!"}));
+  EXPECT_EQ(game.File("game.exe"), game_before);
+  EXPECT_EQ(game.File("data.bin"), data_before);
+  EXPECT_FALSE(game.system.FileExists(kFolder + "longrecordname.undo"));
 }
 
 }  // namespace

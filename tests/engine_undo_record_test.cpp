@@ -48,15 +48,16 @@ TEST(UndoRecord, ReadOnlyWithExactlyFiveLines) {
   EXPECT_FALSE(ReadUndoRecord(Bytes("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n")));
 }
 
-TEST(UndoRecord, UnreadableLinesCountAsZero) {
-  const auto record = ReadUndoRecord(Bytes("  -5\r\n12 \r\nx\r\n99999999999\r\n$10\r\n"));
-  ASSERT_TRUE(record);
-  EXPECT_EQ(record->checksum, -5);
-  EXPECT_EQ(record->xpos, 0);
-  EXPECT_EQ(record->ypos, 0);
-  EXPECT_EQ(record->oldx, 0);
-  EXPECT_EQ(record->oldy, 16);
-  EXPECT_EQ(ReadUndoRecord(Bytes("4294967295\r\n1\r\n1\r\n1\r\n1\r\n"))->checksum, 0);
+TEST(UndoRecord, EveryLineMustBeANumberAsTheProgramWritesIt) {
+  for (const char* line : {"", " 5", "5 ", "+5", "05", "-0", "$10", "x", "99999999999",
+                           "4294967295", "2147483648"}) {
+    const std::string text = std::string("1\r\n2\r\n") + line + "\r\n4\r\n5\r\n";
+    EXPECT_FALSE(ReadUndoRecord(Bytes(text))) << '"' << line << '"';
+  }
+  const auto extreme = ReadUndoRecord(Bytes("-2147483648\r\n2147483647\r\n0\r\n-1\r\n7\r\n"));
+  ASSERT_TRUE(extreme);
+  EXPECT_EQ(extreme->checksum, INT32_MIN);
+  EXPECT_EQ(extreme->xpos, INT32_MAX);
 }
 
 TEST(UndoRecord, MatchesByChecksumOnly) {

@@ -189,22 +189,38 @@ TEST_F(MainFormTest, PatchAndUndoFromTheButtons) {
   EXPECT_EQ(view.Text(Control::widthedit), "640");
 }
 
-TEST_F(MainFormTest, TypedTextFallsBackToTheDefaults) {
+// Patch writes only what was typed: a box that holds no whole number from 1
+// up is refused with a box of its own, and nothing is written.
+TEST_F(MainFormTest, TypedTextThatIsNoScreenSizeIsRefused) {
   struct Case {
     std::string width, height;
-    std::int32_t x, y;
+    std::int32_t x, y;  // what the file holds afterwards
+    std::string box;    // the first box
   };
+  const std::string summary = "Errors found.  Unable to patch game!";
   Start("a0=Racer\n[Racer]\n" + PatchKeys("", "r.exe"));
-  for (const Case& c : {Case{"1920x", "", 1440, 900}, Case{" 1920", "$4B0", 1920, 1200},
-                        Case{"$780", "1200 ", 1920, 900}, Case{"-5", "0", -5, 0}}) {
+  for (const Case& c :
+       {Case{"1920x", "1080", 640, 480,
+             "The width \"1920x\" is no screen size: type a whole number from 1 up."},
+        Case{"$780", "1200 ", 640, 480,
+             "The height \"1200 \" is no screen size: type a whole number from 1 up."},
+        Case{"0", "768", 640, 480,
+             "The width 0 for patch #1 is no screen size: type a whole number from 1 up."},
+        Case{" 1920", "$4B0", 1920, 1200, "Game successfully patched!"}}) {
     system.AddFile("C:\\G\\r.exe", GameFile(640, 480));
     system.RemoveFile("C:\\G\\r.undo");
     view.SetTreePath("C:\\G");
     form.gamedirlvChange();
     view.SetText(Control::widthedit, c.width);
     view.SetText(Control::heightedit, c.height);
+    view.messages.clear();
     form.patchbuttonClick();
     EXPECT_EQ(system.Content("C:\\G\\r.exe"), GameFile(c.x, c.y)) << c.width << "/" << c.height;
+    ASSERT_FALSE(view.messages.empty());
+    EXPECT_EQ(view.messages.front(), c.box);
+    if (c.x == 640) {
+      EXPECT_EQ(view.messages.back(), summary);
+    }
   }
 }
 

@@ -170,13 +170,25 @@ bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
   const LocateResult result = LocatePatch(env.system, game.folder, entry);
   std::ostream& out = env.out;
   out << "patch #" << index + 1 << ": " << ShownPath(env, game, entry.modfile) << "\n";
-  if (!env.system.FileExists(entry.modfile)) {
-    out << "  file: not found\n";
-    return false;
-  }
-  if (env.system.FileSize(entry.modfile) > kMaxGameFileSize) {
-    out << "  file: too large to patch\n";
-    return false;
+  switch (result.failure) {
+    case LocateFailure::kForeignName:
+      for (const std::string& path : {entry.modfile, entry.undofile}) {
+        const std::string name = FileNamePart(path);
+        if (const auto reason = ForeignNameReason(name)) {
+          out << "  file name " << Quoted(name) << ": names no file of the folder (" << *reason
+              << ")\n";
+          return false;
+        }
+      }
+      return false;
+    case LocateFailure::kFileMissing:
+      out << "  file: not found\n";
+      return false;
+    case LocateFailure::kTooLarge:
+      out << "  file: too large to patch\n";
+      return false;
+    default:
+      break;
   }
   const Bytes content = env.system.ReadWholeFile(entry.modfile);
   const std::int64_t count = CountSignature(content, entry.sig, entry.sigwild);
@@ -192,6 +204,8 @@ bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
     out << "  " << name << ": ";
     if (!has) {
       out << "not changed\n";
+    } else if (result.failure == LocateFailure::kOutsideFile) {
+      out << "at " << Position(position) << ", which lies outside the file\n";
     } else if (!result.located) {
       out << "not located\n";
     } else {
@@ -200,7 +214,7 @@ bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
   };
   axis("width", entry.hasx, entry.xpos, result.width);
   axis("height", entry.hasy, entry.ypos, result.height);
-  const RecordStatus record = JudgeRecord(env.system, entry.undofile, content);
+  const RecordJudgement& record = result.record;
   out << "  undo record: ";
   switch (record.state) {
     case RecordState::kNone:
@@ -208,6 +222,9 @@ bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
       break;
     case RecordState::kValid:
       out << "valid (" << DiskName(env, game, record.path) << ")\n";
+      break;
+    case RecordState::kKeptOriginals:
+      out << "valid, the file changed since (" << DiskName(env, game, record.path) << ")\n";
       break;
     case RecordState::kNotMatching:
       out << "present but not matching the file (" << DiskName(env, game, record.path) << ")\n";
@@ -298,7 +315,8 @@ int RunPatch(CliEnvironment& env, const Invocation& call) {
     LoadedGame game = LoadGame(env, call);
     LocateAll(env, game);
     const OperationResult result =
-        ApplyPatches(env.system, game.list, game.folder, call.width, call.height, Printer(env));
+        ApplyPatches(env.system, game.list, game.folder, call.width, call.height,
+                     Printer(env), call.ini);
     return result.done ? kExitSuccess : kExitFailure;
   });
 }
@@ -319,7 +337,7 @@ int RunUndo(CliEnvironment& env, const Invocation& call) {
       Fail("nothing to undo: no undo record matches " +
            UpperAscii(FileNamePart(game.list.At(0).modfile)) + " (patch #1)");
     }
-    const OperationResult result = RemovePatches(env.system, game.list, game.folder, Printer(env));
+    const OperationResult result = RemovePatches(env.system, game.list, game.folder, Printer(env), call.ini);
     return result.done ? kExitSuccess : kExitFailure;
   });
 }

@@ -10,6 +10,7 @@
 #include "definitions/ini.h"
 #include "definitions/patch_entry.h"
 #include "definitions/profile_reader.h"
+#include "definitions/text.h"
 
 namespace quillfen {
 
@@ -348,6 +349,22 @@ class Checker {
                                                     " can never be written");
       }
     }
+    CheckFixedValues(section, prefix, number, hasx, hasy);
+    if (hasx && hasy) {
+      // The width and height lie on each other's bytes wherever the signature is found.
+      const std::int32_t x = number_of("xoffset", NotSet);
+      const std::int32_t y = number_of("yoffset", NotSet);
+      const std::int64_t first = std::min(x, y);
+      const std::int64_t length = number_of(x <= y ? "setxlen" : "setylen", 4);
+      if (std::max<std::int64_t>(x, y) < first + length) {
+        const ProfileEntry* entry = profile_.Find(section, prefix + "yoffset");
+        Error(entry ? entry->line : patch_line, "the width and height of patch " + number +
+                                                    " lie on the same bytes (" + prefix +
+                                                    "xoffset " + std::to_string(x) + ", " +
+                                                    prefix + "yoffset " + std::to_string(y) + ")");
+      }
+    }
+    CheckRecordName(section, prefix, number, patch_line, hasx, hasy);
     const std::int32_t occur = number_of("occur", 0);
     if (occur <= 0) {
       const ProfileEntry* entry = profile_.Find(section, prefix + "occur");
@@ -358,7 +375,66 @@ class Checker {
     }
   }
 
+  // A fixed value must read back as itself: one to three bytes hold 0 up to
+  // 255, 65535 or 16777215.
+  void CheckFixedValues(const std::string& section, const std::string& prefix,
+                        const std::string& number, bool hasx, bool hasy) {
+    for (const auto& [axis, used] : {std::pair{'x', hasx}, std::pair{'y', hasy}}) {
+      const std::string set_key = prefix + "set" + axis;
+      const std::int32_t value = IntOrDefault(profile_.Value(section, set_key), NotSet);
+      const std::int32_t length =
+          IntOrDefault(profile_.Value(section, prefix + "set" + axis + "len"), 4);
+      if (!used || value == NotSet || length < 1 || length > 3) continue;
+      const std::int64_t largest = (std::int64_t{1} << (8 * length)) - 1;
+      if (value >= 0 && value <= largest) continue;
+      Error(profile_.Find(section, set_key)->line,
+            set_key + " " + std::to_string(value) + " does not fit " + prefix + "set" + axis +
+                "len " + std::to_string(length) + " (0 to " + std::to_string(largest) +
+                "): patch " + number + " would write another number");
+    }
+  }
+
+  // The file names of a patch must name files of the game folder, and no two
+  // patches may keep their old values in one record unless they locate the
+  // very same places of one file.
+  void CheckRecordName(const std::string& section, const std::string& prefix,
+                       const std::string& number, int patch_line, bool hasx, bool hasy) {
+    const auto [modfile, modfile_entry] = Read(section, prefix + "modfile");
+    const auto [undofile, undofile_entry] = Read(section, prefix + "undofile");
+    for (const auto& [key, value] :
+         {std::pair{prefix + "modfile", modfile}, std::pair{prefix + "undofile", undofile}}) {
+      if (value.empty() && key != prefix + "modfile") continue;
+      if (const auto reason = ForeignNameReason(FileNamePart(value))) {
+        const ProfileEntry* entry = profile_.Find(section, key);
+        Error(entry ? entry->line : patch_line,
+              key + " " + Quoted(value) + " names no file of the game folder: " + *reason);
+      }
+    }
+    PatchRecord record;
+    record.number = number;
+    record.game_file = ProfileName(FileNamePart(modfile));
+    record.record =
+        ProfileName(FileNamePart(DefaultIfEmpty(undofile, DefaultUndoFileName(modfile))));
+    for (const char* key : {"sig", "sigwild", "occur", "xoffset", "yoffset", "setxlen", "setylen"}) {
+      record.places += profile_.Value(section, prefix + key) + "\n";
+    }
+    record.places += std::string(hasx ? "x" : "") + (hasy ? "y" : "");
+    for (const PatchRecord& earlier : records_) {
+      const bool same = earlier.record == record.record &&
+                        (earlier.game_file != record.game_file || earlier.places != record.places);
+      const bool crossed = earlier.record == record.record + ".NEW" ||
+                           earlier.record + ".NEW" == record.record;
+      if (!same && !crossed) continue;
+      Error(undofile_entry ? undofile_entry->line : patch_line,
+            "patch " + number + " would keep its old values in the undo record of patch " +
+                earlier.number + " (" + record.record + "): give each an undofile of its own");
+      break;
+    }
+    records_.push_back(std::move(record));
+  }
+
   void CheckGameSection(const ProfileSection& section) {
+    records_.clear();
     const std::string& name = section.name;
     CheckedGame* listed = nullptr;
     for (CheckedGame& game : result_.games) {
@@ -404,11 +480,23 @@ class Checker {
     if (checkfile.empty()) {
       Warning(checkfile_entry ? checkfile_entry->line : section.line,
               "no checkfile: Find it for me cannot find the game");
+    } else if (const auto reason = ForeignNameReason(FileNamePart(checkfile))) {
+      Error(checkfile_entry->line,
+            "checkfile " + Quoted(checkfile) + " names no file of the game folder: " + *reason);
     }
   }
 
+  // What a patch of the game section being checked keeps in which record.
+  struct PatchRecord {
+    std::string number;
+    std::string game_file;  // the file-name parts, as names are compared
+    std::string record;
+    std::string places;  // the keys that decide where the values are found
+  };
+
   Profile profile_;
   DefinitionCheck result_;
+  std::vector<PatchRecord> records_;
 };
 
 }  // namespace

@@ -19,6 +19,29 @@ std::string FileNamePart(std::string_view path) {
   return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
 }
 
+std::optional<std::string> ForeignNameReason(std::string_view name) {
+  if (name.empty()) return "it is empty";
+  if (name == "." || name == "..") return "it names a folder";
+  for (const char c : name) {
+    if (c == '/') return "it holds a slash, which leads out of the folder";
+    if (static_cast<unsigned char>(c) < 0x20 || std::string_view("<>\"|?*").find(c) !=
+                                                    std::string_view::npos) {
+      return "it holds a character that Windows keeps out of file names";
+    }
+  }
+  if (name.back() == '.' || name.back() == ' ') {
+    return "it ends in a dot or blank, which Windows drops";
+  }
+  std::string stem = UpperAscii(name.substr(0, name.find('.')));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  const bool numbered = stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
+                        stem[3] >= '1' && stem[3] <= '9';
+  if (numbered || stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") {
+    return "it is the name of a device on Windows";
+  }
+  return std::nullopt;
+}
+
 std::string FolderPart(std::string_view path) {
   const std::size_t sep = LastSeparator(path);
   return sep == std::string_view::npos ? std::string() : std::string(path.substr(0, sep + 1));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -7,6 +8,14 @@ namespace quillfen {
 
 // What follows the last backslash or colon; the whole text when it has neither.
 std::string FileNamePart(std::string_view path);
+// Why a name from the definition file names no file of the game folder on
+// every system, as written: empty, "." or "..", a slash (a path separator on
+// both systems, so "../x" would leave the folder), a character Windows keeps
+// out of names (control characters, < > " | ? *), a trailing dot or blank
+// (Windows drops them, so the name would reach another file), or a device
+// name (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, with any extension).
+// Nothing for a plain file name.
+std::optional<std::string> ForeignNameReason(std::string_view name);
 // Everything up to and including the last backslash or colon; empty when it has neither.
 std::string FolderPart(std::string_view path);
 // The letters a to z made upper case; every other character kept.

@@ -1,24 +1,47 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "definitions/patch_entry.h"
+#include "engine/record_files.h"
 
 namespace quillfen {
 
 class System;
 
+// Why an entry was not located.
+enum class LocateFailure {
+  kNone,
+  kForeignName,  // modfile or undofile names no file of the game folder
+  kFileMissing,
+  kTooLarge,     // 2 GiB or more: no position of it fits the definitions' numbers
+  kNotFound,     // no trusted record, and the signature's occurrence is not there
+  kOutsideFile,  // a value would lie partly or wholly past the end of the file
+};
+
 // What locating found out about one entry.
 struct LocateResult {
   bool located = false;
-  bool from_record = false;  // located through a valid undo record: Undo Patch is available
+  bool from_record = false;  // the old values come from a trusted undo record: Undo Patch is available
   std::int32_t width = 0;    // the values in the file now; 0 for an axis the entry lacks
   std::int32_t height = 0;
+  LocateFailure failure = LocateFailure::kNone;
+  RecordJudgement record;  // the records beside the file, judged when the file was read
 };
 
-// Binds the entry to the folder (ending in one backslash) and locates its
-// values, from a valid undo record or else by signature.
+// Binds the entry to the folder (ending in one backslash): its modfile and
+// undofile become the folder followed by their file-name parts.
+void BindToFolder(const std::string& folder, PatchEntry& entry);
+
+// Binds the entry to the folder and locates its values, from a trusted undo
+// record or else by signature, in the file as it is now.
 LocateResult LocatePatch(System& system, const std::string& folder, PatchEntry& entry);
+
+// Locates a bound entry in its file's content, read by the caller (a file held
+// for an operation): sets xpos, ypos, oldx and oldy.
+LocateResult LocateInContent(System& system, PatchEntry& entry,
+                             std::span<const std::uint8_t> content);
 
 }  // namespace quillfen

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "definitions/ini.h"
 #include "definitions/text.h"
 #include "engine/crc32.h"
 #include "engine/locate.h"
@@ -17,16 +19,24 @@
 #include "platform/file_error.h"
 #include "platform/system.h"
 
-// Patch and Undo Patch never lose the values to restore, wherever they stop
-// (an error, a crash, a power cut):
-// - every game file's final bytes, and so its checksum, are worked out in
-//   memory first, and each file changes in one write of the bytes that differ;
+// Patch and Undo Patch never lose the values from before the first Patch,
+// whatever the definitions say, whatever happened to the files since the
+// folder was selected, and wherever the operation stops (an error, a crash, a
+// power cut in the middle of a write): at every instant each value is either
+// in its game file or in a record that locating trusts and restores from.
+// - The game files are held for the whole press: no other program, and no
+//   second copy of this one, writes them meanwhile. The entries are located
+//   again in the files as they are at the press, and every write is planned
+//   from that.
 // - Patch has every undo record on the disk before any game file changes. A
-//   record that still holds the values to restore (it matches the game file
-//   now) is not touched until the game file holds the new values: the new
-//   record waits beside it as a pending record, which locating also consults,
-//   and is then moved over it in one step;
-// - Undo Patch deletes the records only once the game file holds the old values.
+//   record that holds the values to restore is not touched until the game
+//   file holds the new values: the new record waits beside it as a pending
+//   record, which locating also consults, and is then moved over it in one step.
+// - Each value is written alone (at most four bytes), so a stop between two
+//   writes leaves the others as they were. A record whose positions are where
+//   the signature finds the values is trusted even when the file changed
+//   since it was written, so a file left half-written keeps its originals.
+// - Undo Patch deletes a record only once the game file holds its old values.
 // A finished operation leaves only the records beside the game files.
 
 namespace quillfen {
@@ -36,8 +46,8 @@ namespace {
 enum class Operation { kPatch, kUndo };
 
 struct TypedValues {
-  std::int32_t width;
-  std::int32_t height;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
 };
 
 // Keeps each report in the result and tells the observer at once.
@@ -61,91 +71,274 @@ std::string Join(std::initializer_list<std::string_view> pieces) {
   return text;
 }
 
-// How a patch is named in messages: its file name upper-cased, and its number.
+// How a file is named in messages: its file name upper-cased.
 std::string ShownName(const std::string& path) {
   return UpperAscii(FileNamePart(path));
 }
 
-// Whether every value the entry changes was located and lies wholly inside
-// its file, with a byte count a 32-bit value can have.
-bool ValuesInFile(System& system, const PatchEntry& entry) {
-  if ((entry.hasx && entry.xpos <= 0) || (entry.hasy && entry.ypos <= 0)) return false;
-  const std::int64_t size = system.FileSize(entry.modfile);
-  if (size > kMaxGameFileSize) return false;
-  return (!entry.hasx || ValueFits(entry.xpos, entry.setxlen, size)) &&
-         (!entry.hasy || ValueFits(entry.ypos, entry.setylen, size));
+// One value an operation writes: `count` bytes of `value` at `position`.
+struct ValueWrite {
+  std::int32_t position;
+  std::int32_t value;
+  std::int32_t count;
+  const char* axis;
+  bool fixed;  // the definition's value, not the typed one
+
+  Bytes Stored() const {
+    Bytes bytes(static_cast<std::size_t>(count));
+    StoreValue(bytes.data(), value, count);
+    return bytes;
+  }
+  bool Overlaps(const ValueWrite& other) const {
+    return position < other.position + other.count && other.position < position + count;
+  }
+  bool SameAs(const ValueWrite& other) const {
+    return position == other.position && count == other.count && Stored() == other.Stored();
+  }
+};
+
+std::vector<ValueWrite> PatchWrites(const PatchEntry& entry, const TypedValues& typed) {
+  std::vector<ValueWrite> writes;
+  if (entry.hasx) {
+    const bool fixed = entry.setx != NotSet;
+    writes.push_back({entry.xpos, fixed ? entry.setx : typed.width, entry.setxlen, "width", fixed});
+  }
+  if (entry.hasy) {
+    const bool fixed = entry.sety != NotSet;
+    writes.push_back(
+        {entry.ypos, fixed ? entry.sety : typed.height, entry.setylen, "height", fixed});
+  }
+  return writes;
 }
 
-// The box for a typed value that the entry's bytes cannot hold as written;
-// nothing when both fit. Fixed values are the definition's and are not judged.
-std::optional<std::string> TypedValueRefusal(const PatchEntry& entry, const TypedValues& typed,
-                                             const std::string& number) {
-  const auto refusal = [&](const char* axis, std::int32_t value,
-                           std::int32_t count) -> std::optional<std::string> {
-    if (TypedValueFits(value, count)) return std::nullopt;
-    const std::int64_t largest = (std::int64_t{1} << (8 * count)) - 1;
-    return Join({"The ", axis, " ", std::to_string(value), " does not fit patch #", number,
-                 ": its value has ", std::to_string(count), count == 1 ? " byte" : " bytes",
-                 ", which hold 0 to ", std::to_string(largest), "."});
-  };
-  if (entry.hasx && entry.setx == NotSet) {
-    if (auto box = refusal("width", typed.width, entry.setxlen)) return box;
+std::vector<ValueWrite> UndoWrites(const PatchEntry& entry) {
+  std::vector<ValueWrite> writes;
+  if (entry.hasx) writes.push_back({entry.xpos, entry.oldx, entry.setxlen, "width", true});
+  if (entry.hasy) writes.push_back({entry.ypos, entry.oldy, entry.setylen, "height", true});
+  return writes;
+}
+
+// Whether the bytes at the write's place are the ones it writes.
+bool Holds(std::span<const std::uint8_t> content, const ValueWrite& write) {
+  const Bytes stored = write.Stored();
+  return ValueFits(write.position, write.count, static_cast<std::int64_t>(content.size())) &&
+         std::equal(stored.begin(), stored.end(), content.begin() + write.position);
+}
+
+// The box for a value of Patch that is no size, or that its bytes cannot hold
+// as written; nothing when every value fits.
+std::optional<std::string> ValueRefusal(const PatchEntry& entry, const TypedValues& typed,
+                                        const std::string& number) {
+  for (const ValueWrite& write : PatchWrites(entry, typed)) {
+    const bool fixed = write.fixed;
+    const std::string value = std::to_string(write.value);
+    if (!fixed && write.value < 1) {
+      return Join({"The ", write.axis, " ", value, " for patch #", number,
+                   " is no screen size: type a whole number from 1 up."});
+    }
+    if (TypedValueFits(write.value, write.count)) continue;
+    const std::string largest = std::to_string((std::int64_t{1} << (8 * write.count)) - 1);
+    const std::string bytes =
+        std::to_string(write.count) + (write.count == 1 ? " byte" : " bytes");
+    if (fixed) {
+      return Join({"The fixed ", write.axis, " ", value, " of patch #", number,
+                   " does not fit its ", bytes, ", which hold 0 to ", largest, "."});
+    }
+    return Join({"The ", write.axis, " ", value, " does not fit patch #", number,
+                 ": its value has ", bytes, ", which hold 0 to ", largest, "."});
   }
-  if (entry.hasy && entry.sety == NotSet) return refusal("height", typed.height, entry.setylen);
   return std::nullopt;
 }
 
-// The identities of an entry's game file and of the two places of its record.
-struct EntryFiles {
-  std::string game;
-  std::string record;
+// A game file of the press, held from the first locate to the last.
+struct GameFile {
+  std::string path;
+  std::string identity;
+  std::vector<std::size_t> entries;  // the entries that name it, in walk order
+  std::unique_ptr<HeldFile> held;
+  std::optional<std::string> refusal;  // why it could not be held
+  bool too_large = false;
+};
+
+// What the press knows of one entry.
+struct EntryState {
+  std::optional<std::string> foreign;  // the entry's file name that names no file of the folder
+  std::size_t file = SIZE_MAX;         // its game file, when one exists
+  LocateResult located;
+  bool unread = false;  // its file could be neither held nor read
+  std::string record;   // identities of the record's two places
   std::string pending;
 };
 
-std::vector<EntryFiles> IdentifyFiles(System& system, const PatchList& list) {
-  std::vector<EntryFiles> files;
-  for (std::size_t i = 0; i < list.Count(); ++i) {
-    const PatchEntry& entry = list.At(i);
-    files.push_back({system.FileIdentity(entry.modfile), system.FileIdentity(entry.undofile),
-                     system.FileIdentity(PendingRecordPath(entry.undofile))});
+// One undo record that Patch writes, shared by the entries that locate the
+// same places of one game file.
+struct RecordWrite {
+  std::size_t entry;  // the first entry of the walk that keeps it
+  std::string record;
+  std::string target;  // the record, or its pending place while the record holds the values
+  std::string text;
+  bool created = false;  // an empty file was put at the target to learn its identity
+};
+
+class Press {
+ public:
+  Press(System& system, PatchList& list, const std::string& folder, Operation operation,
+        const std::string& definitions, Reporter& report)
+      : system_(system), list_(list), operation_(operation), report_(report) {
+    for (const std::string& path :
+         {definitions.empty() ? DefinitionFilePath(system) : definitions,
+          system.ExecutablePath()}) {
+      if (!path.empty() && system.FileExists(path)) kept_.push_back(system.FileIdentity(path));
+    }
+    HoldAndLocate(folder);
   }
-  return files;
-}
 
-bool IsGameFile(const std::vector<EntryFiles>& files, const std::string& identity) {
-  return std::any_of(files.begin(), files.end(),
-                     [&](const EntryFiles& f) { return f.game == identity; });
-}
+  bool Check(const TypedValues& typed);
+  bool WritePatch(const TypedValues& typed);
+  bool WriteUndo();
+  // Locates every entry again in the held files, last to first, telling the
+  // observer around each; then releases the files. Returns whether each entry
+  // ended as the operation meant.
+  bool LocateAgain(const OperationObserver& observer, const TypedValues& typed);
 
-// Whether entry i's record places clash with another entry's: one record may
-// serve several entries of one game file, but never entries of two files
-// (only one of them could be restored), and a record never lies where another
-// entry keeps its pending record.
-bool RecordClash(const std::vector<EntryFiles>& files, std::size_t i) {
-  for (std::size_t j = 0; j < files.size(); ++j) {
-    if (j == i) continue;
-    if (files[i].record == files[j].pending || files[i].pending == files[j].record) return true;
-    if (files[i].record == files[j].record && files[i].game != files[j].game) return true;
+ private:
+  void HoldAndLocate(const std::string& folder);
+  std::optional<std::string> RefusedPlace(std::size_t i);
+  std::optional<std::string> Overlap(std::size_t i, const TypedValues& typed);
+  std::optional<std::string> SharedRecord(std::size_t i);
+  bool Protected(const std::string& identity) const {
+    return std::find(kept_.begin(), kept_.end(), identity) != kept_.end() ||
+           std::any_of(files_.begin(), files_.end(),
+                       [&](const GameFile& f) { return f.identity == identity; });
   }
-  return false;
+  std::vector<ValueWrite> WritesOf(std::size_t i, const TypedValues& typed) const {
+    return operation_ == Operation::kPatch ? PatchWrites(list_.At(i), typed)
+                                           : UndoWrites(list_.At(i));
+  }
+  bool PlaceRecords(std::vector<RecordWrite>& records);
+  void WriteValues(GameFile& file, const TypedValues& typed);
+
+  System& system_;
+  PatchList& list_;
+  Operation operation_;
+  Reporter& report_;
+  std::vector<std::string> kept_;  // the definition file and the program: never written
+  std::vector<GameFile> files_;
+  std::vector<EntryState> entries_;
+};
+
+void Press::HoldAndLocate(const std::string& folder) {
+  entries_.resize(list_.Count());
+  for (std::size_t i = list_.Count(); i-- > 0;) {
+    PatchEntry& entry = list_.At(i);
+    EntryState& state = entries_[i];
+    BindToFolder(folder, entry);
+    for (const std::string& path : {entry.modfile, entry.undofile}) {
+      if (!state.foreign && ForeignNameReason(FileNamePart(path))) state.foreign = path;
+    }
+    if (state.foreign || !system_.FileExists(entry.modfile)) continue;
+    state.record = system_.FileIdentity(entry.undofile);
+    state.pending = system_.FileIdentity(PendingRecordPath(entry.undofile));
+    const std::string identity = system_.FileIdentity(entry.modfile);
+    auto known = std::find_if(files_.begin(), files_.end(),
+                              [&](const GameFile& f) { return f.identity == identity; });
+    if (known == files_.end()) {
+      GameFile file{entry.modfile, identity, {}, nullptr, std::nullopt, false};
+      try {
+        file.held = system_.HoldFile(entry.modfile);
+        file.too_large = file.held->Size() > kMaxGameFileSize;
+      } catch (const FileError& error) {
+        file.refusal = error.what();
+      }
+      files_.push_back(std::move(file));
+      known = files_.end() - 1;
+    }
+    known->entries.push_back(i);
+    state.file = static_cast<std::size_t>(known - files_.begin());
+  }
+  for (std::size_t i = list_.Count(); i-- > 0;) {
+    EntryState& state = entries_[i];
+    if (state.file == SIZE_MAX) continue;
+    // A record place that is a game file or the definition file is no record:
+    // it is refused, and never read as one.
+    if (Protected(state.record) || Protected(state.pending)) continue;
+    GameFile& file = files_[state.file];
+    if (file.held && !file.too_large) {
+      state.located = LocateInContent(system_, list_.At(i), file.held->Content());
+    } else if (!file.held) {
+      // Not to be written, but located all the same where it can be read, so
+      // the boxes say all there is to say.
+      try {
+        state.located = LocatePatch(system_, folder, list_.At(i));
+      } catch (const FileError&) {
+        state.unread = true;
+      }
+    }
+  }
 }
 
-// The first file Patch may not write for the entry: the game file when it
-// cannot be rewritten, else a record place that is a game file, holds a file
-// other than a record, or cannot be created.
-std::optional<std::string> RefusedFile(System& system, const PatchList& list,
-                                       const std::vector<EntryFiles>& files, std::size_t i,
-                                       Operation operation) {
-  const PatchEntry& entry = list.At(i);
-  if (system.WriteRefusal(entry.modfile)) return entry.modfile;
-  if (operation == Operation::kUndo) return std::nullopt;
-  if (RecordClash(files, i)) return entry.undofile;
-  const std::string pending = PendingRecordPath(entry.undofile);
+// The first place of the entry's record that the operation may not write (Patch)
+// or delete (Undo Patch): a game file, the definition file or the program, a
+// file other than a record, or a place the system refuses.
+std::optional<std::string> Press::RefusedPlace(std::size_t i) {
+  const PatchEntry& entry = list_.At(i);
   for (const auto& [path, identity] :
-       {std::pair{entry.undofile, files[i].record}, std::pair{pending, files[i].pending}}) {
-    if (IsGameFile(files, identity) ||
-        (system.FileExists(path) && !IsRecordFile(system, path)) || system.CreateRefusal(path)) {
+       {std::pair{entry.undofile, entries_[i].record},
+        std::pair{PendingRecordPath(entry.undofile), entries_[i].pending}}) {
+    if (Protected(identity)) return path;
+    const PlaceContent content = JudgePlace(system_, path);
+    if (content == PlaceContent::kUnreadable) return path;
+    if (operation_ == Operation::kPatch) {
+      if (content == PlaceContent::kOther || system_.CreateRefusal(path)) return path;
+    } else if (content == PlaceContent::kRecord && system_.RemoveRefusal(path)) {
       return path;
+    }
+  }
+  return std::nullopt;
+}
+
+// The box for values of the entry that lie on the bytes of another value the
+// press writes into the same file, unless both write the same bytes there.
+std::optional<std::string> Press::Overlap(std::size_t i, const TypedValues& typed) {
+  const std::vector<ValueWrite> own = WritesOf(i, typed);
+  const std::string name = ShownName(list_.At(i).modfile);
+  if (own.size() == 2 && own[0].Overlaps(own[1])) {
+    return Join({"The width and height of patch #", std::to_string(i + 1),
+                 " lie on the same bytes of ", name, "."});
+  }
+  for (const std::size_t j : files_[entries_[i].file].entries) {
+    if (j >= i) continue;
+    for (const ValueWrite& other : WritesOf(j, typed)) {
+      for (const ValueWrite& write : own) {
+        if (write.Overlaps(other) && !write.SameAs(other)) {
+          return Join({"Patches #", std::to_string(j + 1), " and #", std::to_string(i + 1),
+                       " write different values over the same bytes of ", name, "."});
+        }
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+// The box for an entry whose record would be another entry's: one record
+// holds the old values of one set of places, so only entries that locate the
+// very same places of one file may share it.
+std::optional<std::string> Press::SharedRecord(std::size_t i) {
+  const PatchEntry& entry = list_.At(i);
+  for (std::size_t j = 0; j < i; ++j) {
+    const EntryState& other = entries_[j];
+    if (other.record.empty()) continue;
+    const PatchEntry& them = list_.At(j);
+    const bool same_places = other.file == entries_[i].file && entry.hasx == them.hasx &&
+                             entry.hasy == them.hasy && (!entry.hasx || entry.xpos == them.xpos) &&
+                             (!entry.hasy || entry.ypos == them.ypos);
+    const bool shared = other.record == entries_[i].record && !same_places;
+    const bool crossed =
+        other.record == entries_[i].pending || other.pending == entries_[i].record;
+    if (shared || crossed) {
+      return Join({"Patches #", std::to_string(j + 1), " and #", std::to_string(i + 1),
+                   " would keep their old values in one undo record, ", ShownName(entry.undofile),
+                   ": each needs an undofile of its own."});
     }
   }
   return std::nullopt;
@@ -153,263 +346,298 @@ std::optional<std::string> RefusedFile(System& system, const PatchList& list,
 
 // Checks every entry, last to first, showing a box for each problem found.
 // Changes no file. Returns whether all entries passed.
-bool CheckEntries(System& system, Reporter& report, const PatchList& list,
-                  const std::vector<EntryFiles>& files, Operation operation,
-                  const TypedValues& typed) {
+bool Press::Check(const TypedValues& typed) {
   bool passed = true;
-  for (std::size_t i = list.Count(); i-- > 0;) {
-    const PatchEntry& entry = list.At(i);
+  const auto refuse = [&](ReportKind kind, std::string text) {
+    report_(kind, std::move(text));
+    passed = false;
+  };
+  for (std::size_t i = list_.Count(); i-- > 0;) {
+    const PatchEntry& entry = list_.At(i);
+    const EntryState& state = entries_[i];
     const std::string name = ShownName(entry.modfile);
     const std::string number = std::to_string(i + 1);
-    if (!system.FileExists(entry.modfile)) {
-      report(ReportKind::kFileMissing,
+    const std::string not_writable = "!  Close all programs/games before patching.";
+    if (state.foreign) {
+      const std::string part = FileNamePart(*state.foreign);
+      refuse(ReportKind::kForeignName,
+             Join({"The file name \"", part, "\" of patch #", number,
+                   " names no file of the game folder: ", *ForeignNameReason(part), "."}));
+    } else if (state.file == SIZE_MAX) {
+      refuse(ReportKind::kFileMissing,
              Join({"Unable to find file ", name, " for patch #", number, "!"}));
-      passed = false;
-    } else if (!ValuesInFile(system, entry)) {
-      report(ReportKind::kNotLocated, Join({"Unable to find patch offsets in file ", name,
+    } else if (Protected(state.record) || Protected(state.pending)) {
+      const std::string& place =
+          Protected(state.record) ? entry.undofile : PendingRecordPath(entry.undofile);
+      refuse(ReportKind::kNotWritable,
+             Join({"Unable to write to file ", ShownName(place), " for patch #", number,
+                   not_writable}));
+    } else if (state.unread) {
+      refuse(ReportKind::kNotWritable,
+             Join({"Unable to write to file ", name, " for patch #", number, not_writable}));
+    } else if (!state.located.located) {
+      refuse(ReportKind::kNotLocated, Join({"Unable to find patch offsets in file ", name,
                                             " for patch #", number,
                                             "!  This may be due to an outdated patcher."}));
-      if (operation == Operation::kUndo) {
-        report(ReportKind::kPositions,
-               Join({std::to_string(entry.xpos), " ", std::to_string(entry.ypos)}));
+      if (operation_ == Operation::kUndo) {
+        report_(ReportKind::kPositions,
+                Join({std::to_string(entry.xpos), " ", std::to_string(entry.ypos)}));
       }
-      passed = false;
-    } else if (const auto box = operation == Operation::kPatch
-                                    ? TypedValueRefusal(entry, typed, number)
+    } else if (files_[state.file].refusal ||
+               std::find(kept_.begin(), kept_.end(), files_[state.file].identity) !=
+                   kept_.end()) {
+      refuse(ReportKind::kNotWritable,
+             Join({"Unable to write to file ", name, " for patch #", number, not_writable}));
+    } else if (const auto box = operation_ == Operation::kPatch
+                                    ? ValueRefusal(entry, typed, number)
                                     : std::nullopt) {
-      report(ReportKind::kValueDoesNotFit, *box);
-      passed = false;
-    } else if (const auto refused = RefusedFile(system, list, files, i, operation)) {
-      report(ReportKind::kNotWritable,
-             Join({"Unable to write to file ", ShownName(*refused), " for patch #", number,
-                   "!  Close all programs/games before patching."}));
-      passed = false;
+      refuse(ReportKind::kValueDoesNotFit, *box);
+    } else if (const auto overlap = Overlap(i, typed)) {
+      refuse(ReportKind::kOverlap, *overlap);
+    } else if (const auto shared =
+                   operation_ == Operation::kPatch ? SharedRecord(i) : std::nullopt) {
+      refuse(ReportKind::kSharedRecord, *shared);
+    } else if (const auto refused = RefusedPlace(i)) {
+      refuse(ReportKind::kNotWritable, Join({"Unable to write to file ", ShownName(*refused),
+                                             " for patch #", number, not_writable}));
     }
   }
   return passed;
 }
 
-struct ValueWrite {
-  std::int32_t position;
-  std::int32_t value;
-  std::int32_t count;
-};
-
-std::vector<ValueWrite> PatchWrites(const PatchEntry& entry, const TypedValues& typed) {
-  std::vector<ValueWrite> writes;
-  if (entry.hasx) {
-    writes.push_back({entry.xpos, entry.setx == NotSet ? typed.width : entry.setx, entry.setxlen});
-  }
-  if (entry.hasy) {
-    writes.push_back({entry.ypos, entry.sety == NotSet ? typed.height : entry.sety, entry.setylen});
-  }
-  return writes;
-}
-
-std::vector<ValueWrite> UndoWrites(const PatchEntry& entry) {
-  std::vector<ValueWrite> writes;
-  if (entry.hasx) writes.push_back({entry.xpos, entry.oldx, entry.setxlen});
-  if (entry.hasy) writes.push_back({entry.ypos, entry.oldy, entry.setylen});
-  return writes;
-}
-
-// One game file and what an operation does to it: the entries that name it,
-// in the order they are walked, and the bytes that change.
-struct FileChange {
-  std::string path;
-  std::string identity;
-  std::vector<std::size_t> entries;
-  TimeStamp time;
-  std::int64_t at = 0;  // where `bytes` go
-  Bytes bytes;          // from the first to the last byte that differs; empty for none
-  std::int32_t crc_before = 0;
-  std::int32_t crc_after = 0;
-};
-
-// The game files of the list, each once however it is named, in the order of
-// the walk from the last entry to the first.
-std::vector<FileChange> GroupByFile(const PatchList& list, const std::vector<EntryFiles>& files) {
-  std::vector<FileChange> changes;
-  for (std::size_t i = list.Count(); i-- > 0;) {
-    const std::string& path = list.At(i).modfile;
-    const std::string& identity = files[i].game;
-    auto known = std::find_if(changes.begin(), changes.end(),
-                              [&](const FileChange& c) { return c.identity == identity; });
-    if (known == changes.end()) {
-      FileChange change;
-      change.path = path;
-      change.identity = identity;
-      changes.push_back(std::move(change));
-      known = changes.end() - 1;
+// Puts an empty file at each record place that has none, then asks again
+// which file each place is: two names that reach one file (a short name, a
+// spelling the system folds) show only once the file exists. Returns whether
+// every record keeps a file of its own; if not, reports the clash and removes
+// the empty files again.
+bool Press::PlaceRecords(std::vector<RecordWrite>& records) {
+  for (RecordWrite& record : records) {
+    if (!system_.FileExists(record.target)) {
+      system_.WriteWholeFile(record.target, {});
+      record.created = true;
     }
-    known->entries.push_back(i);
   }
-  return changes;
-}
-
-// Works out in memory what the entries' writes do to the file, in walk order,
-// so that where two entries write the same place the first entry's value stays.
-template <typename WritesOf>
-void PlanChange(System& system, const PatchList& list, FileChange& change, WritesOf writes_of) {
-  change.time = system.ModificationTime(change.path);
-  const std::string changed = "The file has changed since it was checked.";
-  if (system.FileSize(change.path) > kMaxGameFileSize) {
-    throw FileError(CannotOpenText(change.path, changed));
+  std::vector<std::string> targets;
+  std::vector<std::string> others;  // the place of each record that is not written
+  for (const RecordWrite& record : records) {
+    targets.push_back(system_.FileIdentity(record.target));
+    others.push_back(system_.FileIdentity(record.target == record.record
+                                              ? PendingRecordPath(record.record)
+                                              : record.record));
   }
-  const Bytes content = system.ReadWholeFile(change.path);
-  const auto size = static_cast<std::int64_t>(content.size());
-  Bytes after = content;
-  for (const std::size_t i : change.entries) {
-    for (const ValueWrite& write : writes_of(list.At(i))) {
-      // A file that shrank since the check pass would be extended by the write.
-      if (!ValueFits(write.position, write.count, size)) {
-        throw FileError(CannotOpenText(change.path, changed));
+  for (std::size_t a = 0; a < records.size(); ++a) {
+    std::optional<std::size_t> clash;
+    for (std::size_t b = 0; b < records.size() && !clash; ++b) {
+      if ((b != a && targets[a] == targets[b]) || targets[a] == others[b]) clash = b;
+    }
+    if (!clash && !Protected(targets[a])) continue;
+    for (const RecordWrite& record : records) {
+      if (record.created && system_.FileExists(record.target) &&
+          system_.FileSize(record.target) == 0) {
+        system_.RemoveFile(record.target);
       }
-      StoreValue(after.data() + write.position, write.value, write.count);
+    }
+    const std::size_t other = clash ? records[*clash].entry : records[a].entry;
+    const std::size_t i = std::max(records[a].entry, other);
+    const std::size_t j = std::min(records[a].entry, other);
+    report_(ReportKind::kSharedRecord,
+            Join({"Patches #", std::to_string(j + 1), " and #", std::to_string(i + 1),
+                  " would keep their old values in one undo record, ",
+                  ShownName(list_.At(i).undofile), ": each needs an undofile of its own."}));
+    return false;
+  }
+  return true;
+}
+
+// Writes each value that changes, alone, then sets the file's time back.
+void Press::WriteValues(GameFile& file, const TypedValues& typed) {
+  const TimeStamp time = file.held->ModificationTime();
+  bool changed = false;
+  for (const std::size_t i : file.entries) {
+    for (const ValueWrite& write : WritesOf(i, typed)) {
+      if (Holds(file.held->Content(), write)) continue;
+      file.held->WriteAt(write.position, write.Stored());
+      changed = true;
     }
   }
-  change.crc_before = Crc32Of(content);
-  change.crc_after = Crc32Of(after);
-  const auto differs = [&](std::size_t k) { return after[k] != content[k]; };
-  std::size_t first = 0;
-  while (first < after.size() && !differs(first)) ++first;
-  if (first == after.size()) return;
-  std::size_t last = after.size();
-  while (!differs(last - 1)) --last;
-  change.at = static_cast<std::int64_t>(first);
-  change.bytes.assign(after.begin() + static_cast<std::ptrdiff_t>(first),
-                      after.begin() + static_cast<std::ptrdiff_t>(last));
+  if (changed) file.held->SetModificationTime(time);
 }
 
-// Writes the changed bytes in one write and sets the file's time back.
-void ApplyChange(System& system, const FileChange& change) {
-  if (change.bytes.empty()) return;
-  system.WriteBytesAt(change.path, change.at, change.bytes);
-  system.SetModificationTime(change.path, change.time);
-}
-
-// One undo record that Patch writes, shared by the entries that name it.
-struct RecordWrite {
-  std::string path;
-  std::string identity;
-  std::size_t change;  // index of the game file's FileChange
-  std::string text;
-  bool pending;  // written beside the record, which holds the values to restore until then
-};
-
-std::vector<RecordWrite> PlanRecords(System& system, const PatchList& list,
-                                     const std::vector<EntryFiles>& files,
-                                     const std::vector<FileChange>& changes) {
+bool Press::WritePatch(const TypedValues& typed) {
   std::vector<RecordWrite> records;
-  for (std::size_t c = 0; c < changes.size(); ++c) {
-    for (const std::size_t i : changes[c].entries) {
-      const PatchEntry& entry = list.At(i);
-      const std::string text = FormatUndoRecord(
-          {changes[c].crc_after, entry.xpos, entry.ypos, entry.oldx, entry.oldy});
-      const std::string& identity = files[i].record;
-      auto known = std::find_if(records.begin(), records.end(),
-                                [&](const RecordWrite& r) { return r.identity == identity; });
-      if (known != records.end()) {
-        known->text = text;  // the entry nearer the front of the list wins
+  for (GameFile& file : files_) {
+    // The checksum of the file as Patch will leave it.
+    std::vector<ValueWrite> writes;
+    for (const std::size_t i : file.entries) {
+      for (const ValueWrite& write : WritesOf(i, typed)) writes.push_back(write);
+    }
+    std::sort(writes.begin(), writes.end(),
+              [](const ValueWrite& a, const ValueWrite& b) { return a.position < b.position; });
+    const std::span<const std::uint8_t> content = file.held->Content();
+    std::uint32_t crc = 0xFFFFFFFFu;
+    std::int64_t at = 0;
+    for (const ValueWrite& write : writes) {
+      if (write.position < at) continue;  // the same bytes again
+      crc = UpdateCrc32(crc, content.subspan(static_cast<std::size_t>(at),
+                                             static_cast<std::size_t>(write.position - at)));
+      crc = UpdateCrc32(crc, write.Stored());
+      at = write.position + write.count;
+    }
+    crc = UpdateCrc32(crc, content.subspan(static_cast<std::size_t>(at)));
+    const auto checksum = static_cast<std::int32_t>(~crc);
+
+    for (const std::size_t i : file.entries) {
+      const PatchEntry& entry = list_.At(i);
+      const std::string text =
+          FormatUndoRecord({checksum, entry.xpos, entry.ypos, entry.oldx, entry.oldy});
+      if (std::any_of(records.begin(), records.end(), [&](const RecordWrite& r) {
+            return entries_[r.entry].record == entries_[i].record;
+          })) {
+        continue;  // kept by an entry of the same places
+      }
+      // While the record itself holds the values to restore, the new one waits beside it.
+      const RecordJudgement& judged = entries_[i].located.record;
+      const bool keeps = judged.trusted && judged.path == entry.undofile;
+      records.push_back({i, entry.undofile,
+                         keeps ? PendingRecordPath(entry.undofile) : entry.undofile, text});
+    }
+  }
+  if (!PlaceRecords(records)) return false;
+  for (const RecordWrite& record : records) {
+    system_.WriteWholeFile(record.target, Bytes(record.text.begin(), record.text.end()));
+  }
+  for (GameFile& file : files_) {
+    WriteValues(file, typed);
+    // The file holds the new values: its new records become the records.
+    for (const RecordWrite& record : records) {
+      if (entries_[record.entry].file != static_cast<std::size_t>(&file - files_.data())) continue;
+      const std::string pending = PendingRecordPath(record.record);
+      if (record.target == pending) {
+        system_.MoveOver(pending, record.record);
+      } else if (IsRecordFile(system_, pending)) {
+        system_.RemoveFile(pending);
+      }
+    }
+  }
+  return true;
+}
+
+bool Press::WriteUndo() {
+  bool restored = true;
+  for (GameFile& file : files_) {
+    WriteValues(file, {});
+    // Only records go, and only once the file holds their values again.
+    bool whole = true;
+    for (const std::size_t i : file.entries) {
+      const std::vector<ValueWrite> writes = UndoWrites(list_.At(i));
+      if (std::all_of(writes.begin(), writes.end(),
+                      [&](const ValueWrite& w) { return Holds(file.held->Content(), w); })) {
         continue;
       }
-      const std::optional<UndoRecord> now = ReadRecordFile(system, entry.undofile);
-      const bool restores = now && now->checksum == changes[c].crc_before;
-      records.push_back({entry.undofile, identity, c, text, restores});
+      whole = restored = false;
+      report_(ReportKind::kNotCompleted,
+              Join({"Unable to restore file ", ShownName(file.path), " for patch #",
+                    std::to_string(i + 1), "!  Its undo record ",
+                    ShownName(list_.At(i).undofile), " is kept."}));
+    }
+    if (!whole) continue;
+    for (const std::size_t i : file.entries) {
+      const std::string& record = list_.At(i).undofile;
+      for (const auto& [path, identity] :
+           {std::pair{record, entries_[i].record},
+            std::pair{PendingRecordPath(record), entries_[i].pending}}) {
+        if (!Protected(identity) && IsRecordFile(system_, path)) system_.RemoveFile(path);
+      }
     }
   }
-  return records;
+  return restored;
 }
 
-// Makes the game file's new records the records beside it, and removes a
-// pending record left by an operation that stopped.
-void SettleRecords(System& system, const std::vector<RecordWrite>& records, std::size_t change) {
-  for (const RecordWrite& record : records) {
-    if (record.change != change) continue;
-    const std::string pending = PendingRecordPath(record.path);
-    if (record.pending) {
-      system.MoveOver(pending, record.path);
-    } else if (IsRecordFile(system, pending)) {
-      system.RemoveFile(pending);
-    }
-  }
-}
-
-// Locates every entry again, last to first, telling the observer around each.
-void LocateAgain(System& system, PatchList& list, const std::string& folder,
-                 const OperationObserver& observer) {
-  for (std::size_t i = list.Count(); i-- > 0;) {
+bool Press::LocateAgain(const OperationObserver& observer, const TypedValues& typed) {
+  bool as_meant = true;
+  for (std::size_t i = list_.Count(); i-- > 0;) {
+    PatchEntry& entry = list_.At(i);
     if (observer.locating) observer.locating(i);
-    const LocateResult result = LocatePatch(system, folder, list.At(i));
+    GameFile& file = files_[entries_[i].file];
+    const LocateResult result = LocateInContent(system_, entry, file.held->Content());
     if (observer.located) observer.located(i, result);
+    const std::vector<ValueWrite> writes = WritesOf(i, typed);
+    const bool values = std::all_of(writes.begin(), writes.end(), [&](const ValueWrite& w) {
+      return Holds(file.held->Content(), w);
+    });
+    const bool recorded = result.from_record == (operation_ == Operation::kPatch);
+    if (result.located && values && recorded) continue;
+    as_meant = false;
+    const std::string number = std::to_string(i + 1);
+    if (operation_ == Operation::kPatch) {
+      report_(ReportKind::kNotCompleted,
+              Join({"Unable to keep the undo record ", ShownName(entry.undofile), " for patch #",
+                    number, "!  Undo Patch cannot restore ", ShownName(entry.modfile), "."}));
+    } else if (result.from_record) {
+      report_(ReportKind::kNotCompleted, Join({"Unable to delete the undo record ",
+                                               ShownName(result.record.path), " for patch #",
+                                               number, "!"}));
+    } else {
+      report_(ReportKind::kNotCompleted, Join({"Unable to restore file ", ShownName(entry.modfile),
+                                               " for patch #", number, "!"}));
+    }
   }
+  files_.clear();  // the files are free again
+  return as_meant;
+}
+
+OperationResult Run(System& system, PatchList& list, const std::string& folder,
+                    Operation operation, const TypedValues& typed,
+                    const OperationObserver& observer, const std::string& definitions) {
+  OperationResult result;
+  Reporter report(result, observer);
+  Press press(system, list, folder, operation, definitions, report);
+  if (!press.Check(typed)) {
+    report(ReportKind::kChecksFailed, operation == Operation::kPatch
+                                          ? "Errors found.  Unable to patch game!"
+                                          : "Errors found.  Unable to undo patch!");
+    return result;
+  }
+  const bool written =
+      operation == Operation::kPatch ? press.WritePatch(typed) : press.WriteUndo();
+  if (!written && result.reports.back().kind == ReportKind::kSharedRecord) {
+    report(ReportKind::kChecksFailed, "Errors found.  Unable to patch game!");
+    return result;
+  }
+  const bool as_meant = press.LocateAgain(observer, typed);
+  if (!written || !as_meant) return result;
+  result.done = true;
+  report(ReportKind::kDone, operation == Operation::kPatch ? "Game successfully patched!"
+                                                            : "Patch successfully removed!");
+  return result;
+}
+
+bool TakesTyped(const PatchList& list, bool PatchEntry::*axis, std::int32_t PatchEntry::*fixed) {
+  for (std::size_t i = 0; i < list.Count(); ++i) {
+    if (list.At(i).*axis && list.At(i).*fixed == NotSet) return true;
+  }
+  return false;
 }
 
 }  // namespace
 
 OperationResult ApplyPatches(System& system, PatchList& list, const std::string& folder,
                              std::int32_t width, std::int32_t height,
-                             const OperationObserver& observer) {
-  OperationResult result;
-  Reporter report(result, observer);
-  const TypedValues typed{width, height};
-  // Identified once, before anything is written: a record not yet on the disk
-  // keeps the identity of its path throughout.
-  const std::vector<EntryFiles> files = IdentifyFiles(system, list);
-  if (!CheckEntries(system, report, list, files, Operation::kPatch, typed)) {
-    report(ReportKind::kChecksFailed, "Errors found.  Unable to patch game!");
-    return result;
-  }
-
-  std::vector<FileChange> changes = GroupByFile(list, files);
-  for (FileChange& change : changes) {
-    PlanChange(system, list, change,
-               [&](const PatchEntry& entry) { return PatchWrites(entry, typed); });
-  }
-  const std::vector<RecordWrite> records = PlanRecords(system, list, files, changes);
-  for (const RecordWrite& record : records) {
-    const std::string& path = record.pending ? PendingRecordPath(record.path) : record.path;
-    system.WriteWholeFile(path, Bytes(record.text.begin(), record.text.end()));
-  }
-  for (std::size_t c = 0; c < changes.size(); ++c) {
-    ApplyChange(system, changes[c]);
-    SettleRecords(system, records, c);
-  }
-
-  LocateAgain(system, list, folder, observer);
-  result.done = true;
-  report(ReportKind::kDone, "Game successfully patched!");
-  return result;
+                             const OperationObserver& observer, const std::string& definitions) {
+  return Run(system, list, folder, Operation::kPatch, {width, height}, observer, definitions);
 }
 
 OperationResult RemovePatches(System& system, PatchList& list, const std::string& folder,
-                              const OperationObserver& observer) {
-  OperationResult result;
-  Reporter report(result, observer);
-  const std::vector<EntryFiles> files = IdentifyFiles(system, list);
-  if (!CheckEntries(system, report, list, files, Operation::kUndo, {})) {
-    report(ReportKind::kChecksFailed, "Errors found.  Unable to undo patch!");
-    return result;
-  }
+                              const OperationObserver& observer, const std::string& definitions) {
+  return Run(system, list, folder, Operation::kUndo, {}, observer, definitions);
+}
 
-  std::vector<FileChange> changes = GroupByFile(list, files);
-  for (FileChange& change : changes) {
-    PlanChange(system, list, change, UndoWrites);
-    ApplyChange(system, change);
-    // Only records go, and only once the game file holds the old values.
-    for (const std::size_t i : change.entries) {
-      const std::string& record = list.At(i).undofile;
-      for (const auto& [path, identity] : {std::pair{record, files[i].record},
-                                           std::pair{PendingRecordPath(record), files[i].pending}}) {
-        if (!IsGameFile(files, identity) && IsRecordFile(system, path)) system.RemoveFile(path);
-      }
-    }
-  }
+bool TakesTypedWidth(const PatchList& list) {
+  return TakesTyped(list, &PatchEntry::hasx, &PatchEntry::setx);
+}
 
-  LocateAgain(system, list, folder, observer);
-  result.done = true;
-  report(ReportKind::kDone, "Patch successfully removed!");
-  return result;
+bool TakesTypedHeight(const PatchList& list) {
+  return TakesTyped(list, &PatchEntry::hasy, &PatchEntry::sety);
 }
 
 }  // namespace quillfen

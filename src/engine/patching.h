@@ -15,12 +15,16 @@ class System;
 
 // What Patch and Undo Patch tell the user, each a box of its own.
 enum class ReportKind {
+  kForeignName,      // a file name of the entry names no file of the game folder
   kFileMissing,      // the entry's file does not exist
   kNotLocated,       // its values were not located, or do not lie inside the file
   kPositions,        // Undo only, right after kNotLocated: the positions it holds
-  kValueDoesNotFit,  // Patch only: a typed value the entry's bytes cannot hold
-  kNotWritable,      // the game file or a record cannot be written
+  kValueDoesNotFit,  // Patch only: a typed value that is no size, or a value its bytes cannot hold
+  kOverlap,          // two values the press would write lie on the same bytes
+  kSharedRecord,     // Patch only: two entries would keep their old values in one record
+  kNotWritable,      // the game file, or a record place, cannot be written or deleted
   kChecksFailed,     // the summary after any of the above; nothing was written
+  kNotCompleted,     // after the writes: an entry that was not restored, or kept no record
   kDone,             // every file written and every entry located again
 };
 
@@ -43,16 +47,29 @@ struct OperationResult {
   std::vector<Report> reports;  // every report, in the order it was made
 };
 
-// What the Patch button does: checks every entry, writes the typed (or fixed)
-// values, leaves an undo record per entry and locates the entries, bound to
-// `folder`, again.
+// What the Patch button does. Holds the game's files for the whole press, so
+// that no other program or copy of this one writes them meanwhile; locates
+// every entry, bound to `folder`, in the files as they are; checks every entry;
+// writes the typed (or fixed) values, each alone, after an undo record per
+// entry is on the disk; and locates the entries again. `definitions` is the
+// definition file in use (empty: the one beside the executable), which, like
+// the running program, is never written.
 OperationResult ApplyPatches(System& system, PatchList& list, const std::string& folder,
                              std::int32_t width, std::int32_t height,
-                             const OperationObserver& observer = {});
+                             const OperationObserver& observer = {},
+                             const std::string& definitions = {});
 
-// What the Undo Patch button does: checks every entry, writes the old values
-// back, deletes the undo records and locates the entries again.
+// What the Undo Patch button does: holds and locates as Patch does, checks every
+// entry, writes the old values back, deletes each record once the file holds
+// its values again, and locates the entries again. Reports success only when
+// every game file holds its old values.
 OperationResult RemovePatches(System& system, PatchList& list, const std::string& folder,
-                              const OperationObserver& observer = {});
+                              const OperationObserver& observer = {},
+                              const std::string& definitions = {});
+
+// Whether an entry of the list writes the typed width (or height): the value
+// typed matters only then.
+bool TakesTypedWidth(const PatchList& list);
+bool TakesTypedHeight(const PatchList& list);
 
 }  // namespace quillfen

@@ -1,5 +1,9 @@
 #include "engine/record_files.h"
 
+#include <vector>
+
+#include "engine/crc32.h"
+#include "engine/values.h"
 #include "platform/file_error.h"
 #include "platform/system.h"
 
@@ -11,6 +15,19 @@ namespace {
 // larger than this is judged without being read: it is not a record.
 constexpr std::int64_t kMaxJudgedRecordSize = 4096;
 
+// Whether every value the entry changes lies inside the content at the record's positions.
+bool PositionsInside(const PatchEntry& entry, const UndoRecord& record, std::int64_t size) {
+  if (!entry.hasx && !entry.hasy) return true;
+  return (!entry.hasx || (record.xpos > 0 && ValueFits(record.xpos, entry.setxlen, size))) &&
+         (!entry.hasy || (record.ypos > 0 && ValueFits(record.ypos, entry.setylen, size)));
+}
+
+bool SamePlaces(const PatchEntry& entry, const UndoRecord& record, const Places& found) {
+  if (!entry.hasx && !entry.hasy) return false;
+  return (!entry.hasx || (found.x > 0 && record.xpos == found.x)) &&
+         (!entry.hasy || (found.y > 0 && record.ypos == found.y));
+}
+
 }  // namespace
 
 std::optional<UndoRecord> ReadRecordFile(System& system, const std::string& path) {
@@ -21,24 +38,49 @@ std::optional<UndoRecord> ReadRecordFile(System& system, const std::string& path
 }
 
 bool IsRecordFile(System& system, const std::string& path) {
+  return JudgePlace(system, path) == PlaceContent::kRecord;
+}
+
+PlaceContent JudgePlace(System& system, const std::string& path) {
   try {
-    if (!system.FileExists(path) || system.FileSize(path) > kMaxUndoRecordSize) return false;
-    return IsUndoRecordText(system.ReadWholeFile(path));
+    if (!system.FileExists(path)) return PlaceContent::kNothing;
+    if (system.FileSize(path) > kMaxUndoRecordSize) return PlaceContent::kOther;
+    return IsUndoRecordText(system.ReadWholeFile(path)) ? PlaceContent::kRecord
+                                                         : PlaceContent::kOther;
   } catch (const FileError&) {
-    return false;
+    return PlaceContent::kUnreadable;
   }
 }
 
-RecordStatus JudgeRecord(System& system, const std::string& undofile,
-                         std::span<const std::uint8_t> content) {
-  RecordStatus status{RecordState::kNone, undofile};
-  for (const std::string& path : {undofile, PendingRecordPath(undofile)}) {
+RecordJudgement JudgeRecords(System& system, const PatchEntry& entry,
+                             std::span<const std::uint8_t> content,
+                             const std::function<Places()>& signature_places) {
+  struct Candidate {
+    std::string path;
+    UndoRecord record;
+  };
+  RecordJudgement judged;
+  std::vector<Candidate> candidates;
+  for (const std::string& path : {entry.undofile, PendingRecordPath(entry.undofile)}) {
     if (!system.FileExists(path)) continue;
+    if (judged.state == RecordState::kNone) judged = {RecordState::kNotMatching, path, {}};
     const std::optional<UndoRecord> record = ReadRecordFile(system, path);
-    if (record && RecordMatches(*record, content)) return {RecordState::kValid, path};
-    if (status.state == RecordState::kNone) status = {RecordState::kNotMatching, path};
+    if (record && PositionsInside(entry, *record, static_cast<std::int64_t>(content.size()))) {
+      candidates.push_back({path, *record});
+    }
   }
-  return status;
+  if (candidates.empty()) return judged;
+  const std::int32_t checksum = Crc32Of(content);
+  for (const Candidate& c : candidates) {
+    if (c.record.checksum == checksum) return {RecordState::kValid, c.path, c.record};
+  }
+  const Places found = signature_places();
+  for (const Candidate& c : candidates) {
+    if (SamePlaces(entry, c.record, found)) {
+      return {RecordState::kKeptOriginals, c.path, c.record};
+    }
+  }
+  return judged;
 }
 
 }  // namespace quillfen

@@ -1,8 +1,8 @@
 #include "engine/undo_record.h"
 
 #include <algorithm>
+#include <charconv>
 
-#include "definitions/ini.h"
 #include "engine/crc32.h"
 
 namespace quillfen {
@@ -41,16 +41,31 @@ std::vector<std::string> TextLines(std::span<const std::uint8_t> text) {
   return lines;
 }
 
+namespace {
+
+// The number a line holds when it is written exactly as std::to_string writes it.
+std::optional<std::int32_t> FormattedNumber(const std::string& line) {
+  std::int32_t value = 0;
+  const char* end = line.data() + line.size();
+  const auto [stop, error] = std::from_chars(line.data(), end, value);
+  if (line.empty() || error != std::errc() || stop != end || std::to_string(value) != line) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+}  // namespace
+
 std::optional<UndoRecord> ReadUndoRecord(std::span<const std::uint8_t> text) {
   const std::vector<std::string> lines = TextLines(text);
   if (lines.size() != 5) return std::nullopt;
-  UndoRecord record;
-  record.checksum = IntOrDefault(lines[0], 0);
-  record.xpos = IntOrDefault(lines[1], 0);
-  record.ypos = IntOrDefault(lines[2], 0);
-  record.oldx = IntOrDefault(lines[3], 0);
-  record.oldy = IntOrDefault(lines[4], 0);
-  return record;
+  std::int32_t numbers[5];
+  for (std::size_t i = 0; i < 5; ++i) {
+    const std::optional<std::int32_t> number = FormattedNumber(lines[i]);
+    if (!number) return std::nullopt;
+    numbers[i] = *number;
+  }
+  return UndoRecord{numbers[0], numbers[1], numbers[2], numbers[3], numbers[4]};
 }
 
 bool IsUndoRecordText(std::span<const std::uint8_t> text) {

@@ -24,8 +24,10 @@ std::string FormatUndoRecord(const UndoRecord& record);
 // is two ends); a line end at the very end adds no line; the first NUL ends the text.
 std::vector<std::string> TextLines(std::span<const std::uint8_t> text);
 
-// The record's numbers when the text has exactly five lines, each read as a
-// number with the default 0; nothing otherwise.
+// The record's numbers when the text has exactly five lines, each a signed
+// 32-bit decimal written as FormatUndoRecord writes it (no blanks, no plus
+// sign, no leading zeros); nothing otherwise. A line that is empty, cut short
+// or written otherwise makes the record damaged: its values are not trusted.
 std::optional<UndoRecord> ReadUndoRecord(std::span<const std::uint8_t> text);
 
 // The largest file that can be a record of the program: five lines of an

@@ -12,9 +12,12 @@ class FileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Builds the two standard texts, so both layers spell them the same way.
+// Builds the standard texts, so both layers spell them the same way.
 inline std::string CannotOpenText(const std::string& path, const std::string& description) {
   return "Cannot open file \"" + path + "\". " + description;
+}
+inline std::string CannotDeleteText(const std::string& path, const std::string& description) {
+  return "Cannot delete file \"" + path + "\". " + description;
 }
 inline std::string CannotCreateText(const std::string& path, const std::string& description) {
   return "Cannot create file \"" + path + "\". " + description;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -37,12 +39,35 @@ struct LauncherPlaces {
   std::vector<std::string> manifest_folders;  // folders of *.item manifests (InstallLocation)
 };
 
+// A game file held for one operation (Patch or Undo Patch), from before its
+// values are located until they are located again after the writes: no other
+// program writes it meanwhile (on Windows none opens it at all), and no
+// second copy of the program can hold it.
+// Every read and write of the file during the operation goes through it.
+class HeldFile {
+ public:
+  virtual ~HeldFile() = default;
+  virtual std::int64_t Size() = 0;
+  // The file's bytes as they are now. Valid until the next call of WriteAt or
+  // the end of the hold; never asked of a file of 2 GiB or more. Throws
+  // FileError ("Cannot open file").
+  virtual std::span<const std::uint8_t> Content() = 0;
+  // Overwrites bytes in place; the file's size never changes, and the bytes
+  // are on the disk before it returns. Throws FileError ("Cannot open file").
+  virtual void WriteAt(std::int64_t position, std::span<const std::uint8_t> bytes) = 0;
+  virtual TimeStamp ModificationTime() = 0;
+  // Sets the last-write time back; failures, and a time not read, are ignored.
+  virtual void SetModificationTime(const TimeStamp& time) = 0;
+};
+
 // Everything the portable code needs of the operating system. The Win32 build
 // implements it on the real API; tests use an in-memory one.
 class System {
  public:
   virtual ~System() = default;
 
+  // Full path of the running executable.
+  virtual std::string ExecutablePath() = 0;
   // Full path of the running executable's folder, ending in its last backslash or colon.
   virtual std::string ExecutableFolder() = 0;
   // One value of a profile (INI) file: the characters the profile reader reports
@@ -70,8 +95,16 @@ class System {
   // Puts the file at `from` in place of the file at `to` in one step: at every
   // instant one of the two contents is at `to`. Throws FileError ("Cannot create file").
   virtual void MoveOver(const std::string& from, const std::string& to) = 0;
-  // Removes a file; failures (no such file included) are ignored.
+  // Removes a file; a path without a file is no failure. Throws FileError
+  // ("Cannot delete file") when the file stays.
   virtual void RemoveFile(const std::string& path) = 0;
+  // Why the file could not be removed (read-only, held open by another
+  // program); nothing when it could, or when there is no file. Changes nothing.
+  virtual Refusal RemoveRefusal(const std::string& path) = 0;
+  // Holds an existing game file for one operation. While another copy of the
+  // program holds it, waits a little for it; then, as when another program
+  // has it open or it is read-only, throws FileError ("Cannot open file").
+  virtual std::unique_ptr<HeldFile> HoldFile(const std::string& path) = 0;
   // A text that is the same for two paths exactly when they name the same file:
   // for an existing file its identity on its volume, so that short (8.3) names
   // and names with a trailing dot or space cannot pass for other files; for a
@@ -82,8 +115,10 @@ class System {
   // open by another program, read-only, missing); nothing when it could. Changes nothing.
   virtual Refusal WriteRefusal(const std::string& path) = 0;
   // Why a file could not be created at the path (folder not writable, an
-  // existing file read-only or held open); nothing when it could. Changes
-  // nothing: an existing file keeps its content and time, a new one is not left behind.
+  // existing file read-only or held open, a place that is no regular file:
+  // a folder, a symbolic link or other reparse point, a device); nothing when
+  // it could. Changes nothing: an existing file keeps its content and time, a
+  // new one is not left behind.
   virtual Refusal CreateRefusal(const std::string& path) = 0;
 
   virtual TimeStamp ModificationTime(const std::string& path) = 0;

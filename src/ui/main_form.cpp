@@ -1,5 +1,7 @@
 #include "ui/main_form.h"
 
+#include <climits>
+
 #include "definitions/game_loading.h"
 #include "definitions/ini.h"
 #include "definitions/text.h"
@@ -13,9 +15,8 @@ namespace quillfen {
 
 namespace {
 
-// What Patch writes for a width or height box whose text is not a number.
-constexpr std::int32_t kDefaultWidth = 1440;
-constexpr std::int32_t kDefaultHeight = 900;
+// Stands for a box whose text is no number; the engine is never given it.
+constexpr std::int32_t kNoNumber = INT32_MIN;
 
 }  // namespace
 
@@ -107,9 +108,26 @@ OperationObserver MainForm::OperationEffects() {
 }
 
 void MainForm::patchbuttonClick() {
-  const std::int32_t width = IntOrDefault(view_.Text(Control::widthedit), kDefaultWidth);
-  const std::int32_t height = IntOrDefault(view_.Text(Control::heightedit), kDefaultHeight);
-  ApplyPatches(system_, state_.patchList, state_.gameFolder, width, height, OperationEffects());
+  // A box the game's patches read must hold a number: its text is never
+  // replaced by a value the user did not type.
+  const std::string texts[] = {view_.Text(Control::widthedit), view_.Text(Control::heightedit)};
+  const bool takes[] = {TakesTypedWidth(state_.patchList), TakesTypedHeight(state_.patchList)};
+  const char* axes[] = {"width", "height"};
+  std::int32_t values[2];
+  bool numbers = true;
+  for (int i = 0; i < 2; ++i) {
+    values[i] = IntOrDefault(texts[i], kNoNumber);
+    if (!takes[i] || values[i] != kNoNumber) continue;
+    view_.ShowMessage("The " + std::string(axes[i]) + " \"" + texts[i] +
+                      "\" is no screen size: type a whole number from 1 up.");
+    numbers = false;
+  }
+  if (!numbers) {
+    view_.ShowMessage("Errors found.  Unable to patch game!");
+    return;
+  }
+  ApplyPatches(system_, state_.patchList, state_.gameFolder, values[0], values[1],
+               OperationEffects());
 }
 
 void MainForm::undobuttonClick() {

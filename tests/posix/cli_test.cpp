@@ -149,12 +149,23 @@ TEST_F(CliTest, PatchAndUndoRoundTripMatchesFileNamesWithoutCase) {
   EXPECT_NE(err.str().find("nothing to undo"), std::string::npos);
 }
 
-TEST_F(CliTest, AStaleRecordIsShownAsNotMatching) {
-  folder.Write("game/racer.undo", FormatUndoRecord({12345, 108, 112, 800, 600}));
+// A record for another edition (its places are not where the values are now)
+// is not trusted; one whose places still hold the values keeps the originals
+// although the file changed since, and Undo restores them.
+TEST_F(CliTest, StaleRecordsAreJudgedByTheirPlaces) {
+  folder.Write("game/racer.undo", FormatUndoRecord({12345, 200, 204, 800, 600}));
   ASSERT_EQ(Run({"locate", "Racer", game}), kExitSuccess);
   EXPECT_NE(out.str().find("undo record: present but not matching the file (racer.undo)"),
             std::string::npos);
   EXPECT_EQ(Run({"undo", "Racer", game}), kExitFailure);
+
+  folder.Write("game/racer.undo", FormatUndoRecord({12345, 108, 112, 800, 600}));
+  ASSERT_EQ(Run({"locate", "Racer", game}), kExitSuccess);
+  EXPECT_NE(out.str().find("undo record: valid, the file changed since (racer.undo)"),
+            std::string::npos);
+  ASSERT_EQ(Run({"undo", "Racer", game}), kExitSuccess) << err.str();
+  EXPECT_EQ(ValueAt("game/racer.exe", 108), 800);
+  EXPECT_FALSE(folder.Exists("game/racer.undo"));
 }
 
 TEST_F(CliTest, NamesThatDifferOnlyInCaseAreRefused) {

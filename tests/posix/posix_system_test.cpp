@@ -76,7 +76,10 @@ TEST_F(PosixSystemTest, ReadOnlyFilesAreRefusedWhateverTheUser) {
     EXPECT_EQ(error.what(), open_text);
   }
   EXPECT_THROW(system.WriteWholeFile(At("game.exe"), {'x'}), FileError);
-  system.RemoveFile(At("game.exe"));
+  EXPECT_THROW(system.HoldFile(At("game.exe")), FileError);
+  const std::string delete_text = "Cannot delete file \"" + path + "\". Permission denied";
+  EXPECT_EQ(system.RemoveRefusal(At("game.exe")), delete_text);
+  EXPECT_THROW(system.RemoveFile(At("game.exe")), FileError);
   EXPECT_EQ(folder.Text("game.exe"), "0123");
 }
 

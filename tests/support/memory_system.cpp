@@ -74,6 +74,76 @@ void MemorySystem::Step() {
   if (crash_after_ > 0 && system_calls_ > crash_after_) throw SimulatedCrash{};
 }
 
+void MemorySystem::CrashAfter(int call_number, bool torn) {
+  crash_after_ = call_number;
+  torn_ = torn;
+  system_calls_ = 0;
+  if (call_number == 0) {
+    for (auto& [key, node] : nodes_) node.held = false;
+  }
+}
+
+bool MemorySystem::TearsHere() {
+  return torn_ && crash_after_ > 0 && system_calls_ == crash_after_;
+}
+
+// A file held by an operation: reads and writes go to the node itself, so the
+// content seen is always the disk's.
+class MemorySystem::Held : public HeldFile {
+ public:
+  Held(MemorySystem& system, std::string path) : system_(system), path_(std::move(path)) {}
+  ~Held() override {
+    if (Node* node = system_.Find(path_)) node->held = false;
+  }
+  std::int64_t Size() override { return system_.FileSize(path_); }
+  std::span<const std::uint8_t> Content() override {
+    system_.CountCall(Op::Read, path_, false);
+    Node& node = Self();
+    if (node.reported_size >= 0) throw std::logic_error("a file of gigabytes read whole: " + path_);
+    // Read once: what the hold writes it also keeps, so the content stays the disk's.
+    if (!read_) system_.bytes_read_ += static_cast<std::int64_t>(node.content.size());
+    read_ = true;
+    return node.content;
+  }
+  void WriteAt(std::int64_t position, std::span<const std::uint8_t> bytes) override {
+    const bool tears = system_.TearsHere();
+    Node* node = system_.Find(path_);
+    if (tears && node && position >= 0 &&
+        position + static_cast<std::int64_t>(bytes.size()) <=
+            static_cast<std::int64_t>(node->content.size())) {
+      std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>((bytes.size() + 1) / 2),
+                node->content.begin() + position);
+    }
+    system_.CountCall(Op::WriteAt, path_, false);
+    Node& held = Self();
+    if (position < 0 || position + static_cast<std::int64_t>(bytes.size()) >
+                            static_cast<std::int64_t>(held.content.size())) {
+      throw std::logic_error("in-place write outside the file: " + path_);
+    }
+    std::copy(bytes.begin(), bytes.end(), held.content.begin() + position);
+    held.time = system_.Tick();
+    system_.bytes_written_ += static_cast<std::int64_t>(bytes.size());
+  }
+  TimeStamp ModificationTime() override {
+    system_.Step();
+    return Self().time;
+  }
+  void SetModificationTime(const TimeStamp& time) override {
+    system_.Step();
+    if (time) Self().time = static_cast<DosTime>(*time);
+  }
+
+ private:
+  Node& Self() {
+    Node* node = system_.Find(path_);
+    if (!node || !node->held) throw std::logic_error("a held file went away: " + path_);
+    return *node;
+  }
+  MemorySystem& system_;
+  std::string path_;
+  bool read_ = false;
+};
+
 MemorySystem::Node* MemorySystem::Find(const std::string& path) {
   auto it = nodes_.find(Key(path));
   return it == nodes_.end() ? nullptr : &it->second;
@@ -218,7 +288,9 @@ Bytes MemorySystem::ReadWholeFile(const std::string& path) {
   CountCall(Op::Read, path, false);
   const Node* node = Find(path);
   if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
-  if (node->holder == Holder::Writing) throw FileError(CannotOpenText(path, kSharing));
+  if (node->holder == Holder::Writing || node->held) {
+    throw FileError(CannotOpenText(path, kSharing));
+  }
   if (node->reported_size >= 0) throw std::logic_error("a file of gigabytes read whole: " + path);
   bytes_read_ += static_cast<std::int64_t>(node->content.size());
   return node->content;
@@ -226,12 +298,26 @@ Bytes MemorySystem::ReadWholeFile(const std::string& path) {
 
 void MemorySystem::WriteWholeFile(const std::string& path, const Bytes& content) {
   profiles_.clear();
-  CountCall(Op::Write, path, true);
+  const bool tears = TearsHere();
+  try {
+    CountCall(Op::Write, path, true);
+  } catch (const SimulatedCrash&) {
+    if (tears) {
+      CheckCreatable(path);
+      Node& cut = nodes_[Key(path)];
+      if (cut.name.empty()) cut.name = path.substr(path.rfind('\\') + 1);
+      cut.content.assign(content.begin(),
+                         content.begin() + static_cast<std::ptrdiff_t>(content.size() / 2));
+    }
+    throw;
+  }
   CheckCreatable(path);
   Node* node = Find(path);
   if (!node) {
     node = &nodes_[Key(path)];
     node->name = path.substr(path.rfind('\\') + 1);
+    const auto to_come = short_names_to_come_.find(Key(path));
+    if (to_come != short_names_to_come_.end()) short_names_[Key(to_come->second)] = Key(path);
   }
   node->content = content;
   node->time = Tick();
@@ -289,7 +375,7 @@ void MemorySystem::CheckWritable(const std::string& path) {
   const Node* node = Find(path);
   if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
   if (node->attributes & kAttrReadOnly) throw FileError(CannotOpenText(path, kAccessDenied));
-  if (node->holder != Holder::None) throw FileError(CannotOpenText(path, kSharing));
+  if (node->holder != Holder::None || node->held) throw FileError(CannotOpenText(path, kSharing));
 }
 
 Refusal MemorySystem::CreateRefusal(const std::string& path) {
@@ -305,7 +391,9 @@ Refusal MemorySystem::CreateRefusal(const std::string& path) {
 // Refuses what creating a file anew with no sharing refuses.
 void MemorySystem::CheckCreatable(const std::string& path) {
   const Node* node = Find(path);
-  if (node && node->is_folder) throw FileError(CannotCreateText(path, kAccessDenied));
+  if (node && (node->is_folder || (node->attributes & kAttrReparsePoint))) {
+    throw FileError(CannotCreateText(path, kAccessDenied));
+  }
   if (node && (node->attributes & kAttrReadOnly))
     throw FileError(CannotCreateText(path, kAccessDenied));
   if (node && node->holder != Holder::None) throw FileError(CannotCreateText(path, kSharing));
@@ -332,14 +420,38 @@ void MemorySystem::SetModificationTime(const std::string& path, const TimeStamp&
 }
 
 void MemorySystem::RemoveFile(const std::string& path) {
-  Step();
   profiles_.clear();
+  CountCall(Op::Remove, path, false);
   Node* node = Find(path);
-  if (!node || node->is_folder || node->holder != Holder::None ||
-      (node->attributes & kAttrReadOnly)) {
-    return;
+  if (!node) return;
+  if (node->is_folder || (node->attributes & kAttrReadOnly)) {
+    throw FileError(CannotDeleteText(path, kAccessDenied));
+  }
+  if (node->holder != Holder::None || node->held) {
+    throw FileError(CannotDeleteText(path, kSharing));
   }
   nodes_.erase(Key(path));
+}
+
+Refusal MemorySystem::RemoveRefusal(const std::string& path) {
+  CountCall(Op::RemoveRefusal, path, false);
+  const Node* node = Find(path);
+  if (!node) return std::nullopt;
+  if (node->is_folder || (node->attributes & kAttrReadOnly)) {
+    return CannotDeleteText(path, kAccessDenied);
+  }
+  if (node->holder != Holder::None || node->held) return CannotDeleteText(path, kSharing);
+  return std::nullopt;
+}
+
+std::unique_ptr<HeldFile> MemorySystem::HoldFile(const std::string& path) {
+  CountCall(Op::Hold, path, false);
+  Node* node = Find(path);
+  if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
+  if (node->attributes & kAttrReadOnly) throw FileError(CannotOpenText(path, kAccessDenied));
+  if (node->holder != Holder::None || node->held) throw FileError(CannotOpenText(path, kSharing));
+  node->held = true;
+  return std::make_unique<Held>(*this, path);
 }
 
 bool MemorySystem::IsFixedDisk(const std::string& root) {

@@ -17,7 +17,9 @@ constexpr std::uint32_t kAttrHidden = 0x02;
 constexpr std::uint32_t kAttrSystem = 0x04;
 constexpr std::uint32_t kAttrVolumeLabel = 0x08;
 constexpr std::uint32_t kAttrDirectory = 0x10;
-constexpr std::uint32_t kAttrReparsePoint = 0x400;  // a link or junction, listed as such
+// A symbolic link or junction: no place for a file the program writes, and
+// listed as a link, which the folder search never enters.
+constexpr std::uint32_t kAttrReparsePoint = 0x400;
 
 // Windows drive types; only fixed disks are searched.
 constexpr int kDriveFixed = 3;
@@ -32,7 +34,9 @@ using DosTime = std::int32_t;
 // and a failure that can be injected at any file operation.
 class MemorySystem : public System {
  public:
-  enum class Op { FileSize, Read, Write, WriteAt, Move, WriteRefusal, CreateRefusal };
+  enum class Op {
+    FileSize, Read, Write, WriteAt, Move, WriteRefusal, CreateRefusal, Remove, RemoveRefusal, Hold
+  };
 
   // Thrown by every call after the one CrashAfter names, as if the process had
   // died there: the program cannot catch it as a file error.
@@ -58,6 +62,10 @@ class MemorySystem : public System {
   void SetReportedSize(const std::string& path, std::int64_t size);
   // Lets a second name reach an existing file, as a short (8.3) name does.
   void AddShortName(const std::string& path, const std::string& short_path);
+  // The same for a file not there yet: the short name comes with its creation.
+  void AddShortNameOnCreation(const std::string& path, const std::string& short_path) {
+    short_names_to_come_[Key(path)] = short_path;
+  }
   void Hold(const std::string& path, Holder holder);
 
   // --- Inspecting -----------------------------------------------------------
@@ -75,11 +83,11 @@ class MemorySystem : public System {
   int FileCalls() const { return file_calls_; }
   // Every call of the system interface that touches the file system is
   // counted; the calls after this one (counting from 1) throw SimulatedCrash.
-  // 0 lets every call through again, as a new start of the program would.
-  void CrashAfter(int call_number) {
-    crash_after_ = call_number;
-    system_calls_ = 0;
-  }
+  // With `torn`, a write that is the first call stopped puts the first half of
+  // its bytes on the disk before it throws, as a power cut in the middle of a
+  // write may. 0 lets every call through again, as a new start would, and
+  // releases every file an operation held.
+  void CrashAfter(int call_number, bool torn = false);
   int SystemCalls() const { return system_calls_; }
   std::int64_t BytesRead() const { return bytes_read_; }
   std::int64_t BytesWritten() const { return bytes_written_; }
@@ -91,6 +99,7 @@ class MemorySystem : public System {
   const std::vector<std::string>& ListedPatterns() const { return listed_; }
 
   // --- System ---------------------------------------------------------------
+  std::string ExecutablePath() override { return exe_folder_ + "quillfen.exe"; }
   std::string ExecutableFolder() override { return exe_folder_; }
   std::string ReadProfileString(const std::string& section, const std::string& key,
                                 const std::string& path) override;
@@ -107,6 +116,8 @@ class MemorySystem : public System {
   TimeStamp ModificationTime(const std::string& path) override;
   void SetModificationTime(const std::string& path, const TimeStamp& time) override;
   void RemoveFile(const std::string& path) override;
+  Refusal RemoveRefusal(const std::string& path) override;
+  std::unique_ptr<HeldFile> HoldFile(const std::string& path) override;
   bool IsFixedDisk(const std::string& root) override;
   std::vector<DirEntry> ListFolder(const std::string& pattern) override;
   bool SameTextNoCase(const std::string& a, const std::string& b) override;
@@ -120,10 +131,14 @@ class MemorySystem : public System {
     DosTime time = 0;
     Holder holder = Holder::None;
     std::int64_t reported_size = -1;
+    bool held = false;  // by an operation of the program, through HoldFile
   };
+  class Held;
 
   std::string Key(const std::string& path) const;
   void Step();
+  // Whether the call being counted is a write that a torn stop cuts in half.
+  bool TearsHere();
   Node* Find(const std::string& path);
   const Node* Find(const std::string& path) const;
   void CountCall(Op op, const std::string& path, bool create);
@@ -135,8 +150,10 @@ class MemorySystem : public System {
   std::map<std::string, Node> nodes_;  // key: upper-case path without trailing backslash
   std::map<char, int> drives_;
   std::map<std::string, std::string> short_names_;  // short key -> long key
+  std::map<std::string, std::string> short_names_to_come_;  // long key -> short path
   int fail_call_ = 0;
   int crash_after_ = 0;
+  bool torn_ = false;
   int system_calls_ = 0;
   std::function<bool(Op, const std::string&)> fail_when_;
   int file_calls_ = 0;

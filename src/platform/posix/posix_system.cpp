@@ -3,13 +3,16 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "definitions/text.h"
 #include "platform/file_error.h"
@@ -43,6 +46,7 @@ std::string Describe(int error) {
 }
 
 constexpr const char* kNotRegular = "Not a regular file";
+constexpr const char* kLink = "A symbolic link is no place for the program's files";
 constexpr const char* kPastEnd = "The write would reach past the end of the file";
 
 // Closes a file descriptor when it goes out of scope.
@@ -54,6 +58,7 @@ class Descriptor {
   }
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
+  Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
   bool Valid() const { return fd_ >= 0; }
   int Get() const { return fd_; }
   // Closes now, reporting the error a delayed write may only show here.
@@ -159,12 +164,17 @@ std::string PosixSystem::Resolve(const std::string& path) {
   return native.substr(0, native.size() - name.size()) + found;
 }
 
-std::string PosixSystem::ExecutableFolder() {
+std::string PosixSystem::ExecutablePath() {
   std::string path(PATH_MAX, '\0');
   const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
   if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) return {};
   path.resize(static_cast<std::size_t>(length));
-  return ToEnginePath(path.substr(0, path.rfind('/') + 1));
+  return ToEnginePath(path);
+}
+
+std::string PosixSystem::ExecutableFolder() {
+  const std::string path = ExecutablePath();
+  return path.substr(0, path.rfind('\\') + 1);
 }
 
 std::string PosixSystem::ReadProfileString(const std::string& section, const std::string& key,
@@ -236,11 +246,13 @@ Bytes PosixSystem::ReadWholeFile(const std::string& path) {
 void PosixSystem::WriteWholeFile(const std::string& path, const Bytes& content) {
   const std::string native = Resolve(path);
   struct stat info;
-  const bool existed = StatOf(native, info);
+  const bool existed = ::lstat(native.c_str(), &info) == 0;
+  if (existed && S_ISLNK(info.st_mode)) ThrowCannotCreate(native, kLink);
   if (existed && S_ISDIR(info.st_mode)) ThrowCannotCreate(native, Describe(EISDIR));
   if (existed && !S_ISREG(info.st_mode)) ThrowCannotCreate(native, kNotRegular);
   if (existed && ReadOnly(info)) ThrowCannotCreate(native, Describe(EACCES));
-  Descriptor file(::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  Descriptor file(
+      ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
   if (!file.Valid()) ThrowCannotCreate(native, Describe(errno));
   int error = WriteAll(file.Get(), content.data(), content.size(), 0);
   if (error == 0 && ::fsync(file.Get()) != 0) error = errno;
@@ -297,10 +309,123 @@ std::string PosixSystem::FileIdentity(const std::string& path) {
 }
 
 void PosixSystem::RemoveFile(const std::string& path) {
+  if (const Refusal refusal = RemoveRefusal(path)) throw FileError(*refusal);
+  const std::string native = Resolve(path);
+  if (::unlink(native.c_str()) != 0 && errno != ENOENT) {
+    throw FileError(CannotDeleteText(native, Describe(errno)));
+  }
+  SyncFolder(native);
+}
+
+Refusal PosixSystem::RemoveRefusal(const std::string& path) {
   const std::string native = Resolve(path);
   struct stat info;
-  if (::lstat(native.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || ReadOnly(info)) return;
-  ::unlink(native.c_str());
+  if (::lstat(native.c_str(), &info) != 0) return std::nullopt;
+  if (S_ISDIR(info.st_mode)) return CannotDeleteText(native, Describe(EISDIR));
+  if (S_ISREG(info.st_mode) && ReadOnly(info)) return CannotDeleteText(native, Describe(EACCES));
+  if (::access(FolderOf(native).c_str(), W_OK | X_OK) != 0) {
+    return CannotDeleteText(native, Describe(errno));
+  }
+  return std::nullopt;
+}
+
+namespace {
+
+// A game file held for one operation: an exclusive advisory lock, which a
+// second copy of the program asks for too, on a descriptor open for reading
+// and writing. Its content is read once and kept up to date with the writes
+// made through it.
+class PosixHeldFile : public HeldFile {
+ public:
+  PosixHeldFile(std::string native, Descriptor file)
+      : native_(std::move(native)), file_(std::move(file)) {}
+
+  std::int64_t Size() override {
+    struct stat info;
+    if (::fstat(file_.Get(), &info) != 0) ThrowCannotOpen(native_, Describe(errno));
+    return info.st_size;
+  }
+
+  std::span<const std::uint8_t> Content() override {
+    if (loaded_) return content_;
+    content_.assign(static_cast<std::size_t>(Size()), 0);
+    std::size_t done = 0;
+    while (done < content_.size()) {
+      const ssize_t got = ::pread(file_.Get(), content_.data() + done, content_.size() - done,
+                                  static_cast<off_t>(done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) ThrowCannotOpen(native_, Describe(errno));
+      if (got == 0) break;
+      done += static_cast<std::size_t>(got);
+    }
+    content_.resize(done);
+    loaded_ = true;
+    return content_;
+  }
+
+  void WriteAt(std::int64_t position, std::span<const std::uint8_t> bytes) override {
+    // Never extend the file: a write that would is refused before any byte changes.
+    if (position < 0 || position + static_cast<std::int64_t>(bytes.size()) > Size()) {
+      ThrowCannotOpen(native_, kPastEnd);
+    }
+    int error = WriteAll(file_.Get(), bytes.data(), bytes.size(), static_cast<off_t>(position));
+    if (error == 0 && ::fsync(file_.Get()) != 0) error = errno;
+    if (error != 0) {
+      loaded_ = false;  // what reached the disk is not known
+      ThrowCannotOpen(native_, Describe(error));
+    }
+    if (loaded_) {
+      std::copy(bytes.begin(), bytes.end(),
+                content_.begin() + static_cast<std::ptrdiff_t>(position));
+    }
+  }
+
+  TimeStamp ModificationTime() override {
+    struct stat info;
+    if (::fstat(file_.Get(), &info) != 0) return std::nullopt;
+    return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+  }
+
+  void SetModificationTime(const TimeStamp& time) override {
+    if (!time) return;
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;  // the access time stays
+    times[1].tv_sec = static_cast<time_t>(*time / 1'000'000'000);
+    times[1].tv_nsec = static_cast<long>(*time % 1'000'000'000);
+    ::futimens(file_.Get(), times);
+  }
+
+ private:
+  std::string native_;
+  Descriptor file_;
+  Bytes content_;
+  bool loaded_ = false;
+};
+
+// How long a file locked by another copy of the program is waited for.
+constexpr int kHoldAttempts = 20;
+constexpr long kHoldPauseNs = 50'000'000;
+
+}  // namespace
+
+std::unique_ptr<HeldFile> PosixSystem::HoldFile(const std::string& path) {
+  const std::string native = Resolve(path);
+  struct stat info;
+  if (!StatOf(native, info)) ThrowCannotOpen(native, Describe(errno));
+  if (!S_ISREG(info.st_mode)) ThrowCannotOpen(native, kNotRegular);
+  if (ReadOnly(info)) ThrowCannotOpen(native, Describe(EACCES));
+  Descriptor file(::open(native.c_str(), O_RDWR | O_CLOEXEC));
+  if (!file.Valid()) ThrowCannotOpen(native, Describe(errno));
+  for (int attempt = 1; ::flock(file.Get(), LOCK_EX | LOCK_NB) != 0; ++attempt) {
+    if (errno != EWOULDBLOCK && errno != EINTR) ThrowCannotOpen(native, Describe(errno));
+    if (attempt == kHoldAttempts) {
+      ThrowCannotOpen(native, "Another copy of the program is changing this file");
+    }
+    const struct timespec pause{0, kHoldPauseNs};
+    ::nanosleep(&pause, nullptr);
+  }
+  return std::make_unique<PosixHeldFile>(native, std::move(file));
 }
 
 Refusal PosixSystem::WriteRefusal(const std::string& path) {
@@ -320,7 +445,8 @@ Refusal PosixSystem::CreateRefusal(const std::string& path) {
   const auto refused = [&](const std::string& why) { return CannotCreateText(native, why); };
   for (int attempt = 0; attempt < 2; ++attempt) {
     struct stat info;
-    if (StatOf(native, info)) {
+    if (::lstat(native.c_str(), &info) == 0) {
+      if (S_ISLNK(info.st_mode)) return refused(kLink);
       if (S_ISDIR(info.st_mode)) return refused(Describe(EISDIR));
       if (!S_ISREG(info.st_mode)) return refused(kNotRegular);
       if (ReadOnly(info)) return refused(Describe(EACCES));

@@ -34,10 +34,12 @@ std::string ToNativePath(const std::string& engine);
 //   anew by truncation (keeping an existing file's permissions), renamed over
 //   in one step, and have their data, and a new name its folder, on the disk
 //   (fsync) before a call returns. POSIX knows no sharing modes: another
-//   program holding a file open does not stop a write.
+//   program holding a file open does not stop a write; copies of this program
+//   hold a game file for an operation with an exclusive advisory lock (flock).
 // - A file without any write permission counts as read-only and is refused
 //   for writing, creating over and deleting, as Windows refuses a read-only
-//   file, even to a user whom the permissions would let through.
+//   file, even to a user whom the permissions would let through. A symbolic
+//   link is never created over: a write would reach the file it points to.
 // - Error texts are "Cannot open file" or "Cannot create file" with the POSIX
 //   path and the system's description (strerror).
 // - Time stamps are the modification time in nanoseconds, set back exactly.
@@ -48,6 +50,7 @@ std::string ToNativePath(const std::string& engine);
 // - There are no drives: no root is a fixed disk.
 class PosixSystem : public System {
  public:
+  std::string ExecutablePath() override;
   std::string ExecutableFolder() override;
   std::string ReadProfileString(const std::string& section, const std::string& key,
                                 const std::string& path) override;
@@ -61,6 +64,8 @@ class PosixSystem : public System {
   void MoveOver(const std::string& from, const std::string& to) override;
   std::string FileIdentity(const std::string& path) override;
   void RemoveFile(const std::string& path) override;
+  Refusal RemoveRefusal(const std::string& path) override;
+  std::unique_ptr<HeldFile> HoldFile(const std::string& path) override;
   Refusal WriteRefusal(const std::string& path) override;
   Refusal CreateRefusal(const std::string& path) override;
   TimeStamp ModificationTime(const std::string& path) override;

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "platform/file_error.h"
@@ -196,7 +198,11 @@ Refusal Win32System::CreateRefusal(const std::string& path) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     const DWORD attributes = Attributes(path);
     if (attributes != INVALID_FILE_ATTRIBUTES) {
-      if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
+      // A folder, a read-only file, and a link or junction, whose target a
+      // write would reach, are no place for a record.
+      if (attributes &
+          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_REPARSE_POINT |
+           FILE_ATTRIBUTE_DEVICE)) {
         return refused(ERROR_ACCESS_DENIED);
       }
       // An existing file: opening it for writing without sharing fails where
@@ -219,36 +225,159 @@ Refusal Win32System::CreateRefusal(const std::string& path) {
 // The time is kept in the DOS form, local time at two-second resolution (an
 // odd second is rounded down), so a rewritten file reads the same time in
 // every program that shows it that way: date in bits 16 to 31, time in 0 to 15.
-TimeStamp Win32System::ModificationTime(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+TimeStamp DosTimeStamp(const FILETIME& utc) {
   FILETIME local;
   WORD date = 0;
   WORD time = 0;
-  if (!FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) ||
-      !FileTimeToDosDateTime(&local, &date, &time)) {
+  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToDosDateTime(&local, &date, &time)) {
     return std::nullopt;
   }
   return static_cast<std::int64_t>(static_cast<std::uint32_t>(date) << 16 | time);
 }
 
-void Win32System::SetModificationTime(const std::string& path, const TimeStamp& time) {
-  if (!time) return;
+bool FileTimeOfStamp(const TimeStamp& time, FILETIME& utc) {
+  if (!time) return false;
   const auto bits = static_cast<std::uint32_t>(*time);
   FILETIME local;
+  return DosDateTimeToFileTime(static_cast<WORD>(bits >> 16), static_cast<WORD>(bits & 0xFFFF),
+                               &local) &&
+         LocalFileTimeToFileTime(&local, &utc);
+}
+
+TimeStamp Win32System::ModificationTime(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  return DosTimeStamp(data.ftLastWriteTime);
+}
+
+void Win32System::SetModificationTime(const std::string& path, const TimeStamp& time) {
   FILETIME utc;
-  if (!DosDateTimeToFileTime(static_cast<WORD>(bits >> 16), static_cast<WORD>(bits & 0xFFFF),
-                             &local) ||
-      !LocalFileTimeToFileTime(&local, &utc)) {
-    return;
-  }
+  if (!FileTimeOfStamp(time, utc)) return;
   const UniqueHandle file(
       OpenFile(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
   if (file) SetFileTime(file.Get(), nullptr, nullptr, &utc);
 }
 
 void Win32System::RemoveFile(const std::string& path) {
-  DeleteFileW(Widen(path).c_str());
+  if (ReadOnly(path)) throw FileError(CannotDeleteText(path, SystemErrorText(ERROR_ACCESS_DENIED)));
+  if (DeleteFileW(Widen(path).c_str())) return;
+  const DWORD error = GetLastError();
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
+  throw FileError(CannotDeleteText(path, SystemErrorText(error)));
+}
+
+Refusal Win32System::RemoveRefusal(const std::string& path) {
+  const DWORD attributes = Attributes(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+  if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
+    return CannotDeleteText(path, SystemErrorText(ERROR_ACCESS_DENIED));
+  }
+  // Opening for deletion, letting others do anything, fails exactly where
+  // another program holds the file without letting it be deleted.
+  const UniqueHandle file(OpenFile(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT));
+  if (!file) return CannotDeleteText(path, SystemErrorText(GetLastError()));
+  return std::nullopt;
+}
+
+namespace {
+
+// A game file opened for reading and writing with no sharing, for the whole
+// of one operation: as the old write test did, this fails while any other
+// program has it open (a running game), and no one opens it meanwhile. Its content is read once and kept up to date
+// with the writes made through it, which no one else can make meanwhile.
+class Win32HeldFile : public HeldFile {
+ public:
+  Win32HeldFile(std::string path, UniqueHandle file)
+      : path_(std::move(path)), file_(std::move(file)) {}
+
+  std::int64_t Size() override {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file_.Get(), &size)) ThrowCannotOpen(path_, GetLastError());
+    return size.QuadPart;
+  }
+
+  std::span<const std::uint8_t> Content() override {
+    if (loaded_) return content_;
+    content_.assign(static_cast<std::size_t>(Size()), 0);
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(file_.Get(), start, nullptr, FILE_BEGIN)) {
+      ThrowCannotOpen(path_, GetLastError());
+    }
+    std::size_t done = 0;
+    while (done < content_.size()) {
+      const std::size_t left = content_.size() - done;
+      const DWORD piece = left < kPiece ? static_cast<DWORD>(left) : kPiece;
+      DWORD read = 0;
+      if (!ReadFile(file_.Get(), content_.data() + done, piece, &read, nullptr)) {
+        ThrowCannotOpen(path_, GetLastError());
+      }
+      if (read == 0) break;
+      done += read;
+    }
+    content_.resize(done);
+    loaded_ = true;
+    return content_;
+  }
+
+  void WriteAt(std::int64_t position, std::span<const std::uint8_t> bytes) override {
+    // Never extend the file: a write that would is refused before any byte changes.
+    if (position < 0 || position + static_cast<std::int64_t>(bytes.size()) > Size()) {
+      ThrowCannotOpen(path_, ERROR_HANDLE_EOF);
+    }
+    LARGE_INTEGER at;
+    at.QuadPart = position;
+    if (!SetFilePointerEx(file_.Get(), at, nullptr, FILE_BEGIN)) {
+      ThrowCannotOpen(path_, GetLastError());
+    }
+    DWORD error = ERROR_SUCCESS;
+    WriteAll(file_.Get(), bytes.data(), bytes.size(), error);
+    if (error == ERROR_SUCCESS && !FlushFileBuffers(file_.Get())) error = GetLastError();
+    if (error != ERROR_SUCCESS) {
+      loaded_ = false;  // what reached the disk is not known
+      ThrowCannotOpen(path_, error);
+    }
+    if (loaded_) {
+      std::copy(bytes.begin(), bytes.end(),
+                content_.begin() + static_cast<std::ptrdiff_t>(position));
+    }
+  }
+
+  TimeStamp ModificationTime() override {
+    FILETIME written;
+    if (!GetFileTime(file_.Get(), nullptr, nullptr, &written)) return std::nullopt;
+    return DosTimeStamp(written);
+  }
+
+  void SetModificationTime(const TimeStamp& time) override {
+    FILETIME utc;
+    if (FileTimeOfStamp(time, utc)) SetFileTime(file_.Get(), nullptr, nullptr, &utc);
+  }
+
+ private:
+  std::string path_;
+  UniqueHandle file_;
+  Bytes content_;
+  bool loaded_ = false;
+};
+
+// How long a file held by another copy of the program is waited for.
+constexpr int kHoldAttempts = 20;
+constexpr DWORD kHoldPause = 50;  // milliseconds
+
+}  // namespace
+
+std::unique_ptr<HeldFile> Win32System::HoldFile(const std::string& path) {
+  if (ReadOnly(path)) ThrowCannotOpen(path, ERROR_ACCESS_DENIED);
+  for (int attempt = 1;; ++attempt) {
+    UniqueHandle file(
+        OpenFile(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING));
+    if (file) return std::make_unique<Win32HeldFile>(path, std::move(file));
+    const DWORD error = GetLastError();
+    const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+    if (!held || attempt == kHoldAttempts) ThrowCannotOpen(path, error);
+    Sleep(kHoldPause);
+  }
 }
 
 }  // namespace quillfen

@@ -7,6 +7,12 @@ using win32::Narrow;
 using win32::Widen;
 
 std::string Win32System::ExecutableFolder() {
+  const std::string path = ExecutablePath();
+  const std::size_t sep = path.find_last_of("\\:");
+  return sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
+}
+
+std::string Win32System::ExecutablePath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -17,8 +23,7 @@ std::string Win32System::ExecutableFolder() {
     }
     path.resize(path.size() * 2);  // truncated: try again with room to spare
   }
-  const std::size_t sep = path.find_last_of(L"\\:");
-  return sep == std::wstring::npos ? std::string() : Narrow(path.substr(0, sep + 1));
+  return Narrow(path);
 }
 
 // The profile reader decodes the file itself: text in the system's ANSI code

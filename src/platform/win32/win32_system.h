@@ -10,11 +10,12 @@ namespace quillfen {
 
 // The system interface on the real Win32 API. Its operations are spread over
 // files named for what they hold: win32_profile.cpp (executable folder, profile
-// lookup), win32_files.cpp (files and times), win32_listing.cpp (drives,
-// directory listing, text comparison), win32_launchers.cpp (the game
-// launchers' places in the registry).
+// lookup), win32_files.cpp (files, times, and a game file held for one
+// operation), win32_listing.cpp (drives, directory listing, text comparison),
+// win32_launchers.cpp (the game launchers' places in the registry).
 class Win32System : public System {
  public:
+  std::string ExecutablePath() override;
   std::string ExecutableFolder() override;
   std::string ReadProfileString(const std::string& section, const std::string& key,
                                 const std::string& path) override;
@@ -28,6 +29,8 @@ class Win32System : public System {
   void MoveOver(const std::string& from, const std::string& to) override;
   std::string FileIdentity(const std::string& path) override;
   void RemoveFile(const std::string& path) override;
+  Refusal RemoveRefusal(const std::string& path) override;
+  std::unique_ptr<HeldFile> HoldFile(const std::string& path) override;
   Refusal WriteRefusal(const std::string& path) override;
   Refusal CreateRefusal(const std::string& path) override;
   TimeStamp ModificationTime(const std::string& path) override;
@@ -42,5 +45,10 @@ class Win32System : public System {
 // The system's description of an error code (FormatMessage), without the
 // trailing line break or full stop handling; empty when there is none.
 std::string SystemErrorText(DWORD error);
+
+// A last-write time in the form the program keeps (see ModificationTime), and
+// back; false or nothing where the system cannot convert it.
+TimeStamp DosTimeStamp(const FILETIME& utc);
+bool FileTimeOfStamp(const TimeStamp& time, FILETIME& utc);
 
 }  // namespace quillfen
