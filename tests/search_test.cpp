@@ -220,6 +220,49 @@ TEST(FolderSearch, AFolderThatDoesNotExistYieldsNothing) {
   EXPECT_EQ(result, "C:\\Here\\Sub\\game.exe");
 }
 
+// Every file the walk hands to its visitor, with the rules given.
+std::vector<std::string> Walk(MemorySystem& system, const std::string& root, const WalkRules& rules,
+                              std::size_t stop_after = SIZE_MAX) {
+  std::vector<std::string> found;
+  WalkFolder(
+      system, root, "game.exe", rules,
+      [&](const std::string& path) {
+        found.push_back(path);
+        return found.size() < stop_after;
+      },
+      nullptr);
+  return found;
+}
+
+TEST(FolderWalk, LinksNeverHiddenFoldersAsAskedSkippedFoldersNotAndStopsWhenTold) {
+  MemorySystem system;
+  system.AddDrive('C');
+  system.AddFile("C:\\Home\\.steam\\game.exe", "hidden");
+  system.SetAttributes("C:\\Home\\.steam", kAttrHidden);
+  // A link (in the memory system, a folder marked as one) and a hidden link.
+  system.AddFile("C:\\Home\\Loop\\game.exe", "through a link");
+  system.SetAttributes("C:\\Home\\Loop", testing::kAttrReparsePoint);
+  system.AddFile("C:\\Home\\.z\\game.exe", "through a hidden link");
+  system.SetAttributes("C:\\Home\\.z", testing::kAttrReparsePoint | kAttrHidden);
+  system.AddFile("C:\\Home\\Plain\\Deep\\game.exe", "deep");
+  system.AddFile("C:\\Home\\Plain\\GAME.EXE", "plain");
+
+  const std::vector<std::string> plain{"C:\\Home\\Plain\\Deep\\game.exe",
+                                       "C:\\Home\\Plain\\GAME.EXE"};
+  EXPECT_EQ(Walk(system, "C:\\Home\\", {}), plain);
+  EXPECT_EQ(Walk(system, "C:\\Home\\", {true, {}}),
+            (std::vector<std::string>{"C:\\Home\\.steam\\game.exe", plain[0], plain[1]}));
+  EXPECT_FALSE(ListedUnder(system, "C:\\Home\\Loop\\"));
+  EXPECT_FALSE(ListedUnder(system, "C:\\Home\\.z\\"));
+  EXPECT_EQ(Walk(system, "C:\\Home\\", {true, {"c:\\home\\plain\\deep\\", "C:\\Home\\.steam"}}),
+            (std::vector<std::string>{"C:\\Home\\.steam\\game.exe", plain[1]}));
+
+  // Stopped at the first find: no other folder is listed after it.
+  const std::size_t listed = system.ListedPatterns().size();
+  EXPECT_EQ(Walk(system, "C:\\Home\\", {}, 1), std::vector<std::string>{plain[0]});
+  EXPECT_EQ(system.ListedPatterns().size(), listed + 3);  // Home, Plain, Deep
+}
+
 // --- The button "Find it for me..." ------------------------------------------
 
 // A game file: the signature 5A 5A 5A 5A followed by its width and height.

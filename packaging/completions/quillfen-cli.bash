@@ -30,7 +30,7 @@ _quillfen_cli() {
     return
   fi
   if [[ $cur == -* ]]; then
-    mapfile -t COMPREPLY < <(compgen -W "--ini --help --version" -- "$cur")
+    mapfile -t COMPREPLY < <(compgen -W "--ini --help --version --verbose" -- "$cur")
     return
   fi
   if [[ -z $command ]]; then

@@ -52,6 +52,7 @@ complete -c quillfen-cli -f
 complete -c quillfen-cli -l ini -r -F -d 'The definition file'
 complete -c quillfen-cli -s h -l help -d 'Print the usage'
 complete -c quillfen-cli -l version -d 'Print the version'
+complete -c quillfen-cli -s v -l verbose -d 'find: tell which launcher files were skipped'
 complete -c quillfen-cli -n "not __fish_seen_subcommand_from $commands" -a games -d 'List the games of the definition file'
 complete -c quillfen-cli -n "not __fish_seen_subcommand_from $commands" -a check -d 'Report the problems of definition files'
 complete -c quillfen-cli -n "not __fish_seen_subcommand_from $commands" -a locate -d 'Show where the patches of a game lie'

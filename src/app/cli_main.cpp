@@ -7,6 +7,7 @@
 #include <io.h>
 #include <shellapi.h>
 #else
+#include <poll.h>
 #include <unistd.h>
 #endif
 
@@ -97,6 +98,11 @@ int main(int argc, char** argv) {
   quillfen::CliEnvironment env(system, std::cout, std::cerr);
   env.in = &std::cin;
   env.err_is_terminal = isatty(STDERR_FILENO) != 0;
+  // The write end of a pipe whose reader has closed it polls as an error.
+  env.out_closed = [] {
+    pollfd out{STDOUT_FILENO, 0, 0};
+    return ::poll(&out, 1, 0) == 1 && (out.revents & (POLLERR | POLLHUP)) != 0;
+  };
   env.to_engine = quillfen::ToEnginePath;
   env.to_native = quillfen::ToNativePath;
   // patches.ini beside the program, as the window has it; an installed program

@@ -33,12 +33,14 @@ const char* const kCliUsage =
     "  patch    write WIDTH and HEIGHT into the game's files, as the Patch button does\n"
     "  undo     restore the game's files from their undo records, as Undo Patch does\n"
     "  find     print every folder under the ROOTs that holds the game's check file\n"
-    "           (without ROOTs: the fixed disks, or the home folder where there are none)\n"
+    "           (without ROOTs: the launchers' libraries, the Wine prefixes, then the\n"
+    "           fixed disks, or the home folder where there are none)\n"
     "  suggest  propose a patch's keys that find WIDTH and HEIGHT, the values the game\n"
     "           uses now, in every FILE: editions of one game file, the first the modfile\n"
     "\n"
     "options:\n"
-    "  --ini FILE   the definition file (default: patches.ini beside the program)\n"
+    "  --ini FILE     the definition file (default: patches.ini beside the program)\n"
+    "  -v, --verbose  find: tell which launcher files were skipped, and why\n"
     "\n"
     "GAME is a name of the game list, in any letter case. Exit status: 0 done,\n"
     "1 failed, 2 usage error.\n";
@@ -94,6 +96,8 @@ Invocation Parse(const std::vector<std::string>& args, CliEnvironment& env, bool
       ini = args[++i];
     } else if (options && arg.rfind("--ini=", 0) == 0) {
       ini = arg.substr(6);
+    } else if (options && (arg == "--verbose" || arg == "-v")) {
+      call.verbose = true;
     } else if (options && arg.size() > 1 && arg[0] == '-') {
       throw UsageError{"unknown option '" + arg + "'"};
     } else {

@@ -32,6 +32,9 @@ struct CliEnvironment {
   std::istream* in = nullptr;
   // A progress line is drawn on err only when it is a terminal.
   bool err_is_terminal = false;
+  // Whether the reader of out has gone (the end of a pipe closed, as `| head -n 1`
+  // does once it has its line): find then stops walking. Never, where not told.
+  std::function<bool()> out_closed = [] { return false; };
   // The definition file without --ini, as a path of the portable code.
   std::string default_ini;
   // Where find walks without roots when the system has no fixed disks; empty for none.

@@ -7,6 +7,7 @@
 #include <istream>
 #include <iterator>
 #include <optional>
+#include <set>
 #include <span>
 
 #include "definitions/case_folding.h"
@@ -23,6 +24,7 @@
 #include "platform/file_error.h"
 #include "platform/system.h"
 #include "search/folder_search.h"
+#include "search/game_roots.h"
 
 namespace quillfen {
 
@@ -423,26 +425,39 @@ int RunFind(CliEnvironment& env, const Invocation& call) {
         FileNamePart(LoadGamePatches(env.system, call.ini, name, list).checkfile);
     if (checkfile.empty()) Fail("game " + Quoted(name) + " has no checkfile to search for");
 
-    std::vector<std::string> roots;
-    for (const std::string& typed : call.roots) roots.push_back(GameFolder(env, typed));
-    bool fixed_disks = false;
-    if (roots.empty()) {
-      for (char letter = 'A'; letter <= 'Z'; ++letter) {
-        fixed_disks = fixed_disks || env.system.IsFixedDisk(std::string(1, letter) + ":\\");
+    std::vector<SearchRoot> roots;
+    for (const std::string& typed : call.roots) roots.push_back({GameFolder(env, typed), {}});
+    if (call.roots.empty()) {
+      GameRoots found = GameSearchRoots(env.system, {env.home_folder, env.to_engine});
+      roots = std::move(found.roots);
+      if (call.verbose) {
+        for (const SkippedLauncherFile& skipped : found.skipped) {
+          env.err << "quillfen-cli: ";
+          if (skipped.missing) {
+            env.err << "skipped " << env.to_native(skipped.path) << ": not found\n";
+          } else if (!skipped.reason.empty()) {
+            env.err << skipped.reason << "; skipped\n";
+          } else {
+            env.err << "skipped " << env.to_native(skipped.path) << ": not in its launcher's format\n";
+          }
+        }
       }
-      if (!fixed_disks && !env.home_folder.empty()) roots.push_back(env.home_folder);
     }
 
+    // A reader that has what it wanted ends the walk at the next folder.
+    struct ReaderGone {};
     ProgressLine progress(env);
-    SearchProgress shown;
-    if (env.err_is_terminal) shown = [&](const std::string& folder) { progress.Show(folder); };
-    // Each search skips the files found before, as "Keep searching for me..." does.
-    std::vector<std::string> found;
-    const auto report = [&](const std::string& result) {
-      if (result.empty()) return false;
-      found.push_back(result);
+    const SearchProgress shown = [&](const std::string& folder) {
+      if (env.out_closed()) throw ReaderGone{};
+      if (env.err_is_terminal) progress.Show(folder);
+    };
+    // Each folder is printed once, as soon as it is found, however many roots
+    // reach it: the check files found are told apart by the system's identity.
+    std::set<std::string> found;
+    const auto report = [&](const std::string& path) {
+      if (!found.insert(env.system.FileIdentity(path)).second) return true;
       progress.Clear();
-      std::string folder = env.to_native(FolderPart(result));
+      std::string folder = env.to_native(FolderPart(path));
       if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\') &&
           folder[folder.size() - 2] != ':') {
         folder.pop_back();
@@ -450,16 +465,12 @@ int RunFind(CliEnvironment& env, const Invocation& call) {
       env.out << folder << "\n" << std::flush;
       return true;
     };
-    std::string result;
-    if (fixed_disks) {
-      do {
-        SearchFixedDrives(env.system, checkfile, found, result, shown);
-      } while (report(result));
-    }
-    for (const std::string& root : roots) {
-      do {
-        SearchFolder(env.system, root, checkfile, found, result, shown);
-      } while (report(result));
+    try {
+      for (const SearchRoot& root : roots) {
+        WalkFolder(env.system, root.folder, checkfile, root.rules, report, shown);
+      }
+    } catch (const ReaderGone&) {
+      return kExitSuccess;
     }
     progress.Clear();
     if (found.empty()) Fail("no folder holds " + checkfile);

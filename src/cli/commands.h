@@ -20,6 +20,7 @@ struct Invocation {
                                    // suggest: the game files; as typed
   std::int32_t width = 0;
   std::int32_t height = 0;
+  bool verbose = false;  // find: tells which launcher files it skipped and why
 };
 
 int RunGames(CliEnvironment& env, const Invocation& call);

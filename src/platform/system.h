@@ -25,6 +25,18 @@ struct DirEntry {
   std::string name;
   bool folder = false;
   bool hidden = false;  // hidden or a system entry: the folder search never enters such a folder
+  // A symbolic link, junction or other reparse point: the folder search never
+  // enters it, even where it enters hidden folders, since it may lead back up.
+  bool link = false;
+};
+
+// Where a system's own settings say game launchers keep what they installed
+// (on Windows, the registry and the launchers' data folders), as paths of the
+// portable code, each folder ending in a backslash.
+struct LauncherPlaces {
+  std::vector<std::string> steam_folders;     // each holding steamapps\libraryfolders.vdf
+  std::vector<std::string> game_folders;      // install folders named one by one
+  std::vector<std::string> manifest_folders;  // folders of *.item manifests (InstallLocation)
 };
 
 // A game file held for one operation (Patch or Undo Patch), from before its
@@ -131,6 +143,10 @@ class System {
   virtual std::vector<DirEntry> ListFolder(const std::string& pattern) = 0;
   // Compares two texts without regard to case, as the system's locale does.
   virtual bool SameTextNoCase(const std::string& a, const std::string& b) = 0;
+
+  // Where this system's settings place the game launchers' libraries; none
+  // unless the system keeps such settings. quillfen-cli find searches them.
+  virtual LauncherPlaces GameLauncherPlaces() { return {}; }
 };
 
 }  // namespace quillfen

@@ -29,17 +29,66 @@ bool IsExcluded(System& system, const std::string& path,
   return false;
 }
 
+// Whether the walk goes into a listed entry. A link to a folder (a symbolic
+// link, a junction) may lead back to a folder above it: following none is what
+// makes every walk end, and name each folder once.
+bool Enters(const DirEntry& entry, const WalkRules& rules) {
+  if (!entry.folder || entry.link || IsDotEntry(entry.name)) return false;
+  return rules.hidden_folders || !entry.hidden;
+}
+
 }  // namespace
+
+bool WalkFolder(System& system, const std::string& folder, const std::string& file_name,
+                const WalkRules& rules, const FoundVisitor& onFound,
+                const SearchProgress& progress) {
+  if (!system.FolderExists(folder)) return true;
+
+  // Subfolders first, so a copy deeper down is found before one in this folder.
+  bool going = true;
+  std::vector<DirEntry> entries = system.ListFolder(folder + "*.*");
+  for (const DirEntry& entry : entries) {
+    if (!going) break;
+    if (!Enters(entry, rules)) continue;
+    const std::string path = folder + entry.name;
+    if (!rules.skipped.empty() && IsExcluded(system, path + "\\", rules.skipped)) continue;
+    if (progress) progress(path);
+    going = WalkFolder(system, path + "\\", file_name, rules, onFound, progress);
+  }
+
+  // Then the folder's own files of that name, hidden and system files included.
+  // A plain name is picked from the listing above, so each folder is listed once;
+  // a name the system would read as a pattern gets a listing of its own, opened
+  // even when a subfolder stopped the walk. None of the entries is looked at then.
+  const bool literal = MatchesOnlyItself(file_name);
+  if (!literal) entries = system.ListFolder(folder + file_name);
+  for (const DirEntry& entry : entries) {
+    if (!going) break;
+    if (IsDotEntry(entry.name)) continue;
+    if (entry.folder) continue;
+    if (literal && !system.SameTextNoCase(entry.name, file_name)) continue;
+    going = onFound(folder + entry.name);
+  }
+  return going;
+}
+
+std::vector<std::string> FixedDiskRoots(System& system) {
+  std::vector<std::string> roots;
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    std::string root(1, letter);
+    root += ":\\";
+    if (system.IsFixedDisk(root)) roots.push_back(root);
+  }
+  return roots;
+}
 
 void SearchFixedDrives(System& system, const std::string& file_name,
                        const std::vector<std::string>& exclusions, std::string& result,
                        const SearchProgress& progress) {
   result.clear();
-  for (char letter = 'A'; letter <= 'Z' && result.empty(); ++letter) {
-    std::string root(1, letter);
-    root += ":\\";
-    if (!system.IsFixedDisk(root)) continue;
+  for (const std::string& root : FixedDiskRoots(system)) {
     SearchFolder(system, root, file_name, exclusions, result, progress);
+    if (!result.empty()) break;
   }
 }
 
@@ -47,35 +96,15 @@ void SearchFolder(System& system, const std::string& folder, const std::string& 
                   const std::vector<std::string>& exclusions, std::string& result,
                   const SearchProgress& progress) {
   result.clear();
-  if (!system.FolderExists(folder)) return;
-
-  // Subfolders first, so a copy deeper down is found before one in this folder.
-  // Hidden and system folders are never entered.
-  std::vector<DirEntry> entries = system.ListFolder(folder + "*.*");
-  for (const DirEntry& entry : entries) {
-    if (!result.empty()) break;
-    if (entry.hidden) continue;
-    if (IsDotEntry(entry.name)) continue;
-    if (!entry.folder) continue;
-    const std::string path = folder + entry.name;
-    if (progress) progress(path);
-    SearchFolder(system, path + "\\", file_name, exclusions, result, progress);
-  }
-
-  // Then the folder's own files of that name, hidden and system files included.
-  // A plain name is picked from the listing above, so each folder is listed once;
-  // a name the system would read as a pattern gets a listing of its own, opened
-  // even when a subfolder found the file. None of the entries is looked at then.
-  const bool literal = MatchesOnlyItself(file_name);
-  if (!literal) entries = system.ListFolder(folder + file_name);
-  for (const DirEntry& entry : entries) {
-    if (!result.empty()) break;
-    if (IsDotEntry(entry.name)) continue;
-    if (entry.folder) continue;
-    if (literal && !system.SameTextNoCase(entry.name, file_name)) continue;
-    const std::string path = folder + entry.name;
-    if (!IsExcluded(system, path, exclusions)) result = path;
-  }
+  // The first file not excluded ends the search.
+  WalkFolder(
+      system, folder, file_name, WalkRules{},
+      [&](const std::string& path) {
+        if (IsExcluded(system, path, exclusions)) return true;
+        result = path;
+        return false;
+      },
+      progress);
 }
 
 }  // namespace quillfen

@@ -279,10 +279,11 @@ TEST_F(CliTest, FindPrintsEveryFolderInWalkOrderDeeperCopiesFirst) {
   EXPECT_EQ(out.str(), folder.Path() + "lib/a/b\n" + folder.Path() + "lib/a\n");
   EXPECT_EQ(err.str(), "");  // no progress line: standard error is no terminal
 
-  // Without roots: the home folder, where the game folder lies too.
+  // Without roots: the home folder, where the game folder lies too, hidden
+  // folders included, since launchers and Wine keep games in such folders.
   ASSERT_EQ(Run({"find", "racer"}), kExitSuccess);
-  EXPECT_EQ(out.str(),
-            folder.Path() + "game\n" + folder.Path() + "lib/a/b\n" + folder.Path() + "lib/a\n");
+  EXPECT_EQ(out.str(), folder.Path() + "game\n" + folder.Path() + "lib/.cache\n" + folder.Path() +
+                           "lib/a/b\n" + folder.Path() + "lib/a\n");
 
   EXPECT_EQ(Run({"find", "Racer", game + "/../lib/a/b/x"}), kExitFailure);
   EXPECT_EQ(Run({"find", "Racer Two"}), kExitFailure);

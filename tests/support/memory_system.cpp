@@ -484,8 +484,10 @@ std::vector<DirEntry> MemorySystem::ListFolder(const std::string& pattern) {
   if (!folder || !folder->is_folder) return {};
   std::vector<DirEntry> entries;
   if (folder_key.size() > 2) {
-    if (WildcardMatchNoCase(name_pattern.c_str(), ".")) entries.push_back({".", true, false});
-    if (WildcardMatchNoCase(name_pattern.c_str(), "..")) entries.push_back({"..", true, false});
+    if (WildcardMatchNoCase(name_pattern.c_str(), "."))
+      entries.push_back({.name = ".", .folder = true});
+    if (WildcardMatchNoCase(name_pattern.c_str(), ".."))
+      entries.push_back({.name = "..", .folder = true});
   }
   // Children in name order, as NTFS lists them.
   const std::string prefix = folder_key + "\\";
@@ -495,7 +497,8 @@ std::vector<DirEntry> MemorySystem::ListFolder(const std::string& pattern) {
     if (WildcardMatchNoCase(name_pattern.c_str(), it->second.name.c_str())) {
       const std::uint32_t attributes = it->second.attributes;
       entries.push_back({it->second.name, it->second.is_folder,
-                         (attributes & (kAttrHidden | kAttrSystem | kAttrVolumeLabel)) != 0});
+                         (attributes & (kAttrHidden | kAttrSystem | kAttrVolumeLabel)) != 0,
+                         (attributes & kAttrReparsePoint) != 0});
     }
   }
   return entries;

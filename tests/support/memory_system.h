@@ -17,7 +17,8 @@ constexpr std::uint32_t kAttrHidden = 0x02;
 constexpr std::uint32_t kAttrSystem = 0x04;
 constexpr std::uint32_t kAttrVolumeLabel = 0x08;
 constexpr std::uint32_t kAttrDirectory = 0x10;
-// A symbolic link or junction: no place for a file the program writes.
+// A symbolic link or junction: no place for a file the program writes, and
+// listed as a link, which the folder search never enters.
 constexpr std::uint32_t kAttrReparsePoint = 0x400;
 
 // Windows drive types; only fixed disks are searched.

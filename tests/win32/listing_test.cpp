@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/win32_owners.h"
 #include "platform/win32/win32_system.h"
 #include "search/folder_search.h"
 #include "ui/main_form.h"
@@ -130,6 +131,59 @@ TEST_F(Win32Search, TheDriveSearchReachesTheTestDrive) {
   EXPECT_EQ(result, Path("Plain\\qf-unique-8e1f.bin"));
 }
 
+// A folder loop of the test drive: Q:\folder loop\Games\Racer holds two links
+// back to Games, made by scripts/prepare-wine-tests (Wine makes no links itself).
+const std::string kLoop = "Q:\\folder loop\\";
+
+// A file in the loop folder for as long as the object lives.
+class LoopFile {
+ public:
+  LoopFile(const std::string& name, const std::string& content)
+      : path_(kLoop + "Games\\Racer\\" + name) {
+    const auto file = win32::OwnValidHandle<win32::UniqueHandle>(
+        CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    EXPECT_TRUE(file) << path_;
+    DWORD written = 0;
+    if (file)
+      WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  }
+  ~LoopFile() { DeleteFileA(path_.c_str()); }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+TEST(Win32FolderLoop, LinksAreListedAsSuchAndTheWalkEndsNamingEachFolderOnce) {
+  Win32System system;
+  const std::vector<DirEntry> racer = system.ListFolder(kLoop + "Games\\Racer\\*.*");
+  for (const char* link : {"Back", "Again"}) {
+    const DirEntry* entry = Named(racer, link);
+    ASSERT_NE(entry, nullptr) << link << ": run scripts/prepare-wine-tests";
+    EXPECT_TRUE(entry->folder && entry->link) << link;
+  }
+
+  const LoopFile file("qf-loop.bin", "1");
+  std::vector<std::string> entered;
+  std::vector<std::string> found;
+  for (const bool hidden : {false, true}) {
+    entered.clear();
+    found.clear();
+    WalkFolder(
+        system, kLoop, "QF-LOOP.BIN", WalkRules{hidden, {}},
+        [&](const std::string& path) {
+          found.push_back(path);
+          return true;
+        },
+        [&](const std::string& folder) { entered.push_back(folder); });
+    EXPECT_EQ(entered, (std::vector<std::string>{kLoop + "Games", kLoop + "Games\\Racer"}));
+    EXPECT_EQ(found, std::vector<std::string>{file.Path()});
+  }
+  std::string result;
+  SearchFolder(system, kLoop, "qf-loop.bin", {file.Path()}, result, nullptr);
+  EXPECT_EQ(result, "");
+}
+
 // The button on the real window, over real files: C: and the test drive Q:.
 class Win32FindIt : public testing::WindowTest {
  protected:
@@ -209,6 +263,28 @@ TEST_F(Win32FindIt, FindsTheBackupCopyThenTheOtherThenNothing) {
   EXPECT_EQ(TextOf(Control(win32::kFindit)), kFindCaption);
   EXPECT_TRUE(Form().State().foundFiles.empty());
   EXPECT_EQ(window->TreeSelectedPath(), Racer().substr(0, Racer().size() - 1));
+}
+
+// Find it for me on a drive holding a folder loop: each press ends, the copy
+// in the loop is found once, then no more.
+TEST_F(Win32FindIt, AFolderLoopIsWalkedOnceAndTheSeriesEnds) {
+  const LoopFile looped("qf-findit-racer.exe", GameFile('\x50'));  // width 80
+  std::vector<std::string> found;
+  for (int press = 0; press < 4; ++press) {
+    Click();
+    ASSERT_EQ(boxes.size(), static_cast<std::size_t>(press + 1));
+    found.push_back(boxes.back().text);
+  }
+  // Each copy once, then the end of the series. Wine lists Q: in the host's
+  // order, so the loop folder may come before or after the scratch folder; the
+  // scratch folder keeps the window's order, the deeper copy first.
+  EXPECT_EQ(found.back(), "Unable to find any matching files!");
+  const auto at = [&](const std::string& path) {
+    return std::find(found.begin(), found.end(), "Found " + path + "!") - found.begin();
+  };
+  EXPECT_LT(at(looped.Path()), 3);
+  EXPECT_LT(at(Racer() + "Backup\\qf-findit-racer.exe"), at(Racer() + "qf-findit-racer.exe"));
+  EXPECT_LT(at(Racer() + "qf-findit-racer.exe"), 3);
 }
 
 }  // namespace

@@ -22,7 +22,10 @@ void RemoveTree(const std::string& path) {
       if (name == "." || name == "..") continue;
       const std::wstring child = Widen(folder + "\\" + name);
       SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        // A link or junction goes, never what it leads to.
+        if (!RemoveDirectoryW(child.c_str())) DeleteFileW(child.c_str());
+      } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(Narrow(child));
       } else {
         DeleteFileW(child.c_str());

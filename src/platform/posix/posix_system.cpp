@@ -502,7 +502,7 @@ std::vector<DirEntry> PosixSystem::ListFolder(const std::string& pattern) {
     if (name == "." || name == "..") continue;
     const std::string engine_name = ToEnginePath(name);
     if (!WildcardMatchNoCase(names.c_str(), engine_name.c_str())) continue;
-    DirEntry listed{engine_name, false, name[0] == '.'};
+    DirEntry listed{engine_name, false, name[0] == '.', false};
     struct stat info;
     const std::string full = (folder.empty() ? std::string() : folder) + name;
     if (::lstat(full.c_str(), &info) == 0) {
@@ -510,6 +510,7 @@ std::vector<DirEntry> PosixSystem::ListFolder(const std::string& pattern) {
       if (S_ISLNK(info.st_mode) && StatOf(full, info) && S_ISDIR(info.st_mode)) {
         listed.folder = true;
         listed.hidden = true;
+        listed.link = true;
       }
     }
     entries.push_back(std::move(listed));

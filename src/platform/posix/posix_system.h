@@ -46,7 +46,7 @@ std::string ToNativePath(const std::string& engine);
 // - Listings are sorted by name as NTFS sorts them (letter case aside), so that a
 //   walk visits folders in the same order on every file system. A name starting
 //   with "." is hidden. A symbolic link to a folder is listed as a folder that
-//   is hidden, so the folder search never follows it (and never loops).
+//   is hidden and a link, so the folder search never follows it (and never loops).
 // - There are no drives: no root is a fixed disk.
 class PosixSystem : public System {
  public:

@@ -22,7 +22,8 @@ std::vector<DirEntry> Win32System::ListFolder(const std::string& pattern) {
   do {
     const DWORD attributes = data.dwFileAttributes;
     entries.push_back({Narrow(data.cFileName), (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                       (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0});
+                       (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0,
+                       (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
   } while (FindNextFileW(find.Get(), &data));
   return entries;
 }

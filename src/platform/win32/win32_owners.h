@@ -87,6 +87,12 @@ using UniqueMappedView = UniqueAny<const void*, &UnmapView>;
 // A directory listing of FindFirstFileW.
 using UniqueFind = UniqueAny<HANDLE, &CloseFind>;
 
+inline void CloseRegistryKey(HKEY key) noexcept {
+  RegCloseKey(key);
+}
+// An open registry key.
+using UniqueKey = UniqueAny<HKEY, &CloseRegistryKey>;
+
 // Takes what CreateFileW or FindFirstFileW returned: INVALID_HANDLE_VALUE,
 // their failure, becomes an empty owner.
 template <typename Owner>

@@ -11,7 +11,8 @@ namespace quillfen {
 // The system interface on the real Win32 API. Its operations are spread over
 // files named for what they hold: win32_profile.cpp (executable folder, profile
 // lookup), win32_files.cpp (files, times, and a game file held for one
-// operation), win32_listing.cpp (drives, directory listing, text comparison).
+// operation), win32_listing.cpp (drives, directory listing, text comparison),
+// win32_launchers.cpp (the game launchers' places in the registry).
 class Win32System : public System {
  public:
   std::string ExecutablePath() override;
@@ -39,6 +40,7 @@ class Win32System : public System {
   bool IsFixedDisk(const std::string& root) override;
   std::vector<DirEntry> ListFolder(const std::string& pattern) override;
   bool SameTextNoCase(const std::string& a, const std::string& b) override;
+  LauncherPlaces GameLauncherPlaces() override;
 };
 
 // The system's description of an error code (FormatMessage), without the
