@@ -2,6 +2,7 @@
 #include <string>
 
 #include "platform/file_error.h"
+#include "platform/win32/full_path.h"
 #include "platform/win32/utf8.h"
 #include "platform/win32/win32_owners.h"
 #include "platform/win32/win32_system.h"
@@ -172,14 +173,9 @@ std::string Win32System::FileIdentity(const std::string& path) {
                   info.nFileIndexHigh, info.nFileIndexLow);
     return text;
   }
-  // No file: the full path as the system resolves it (trailing dots and
-  // spaces dropped), compared without regard to case.
-  const std::wstring wide = Widen(path);
-  std::wstring full(32768, L'\0');
-  const DWORD length =
-      GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-  full.resize(length > 0 && length < full.size() ? length : 0);
-  if (full.empty()) full = wide;
+  // No file: the full path as the system resolves it (in the plain form,
+  // trailing dots and spaces dropped), compared without regard to case.
+  std::wstring full = Widen(win32::FullPath(path));
   CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
   return "path:" + Narrow(full);
 }

@@ -1,3 +1,4 @@
+#include "platform/win32/full_path.h"
 #include "platform/win32/utf8.h"
 #include "platform/win32/win32_system.h"
 
@@ -17,6 +18,9 @@ std::string Win32System::ExecutableFolder() {
     }
     path.resize(path.size() * 2);  // truncated: try again with room to spare
   }
+  // Started through a verbatim path, the program is told that path: its
+  // folder is taken in the plain form, as every other path is.
+  path = win32::PlainPath(path);
   const std::size_t sep = path.find_last_of(L"\\:");
   return sep == std::wstring::npos ? std::string() : Narrow(path.substr(0, sep + 1));
 }
