@@ -234,6 +234,13 @@ TEST(Win32Files, PatchAndUndoOnRealFiles) {
   EXPECT_EQ(patched.size(), 200u);
   EXPECT_EQ(patched[58] | patched[59] << 8, 1920);
   EXPECT_EQ(LocalLastWrite(path).wSecond, 4);
+  // Patched again over a record the user made hidden and a system file: the
+  // record is replaced through a pending copy and keeps both attributes.
+  const std::string record = folder.Path() + "game.undo";
+  const DWORD hidden = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  ASSERT_TRUE(SetFileAttributesA(record.c_str(), hidden));
+  EXPECT_TRUE(ApplyPatches(system, list, folder.Path(), 1280, 720).done);
+  EXPECT_EQ(GetFileAttributesA(record.c_str()) & hidden, hidden);
   EXPECT_EQ(RemovePatches(system, list, folder.Path()).reports.back().text,
             "Patch successfully removed!");
   EXPECT_EQ(TextOf(system.ReadWholeFile(path)), content);
@@ -273,6 +280,7 @@ TEST(Win32Files, RecordsReplaceHiddenAndSystemFilesAndKeepTheirAttributes) {
   const std::string pending = folder.Write("game.undo.new", "3\r\n");
   system.MoveOver(pending, record);
   EXPECT_EQ(TextOf(system.ReadWholeFile(record)), "3\r\n");
+  EXPECT_EQ(GetFileAttributesA(record.c_str()) & hidden, hidden);
   EXPECT_FALSE(system.FileExists(pending));
 }
 

@@ -157,6 +157,18 @@ void Win32System::WriteBytesAt(const std::string& path, std::int64_t position, c
 
 void Win32System::MoveOver(const std::string& from, const std::string& to) {
   if (ReadOnly(to)) ThrowCannotCreate(to, ERROR_ACCESS_DENIED);
+  // The file moved in takes the hidden and system attributes of the file it
+  // replaces before it moves, so that the name never stands without them.
+  const DWORD replaced = Attributes(to);
+  const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  if (replaced != INVALID_FILE_ATTRIBUTES && (replaced & kept)) {
+    const DWORD moved = Attributes(from);
+    if (moved == INVALID_FILE_ATTRIBUTES ||
+        !SetFileAttributesW(Widen(from).c_str(),
+                            (moved & ~FILE_ATTRIBUTE_NORMAL) | (replaced & kept))) {
+      ThrowCannotCreate(to, GetLastError());
+    }
+  }
   if (!MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     ThrowCannotCreate(to, GetLastError());
