@@ -52,6 +52,12 @@ TEST_F(PosixSystemTest, NamesMatchWithoutCaseAndTheWrittenNameWins) {
   folder.Write("RACER.EXE", "upper");
   const Bytes upper = system.ReadWholeFile(At("RACER.EXE"));
   EXPECT_EQ(std::string(upper.begin(), upper.end()), "upper");
+  // Two files now: a third spelling names neither, and each has its identity.
+  EXPECT_FALSE(system.FileExists(At("Racer.exe")));
+  EXPECT_NE(system.FileIdentity(At("RACER.EXE")), system.FileIdentity(At("racer.exe")));
+  // Two names of one file (a hard link) are one file.
+  ASSERT_EQ(link((folder.Path() + "racer.exe").c_str(), (folder.Path() + "game.undo").c_str()), 0);
+  EXPECT_EQ(system.FileIdentity(At("game.undo")), system.FileIdentity(At("racer.exe")));
 }
 
 TEST_F(PosixSystemTest, WritesInPlaceKeepTheSizeAndRefuseToReachPastTheEnd) {
@@ -76,6 +82,8 @@ TEST_F(PosixSystemTest, ReadOnlyFilesAreRefusedWhateverTheUser) {
     EXPECT_EQ(error.what(), open_text);
   }
   EXPECT_THROW(system.WriteWholeFile(At("game.exe"), {'x'}), FileError);
+  folder.Write("game.undo.new", "new");
+  EXPECT_THROW(system.MoveOver(At("game.undo.new"), At("game.exe")), FileError);
   system.RemoveFile(At("game.exe"));
   EXPECT_EQ(folder.Text("game.exe"), "0123");
 }
