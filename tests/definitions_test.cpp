@@ -13,7 +13,6 @@ namespace quillfen {
 namespace {
 
 using testing::DefinitionsFixture;
-using testing::kIniPath;
 
 TEST(IntOrDefault, AcceptsDecimalAndEveryHexadecimalPrefix) {
   for (const char* text : {"28", "+28", "$1C", "0x1c", "x1C", "X1c", "0X1C", "  28"}) {
@@ -252,13 +251,6 @@ TEST_F(GameLoadTest, ReloadingBuildsFreshEntries) {
   LoadGamePatches(system, "Racer", list);
   EXPECT_EQ(Entry(0).modfile, "a.exe");
   EXPECT_EQ(Entry(0).xpos, 0);
-}
-
-TEST_F(GameLoadTest, LongValuesAreCutTo2999Characters) {
-  const std::string long_value(3500, 'D');
-  LoadGame("details=" + long_value + "\n");
-  EXPECT_EQ(section.details, std::string(2999, 'D'));
-  EXPECT_EQ(ReadIniValue(system, "racer", "DETAILS", kIniPath).size(), 2999u);
 }
 
 }  // namespace

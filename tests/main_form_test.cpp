@@ -38,9 +38,13 @@ class MainFormTest : public ::testing::Test, protected testing::DefinitionsFixtu
     view.onTreeChange = [this] { form.gamedirlvChange(); };
   }
 
-  // Starts the window as the real one does: the tree's first selection, then FormCreate.
+  // Starts the window as the real one does: the tree's first selection, then
+  // FormCreate. The edit boxes hold text before, which the start must clear:
+  // left there, it would read as the game's values.
   void Start(const std::string& games_ini) {
     WriteIni("[apps]\nversion=1.03\n" + games_ini);
+    view.SetText(Control::widthedit, "640");
+    view.SetText(Control::heightedit, "480");
     form.gamedirlvChange();
     form.FormCreate();
   }

@@ -73,13 +73,5 @@ TEST_F(HostileDefinitionsTest, TenThousandGamesAreAllListed) {
   EXPECT_EQ(apps.games.back(), "Game 9999");
 }
 
-TEST_F(HostileDefinitionsTest, OneMegabyteLineReadsAsItsFirst2999Characters) {
-  WriteIni("[apps]\r\nversion=1.03\r\na0=G\r\n[G]\r\ndetails=" + std::string(1 << 20, 'x') +
-           "\r\nmodfile=g.exe\r\n");
-  ASSERT_TRUE(LoadAll());
-  EXPECT_EQ(section.details.size(), 2999u);
-  EXPECT_EQ(list.Count(), 1u);
-}
-
 }  // namespace
 }  // namespace quillfen

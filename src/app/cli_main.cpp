@@ -23,6 +23,7 @@
 #include "definitions/ini.h"
 
 #if defined(_WIN32)
+#include "platform/win32/full_path.h"
 #include "platform/win32/utf8.h"
 #include "platform/win32/win32_system.h"
 #else
@@ -70,23 +71,9 @@ int main() {
   env.err_is_terminal = _isatty(_fileno(stderr)) != 0;
   env.default_ini = quillfen::DefinitionFilePath(system);
   // A full path, since the profile reader looks for a bare file name in the
-  // Windows folder; "\\" only, since the program's paths split at nothing else.
-  env.to_engine = [](const std::string& path) {
-    const std::wstring wide = quillfen::win32::Widen(path);
-    std::wstring full(MAX_PATH, L'\0');
-    DWORD length =
-        GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (length >= full.size()) {
-      full.resize(length);
-      length =
-          GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    }
-    std::string engine = length > 0 && length < full.size()
-                             ? quillfen::win32::Narrow(std::wstring_view(full.data(), length))
-                             : path;
-    for (char& c : engine) c = c == '/' ? '\\' : c;
-    return engine;
-  };
+  // Windows folder, and a plain one, so that a folder typed in the verbatim
+  // form (\\?\C:\...) holds the same files as typed the usual way.
+  env.to_engine = quillfen::win32::FullPath;
   return Finish(quillfen::RunCli(args, env));
 }
 

@@ -103,7 +103,8 @@ class System {
   // it returns. Throws FileError ("Cannot open file").
   virtual void WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) = 0;
   // Puts the file at `from` in place of the file at `to` in one step: at every
-  // instant one of the two contents is at `to`. Throws FileError ("Cannot create file").
+  // instant one of the two contents is at `to`, with the hidden or system
+  // attributes the file at `to` had. Throws FileError ("Cannot create file").
   virtual void MoveOver(const std::string& from, const std::string& to) = 0;
   // Removes a file; a path without a file is no failure. Throws FileError
   // ("Cannot delete file") when the file stays.

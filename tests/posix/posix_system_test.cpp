@@ -52,6 +52,12 @@ TEST_F(PosixSystemTest, NamesMatchWithoutCaseAndTheWrittenNameWins) {
   folder.Write("RACER.EXE", "upper");
   const Bytes upper = system.ReadWholeFile(At("RACER.EXE"));
   EXPECT_EQ(std::string(upper.begin(), upper.end()), "upper");
+  // Two files now: a third spelling names neither, and each has its identity.
+  EXPECT_FALSE(system.FileExists(At("Racer.exe")));
+  EXPECT_NE(system.FileIdentity(At("RACER.EXE")), system.FileIdentity(At("racer.exe")));
+  // Two names of one file (a hard link) are one file.
+  ASSERT_EQ(link((folder.Path() + "racer.exe").c_str(), (folder.Path() + "game.undo").c_str()), 0);
+  EXPECT_EQ(system.FileIdentity(At("game.undo")), system.FileIdentity(At("racer.exe")));
 }
 
 TEST_F(PosixSystemTest, WritesInPlaceKeepTheSizeAndRefuseToReachPastTheEnd) {
@@ -80,6 +86,8 @@ TEST_F(PosixSystemTest, ReadOnlyFilesAreRefusedWhateverTheUser) {
   const std::string delete_text = "Cannot delete file \"" + path + "\". Permission denied";
   EXPECT_EQ(system.RemoveRefusal(At("game.exe")), delete_text);
   EXPECT_THROW(system.RemoveFile(At("game.exe")), FileError);
+  folder.Write("game.undo.new", "new");
+  EXPECT_THROW(system.MoveOver(At("game.undo.new"), At("game.exe")), FileError);
   EXPECT_EQ(folder.Text("game.exe"), "0123");
 }
 

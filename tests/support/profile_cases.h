@@ -27,7 +27,7 @@ inline std::string Utf16(const std::string& latin1) {
 }
 
 inline std::vector<ProfileCase> ProfileCases() {
-  const std::string long_value(3500, 'v');
+  const std::string megabyte(1 << 20, 'v');
   return {
       {"header in capitals, lower-case lookup", "[APPS]\r\nVERSION=1.03\r\n", "apps", "version",
        "1.03"},
@@ -40,8 +40,10 @@ inline std::vector<ProfileCase> ProfileCases() {
       {"first of repeated keys", "[g]\r\nk=first\r\nk=second\r\n", "g", "k", "first"},
       {"comment line", "[g]\r\n;k=commented\r\nk=real\r\n", "g", "k", "real"},
       {"LF line ends", "[g]\nk=v\nj=w\n", "g", "j", "w"},
-      {"value of 3500 characters", "[g]\r\nk=" + long_value + "\r\n", "g", "k",
+      {"value of a megabyte: its first 2999 characters", "[g]\r\nk=" + megabyte + "\r\n", "g", "k",
        std::string(2999, 'v')},
+      {"key after a line of a megabyte", "[g]\r\nk=" + megabyte + "\r\nj=after\r\n", "g", "j",
+       "after"},
       {"section names differing in case", "[Racer]\r\nmodfile=a.exe\r\n", "RACER", "modfile",
        "a.exe"},
       {"value in double quotes", "[g]\r\nk=\"quoted value\"\r\n", "g", "k", "quoted value"},

@@ -5,6 +5,7 @@
 #include "engine/locate.h"
 #include "engine/patching.h"
 #include "platform/file_error.h"
+#include "platform/win32/full_path.h"
 #include "platform/win32/win32_owners.h"
 #include "platform/win32/win32_system.h"
 #include "win32/real_files.h"
@@ -233,7 +234,13 @@ TEST(Win32Files, PatchAndUndoOnRealFiles) {
   EXPECT_EQ(patched.size(), 200u);
   EXPECT_EQ(patched[58] | patched[59] << 8, 1920);
   EXPECT_EQ(LocalLastWrite(path).wSecond, 4);
-  EXPECT_TRUE(system.FileExists(folder.Path() + "game.undo"));
+  // Patched again over a record the user made hidden and a system file: the
+  // record is replaced through a pending copy and keeps both attributes.
+  const std::string record = folder.Path() + "game.undo";
+  const DWORD hidden = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  ASSERT_TRUE(SetFileAttributesA(record.c_str(), hidden));
+  EXPECT_TRUE(ApplyPatches(system, list, folder.Path(), 1280, 720).done);
+  EXPECT_EQ(GetFileAttributesA(record.c_str()) & hidden, hidden);
   EXPECT_EQ(RemovePatches(system, list, folder.Path()).reports.back().text,
             "Patch successfully removed!");
   EXPECT_EQ(TextOf(system.ReadWholeFile(path)), content);
@@ -253,8 +260,11 @@ TEST(Win32Files, OneFileHasOneIdentityUnderEverySpelling) {
   EXPECT_EQ(system.FileIdentity(racer + "."), identity);
   EXPECT_EQ(system.FileIdentity(racer + " "), identity);
   EXPECT_NE(system.FileIdentity(other), identity);
-  // Paths without a file compare as the system resolves them.
+  // Paths without a file compare as the system resolves them, the verbatim
+  // form as the plain one.
   EXPECT_EQ(system.FileIdentity(folder.Path() + "game.undo."),
+            system.FileIdentity(folder.Path() + "GAME.UNDO"));
+  EXPECT_EQ(system.FileIdentity("\\\\?\\" + folder.Path() + "game.undo"),
             system.FileIdentity(folder.Path() + "GAME.UNDO"));
 }
 
@@ -270,7 +280,46 @@ TEST(Win32Files, RecordsReplaceHiddenAndSystemFilesAndKeepTheirAttributes) {
   const std::string pending = folder.Write("game.undo.new", "3\r\n");
   system.MoveOver(pending, record);
   EXPECT_EQ(TextOf(system.ReadWholeFile(record)), "3\r\n");
+  EXPECT_EQ(GetFileAttributesA(record.c_str()) & hidden, hidden);
   EXPECT_FALSE(system.FileExists(pending));
+}
+
+// quillfen-cli takes the folders it is given through FullPath. A patch through
+// the verbatim form of a folder, and a locate and undo through the plain form,
+// see one record, whatever its name: even one Windows cannot keep as written is
+// either refused or kept where the plain form finds it.
+TEST(Win32Files, AVerbatimFolderHoldsTheFilesOfThePlainOne) {
+  ScratchFolder folder("files-verbatim");
+  Win32System system;
+  const std::string plain = folder.Path();
+  const std::string verbatim = win32::FullPath("\\\\?\\" + plain);
+  EXPECT_EQ(verbatim, plain);
+  EXPECT_EQ(win32::FullPath("\\??\\" + plain), plain);
+  EXPECT_EQ(win32::FullPath("//?/Q:/files-verbatim/"), plain);
+  EXPECT_EQ(win32::FullPath("\\\\?\\UNC\\server\\share\\vd"), "\\\\server\\share\\vd");
+  EXPECT_EQ(win32::FullPath("\\\\.\\Q:"), "\\\\.\\Q:");  // the volume itself, not a folder
+
+  std::string content(200, '\x11');
+  content.replace(50, 4, "SIG!");
+  content.replace(58, 4, std::string("\x80\x02\0\0", 4));  // 640
+  for (const char* name : {"game.undo", "game.undo.", "game.undo "}) {
+    const std::string game = folder.Write("game.exe", content);
+    PatchList through_verbatim;
+    through_verbatim.Append(WidthAfterSig("game", 8));
+    through_verbatim.At(0).undofile = name;
+    PatchList through_plain = through_verbatim;
+    ASSERT_TRUE(LocatePatch(system, verbatim, through_verbatim.At(0)).located);
+    if (ApplyPatches(system, through_verbatim, verbatim, 1920, 900).done) {
+      const LocateResult seen = LocatePatch(system, plain, through_plain.At(0));
+      EXPECT_TRUE(seen.from_record) << name;
+      EXPECT_EQ(seen.width, 1920) << name;
+      EXPECT_TRUE(RemovePatches(system, through_plain, plain).done) << name;
+    }
+    EXPECT_EQ(TextOf(system.ReadWholeFile(game)), content) << name;
+    const std::vector<DirEntry> left = system.ListFolder(plain + "game*");
+    ASSERT_EQ(left.size(), 1u) << name << ": " << left.back().name;
+    EXPECT_EQ(left[0].name, "game.exe");
+  }
 }
 
 // A sparse file of 4 GiB + 8 KiB whose signature lies where a 32-bit sum wraps.

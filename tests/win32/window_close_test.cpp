@@ -69,7 +69,9 @@ TEST_F(WindowCloseTest, ACloseInsideAHandlerReleasesTheListsWhenTheHandlerEnds) 
     // As a message box's own loop dispatches a close queued while it is up.
     SendMessageA(window->Handle(), WM_CLOSE, 0, 0);
     during = list.Count();
-    window->SetEnabled(Control::patchbutton, true);  // no control left: nothing happens
+    // No control left: the window holds no handle a call could reach.
+    EXPECT_EQ(Control(kPatchbutton), nullptr);
+    window->SetEnabled(Control::patchbutton, true);
   });
   EXPECT_EQ(window->Handle(), nullptr);
   EXPECT_EQ(during, 1u);  // the handler could still walk its entries

@@ -5,6 +5,7 @@
 
 #include "platform/file_error.h"
 #include "platform/win32/file_view.h"
+#include "platform/win32/full_path.h"
 #include "platform/win32/utf8.h"
 #include "platform/win32/win32_owners.h"
 #include "platform/win32/win32_system.h"
@@ -159,6 +160,18 @@ void Win32System::WriteBytesAt(const std::string& path, std::int64_t position, c
 
 void Win32System::MoveOver(const std::string& from, const std::string& to) {
   if (ReadOnly(to)) ThrowCannotCreate(to, ERROR_ACCESS_DENIED);
+  // The file moved in takes the hidden and system attributes of the file it
+  // replaces before it moves, so that the name never stands without them.
+  const DWORD replaced = Attributes(to);
+  const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  if (replaced != INVALID_FILE_ATTRIBUTES && (replaced & kept)) {
+    const DWORD moved = Attributes(from);
+    if (moved == INVALID_FILE_ATTRIBUTES ||
+        !SetFileAttributesW(Widen(from).c_str(),
+                            (moved & ~FILE_ATTRIBUTE_NORMAL) | (replaced & kept))) {
+      ThrowCannotCreate(to, GetLastError());
+    }
+  }
   if (!MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     ThrowCannotCreate(to, GetLastError());
@@ -175,14 +188,9 @@ std::string Win32System::FileIdentity(const std::string& path) {
                   info.nFileIndexHigh, info.nFileIndexLow);
     return text;
   }
-  // No file: the full path as the system resolves it (trailing dots and
-  // spaces dropped), compared without regard to case.
-  const std::wstring wide = Widen(path);
-  std::wstring full(32768, L'\0');
-  const DWORD length =
-      GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-  full.resize(length > 0 && length < full.size() ? length : 0);
-  if (full.empty()) full = wide;
+  // No file: the full path as the system resolves it (in the plain form,
+  // trailing dots and spaces dropped), compared without regard to case.
+  std::wstring full = Widen(win32::FullPath(path));
   CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
   return "path:" + Narrow(full);
 }

@@ -1,3 +1,4 @@
+#include "platform/win32/full_path.h"
 #include "platform/win32/utf8.h"
 #include "platform/win32/win32_system.h"
 
@@ -23,7 +24,9 @@ std::string Win32System::ExecutablePath() {
     }
     path.resize(path.size() * 2);  // truncated: try again with room to spare
   }
-  return Narrow(path);
+  // Started through a verbatim path, the program is told that path: it is
+  // taken in the plain form, as every other path is.
+  return Narrow(win32::PlainPath(path));
 }
 
 // The profile reader decodes the file itself: text in the system's ANSI code
