@@ -358,5 +358,57 @@ TEST(Win32Files, AFileOfGigabytesIsNeitherLocatedNorReadNorWritten) {
   EXPECT_FALSE(system.FileExists(folder.Path() + "huge.undo"));
 }
 
+
+// What only Windows can show: two record names that become one file through a
+// short (8.3) name once the first exists, and game files that are the
+// definition file or the running program. Patch refuses before any write, or
+// Undo brings both files back byte for byte.
+TEST(Win32Files, ShortNamesTheDefinitionFileAndTheProgramAreNoPlaceToWrite) {
+  ScratchFolder folder("files-aliases");
+  Win32System system;
+  std::string content(200, '\x11');
+  content.replace(50, 4, "SIG!");
+  content.replace(58, 4, std::string("\x80\x02\0\0", 4));  // 640
+  const std::string game = folder.Write("game.exe", content);
+  const std::string data = folder.Write("data.exe", content);
+  // The short name the system gives the first record when it is created.
+  const std::string probe = folder.Write("longrecordname.undo", "");
+  char short_path[MAX_PATH];
+  ASSERT_GT(GetShortPathNameA(probe.c_str(), short_path, MAX_PATH), 0u);
+  const std::string short_name = FileNamePart(short_path);
+  ASSERT_NE(short_name, "longrecordname.undo");
+  DeleteFileA(probe.c_str());
+
+  PatchList list;
+  list.Append(WidthAfterSig("game", 8));
+  list.Append(WidthAfterSig("data", 8));
+  list.At(0).undofile = short_name;
+  list.At(1).undofile = "longrecordname.undo";  // written first: the walk goes from the last
+  const OperationResult patched = ApplyPatches(system, list, folder.Path(), 1920, 900);
+  if (patched.done) {
+    EXPECT_TRUE(RemovePatches(system, list, folder.Path()).done);
+  } else {
+    EXPECT_EQ(patched.reports.front().kind, ReportKind::kSharedRecord);
+  }
+  EXPECT_EQ(TextOf(system.ReadWholeFile(game)), content);
+  EXPECT_EQ(TextOf(system.ReadWholeFile(data)), content);
+  EXPECT_EQ(system.ListFolder(folder.Path() + "*.und*").size(), 0u);
+
+  // The definition file in use, and the running program, are never game files.
+  const std::string ini = folder.Write("patches.ini", content);
+  PatchList definitions;
+  definitions.Append(WidthAfterSig("patches", 8));
+  definitions.At(0).modfile = "patches.ini";
+  EXPECT_FALSE(ApplyPatches(system, definitions, folder.Path(), 1920, 900, {}, ini).done);
+  EXPECT_EQ(TextOf(system.ReadWholeFile(ini)), content);
+  PatchList program;
+  program.Append(WidthAfterSig("x", 8));
+  program.At(0).modfile = FileNamePart(system.ExecutablePath());
+  const OperationResult refused =
+      ApplyPatches(system, program, system.ExecutableFolder(), 1920, 900);
+  EXPECT_FALSE(refused.done);
+  EXPECT_EQ(refused.reports.back().kind, ReportKind::kChecksFailed);
+}
+
 }  // namespace
 }  // namespace quillfen
