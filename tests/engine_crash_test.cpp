@@ -117,6 +117,11 @@ void ExpectOriginalsKept(const MemorySystem& left, const MemorySystem& install,
     MemorySystem copy = disk;
     Start again(copy);
     EXPECT_TRUE(Succeeded(again.Patch(copy, 3000, 2000))) << where;
+    // A finished Patch leaves the records alone beside the game files.
+    for (const char* record : {"game.undo", "second.undo", "data.undo"}) {
+      EXPECT_TRUE(copy.FileExists(kFolder + record)) << where;
+      EXPECT_FALSE(copy.FileExists(kFolder + record + ".new")) << where;
+    }
     Start after(copy);
     EXPECT_TRUE(Succeeded(after.Undo(copy))) << where;
     for (const char* name : {"game.exe", "data.bin"}) {
