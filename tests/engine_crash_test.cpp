@@ -218,9 +218,18 @@ int SweepFailures(Scenario scenario) {
     system.FailCall(0);
     const std::string where = "failing call " + std::to_string(failing);
     ExpectOriginalsKept(system, install, where);
-    // The user is told either way, and success only when it is so.
-    EXPECT_TRUE(raised || !result.reports.empty()) << where;
+    // The user is told either way: a refusal of the check pass, before any
+    // write, or the system's error; and success only when it is so.
+    if (!raised && !Succeeded(result)) {
+      EXPECT_TRUE(!result.reports.empty() &&
+                  result.reports.back().kind == ReportKind::kChecksFailed)
+          << where;
+    }
     if (Succeeded(result)) {
+      for (const char* record : {"game.undo", "second.undo", "data.undo"}) {
+        EXPECT_EQ(system.FileExists(kFolder + record), !undo) << where;
+        EXPECT_FALSE(system.FileExists(kFolder + record + ".new")) << where;
+      }
       Start again(system);
       for (std::size_t i = 0; i < again.results.size(); ++i) {
         EXPECT_EQ(again.results[i].from_record, !undo) << where << ", entry " << i;

@@ -313,6 +313,12 @@ TEST(CheckPass, EachRefusalShowsItsBoxesAndWritesNothing) {
          g.list.Append(RecordLikeEntry("patches.ini", "patches.undo"));
        },
        {"Unable to write to file PATCHES.INI for patch #2" + busy, patch_failed}},
+      {"a record on the definition file that reads as a record",
+       [](Game& g) {
+         g.system.AddFile(kDefinitions, kRecordLikeGame);
+         g.list.At(0).undofile = "patches.ini";
+       },
+       {"Unable to write to file PATCHES.INI for patch #1" + busy, patch_failed}},
       {"names that leave the folder or that Windows changes",
        [](Game& g) {
          g.list.At(0).undofile = "../escaped.undo";

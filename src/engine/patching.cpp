@@ -294,14 +294,12 @@ void Press::HoldAndLocate(const std::string& folder) {
 }
 
 // The first place of the entry's record that the operation may not write (Patch)
-// or delete (Undo Patch): a game file, the definition file or the program, a
-// file other than a record, or a place the system refuses.
+// or delete (Undo Patch): a file other than a record, one that cannot be read,
+// or a place the system refuses. (A game file, the definition file or the
+// program is refused before.)
 std::optional<std::string> Press::RefusedPlace(std::size_t i) {
   const PatchEntry& entry = list_.At(i);
-  for (const auto& [path, identity] :
-       {std::pair{entry.undofile, entries_[i].record},
-        std::pair{PendingRecordPath(entry.undofile), entries_[i].pending}}) {
-    if (Protected(identity)) return path;
+  for (const std::string& path : {entry.undofile, PendingRecordPath(entry.undofile)}) {
     const PlaceContent content = JudgePlace(system_, path);
     if (content == PlaceContent::kUnreadable) return path;
     if (operation_ == Operation::kPatch) {

@@ -37,7 +37,8 @@ std::optional<UndoRecord> ReadRecordFile(System& system, const std::string& path
 }
 
 bool IsRecordFile(System& system, const std::string& path) {
-  return JudgePlace(system, path) == PlaceContent::kRecord;
+  if (!system.FileExists(path) || system.FileSize(path) > kMaxUndoRecordSize) return false;
+  return IsUndoRecordText(system.ReadWholeFile(path));
 }
 
 PlaceContent JudgePlace(System& system, const std::string& path) {

@@ -18,7 +18,9 @@ class System;
 std::optional<UndoRecord> ReadRecordFile(System& system, const std::string& path);
 
 // Whether the file at the path is an undo record of the program by its content
-// (IsUndoRecordText); false when there is no file or it cannot be read.
+// (IsUndoRecordText); false when there is no file. Throws FileError when it
+// cannot be read: a file that may hold someone's values is never taken for
+// no record.
 bool IsRecordFile(System& system, const std::string& path);
 
 // What lies at a record's place.
