@@ -8,6 +8,7 @@
 #include "engine/crc32.h"
 #include "engine/locate.h"
 #include "engine/patching.h"
+#include "ui/report_text.h"
 #include "engine/undo_record.h"
 #include "platform/file_error.h"
 #include "support/game_files.h"
@@ -87,7 +88,9 @@ struct Game {
     return observer;
   }
   OperationResult Keep(OperationResult result) {
-    for (const Report& report : result.reports) messages.push_back(report.text);
+    for (const Report& report : result.reports) {
+      if (const std::string text = BoxText(report); !text.empty()) messages.push_back(text);
+    }
     return result;
   }
 };
@@ -520,7 +523,7 @@ TEST(ApplyPatches, ASecondCopyAtOnceIsRefusedAndNothingInterleaves) {
     list.Append(Entry("game.exe", "game.undo"));
     list.Append(Entry("data.bin", "data.undo"));
     for (const Report& r : ApplyPatches(first.system, list, kFolder, 2560, 1440).reports) {
-      second_boxes.push_back(r.text);
+      if (const std::string text = BoxText(r); !text.empty()) second_boxes.push_back(text);
     }
   };
   const OperationResult result =

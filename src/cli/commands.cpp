@@ -11,6 +11,7 @@
 #include <span>
 
 #include "definitions/case_folding.h"
+#include "cli/report_lines.h"
 #include "definitions/definition_check.h"
 #include "definitions/game_loading.h"
 #include "definitions/profile_reader.h"
@@ -181,10 +182,16 @@ std::vector<LocateResult> LocateAll(CliEnvironment& env, LoadedGame& game) {
 }
 
 // Patch and Undo Patch's reports: the success message on out, the others on err.
-OperationObserver Printer(CliEnvironment& env) {
+OperationObserver Printer(CliEnvironment& env, const LoadedGame& game) {
   OperationObserver observer;
-  observer.report = [&env](const Report& report) {
-    (report.kind == ReportKind::kDone ? env.out : env.err) << report.text << "\n";
+  observer.report = [&env, &game](const Report& report) {
+    const ReportLine line = WordReport(
+        report, [&](const std::string& path) { return ShownPath(env, game, path); });
+    if (line.to_output) {
+      env.out << line.text << "\n" << std::flush;
+    } else {
+      env.err << "quillfen-cli: " << line.text << "\n";
+    }
   };
   return observer;
 }
@@ -391,7 +398,7 @@ int RunPatch(CliEnvironment& env, const Invocation& call) {
     LocateAll(env, game);
     const OperationResult result =
         ApplyPatches(env.system, game.list, game.folder, call.width, call.height,
-                     Printer(env), call.ini);
+                     Printer(env, game), call.ini);
     return result.done ? kExitSuccess : kExitFailure;
   });
 }
@@ -399,20 +406,19 @@ int RunPatch(CliEnvironment& env, const Invocation& call) {
 int RunUndo(CliEnvironment& env, const Invocation& call) {
   return Guarded(env, [&] {
     LoadedGame game = LoadGame(env, call);
-    // Undo Patch is enabled when every entry is located, walking from the last,
-    // and the first entry, located last, was located through its record.
+    // As the window offers Undo Patch.
     const std::vector<LocateResult> results = LocateAll(env, game);
-    for (std::size_t i = results.size(); i-- > 0;) {
-      if (!results[i].located) {
-        Fail("nothing to undo: patch #" + std::to_string(i + 1) + " (" +
-             UpperAscii(FileNamePart(game.list.At(i).modfile)) + ") is not located");
+    if (!CanUndo(results)) {
+      for (std::size_t i = results.size(); i-- > 0;) {
+        if (!results[i].located) {
+          Fail("nothing to undo: patch #" + std::to_string(i + 1) + " is not located in " +
+               env.to_native(game.list.At(i).modfile));
+        }
       }
-    }
-    if (!results[0].from_record) {
       Fail("nothing to undo: no undo record matches " +
-           UpperAscii(FileNamePart(game.list.At(0).modfile)) + " (patch #1)");
+           env.to_native(game.list.At(0).modfile) + " (patch #1)");
     }
-    const OperationResult result = RemovePatches(env.system, game.list, game.folder, Printer(env), call.ini);
+    const OperationResult result = RemovePatches(env.system, game.list, game.folder, Printer(env, game), call.ini);
     return result.done ? kExitSuccess : kExitFailure;
   });
 }

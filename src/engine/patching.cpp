@@ -44,8 +44,6 @@ namespace quillfen {
 
 namespace {
 
-enum class Operation { kPatch, kUndo };
-
 struct TypedValues {
   std::int32_t width = 0;
   std::int32_t height = 0;
@@ -56,8 +54,8 @@ class Reporter {
  public:
   Reporter(OperationResult& result, const OperationObserver& observer)
       : result_(result), observer_(observer) {}
-  void operator()(ReportKind kind, std::string text) {
-    result_.reports.push_back({kind, std::move(text)});
+  void operator()(Report report) {
+    result_.reports.push_back(std::move(report));
     if (observer_.report) observer_.report(result_.reports.back());
   }
 
@@ -65,17 +63,6 @@ class Reporter {
   OperationResult& result_;
   const OperationObserver& observer_;
 };
-
-std::string Join(std::initializer_list<std::string_view> pieces) {
-  std::string text;
-  for (const std::string_view piece : pieces) text += piece;
-  return text;
-}
-
-// How a file is named in messages: its file name upper-cased.
-std::string ShownName(const std::string& path) {
-  return UpperAscii(FileNamePart(path));
-}
 
 // One value an operation writes: `count` bytes of `value` at `position`.
 struct ValueWrite {
@@ -126,27 +113,22 @@ bool Holds(std::span<const std::uint8_t> content, const ValueWrite& write) {
          std::equal(stored.begin(), stored.end(), content.begin() + write.position);
 }
 
-// The box for a value of Patch that is no size, or that its bytes cannot hold
-// as written; nothing when every value fits.
-std::optional<std::string> ValueRefusal(const PatchEntry& entry, const TypedValues& typed,
-                                        const std::string& number) {
+// The report for a value of Patch that is no size, or that its bytes cannot
+// hold as written; nothing when every value fits.
+std::optional<Report> ValueRefusal(const PatchEntry& entry, const TypedValues& typed,
+                                   std::size_t i) {
   for (const ValueWrite& write : PatchWrites(entry, typed)) {
-    const bool fixed = write.fixed;
-    const std::string value = std::to_string(write.value);
-    if (!fixed && write.value < 1) {
-      return Join({"The ", write.axis, " ", value, " for patch #", number,
-                   " is no screen size: type a whole number from 1 up."});
-    }
+    Report report{ReportKind::kNoScreenSize};
+    report.patch = i;
+    report.path = entry.modfile;
+    report.axis = write.axis;
+    report.fixed = write.fixed;
+    report.value = write.value;
+    report.bytes = write.count;
+    if (!write.fixed && write.value < 1) return report;
     if (TypedValueFits(write.value, write.count)) continue;
-    const std::string largest = std::to_string((std::int64_t{1} << (8 * write.count)) - 1);
-    const std::string bytes =
-        std::to_string(write.count) + (write.count == 1 ? " byte" : " bytes");
-    if (fixed) {
-      return Join({"The fixed ", write.axis, " ", value, " of patch #", number,
-                   " does not fit its ", bytes, ", which hold 0 to ", largest, "."});
-    }
-    return Join({"The ", write.axis, " ", value, " does not fit patch #", number,
-                 ": its value has ", bytes, ", which hold 0 to ", largest, "."});
+    report.kind = ReportKind::kValueDoesNotFit;
+    return report;
   }
   return std::nullopt;
 }
@@ -205,9 +187,17 @@ class Press {
 
  private:
   void HoldAndLocate(const std::string& folder);
-  std::optional<std::string> RefusedPlace(std::size_t i);
-  std::optional<std::string> Overlap(std::size_t i, const TypedValues& typed);
-  std::optional<std::string> SharedRecord(std::size_t i);
+  std::optional<std::pair<std::string, std::string>> RefusedPlace(std::size_t i);
+  std::optional<Report> Overlap(std::size_t i, const TypedValues& typed);
+  std::optional<Report> SharedRecord(std::size_t i);
+  void Tell(ReportKind kind, std::size_t i, const std::string& path,
+            const std::string& record = {}) {
+    Report report{kind, operation_};
+    report.patch = i;
+    report.path = path;
+    report.record = record;
+    report_(std::move(report));
+  }
   bool Protected(const std::string& identity) const {
     return std::find(kept_.begin(), kept_.end(), identity) != kept_.end() ||
            std::any_of(files_.begin(), files_.end(),
@@ -294,39 +284,39 @@ void Press::HoldAndLocate(const std::string& folder) {
 }
 
 // The first place of the entry's record that the operation may not write (Patch)
-// or delete (Undo Patch): a file other than a record, one that cannot be read,
-// or a place the system refuses. (A game file, the definition file or the
-// program is refused before.)
-std::optional<std::string> Press::RefusedPlace(std::size_t i) {
+// or delete (Undo Patch), and why: a file other than a record, one that cannot
+// be read, or a place the system refuses. (A game file, the definition file or
+// the program is refused before.)
+std::optional<std::pair<std::string, std::string>> Press::RefusedPlace(std::size_t i) {
   const PatchEntry& entry = list_.At(i);
   for (const std::string& path : {entry.undofile, PendingRecordPath(entry.undofile)}) {
     const PlaceContent content = JudgePlace(system_, path);
-    if (content == PlaceContent::kUnreadable) return path;
+    if (content == PlaceContent::kUnreadable) return std::pair{path, "it cannot be read"};
     if (operation_ == Operation::kPatch) {
-      if (content == PlaceContent::kOther || system_.CreateRefusal(path)) return path;
-    } else if (content == PlaceContent::kRecord && system_.RemoveRefusal(path)) {
-      return path;
+      if (content == PlaceContent::kOther) return std::pair{path, "it is no undo record"};
+      if (const Refusal refusal = system_.CreateRefusal(path)) return std::pair{path, *refusal};
+    } else if (content == PlaceContent::kRecord) {
+      if (const Refusal refusal = system_.RemoveRefusal(path)) return std::pair{path, *refusal};
     }
   }
   return std::nullopt;
 }
 
-// The box for values of the entry that lie on the bytes of another value the
-// press writes into the same file, unless both write the same bytes there.
-std::optional<std::string> Press::Overlap(std::size_t i, const TypedValues& typed) {
+// The report for values of the entry that lie on the bytes of another value
+// the press writes into the same file, unless both write the same bytes there.
+std::optional<Report> Press::Overlap(std::size_t i, const TypedValues& typed) {
   const std::vector<ValueWrite> own = WritesOf(i, typed);
-  const std::string name = ShownName(list_.At(i).modfile);
-  if (own.size() == 2 && own[0].Overlaps(own[1])) {
-    return Join({"The width and height of patch #", std::to_string(i + 1),
-                 " lie on the same bytes of ", name, "."});
-  }
+  Report report{ReportKind::kOverlap};
+  report.patch = report.other = i;
+  report.path = list_.At(i).modfile;
+  if (own.size() == 2 && own[0].Overlaps(own[1])) return report;
   for (const std::size_t j : files_[entries_[i].file].entries) {
     if (j >= i) continue;
     for (const ValueWrite& other : WritesOf(j, typed)) {
       for (const ValueWrite& write : own) {
         if (write.Overlaps(other) && !write.SameAs(other)) {
-          return Join({"Patches #", std::to_string(j + 1), " and #", std::to_string(i + 1),
-                       " write different values over the same bytes of ", name, "."});
+          report.other = j;
+          return report;
         }
       }
     }
@@ -334,10 +324,10 @@ std::optional<std::string> Press::Overlap(std::size_t i, const TypedValues& type
   return std::nullopt;
 }
 
-// The box for an entry whose record would be another entry's: one record
+// The report for an entry whose record would be another entry's: one record
 // holds the old values of one set of places, so only entries that locate the
 // very same places of one file may share it.
-std::optional<std::string> Press::SharedRecord(std::size_t i) {
+std::optional<Report> Press::SharedRecord(std::size_t i) {
   const PatchEntry& entry = list_.At(i);
   for (std::size_t j = 0; j < i; ++j) {
     const EntryState& other = entries_[j];
@@ -350,70 +340,74 @@ std::optional<std::string> Press::SharedRecord(std::size_t i) {
     const bool crossed =
         other.record == entries_[i].pending || other.pending == entries_[i].record;
     if (shared || crossed) {
-      return Join({"Patches #", std::to_string(j + 1), " and #", std::to_string(i + 1),
-                   " would keep their old values in one undo record, ", ShownName(entry.undofile),
-                   ": each needs an undofile of its own."});
+      Report report{ReportKind::kSharedRecord};
+      report.patch = i;
+      report.other = j;
+      report.path = entry.undofile;
+      return report;
     }
   }
   return std::nullopt;
 }
 
-// Checks every entry, last to first, showing a box for each problem found.
-// Changes no file. Returns whether all entries passed.
+// Checks every entry, last to first, reporting each problem found. Changes no
+// file. Returns whether all entries passed.
 bool Press::Check(const TypedValues& typed) {
   bool passed = true;
-  const auto refuse = [&](ReportKind kind, std::string text) {
-    report_(kind, std::move(text));
+  const auto refuse = [&](ReportKind kind, std::size_t i, const std::string& path,
+                          std::string reason = {}) {
+    Report report{kind, operation_};
+    report.patch = i;
+    report.path = path;
+    report.reason = std::move(reason);
+    report_(std::move(report));
+    passed = false;
+  };
+  const auto refuse_report = [&](Report report) {
+    report.operation = operation_;
+    report_(std::move(report));
     passed = false;
   };
   for (std::size_t i = list_.Count(); i-- > 0;) {
     const PatchEntry& entry = list_.At(i);
     const EntryState& state = entries_[i];
-    const std::string name = ShownName(entry.modfile);
-    const std::string number = std::to_string(i + 1);
-    const std::string not_writable = "!  Close all programs/games before patching.";
     if (state.foreign) {
-      const std::string part = FileNamePart(*state.foreign);
-      refuse(ReportKind::kForeignName,
-             Join({"The file name \"", part, "\" of patch #", number,
-                   " names no file of the game folder: ", *ForeignNameReason(part), "."}));
+      refuse(ReportKind::kForeignName, i, *state.foreign,
+             *ForeignNameReason(FileNamePart(*state.foreign)));
     } else if (state.file == SIZE_MAX) {
-      refuse(ReportKind::kFileMissing,
-             Join({"Unable to find file ", name, " for patch #", number, "!"}));
+      refuse(ReportKind::kFileMissing, i, entry.modfile);
     } else if (Protected(state.record) || Protected(state.pending)) {
-      const std::string& place =
-          Protected(state.record) ? entry.undofile : PendingRecordPath(entry.undofile);
-      refuse(ReportKind::kNotWritable,
-             Join({"Unable to write to file ", ShownName(place), " for patch #", number,
-                   not_writable}));
+      refuse(ReportKind::kNotWritable, i,
+             Protected(state.record) ? entry.undofile : PendingRecordPath(entry.undofile),
+             "it is a game file, the definition file or the program");
     } else if (state.unread) {
-      refuse(ReportKind::kNotWritable,
-             Join({"Unable to write to file ", name, " for patch #", number, not_writable}));
+      refuse(ReportKind::kNotWritable, i, entry.modfile, files_[state.file].refusal.value_or(""));
     } else if (!state.located.located) {
-      refuse(ReportKind::kNotLocated, Join({"Unable to find patch offsets in file ", name,
-                                            " for patch #", number,
-                                            "!  This may be due to an outdated patcher."}));
+      refuse(ReportKind::kNotLocated, i, entry.modfile);
       if (operation_ == Operation::kUndo) {
-        report_(ReportKind::kPositions,
-                Join({std::to_string(entry.xpos), " ", std::to_string(entry.ypos)}));
+        Report positions{ReportKind::kPositions, operation_};
+        positions.patch = i;
+        positions.path = entry.modfile;
+        positions.position = entry.xpos;
+        positions.position2 = entry.ypos;
+        report_(std::move(positions));
       }
-    } else if (files_[state.file].refusal ||
-               std::find(kept_.begin(), kept_.end(), files_[state.file].identity) !=
-                   kept_.end()) {
-      refuse(ReportKind::kNotWritable,
-             Join({"Unable to write to file ", name, " for patch #", number, not_writable}));
-    } else if (const auto box = operation_ == Operation::kPatch
-                                    ? ValueRefusal(entry, typed, number)
-                                    : std::nullopt) {
-      refuse(ReportKind::kValueDoesNotFit, *box);
-    } else if (const auto overlap = Overlap(i, typed)) {
-      refuse(ReportKind::kOverlap, *overlap);
-    } else if (const auto shared =
+    } else if (files_[state.file].refusal) {
+      refuse(ReportKind::kNotWritable, i, entry.modfile, *files_[state.file].refusal);
+    } else if (std::find(kept_.begin(), kept_.end(), files_[state.file].identity) !=
+               kept_.end()) {
+      refuse(ReportKind::kNotWritable, i, entry.modfile,
+             "it is the definition file or the program");
+    } else if (auto value = operation_ == Operation::kPatch ? ValueRefusal(entry, typed, i)
+                                                            : std::nullopt) {
+      refuse_report(std::move(*value));
+    } else if (auto overlap = Overlap(i, typed)) {
+      refuse_report(std::move(*overlap));
+    } else if (auto shared =
                    operation_ == Operation::kPatch ? SharedRecord(i) : std::nullopt) {
-      refuse(ReportKind::kSharedRecord, *shared);
+      refuse_report(std::move(*shared));
     } else if (const auto refused = RefusedPlace(i)) {
-      refuse(ReportKind::kNotWritable, Join({"Unable to write to file ", ShownName(*refused),
-                                             " for patch #", number, not_writable}));
+      refuse(ReportKind::kNotWritable, i, refused->first, refused->second);
     }
   }
   return passed;
@@ -452,12 +446,11 @@ bool Press::PlaceRecords(std::vector<RecordWrite>& records) {
       }
     }
     const std::size_t other = clash ? records[*clash].entry : records[a].entry;
-    const std::size_t i = std::max(records[a].entry, other);
-    const std::size_t j = std::min(records[a].entry, other);
-    report_(ReportKind::kSharedRecord,
-            Join({"Patches #", std::to_string(j + 1), " and #", std::to_string(i + 1),
-                  " would keep their old values in one undo record, ",
-                  ShownName(list_.At(i).undofile), ": each needs an undofile of its own."}));
+    Report report{ReportKind::kSharedRecord, operation_};
+    report.patch = std::max(records[a].entry, other);
+    report.other = std::min(records[a].entry, other);
+    report.path = list_.At(report.patch).undofile;
+    report_(std::move(report));
     return false;
   }
   return true;
@@ -499,7 +492,17 @@ void Press::WriteValues(GameFile& file, const TypedValues& typed) {
   if (changes.empty()) return;
   const std::int32_t after = ChecksumAfter(file, changes);
   const TimeStamp time = file.held->ModificationTime();
-  for (const ValueWrite& write : changes) file.held->WriteAt(write.position, write.Stored());
+  for (const ValueWrite& write : changes) {
+    Report report{ReportKind::kChanged, operation_};
+    report.path = file.path;
+    report.axis = write.axis;
+    report.position = write.position;
+    report.old_value = ReadValueAt(file.held->Content(), write.position, write.count);
+    report.value = ReadValueAt(write.Stored(), 0, write.count);
+    report.bytes = write.count;
+    file.held->WriteAt(write.position, write.Stored());
+    report_(std::move(report));
+  }
   file.held->SetModificationTime(time);
   file.crc = after;
 }
@@ -558,10 +561,7 @@ bool Press::WriteUndo() {
         continue;
       }
       whole = restored = false;
-      report_(ReportKind::kNotCompleted,
-              Join({"Unable to restore file ", ShownName(file.path), " for patch #",
-                    std::to_string(i + 1), "!  Its undo record ",
-                    ShownName(list_.At(i).undofile), " is kept."}));
+      Tell(ReportKind::kNotRestored, i, file.path, list_.At(i).undofile);
     }
     if (!whole) continue;
     for (const std::size_t i : file.entries) {
@@ -593,18 +593,12 @@ bool Press::LocateAgain(const OperationObserver& observer, const TypedValues& ty
     const bool recorded = result.from_record == (operation_ == Operation::kPatch);
     if (result.located && values && recorded) continue;
     as_meant = false;
-    const std::string number = std::to_string(i + 1);
     if (operation_ == Operation::kPatch) {
-      report_(ReportKind::kNotCompleted,
-              Join({"Unable to keep the undo record ", ShownName(entry.undofile), " for patch #",
-                    number, "!  Undo Patch cannot restore ", ShownName(entry.modfile), "."}));
+      Tell(ReportKind::kNoRecord, i, entry.modfile, entry.undofile);
     } else if (result.from_record) {
-      report_(ReportKind::kNotCompleted, Join({"Unable to delete the undo record ",
-                                               ShownName(result.record.path), " for patch #",
-                                               number, "!"}));
+      Tell(ReportKind::kRecordKept, i, result.record.path);
     } else {
-      report_(ReportKind::kNotCompleted, Join({"Unable to restore file ", ShownName(entry.modfile),
-                                               " for patch #", number, "!"}));
+      Tell(ReportKind::kNotRestored, i, entry.modfile, entry.undofile);
     }
   }
   files_.clear();  // the files are free again
@@ -618,22 +612,19 @@ OperationResult Run(System& system, PatchList& list, const std::string& folder,
   Reporter report(result, observer);
   Press press(system, list, folder, operation, definitions, report);
   if (!press.Check(typed)) {
-    report(ReportKind::kChecksFailed, operation == Operation::kPatch
-                                          ? "Errors found.  Unable to patch game!"
-                                          : "Errors found.  Unable to undo patch!");
+    report({ReportKind::kChecksFailed, operation});
     return result;
   }
   const bool written =
       operation == Operation::kPatch ? press.WritePatch(typed) : press.WriteUndo();
   if (!written && result.reports.back().kind == ReportKind::kSharedRecord) {
-    report(ReportKind::kChecksFailed, "Errors found.  Unable to patch game!");
+    report({ReportKind::kChecksFailed, operation});
     return result;
   }
   const bool as_meant = press.LocateAgain(observer, typed);
   if (!written || !as_meant) return result;
   result.done = true;
-  report(ReportKind::kDone, operation == Operation::kPatch ? "Game successfully patched!"
-                                                            : "Patch successfully removed!");
+  report({ReportKind::kDone, operation});
   return result;
 }
 
@@ -655,6 +646,13 @@ OperationResult ApplyPatches(System& system, PatchList& list, const std::string&
 OperationResult RemovePatches(System& system, PatchList& list, const std::string& folder,
                               const OperationObserver& observer, const std::string& definitions) {
   return Run(system, list, folder, Operation::kUndo, {}, observer, definitions);
+}
+
+bool CanUndo(const std::vector<LocateResult>& results) {
+  return !results.empty() &&
+         std::all_of(results.begin(), results.end(),
+                     [](const LocateResult& r) { return r.located; }) &&
+         results.front().from_record;
 }
 
 bool TakesTypedWidth(const PatchList& list) {

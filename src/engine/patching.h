@@ -13,24 +13,46 @@ namespace quillfen {
 
 class System;
 
-// What Patch and Undo Patch tell the user, each a box of its own.
+// What Patch and Undo Patch found or did, as data: the window turns each into
+// a box of its own (src/ui), the command line into a line (src/cli).
 enum class ReportKind {
-  kForeignName,      // a file name of the entry names no file of the game folder
-  kFileMissing,      // the entry's file does not exist
+  kForeignName,      // a file name of the patch names no file of the game folder (`path`, `reason`)
+  kFileMissing,      // the patch's game file (`path`) does not exist
   kNotLocated,       // its values were not located, or do not lie inside the file
   kPositions,        // Undo only, right after kNotLocated: the positions it holds
-  kValueDoesNotFit,  // Patch only: a typed value that is no size, or a value its bytes cannot hold
-  kOverlap,          // two values the press would write lie on the same bytes
-  kSharedRecord,     // Patch only: two entries would keep their old values in one record
-  kNotWritable,      // the game file, or a record place, cannot be written or deleted
+  kNoScreenSize,     // Patch only: a typed `value` for the `axis` that is no size (below 1)
+  kValueDoesNotFit,  // Patch only: a typed or `fixed` value its `bytes` cannot hold
+  kOverlap,          // patches `other` and `patch` write different values over the same
+                     // bytes of `path`; one patch: its width and height lie on each other
+  kSharedRecord,     // Patch only: patches `other` and `patch` would share the record `path`
+  kNotWritable,      // the game file, or a record place, `path` cannot be written or deleted
   kChecksFailed,     // the summary after any of the above; nothing was written
-  kNotCompleted,     // after the writes: an entry that was not restored, or kept no record
+  kChanged,          // a value written: `path`, `position`, `old_value` -> `value`, `bytes`
+  kNotRestored,      // Undo: the game file `path` does not hold the old values; `record` is kept
+  kRecordKept,       // Undo: the record `path` could not be removed
+  kNoRecord,         // Patch: the record `record` of the game file `path` is not trusted
   kDone,             // every file written and every entry located again
 };
 
+enum class Operation { kPatch, kUndo };
+
 struct Report {
+  Report(ReportKind kind_, Operation operation_ = Operation::kPatch)
+      : kind(kind_), operation(operation_) {}
   ReportKind kind;
-  std::string text;  // the box's exact text
+  Operation operation;
+  std::size_t patch = 0;  // the patch's index in the list (patch number - 1)
+  std::size_t other = 0;  // the earlier patch of a pair
+  std::string path;       // the file concerned, as the press binds it
+  std::string record;     // the undo record concerned, where it is not `path`
+  std::string reason;     // why: the system's error text, or what is wrong with a name
+  const char* axis = "";  // "width" or "height"
+  bool fixed = false;     // the definition's value rather than the typed one
+  std::int64_t value = 0;
+  std::int64_t old_value = 0;
+  std::int32_t bytes = 0;
+  std::int64_t position = 0;
+  std::int64_t position2 = 0;  // kPositions: the height's
 };
 
 // Told as an operation goes, so that a box appears as soon as its condition is
@@ -66,6 +88,11 @@ OperationResult ApplyPatches(System& system, PatchList& list, const std::string&
 OperationResult RemovePatches(System& system, PatchList& list, const std::string& folder,
                               const OperationObserver& observer = {},
                               const std::string& definitions = {});
+
+// Whether Undo Patch is possible after the entries were located, last to
+// first, with these results: every entry is located, and the first (located
+// last) through its undo record.
+bool CanUndo(const std::vector<LocateResult>& results);
 
 // Whether an entry of the list writes the typed width (or height): the value
 // typed matters only then.

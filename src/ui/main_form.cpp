@@ -9,6 +9,7 @@
 #include "engine/patching.h"
 #include "search/folder_search.h"
 #include "ui/forum.h"
+#include "ui/report_text.h"
 #include "ui/view.h"
 
 namespace quillfen {
@@ -99,7 +100,10 @@ void MainForm::ShowLocated(const PatchEntry& entry, const LocateResult& result) 
 // selection shows it.
 OperationObserver MainForm::OperationEffects() {
   OperationObserver observer;
-  observer.report = [this](const Report& report) { view_.ShowMessage(report.text); };
+  observer.report = [this](const Report& report) {
+    const std::string text = BoxText(report);
+    if (!text.empty()) view_.ShowMessage(text);
+  };
   observer.locating = [this](std::size_t) { view_.SetEnabled(Control::undobutton, false); };
   observer.located = [this](std::size_t index, const LocateResult& result) {
     ShowLocated(state_.patchList.At(index), result);

@@ -167,7 +167,8 @@ TEST_F(CliTest, PatchAndUndoRoundTripMatchesFileNamesWithoutCase) {
                            "  undo record: none (RACER.undo)\n");
 
   ASSERT_EQ(Run({"patch", "Racer", game + "/", "1920", "1080"}), kExitSuccess) << err.str();
-  EXPECT_EQ(out.str(), "Game successfully patched!\n");
+  EXPECT_EQ(out.str(), game + "/racer.exe: width at 108 (0x6C): 1024 -> 1920\n" + game +
+                           "/racer.exe: height at 112 (0x70): 768 -> 1080\nGame successfully patched!\n");
   EXPECT_EQ(err.str(), "");
   EXPECT_EQ(ValueAt("game/racer.exe", 108), 1920);
   EXPECT_EQ(ValueAt("game/racer.exe", 112), 1080);
@@ -184,7 +185,8 @@ TEST_F(CliTest, PatchAndUndoRoundTripMatchesFileNamesWithoutCase) {
   EXPECT_NE(out.str().find("undo record: valid (RACER.undo)"), std::string::npos);
 
   ASSERT_EQ(Run({"undo", "Racer", game}), kExitSuccess) << err.str();
-  EXPECT_EQ(out.str(), "Patch successfully removed!\n");
+  EXPECT_EQ(out.str(), game + "/racer.exe: width at 108 (0x6C): 1920 -> 1024\n" + game +
+                           "/racer.exe: height at 112 (0x70): 1080 -> 768\nPatch successfully removed!\n");
   EXPECT_EQ(folder.Read("game/racer.exe"), original);
   EXPECT_FALSE(folder.Exists("game/RACER.undo"));
   ASSERT_EQ(stat(exe.c_str(), &info), 0);
@@ -249,9 +251,9 @@ TEST_F(CliTest, BadFoldersAndFilesAreRefusedWithoutAChange) {
 
   chmod((game + "/racer.exe").c_str(), 0444);
   EXPECT_EQ(Run({"patch", "Racer", game, "1920", "1080"}), kExitFailure);
-  EXPECT_EQ(err.str(),
-            "Unable to write to file RACER.EXE for patch #1!  Close all programs/games before "
-            "patching.\nErrors found.  Unable to patch game!\n");
+  EXPECT_EQ(err.str(), "quillfen-cli: cannot write " + game +
+                           "/racer.exe (patch #1): Permission denied\n"
+                           "quillfen-cli: nothing was patched\n");
   EXPECT_EQ(out.str(), "");
   EXPECT_EQ(folder.Read("game/racer.exe"), original);
   EXPECT_FALSE(folder.Exists("game/RACER.undo"));
@@ -263,7 +265,7 @@ TEST_F(CliTest, BadFoldersAndFilesAreRefusedWithoutAChange) {
   EXPECT_EQ(err.str(), "quillfen-cli: patch #1 is not located in " + game +
                            "/racer.exe: the signature's occurrence is not there\n");
   EXPECT_EQ(Run({"patch", "Racer", game, "1920", "1080"}), kExitFailure);
-  EXPECT_NE(err.str().find("Unable to find patch offsets in file RACER.EXE for patch #1!"),
+  EXPECT_NE(err.str().find("patch #1: its values are not located in " + game + "/racer.exe"),
             std::string::npos);
   EXPECT_EQ(Run({"locate", "Racer Two", game}), kExitFailure);
   EXPECT_NE(out.str().find("file: not found"), std::string::npos);

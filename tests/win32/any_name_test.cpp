@@ -9,6 +9,7 @@
 #include "definitions/ini.h"
 #include "engine/locate.h"
 #include "engine/patching.h"
+#include "ui/report_text.h"
 #include "platform/win32/win32_system.h"
 #include "search/folder_search.h"
 #include "support/game_files.h"
@@ -48,7 +49,7 @@ TEST(AnyName, AGameInACyrillicAndCjkFolderIsLocatedPatchedAndUndone) {
 
   // Messages name the file with a to z upper-cased and every other letter kept.
   list.At(0).modfile = folder + "ソフトgame.exe";
-  EXPECT_EQ(ApplyPatches(system, list, folder, 1, 1).reports.front().text,
+  EXPECT_EQ(BoxText(ApplyPatches(system, list, folder, 1, 1).reports.front()),
             "Unable to find file ソフトGAME.EXE for patch #1!");
 }
 

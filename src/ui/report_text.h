@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+#include "engine/patching.h"
+
+namespace quillfen {
+
+// The exact text of the box the window shows for a report of Patch or Undo
+// Patch; empty for a report the window shows no box for (a value written).
+std::string BoxText(const Report& report);
+
+}  // namespace quillfen
