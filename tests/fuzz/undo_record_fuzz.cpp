@@ -43,7 +43,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (line.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) std::abort();
   }
   const auto record = quillfen::ReadUndoRecord(text);
-  if (record.has_value() != (lines.size() == 5)) std::abort();
+  // A record is read only from five lines each written as the program writes it.
+  if (record) {
+    if (lines.size() != 5) std::abort();
+    const std::int32_t numbers[] = {record->checksum, record->xpos, record->ypos, record->oldx,
+                                    record->oldy};
+    for (std::size_t i = 0; i < 5; ++i) {
+      if (lines[i] != std::to_string(numbers[i])) std::abort();
+    }
+  }
   if (record) {
     const std::string written = quillfen::FormatUndoRecord(*record);
     const std::vector<std::uint8_t> bytes(written.begin(), written.end());
