@@ -82,6 +82,18 @@ bool ReadOnly(const struct stat& info) {
   return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 
+// An existing regular file opened for writing (`flags`: O_WRONLY or O_RDWR);
+// a read-only file is refused as Windows refuses it. Throws FileError ("Cannot open file").
+Descriptor OpenWritable(const std::string& native, int flags) {
+  struct stat info;
+  if (!StatOf(native, info)) ThrowCannotOpen(native, Describe(errno));
+  if (!S_ISREG(info.st_mode)) ThrowCannotOpen(native, kNotRegular);
+  if (ReadOnly(info)) ThrowCannotOpen(native, Describe(EACCES));
+  Descriptor file(::open(native.c_str(), flags | O_CLOEXEC));
+  if (!file.Valid()) ThrowCannotOpen(native, Describe(errno));
+  return file;
+}
+
 std::string FolderOf(const std::string& native) {
   const auto slash = native.rfind('/');
   return slash == std::string::npos ? std::string(".") : native.substr(0, slash + 1);
@@ -264,12 +276,8 @@ void PosixSystem::WriteWholeFile(const std::string& path, const Bytes& content) 
 
 void PosixSystem::WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) {
   const std::string native = Resolve(path);
+  Descriptor file = OpenWritable(native, O_WRONLY);
   struct stat info;
-  if (!StatOf(native, info)) ThrowCannotOpen(native, Describe(errno));
-  if (!S_ISREG(info.st_mode)) ThrowCannotOpen(native, kNotRegular);
-  if (ReadOnly(info)) ThrowCannotOpen(native, Describe(EACCES));
-  Descriptor file(::open(native.c_str(), O_WRONLY | O_CLOEXEC));
-  if (!file.Valid()) ThrowCannotOpen(native, Describe(errno));
   if (::fstat(file.Get(), &info) != 0) ThrowCannotOpen(native, Describe(errno));
   // Never extend the file: a write that would is refused before any byte changes.
   if (position < 0 || position + static_cast<std::int64_t>(bytes.size()) > info.st_size) {
@@ -412,12 +420,7 @@ std::unique_ptr<FileBytes> PosixSystem::ViewFile(const std::string& path) {
 
 std::unique_ptr<HeldFile> PosixSystem::HoldFile(const std::string& path) {
   const std::string native = Resolve(path);
-  struct stat info;
-  if (!StatOf(native, info)) ThrowCannotOpen(native, Describe(errno));
-  if (!S_ISREG(info.st_mode)) ThrowCannotOpen(native, kNotRegular);
-  if (ReadOnly(info)) ThrowCannotOpen(native, Describe(EACCES));
-  Descriptor file(::open(native.c_str(), O_RDWR | O_CLOEXEC));
-  if (!file.Valid()) ThrowCannotOpen(native, Describe(errno));
+  Descriptor file = OpenWritable(native, O_RDWR);
   for (int attempt = 1; ::flock(file.Get(), LOCK_EX | LOCK_NB) != 0; ++attempt) {
     if (errno != EWOULDBLOCK && errno != EINTR) ThrowCannotOpen(native, Describe(errno));
     if (attempt == kHoldAttempts) {
