@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ using quillfen::Bytes;
 class ProfileOnlySystem : public quillfen::System {
  public:
   explicit ProfileOnlySystem(const std::string& text) : profile_(quillfen::Profile::Parse(text)) {}
+  std::string ExecutablePath() override { return "C:\\quillfen.exe"; }
   std::string ExecutableFolder() override { return "C:\\"; }
   std::string ReadProfileString(const std::string& section, const std::string& key,
                                 const std::string& path) override {
@@ -33,10 +35,13 @@ class ProfileOnlySystem : public quillfen::System {
   bool FolderExists(const std::string&) override { std::abort(); }
   std::int64_t FileSize(const std::string&) override { std::abort(); }
   Bytes ReadWholeFile(const std::string&) override { std::abort(); }
+  std::unique_ptr<quillfen::FileBytes> ViewFile(const std::string&) override { std::abort(); }
   void WriteWholeFile(const std::string&, const Bytes&) override { std::abort(); }
   void WriteBytesAt(const std::string&, std::int64_t, const Bytes&) override { std::abort(); }
   void MoveOver(const std::string&, const std::string&) override { std::abort(); }
   void RemoveFile(const std::string&) override { std::abort(); }
+  quillfen::Refusal RemoveRefusal(const std::string&) override { std::abort(); }
+  std::unique_ptr<quillfen::HeldFile> HoldFile(const std::string&) override { std::abort(); }
   std::string FileIdentity(const std::string&) override { std::abort(); }
   quillfen::Refusal WriteRefusal(const std::string&) override { std::abort(); }
   quillfen::Refusal CreateRefusal(const std::string&) override { std::abort(); }
