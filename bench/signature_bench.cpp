@@ -138,14 +138,9 @@ void BM_Zeros_PlainScan(benchmark::State& s) {
 void BM_Zeros_FindSignature(benchmark::State& s) {
   Run<true>(s, Zeros());
 }
-// What FindSignature took on random data before the block scans.
-void BM_Random_BytePair(benchmark::State& s) {
-  RunOn(s, static_cast<int>(Strategy::kBytePair), Random().image, Random());
-}
 
 BENCHMARK(BM_Random_PlainScan)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Random_FindSignature)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_Random_BytePair)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Zeros_PlainScan)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Zeros_FindSignature)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
@@ -292,8 +287,6 @@ int main(int argc, char** argv) {
   std::vector<RatioReporter::Ratio> ratios = {
       {"FindSignature, random data", "BM_Random_PlainScan", "BM_Random_FindSignature",
        "the plain scan's throughput"},
-      {"FindSignature, random data, against the byte pair scan", "BM_Random_BytePair",
-       "BM_Random_FindSignature", "the byte pair scan's throughput (the choice before)"},
       {"FindSignature, zero bytes", "BM_Zeros_PlainScan", "BM_Zeros_FindSignature",
        "the plain scan's throughput"}};
   std::vector<RatioReporter::Summary> summaries;

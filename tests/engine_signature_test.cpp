@@ -21,9 +21,7 @@ using B = std::vector<std::uint8_t>;
 // Every path, the AVX2 block scan only where this processor runs it.
 const std::vector<Strategy>& Strategies() {
   static const std::vector<Strategy> strategies = [] {
-    std::vector<Strategy> all = {Strategy::kAuto,     Strategy::kEveryCandidate,
-                                 Strategy::kRareByte, Strategy::kBytePair,
-                                 Strategy::kSse2Blocks};
+    std::vector<Strategy> all = {Strategy::kAuto, Strategy::kEveryCandidate, Strategy::kSse2Blocks};
     if (signature_internal::CpuHasAvx2()) all.push_back(Strategy::kAvx2Blocks);
     return all;
   }();

@@ -25,6 +25,7 @@
 #if defined(_WIN32)
 #include "platform/win32/full_path.h"
 #include "platform/win32/utf8.h"
+#include "platform/win32/win32_owners.h"
 #include "platform/win32/win32_system.h"
 #else
 #include "platform/posix/posix_system.h"
@@ -55,11 +56,9 @@ int Finish(int status) {
 int main() {
   // The arguments as the system holds them, in UTF-16, made UTF-8.
   int count = 0;
-  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  const quillfen::win32::UniqueArgv wide(CommandLineToArgvW(GetCommandLineW(), &count));
   std::vector<std::string> args;
-  for (int i = 1; wide != nullptr && i < count; ++i)
-    args.push_back(quillfen::win32::Narrow(wide[i]));
-  if (wide != nullptr) LocalFree(wide);
+  for (int i = 1; wide && i < count; ++i) args.push_back(quillfen::win32::Narrow(wide.Get()[i]));
   // The program writes UTF-8; the console shows it as such.
   SetConsoleOutputCP(CP_UTF8);
 

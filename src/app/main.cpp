@@ -18,9 +18,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
   const quillfen::win32::OleInitialization ole;
 
   int status = 0;
-  quillfen::win32::RunHandler(nullptr, [&] {
+  quillfen::win32::SystemMessageBoxes boxes;
+  quillfen::win32::RunHandler(boxes, nullptr, [&] {
     quillfen::Win32System system;
-    quillfen::win32::MainWindow window(system);
+    quillfen::win32::MainWindow window(system, boxes);
     window.QuitOnDestroy();
     if (window.Create(show)) status = quillfen::win32::RunMessageLoop(window);
   });

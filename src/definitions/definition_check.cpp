@@ -136,8 +136,10 @@ namespace {
 
 class Checker {
  public:
-  explicit Checker(std::string_view bytes)
-      : decoded_(DecodeProfileText(bytes)), profile_(Profile::Parse(decoded_.text)) {}
+  Checker(std::string_view bytes, const ValueJudged& onJudged)
+      : decoded_(DecodeProfileText(bytes)),
+        profile_(Profile::Parse(decoded_.text)),
+        onJudged_(onJudged) {}
 
   DefinitionCheck Run() {
     if (decoded_.encoding == TextEncoding::kWindows1252) {
@@ -171,7 +173,7 @@ class Checker {
                                                    const std::string& key) {
     const ProfileEntry* entry = profile_.Find(section, key);
     std::string value = profile_.Value(section, key);
-    if (entry) result_.judged.push_back({section, key, value, entry->line});
+    if (entry && onJudged_) onJudged_({section, key, value, entry->line});
     return {std::move(value), entry};
   }
 
@@ -504,6 +506,7 @@ class Checker {
 
   ProfileText decoded_;
   Profile profile_;
+  const ValueJudged& onJudged_;
   DefinitionCheck result_;
   std::vector<PatchRecord> records_;
 };
@@ -515,8 +518,8 @@ bool DefinitionCheck::HasErrors() const {
                      [](const Diagnostic& d) { return d.severity == Severity::kError; });
 }
 
-DefinitionCheck CheckDefinitions(std::string_view text) {
-  return Checker(text).Run();
+DefinitionCheck CheckDefinitions(std::string_view text, const ValueJudged& onJudged) {
+  return Checker(text, onJudged).Run();
 }
 
 std::string NearestKey(std::string_view key, const std::vector<std::string>& known) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,15 +33,18 @@ struct CheckedGame {
 struct DefinitionCheck {
   std::vector<Diagnostic> diagnostics;  // in line order
   std::vector<CheckedGame> games;       // the game list as the program reads it
-  std::vector<JudgedValue> judged;
   bool HasErrors() const;
 };
+
+// Told each value the check judges, as it reads it.
+using ValueJudged = std::function<void(const JudgedValue&)>;
 
 // Reads a definition file by the program's own rules (the profile reader, the
 // number rule, game loading) and reports what would make a game misbehave:
 // errors for what the program reads otherwise than its author meant, warnings
-// for what is suspect but harmless.
-DefinitionCheck CheckDefinitions(std::string_view text);
+// for what is suspect but harmless. `onJudged`, when given, is told each
+// value the verdicts rest on.
+DefinitionCheck CheckDefinitions(std::string_view text, const ValueJudged& onJudged = {});
 
 // How many edits (a character inserted, removed or replaced, or two neighbours
 // swapped) turn one text into the other, A to Z compared without regard to case.

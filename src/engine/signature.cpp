@@ -9,10 +9,6 @@
 
 #include "engine/signature_scan.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace quillfen {
 
 namespace signature_internal {
@@ -53,77 +49,6 @@ std::int64_t EveryCandidate(const std::uint8_t* image, std::int64_t last,
     if (MatchesAt(image + p, places) && ++count == occur) return p;
   }
   return -1;
-}
-
-// Every occurrence holds the rare byte at its place, so jumping from one place
-// of that byte in the image to the next visits every occurrence in order.
-std::int64_t RareByte(const std::uint8_t* image, std::int64_t last,
-                      const std::vector<Place>& places, std::size_t rare, std::int32_t occur) {
-  const Place key = places[rare];
-  const auto shift = static_cast<std::int64_t>(key.index);
-  const std::uint8_t* cursor = image + shift;
-  const std::uint8_t* const end = image + last + shift + 1;
-  std::int32_t count = 0;
-  while (cursor < end) {
-    const void* hit = std::memchr(cursor, key.byte, static_cast<std::size_t>(end - cursor));
-    if (hit == nullptr) break;
-    const auto* at = static_cast<const std::uint8_t*>(hit);
-    const std::int64_t p = (at - image) - shift;
-    if (MatchesAt(image + p, places) && ++count == occur) return p;
-    cursor = at + 1;
-  }
-  return -1;
-}
-
-#if defined(__SSE2__)
-// Tests 16 candidates at a time for two of the signature's fixed bytes at once
-// and verifies only the candidates that hold both: on typical data a pair of
-// rare bytes coincides so seldom that the scan runs at the speed of loading.
-std::int64_t BytePair(const std::uint8_t* image, std::int64_t last,
-                      const std::vector<Place>& places, std::size_t first, std::size_t second,
-                      std::int32_t occur) {
-  const auto shift_a = static_cast<std::int64_t>(places[first].index);
-  const auto shift_b = static_cast<std::int64_t>(places[second].index);
-  const __m128i want_a = _mm_set1_epi8(static_cast<char>(places[first].byte));
-  const __m128i want_b = _mm_set1_epi8(static_cast<char>(places[second].byte));
-  std::int32_t count = 0;
-  std::int64_t p = 0;
-  // A block of 16 candidates p .. p + 15 reads bytes up to p + 15 + n - 1,
-  // which lie inside the image while p + 15 <= last.
-  for (; p + 15 <= last; p += 16) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(image + p + shift_a));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(image + p + shift_b));
-    auto mask = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, want_a), _mm_cmpeq_epi8(b, want_b))));
-    while (mask != 0) {
-      const std::int64_t candidate = p + __builtin_ctz(mask);
-      if (MatchesAt(image + candidate, places) && ++count == occur) return candidate;
-      mask &= mask - 1;
-    }
-  }
-  for (; p <= last; ++p) {
-    if (MatchesAt(image + p, places) && ++count == occur) return p;
-  }
-  return -1;
-}
-#endif
-
-// How often each byte value occurs in a sample spread over the image: 64 runs
-// of 64 bytes. Only the bytes that kRareByte and kBytePair test depend on it,
-// never a result.
-constexpr std::int64_t kSampleRuns = 64;
-constexpr std::int64_t kSampleRun = 64;
-constexpr std::int64_t kSampleSize = kSampleRuns * kSampleRun;
-
-std::array<std::uint32_t, 256> SampleHistogram(std::span<const std::uint8_t> image) {
-  std::array<std::uint32_t, 256> counts{};
-  const auto size = static_cast<std::int64_t>(image.size());
-  const std::int64_t stride = size / kSampleRuns;
-  for (std::int64_t run = 0; run < kSampleRuns; ++run) {
-    const std::uint8_t* start = image.data() + run * stride;
-    for (std::int64_t i = 0; i < kSampleRun; ++i) ++counts[start[i]];
-  }
-  return counts;
 }
 
 // The plan of the block scans (signature_scan.h) is weighed on a sample of
@@ -308,41 +233,12 @@ std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t>
   }
 
   std::int64_t start = -1;
-  if (strategy == Strategy::kSse2Blocks || strategy == Strategy::kAvx2Blocks) {
+  if (strategy == Strategy::kEveryCandidate) {
+    start = EveryCandidate(image.data(), last, places, occur);
+  } else {
     const BlockPlan plan = PlanBlocks(image.data(), last, std::move(places));
     start = RunBlocks(plan.ScanOf(image.data(), size, last, occur, nullptr),
                       strategy == Strategy::kAvx2Blocks);
-    return start < 0 ? 0 : ResultAt(start, offset);
-  }
-
-  // The two fixed places whose bytes the sample shows least often; without a
-  // sample, the last and the first place (any choice gives the same results).
-  std::size_t rare = places.size() - 1;
-  std::size_t second = 0;
-  if (strategy != Strategy::kEveryCandidate && size >= kSampleSize) {
-    const auto counts = SampleHistogram(image);
-    for (std::size_t i = 0; i < places.size(); ++i) {
-      if (counts[places[i].byte] < counts[places[rare].byte]) rare = i;
-    }
-    if (places.size() >= 2) {
-      second = rare == 0 ? 1 : 0;
-      for (std::size_t i = 0; i < places.size(); ++i) {
-        if (i != rare && counts[places[i].byte] < counts[places[second].byte]) second = i;
-      }
-    }
-  }
-
-  if (strategy == Strategy::kEveryCandidate) {
-    start = EveryCandidate(image.data(), last, places, occur);
-  } else if (strategy == Strategy::kRareByte || places.size() < 2) {
-    start = RareByte(image.data(), last, places, rare, occur);
-  } else {
-#if defined(__SSE2__)
-    if (second == rare) second = rare == 0 ? 1 : 0;
-    start = BytePair(image.data(), last, places, rare, second, occur);
-#else
-    start = RareByte(image.data(), last, places, rare, occur);
-#endif
   }
   return start < 0 ? 0 : ResultAt(start, offset);
 }
@@ -407,7 +303,8 @@ std::int64_t CountSignature(std::span<const std::uint8_t> image, std::span<const
   if (last < 0) return 0;
   const std::vector<Place> places = signature_internal::FixedPlaces(sig, sigwild);
   if (places.empty()) return last + 1;
-  // Jumps with memchr between places of the first fixed byte, as kRareByte does.
+  // Every occurrence holds the first fixed byte at its place, so jumping with
+  // memchr from one place of that byte to the next visits every occurrence.
   const auto shift = static_cast<std::int64_t>(places.front().index);
   const std::uint8_t* cursor = image.data() + shift;
   const std::uint8_t* const end = image.data() + last + shift + 1;

@@ -64,8 +64,6 @@ namespace signature_internal {
 enum class Strategy {
   kAuto,
   kEveryCandidate,  // compares each candidate's fixed bytes in turn
-  kRareByte,        // jumps with memchr between places of the signature's rarest fixed byte
-  kBytePair,        // tests 16 candidates at once for the two rarest fixed bytes
   kSse2Blocks,      // tests 16 candidates at once for up to 4 fixed bytes chosen on a
                     // sample, then for the others where some candidate holds those
   kAvx2Blocks,      // the same 32 candidates at once; kSse2Blocks where CpuHasAvx2() is false

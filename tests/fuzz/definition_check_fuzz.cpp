@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -83,14 +84,16 @@ bool StartsWithNoCase(const std::string& text, const std::string& start) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  const quillfen::DefinitionCheck check = quillfen::CheckDefinitions(text);
+  std::vector<quillfen::JudgedValue> judged;
+  const quillfen::DefinitionCheck check = quillfen::CheckDefinitions(
+      text, [&](const quillfen::JudgedValue& v) { judged.push_back(v); });
   ProfileOnlySystem system(text);
   const std::vector<std::string> lines = Lines(text);
 
   for (const quillfen::Diagnostic& d : check.diagnostics) {
     if (d.line < 1 || (d.line > static_cast<int>(lines.size()) && d.line != 1)) std::abort();
   }
-  for (const quillfen::JudgedValue& v : check.judged) {
+  for (const quillfen::JudgedValue& v : judged) {
     if (quillfen::ReadIniValue(system, v.section, v.key, "C:\\patches.ini") != v.value) {
       std::abort();
     }

@@ -129,8 +129,7 @@ TEST(PosixFileView, EveryScanOfTheMappedBytesStopsAtTheirEnd) {
            {1, static_cast<std::int32_t>(total), static_cast<std::int32_t>(total + 1)}) {
         const std::int32_t expected = reference::PlainScan(content, sig, wild, 0, occur);
         for (const Strategy strategy :
-             {Strategy::kEveryCandidate, Strategy::kRareByte, Strategy::kBytePair,
-              Strategy::kSse2Blocks, Strategy::kAvx2Blocks}) {
+             {Strategy::kEveryCandidate, Strategy::kSse2Blocks, Strategy::kAvx2Blocks}) {
           EXPECT_EQ(
               signature_internal::FindSignatureUsing(strategy, view.Bytes(), sig, wild, 0, occur),
               expected)

@@ -17,12 +17,11 @@ namespace quillfen {
 namespace {
 
 using testing::ScratchFolder;
-using win32::UniqueHandle;
+using win32::UniqueFile;
 
-UniqueHandle Open(const std::string& path, DWORD access) {
-  return win32::OwnValidHandle<UniqueHandle>(
-      CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                  FILE_ATTRIBUTE_NORMAL, nullptr));
+UniqueFile Open(const std::string& path, DWORD access) {
+  return UniqueFile(CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // Writes the bytes at the position through the handle.
@@ -44,7 +43,7 @@ TEST(Win32FileView, ShowsTheFileAndWritesMadeThroughAnyHandleAfterwards) {
   std::string content(3 * 4096 + 17, '\0');
   for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7);
   const std::string path = folder.Write("game.exe", content);
-  const UniqueHandle file = Open(path, GENERIC_READ | GENERIC_WRITE);
+  const UniqueFile file = Open(path, GENERIC_READ | GENERIC_WRITE);
   ASSERT_TRUE(file);
   const FileView view(file.Get(), path);
   EXPECT_EQ(TextOf(view.Bytes()), content);
@@ -58,7 +57,7 @@ TEST(Win32FileView, ShowsTheFileAndWritesMadeThroughAnyHandleAfterwards) {
 
   // Through another handle of the file.
   {
-    const UniqueHandle other = Open(path, GENERIC_WRITE);
+    const UniqueFile other = Open(path, GENERIC_WRITE);
     ASSERT_TRUE(other);
     WriteAt(other.Get(), 2, "abc");
     content.replace(2, 3, "abc");
@@ -68,7 +67,7 @@ TEST(Win32FileView, ShowsTheFileAndWritesMadeThroughAnyHandleAfterwards) {
   // The view outlives the handle it was made from, and moves.
   FileView moved;
   {
-    const UniqueHandle reader = Open(path, GENERIC_READ);
+    const UniqueFile reader = Open(path, GENERIC_READ);
     moved = FileView(reader.Get(), path);
   }
   EXPECT_EQ(TextOf(moved.Bytes()), content);
@@ -77,12 +76,12 @@ TEST(Win32FileView, ShowsTheFileAndWritesMadeThroughAnyHandleAfterwards) {
 TEST(Win32FileView, AnEmptyFileGivesAnEmptyViewAndAFileOpenOnlyForWritingIsRefused) {
   const ScratchFolder folder("file-view-empty");
   const std::string empty = folder.Write("empty.dat", "");
-  const UniqueHandle file = Open(empty, GENERIC_READ);
+  const UniqueFile file = Open(empty, GENERIC_READ);
   ASSERT_TRUE(file);
   EXPECT_TRUE(FileView(file.Get(), empty).Bytes().empty());
 
   const std::string game = folder.Write("game.exe", "abc");
-  const UniqueHandle write_only = Open(game, GENERIC_WRITE);
+  const UniqueFile write_only = Open(game, GENERIC_WRITE);
   ASSERT_TRUE(write_only);
   try {
     FileView view(write_only.Get(), game);

@@ -25,13 +25,13 @@ std::string TextOf(const Bytes& bytes) {
 class OtherHandle {
  public:
   explicit OtherHandle(const std::string& path)
-      : handle_(win32::OwnValidHandle<win32::UniqueHandle>(
-            CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))) {}
+      : handle_(win32::UniqueFile(CreateFileA(path.c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))) {}
   bool Open() const { return static_cast<bool>(handle_); }
 
  private:
-  win32::UniqueHandle handle_;
+  win32::UniqueFile handle_;
 };
 
 // A patch of <name>.exe whose width lies `offset` bytes after the bytes "SIG!".
@@ -70,9 +70,9 @@ void SetLocalTime(const std::string& path, WORD hour, WORD minute, WORD second) 
   FILETIME utc;
   ASSERT_TRUE(SystemTimeToFileTime(&local, &local_time));
   ASSERT_TRUE(LocalFileTimeToFileTime(&local_time, &utc));
-  const auto file = win32::OwnValidHandle<win32::UniqueHandle>(
-      CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  const auto file =
+      win32::UniqueFile(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(file);
   ASSERT_TRUE(SetFileTime(file.Get(), nullptr, nullptr, &utc));
 }
@@ -132,9 +132,9 @@ TEST(Win32Files, WholeFileReadLetsOthersOnlyRead) {
     ASSERT_TRUE(reader.Open());
     EXPECT_EQ(TextOf(system.ReadWholeFile(path)), "content");
   }
-  auto writer = win32::OwnValidHandle<win32::UniqueHandle>(
-      CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  auto writer =
+      win32::UniqueFile(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(writer);
   EXPECT_THROW(system.ReadWholeFile(path), FileError);
   writer.Reset();
@@ -333,7 +333,7 @@ TEST(Win32Files, AFileOfGigabytesIsNeitherLocatedNorReadNorWritten) {
   Win32System system;
   const std::string path = folder.Write("huge.exe", "");
   {
-    const auto file = win32::OwnValidHandle<win32::UniqueHandle>(
+    const auto file = win32::UniqueFile(
         CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(file);
     LARGE_INTEGER at;

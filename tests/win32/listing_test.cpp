@@ -140,7 +140,7 @@ class LoopFile {
  public:
   LoopFile(const std::string& name, const std::string& content)
       : path_(kLoop + "Games\\Racer\\" + name) {
-    const auto file = win32::OwnValidHandle<win32::UniqueHandle>(
+    const auto file = win32::UniqueFile(
         CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     EXPECT_TRUE(file) << path_;
     DWORD written = 0;

@@ -14,8 +14,7 @@ void RemoveTree(const std::string& path) {
   std::string folder = path;
   if (!folder.empty() && folder.back() == '\\') folder.pop_back();
   WIN32_FIND_DATAW data;
-  const auto find = win32::OwnValidHandle<win32::UniqueFind>(
-      FindFirstFileW(Widen(folder + "\\*").c_str(), &data));
+  const auto find = win32::UniqueFind(FindFirstFileW(Widen(folder + "\\*").c_str(), &data));
   if (find) {
     do {
       const std::string name = Narrow(data.cFileName);
@@ -53,9 +52,8 @@ std::string ScratchFolder::Write(const std::string& name, const std::string& con
        sep = name.find('\\', sep + 1)) {
     CreateDirectoryW(Widen(path_ + name.substr(0, sep)).c_str(), nullptr);
   }
-  const auto file = win32::OwnValidHandle<win32::UniqueHandle>(
-      CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  const auto file = win32::UniqueFile(CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) throw std::runtime_error("cannot create " + path);
   DWORD written = 0;
   WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);

@@ -6,8 +6,6 @@
 
 #include <fstream>
 
-#include "ui/win32/message_boxes.h"
-
 namespace quillfen::testing {
 
 void WindowTest::SetUpTestSuite() {
@@ -21,16 +19,16 @@ void WindowTest::SetUpTestSuite() {
 void WindowTest::SetUp() {
   iniPath = system.ExecutableFolder() + "patches.ini";
   WriteDefinitions(kTwoGames);
-  win32::SetMessageBoxHook([this](const std::string& text, const std::string& caption, UINT flags) {
-    const HWND main = FindWindowA("Tmainform", nullptr);
-    boxes.push_back({text, caption, flags, main != nullptr && IsWindowVisible(main) != 0});
-  });
 }
 
 void WindowTest::TearDown() {
   window.reset();
-  win32::SetMessageBoxHook({});
   DeleteFileA(iniPath.c_str());
+}
+
+void CapturedBoxes::Show(HWND, const std::string& text, const std::string& caption, UINT flags) {
+  const HWND main = FindWindowA("Tmainform", nullptr);
+  shown.push_back({text, caption, flags, main != nullptr && IsWindowVisible(main) != 0});
 }
 
 void WindowTest::WriteDefinitions(const std::string& text) {
@@ -38,7 +36,7 @@ void WindowTest::WriteDefinitions(const std::string& text) {
 }
 
 bool WindowTest::OpenWindow() {
-  window = std::make_unique<win32::MainWindow>(system);
+  window = std::make_unique<TestWindow>(system, captured, dpi);
   return window->Create(SW_SHOWNORMAL);
 }
 

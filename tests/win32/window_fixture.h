@@ -6,7 +6,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/win32/win32_system.h"
@@ -15,27 +14,21 @@
 
 namespace quillfen::testing {
 
-// What the window's tests reach inside the window, the folder tree and the
-// layout's DPI, which the program itself keeps to itself.
-class WindowAccess {
+// The real window, with what its tests watch: the selection changes of the
+// folder tree it handles, and a function run before each of them.
+class TestWindow : public win32::MainWindow {
  public:
-  static MainForm& Form(win32::MainWindow& window) { return window.form_; }
-  // Runs a handler as an event would: through the general error report.
-  static void RunHandler(win32::MainWindow& window, const std::function<void()>& handler) {
-    window.RunHandler(handler);
+  using MainWindow::MainWindow;
+
+  int treeChanges = 0;
+  std::function<void()> beforeTreeChange;
+
+ protected:
+  void TreeChanged() override {
+    ++treeChanges;
+    if (beforeTreeChange) beforeTreeChange();
+    MainWindow::TreeChanged();
   }
-  // A function run before every selection-changed handler of the folder tree.
-  static void BeforeTreeChange(win32::MainWindow& window, std::function<void()> hook) {
-    window.beforeTreeChange_ = std::move(hook);
-  }
-  // The selection changes of the folder tree the window has seen.
-  static int TreeChangeCount(const win32::MainWindow& window) { return window.treeChanges_; }
-  // Asked before each node of the folder tree is inserted; true makes the insertion fail.
-  static void FailTreeInserts(win32::MainWindow& window, std::function<bool()> fails) {
-    window.tree_.insertFails_ = std::move(fails);
-  }
-  // Lays out windows created from now on at this DPI; 0 goes back to the system's.
-  static void SetDpi(int dpi) { win32::DpiOverride::dpi_ = dpi; }
 };
 
 // A definition file with two games; the first has one patch.
@@ -52,6 +45,13 @@ struct CapturedBox {
   bool windowVisible;  // whether the main window was showing while the box was up
 };
 
+// Message boxes recorded instead of shown.
+class CapturedBoxes : public win32::MessageBoxes {
+ public:
+  void Show(HWND owner, const std::string& text, const std::string& caption, UINT flags) override;
+  std::vector<CapturedBox> shown;
+};
+
 // Writes patches.ini beside the test program, captures every message box, and
 // creates the real main window (shown, under Xvfb) on demand.
 class WindowTest : public ::testing::Test {
@@ -65,14 +65,14 @@ class WindowTest : public ::testing::Test {
   // Creates the window; returns what Create returned.
   bool OpenWindow();
   HWND Control(win32::ControlId id) { return window->ControlWindow(id); }
-  MainForm& Form() { return WindowAccess::Form(*window); }
-  void RunHandler(const std::function<void()>& handler) {
-    WindowAccess::RunHandler(*window, handler);
-  }
+  MainForm& Form() { return window->Form(); }
+  void RunHandler(const std::function<void()>& handler) { window->RunHandler(handler); }
 
   Win32System system;
-  std::unique_ptr<win32::MainWindow> window;
-  std::vector<CapturedBox> boxes;
+  CapturedBoxes captured;
+  std::vector<CapturedBox>& boxes = captured.shown;
+  int dpi = win32::SystemDpi();  // the layout's pixels per inch for OpenWindow
+  std::unique_ptr<TestWindow> window;
   std::string iniPath;
 };
 

@@ -280,12 +280,8 @@ TEST_F(WindowTest, FontsAndTheLinkLook) {
 }
 
 TEST_F(WindowTest, LayoutScalesWithTheSystemDpi) {
-  WindowAccess::SetDpi(144);
-  const bool created = [&] {
-    const ScopeExit systemDpi([] { WindowAccess::SetDpi(0); });
-    return OpenWindow();
-  }();
-  ASSERT_TRUE(created);
+  dpi = 144;
+  ASSERT_TRUE(OpenWindow());
   RECT client;
   GetClientRect(window->Handle(), &client);
   EXPECT_EQ(client.right, 984);
@@ -319,10 +315,10 @@ TEST_F(WindowTest, MessageBoxesShareTheWindowsCentreOnTheScreen) {
   ASSERT_TRUE(SystemParametersInfoA(SPI_SETWORKAREA, 0, &taskbarOnTop, 0));
   const ScopeExit restore([&] { SystemParametersInfoA(SPI_SETWORKAREA, 0, &workArea, 0); });
 
-  SetMessageBoxHook({});  // the real box
+  SystemMessageBoxes real;
   shownBox = {};
   const UINT_PTR timer = SetTimer(nullptr, 0, 50, &CloseTheBox);
-  ShowMessageBox(window->Handle(), "Game successfully patched!", 0);
+  ShowMessageBox(real, window->Handle(), "Game successfully patched!", 0);
   KillTimer(nullptr, timer);
   ASSERT_GT(shownBox.right, shownBox.left);
   RECT frame;

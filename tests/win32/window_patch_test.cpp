@@ -74,7 +74,7 @@ class WindowPatchTest : public WindowTest {
   }
 
   static void SetTime(const std::string& path, FILETIME time) {
-    const auto file = win32::OwnValidHandle<win32::UniqueHandle>(
+    const auto file = win32::UniqueFile(
         CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     SetFileTime(file.Get(), nullptr, nullptr, &time);
   }
@@ -147,9 +147,9 @@ TEST_F(WindowPatchTest, PatchAndUndoTheDemoGameFromTheWindow) {
 }
 
 TEST_F(WindowPatchTest, AFileHeldOpenForWritingShowsTheErrorReportAndTheWindowCarriesOn) {
-  auto other = win32::OwnValidHandle<win32::UniqueHandle>(
-      CreateFileA(exe.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                  OPEN_EXISTING, 0, nullptr));
+  auto other =
+      win32::UniqueFile(CreateFileA(exe.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(other);
   SelectFolder(Game());
   ASSERT_EQ(boxes.size(), 1u);

@@ -54,7 +54,7 @@ TEST_F(WindowTest, StartsWithTheFirstGameAndNothingToPatch) {
   EXPECT_FALSE(root.empty());
   EXPECT_EQ(root.find(':'), std::string::npos) << root;
   EXPECT_NE(root.rfind("::{", 0), 0u) << root;
-  EXPECT_EQ(WindowAccess::TreeChangeCount(*window), 1);
+  EXPECT_EQ(window->treeChanges, 1);
   const HWND tree = Control(kGamedirlv);
   const auto top = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
   EXPECT_EQ(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0), reinterpret_cast<LRESULT>(top));

@@ -3,7 +3,9 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
+#include <utility>
 
 #include "ui/win32/layout.h"
 #include "win32/real_files.h"
@@ -50,6 +52,32 @@ class LiveAllocations final : public IMallocSpy {
   void STDMETHODCALLTYPE PostHeapMinimize() override {}
 };
 
+// Makes a tree control refuse the insertions `refuse` picks, as the control
+// does when it runs out of memory, until Stop or the end of the scope.
+class RefusedInserts {
+ public:
+  RefusedInserts(HWND tree, std::function<bool()> refuse)
+      : tree_(tree), refuse_(std::move(refuse)) {
+    SetWindowSubclass(tree_, &Proc, kId, reinterpret_cast<DWORD_PTR>(this));
+  }
+  ~RefusedInserts() { Stop(); }
+  RefusedInserts(const RefusedInserts&) = delete;
+  RefusedInserts& operator=(const RefusedInserts&) = delete;
+  void Stop() {
+    if (tree_) RemoveWindowSubclass(std::exchange(tree_, nullptr), &Proc, kId);
+  }
+
+ private:
+  static constexpr UINT_PTR kId = 1;
+  static LRESULT CALLBACK Proc(HWND tree, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                               DWORD_PTR self) {
+    if (message == TVM_INSERTITEMW && reinterpret_cast<RefusedInserts*>(self)->refuse_()) return 0;
+    return DefSubclassProc(tree, message, wParam, lParam);
+  }
+  HWND tree_;
+  std::function<bool()> refuse_;
+};
+
 class WindowTreeTest : public WindowTest {
  protected:
   void SetUp() override {
@@ -94,9 +122,21 @@ TEST_F(WindowTreeTest, ReadPathGivesWhatTheShellParses) {
   EXPECT_EQ(GetFocus(), tree);
 }
 
+TEST_F(WindowTreeTest, ContainersAskForWideNotifications) {
+  // The tree asked its group box at creation; every container answers the same.
+  const HWND tree = Control(kGamedirlv);
+  EXPECT_TRUE(SendMessageW(tree, TVM_GETUNICODEFORMAT, 0, 0));
+  for (ControlId container : {kGroupBox1, kGroupBox2, kGroupBox3, kGroupBox4, kSearchpanel}) {
+    EXPECT_EQ(
+        SendMessageW(Control(container), WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(tree), NF_QUERY),
+        NFR_UNICODE)
+        << container;
+  }
+}
+
 TEST_F(WindowTreeTest, SelectionChangeArrivesBeforeSelectByPathReturns) {
   std::vector<std::string> seen;
-  WindowAccess::BeforeTreeChange(*window, [&] { seen.push_back(window->TreeSelectedPath()); });
+  window->beforeTreeChange = [&] { seen.push_back(window->TreeSelectedPath()); };
   const std::string racer = folder->Path() + "Games\\Racer";
   window->TreeSelectPath(racer);
   EXPECT_EQ(seen, std::vector<std::string>{racer});
@@ -113,11 +153,11 @@ TEST_F(WindowTreeTest, SelectionChangeArrivesBeforeSelectByPathReturns) {
 TEST_F(WindowTreeTest, UnknownPathFailsAndKeepsTheSelection) {
   const std::string racer = folder->Path() + "Games\\Racer";
   window->TreeSelectPath(racer);
-  const int changes = WindowAccess::TreeChangeCount(*window);
+  const int changes = window->treeChanges;
   EXPECT_THROW(window->TreeSelectPath(folder->Path() + "No such folder"), std::runtime_error);
   EXPECT_THROW(window->TreeSelectPath("R:\\"), std::runtime_error);
   EXPECT_EQ(window->TreeSelectedPath(), racer);
-  EXPECT_EQ(WindowAccess::TreeChangeCount(*window), changes);
+  EXPECT_EQ(window->treeChanges, changes);
 
   // Inside a handler, the failure ends it and shows in the error report.
   bool ranOn = false;
@@ -132,9 +172,9 @@ TEST_F(WindowTreeTest, UnknownPathFailsAndKeepsTheSelection) {
 }
 
 TEST_F(WindowTreeTest, NestedHandlerErrorEndsTheOuterHandlerAndIsReportedOnce) {
-  WindowAccess::BeforeTreeChange(*window, [] {
+  window->beforeTreeChange = [] {
     throw std::runtime_error("Cannot open file \"Q:\\x.dat\". Access is denied");
-  });
+  };
   bool ranOn = false;
   RunHandler([&] {
     window->TreeSelectPath(folder->Path() + "Games");
@@ -152,13 +192,13 @@ TEST_F(WindowTreeTest, NestedHandlerErrorEndsTheOuterHandlerAndIsReportedOnce) {
 
 TEST_F(WindowTreeTest, ErrorsOfHandlersOutsideAnyOtherAreReportedByTheWindow) {
   // A selection the user makes: the tree's own notification, no outer handler.
-  WindowAccess::BeforeTreeChange(*window, [] { throw std::runtime_error("Disk on fire!"); });
+  window->beforeTreeChange = [] { throw std::runtime_error("Disk on fire!"); };
   const HWND tree = Control(kGamedirlv);
   const auto root = SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
   const auto child = SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, root);
   ASSERT_NE(child, 0);
   SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, child);
-  WindowAccess::BeforeTreeChange(*window, nullptr);
+  window->beforeTreeChange = nullptr;
   // Any other handler: a full stop only after characters above it.
   RunHandler([] { throw std::runtime_error("Bad value 7"); });
   RunHandler([] { throw std::runtime_error("Ends in a full stop."); });
@@ -184,13 +224,13 @@ TEST_F(WindowTreeTest, ANodeTheControlRefusesLeavesNoItemIdListBehind) {
   static LiveAllocations allocations;
   ASSERT_EQ(CoRegisterMallocSpy(&allocations), S_OK);
   int inserted = 0;
-  WindowAccess::FailTreeInserts(*window, [&] { return ++inserted == 2; });
+  RefusedInserts refused(Control(kGamedirlv), [&] { return ++inserted == 2; });
   // Filling Games stops at its second child: the error ends the selection.
   EXPECT_THROW(window->TreeSelectPath(games + "\\Racer"), std::runtime_error);
   EXPECT_EQ(window->TreeSelectedPath(), games);
 
   // The tree carries on: the folder it did not get to is added when asked for.
-  WindowAccess::FailTreeInserts(*window, nullptr);
+  refused.Stop();
   window->TreeSelectPath(games + "\\Racer");
   EXPECT_EQ(window->TreeSelectedPath(), games + "\\Racer");
   window.reset();

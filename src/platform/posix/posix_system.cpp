@@ -73,6 +73,12 @@ class Descriptor {
   int fd_;
 };
 
+// An open directory listing of opendir, closed when it goes out of scope.
+struct CloseDir {
+  void operator()(DIR* folder) const noexcept { ::closedir(folder); }
+};
+using UniqueDir = std::unique_ptr<DIR, CloseDir>;
+
 bool StatOf(const std::string& path, struct stat& info) {
   return ::stat(path.c_str(), &info) == 0;
 }
@@ -161,18 +167,17 @@ std::string PosixSystem::Resolve(const std::string& path) {
   if (name.empty() || name == "." || name == ".." || ::lstat(native.c_str(), &info) == 0) {
     return native;
   }
-  DIR* folder = ::opendir(FolderOf(native).c_str());
+  const UniqueDir folder(::opendir(FolderOf(native).c_str()));
   if (!folder) return native;
   std::string found;
   int matches = 0;
   const std::string wanted = UpperText(name);
-  while (const dirent* entry = ::readdir(folder)) {
+  while (const dirent* entry = ::readdir(folder.get())) {
     if (UpperText(entry->d_name) == wanted) {
       found = entry->d_name;
       ++matches;
     }
   }
-  ::closedir(folder);
   if (matches != 1) return native;
   return native.substr(0, native.size() - name.size()) + found;
 }
@@ -497,10 +502,10 @@ std::vector<DirEntry> PosixSystem::ListFolder(const std::string& pattern) {
       ToNativePath(pattern.substr(0, sep == std::string::npos ? 0 : sep + 1));
   std::string names = sep == std::string::npos ? pattern : pattern.substr(sep + 1);
   if (names == "*.*") names = "*";  // every name, with or without a dot, as on Windows
-  DIR* listing = ::opendir(folder.empty() ? "." : folder.c_str());
+  const UniqueDir listing(::opendir(folder.empty() ? "." : folder.c_str()));
   if (!listing) return {};
   std::vector<DirEntry> entries;
-  while (const dirent* entry = ::readdir(listing)) {
+  while (const dirent* entry = ::readdir(listing.get())) {
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
     const std::string engine_name = ToEnginePath(name);
@@ -518,7 +523,6 @@ std::vector<DirEntry> PosixSystem::ListFolder(const std::string& pattern) {
     }
     entries.push_back(std::move(listed));
   }
-  ::closedir(listing);
   std::sort(entries.begin(), entries.end(), [](const DirEntry& a, const DirEntry& b) {
     const std::string ua = UpperText(a.name);
     const std::string ub = UpperText(b.name);

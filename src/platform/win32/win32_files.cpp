@@ -15,7 +15,7 @@ namespace quillfen {
 namespace {
 
 using win32::Narrow;
-using win32::UniqueHandle;
+using win32::UniqueFile;
 using win32::Widen;
 
 [[noreturn]] void ThrowCannotOpen(const std::string& path, DWORD error) {
@@ -27,9 +27,9 @@ using win32::Widen;
 }
 
 // The file opened as asked; empty when it could not be (GetLastError says why).
-UniqueHandle OpenFile(const std::string& path, DWORD access, DWORD share, DWORD disposition,
-                      DWORD flags = FILE_ATTRIBUTE_NORMAL) {
-  return win32::OwnValidHandle<UniqueHandle>(
+UniqueFile OpenFile(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+                    DWORD flags = FILE_ATTRIBUTE_NORMAL) {
+  return UniqueFile(
       CreateFileW(Widen(path).c_str(), access, share, nullptr, disposition, flags, nullptr));
 }
 
@@ -101,7 +101,7 @@ std::int64_t Win32System::FileSize(const std::string& path) {
 }
 
 Bytes Win32System::ReadWholeFile(const std::string& path) {
-  const UniqueHandle file(OpenFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+  const UniqueFile file(OpenFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
   if (!file) ThrowCannotOpen(path, GetLastError());
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.Get(), &size)) ThrowCannotOpen(path, GetLastError());
@@ -131,7 +131,7 @@ void Win32System::WriteWholeFile(const std::string& path, const Bytes& content) 
       (existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
     attributes = existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   }
-  const UniqueHandle file(OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, attributes));
+  const UniqueFile file(OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, attributes));
   if (!file) ThrowCannotCreate(path, GetLastError());
   DWORD error = ERROR_SUCCESS;
   WriteAll(file.Get(), content.data(), content.size(), error);
@@ -141,7 +141,7 @@ void Win32System::WriteWholeFile(const std::string& path, const Bytes& content) 
 
 void Win32System::WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) {
   if (ReadOnly(path)) ThrowCannotOpen(path, ERROR_ACCESS_DENIED);
-  const UniqueHandle file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
+  const UniqueFile file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
   if (!file) ThrowCannotOpen(path, GetLastError());
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.Get(), &size)) ThrowCannotOpen(path, GetLastError());
@@ -179,8 +179,8 @@ void Win32System::MoveOver(const std::string& from, const std::string& to) {
 }
 
 std::string Win32System::FileIdentity(const std::string& path) {
-  const UniqueHandle file(OpenFile(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+  const UniqueFile file(OpenFile(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
   BY_HANDLE_FILE_INFORMATION info;
   if (file && GetFileInformationByHandle(file.Get(), &info)) {
     char text[40];
@@ -197,7 +197,7 @@ std::string Win32System::FileIdentity(const std::string& path) {
 
 Refusal Win32System::WriteRefusal(const std::string& path) {
   if (ReadOnly(path)) return CannotOpenText(path, SystemErrorText(ERROR_ACCESS_DENIED));
-  const UniqueHandle file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
+  const UniqueFile file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
   if (!file) return CannotOpenText(path, SystemErrorText(GetLastError()));
   return std::nullopt;
 }
@@ -216,13 +216,13 @@ Refusal Win32System::CreateRefusal(const std::string& path) {
       }
       // An existing file: opening it for writing without sharing fails where
       // creating it anew would, and changes neither its content nor its time.
-      const UniqueHandle file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
+      const UniqueFile file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
       if (!file) return refused(GetLastError());
       return std::nullopt;
     }
     // No file yet: create one that the system removes again when it is closed.
-    const UniqueHandle file(OpenFile(path, GENERIC_WRITE | DELETE, 0, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE));
+    const UniqueFile file(OpenFile(path, GENERIC_WRITE | DELETE, 0, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE));
     if (file) return std::nullopt;
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_EXISTS) return refused(error);
@@ -262,7 +262,7 @@ TimeStamp Win32System::ModificationTime(const std::string& path) {
 void Win32System::SetModificationTime(const std::string& path, const TimeStamp& time) {
   FILETIME utc;
   if (!FileTimeOfStamp(time, utc)) return;
-  const UniqueHandle file(
+  const UniqueFile file(
       OpenFile(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
   if (file) SetFileTime(file.Get(), nullptr, nullptr, &utc);
 }
@@ -283,8 +283,9 @@ Refusal Win32System::RemoveRefusal(const std::string& path) {
   }
   // Opening for deletion, letting others do anything, fails exactly where
   // another program holds the file without letting it be deleted.
-  const UniqueHandle file(OpenFile(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT));
+  const UniqueFile file(OpenFile(path, DELETE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT));
   if (!file) return CannotDeleteText(path, SystemErrorText(GetLastError()));
   return std::nullopt;
 }
@@ -297,7 +298,7 @@ namespace {
 // content is mapped, so it shows the writes made through it.
 class Win32HeldFile : public HeldFile {
  public:
-  Win32HeldFile(std::string path, UniqueHandle file)
+  Win32HeldFile(std::string path, UniqueFile file)
       : path_(std::move(path)), file_(std::move(file)) {}
 
   std::int64_t Size() override {
@@ -343,7 +344,7 @@ class Win32HeldFile : public HeldFile {
 
  private:
   std::string path_;
-  UniqueHandle file_;
+  UniqueFile file_;
   FileView view_;
   bool mapped_ = false;
 };
@@ -365,7 +366,7 @@ constexpr DWORD kHoldPause = 50;  // milliseconds
 }  // namespace
 
 std::unique_ptr<FileBytes> Win32System::ViewFile(const std::string& path) {
-  const UniqueHandle file(OpenFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+  const UniqueFile file(OpenFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
   if (!file) ThrowCannotOpen(path, GetLastError());
   return std::make_unique<Win32FileBytes>(FileView(file.Get(), path));
 }
@@ -373,8 +374,7 @@ std::unique_ptr<FileBytes> Win32System::ViewFile(const std::string& path) {
 std::unique_ptr<HeldFile> Win32System::HoldFile(const std::string& path) {
   if (ReadOnly(path)) ThrowCannotOpen(path, ERROR_ACCESS_DENIED);
   for (int attempt = 1;; ++attempt) {
-    UniqueHandle file(
-        OpenFile(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING));
+    UniqueFile file(OpenFile(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING));
     if (file) return std::make_unique<Win32HeldFile>(path, std::move(file));
     const DWORD error = GetLastError();
     const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;

@@ -16,8 +16,7 @@ bool Win32System::IsFixedDisk(const std::string& root) {
 std::vector<DirEntry> Win32System::ListFolder(const std::string& pattern) {
   std::vector<DirEntry> entries;
   WIN32_FIND_DATAW data;
-  const auto find =
-      win32::OwnValidHandle<win32::UniqueFind>(FindFirstFileW(Widen(pattern).c_str(), &data));
+  const auto find = win32::UniqueFind(FindFirstFileW(Widen(pattern).c_str(), &data));
   if (!find) return entries;  // nothing matches, or the folder cannot be listed
   do {
     const DWORD attributes = data.dwFileAttributes;

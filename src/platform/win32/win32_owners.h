@@ -12,15 +12,18 @@
 #include <shtypes.h>
 #include <wrl/client.h>
 
+#include <cstdint>
 #include <type_traits>
 #include <utility>
 
 namespace quillfen::win32 {
 
-// A move-only owner of one resource of handle type T, freed by Close. The
-// null value of T means "none"; a kind whose failure value is another (file
-// handles: INVALID_HANDLE_VALUE) is kept as null instead (see UniqueFile).
-template <typename T, auto Close>
+// A move-only owner of one resource of handle type T, freed by Close. Invalid
+// is the value that means "none", the one the function handing the resource
+// out returns on failure: null for most kinds, INVALID_HANDLE_VALUE (-1) for
+// files and listings. It is given as an integer since a handle constant is no
+// constant expression; the owner never frees it.
+template <typename T, auto Close, std::intptr_t Invalid = 0>
 class UniqueAny {
  public:
   UniqueAny() noexcept = default;
@@ -34,14 +37,23 @@ class UniqueAny {
   UniqueAny& operator=(const UniqueAny&) = delete;
   ~UniqueAny() { Reset(); }
 
+  // The value that holds nothing.
+  static T InvalidValue() noexcept {
+    if constexpr (std::is_pointer_v<T>) {
+      return reinterpret_cast<T>(Invalid);
+    } else {
+      return static_cast<T>(Invalid);
+    }
+  }
+
   T Get() const noexcept { return value_; }
-  explicit operator bool() const noexcept { return value_ != T{}; }
+  explicit operator bool() const noexcept { return value_ != InvalidValue(); }
 
   // Gives the resource up to the caller, who frees it from now on.
-  [[nodiscard]] T Release() noexcept { return std::exchange(value_, T{}); }
+  [[nodiscard]] T Release() noexcept { return std::exchange(value_, InvalidValue()); }
   // Frees the resource held, if any, and holds `value` instead.
-  void Reset(T value = T{}) noexcept {
-    if (T old = std::exchange(value_, value); old != T{}) Close(old);
+  void Reset(T value = InvalidValue()) noexcept {
+    if (T old = std::exchange(value_, value); old != InvalidValue()) Close(old);
   }
   // Frees the resource held and gives the place for a function that hands
   // out a new one through a pointer.
@@ -51,7 +63,7 @@ class UniqueAny {
   }
 
  private:
-  T value_{};
+  T value_ = InvalidValue();
 };
 
 inline void FreeItemIdList(ITEMIDLIST* pidl) noexcept {
@@ -75,8 +87,14 @@ inline void CloseFind(HANDLE find) noexcept {
   FindClose(find);
 }
 
-// A kernel object handle (a file, a file mapping, a process, a thread).
+// The value CreateFileW and FindFirstFileW return on failure (INVALID_HANDLE_VALUE).
+inline constexpr std::intptr_t kInvalidHandle = -1;
+
+// A kernel object handle whose functions return null on failure (a file
+// mapping, a process, a thread).
 using UniqueHandle = UniqueAny<HANDLE, &CloseKernelHandle>;
+// A file of CreateFileW.
+using UniqueFile = UniqueAny<HANDLE, &CloseKernelHandle, kInvalidHandle>;
 
 inline void UnmapView(const void* view) noexcept {
   UnmapViewOfFile(view);
@@ -85,7 +103,7 @@ inline void UnmapView(const void* view) noexcept {
 // the mapping's handle is closed.
 using UniqueMappedView = UniqueAny<const void*, &UnmapView>;
 // A directory listing of FindFirstFileW.
-using UniqueFind = UniqueAny<HANDLE, &CloseFind>;
+using UniqueFind = UniqueAny<HANDLE, &CloseFind, kInvalidHandle>;
 
 inline void CloseRegistryKey(HKEY key) noexcept {
   RegCloseKey(key);
@@ -93,12 +111,11 @@ inline void CloseRegistryKey(HKEY key) noexcept {
 // An open registry key.
 using UniqueKey = UniqueAny<HKEY, &CloseRegistryKey>;
 
-// Takes what CreateFileW or FindFirstFileW returned: INVALID_HANDLE_VALUE,
-// their failure, becomes an empty owner.
-template <typename Owner>
-Owner OwnValidHandle(HANDLE handle) noexcept {
-  return Owner(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+inline void FreeLocal(LPWSTR* block) noexcept {
+  LocalFree(block);
 }
+// The argument array of CommandLineToArgvW, one block of LocalAlloc.
+using UniqueArgv = UniqueAny<LPWSTR*, &FreeLocal>;
 
 inline void DeleteGdiObject(HGDIOBJ object) noexcept {
   DeleteObject(object);

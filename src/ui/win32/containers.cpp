@@ -1,5 +1,7 @@
 #include "ui/win32/containers.h"
 
+#include <commctrl.h>
+
 namespace quillfen::win32 {
 
 namespace {
@@ -23,15 +25,19 @@ bool Forward(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& r
       result = SendMessageW(GetAncestor(window, GA_ROOT), message, wParam, lParam);
       return true;
     case WM_NOTIFYFORMAT:
-      result = NFR_ANSI;
+      // The controls inside (the folder tree) send the wide notifications the
+      // window reads.
+      result = NFR_UNICODE;
       return true;
     default:
       return false;
   }
 }
 
-LRESULT CALLBACK GroupBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  const auto previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window, GWLP_USERDATA));
+constexpr UINT_PTR kGroupBoxSubclass = 1;
+
+LRESULT CALLBACK GroupBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                              DWORD_PTR) {
   LRESULT result = 0;
   if (Forward(window, message, wParam, lParam, result)) return result;
   // A plain group box is transparent to the mouse, which would hide its children from clicks.
@@ -44,7 +50,8 @@ LRESULT CALLBACK GroupBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     FillRect(reinterpret_cast<HDC>(wParam), &area, GetSysColorBrush(COLOR_BTNFACE));
     return TRUE;
   }
-  return CallWindowProcW(previous, window, message, wParam, lParam);
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(window, &GroupBoxProc, kGroupBoxSubclass);
+  return DefSubclassProc(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -55,10 +62,8 @@ LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 }  // namespace
 
-void MakeGroupBoxContainer(HWND groupBox) {
-  const LONG_PTR previous = GetWindowLongPtrW(groupBox, GWLP_WNDPROC);
-  SetWindowLongPtrW(groupBox, GWLP_USERDATA, previous);
-  SetWindowLongPtrW(groupBox, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&GroupBoxProc));
+bool MakeGroupBoxContainer(HWND groupBox) {
+  return SetWindowSubclass(groupBox, &GroupBoxProc, kGroupBoxSubclass, 0) != FALSE;
 }
 
 HWND CreatePanel(HWND parent, int id, const RECT& rect) {

@@ -3,26 +3,25 @@
 #include <exception>
 
 #include "ui/error_text.h"
-#include "ui/win32/message_boxes.h"
 
 namespace quillfen::win32 {
 
-void ReportError(HWND owner, const std::string& message) {
-  ShowMessageBox(owner, ErrorReportText(message), MB_ICONERROR);
+void ReportError(MessageBoxes& boxes, HWND owner, const std::string& message) {
+  ShowMessageBox(boxes, owner, ErrorReportText(message), MB_ICONERROR);
 }
 
-void RunHandler(HWND owner, const std::function<void()>& handler) noexcept {
+void RunHandler(MessageBoxes& boxes, HWND owner, const std::function<void()>& handler) noexcept {
   try {
     handler();
   } catch (const std::exception& error) {
     try {
-      ReportError(owner, error.what());
+      ReportError(boxes, owner, error.what());
     } catch (...) {
       // Not even the report could be shown (out of memory): the window carries on.
     }
   } catch (...) {
     try {
-      ReportError(owner, "Unknown error");
+      ReportError(boxes, owner, "Unknown error");
     } catch (...) {
     }
   }

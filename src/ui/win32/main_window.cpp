@@ -23,13 +23,9 @@ constexpr DWORD kWindowStyle =
 constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
 constexpr int kAppIcon = 1;
 
-RECT Scaled(const ControlSpec& row) {
-  return RECT{Scale(row.left), Scale(row.top), Scale(row.left + row.width),
-              Scale(row.top + row.height)};
-}
-
-UniqueFont MakeFont(int height, bool bold, bool underline) {
-  return UniqueFont(CreateFontW(-Scale(height), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE,
+// A font of the layout, `height` pixels high at 96 pixels per inch.
+UniqueFont MakeFont(int height, int dpi, bool bold, bool underline) {
+  return UniqueFont(CreateFontW(-Scale(height, dpi), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE,
                                 underline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                                 L"MS Sans Serif"));
@@ -94,7 +90,8 @@ std::string WithEditLineBreaks(const std::string& text) {
 
 }  // namespace
 
-MainWindow::MainWindow(System& system) : system_(system), form_(system, *this) {
+MainWindow::MainWindow(System& system, MessageBoxes& boxes, int dpi)
+    : system_(system), boxes_(boxes), dpi_(dpi), form_(system, *this) {
   tree_.onSelectionChanged = [this] { TreeChanged(); };
   tree_.runHandler = [this](const std::function<void()>& handler) { RunHandler(handler); };
 }
@@ -155,7 +152,7 @@ HWND MainWindow::ControlWindow(ControlId id) const {
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     self->window_ = window;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
@@ -167,10 +164,10 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam
       return *result;
     }
   } catch (const std::exception& error) {
-    ReportError(window, error.what());
+    ReportError(self->boxes_, window, error.what());
     return message == WM_CREATE ? -1 : 0;
   } catch (...) {
-    ReportError(window, "Unknown error");
+    ReportError(self->boxes_, window, "Unknown error");
     return message == WM_CREATE ? -1 : 0;
   }
   return DefWindowProcW(window, message, wParam, lParam);
@@ -286,10 +283,10 @@ LRESULT MainWindow::OnNcDestroy() {
 }
 
 void MainWindow::CreateFonts() {
-  regular_ = MakeFont(11, false, false);
-  bold_ = MakeFont(11, true, false);
-  searching_ = MakeFont(13, true, false);
-  link_ = MakeFont(11, true, true);
+  regular_ = MakeFont(11, dpi_, false, false);
+  bold_ = MakeFont(11, dpi_, true, false);
+  searching_ = MakeFont(13, dpi_, true, false);
+  link_ = MakeFont(11, dpi_, true, true);
 }
 
 HFONT MainWindow::FontFor(Font font) const {
@@ -321,6 +318,11 @@ void MainWindow::CreateControls() {
   FitGameListHeight();
 }
 
+RECT MainWindow::Scaled(const ControlSpec& row) const {
+  return RECT{Scale(row.left), Scale(row.top), Scale(row.left + row.width),
+              Scale(row.top + row.height)};
+}
+
 HWND MainWindow::CreateControl(const ControlSpec& row) {
   const HWND parent = row.parent == kNoParent ? window_ : controls_.at(row.parent);
   const RECT r = Scaled(row);
@@ -338,7 +340,10 @@ HWND MainWindow::CreateControl(const ControlSpec& row) {
   switch (row.kind) {
     case Kind::groupBox: {
       const HWND box = make(WS_EX_CONTROLPARENT, L"BUTTON", BS_GROUPBOX | WS_CLIPCHILDREN, height);
-      if (box) MakeGroupBoxContainer(box);
+      if (box && !MakeGroupBoxContainer(box)) {
+        DestroyWindow(box);
+        return nullptr;
+      }
       return box;
     }
     case Kind::panel:
@@ -359,7 +364,7 @@ HWND MainWindow::CreateControl(const ControlSpec& row) {
       return make(0, L"COMBOBOX", CBS_DROPDOWNLIST | CBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP,
                   height + Scale(16 * kGameListItemHeight));
     case Kind::folderTree:
-      tree_.Create(parent, row.id, r);
+      tree_.Create(parent, row.id, r, Scale(kTreeIndent));
       return tree_.Handle();
   }
   return nullptr;
@@ -424,7 +429,7 @@ bool MainWindow::IsLink(HWND control) const {
 
 void MainWindow::RunHandler(const std::function<void()>& handler) {
   ++handlersRunning_;
-  win32::RunHandler(window_, handler);
+  win32::RunHandler(boxes_, window_, handler);
   if (--handlersRunning_ == 0 && formDestroyPending_) {
     formDestroyPending_ = false;
     RunHandler([this] { form_.FormDestroy(); });
@@ -432,8 +437,6 @@ void MainWindow::RunHandler(const std::function<void()>& handler) {
 }
 
 void MainWindow::TreeChanged() {
-  ++treeChanges_;
-  if (beforeTreeChange_) beforeTreeChange_();
   form_.gamedirlvChange();
 }
 
@@ -551,7 +554,7 @@ bool MainWindow::ProcessPendingMessages() {
 }
 
 void MainWindow::ShowMessage(const std::string& text) {
-  ShowMessageBox(window_, text, 0);
+  ShowMessageBox(boxes_, window_, text, 0);
 }
 
 void MainWindow::OpenWebAddress(const std::string& address) {

@@ -10,25 +10,24 @@
 #include "platform/win32/win32_owners.h"
 #include "ui/main_form.h"
 #include "ui/view.h"
+#include "ui/win32/dpi.h"
 #include "ui/win32/layout.h"
+#include "ui/win32/message_boxes.h"
 #include "ui/win32/shell_tree.h"
 
 namespace quillfen {
 class System;
 }
 
-namespace quillfen::testing {
-class WindowAccess;
-}
-
 namespace quillfen::win32 {
 
 // The main window `mainform` with its controls, on the real Win32 API. It owns
 // one MainForm and runs a handler for each event through the general error
-// report.
+// report. Every message box goes to `boxes`; the layout is drawn at `dpi`
+// pixels per inch.
 class MainWindow : public View {
  public:
-  explicit MainWindow(System& system);
+  MainWindow(System& system, MessageBoxes& boxes, int dpi = SystemDpi());
   ~MainWindow() override;
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
@@ -45,6 +44,11 @@ class MainWindow : public View {
 
   // A control's window; null before creation and after destruction.
   HWND ControlWindow(ControlId id) const;
+  // The form whose handlers the window runs, and its state.
+  MainForm& Form() { return form_; }
+  // Runs a handler as the window runs an event's: errors end it and go to the
+  // general error report, and a destruction meanwhile waits for its end.
+  void RunHandler(const std::function<void()>& handler);
 
   // View
   void SetEnabled(Control control, bool enabled) override;
@@ -69,9 +73,12 @@ class MainWindow : public View {
   void OpenWebAddress(const std::string& address) override;
   void CloseWindow() override;
 
- private:
-  friend class testing::WindowAccess;
+ protected:
+  // The folder tree's selection changed: runs gamedirlvChange. It may throw;
+  // the tree decides where the error goes.
+  virtual void TreeChanged();
 
+ private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   // The window's messages, each to its handler; no value: the default handling.
   std::optional<LRESULT> Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
@@ -93,11 +100,13 @@ class MainWindow : public View {
   void FitGameListHeight();
   HFONT FontFor(Font font) const;
   bool IsLink(HWND control) const;
-  void RunHandler(const std::function<void()>& handler);
-  void TreeChanged();
+  int Scale(int length) const { return win32::Scale(length, dpi_); }
+  RECT Scaled(const ControlSpec& row) const;
   HWND Window(Control control) const;
 
   System& system_;
+  MessageBoxes& boxes_;
+  int dpi_;
   MainForm form_;
   HWND window_ = nullptr;
   HWND lastFocus_ = nullptr;  // the control that had the focus when the window was left
@@ -108,10 +117,6 @@ class MainWindow : public View {
   bool quitOnDestroy_ = false;
   int handlersRunning_ = 0;          // handlers on the stack, nested ones included
   bool formDestroyPending_ = false;  // destroyed inside a handler: FormDestroy when it ends
-  int treeChanges_ = 0;              // selection changes of the folder tree seen
-  // Runs before each selection-changed handler (the window's tests set it
-  // through their fixture).
-  std::function<void()> beforeTreeChange_;
 };
 
 }  // namespace quillfen::win32

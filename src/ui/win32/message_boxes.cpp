@@ -1,7 +1,5 @@
 #include "ui/win32/message_boxes.h"
 
-#include <utility>
-
 #include "platform/win32/utf8.h"
 #include "platform/win32/win32_owners.h"
 #include "ui/main_form.h"
@@ -9,11 +7,6 @@
 namespace quillfen::win32 {
 
 namespace {
-MessageBoxHook& Hook() {
-  static MessageBoxHook hook;
-  return hook;
-}
-
 // Waits for the next box of this thread to activate; unhooked at once after.
 UniqueHook centring;
 
@@ -38,25 +31,21 @@ LRESULT CALLBACK CentreOnScreen(int code, WPARAM wParam, LPARAM lParam) {
 }
 }  // namespace
 
-void SetMessageBoxHook(MessageBoxHook hook) {
-  Hook() = std::move(hook);
-}
-
-void ShowMessageBox(HWND owner, const std::string& text, UINT icon) {
-  const UINT flags = MB_OK | icon;
-  if (Hook()) {
-    Hook()(text, kApplicationTitle, flags);
-    return;
-  }
+void SystemMessageBoxes::Show(HWND owner, const std::string& text, const std::string& caption,
+                              UINT flags) {
   const std::wstring wide_text = Widen(text);
-  const std::wstring caption = Widen(kApplicationTitle);
+  const std::wstring wide_caption = Widen(caption);
   centring.Reset(SetWindowsHookExW(WH_CBT, &CentreOnScreen, nullptr, GetCurrentThreadId()));
   if (owner && IsWindowVisible(owner)) {
-    MessageBoxW(owner, wide_text.c_str(), caption.c_str(), flags);
+    MessageBoxW(owner, wide_text.c_str(), wide_caption.c_str(), flags);
   } else {
-    MessageBoxW(nullptr, wide_text.c_str(), caption.c_str(), flags | MB_TASKMODAL);
+    MessageBoxW(nullptr, wide_text.c_str(), wide_caption.c_str(), flags | MB_TASKMODAL);
   }
   centring.Reset();  // the box never activated
+}
+
+void ShowMessageBox(MessageBoxes& boxes, HWND owner, const std::string& text, UINT icon) {
+  boxes.Show(owner, text, kApplicationTitle, MB_OK | icon);
 }
 
 }  // namespace quillfen::win32

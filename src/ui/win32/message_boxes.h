@@ -2,21 +2,30 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 
 namespace quillfen::win32 {
 
-// Replaces the modal box by a function, so that tests capture what would be
-// shown (text, caption, MB_* flags) instead of blocking. An empty function
-// restores the real box.
-using MessageBoxHook =
-    std::function<void(const std::string& text, const std::string& caption, UINT flags)>;
-void SetMessageBoxHook(MessageBoxHook hook);
+// Where the program's message boxes go. The window and its error report show
+// every box through the one they were given: the program gives the system's,
+// the window's tests one that records the boxes instead of blocking.
+class MessageBoxes {
+ public:
+  virtual ~MessageBoxes() = default;
+  // A modal box with the text, the caption and the MB_* flags; returns when it is closed.
+  virtual void Show(HWND owner, const std::string& text, const std::string& caption,
+                    UINT flags) = 0;
+};
 
-// A modal box centred on the screen, captioned with the application title,
-// with one OK button; the flags add the icon. Owned by the window when it is
+// The system's boxes, centred on the screen. Owned by the window when it is
 // shown, so that it is disabled while the box is up; else modal to the thread.
-void ShowMessageBox(HWND owner, const std::string& text, UINT icon);
+class SystemMessageBoxes : public MessageBoxes {
+ public:
+  void Show(HWND owner, const std::string& text, const std::string& caption, UINT flags) override;
+};
+
+// A box of the program: captioned with the application title, with one OK
+// button; `icon` adds the icon's MB_* flag.
+void ShowMessageBox(MessageBoxes& boxes, HWND owner, const std::string& text, UINT icon);
 
 }  // namespace quillfen::win32

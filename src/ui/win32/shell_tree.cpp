@@ -7,8 +7,6 @@
 #include <stdexcept>
 
 #include "platform/win32/utf8.h"
-#include "ui/win32/dpi.h"
-#include "ui/win32/layout.h"
 
 namespace quillfen::win32 {
 
@@ -54,7 +52,7 @@ ShellTree::ShellTree() = default;
 
 ShellTree::~ShellTree() = default;
 
-void ShellTree::Create(HWND parent, int id, const RECT& rect) {
+void ShellTree::Create(HWND parent, int id, const RECT& rect, int indent) {
   Reset();
   if (FAILED(SHGetDesktopFolder(desktop_.ReleaseAndGetAddressOf()))) desktop_.Reset();
   tree_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
@@ -63,7 +61,7 @@ void ShellTree::Create(HWND parent, int id, const RECT& rect) {
                           rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                           parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                           GetModuleHandleW(nullptr), nullptr);
-  SendMessageW(tree_, TVM_SETINDENT, Scale(kTreeIndent), 0);
+  SendMessageW(tree_, TVM_SETINDENT, indent, 0);
   SHFILEINFOW info = {};
   auto images = reinterpret_cast<HIMAGELIST>(
       SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
@@ -121,8 +119,7 @@ HTREEITEM ShellTree::AddNode(HTREEITEM parent, UniquePidl absolute, bool hasChil
   insert.item.iSelectedImage = open.iIcon ? open.iIcon : icon;
   insert.item.cChildren = hasChildren ? 1 : 0;
   insert.item.lParam = reinterpret_cast<LPARAM>(nodes_.back().get());
-  const bool refused = insertFails_ && insertFails_();
-  HTREEITEM item = refused ? nullptr : TreeView_InsertItem(tree_, &insert);
+  HTREEITEM item = TreeView_InsertItem(tree_, &insert);
   if (!item) {
     nodes_.pop_back();
     throw std::runtime_error("Cannot add a folder to the folder tree");
@@ -180,14 +177,14 @@ std::string ShellTree::ParsingName(const ITEMIDLIST* absolute) {
 
 bool ShellTree::HandleNotify(const NMHDR& header, LRESULT& result) {
   if (header.hwndFrom != tree_) return false;
-  const auto& change = reinterpret_cast<const NMTREEVIEWA&>(header);
+  // The tree sends the wide notifications: its parent answers WM_NOTIFYFORMAT
+  // with NFR_UNICODE.
+  const auto& change = reinterpret_cast<const NMTREEVIEWW&>(header);
   switch (header.code) {
-    case TVN_ITEMEXPANDINGA:
     case TVN_ITEMEXPANDINGW:
       if (change.action & TVE_EXPAND) FillChildren(change.itemNew.hItem);
       result = FALSE;
       return true;
-    case TVN_SELCHANGEDA:
     case TVN_SELCHANGEDW:
       SelectionChanged();
       result = 0;

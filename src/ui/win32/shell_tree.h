@@ -13,10 +13,6 @@
 
 #include "platform/win32/win32_owners.h"
 
-namespace quillfen::testing {
-class WindowAccess;
-}
-
 namespace quillfen::win32 {
 
 // The folder tree `gamedirlv`: a tree view of the shell namespace rooted at My
@@ -37,8 +33,9 @@ class ShellTree {
   // (the window's general error report).
   std::function<void(const std::function<void()>&)> runHandler;
 
-  // Creates the tree view at a rectangle of its parent's client area.
-  void Create(HWND parent, int id, const RECT& rect);
+  // Creates the tree view at a rectangle of its parent's client area, indented
+  // by `indent` pixels per level.
+  void Create(HWND parent, int id, const RECT& rect, int indent);
   // Forgets the control and frees every node, as the parent window is being
   // destroyed: from then on no notification is handled, the path is empty,
   // select-by-path fails and the other operations do nothing.
@@ -62,8 +59,6 @@ class ShellTree {
   void Focus();
 
  private:
-  friend class testing::WindowAccess;
-
   struct Node {
     UniquePidl pidl;  // absolute
     bool filled = false;
@@ -82,9 +77,6 @@ class ShellTree {
   std::vector<std::unique_ptr<Node>> nodes_;  // the items' data, kept until Reset
   bool selecting_ = false;                    // inside SelectPath's selection of the node
   std::exception_ptr pending_;
-  // Asked before each node is inserted; true makes the insertion fail as the
-  // control's own would (the window's tests set it through their fixture).
-  std::function<bool()> insertFails_;
 };
 
 }  // namespace quillfen::win32
