@@ -21,6 +21,7 @@
 #include "engine/signature.h"
 #include "engine/undo_record.h"
 #include "engine/values.h"
+#include "platform/ascii_case.h"
 #include "platform/file_error.h"
 #include "platform/system.h"
 #include "search/folder_search.h"
@@ -29,13 +30,6 @@
 namespace quillfen {
 
 namespace {
-
-std::string Quoted(const std::string& text) {
-  std::string quoted(1, '"');
-  quoted.append(text);
-  quoted.push_back('"');
-  return quoted;
-}
 
 // A failure that ends the command with exit status 1 after one message.
 struct CommandFailed {

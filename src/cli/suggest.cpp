@@ -82,10 +82,10 @@ int RunSuggest(CliEnvironment& env, const Invocation& call) {
     const std::string path = env.to_engine(typed);
     std::string problem;
     if (!env.system.FileExists(path)) {
-      problem = env.system.FolderExists(path) ? "\"" + typed + "\" is a folder, not a file"
-                                              : "no file \"" + typed + "\"";
+      problem = env.system.FolderExists(path) ? Quoted(typed) + " is a folder, not a file"
+                                              : "no file " + Quoted(typed);
     } else if (env.system.FileSize(path) > kMaxGameFileSize) {
-      problem = "\"" + typed + "\" is too large to patch";
+      problem = Quoted(typed) + " is too large to patch";
     }
     if (!problem.empty()) {
       env.err << "quillfen-cli: " << problem << "\n";
