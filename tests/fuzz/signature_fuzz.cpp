@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/cpu_features.h"
 #include "engine/signature.h"
 #include "fuzz/plain_scan.h"
 
@@ -33,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const Strategy strategy :
        {Strategy::kAuto, Strategy::kEveryCandidate, Strategy::kRareByte, Strategy::kBytePair,
         Strategy::kSse2Blocks, Strategy::kAvx2Blocks}) {
-    if (strategy == Strategy::kAvx2Blocks && !quillfen::signature_internal::CpuHasAvx2()) continue;
+    if (strategy == Strategy::kAvx2Blocks && !quillfen::CpuHasAvx2()) continue;
     if (FindSignatureUsing(strategy, image, sig, wild, offset, occur) != expected) std::abort();
   }
   return 0;
