@@ -24,6 +24,9 @@ TEST(Text, UpperAsciiChangesOnlyAtoZ) {
   EXPECT_FALSE(SameAsciiNoCase("[", "{"));
   EXPECT_FALSE(SameAsciiNoCase("\xc9", "\xe9"));
   EXPECT_FALSE(SameAsciiNoCase("game", "game "));
+  EXPECT_EQ(std::wstring({UpperAscii(L'`'), UpperAscii(L'a'), UpperAscii(L'z'), UpperAscii(L'{'),
+                          UpperAscii(L'\x00e9')}),
+            L"`AZ{\x00e9");
 }
 
 TEST(Text, ReplaceAllNoCase) {
