@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/cpu_features.h"
 #include "engine/crc32.h"
 #include "engine/one_pass.h"
 #include "engine/signature.h"
@@ -22,7 +23,7 @@ using B = std::vector<std::uint8_t>;
 const std::vector<Strategy>& Strategies() {
   static const std::vector<Strategy> strategies = [] {
     std::vector<Strategy> all = {Strategy::kAuto, Strategy::kEveryCandidate, Strategy::kSse2Blocks};
-    if (signature_internal::CpuHasAvx2()) all.push_back(Strategy::kAvx2Blocks);
+    if (CpuHasAvx2()) all.push_back(Strategy::kAvx2Blocks);
     return all;
   }();
   return strategies;

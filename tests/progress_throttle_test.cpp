@@ -1,4 +1,4 @@
-#include "ui/progress_throttle.h"
+#include "search/progress_throttle.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/ascii_case.h"
+
 namespace quillfen {
 namespace {
 
@@ -15,6 +17,16 @@ TEST(Text, FileAndFolderPartsSplitAtTheLastBackslashOrColon) {
 
 TEST(Text, UpperAsciiChangesOnlyAtoZ) {
   EXPECT_EQ(UpperAscii("game-\xe9.exe"), "GAME-\xe9.EXE");
+  // The characters beside each range of letters stay as they are.
+  EXPECT_EQ(UpperAscii("@AZ[`az{"), "@AZ[`AZ{");
+  EXPECT_EQ(LowerAscii("@AZ[`az{\xc9"), "@az[`az{\xc9");
+  EXPECT_TRUE(SameAsciiNoCase("Steam\\GAME.exe", "steam\\game.EXE"));
+  EXPECT_FALSE(SameAsciiNoCase("[", "{"));
+  EXPECT_FALSE(SameAsciiNoCase("\xc9", "\xe9"));
+  EXPECT_FALSE(SameAsciiNoCase("game", "game "));
+  EXPECT_EQ(std::wstring({UpperAscii(L'`'), UpperAscii(L'a'), UpperAscii(L'z'), UpperAscii(L'{'),
+                          UpperAscii(L'\x00e9')}),
+            L"`AZ{\x00e9");
 }
 
 TEST(Text, ReplaceAllNoCase) {

@@ -18,7 +18,7 @@
 
 #include "platform/win32/win32_system.h"
 #include "search/folder_search.h"
-#include "ui/progress_throttle.h"
+#include "search/progress_throttle.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/suggest.h"
+#include "definitions/text.h"
 #include "platform/file_error.h"
 
 #ifndef QUILLFEN_VERSION
@@ -57,7 +58,7 @@ std::int32_t Dimension(const char* name, const std::string& text) {
   if (text.empty()) throw UsageError{range + ", not empty"};
   std::int64_t value = 0;
   for (char c : text) {
-    if (c < '0' || c > '9') throw UsageError{range + ", not \"" + text + "\""};
+    if (c < '0' || c > '9') throw UsageError{range + ", not " + Quoted(text)};
     if (value <= INT32_MAX) value = value * 10 + (c - '0');
   }
   if (value < 1 || value > INT32_MAX) throw UsageError{range + ", not " + text};

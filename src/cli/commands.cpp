@@ -1,7 +1,6 @@
 #include "cli/commands.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <istream>
@@ -10,6 +9,7 @@
 #include <set>
 #include <span>
 
+#include "cli/progress_line.h"
 #include "definitions/case_folding.h"
 #include "cli/report_lines.h"
 #include "definitions/definition_check.h"
@@ -22,6 +22,7 @@
 #include "engine/signature.h"
 #include "engine/undo_record.h"
 #include "engine/values.h"
+#include "platform/ascii_case.h"
 #include "platform/file_error.h"
 #include "platform/system.h"
 #include "search/folder_search.h"
@@ -30,13 +31,6 @@
 namespace quillfen {
 
 namespace {
-
-std::string Quoted(const std::string& text) {
-  std::string quoted(1, '"');
-  quoted.append(text);
-  quoted.push_back('"');
-  return quoted;
-}
 
 // A failure that ends the command with exit status 1 after one message.
 struct CommandFailed {
@@ -287,33 +281,14 @@ bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
   return result.located;
 }
 
-// Draws the folder the walk is in on one line of a terminal, a few times a second.
-class ProgressLine {
- public:
-  explicit ProgressLine(CliEnvironment& env) : env_(env) {}
-  ~ProgressLine() { Clear(); }
-  void Show(const std::string& folder) {
-    const auto now = std::chrono::steady_clock::now();
-    if (shown_ && now - last_ < std::chrono::milliseconds(100)) return;
-    last_ = now;
-    std::string text = "searching " + env_.to_native(folder);
-    if (text.size() > kWidth) text = "searching ..." + text.substr(text.size() - (kWidth - 13));
-    env_.err << "\r" << text << std::string(kWidth - std::min(kWidth, text.size()), ' ') << "\r"
-             << std::flush;
-    shown_ = true;
-  }
-  void Clear() {
-    if (!shown_) return;
-    env_.err << "\r" << std::string(kWidth, ' ') << "\r" << std::flush;
-    shown_ = false;
-  }
-
- private:
-  static constexpr std::size_t kWidth = 79;
-  CliEnvironment& env_;
-  std::chrono::steady_clock::time_point last_;
-  bool shown_ = false;
-};
+// What the progress line shows while find walks a folder: the folder cut at
+// the front to fit.
+std::string SearchingText(const std::string& folder) {
+  std::string text = "searching " + folder;
+  constexpr std::size_t kWidth = ProgressLine::kWidth;
+  if (text.size() > kWidth) text = "searching ..." + text.substr(text.size() - (kWidth - 13));
+  return text;
+}
 
 template <typename Command>
 int Guarded(CliEnvironment& env, Command command) {
@@ -452,10 +427,10 @@ int RunFind(CliEnvironment& env, const Invocation& call) {
 
     // A reader that has what it wanted ends the walk at the next folder.
     struct ReaderGone {};
-    ProgressLine progress(env);
+    ProgressLine progress(env.err);
     const SearchProgress shown = [&](const std::string& folder) {
       if (env.out_closed()) throw ReaderGone{};
-      if (env.err_is_terminal) progress.Show(folder);
+      if (env.err_is_terminal) progress.Show([&] { return SearchingText(env.to_native(folder)); });
     };
     // Each folder is printed once, as soon as it is found, however many roots
     // reach it: the check files found are told apart by the system's identity.

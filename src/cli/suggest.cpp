@@ -1,9 +1,9 @@
 #include "cli/suggest.h"
 
-#include <chrono>
 #include <cstdio>
 #include <span>
 
+#include "cli/progress_line.h"
 #include "definitions/text.h"
 #include "engine/suggest.h"
 #include "engine/values.h"
@@ -50,30 +50,6 @@ std::string Comment(std::size_t number, const Suggestion& s,
   return text;
 }
 
-// Draws how far the search is on one line of a terminal, a few times a second.
-class SearchProgress {
- public:
-  explicit SearchProgress(CliEnvironment& env) : env_(env) {}
-  ~SearchProgress() { Clear(); }
-  void Show(std::size_t done, std::size_t total) {
-    const auto now = std::chrono::steady_clock::now();
-    if (shown_ && now - last_ < std::chrono::milliseconds(100)) return;
-    last_ = now;
-    env_.err << "\rgrowing signatures: " << done << " of " << total << " places  " << std::flush;
-    shown_ = true;
-  }
-  void Clear() {
-    if (!shown_) return;
-    env_.err << "\r" << std::string(60, ' ') << "\r" << std::flush;
-    shown_ = false;
-  }
-
- private:
-  CliEnvironment& env_;
-  std::chrono::steady_clock::time_point last_;
-  bool shown_ = false;
-};
-
 }  // namespace
 
 int RunSuggest(CliEnvironment& env, const Invocation& call) {
@@ -82,10 +58,10 @@ int RunSuggest(CliEnvironment& env, const Invocation& call) {
     const std::string path = env.to_engine(typed);
     std::string problem;
     if (!env.system.FileExists(path)) {
-      problem = env.system.FolderExists(path) ? "\"" + typed + "\" is a folder, not a file"
-                                              : "no file \"" + typed + "\"";
+      problem = env.system.FolderExists(path) ? Quoted(typed) + " is a folder, not a file"
+                                              : "no file " + Quoted(typed);
     } else if (env.system.FileSize(path) > kMaxGameFileSize) {
-      problem = "\"" + typed + "\" is too large to patch";
+      problem = Quoted(typed) + " is too large to patch";
     }
     if (!problem.empty()) {
       env.err << "quillfen-cli: " << problem << "\n";
@@ -95,10 +71,16 @@ int RunSuggest(CliEnvironment& env, const Invocation& call) {
   }
 
   std::vector<std::span<const std::uint8_t>> editions(contents.begin(), contents.end());
-  SearchProgress progress(env);
+  ProgressLine progress(env.err);
   SuggestProgress shown;
-  if (env.err_is_terminal)
-    shown = [&](std::size_t done, std::size_t total) { progress.Show(done, total); };
+  if (env.err_is_terminal) {
+    shown = [&](std::size_t done, std::size_t total) {
+      progress.Show([&] {
+        return "growing signatures: " + std::to_string(done) + " of " + std::to_string(total) +
+               " places";
+      });
+    };
+  }
   const SuggestResult result = SuggestSignatures(editions, call.width, call.height, shown);
   progress.Clear();
   const std::vector<Suggestion>& suggestions = result.suggestions;

@@ -10,8 +10,9 @@
 #include "definitions/ini.h"
 #include "definitions/patch_entry.h"
 #include "definitions/profile_reader.h"
-#include "definitions/text.h"
 #include "definitions/profile_text.h"
+#include "definitions/text.h"
+#include "platform/ascii_case.h"
 
 namespace quillfen {
 
@@ -22,21 +23,6 @@ constexpr std::array<const char*, 11> kPatchKeys = {"modfile", "undofile", "sig"
                                                     "xoffset", "yoffset",  "setx", "sety",
                                                     "setxlen", "setylen",  "occur"};
 constexpr std::array<const char*, 2> kGameKeys = {"details", "checkfile"};
-
-std::string Quoted(std::string_view text) {
-  std::string quoted(1, '"');
-  quoted.append(text);
-  quoted.push_back('"');
-  return quoted;
-}
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
@@ -68,22 +54,15 @@ std::optional<Numbered> NumberAfterLetter(std::string_view key, char letter) {
   return Numbered{number, end, key[1] != '0' || end == 2};
 }
 
-// A letter followed by a number in decimal, such as "a0" or "p12".
-std::string Letter(char letter, std::int64_t number) {
-  std::string name(1, letter);
-  name.append(std::to_string(number));
-  return name;
-}
-
 // The prefix game loading puts before the keys of patch k.
 std::string PatchPrefix(std::int64_t k) {
-  return k == 0 ? std::string() : Letter('p', k);
+  return k == 0 ? std::string() : NumberedKey('p', k);
 }
 
 // Which patch a key of a game section belongs to, as game loading forms the
 // keys; -1 for "details" and "checkfile"; nothing for an unknown key.
 std::optional<std::int64_t> PatchOfKey(std::string_view key) {
-  const std::string lower = Lower(key);
+  const std::string lower = LowerAscii(key);
   for (const char* known : kGameKeys) {
     if (lower == known) return -1;
   }
@@ -115,8 +94,8 @@ std::vector<std::string> GameKeyCandidates(std::string_view key) {
 }  // namespace
 
 std::size_t TextDistance(std::string_view a, std::string_view b) {
-  const std::string x = Lower(a);
-  const std::string y = Lower(b);
+  const std::string x = LowerAscii(a);
+  const std::string y = LowerAscii(b);
   std::vector<std::vector<std::size_t>> d(x.size() + 1, std::vector<std::size_t>(y.size() + 1));
   for (std::size_t i = 0; i <= x.size(); ++i) d[i][0] = i;
   for (std::size_t j = 0; j <= y.size(); ++j) d[0][j] = j;
@@ -232,7 +211,7 @@ class Checker {
         [](const std::string& key) {
           std::vector<std::string> known = {"version"};
           if (const auto numbered = NumberAfterLetter(key, 'a')) {
-            known.push_back(Letter('a', numbered->number));
+            known.push_back(NumberedKey('a', numbered->number));
           }
           return known;
         });
@@ -241,20 +220,20 @@ class Checker {
     std::vector<int> lines;
     std::int64_t count = 0;
     for (;; ++count) {
-      const std::string key = Letter('a', count);
+      const std::string key = NumberedKey('a', count);
       const auto [name, entry] = Read("Apps", key);
       if (name.empty()) break;
       result_.games.push_back({name, 0});
       lines.push_back(entry->line);
     }
-    const std::string stop = Letter('a', count);
+    const std::string stop = NumberedKey('a', count);
     const std::string why = profile_.Find("apps", stop) ? " is empty" : " is missing";
     for (const ProfileEntry& entry : apps->entries) {
       const auto numbered = NumberAfterLetter(entry.key, 'a');
       if (!numbered || !numbered->canonical || numbered->end != entry.key.size()) continue;
       if (numbered->number <= count || profile_.Find("apps", entry.key) != &entry) continue;
       Error(entry.line,
-            Lower(entry.key) + " is never read: " + stop + why + " and ends the game list");
+            LowerAscii(entry.key) + " is never read: " + stop + why + " and ends the game list");
     }
 
     for (std::size_t i = 0; i < result_.games.size(); ++i) {
@@ -266,8 +245,9 @@ class Checker {
       for (std::size_t j = 0; j < i; ++j) {
         const std::string& other = result_.games[j].name;
         if (other == name || ProfileName(other) != ProfileName(name)) continue;
-        Warning(lines[i], Quoted(name) + " (" + Letter('a', i) + ") and " + Quoted(other) + " (" +
-                              Letter('a', j) + ") differ only in case: both read one section");
+        Warning(lines[i], Quoted(name) + " (" + NumberedKey('a', i) + ") and " + Quoted(other) +
+                              " (" + NumberedKey('a', j) +
+                              ") differ only in case: both read one section");
         break;
       }
     }
@@ -278,8 +258,8 @@ class Checker {
     const auto [value, entry] = Read(section, key);
     if (!entry || value.empty()) return;
     if (IntOrDefault(value, 0) == 0 && IntOrDefault(value, 1) == 1) {
-      Error(entry->line,
-            Lower(entry->key) + " " + Quoted(value) + " is not a number: read as " + default_text);
+      Error(entry->line, LowerAscii(entry->key) + " " + Quoted(value) +
+                             " is not a number: read as " + default_text);
     }
   }
 

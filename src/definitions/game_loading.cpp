@@ -12,13 +12,6 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-// A letter followed by a number in decimal, such as "a0" or "p12".
-std::string Numbered(char letter, int number) {
-  std::string name(1, letter);
-  name.append(std::to_string(number));
-  return name;
-}
-
 std::vector<std::uint8_t> ParseSignature(const std::string& text) {
   std::vector<std::uint8_t> bytes(text.size() / 2);
   for (std::size_t j = 0; j < bytes.size(); ++j) {
@@ -41,6 +34,12 @@ std::vector<std::uint8_t> ParseWildcards(const std::string& text, std::size_t co
 
 }  // namespace
 
+std::string NumberedKey(char letter, std::int64_t number) {
+  std::string name(1, letter);
+  name.append(std::to_string(number));
+  return name;
+}
+
 AppList LoadAppList(System& system) {
   return LoadAppList(system, DefinitionFilePath(system));
 }
@@ -50,7 +49,7 @@ AppList LoadAppList(System& system, const std::string& path) {
   if (ReadIniValue(system, "apps", "version", path) != kDefinitionVersion) return list;
   list.accepted = true;
   for (int n = 0;; ++n) {
-    std::string name = ReadIniValue(system, "Apps", Numbered('a', n), path);
+    std::string name = ReadIniValue(system, "Apps", NumberedKey('a', n), path);
     if (name.empty()) break;
     list.games.push_back(std::move(name));
   }
@@ -69,7 +68,7 @@ GameSection LoadGamePatches(System& system, const std::string& path, const std::
   GameSection section{value("details"), value("checkfile")};
 
   for (int k = 0;; ++k) {
-    const std::string prefix = k == 0 ? std::string() : Numbered('p', k);
+    const std::string prefix = k == 0 ? std::string() : NumberedKey('p', k);
     const std::string modfile = value(prefix + "modfile");
     if (modfile.empty()) break;
     PatchEntry entry;

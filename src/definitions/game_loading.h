@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,10 @@ struct AppList {
 // beside the executable.
 AppList LoadAppList(System& system);
 AppList LoadAppList(System& system, const std::string& ini_path);
+
+// A key of the game list or a patch's prefix: a letter followed by a number in
+// decimal, such as "a0" or "p12".
+std::string NumberedKey(char letter, std::int64_t number);
 
 // What a game's section says besides its patches.
 struct GameSection {

@@ -1,6 +1,7 @@
 #include "definitions/profile_reader.h"
 
 #include "definitions/profile_text.h"
+#include "platform/ascii_case.h"
 
 namespace quillfen {
 
@@ -27,11 +28,7 @@ std::string ValueOf(std::string_view text) {
 }  // namespace
 
 std::string ProfileName(std::string_view name) {
-  std::string upper(Trim(name));
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return upper;
+  return UpperAscii(Trim(name));
 }
 
 Profile Profile::Parse(std::string_view bytes) {

@@ -1,15 +1,13 @@
 #include "definitions/text.h"
 
+#include "platform/ascii_case.h"
+
 namespace quillfen {
 
 namespace {
 
 std::size_t LastSeparator(std::string_view path) {
   return path.find_last_of("\\:");
-}
-
-char UpperAsciiChar(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 }  // namespace
@@ -47,12 +45,6 @@ std::string FolderPart(std::string_view path) {
   return sep == std::string_view::npos ? std::string() : std::string(path.substr(0, sep + 1));
 }
 
-std::string UpperAscii(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) c = UpperAsciiChar(c);
-  return result;
-}
-
 bool WildcardMatchNoCase(std::string_view pattern, std::string_view name) {
   if (pattern.empty()) return name.empty();
   if (pattern.front() == '*') {
@@ -62,10 +54,17 @@ bool WildcardMatchNoCase(std::string_view pattern, std::string_view name) {
     return false;
   }
   if (name.empty()) return false;
-  if (pattern.front() != '?' && UpperAsciiChar(pattern.front()) != UpperAsciiChar(name.front())) {
+  if (pattern.front() != '?' && UpperAscii(pattern.front()) != UpperAscii(name.front())) {
     return false;
   }
   return WildcardMatchNoCase(pattern.substr(1), name.substr(1));
+}
+
+std::string Quoted(std::string_view text) {
+  std::string quoted(1, '"');
+  quoted.append(text);
+  quoted.push_back('"');
+  return quoted;
 }
 
 std::string DefaultIfEmpty(const std::string& first, const std::string& second) {
@@ -77,7 +76,7 @@ std::string ReplaceAllNoCase(std::string_view text, std::string_view pattern,
   if (pattern.empty()) return std::string(text);
   auto matches_at = [&](std::size_t p) {
     for (std::size_t i = 0; i < pattern.size(); ++i) {
-      if (UpperAsciiChar(text[p + i]) != UpperAsciiChar(pattern[i])) return false;
+      if (UpperAscii(text[p + i]) != UpperAscii(pattern[i])) return false;
     }
     return true;
   };

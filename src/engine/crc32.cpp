@@ -9,6 +9,7 @@
 #include <immintrin.h>
 #endif
 
+#include "engine/cpu_features.h"
 #include "platform/system.h"
 
 namespace quillfen {
@@ -160,11 +161,6 @@ QUILLFEN_CLMUL_TARGET std::uint32_t UpdateWithClmul(std::uint32_t crc, const std
   t = _mm_clmulepi64_si128(_mm_and_si128(t, low32), poly, 0x00);
   return static_cast<std::uint32_t>(_mm_extract_epi32(_mm_xor_si128(x, t), 1));
 }
-
-bool HasClmul() {
-  static const bool has = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
-  return has;
-}
 #endif
 
 }  // namespace
@@ -173,7 +169,7 @@ std::uint32_t UpdateCrc32(std::uint32_t crc, const std::uint8_t* bytes, std::int
   if (count <= 0) return crc;
   std::size_t left = static_cast<std::size_t>(count);
 #if defined(QUILLFEN_CRC_CLMUL)
-  if (left >= 64 && HasClmul()) {
+  if (left >= 64 && CpuHasClmul()) {
     const std::size_t folded = left & ~std::size_t{15};
     crc = UpdateWithClmul(crc, bytes, folded);
     bytes += folded;

@@ -17,6 +17,7 @@
 #include "engine/record_files.h"
 #include "engine/undo_record.h"
 #include "engine/values.h"
+#include "platform/ascii_case.h"
 #include "platform/file_error.h"
 #include "platform/system.h"
 

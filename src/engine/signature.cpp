@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/cpu_features.h"
 #include "engine/signature_scan.h"
 
 namespace quillfen {
@@ -203,14 +204,10 @@ BlockPlan PlanBlocks(const std::uint8_t* image, std::int64_t last, std::vector<P
 }
 
 std::int64_t RunBlocks(const Scan& scan, bool avx2) {
-  return avx2 && HasAvx2() ? ScanAvx2(scan) : ScanSse2(scan);
+  return avx2 && CpuHasAvx2() ? ScanAvx2(scan) : ScanSse2(scan);
 }
 
 }  // namespace
-
-bool CpuHasAvx2() {
-  return HasAvx2();
-}
 
 std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t> image,
                                 std::span<const std::uint8_t> sig,
@@ -228,7 +225,7 @@ std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t>
   }
   if (strategy == Strategy::kAuto) {
     strategy = size < kSmallImage ? Strategy::kEveryCandidate
-               : HasAvx2()        ? Strategy::kAvx2Blocks
+               : CpuHasAvx2()     ? Strategy::kAvx2Blocks
                                   : Strategy::kSse2Blocks;
   }
 

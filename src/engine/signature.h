@@ -69,9 +69,6 @@ enum class Strategy {
   kAvx2Blocks,      // the same 32 candidates at once; kSse2Blocks where CpuHasAvx2() is false
 };
 
-// Whether this processor runs the AVX2 block scan (asked once).
-bool CpuHasAvx2();
-
 std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t> image,
                                 std::span<const std::uint8_t> sig,
                                 std::span<const std::uint8_t> sigwild, std::int32_t offset,

@@ -1,6 +1,6 @@
 // The signature scan with AVX2: 32 candidates at a time. Built for any x86-64
 // processor; only the functions below use AVX2 (by their target attribute), and
-// signature.cpp calls them only where HasAvx2() says the processor runs them.
+// signature.cpp calls them only where CpuHasAvx2() says the processor runs them.
 #include "engine/signature_scan.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -43,19 +43,10 @@ std::int64_t ScanAvx2(const Scan& scan) {
   return ScanWith<Avx2>(scan);
 }
 
-bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
-  return has;
-}
-
 #else
 
 std::int64_t ScanAvx2(const Scan& scan) {
   return ScanSse2(scan);
-}
-
-bool HasAvx2() {
-  return false;
 }
 
 #endif

@@ -56,10 +56,7 @@ constexpr std::size_t kMaxFilter = 4;
 // The start of occurrence `occur`, or -1 (with the count stored in
 // scan.counted). Both give exactly what the plain scan gives.
 std::int64_t ScanSse2(const Scan& scan);
-std::int64_t ScanAvx2(const Scan& scan);  // only where HasAvx2()
-
-// Whether the processor runs ScanAvx2; asked once.
-bool HasAvx2();
+std::int64_t ScanAvx2(const Scan& scan);  // only where CpuHasAvx2()
 
 inline bool MatchesAt(const std::uint8_t* candidate, const Place* places, std::size_t count) {
   for (std::size_t k = 0; k < count; ++k) {

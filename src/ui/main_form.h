@@ -5,8 +5,8 @@
 
 #include "engine/locate.h"
 #include "engine/patching.h"
+#include "search/progress_throttle.h"
 #include "ui/app_state.h"
-#include "ui/progress_throttle.h"
 
 namespace quillfen {
 

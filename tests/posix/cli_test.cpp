@@ -8,6 +8,7 @@
 
 #include <sstream>
 
+#include "cli/progress_line.h"
 #include "definitions/game_loading.h"
 #include "engine/crc32.h"
 #include "engine/undo_record.h"
@@ -331,6 +332,35 @@ TEST_F(CliTest, CheckReportsAsCompilersDoAndPassesTheExample) {
   EXPECT_EQ(err.str(),
             "quillfen-cli: cannot read " + folder.Path() + "none.ini: No such file or directory\n");
   EXPECT_EQ(Run({"check", example, example}), kExitSuccess);
+}
+
+// The terminal's progress line: the first text at once, then at most one per
+// tenth of a second, each drawn over the whole line; a wiped line is drawn
+// again at once, and the line is wiped when it goes. Texts not drawn are never made.
+TEST(ProgressLine, DrawsAtOnceThenAtMostTenTimesASecondAndAtOnceAfterAWipe) {
+  std::ostringstream terminal;
+  std::int64_t now = 0;
+  std::vector<std::string> made;
+  {
+    ProgressLine line(terminal, [&] { return now; });
+    const auto show = [&](std::int64_t at, const std::string& text) {
+      now = at;
+      line.Show([&] {
+        made.push_back(text);
+        return text;
+      });
+    };
+    show(5, "a");
+    show(50, "b");
+    show(105, "c");
+    line.Clear();
+    show(106, "d");
+  }
+  EXPECT_EQ(made, (std::vector<std::string>{"a", "c", "d"}));
+  const auto drawn = [](const std::string& text) {
+    return "\r" + text + std::string(ProgressLine::kWidth - text.size(), ' ') + "\r";
+  };
+  EXPECT_EQ(terminal.str(), drawn("a") + drawn("c") + drawn("") + drawn("d") + drawn(""));
 }
 
 }  // namespace

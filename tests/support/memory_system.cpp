@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "definitions/text.h"
+#include "platform/ascii_case.h"
 #include "platform/file_error.h"
 
 namespace quillfen::testing {
@@ -17,15 +18,6 @@ constexpr const char* kSharing =
     "The process cannot access the file because it is being used by another process";
 constexpr const char* kInjected =
     "The request could not be performed because of an I/O device error";
-
-char Upper(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-std::string UpperText(std::string text) {
-  for (char& c : text) c = Upper(c);
-  return text;
-}
 
 std::string ParentKey(const std::string& key) {
   const auto sep = key.rfind('\\');
@@ -51,7 +43,7 @@ MemorySystem::MemorySystem() : clock_(MakeDosTime(2020, 1, 1, 12, 0, 0)) {}
 std::string MemorySystem::Key(const std::string& path) const {
   std::string key;
   std::size_t start = 0;
-  const std::string upper = UpperText(path);
+  const std::string upper = UpperAscii(path);
   while (start <= upper.size()) {
     std::size_t end = upper.find('\\', start);
     if (end == std::string::npos) end = upper.size();
@@ -160,9 +152,9 @@ DosTime MemorySystem::Tick() {
 }
 
 void MemorySystem::AddDrive(char letter, int drive_type) {
-  drives_[Upper(letter)] = drive_type;
+  drives_[UpperAscii(letter)] = drive_type;
   Node root;
-  root.name = std::string(1, Upper(letter)) + ":";
+  root.name = std::string(1, UpperAscii(letter)) + ":";
   root.is_folder = true;
   nodes_[root.name] = root;
 }
@@ -469,7 +461,7 @@ std::unique_ptr<HeldFile> MemorySystem::HoldFile(const std::string& path) {
 
 bool MemorySystem::IsFixedDisk(const std::string& root) {
   if (root.size() != 3 || root[1] != ':' || root[2] != '\\') return false;
-  auto it = drives_.find(Upper(root[0]));
+  auto it = drives_.find(UpperAscii(root[0]));
   return it != drives_.end() && it->second == kDriveFixed;
 }
 
@@ -505,7 +497,7 @@ std::vector<DirEntry> MemorySystem::ListFolder(const std::string& pattern) {
 }
 
 bool MemorySystem::SameTextNoCase(const std::string& a, const std::string& b) {
-  return UpperText(a) == UpperText(b);
+  return SameAsciiNoCase(a, b);
 }
 
 }  // namespace quillfen::testing

@@ -2,16 +2,9 @@
 
 #include <stdexcept>
 
+#include "platform/ascii_case.h"
+
 namespace quillfen::testing {
-
-namespace {
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-  return text;
-}
-
-}  // namespace
 
 const char* ControlName(Control control) {
   switch (control) {
@@ -97,7 +90,7 @@ void RecordingView::TreeSelectPath(const std::string& path) {
   if (!root) {
     while (!normal.empty() && normal.back() == '\\') normal.pop_back();
   }
-  if (Upper(normal) == Upper(tree_path_)) return;
+  if (SameAsciiNoCase(normal, tree_path_)) return;
   tree_path_ = normal;
   if (onTreeChange) onTreeChange();
 }

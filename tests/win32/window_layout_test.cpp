@@ -222,11 +222,8 @@ void PressTab(HWND main, bool back) {
   });
   MSG key = {GetFocus(), WM_KEYDOWN, VK_TAB, 0x000F0001, 0, {}};
   for (MSG* message = &key; message;) {
-    if (!IsDialogMessageA(main, message)) {
-      TranslateMessage(message);
-      DispatchMessageA(message);
-    }
-    message = PeekMessageA(&key, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) ? &key : nullptr;
+    DeliverMessage(main, *message);
+    message = PeekMessageW(&key, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) ? &key : nullptr;
   }
 }
 

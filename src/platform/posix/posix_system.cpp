@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "definitions/text.h"
+#include "platform/ascii_case.h"
 #include "platform/file_error.h"
 #include "platform/posix/file_view.h"
 
@@ -24,15 +25,6 @@ namespace {
 
 // U+F05C in UTF-8: a backslash of a POSIX name, inside a path of the portable code.
 constexpr std::string_view kMappedBackslash = "\xEF\x81\x9C";
-
-char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-std::string UpperText(std::string text) {
-  for (char& c : text) c = UpperAscii(c);
-  return text;
-}
 
 std::string Describe(int error) {
   return std::strerror(error);
@@ -171,9 +163,9 @@ std::string PosixSystem::Resolve(const std::string& path) {
   if (!folder) return native;
   std::string found;
   int matches = 0;
-  const std::string wanted = UpperText(name);
+  const std::string wanted = UpperAscii(name);
   while (const dirent* entry = ::readdir(folder.get())) {
-    if (UpperText(entry->d_name) == wanted) {
+    if (UpperAscii(entry->d_name) == wanted) {
       found = entry->d_name;
       ++matches;
     }
@@ -319,7 +311,7 @@ std::string PosixSystem::FileIdentity(const std::string& path) {
     folder = std::string(real) + "/";
     std::free(real);
   }
-  return "path:" + folder + UpperText(NameOf(native));
+  return "path:" + folder + UpperAscii(NameOf(native));
 }
 
 void PosixSystem::RemoveFile(const std::string& path) {
@@ -524,15 +516,15 @@ std::vector<DirEntry> PosixSystem::ListFolder(const std::string& pattern) {
     entries.push_back(std::move(listed));
   }
   std::sort(entries.begin(), entries.end(), [](const DirEntry& a, const DirEntry& b) {
-    const std::string ua = UpperText(a.name);
-    const std::string ub = UpperText(b.name);
+    const std::string ua = UpperAscii(a.name);
+    const std::string ub = UpperAscii(b.name);
     return ua != ub ? ua < ub : a.name < b.name;
   });
   return entries;
 }
 
 bool PosixSystem::SameTextNoCase(const std::string& a, const std::string& b) {
-  return UpperText(a) == UpperText(b);
+  return SameAsciiNoCase(a, b);
 }
 
 }  // namespace quillfen

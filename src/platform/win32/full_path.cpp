@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/ascii_case.h"
 #include "platform/win32/utf8.h"
 
 namespace quillfen::win32 {
@@ -13,7 +14,7 @@ namespace {
 bool StartsWith(std::wstring_view text, std::wstring_view start, bool ignore_case = false) {
   if (text.size() < start.size()) return false;
   return std::equal(start.begin(), start.end(), text.begin(), [&](wchar_t a, wchar_t b) {
-    const auto fold = [&](wchar_t c) { return ignore_case && c >= L'a' && c <= L'z' ? c - 32 : c; };
+    const auto fold = [&](wchar_t c) { return ignore_case ? UpperAscii(c) : c; };
     return fold(a) == fold(b);
   });
 }

@@ -1,5 +1,4 @@
-#include <algorithm>
-
+#include "platform/win32/text_compare.h"
 #include "platform/win32/utf8.h"
 #include "platform/win32/win32_owners.h"
 #include "platform/win32/win32_system.h"
@@ -28,22 +27,7 @@ std::vector<DirEntry> Win32System::ListFolder(const std::string& pattern) {
 }
 
 bool Win32System::SameTextNoCase(const std::string& a, const std::string& b) {
-  // Two ASCII texts are the same without regard to case exactly when they
-  // match letter for letter with A to Z folded: the folder search compares
-  // every name it lists, so this spares the conversion and the locale.
-  const auto ascii = [](const std::string& text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
-  };
-  if (ascii(a) && ascii(b)) {
-    const auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
-  }
-  const std::wstring wide_a = Widen(a);
-  const std::wstring wide_b = Widen(b);
-  return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wide_a.data(),
-                        static_cast<int>(wide_a.size()), wide_b.data(),
-                        static_cast<int>(wide_b.size())) == CSTR_EQUAL;
+  return win32::SameTextNoCase(a, b);
 }
 
 }  // namespace quillfen

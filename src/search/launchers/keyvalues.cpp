@@ -3,16 +3,11 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/ascii_case.h"
+
 namespace quillfen {
 
 namespace {
-
-bool SameKey(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
-}
 
 // Reads the text token by token: texts, "{" and "}".
 class Tokens {
@@ -110,7 +105,7 @@ bool IsNumber(const std::string& text) {
 
 const KeyValues* KeyValues::Child(std::string_view name) const {
   for (const KeyValues& child : children) {
-    if (SameKey(child.key, name)) return &child;
+    if (SameAsciiNoCase(child.key, name)) return &child;
   }
   return nullptr;
 }
@@ -128,7 +123,7 @@ std::optional<std::vector<std::string>> SteamLibraryPaths(std::string_view text)
   const std::optional<std::vector<KeyValues>> pairs = ParseKeyValues(text);
   if (!pairs) return std::nullopt;
   const auto root = std::find_if(pairs->begin(), pairs->end(), [](const KeyValues& pair) {
-    return pair.block && SameKey(pair.key, "libraryfolders");
+    return pair.block && SameAsciiNoCase(pair.key, "libraryfolders");
   });
   if (root == pairs->end()) return std::nullopt;
   std::vector<std::string> paths;

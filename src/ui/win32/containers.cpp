@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "ui/win32/window_class.h"
+
 namespace quillfen::win32 {
 
 namespace {
@@ -67,16 +69,7 @@ bool MakeGroupBoxContainer(HWND groupBox) {
 }
 
 HWND CreatePanel(HWND parent, int id, const RECT& rect) {
-  static const bool registered = [] {
-    WNDCLASSEXW type = {};
-    type.cbSize = sizeof type;
-    type.lpfnWndProc = &PanelProc;
-    type.hInstance = GetModuleHandleW(nullptr);
-    type.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    type.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    type.lpszClassName = kPanelClass;
-    return RegisterClassExW(&type) != 0;
-  }();
+  static const bool registered = RegisterWindowClass(kPanelClass, &PanelProc);
   if (!registered) return nullptr;
   return CreateWindowExW(
       WS_EX_CONTROLPARENT, kPanelClass, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, rect.left,

@@ -12,6 +12,7 @@
 #include "ui/win32/dpi.h"
 #include "ui/win32/error_report.h"
 #include "ui/win32/message_boxes.h"
+#include "ui/win32/window_class.h"
 
 namespace quillfen::win32 {
 
@@ -102,18 +103,12 @@ MainWindow::~MainWindow() {
 
 bool MainWindow::Create(int show) {
   static const bool registered = [] {
-    WNDCLASSEXW type = {};
-    type.cbSize = sizeof type;
-    type.lpfnWndProc = &MainWindow::WindowProc;
-    type.hInstance = GetModuleHandleW(nullptr);
-    type.hIcon = LoadIconW(type.hInstance, MAKEINTRESOURCEW(kAppIcon));
-    type.hIconSm = static_cast<HICON>(LoadImageW(type.hInstance, MAKEINTRESOURCEW(kAppIcon),
-                                                 IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                 GetSystemMetrics(SM_CYSMICON), 0));
-    type.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    type.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    type.lpszClassName = kWindowClass;
-    return RegisterClassExW(&type) != 0;
+    const HINSTANCE module = GetModuleHandleW(nullptr);
+    return RegisterWindowClass(
+        kWindowClass, &MainWindow::WindowProc, LoadIconW(module, MAKEINTRESOURCEW(kAppIcon)),
+        static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(kAppIcon), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                      0)));
   }();
   if (!registered) throw std::runtime_error("Cannot register the main window's class");
 
@@ -545,10 +540,7 @@ bool MainWindow::ProcessPendingMessages() {
       PostQuitMessage(static_cast<int>(message.wParam));  // leave it for the message loop
       break;
     }
-    if (!window_ || !IsDialogMessageW(window_, &message)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
+    DeliverMessage(window_, message);
   }
   return window_ != nullptr;
 }
@@ -567,15 +559,19 @@ void MainWindow::CloseWindow() {
   if (window_ && IsWindowVisible(window_)) PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
+void DeliverMessage(HWND window, MSG& message) {
+  if (!window || !IsDialogMessageW(window, &message)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
 int RunMessageLoop(MainWindow& window) {
   MSG message;
   int status;
   while ((status = GetMessageW(&message, nullptr, 0, 0)) != 0) {
     if (status == -1) return 1;
-    if (!window.Handle() || !IsDialogMessageW(window.Handle(), &message)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
+    DeliverMessage(window.Handle(), message);
   }
   return static_cast<int>(message.wParam);
 }

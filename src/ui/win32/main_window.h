@@ -127,4 +127,9 @@ namespace quillfen::win32 {
 // the keyboard interface of a dialog (tab order, arrow keys). Returns the exit code.
 int RunMessageLoop(MainWindow& window);
 
+// Delivers one message as the message loop does: to the window's dialog keyboard
+// interface (Tab, arrow keys, Enter) when it takes it, else translated and
+// dispatched to its own window. Without a window, always the latter.
+void DeliverMessage(HWND window, MSG& message);
+
 }  // namespace quillfen::win32

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/win32/text_compare.h"
 #include "platform/win32/utf8.h"
 
 namespace quillfen::win32 {
@@ -39,11 +40,6 @@ UniquePidl ClonePrefix(const ITEMIDLIST* pidl, int count) {
   }
   reinterpret_cast<SHITEMID*>(id)->cb = 0;
   return copy;
-}
-
-bool SameTextNoCase(const std::string& a, const std::string& b) {
-  return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, Widen(a).c_str(), -1,
-                        Widen(b).c_str(), -1) == CSTR_EQUAL;
 }
 
 }  // namespace
