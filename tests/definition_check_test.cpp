@@ -122,41 +122,49 @@ namespace {
 TEST(DefinitionCheck, ReportsNamesRecordsAndValuesThatPatchRefuses) {
   const DefinitionCheck check = CheckDefinitions(
       "[apps]\nversion=1.03\na0=Racer\n"
-      "[Racer]\n"             // 4
-      "modfile=racer.exe\n"   // 5
+      "[Racer]\n"            // 4
+      "modfile=racer.exe\n"  // 5
       "sig=AA\nsigwild=0\noccur=1\nxoffset=2\n"
-      "yoffset=6\n"           // 10
+      "yoffset=6\n"  // 10
       "p1modfile=racer.exe\n"
       "p1sig=BB\np1sigwild=0\np1occur=1\np1xoffset=2\n"
-      "p1yoffset=3\n"         // 16
-      "p1setx=70000\n"        // 17
+      "p1yoffset=3\n"   // 16
+      "p1setx=70000\n"  // 17
       "p1setxlen=2\n"
       "p2modfile=../victim.exe\n"  // 19
       "p2undofile=COM1.undo\n"     // 20
       "p2sig=CC\np2sigwild=0\np2occur=1\np2xoffset=2\n"
-      "p3modfile=racer.exe\n"      // 25
+      "p3modfile=racer.exe\n"        // 25
       "p3undofile=racer.undo.new\n"  // 26
       "p3sig=AA\np3sigwild=0\np3occur=1\np3xoffset=2\np3yoffset=6\n"
-      "p4modfile=racer.exe\n"      // 32
+      "p4modfile=racer.exe\n"  // 32
       "p4sig=AA\np4sigwild=0\np4occur=1\np4xoffset=2\np4yoffset=6\n"
-      "checkfile=racer.exe.\n");   // 38
+      "checkfile=racer.exe.\n");  // 38
   const Expected expected[] = {
-      {16, Severity::kError, "the width and height of patch 2 lie on the same bytes (p1xoffset 2, "
-                             "p1yoffset 3)"},
-      {11, Severity::kError, "patch 2 would keep its old values in the undo record of patch 1 "
-                             "(RACER.UNDO): give each an undofile of its own"},
-      {17, Severity::kError, "p1setx 70000 does not fit p1setxlen 2 (0 to 65535): patch 2 would "
-                             "write another number"},
-      {19, Severity::kError, "p2modfile \"../victim.exe\" names no file of the game folder: it "
-                             "holds a slash, which leads out of the folder"},
-      {20, Severity::kError, "p2undofile \"COM1.undo\" names no file of the game folder: it is "
-                             "the name of a device on Windows"},
-      {26, Severity::kError, "patch 4 would keep its old values in the undo record of patch 1 "
-                             "(RACER.UNDO.NEW): give each an undofile of its own"},
-      {32, Severity::kError, "patch 5 would keep its old values in the undo record of patch 2 "
-                             "(RACER.UNDO): give each an undofile of its own"},
-      {38, Severity::kError, "checkfile \"racer.exe.\" names no file of the game folder: it ends "
-                             "in a dot or blank, which Windows drops"},
+      {16, Severity::kError,
+       "the width and height of patch 2 lie on the same bytes (p1xoffset 2, "
+       "p1yoffset 3)"},
+      {11, Severity::kError,
+       "patch 2 would keep its old values in the undo record of patch 1 "
+       "(RACER.UNDO): give each an undofile of its own"},
+      {17, Severity::kError,
+       "p1setx 70000 does not fit p1setxlen 2 (0 to 65535): patch 2 would "
+       "write another number"},
+      {19, Severity::kError,
+       "p2modfile \"../victim.exe\" names no file of the game folder: it "
+       "holds a slash, which leads out of the folder"},
+      {20, Severity::kError,
+       "p2undofile \"COM1.undo\" names no file of the game folder: it is "
+       "the name of a device on Windows"},
+      {26, Severity::kError,
+       "patch 4 would keep its old values in the undo record of patch 1 "
+       "(RACER.UNDO.NEW): give each an undofile of its own"},
+      {32, Severity::kError,
+       "patch 5 would keep its old values in the undo record of patch 2 "
+       "(RACER.UNDO): give each an undofile of its own"},
+      {38, Severity::kError,
+       "checkfile \"racer.exe.\" names no file of the game folder: it ends "
+       "in a dot or blank, which Windows drops"},
   };
   std::vector<std::string> got;
   for (const Diagnostic& d : check.diagnostics) {

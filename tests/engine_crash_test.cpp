@@ -188,8 +188,8 @@ int SweepStops(Scenario scenario, bool torn) {
     } catch (const MemorySystem::SimulatedCrash&) {
       stopped = true;
     }
-    const std::string where = std::string(torn ? "torn " : "") + "stop after call " +
-                              std::to_string(stop);
+    const std::string where =
+        std::string(torn ? "torn " : "") + "stop after call " + std::to_string(stop);
     ExpectOriginalsKept(system, install, where);
     if (::testing::Test::HasFatalFailure() || ::testing::Test::HasFailure()) return stop;
     if (!stopped) {
@@ -234,8 +234,7 @@ int SweepFailures(Scenario scenario) {
       for (std::size_t i = 0; i < again.results.size(); ++i) {
         EXPECT_EQ(again.results[i].from_record, !undo) << where << ", entry " << i;
       }
-      EXPECT_EQ(Values(system),
-                undo ? Values(install) : std::vector<Pair>(3, Pair(2560, 1440)))
+      EXPECT_EQ(Values(system), undo ? Values(install) : std::vector<Pair>(3, Pair(2560, 1440)))
           << where;
     }
     if (::testing::Test::HasFailure()) return failing;

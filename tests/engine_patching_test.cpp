@@ -8,11 +8,11 @@
 #include "engine/crc32.h"
 #include "engine/locate.h"
 #include "engine/patching.h"
-#include "ui/report_text.h"
 #include "engine/undo_record.h"
 #include "platform/file_error.h"
 #include "support/game_files.h"
 #include "support/memory_system.h"
+#include "ui/report_text.h"
 
 namespace quillfen {
 namespace {
@@ -349,16 +349,12 @@ TEST(CheckPass, EachRefusalShowsItsBoxesAndWritesNothing) {
         "an undofile of its own.",
         patch_failed}},
       {"two game files sharing a record",
-       [](Game& g) {
-         g.list.Append(Entry("data.bin", "GAME.UNDO"));
-       },
+       [](Game& g) { g.list.Append(Entry("data.bin", "GAME.UNDO")); },
        {"Patches #1 and #2 would keep their old values in one undo record, GAME.UNDO: each needs "
         "an undofile of its own.",
         patch_failed}},
       {"a record that is another's pending record",
-       [](Game& g) {
-         g.list.Append(Entry("data.bin", "game.undo.new"));
-       },
+       [](Game& g) { g.list.Append(Entry("data.bin", "game.undo.new")); },
        {"Patches #1 and #2 would keep their old values in one undo record, GAME.UNDO.NEW: each "
         "needs an undofile of its own.",
         patch_failed}},
@@ -504,7 +500,8 @@ TEST(ApplyPatches, WritesEachValueAlone) {
   game.system.ResetCounters();
   game.Patch();
   EXPECT_EQ(game.messages.back(), "Game successfully patched!");
-  const std::int64_t record = static_cast<std::int64_t>(game.system.TextOf(kFolder + "big.undo").size());
+  const std::int64_t record =
+      static_cast<std::int64_t>(game.system.TextOf(kFolder + "big.undo").size());
   EXPECT_EQ(game.system.BytesWritten(), 8 + record);
 }
 

@@ -10,8 +10,8 @@
 #include <span>
 
 #include "cli/progress_line.h"
-#include "definitions/case_folding.h"
 #include "cli/report_lines.h"
+#include "definitions/case_folding.h"
 #include "definitions/definition_check.h"
 #include "definitions/game_loading.h"
 #include "definitions/profile_reader.h"
@@ -179,8 +179,8 @@ std::vector<LocateResult> LocateAll(CliEnvironment& env, LoadedGame& game) {
 OperationObserver Printer(CliEnvironment& env, const LoadedGame& game) {
   OperationObserver observer;
   observer.report = [&env, &game](const Report& report) {
-    const ReportLine line = WordReport(
-        report, [&](const std::string& path) { return ShownPath(env, game, path); });
+    const ReportLine line =
+        WordReport(report, [&](const std::string& path) { return ShownPath(env, game, path); });
     if (line.to_output) {
       env.out << line.text << "\n" << std::flush;
     } else {
@@ -258,8 +258,8 @@ bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
   if (!result.located) {
     env.err << "quillfen-cli: patch #" << index + 1 << " is not located in " << shown
             << (result.failure == LocateFailure::kOutsideFile ? ": a value lies outside the file"
-                : start > 0                                    ? ""
-                                  : ": the signature's occurrence is not there")
+                : start > 0                                   ? ""
+                            : ": the signature's occurrence is not there")
             << "\n";
   }
   const RecordJudgement& record = result.record;
@@ -371,9 +371,8 @@ int RunPatch(CliEnvironment& env, const Invocation& call) {
   return Guarded(env, [&] {
     LoadedGame game = LoadGame(env, call);
     LocateAll(env, game);
-    const OperationResult result =
-        ApplyPatches(env.system, game.list, game.folder, call.width, call.height,
-                     Printer(env, game), call.ini);
+    const OperationResult result = ApplyPatches(env.system, game.list, game.folder, call.width,
+                                                call.height, Printer(env, game), call.ini);
     return result.done ? kExitSuccess : kExitFailure;
   });
 }
@@ -390,10 +389,11 @@ int RunUndo(CliEnvironment& env, const Invocation& call) {
                env.to_native(game.list.At(i).modfile));
         }
       }
-      Fail("nothing to undo: no undo record matches " +
-           env.to_native(game.list.At(0).modfile) + " (patch #1)");
+      Fail("nothing to undo: no undo record matches " + env.to_native(game.list.At(0).modfile) +
+           " (patch #1)");
     }
-    const OperationResult result = RemovePatches(env.system, game.list, game.folder, Printer(env, game), call.ini);
+    const OperationResult result =
+        RemovePatches(env.system, game.list, game.folder, Printer(env, game), call.ini);
     return result.done ? kExitSuccess : kExitFailure;
   });
 }
@@ -419,7 +419,8 @@ int RunFind(CliEnvironment& env, const Invocation& call) {
           } else if (!skipped.reason.empty()) {
             env.err << skipped.reason << "; skipped\n";
           } else {
-            env.err << "skipped " << env.to_native(skipped.path) << ": not in its launcher's format\n";
+            env.err << "skipped " << env.to_native(skipped.path)
+                    << ": not in its launcher's format\n";
           }
         }
       }

@@ -70,8 +70,8 @@ ReportLine WordReport(const Report& r,
       return {false, "cannot write " + path + " (" + Patch(r.patch) + ")" +
                          (r.reason.empty() ? "" : ": " + SystemReason(r.reason))};
     case ReportKind::kChecksFailed:
-      return {false, r.operation == Operation::kPatch ? "nothing was patched"
-                                                      : "nothing was restored"};
+      return {false,
+              r.operation == Operation::kPatch ? "nothing was patched" : "nothing was restored"};
     case ReportKind::kChanged:
       return {true, path + ": " + r.axis + " at " + std::to_string(r.position) + " (" +
                         Hex(r.position) + "): " + std::to_string(r.old_value) + " -> " + value};

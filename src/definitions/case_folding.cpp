@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <iterator>
 
+#include "definitions/text.h"
+
 namespace quillfen {
 
 namespace {
@@ -96,24 +98,6 @@ char32_t FoldCodePoint(char32_t code) {
   --run;
   if (code > run->last || (code - run->first) % run->stride != 0) return code;
   return static_cast<char32_t>(static_cast<std::int32_t>(code) + run->delta);
-}
-
-void AppendUtf8(std::string& out, char32_t code) {
-  if (code < 0x80) {
-    out.push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else if (code < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
 }
 
 // The code point of the UTF-8 sequence at the start of text and its length;

@@ -350,8 +350,8 @@ class Checker {
         const ProfileEntry* entry = profile_.Find(section, prefix + "yoffset");
         Error(entry ? entry->line : patch_line, "the width and height of patch " + number +
                                                     " lie on the same bytes (" + prefix +
-                                                    "xoffset " + std::to_string(x) + ", " +
-                                                    prefix + "yoffset " + std::to_string(y) + ")");
+                                                    "xoffset " + std::to_string(x) + ", " + prefix +
+                                                    "yoffset " + std::to_string(y) + ")");
       }
     }
     CheckRecordName(section, prefix, number, patch_line, hasx, hasy);
@@ -405,15 +405,16 @@ class Checker {
     record.game_file = ProfileName(FileNamePart(modfile));
     record.record =
         ProfileName(FileNamePart(DefaultIfEmpty(undofile, DefaultUndoFileName(modfile))));
-    for (const char* key : {"sig", "sigwild", "occur", "xoffset", "yoffset", "setxlen", "setylen"}) {
+    for (const char* key :
+         {"sig", "sigwild", "occur", "xoffset", "yoffset", "setxlen", "setylen"}) {
       record.places += profile_.Value(section, prefix + key) + "\n";
     }
     record.places += std::string(hasx ? "x" : "") + (hasy ? "y" : "");
     for (const PatchRecord& earlier : records_) {
       const bool same = earlier.record == record.record &&
                         (earlier.game_file != record.game_file || earlier.places != record.places);
-      const bool crossed = earlier.record == record.record + ".NEW" ||
-                           earlier.record + ".NEW" == record.record;
+      const bool crossed =
+          earlier.record == record.record + ".NEW" || earlier.record + ".NEW" == record.record;
       if (!same && !crossed) continue;
       Error(undofile_entry ? undofile_entry->line : patch_line,
             "patch " + number + " would keep its old values in the undo record of patch " +

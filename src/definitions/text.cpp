@@ -12,6 +12,24 @@ std::size_t LastSeparator(std::string_view path) {
 
 }  // namespace
 
+void AppendUtf8(std::string& out, char32_t code) {
+  if (code < 0x80) {
+    out.push_back(static_cast<char>(code));
+  } else if (code < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else if (code < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (code >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  }
+}
+
 std::string FileNamePart(std::string_view path) {
   const std::size_t sep = LastSeparator(path);
   return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
@@ -22,8 +40,8 @@ std::optional<std::string> ForeignNameReason(std::string_view name) {
   if (name == "." || name == "..") return "it names a folder";
   for (const char c : name) {
     if (c == '/') return "it holds a slash, which leads out of the folder";
-    if (static_cast<unsigned char>(c) < 0x20 || std::string_view("<>\"|?*").find(c) !=
-                                                    std::string_view::npos) {
+    if (static_cast<unsigned char>(c) < 0x20 ||
+        std::string_view("<>\"|?*").find(c) != std::string_view::npos) {
       return "it holds a character that Windows keeps out of file names";
     }
   }

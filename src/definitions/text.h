@@ -6,6 +6,8 @@
 
 namespace quillfen {
 
+// Appends a code point (up to U+10FFFF) to a text as UTF-8.
+void AppendUtf8(std::string& out, char32_t code);
 // What follows the last backslash or colon; the whole text when it has neither.
 std::string FileNamePart(std::string_view path);
 // Why a name from the definition file names no file of the game folder on

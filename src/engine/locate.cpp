@@ -58,8 +58,7 @@ Places SignaturePlaces(std::span<const std::uint8_t> content, const PatchEntry& 
   if (entry.hasy) {
     // The height lies as far from the width as the offsets say; a second
     // search is needed only where the width's sum gave nothing.
-    const std::int64_t derived =
-        static_cast<std::int64_t>(found.x) - entry.xoffset + entry.yoffset;
+    const std::int64_t derived = static_cast<std::int64_t>(found.x) - entry.xoffset + entry.yoffset;
     found.y = entry.hasx && found.x > 0 && derived > 0 && derived <= INT32_MAX
                   ? static_cast<std::int32_t>(derived)
                   : find(entry.yoffset);
@@ -71,8 +70,9 @@ LocateResult LocateInContent(System& system, PatchEntry& entry,
                              std::span<const std::uint8_t> content) {
   const SignatureQuery query = QueryOf(entry);
   const PassResult pass = ChecksumAndFind(content, {&query, 1});
-  return LocateKnown(system, entry, content, pass.crc,
-                     [&] { return Places{pass.found[0].xpos, pass.found[0].ypos}; });
+  return LocateKnown(system, entry, content, pass.crc, [&] {
+    return Places{pass.found[0].xpos, pass.found[0].ypos};
+  });
 }
 
 LocateResult LocateKnown(System& system, PatchEntry& entry, std::span<const std::uint8_t> content,

@@ -26,8 +26,9 @@ enum class LocateFailure {
 // What locating found out about one entry.
 struct LocateResult {
   bool located = false;
-  bool from_record = false;  // the old values come from a trusted undo record: Undo Patch is available
-  std::int32_t width = 0;    // the values in the file now; 0 for an axis the entry lacks
+  bool from_record =
+      false;  // the old values come from a trusted undo record: Undo Patch is available
+  std::int32_t width = 0;  // the values in the file now; 0 for an axis the entry lacks
   std::int32_t height = 0;
   LocateFailure failure = LocateFailure::kNone;
   RecordJudgement record;  // the records beside the file, judged when the file was read

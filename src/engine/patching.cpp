@@ -170,9 +170,8 @@ class Press {
   Press(System& system, PatchList& list, const std::string& folder, Operation operation,
         const std::string& definitions, Reporter& report)
       : system_(system), list_(list), operation_(operation), report_(report) {
-    for (const std::string& path :
-         {definitions.empty() ? DefinitionFilePath(system) : definitions,
-          system.ExecutablePath()}) {
+    for (const std::string& path : {definitions.empty() ? DefinitionFilePath(system) : definitions,
+                                    system.ExecutablePath()}) {
       if (!path.empty() && system.FileExists(path)) kept_.push_back(system.FileIdentity(path));
     }
     HoldAndLocate(folder);
@@ -338,8 +337,7 @@ std::optional<Report> Press::SharedRecord(std::size_t i) {
                              entry.hasy == them.hasy && (!entry.hasx || entry.xpos == them.xpos) &&
                              (!entry.hasy || entry.ypos == them.ypos);
     const bool shared = other.record == entries_[i].record && !same_places;
-    const bool crossed =
-        other.record == entries_[i].pending || other.pending == entries_[i].record;
+    const bool crossed = other.record == entries_[i].pending || other.pending == entries_[i].record;
     if (shared || crossed) {
       Report report{ReportKind::kSharedRecord};
       report.patch = i;
@@ -395,17 +393,15 @@ bool Press::Check(const TypedValues& typed) {
       }
     } else if (files_[state.file].refusal) {
       refuse(ReportKind::kNotWritable, i, entry.modfile, *files_[state.file].refusal);
-    } else if (std::find(kept_.begin(), kept_.end(), files_[state.file].identity) !=
-               kept_.end()) {
+    } else if (std::find(kept_.begin(), kept_.end(), files_[state.file].identity) != kept_.end()) {
       refuse(ReportKind::kNotWritable, i, entry.modfile,
              "it is the definition file or the program");
-    } else if (auto value = operation_ == Operation::kPatch ? ValueRefusal(entry, typed, i)
-                                                            : std::nullopt) {
+    } else if (auto value =
+                   operation_ == Operation::kPatch ? ValueRefusal(entry, typed, i) : std::nullopt) {
       refuse_report(std::move(*value));
     } else if (auto overlap = Overlap(i, typed)) {
       refuse_report(std::move(*overlap));
-    } else if (auto shared =
-                   operation_ == Operation::kPatch ? SharedRecord(i) : std::nullopt) {
+    } else if (auto shared = operation_ == Operation::kPatch ? SharedRecord(i) : std::nullopt) {
       refuse_report(std::move(*shared));
     } else if (const auto refused = RefusedPlace(i)) {
       refuse(ReportKind::kNotWritable, i, refused->first, refused->second);
@@ -430,9 +426,8 @@ bool Press::PlaceRecords(std::vector<RecordWrite>& records) {
   std::vector<std::string> others;  // the place of each record that is not written
   for (const RecordWrite& record : records) {
     targets.push_back(system_.FileIdentity(record.target));
-    others.push_back(system_.FileIdentity(record.target == record.record
-                                              ? PendingRecordPath(record.record)
-                                              : record.record));
+    others.push_back(system_.FileIdentity(
+        record.target == record.record ? PendingRecordPath(record.record) : record.record));
   }
   for (std::size_t a = 0; a < records.size(); ++a) {
     std::optional<std::size_t> clash;
@@ -525,8 +520,8 @@ bool Press::WritePatch(const TypedValues& typed) {
       // While the record itself holds the values to restore, the new one waits beside it.
       const RecordJudgement& judged = entries_[i].located.record;
       const bool keeps = judged.trusted && judged.path == entry.undofile;
-      records.push_back({i, entry.undofile,
-                         keeps ? PendingRecordPath(entry.undofile) : entry.undofile, text});
+      records.push_back(
+          {i, entry.undofile, keeps ? PendingRecordPath(entry.undofile) : entry.undofile, text});
     }
   }
   if (!PlaceRecords(records)) return false;
@@ -606,9 +601,9 @@ bool Press::LocateAgain(const OperationObserver& observer, const TypedValues& ty
   return as_meant;
 }
 
-OperationResult Run(System& system, PatchList& list, const std::string& folder,
-                    Operation operation, const TypedValues& typed,
-                    const OperationObserver& observer, const std::string& definitions) {
+OperationResult Run(System& system, PatchList& list, const std::string& folder, Operation operation,
+                    const TypedValues& typed, const OperationObserver& observer,
+                    const std::string& definitions) {
   OperationResult result;
   Reporter report(result, observer);
   Press press(system, list, folder, operation, definitions, report);
@@ -616,8 +611,7 @@ OperationResult Run(System& system, PatchList& list, const std::string& folder,
     report({ReportKind::kChecksFailed, operation});
     return result;
   }
-  const bool written =
-      operation == Operation::kPatch ? press.WritePatch(typed) : press.WriteUndo();
+  const bool written = operation == Operation::kPatch ? press.WritePatch(typed) : press.WriteUndo();
   if (!written && result.reports.back().kind == ReportKind::kSharedRecord) {
     report({ReportKind::kChecksFailed, operation});
     return result;
@@ -650,10 +644,9 @@ OperationResult RemovePatches(System& system, PatchList& list, const std::string
 }
 
 bool CanUndo(const std::vector<LocateResult>& results) {
-  return !results.empty() &&
-         std::all_of(results.begin(), results.end(),
-                     [](const LocateResult& r) { return r.located; }) &&
-         results.front().from_record;
+  return !results.empty() && std::all_of(results.begin(), results.end(), [](const LocateResult& r) {
+    return r.located;
+  }) && results.front().from_record;
 }
 
 bool TakesTypedWidth(const PatchList& list) {

@@ -46,7 +46,7 @@ PlaceContent JudgePlace(System& system, const std::string& path) {
     if (!system.FileExists(path)) return PlaceContent::kNothing;
     if (system.FileSize(path) > kMaxUndoRecordSize) return PlaceContent::kOther;
     return IsUndoRecordText(system.ReadWholeFile(path)) ? PlaceContent::kRecord
-                                                         : PlaceContent::kOther;
+                                                        : PlaceContent::kOther;
   } catch (const FileError&) {
     return PlaceContent::kUnreadable;
   }

@@ -34,12 +34,12 @@ PlaceContent JudgePlace(System& system, const std::string& path);
 
 // What the records beside a game file say about its content now.
 enum class RecordState {
-  kNone,          // neither the record nor a pending record is there
-  kValid,         // a record belongs to the content: its checksum is the file's
-  kKeptOriginals, // the file changed since the record was written, but the record's
-                  // places are where the signature finds the values: it still holds
-                  // the values from before the first Patch
-  kNotMatching,   // a file is there, but no record of it is trusted
+  kNone,           // neither the record nor a pending record is there
+  kValid,          // a record belongs to the content: its checksum is the file's
+  kKeptOriginals,  // the file changed since the record was written, but the record's
+                   // places are where the signature finds the values: it still holds
+                   // the values from before the first Patch
+  kNotMatching,    // a file is there, but no record of it is trusted
 };
 
 // The judgement of an entry's records, and the record trusted, if any.

@@ -45,12 +45,12 @@ std::string BoxText(const Report& r) {
     case ReportKind::kValueDoesNotFit:
       if (r.fixed) {
         return "The fixed " + std::string(r.axis) + " " + std::to_string(r.value) + " of patch #" +
-               n + " does not fit its " + Bytes(r.bytes) + ", which hold 0 to " +
-               Largest(r.bytes) + ".";
+               n + " does not fit its " + Bytes(r.bytes) + ", which hold 0 to " + Largest(r.bytes) +
+               ".";
       }
-      return "The " + std::string(r.axis) + " " + std::to_string(r.value) + " does not fit patch #" +
-             n + ": its value has " + Bytes(r.bytes) + ", which hold 0 to " + Largest(r.bytes) +
-             ".";
+      return "The " + std::string(r.axis) + " " + std::to_string(r.value) +
+             " does not fit patch #" + n + ": its value has " + Bytes(r.bytes) +
+             ", which hold 0 to " + Largest(r.bytes) + ".";
     case ReportKind::kOverlap:
       if (r.other == r.patch) {
         return "The width and height of patch #" + n + " lie on the same bytes of " +

@@ -26,7 +26,6 @@ std::string ParentKey(const std::string& key) {
   return key.substr(0, sep);
 }
 
-
 }  // namespace
 
 DosTime MakeDosTime(int year, int month, int day, int hour, int minute, int second) {

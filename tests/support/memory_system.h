@@ -35,7 +35,16 @@ using DosTime = std::int32_t;
 class MemorySystem : public System {
  public:
   enum class Op {
-    FileSize, Read, Write, WriteAt, Move, WriteRefusal, CreateRefusal, Remove, RemoveRefusal, Hold
+    FileSize,
+    Read,
+    Write,
+    WriteAt,
+    Move,
+    WriteRefusal,
+    CreateRefusal,
+    Remove,
+    RemoveRefusal,
+    Hold
   };
 
   // Thrown by every call after the one CrashAfter names, as if the process had
@@ -150,7 +159,7 @@ class MemorySystem : public System {
   std::string exe_folder_ = "C:\\Program Files\\Quillfen\\";
   std::map<std::string, Node> nodes_;  // key: upper-case path without trailing backslash
   std::map<char, int> drives_;
-  std::map<std::string, std::string> short_names_;  // short key -> long key
+  std::map<std::string, std::string> short_names_;          // short key -> long key
   std::map<std::string, std::string> short_names_to_come_;  // long key -> short path
   int fail_call_ = 0;
   int crash_after_ = 0;

@@ -124,7 +124,6 @@ int WriteAll(int fd, const std::uint8_t* data, std::size_t size, off_t position)
   return 0;
 }
 
-
 std::string Replace(std::string_view text, std::string_view from, std::string_view to) {
   std::string result;
   std::size_t pos = 0;
@@ -423,7 +422,7 @@ std::unique_ptr<HeldFile> PosixSystem::HoldFile(const std::string& path) {
     if (attempt == kHoldAttempts) {
       ThrowCannotOpen(native, "Another copy of the program is changing this file");
     }
-    const struct timespec pause{0, kHoldPauseNs};
+    const struct timespec pause { 0, kHoldPauseNs };
     ::nanosleep(&pause, nullptr);
   }
   return std::make_unique<PosixHeldFile>(native, std::move(file));

@@ -209,9 +209,8 @@ Refusal Win32System::CreateRefusal(const std::string& path) {
     if (attributes != INVALID_FILE_ATTRIBUTES) {
       // A folder, a read-only file, and a link or junction, whose target a
       // write would reach, are no place for a record.
-      if (attributes &
-          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_REPARSE_POINT |
-           FILE_ATTRIBUTE_DEVICE)) {
+      if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY |
+                        FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) {
         return refused(ERROR_ACCESS_DENIED);
       }
       // An existing file: opening it for writing without sharing fails where
