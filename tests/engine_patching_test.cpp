@@ -554,6 +554,20 @@ TEST(ApplyAndRemove, NoSpellingOfAGameFileLetsARecordReplaceOrDeleteIt) {
   }
 }
 
+// A disk that loses a record's write is found out before any game file
+// changes: the press ends with the system's error, and the game is as it was.
+TEST(ApplyPatches, ARecordTheDiskLostStopsThePressBeforeAnyGameFileChanges) {
+  Game game({"game.exe", "data.bin"});
+  ASSERT_TRUE(game.Locate());
+  const Bytes game_before = game.File("game.exe");
+  const Bytes data_before = game.File("data.bin");
+  game.system.LoseWholeWrites(true);
+  EXPECT_THROW(game.Patch(), FileError);
+  EXPECT_EQ(game.File("game.exe"), game_before);
+  EXPECT_EQ(game.File("data.bin"), data_before);
+  EXPECT_TRUE(game.messages.empty());
+}
+
 // Two record names that reach one file only once it exists (a short name of
 // the other) are caught before any game file changes.
 TEST(ApplyPatches, RecordNamesThatBecomeOneFileAreRefusedBeforeAnyGameFileChanges) {

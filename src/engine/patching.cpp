@@ -528,6 +528,14 @@ bool Press::WritePatch(const TypedValues& typed) {
   for (const RecordWrite& record : records) {
     system_.WriteWholeFile(record.target, Bytes(record.text.begin(), record.text.end()));
   }
+  // Each record is read back before any game file changes: a disk that lost a
+  // write (a share that caches, a failing drive) stops the press here.
+  for (const RecordWrite& record : records) {
+    if (system_.ReadWholeFile(record.target) != Bytes(record.text.begin(), record.text.end())) {
+      throw FileError(
+          CannotCreateText(record.target, "What was written did not reach the disk."));
+    }
+  }
   for (GameFile& file : files_) {
     WriteValues(file, typed);
     // The file holds the new values: its new records become the records.

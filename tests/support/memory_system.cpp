@@ -323,6 +323,7 @@ void MemorySystem::WriteWholeFile(const std::string& path, const Bytes& content)
     const auto to_come = short_names_to_come_.find(Key(path));
     if (to_come != short_names_to_come_.end()) short_names_[Key(to_come->second)] = Key(path);
   }
+  if (lose_writes_) return;
   node->content = content;
   node->time = Tick();
   bytes_written_ += static_cast<std::int64_t>(content.size());

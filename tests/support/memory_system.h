@@ -97,6 +97,9 @@ class MemorySystem : public System {
   // write may. 0 lets every call through again, as a new start would, and
   // releases every file an operation held.
   void CrashAfter(int call_number, bool torn = false);
+  // A disk that loses whole-file writes: they succeed, and the file keeps
+  // what it held (a file they create stays empty).
+  void LoseWholeWrites(bool lose) { lose_writes_ = lose; }
   int SystemCalls() const { return system_calls_; }
   std::int64_t BytesRead() const { return bytes_read_; }
   std::int64_t BytesWritten() const { return bytes_written_; }
@@ -164,6 +167,7 @@ class MemorySystem : public System {
   int fail_call_ = 0;
   int crash_after_ = 0;
   bool torn_ = false;
+  bool lose_writes_ = false;
   int system_calls_ = 0;
   std::function<bool(Op, const std::string&)> fail_when_;
   int file_calls_ = 0;
