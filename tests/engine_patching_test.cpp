@@ -566,6 +566,20 @@ TEST(ApplyPatches, ARecordTheDiskLostStopsThePressBeforeAnyGameFileChanges) {
   EXPECT_EQ(game.File("game.exe"), game_before);
   EXPECT_EQ(game.File("data.bin"), data_before);
   EXPECT_TRUE(game.messages.empty());
+
+  // A write the system refuses is reported with the system's own reason.
+  game.system.LoseWholeWrites(false);
+  game.system.FailWhen([](MemorySystem::Op op, const std::string& path) {
+    return op == MemorySystem::Op::Write && path.ends_with("data.undo");
+  });
+  try {
+    game.Patch();
+    ADD_FAILURE() << "a record that could not be written was taken as written";
+  } catch (const FileError& error) {
+    EXPECT_NE(std::string(error.what()).find("I/O device error"), std::string::npos)
+        << error.what();
+  }
+  EXPECT_EQ(game.File("data.bin"), data_before);
 }
 
 // Two record names that reach one file only once it exists (a short name of
