@@ -21,22 +21,12 @@
 #include "engine/locate.h"
 #include "engine/patching.h"
 #include "platform/win32/win32_system.h"
+#include "seconds.h"
 
 namespace {
 
 using quillfen::PatchList;
 using quillfen::Win32System;
-
-double Now() {
-  static const LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // One ReadFile of the whole file into the buffer; false when it fails.
 bool ReadWhole(const std::string& path, std::vector<char>& buffer) {

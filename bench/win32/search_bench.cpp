@@ -19,6 +19,7 @@
 #include "platform/win32/win32_system.h"
 #include "search/folder_search.h"
 #include "search/progress_throttle.h"
+#include "seconds.h"
 
 namespace {
 
@@ -30,17 +31,6 @@ constexpr int kLeaves = 49;    // below each middle folder
 constexpr int kLeafFiles = 5;  // files in each leaf folder
 constexpr int kMiddleFiles = 5;
 constexpr int kRounds = 3;
-
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 std::string Numbered(const char* prefix, int n) {
   char text[32];

@@ -92,6 +92,23 @@ Descriptor OpenWritable(const std::string& native, int flags) {
   return file;
 }
 
+// A file's modification time as the program keeps it: nanoseconds.
+TimeStamp StampOf(const struct stat& info) {
+  return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+}
+
+// The times futimens and utimensat take to set the modification time back and
+// leave the access time.
+struct WriteTimes {
+  explicit WriteTimes(std::int64_t stamp) {
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(stamp / 1'000'000'000);
+    times[1].tv_nsec = static_cast<long>(stamp % 1'000'000'000);
+  }
+  struct timespec times[2];
+};
+
 std::string FolderOf(const std::string& native) {
   const auto slash = native.rfind('/');
   return slash == std::string::npos ? std::string(".") : native.substr(0, slash + 1);
@@ -371,17 +388,13 @@ class PosixHeldFile : public HeldFile {
   TimeStamp ModificationTime() override {
     struct stat info;
     if (::fstat(file_.Get(), &info) != 0) return std::nullopt;
-    return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    return StampOf(info);
   }
 
   void SetModificationTime(const TimeStamp& time) override {
     if (!time) return;
-    struct timespec times[2];
-    times[0].tv_sec = 0;
-    times[0].tv_nsec = UTIME_OMIT;  // the access time stays
-    times[1].tv_sec = static_cast<time_t>(*time / 1'000'000'000);
-    times[1].tv_nsec = static_cast<long>(*time % 1'000'000'000);
-    ::futimens(file_.Get(), times);
+    const WriteTimes times(*time);
+    ::futimens(file_.Get(), times.times);
   }
 
  private:
@@ -470,17 +483,13 @@ Refusal PosixSystem::CreateRefusal(const std::string& path) {
 TimeStamp PosixSystem::ModificationTime(const std::string& path) {
   struct stat info;
   if (!StatOf(Resolve(path), info) || !S_ISREG(info.st_mode)) return std::nullopt;
-  return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+  return StampOf(info);
 }
 
 void PosixSystem::SetModificationTime(const std::string& path, const TimeStamp& time) {
   if (!time) return;
-  struct timespec times[2];
-  times[0].tv_sec = 0;
-  times[0].tv_nsec = UTIME_OMIT;  // the access time stays
-  times[1].tv_sec = static_cast<time_t>(*time / 1'000'000'000);
-  times[1].tv_nsec = static_cast<long>(*time % 1'000'000'000);
-  ::utimensat(AT_FDCWD, Resolve(path).c_str(), times, 0);
+  const WriteTimes times(*time);
+  ::utimensat(AT_FDCWD, Resolve(path).c_str(), times.times, 0);
 }
 
 bool PosixSystem::IsFixedDisk(const std::string&) {
