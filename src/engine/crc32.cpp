@@ -10,7 +10,6 @@
 #endif
 
 #include "engine/cpu_features.h"
-#include "platform/system.h"
 
 namespace quillfen {
 
@@ -217,11 +216,6 @@ std::int32_t Crc32AfterChanges(std::int32_t crc, std::int64_t size,
     result ^= ShiftByZeros(own, static_cast<std::uint64_t>(size - change.position - length));
   }
   return static_cast<std::int32_t>(result);
-}
-
-std::int32_t FileCrc32(System& system, const std::string& path) {
-  const Bytes content = system.ReadWholeFile(path);
-  return Crc32Of(content);
 }
 
 }  // namespace quillfen

@@ -6,8 +6,6 @@
 
 namespace quillfen {
 
-class System;
-
 // Feeds count bytes into a running CRC-32 (ISO-HDLC, reflected, polynomial
 // EDB88320) without the initial or final inversion.
 std::uint32_t UpdateCrc32(std::uint32_t crc, const std::uint8_t* bytes, std::int32_t count);
@@ -36,7 +34,5 @@ struct ByteChange {
 std::int32_t Crc32AfterChanges(std::int32_t crc, std::int64_t size,
                                std::span<const ByteChange> changes);
 
-// The CRC-32 of a whole file, read with writing by others denied.
-std::int32_t FileCrc32(System& system, const std::string& path);
 
 }  // namespace quillfen
