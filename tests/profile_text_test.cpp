@@ -1,10 +1,10 @@
 // How a definition file's bytes become text, and how names compare without
 // regard to letter case in any script.
-#include "definitions/profile_text.h"
+#include "base/profile_text.h"
 
 #include <gtest/gtest.h>
 
-#include "definitions/case_folding.h"
+#include "base/case_folding.h"
 
 namespace quillfen {
 namespace {

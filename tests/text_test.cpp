@@ -1,8 +1,8 @@
-#include "definitions/text.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace quillfen {
 namespace {

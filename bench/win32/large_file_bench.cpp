@@ -17,7 +17,7 @@
 
 #include "definitions/game_loading.h"
 #include "definitions/patch_entry.h"
-#include "definitions/text.h"
+#include "base/text.h"
 #include "engine/locate.h"
 #include "engine/patching.h"
 #include "platform/win32/win32_system.h"

@@ -5,7 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/suggest.h"
-#include "definitions/text.h"
+#include "base/text.h"
 #include "platform/file_error.h"
 
 #ifndef QUILLFEN_VERSION

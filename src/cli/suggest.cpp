@@ -4,7 +4,7 @@
 #include <span>
 
 #include "cli/progress_line.h"
-#include "definitions/text.h"
+#include "base/text.h"
 #include "engine/suggest.h"
 #include "engine/values.h"
 #include "platform/system.h"

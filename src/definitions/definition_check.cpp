@@ -9,10 +9,10 @@
 #include "definitions/game_loading.h"
 #include "definitions/ini.h"
 #include "definitions/patch_entry.h"
-#include "definitions/profile_reader.h"
-#include "definitions/profile_text.h"
-#include "definitions/text.h"
-#include "platform/ascii_case.h"
+#include "base/profile_reader.h"
+#include "base/profile_text.h"
+#include "base/text.h"
+#include "base/ascii_case.h"
 
 namespace quillfen {
 

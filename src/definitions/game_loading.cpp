@@ -1,7 +1,7 @@
 #include "definitions/game_loading.h"
 
 #include "definitions/ini.h"
-#include "definitions/text.h"
+#include "base/text.h"
 #include "platform/system.h"
 
 namespace quillfen {

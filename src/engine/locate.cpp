@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "definitions/text.h"
+#include "base/text.h"
 #include "engine/one_pass.h"
 #include "engine/signature.h"
 #include "engine/values.h"

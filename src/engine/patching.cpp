@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "definitions/ini.h"
-#include "definitions/text.h"
+#include "base/text.h"
 #include "engine/crc32.h"
 #include "engine/locate.h"
 #include "engine/one_pass.h"
 #include "engine/record_files.h"
 #include "engine/undo_record.h"
 #include "engine/values.h"
-#include "platform/ascii_case.h"
+#include "base/ascii_case.h"
 #include "platform/file_error.h"
 #include "platform/system.h"
 

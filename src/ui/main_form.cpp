@@ -4,7 +4,7 @@
 
 #include "definitions/game_loading.h"
 #include "definitions/ini.h"
-#include "definitions/text.h"
+#include "base/text.h"
 #include "engine/locate.h"
 #include "engine/patching.h"
 #include "search/folder_search.h"

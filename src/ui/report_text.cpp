@@ -1,7 +1,7 @@
 #include "ui/report_text.h"
 
-#include "definitions/text.h"
-#include "platform/ascii_case.h"
+#include "base/text.h"
+#include "base/ascii_case.h"
 
 namespace quillfen {
 

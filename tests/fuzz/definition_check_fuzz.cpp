@@ -13,7 +13,7 @@
 #include "definitions/definition_check.h"
 #include "definitions/game_loading.h"
 #include "definitions/ini.h"
-#include "definitions/profile_reader.h"
+#include "base/profile_reader.h"
 #include "platform/system.h"
 
 namespace {

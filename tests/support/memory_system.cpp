@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "definitions/text.h"
-#include "platform/ascii_case.h"
+#include "base/text.h"
+#include "base/ascii_case.h"
 #include "platform/file_error.h"
 
 namespace quillfen::testing {

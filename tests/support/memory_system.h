@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "definitions/profile_reader.h"
+#include "base/profile_reader.h"
 #include "platform/system.h"
 
 namespace quillfen::testing {

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "platform/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace quillfen::testing {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "definitions/text.h"
+#include "base/text.h"
 #include "engine/locate.h"
 #include "engine/patching.h"
 #include "ui/report_text.h"

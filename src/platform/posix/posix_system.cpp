@@ -14,8 +14,8 @@
 #include <cstring>
 #include <memory>
 
-#include "definitions/text.h"
-#include "platform/ascii_case.h"
+#include "base/text.h"
+#include "base/ascii_case.h"
 #include "platform/file_error.h"
 #include "platform/posix/file_view.h"
 

@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "definitions/profile_reader.h"
+#include "base/profile_reader.h"
 #include "platform/system.h"
 
 namespace quillfen {

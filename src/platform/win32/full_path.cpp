@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "platform/ascii_case.h"
+#include "base/ascii_case.h"
 #include "platform/win32/utf8.h"
 
 namespace quillfen::win32 {

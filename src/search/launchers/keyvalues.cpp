@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "platform/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace quillfen {
 

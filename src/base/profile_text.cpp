@@ -1,8 +1,8 @@
-#include "definitions/profile_text.h"
+#include "base/profile_text.h"
 
 #include <cstdint>
 
-#include "definitions/text.h"
+#include "base/text.h"
 
 namespace quillfen {
 

@@ -1,6 +1,6 @@
-#include "definitions/text.h"
+#include "base/text.h"
 
-#include "platform/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace quillfen {
 

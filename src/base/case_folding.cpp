@@ -1,10 +1,10 @@
-#include "definitions/case_folding.h"
+#include "base/case_folding.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
 
-#include "definitions/text.h"
+#include "base/text.h"
 
 namespace quillfen {
 

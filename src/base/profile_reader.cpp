@@ -1,7 +1,7 @@
-#include "definitions/profile_reader.h"
+#include "base/profile_reader.h"
 
-#include "definitions/profile_text.h"
-#include "platform/ascii_case.h"
+#include "base/profile_text.h"
+#include "base/ascii_case.h"
 
 namespace quillfen {
 
