@@ -75,6 +75,7 @@ struct Start {
   explicit Start(MemorySystem& system) : results(list.Count()) {
     for (std::size_t i = list.Count(); i-- > 0;) {
       results[i] = LocatePatch(system, kFolder, list.At(i));
+      TakeLocation(list.At(i), results[i]);
     }
   }
   OperationResult Patch(MemorySystem& system, int width, int height) {

@@ -59,6 +59,7 @@ struct Fixture {
   LocateResult result;
   bool Locate() {
     result = LocatePatch(system, kFolder, entry);
+    TakeLocation(entry, result);
     return result.located;
   }
 };
@@ -209,8 +210,10 @@ TEST(LocatePatch, AFileTooLargeForItsPositionsIsNeitherLocatedNorRead) {
   f.system.SetReportedSize(kGame, (std::int64_t{4} << 30) + 8192);
   PatchEntry entry = Entry();
   f.system.ResetCounters();
-  EXPECT_FALSE(LocatePatch(f.system, kFolder, entry).located);
+  const LocateResult result = LocatePatch(f.system, kFolder, entry);
+  EXPECT_FALSE(result.located);
   EXPECT_EQ(f.system.BytesRead(), 0);
+  TakeLocation(entry, result);
   EXPECT_EQ(entry.xpos, 0);
 }
 
@@ -223,6 +226,7 @@ TEST(LocatePatch, APendingRecordCountsWhenTheRecordNoLongerMatches) {
   PatchEntry entry = Entry();
   const LocateResult result = LocatePatch(f.system, kFolder, entry);
   ASSERT_TRUE(result.located);
+  TakeLocation(entry, result);
   EXPECT_EQ(entry.oldx, 640);
   EXPECT_TRUE(result.from_record);
 }

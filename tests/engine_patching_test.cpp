@@ -61,6 +61,7 @@ struct Game {
     located.resize(list.Count());
     for (std::size_t i = list.Count(); i-- > 0;) {
       located[i] = LocatePatch(system, kFolder, list.At(i));
+      TakeLocation(list.At(i), located[i]);
       if (!located[i].located) return false;
     }
     return true;

@@ -68,6 +68,7 @@ void RoundTrip(const Suggestion& s, std::size_t edition, const Bytes& content,
   PatchList list;
   list.Append(EntryOf(s));
   const LocateResult found = LocatePatch(system, folder, list.At(0));
+  TakeLocation(list.At(0), found);
   ASSERT_TRUE(found.located);
   EXPECT_EQ(list.At(0).xpos, s.xpos[edition]);
   EXPECT_EQ(list.At(0).ypos, s.ypos[edition]);
@@ -83,6 +84,7 @@ void RoundTrip(const Suggestion& s, std::size_t edition, const Bytes& content,
     PatchList again;
     again.Append(EntryOf(s));
     const LocateResult relocated = LocatePatch(fresh, folder, again.At(0));
+    TakeLocation(again.At(0), relocated);
     EXPECT_TRUE(relocated.located);
     EXPECT_EQ(again.At(0).xpos, s.xpos[edition]) << typed_x;
     EXPECT_EQ(relocated.height, typed_y);

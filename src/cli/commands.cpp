@@ -167,7 +167,7 @@ std::string Position(std::int64_t position) {
 
 // Locates every entry, last to first as the window does, without stopping at
 // one that fails. Returns the results by index.
-std::vector<LocateResult> LocateAll(CliEnvironment& env, LoadedGame& game) {
+std::vector<LocateResult> LocateAll(CliEnvironment& env, const LoadedGame& game) {
   std::vector<LocateResult> results(game.list.Count());
   for (std::size_t i = game.list.Count(); i-- > 0;) {
     results[i] = LocatePatch(env.system, game.folder, game.list.At(i));
@@ -192,15 +192,15 @@ OperationObserver Printer(CliEnvironment& env, const LoadedGame& game) {
 
 // One patch as locate shows it; returns whether it was located.
 bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
-  PatchEntry& entry = game.list.At(index);
+  const PatchEntry& entry = game.list.At(index);
   const LocateResult result = LocatePatch(env.system, game.folder, entry);
   std::ostream& out = env.out;
-  const std::string shown = ShownPath(env, game, entry.modfile);
+  const std::string shown = ShownPath(env, game, result.modfile);
   out << "patch #" << index + 1 << ": " << shown << "\n";
   switch (result.failure) {
     case LocateFailure::kForeignName:
-      for (const std::string& path : {entry.modfile, entry.undofile}) {
-        const std::string name = FileNamePart(path);
+      for (const std::string& value : {entry.modfile, entry.undofile}) {
+        const std::string name = FileNamePart(value);
         if (const auto reason = ForeignNameReason(name)) {
           out << "  file name " << Quoted(name) << ": names no file of the folder (" << *reason
               << ")\n";
@@ -215,7 +215,7 @@ bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
       out << "  file: not found\n";
       std::string problem = shown + ": not a file";
       try {
-        env.system.ReadWholeFile(entry.modfile);
+        env.system.ReadWholeFile(result.modfile);
       } catch (const FileError& error) {
         problem = PathAndReason(error);
       }
@@ -230,7 +230,7 @@ bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
     default:
       break;
   }
-  const std::unique_ptr<FileBytes> file = env.system.ViewFile(entry.modfile);
+  const std::unique_ptr<FileBytes> file = env.system.ViewFile(result.modfile);
   const std::span<const std::uint8_t> content = file->Content();
   const std::int64_t count = CountSignature(content, entry.sig, entry.sigwild);
   out << "  signature: " << count << (count == 1 ? " occurrence" : " occurrences");
@@ -253,8 +253,9 @@ bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
       out << value << " at " << Position(position) << "\n";
     }
   };
-  axis("width", entry.hasx, entry.xpos, result.width);
-  axis("height", entry.hasy, entry.ypos, result.height);
+  const Places at = result.places.value_or(Places{});
+  axis("width", entry.hasx, at.x, result.width);
+  axis("height", entry.hasy, at.y, result.height);
   if (!result.located) {
     env.err << "quillfen-cli: patch #" << index + 1 << " is not located in " << shown
             << (result.failure == LocateFailure::kOutsideFile ? ": a value lies outside the file"
@@ -266,7 +267,7 @@ bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
   out << "  undo record: ";
   switch (record.state) {
     case RecordState::kNone:
-      out << "none (" << DiskName(env, game, entry.undofile) << ")\n";
+      out << "none (" << DiskName(env, game, result.undofile) << ")\n";
       break;
     case RecordState::kValid:
       out << "valid (" << DiskName(env, game, record.path) << ")\n";
@@ -370,7 +371,6 @@ int RunLocate(CliEnvironment& env, const Invocation& call) {
 int RunPatch(CliEnvironment& env, const Invocation& call) {
   return Guarded(env, [&] {
     LoadedGame game = LoadGame(env, call);
-    LocateAll(env, game);
     const OperationResult result = ApplyPatches(env.system, game.list, game.folder, call.width,
                                                 call.height, Printer(env, game), call.ini);
     return result.done ? kExitSuccess : kExitFailure;
@@ -386,10 +386,10 @@ int RunUndo(CliEnvironment& env, const Invocation& call) {
       for (std::size_t i = results.size(); i-- > 0;) {
         if (!results[i].located) {
           Fail("nothing to undo: patch #" + std::to_string(i + 1) + " is not located in " +
-               env.to_native(game.list.At(i).modfile));
+               env.to_native(results[i].modfile));
         }
       }
-      Fail("nothing to undo: no undo record matches " + env.to_native(game.list.At(0).modfile) +
+      Fail("nothing to undo: no undo record matches " + env.to_native(results[0].modfile) +
            " (patch #1)");
     }
     const OperationResult result =

@@ -15,34 +15,59 @@ namespace quillfen {
 
 namespace {
 
-LocateResult NotLocated(LocateFailure failure, RecordJudgement record = {}) {
+LocateResult NotLocated(const PatchEntry& entry, LocateFailure failure) {
   LocateResult result;
   result.failure = failure;
-  result.record = std::move(record);
+  result.modfile = entry.modfile;
+  result.undofile = entry.undofile;
   return result;
 }
 
 }  // namespace
 
-void BindToFolder(const std::string& folder, PatchEntry& entry) {
-  entry.modfile = folder + FileNamePart(entry.modfile);
-  entry.undofile = folder + FileNamePart(entry.undofile);
+PatchEntry BoundTo(const std::string& folder, const PatchEntry& entry) {
+  PatchEntry bound = entry;
+  bound.modfile = folder + FileNamePart(entry.modfile);
+  bound.undofile = folder + FileNamePart(entry.undofile);
+  return bound;
 }
 
-LocateResult LocatePatch(System& system, const std::string& folder, PatchEntry& entry) {
-  BindToFolder(folder, entry);
+LocateResult LocatePatch(System& system, const std::string& folder, const PatchEntry& entry) {
+  const PatchEntry bound = BoundTo(folder, entry);
   if (ForeignNameReason(FileNamePart(entry.modfile)) ||
       ForeignNameReason(FileNamePart(entry.undofile))) {
-    return NotLocated(LocateFailure::kForeignName);
+    return NotLocated(bound, LocateFailure::kForeignName);
   }
-  if (!system.FileExists(entry.modfile)) return NotLocated(LocateFailure::kFileMissing);
+  return LocateBound(system, bound);
+}
+
+LocateResult LocateBound(System& system, const PatchEntry& bound) {
+  if (!system.FileExists(bound.modfile)) return NotLocated(bound, LocateFailure::kFileMissing);
   // A file whose positions a signed 32-bit number cannot all name is never
   // located, and never loaded.
-  if (system.FileSize(entry.modfile) > kMaxGameFileSize) {
-    return NotLocated(LocateFailure::kTooLarge);
+  if (system.FileSize(bound.modfile) > kMaxGameFileSize) {
+    return NotLocated(bound, LocateFailure::kTooLarge);
   }
-  const std::unique_ptr<FileBytes> file = system.ViewFile(entry.modfile);
-  return LocateInContent(system, entry, file->Content());
+  const std::unique_ptr<FileBytes> file = system.ViewFile(bound.modfile);
+  const std::span<const std::uint8_t> content = file->Content();
+  const SignatureQuery query = QueryOf(bound);
+  const PassResult pass = ChecksumAndFind(content, {&query, 1});
+  return LocateKnown(system, bound, content, pass.crc, [&] {
+    return Places{pass.found[0].xpos, pass.found[0].ypos};
+  });
+}
+
+void TakeLocation(PatchEntry& entry, const LocateResult& result) {
+  entry.modfile = result.modfile;
+  entry.undofile = result.undofile;
+  if (result.places) {
+    if (entry.hasx) entry.xpos = result.places->x;
+    if (entry.hasy) entry.ypos = result.places->y;
+  }
+  if (result.old_values) {
+    entry.oldx = result.old_values->x;
+    entry.oldy = result.old_values->y;
+  }
 }
 
 SignatureQuery QueryOf(const PatchEntry& entry) {
@@ -66,51 +91,43 @@ Places SignaturePlaces(std::span<const std::uint8_t> content, const PatchEntry& 
   return found;
 }
 
-LocateResult LocateInContent(System& system, PatchEntry& entry,
-                             std::span<const std::uint8_t> content) {
-  const SignatureQuery query = QueryOf(entry);
-  const PassResult pass = ChecksumAndFind(content, {&query, 1});
-  return LocateKnown(system, entry, content, pass.crc, [&] {
-    return Places{pass.found[0].xpos, pass.found[0].ypos};
-  });
-}
-
-LocateResult LocateKnown(System& system, PatchEntry& entry, std::span<const std::uint8_t> content,
-                         std::int32_t checksum, const std::function<Places()>& signature_places) {
+LocateResult LocateKnown(System& system, const PatchEntry& entry,
+                         std::span<const std::uint8_t> content, std::int32_t checksum,
+                         const std::function<Places()>& signature_places) {
   std::optional<Places> found;
   const auto places = [&] {
     if (!found) found = signature_places();
     return *found;
   };
   const auto size = static_cast<std::int64_t>(content.size());
-  RecordJudgement record = JudgeRecords(system, entry, size, checksum, places);
+  LocateResult result = NotLocated(entry, LocateFailure::kNone);
+  result.record = JudgeRecords(system, entry, size, checksum, places);
 
-  LocateResult result;
-  if (record.trusted) {
-    entry.xpos = record.trusted->xpos;
-    entry.ypos = record.trusted->ypos;
-    entry.oldx = record.trusted->oldx;
-    entry.oldy = record.trusted->oldy;
+  Places at{entry.xpos, entry.ypos};
+  if (const std::optional<UndoRecord>& trusted = result.record.trusted) {
+    at = {trusted->xpos, trusted->ypos};
+    result.old_values = Places{trusted->oldx, trusted->oldy};
     result.from_record = true;
   } else {
-    if (entry.hasx) entry.xpos = places().x;
-    if (entry.hasy) entry.ypos = places().y;
-    if ((entry.hasx && entry.xpos <= 0) || (entry.hasy && entry.ypos <= 0)) {
-      return NotLocated(LocateFailure::kNotFound, std::move(record));
+    if (entry.hasx) at.x = places().x;
+    if (entry.hasy) at.y = places().y;
+  }
+  result.places = at;
+  if (!result.from_record) {
+    if ((entry.hasx && at.x <= 0) || (entry.hasy && at.y <= 0)) {
+      result.failure = LocateFailure::kNotFound;
+      return result;
     }
-    if ((entry.hasx && !ValueFits(entry.xpos, entry.setxlen, size)) ||
-        (entry.hasy && !ValueFits(entry.ypos, entry.setylen, size))) {
-      return NotLocated(LocateFailure::kOutsideFile, std::move(record));
+    if ((entry.hasx && !ValueFits(at.x, entry.setxlen, size)) ||
+        (entry.hasy && !ValueFits(at.y, entry.setylen, size))) {
+      result.failure = LocateFailure::kOutsideFile;
+      return result;
     }
   }
   result.located = true;
-  result.width = entry.hasx ? ReadValueAt(content, entry.xpos, entry.setxlen) : 0;
-  result.height = entry.hasy ? ReadValueAt(content, entry.ypos, entry.setylen) : 0;
-  if (!result.from_record) {
-    entry.oldx = result.width;
-    entry.oldy = result.height;
-  }
-  result.record = std::move(record);
+  result.width = entry.hasx ? ReadValueAt(content, at.x, entry.setxlen) : 0;
+  result.height = entry.hasy ? ReadValueAt(content, at.y, entry.setylen) : 0;
+  if (!result.from_record) result.old_values = Places{result.width, result.height};
   return result;
 }
 

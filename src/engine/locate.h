@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -23,7 +24,8 @@ enum class LocateFailure {
   kOutsideFile,  // a value would lie partly or wholly past the end of the file
 };
 
-// What locating found out about one entry.
+// What locating found out about one entry, as a value: the caller puts what
+// it keeps into the entry (TakeLocation).
 struct LocateResult {
   bool located = false;
   bool from_record =
@@ -32,25 +34,41 @@ struct LocateResult {
   std::int32_t height = 0;
   LocateFailure failure = LocateFailure::kNone;
   RecordJudgement record;  // the records beside the file, judged when the file was read
+  // The entry's files in the folder: the folder followed by the file-name part
+  // of its modfile and undofile.
+  std::string modfile;
+  std::string undofile;
+  // Where the values lie, once the file was read: the trusted record's
+  // positions, or where the signature found them (0 where it found nothing).
+  std::optional<Places> places;
+  // The values from before the first Patch: the record's, or the file's own
+  // when no record is trusted. Only where located.
+  std::optional<Places> old_values;
 };
 
-// Binds the entry to the folder (ending in one backslash): its modfile and
-// undofile become the folder followed by their file-name parts.
-void BindToFolder(const std::string& folder, PatchEntry& entry);
+// The entry bound to the folder (ending in its separator): its modfile and
+// undofile are the folder followed by their file-name parts.
+PatchEntry BoundTo(const std::string& folder, const PatchEntry& entry);
 
-// Binds the entry to the folder and locates its values, from a trusted undo
-// record or else by signature, in the file as it is now.
-LocateResult LocatePatch(System& system, const std::string& folder, PatchEntry& entry);
+// Locates the entry's values in the folder, from a trusted undo record or else
+// by signature, in the file as it is now. Changes no entry.
+LocateResult LocatePatch(System& system, const std::string& folder, const PatchEntry& entry);
 
-// Locates a bound entry in its file's content, read by the caller: sets xpos,
-// ypos, oldx and oldy. Reads the content once.
-LocateResult LocateInContent(System& system, PatchEntry& entry,
-                             std::span<const std::uint8_t> content);
+// The same for an entry bound already, whose file names were found to name
+// files of the folder.
+LocateResult LocateBound(System& system, const PatchEntry& bound);
 
-// The same where the caller knows the content's CRC-32 already, and finds
-// the signature's places when asked (only where no record's checksum decides).
-LocateResult LocateKnown(System& system, PatchEntry& entry, std::span<const std::uint8_t> content,
-                         std::int32_t checksum, const std::function<Places()>& signature_places);
+// Keeps what locating found in the entry: its bound files, and the positions
+// (xpos, ypos) and old values (oldx, oldy) of each axis it has, as far as
+// they were found.
+void TakeLocation(PatchEntry& entry, const LocateResult& result);
+
+// Locates a bound entry in its file's content, where the caller knows the
+// content's CRC-32 already and finds the signature's places when asked (only
+// where no record's checksum decides).
+LocateResult LocateKnown(System& system, const PatchEntry& entry,
+                         std::span<const std::uint8_t> content, std::int32_t checksum,
+                         const std::function<Places()>& signature_places);
 
 // The search one pass makes for the entry's values.
 SignatureQuery QueryOf(const PatchEntry& entry);

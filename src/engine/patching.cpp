@@ -147,7 +147,8 @@ struct GameFile {
 
 // What the press knows of one entry.
 struct EntryState {
-  std::optional<std::string> foreign;  // the entry's file name that names no file of the folder
+  // The entry's file that names no file of the folder, and why.
+  std::optional<std::pair<std::string, std::string>> foreign;
   std::size_t file = SIZE_MAX;         // its game file, when one exists
   LocateResult located;
   bool unread = false;  // its file could be neither held nor read
@@ -225,10 +226,13 @@ void Press::HoldAndLocate(const std::string& folder) {
   for (std::size_t i = list_.Count(); i-- > 0;) {
     PatchEntry& entry = list_.At(i);
     EntryState& state = entries_[i];
-    BindToFolder(folder, entry);
-    for (const std::string& path : {entry.modfile, entry.undofile}) {
-      if (!state.foreign && ForeignNameReason(FileNamePart(path))) state.foreign = path;
+    const PatchEntry bound = BoundTo(folder, entry);
+    for (const auto& [name, path] : {std::pair{FileNamePart(entry.modfile), bound.modfile},
+                                     std::pair{FileNamePart(entry.undofile), bound.undofile}}) {
+      if (!state.foreign && ForeignNameReason(name)) state.foreign = {path, *ForeignNameReason(name)};
     }
+    entry.modfile = bound.modfile;
+    entry.undofile = bound.undofile;
     if (state.foreign || !system_.FileExists(entry.modfile)) continue;
     state.record = system_.FileIdentity(entry.undofile);
     state.pending = system_.FileIdentity(PendingRecordPath(entry.undofile));
@@ -275,11 +279,15 @@ void Press::HoldAndLocate(const std::string& folder) {
       // Not to be written, but located all the same where it can be read, so
       // the boxes say all there is to say.
       try {
-        state.located = LocatePatch(system_, folder, list_.At(i));
+        state.located = LocateBound(system_, list_.At(i));
       } catch (const FileError&) {
         state.unread = true;
+        continue;
       }
+    } else {
+      continue;
     }
+    TakeLocation(list_.At(i), state.located);
   }
 }
 
@@ -371,8 +379,7 @@ bool Press::Check(const TypedValues& typed) {
     const PatchEntry& entry = list_.At(i);
     const EntryState& state = entries_[i];
     if (state.foreign) {
-      refuse(ReportKind::kForeignName, i, *state.foreign,
-             *ForeignNameReason(FileNamePart(*state.foreign)));
+      refuse(ReportKind::kForeignName, i, state.foreign->first, state.foreign->second);
     } else if (state.file == SIZE_MAX) {
       refuse(ReportKind::kFileMissing, i, entry.modfile);
     } else if (Protected(state.record) || Protected(state.pending)) {
@@ -589,6 +596,7 @@ bool Press::LocateAgain(const OperationObserver& observer, const TypedValues& ty
     const std::span<const std::uint8_t> content = file.held->Content();
     const LocateResult result = LocateKnown(system_, entry, content, file.crc,
                                             [&] { return SignaturePlaces(content, entry); });
+    TakeLocation(entry, result);
     if (observer.located) observer.located(i, result);
     const std::vector<ValueWrite> writes = WritesOf(i, typed);
     const bool values = std::all_of(writes.begin(), writes.end(), [&](const ValueWrite& w) {

@@ -83,6 +83,7 @@ void MainForm::ShowNotLocated() {
 bool MainForm::Locate(PatchEntry& entry) {
   view_.SetEnabled(Control::undobutton, false);
   const LocateResult result = LocatePatch(system_, state_.gameFolder, entry);
+  TakeLocation(entry, result);
   ShowLocated(entry, result);
   return result.located;
 }

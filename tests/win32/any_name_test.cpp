@@ -34,8 +34,9 @@ TEST(AnyName, AGameInACyrillicAndCjkFolderIsLocatedPatchedAndUndone) {
   const std::string folder = games.Path() + kGameFolder + "\\";
   PatchList list;
   list.Append(testing::GameEntry("ソフト.exe", "ソフト.undo"));
-  ASSERT_TRUE(LocatePatch(system, folder, list.At(0)).located);
-  EXPECT_EQ(list.At(0).modfile, exe);
+  const LocateResult found = LocatePatch(system, folder, list.At(0));
+  ASSERT_TRUE(found.located);
+  EXPECT_EQ(found.modfile, exe);
 
   EXPECT_TRUE(ApplyPatches(system, list, folder, 1920, 1080).done);
   EXPECT_TRUE(system.FileExists(folder + "ソフト.undo"));
