@@ -241,12 +241,12 @@ TEST_F(MainFormTest, AnErrorWhileLocatingEndsTheHandlerWhereItStands) {
 TEST_F(MainFormTest, FindItStopsWhenTheWindowClosesDuringItsPendingMessages) {
   Start("a0=Racer\n[Racer]\ncheckfile=r.exe\n" + PatchKeys("", "r.exe"));
   system.AddFile("C:\\Games\\Racer\\r.exe", GameFile(640, 480));
-  const std::size_t listed = system.ListedPatterns().size();
+  const std::size_t listed = system.ListedFolders().size();
   view.closeQueued = true;
   view.log.clear();
   form.finditClick();
   // Nothing after the pass: no walk, no controls, no box.
-  EXPECT_EQ(system.ListedPatterns().size(), listed);
+  EXPECT_EQ(system.ListedFolders().size(), listed);
   EXPECT_EQ(view.log,
             (std::vector<std::string>{"panel show", "disable findit", "pending messages"}));
   EXPECT_TRUE(form.State().foundFiles.empty());

@@ -40,7 +40,7 @@ struct Search {
 };
 
 bool ListedUnder(const MemorySystem& system, const std::string& prefix) {
-  return std::any_of(system.ListedPatterns().begin(), system.ListedPatterns().end(),
+  return std::any_of(system.ListedFolders().begin(), system.ListedFolders().end(),
                      [&](const std::string& p) { return p.rfind(prefix, 0) == 0; });
 }
 
@@ -74,22 +74,18 @@ TEST(FolderSearch, WalksInTheOrderOfTheListingSubfoldersBeforeFiles) {
   // Roots are never reported; paths come without a trailing backslash.
   EXPECT_EQ(search.progress,
             (std::vector<std::string>{"C:\\A", "C:\\A\\A1", "C:\\A\\A2", "C:\\B"}));
-  // A plain name is picked from the one listing of each folder.
-  EXPECT_EQ(system.ListedPatterns(),
-            (std::vector<std::string>{"C:\\*.*", "C:\\A\\*.*", "C:\\A\\A1\\*.*", "C:\\A\\A2\\*.*",
-                                      "C:\\B\\*.*"}));
-
-  // A name with wildcards is the system's pattern, listed after the subfolders.
+  // A name is picked from the one listing of each folder, a pattern as well.
+  const std::vector<std::string> each_once{"C:\\", "C:\\A\\", "C:\\A\\A1\\", "C:\\A\\A2\\",
+                                           "C:\\B\\"};
+  EXPECT_EQ(system.ListedFolders(), each_once);
   MemorySystem patterned;
   patterned.AddDrive('C');
   patterned.AddFile("C:\\game.exe", "root copy");
   patterned.AddFolder("C:\\A\\A1");
+  patterned.AddFolder("C:\\A\\A2");
   patterned.AddFolder("C:\\B");
   EXPECT_EQ(Search(patterned).Drives("GAME.e?*"), "C:\\game.exe");
-  EXPECT_EQ(patterned.ListedPatterns(),
-            (std::vector<std::string>{"C:\\*.*", "C:\\A\\*.*", "C:\\A\\A1\\*.*",
-                                      "C:\\A\\A1\\GAME.e?*", "C:\\A\\GAME.e?*", "C:\\B\\*.*",
-                                      "C:\\B\\GAME.e?*", "C:\\GAME.e?*"}));
+  EXPECT_EQ(patterned.ListedFolders(), each_once);
 }
 
 TEST(FolderSearch, AFindStopsEveryLevelAtOnce) {
@@ -106,19 +102,17 @@ TEST(FolderSearch, AFindStopsEveryLevelAtOnce) {
   // The levels above the find take nothing from their own listing.
   EXPECT_EQ(search.Drives("game.exe"), "C:\\A\\B\\game.exe");
   EXPECT_EQ(search.progress, (std::vector<std::string>{"C:\\A", "C:\\A\\B"}));
-  EXPECT_EQ(system.ListedPatterns(),
-            (std::vector<std::string>{"C:\\*.*", "C:\\A\\*.*", "C:\\A\\B\\*.*"}));
+  EXPECT_EQ(system.ListedFolders(), (std::vector<std::string>{"C:\\", "C:\\A\\", "C:\\A\\B\\"}));
 
-  // With a wildcard they still open their file listing but take nothing from it.
+  // The same with a pattern.
   MemorySystem patterned;
   patterned.AddDrive('C');
   patterned.AddFile("C:\\A\\B\\game.exe", "deep");
   patterned.AddFile("C:\\A\\game.exe", "shallow");
   patterned.AddFolder("C:\\A\\C");
   EXPECT_EQ(Search(patterned).Drives("game.ex?"), "C:\\A\\B\\game.exe");
-  EXPECT_EQ(patterned.ListedPatterns(),
-            (std::vector<std::string>{"C:\\*.*", "C:\\A\\*.*", "C:\\A\\B\\*.*",
-                                      "C:\\A\\B\\game.ex?", "C:\\A\\game.ex?", "C:\\game.ex?"}));
+  EXPECT_EQ(patterned.ListedFolders(),
+            (std::vector<std::string>{"C:\\", "C:\\A\\", "C:\\A\\B\\"}));
 }
 
 TEST(FolderSearch, HiddenSystemAndLabelFoldersAreNeverEnteredButHiddenFilesAreFound) {
@@ -153,7 +147,7 @@ TEST(FolderSearch, OnlyFixedDisksAreSearchedFirstFindingDriveWins) {
   }
   Search search(system);
   EXPECT_EQ(search.Drives("game.exe"), "");
-  EXPECT_TRUE(system.ListedPatterns().empty());
+  EXPECT_TRUE(system.ListedFolders().empty());
 
   system.AddDrive('H');
   system.AddFile("H:\\game.exe", "h");
@@ -178,9 +172,34 @@ TEST(FolderSearch, NamesAndExclusionsIgnoreLetterCase) {
   EXPECT_EQ(search.Drives("RACER.exe"), "C:\\Games\\Racer\\Racer.EXE");
   EXPECT_EQ(search.Drives("racer.exe", {"c:\\GAMES\\racer\\racer.exe"}), "C:\\Other\\racer.exe");
   // Found in each folder's one listing, compared as the system compares text.
-  for (const std::string& pattern : system.ListedPatterns()) {
-    EXPECT_EQ(pattern.substr(pattern.size() - 4), "\\*.*") << pattern;
-  }
+  // C:\, Games and Racer for the first find; C:\, Games, Racer and Other for the second.
+  EXPECT_EQ(system.ListedFolders().size(), 3 + 4u);
+}
+
+// A name with * or ? is a pattern, matched as the system's listings match
+// names: A to Z in any case, ".*" also matching no extension, and by the short
+// (8.3) name as well as the long one; "~" marks a short name to look for.
+TEST(FolderSearch, PatternsMatchLongAndShortNamesAsListingsDo) {
+  MemorySystem system;
+  system.AddDrive('C');
+  system.AddFile("C:\\Games\\README", "1");
+  system.AddFile("C:\\Games\\Racer\\Racing Game.exe", "2");
+  system.AddShortName("C:\\Games\\Racer\\Racing Game.exe", "C:\\Games\\Racer\\RACING~1.EXE");
+  Search search(system);
+  const struct {
+    const char* name;
+    const char* found;
+  } cases[] = {
+      {"readme.*", "C:\\Games\\README"},
+      {"*.*", "C:\\Games\\Racer\\Racing Game.exe"},
+      {"r*g game.EX?", "C:\\Games\\Racer\\Racing Game.exe"},
+      {"RACING~1.EXE", "C:\\Games\\Racer\\Racing Game.exe"},
+      {"racin?~1.*", "C:\\Games\\Racer\\Racing Game.exe"},
+      {"RACING~2.EXE", ""},
+      {"readme?", ""},
+      {"*.txt", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(search.Drives(c.name), c.found) << c.name;
 }
 
 TEST(FolderSearch, AnEmptyNameWalksEverythingAndFindsNothing) {
@@ -213,7 +232,7 @@ TEST(FolderSearch, AFolderThatDoesNotExistYieldsNothing) {
   std::string result = "stale";
   SearchFolder(system, "C:\\Gone\\", "game.exe", {}, result, nullptr);
   EXPECT_EQ(result, "");
-  EXPECT_TRUE(system.ListedPatterns().empty());
+  EXPECT_TRUE(system.ListedFolders().empty());
 
   system.AddFile("C:\\Here\\Sub\\game.exe", "1");
   SearchFolder(system, "C:\\Here\\", "game.exe", {}, result, nullptr);  // no progress callback
@@ -258,9 +277,9 @@ TEST(FolderWalk, LinksNeverHiddenFoldersAsAskedSkippedFoldersNotAndStopsWhenTold
             (std::vector<std::string>{"C:\\Home\\.steam\\game.exe", plain[1]}));
 
   // Stopped at the first find: no other folder is listed after it.
-  const std::size_t listed = system.ListedPatterns().size();
+  const std::size_t listed = system.ListedFolders().size();
   EXPECT_EQ(Walk(system, "C:\\Home\\", {}, 1), std::vector<std::string>{plain[0]});
-  EXPECT_EQ(system.ListedPatterns().size(), listed + 3);  // Home, Plain, Deep
+  EXPECT_EQ(system.ListedFolders().size(), listed + 3);  // Home, Plain, Deep
 }
 
 // --- The button "Find it for me..." ------------------------------------------
@@ -365,7 +384,7 @@ TEST_F(FindItTest, NothingAtAllWithoutPatches) {
   const std::size_t messages = view.messages.size();
   EXPECT_TRUE(Press().empty());
   EXPECT_EQ(view.messages.size(), messages);
-  EXPECT_TRUE(system.ListedPatterns().empty());
+  EXPECT_TRUE(system.ListedFolders().empty());
 }
 
 TEST_F(FindItTest, AFolderAlreadySelectedIsNotLocatedAgain) {

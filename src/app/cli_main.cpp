@@ -72,7 +72,7 @@ int main() {
   // A full path, since the profile reader looks for a bare file name in the
   // Windows folder, and a plain one, so that a folder typed in the verbatim
   // form (\\?\C:\...) holds the same files as typed the usual way.
-  env.to_engine = quillfen::win32::FullPath;
+  env.full_path = quillfen::win32::FullPath;
   return Finish(quillfen::RunCli(args, env));
 }
 
@@ -89,19 +89,13 @@ int main(int argc, char** argv) {
     pollfd out{STDOUT_FILENO, 0, 0};
     return ::poll(&out, 1, 0) == 1 && (out.revents & (POLLERR | POLLHUP)) != 0;
   };
-  env.to_engine = quillfen::ToEnginePath;
-  env.to_native = quillfen::ToNativePath;
   // patches.ini beside the program, as the window has it; an installed program
   // (bin/quillfen-cli) reads share/quillfen/patches.ini beside its bin folder.
   const std::string folder = system.ExecutableFolder();
   env.default_ini = quillfen::DefinitionFilePath(system);
-  const std::string installed = folder + "..\\share\\quillfen\\patches.ini";
+  const std::string installed = folder + "../share/quillfen/patches.ini";
   if (!system.FileExists(env.default_ini) && system.FileExists(installed)) {
     env.default_ini = installed;
-  }
-  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-    env.home_folder = quillfen::ToEnginePath(home);
-    if (env.home_folder.back() != '\\') env.home_folder.push_back('\\');
   }
   return Finish(quillfen::RunCli(args, env));
 }

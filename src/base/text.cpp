@@ -63,11 +63,13 @@ std::string FolderPart(std::string_view path) {
   return sep == std::string_view::npos ? std::string() : std::string(path.substr(0, sep + 1));
 }
 
-bool WildcardMatchNoCase(std::string_view pattern, std::string_view name) {
+namespace {
+
+bool MatchesFrom(std::string_view pattern, std::string_view name) {
   if (pattern.empty()) return name.empty();
   if (pattern.front() == '*') {
     for (std::size_t skip = 0; skip <= name.size(); ++skip) {
-      if (WildcardMatchNoCase(pattern.substr(1), name.substr(skip))) return true;
+      if (MatchesFrom(pattern.substr(1), name.substr(skip))) return true;
     }
     return false;
   }
@@ -75,7 +77,36 @@ bool WildcardMatchNoCase(std::string_view pattern, std::string_view name) {
   if (pattern.front() != '?' && UpperAscii(pattern.front()) != UpperAscii(name.front())) {
     return false;
   }
-  return WildcardMatchNoCase(pattern.substr(1), name.substr(1));
+  return MatchesFrom(pattern.substr(1), name.substr(1));
+}
+
+}  // namespace
+
+bool WildcardMatchNoCase(std::string_view pattern, std::string_view name) {
+  if (MatchesFrom(pattern, name)) return true;
+  return pattern.ends_with(".*") && name.find('.') == std::string_view::npos &&
+         MatchesFrom(pattern.substr(0, pattern.size() - 2), name);
+}
+
+std::string NameInPath(std::string_view path, char separator) {
+  const std::size_t sep = path.rfind(separator);
+  return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
+}
+
+std::string FolderOfPath(std::string_view path, char separator) {
+  const std::size_t sep = path.rfind(separator);
+  return sep == std::string_view::npos ? std::string() : std::string(path.substr(0, sep + 1));
+}
+
+std::string AsFolder(std::string path, char separator) {
+  if (path.empty() || path.back() != separator) path.push_back(separator);
+  return path;
+}
+
+std::string Below(std::string_view folder, std::string_view relative, char separator) {
+  std::string path(folder);
+  for (const char c : relative) path.push_back(c == '/' ? separator : c);
+  return path;
 }
 
 std::string Quoted(std::string_view text) {

@@ -21,8 +21,19 @@ std::optional<std::string> ForeignNameReason(std::string_view name);
 // Everything up to and including the last backslash or colon; empty when it has neither.
 std::string FolderPart(std::string_view path);
 // Whether a whole name matches a pattern in which * stands for any run of
-// characters and ? for any one, A to Z compared without regard to case.
+// characters and ? for any one, A to Z compared without regard to case. As in
+// Windows' listings, a pattern ending in ".*" also matches the name without
+// an extension ("*.*" matches every name, "readme.*" matches "readme").
 bool WildcardMatchNoCase(std::string_view pattern, std::string_view name);
+// A path's name: what follows its last separator; the whole path without one.
+std::string NameInPath(std::string_view path, char separator);
+// A path's folder: everything up to and including its last separator; empty without one.
+std::string FolderOfPath(std::string_view path, char separator);
+// The path as a folder's: with the separator at its end.
+std::string AsFolder(std::string path, char separator);
+// The path below a folder (ending in the separator) that `relative` names,
+// written with "/" between its names, in the system's form.
+std::string Below(std::string_view folder, std::string_view relative, char separator);
 // The text between double quotes, as messages show a name or value as written.
 std::string Quoted(std::string_view text);
 // The first text when it is not empty, the second otherwise.

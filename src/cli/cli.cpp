@@ -122,11 +122,11 @@ Invocation Parse(const std::vector<std::string>& args, CliEnvironment& env, bool
   }
 
   if (ini) {
-    call.ini = env.to_engine(*ini);
+    call.ini = env.full_path(*ini);
     call.ini_shown = *ini;
   } else {
     call.ini = env.default_ini;
-    call.ini_shown = env.to_native(env.default_ini);
+    call.ini_shown = env.default_ini;
   }
   if (call.command == "check") {
     call.files.assign(words.begin() + 1, words.end());

@@ -35,13 +35,11 @@ struct CliEnvironment {
   // Whether the reader of out has gone (the end of a pipe closed, as `| head -n 1`
   // does once it has its line): find then stops walking. Never, where not told.
   std::function<bool()> out_closed = [] { return false; };
-  // The definition file without --ini, as a path of the portable code.
+  // The definition file without --ini.
   std::string default_ini;
-  // Where find walks without roots when the system has no fixed disks; empty for none.
-  std::string home_folder;
-  // A path the user typed as a path of the portable code, and back for output.
-  std::function<std::string(const std::string&)> to_engine = [](const std::string& p) { return p; };
-  std::function<std::string(const std::string&)> to_native = [](const std::string& p) { return p; };
+  // A path the user typed (or a launcher wrote), as the system's full path in
+  // the form the program's paths take.
+  std::function<std::string(const std::string&)> full_path = [](const std::string& p) { return p; };
 };
 
 // Runs one command line (without the program name) and returns the exit status.

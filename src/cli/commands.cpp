@@ -87,13 +87,11 @@ std::string FindGame(CliEnvironment& env, const Invocation& call) {
   Fail(message);
 }
 
-// The folder the user named, as a folder path of the portable code ending in
-// one backslash.
+// The folder the user named, as the system's full path ending in the separator.
 std::string GameFolder(CliEnvironment& env, const std::string& typed) {
-  std::string folder = env.to_engine(typed);
-  if (folder.empty() || folder.back() != '\\') folder.push_back('\\');
+  const std::string folder = AsFolder(env.full_path(typed), env.system.Separator());
   if (!env.system.FolderExists(folder)) {
-    if (env.system.FileExists(env.to_engine(typed)))
+    if (env.system.FileExists(env.full_path(typed)))
       Fail(Quoted(typed) + " is a file, not a folder");
     Fail("no folder " + Quoted(typed));
   }
@@ -142,21 +140,21 @@ LoadedGame LoadGame(CliEnvironment& env, const Invocation& call) {
   game.folder = GameFolder(env, call.folder);
   game.section = LoadGamePatches(env.system, call.ini, game.name, game.list);
   if (game.list.Empty()) Fail("game " + Quoted(game.name) + " has no patches");
-  game.listing = env.system.ListFolder(game.folder + "*");
+  game.listing = env.system.ListFolder(game.folder);
   RefuseAmbiguousNames(env, game);
   return game;
 }
 
 // The name of a file of the folder as the disk spells it.
 std::string DiskName(CliEnvironment& env, const LoadedGame& game, const std::string& path) {
-  const std::string name = FileNamePart(path);
+  const std::string name = NameInPath(path, env.system.Separator());
   const std::vector<std::string> spellings = Spellings(env.system, game.listing, name);
   return spellings.size() == 1 ? spellings[0] : name;
 }
 
 // The path of a file of the folder as the user sees it, spelt as on the disk.
 std::string ShownPath(CliEnvironment& env, const LoadedGame& game, const std::string& path) {
-  return env.to_native(game.folder + DiskName(env, game, path));
+  return game.folder + DiskName(env, game, path);
 }
 
 std::string Position(std::int64_t position) {
@@ -205,7 +203,7 @@ bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
           out << "  file name " << Quoted(name) << ": names no file of the folder (" << *reason
               << ")\n";
           env.err << "quillfen-cli: patch #" << index + 1 << " names " << Quoted(name)
-                  << ", which is no file of " << env.to_native(game.folder) << ": " << *reason
+                  << ", which is no file of " << game.folder << ": " << *reason
                   << "\n";
           return false;
         }
@@ -347,7 +345,7 @@ int RunCheck(CliEnvironment& env, const Invocation& call) {
         if (!env.in || env.in->bad()) Fail("cannot read standard input");
         shown = "(standard input)";
       } else {
-        const Bytes bytes = ReadDefinitionFile(env, env.to_engine(typed));
+        const Bytes bytes = ReadDefinitionFile(env, env.full_path(typed));
         text.assign(bytes.begin(), bytes.end());
       }
       return CheckOneFile(env, text, shown) ? kExitFailure : kExitSuccess;
@@ -386,10 +384,10 @@ int RunUndo(CliEnvironment& env, const Invocation& call) {
       for (std::size_t i = results.size(); i-- > 0;) {
         if (!results[i].located) {
           Fail("nothing to undo: patch #" + std::to_string(i + 1) + " is not located in " +
-               env.to_native(results[i].modfile));
+               results[i].modfile);
         }
       }
-      Fail("nothing to undo: no undo record matches " + env.to_native(results[0].modfile) +
+      Fail("nothing to undo: no undo record matches " + results[0].modfile +
            " (patch #1)");
     }
     const OperationResult result =
@@ -409,17 +407,17 @@ int RunFind(CliEnvironment& env, const Invocation& call) {
     std::vector<SearchRoot> roots;
     for (const std::string& typed : call.roots) roots.push_back({GameFolder(env, typed), {}});
     if (call.roots.empty()) {
-      GameRoots found = GameSearchRoots(env.system, {env.home_folder, env.to_engine});
+      GameRoots found = GameSearchRoots(env.system, {env.full_path});
       roots = std::move(found.roots);
       if (call.verbose) {
         for (const SkippedLauncherFile& skipped : found.skipped) {
           env.err << "quillfen-cli: ";
           if (skipped.missing) {
-            env.err << "skipped " << env.to_native(skipped.path) << ": not found\n";
+            env.err << "skipped " << skipped.path << ": not found\n";
           } else if (!skipped.reason.empty()) {
             env.err << skipped.reason << "; skipped\n";
           } else {
-            env.err << "skipped " << env.to_native(skipped.path)
+            env.err << "skipped " << skipped.path
                     << ": not in its launcher's format\n";
           }
         }
@@ -431,7 +429,7 @@ int RunFind(CliEnvironment& env, const Invocation& call) {
     ProgressLine progress(env.err);
     const SearchProgress shown = [&](const std::string& folder) {
       if (env.out_closed()) throw ReaderGone{};
-      if (env.err_is_terminal) progress.Show([&] { return SearchingText(env.to_native(folder)); });
+      if (env.err_is_terminal) progress.Show([&] { return SearchingText(folder); });
     };
     // Each folder is printed once, as soon as it is found, however many roots
     // reach it: the check files found are told apart by the system's identity.
@@ -439,11 +437,8 @@ int RunFind(CliEnvironment& env, const Invocation& call) {
     const auto report = [&](const std::string& path) {
       if (!found.insert(env.system.FileIdentity(path)).second) return true;
       progress.Clear();
-      std::string folder = env.to_native(FolderPart(path));
-      if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\') &&
-          folder[folder.size() - 2] != ':') {
-        folder.pop_back();
-      }
+      std::string folder = FolderOfPath(path, env.system.Separator());
+      if (folder.size() > 1 && folder[folder.size() - 2] != ':') folder.pop_back();
       env.out << folder << "\n" << std::flush;
       return true;
     };

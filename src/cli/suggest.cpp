@@ -55,7 +55,7 @@ std::string Comment(std::size_t number, const Suggestion& s,
 int RunSuggest(CliEnvironment& env, const Invocation& call) {
   std::vector<Bytes> contents;
   for (const std::string& typed : call.files) {
-    const std::string path = env.to_engine(typed);
+    const std::string path = env.full_path(typed);
     std::string problem;
     if (!env.system.FileExists(path)) {
       problem = env.system.FolderExists(path) ? Quoted(typed) + " is a folder, not a file"
@@ -105,7 +105,7 @@ int RunSuggest(CliEnvironment& env, const Invocation& call) {
     return kExitFailure;
   }
 
-  const std::string modfile = FileNamePart(env.to_engine(call.files[0]));
+  const std::string modfile = NameInPath(env.full_path(call.files[0]), env.system.Separator());
   for (std::size_t i = 0; i < suggestions.size(); ++i) {
     const Suggestion& s = suggestions[i];
     std::ostream& out = env.out;

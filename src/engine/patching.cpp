@@ -229,7 +229,8 @@ void Press::HoldAndLocate(const std::string& folder) {
     const PatchEntry bound = BoundTo(folder, entry);
     for (const auto& [name, path] : {std::pair{FileNamePart(entry.modfile), bound.modfile},
                                      std::pair{FileNamePart(entry.undofile), bound.undofile}}) {
-      if (!state.foreign && ForeignNameReason(name)) state.foreign = {path, *ForeignNameReason(name)};
+      const auto reason = ForeignNameReason(name);
+      if (!state.foreign && reason) state.foreign = {path, *reason};
     }
     entry.modfile = bound.modfile;
     entry.undofile = bound.undofile;

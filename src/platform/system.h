@@ -20,9 +20,18 @@ using TimeStamp = std::optional<std::int64_t>;
 // operation would raise. Nothing when it would succeed.
 using Refusal = std::optional<std::string>;
 
+// Paths. The portable code forms every path of the program's own as a folder
+// followed by a name: a folder's path ends in the system's separator
+// (System::Separator: "\" on Windows, "/" elsewhere), and a name holds none.
+// It never splits a path at another character, so each system's paths stay
+// its own (a POSIX name may hold a backslash or a colon).
+
 // One entry of a folder listing.
 struct DirEntry {
   std::string name;
+  // The system's second, short (8.3) name for the entry, where it keeps one;
+  // a search for a pattern matches either, as the system's own listings do.
+  std::string short_name;
   bool folder = false;
   bool hidden = false;  // hidden or a system entry: the folder search never enters such a folder
   // A symbolic link, junction or other reparse point: the folder search never
@@ -30,9 +39,15 @@ struct DirEntry {
   bool link = false;
 };
 
+// A folder that a search for an installed game walks when told no folder.
+struct SearchPlace {
+  std::string folder;           // ending in the separator
+  bool hidden_folders = false;  // whether the walk enters hidden folders too
+};
+
 // Where a system's own settings say game launchers keep what they installed
-// (on Windows, the registry and the launchers' data folders), as paths of the
-// portable code, each folder ending in a backslash.
+// (on Windows, the registry and the launchers' data folders), each folder
+// ending in the separator.
 struct LauncherPlaces {
   std::vector<std::string> steam_folders;     // each holding steamapps\libraryfolders.vdf
   std::vector<std::string> game_folders;      // install folders named one by one
@@ -75,10 +90,12 @@ class System {
 
   // Full path of the running executable.
   virtual std::string ExecutablePath() = 0;
-  // Full path of the running executable's folder, ending in its last backslash or colon.
+  // Full path of the running executable's folder, ending in the separator.
   virtual std::string ExecutableFolder() = 0;
-  // One value of a profile (INI) file: the characters the profile reader reports
-  // for a buffer of 3000, so at most 2999; empty for anything absent.
+  // The character that ends every folder's path: "\" on Windows, "/" elsewhere.
+  virtual char Separator() = 0;
+  // One value of a profile (INI) file, at most 2999 characters (a longer one
+  // is cut there, as the Windows profile reader cuts it); empty for anything absent.
   virtual std::string ReadProfileString(const std::string& section, const std::string& key,
                                         const std::string& path) = 0;
 
@@ -98,10 +115,6 @@ class System {
   // or system attributes, which it keeps) with no sharing, writes the bytes and
   // has them on the disk before it returns. Throws FileError ("Cannot create file").
   virtual void WriteWholeFile(const std::string& path, const Bytes& content) = 0;
-  // Overwrites bytes of an existing file in place, opened for writing with no
-  // sharing; the file's size never changes, and the bytes are on the disk before
-  // it returns. Throws FileError ("Cannot open file").
-  virtual void WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) = 0;
   // Puts the file at `from` in place of the file at `to` in one step: at every
   // instant one of the two contents is at `to`, with the hidden or system
   // attributes the file at `to` had. Throws FileError ("Cannot create file").
@@ -122,9 +135,6 @@ class System {
   // path without a file, the path as the system would resolve it.
   virtual std::string FileIdentity(const std::string& path) = 0;
 
-  // Why an existing file could not be opened for writing with no sharing (held
-  // open by another program, read-only, missing); nothing when it could. Changes nothing.
-  virtual Refusal WriteRefusal(const std::string& path) = 0;
   // Why a file could not be created at the path (folder not writable, an
   // existing file read-only or held open, a place that is no regular file:
   // a folder, a symbolic link or other reparse point, a device); nothing when
@@ -136,15 +146,20 @@ class System {
   // Sets the last-write time back; failures, and a time that was not read, are ignored.
   virtual void SetModificationTime(const std::string& path, const TimeStamp& time) = 0;
 
-  // Whether a drive root such as "C:\" is a fixed disk: the folder search walks no other.
-  virtual bool IsFixedDisk(const std::string& root) = 0;
-  // The entries matching a pattern (a folder followed by a name that may hold
-  // * and ?), matched without regard to case, in the system's order. An empty
-  // list when the folder cannot be listed.
-  virtual std::vector<DirEntry> ListFolder(const std::string& pattern) = 0;
+  // Where a search for an installed game looks when told no folder, in order:
+  // on Windows the root of each fixed disk, A to Z (no removable, network or
+  // optical drive); elsewhere the user's home folder, hidden folders included,
+  // since launchers and Wine keep their libraries there.
+  virtual std::vector<SearchPlace> SearchRoots() = 0;
+  // Every entry of a folder (ending in the separator) but "." and "..", in the
+  // system's order; an empty list when the folder cannot be listed.
+  virtual std::vector<DirEntry> ListFolder(const std::string& folder) = 0;
   // Compares two texts without regard to case, as the system's locale does.
   virtual bool SameTextNoCase(const std::string& a, const std::string& b) = 0;
 
+  // The user's home folder, ending in the separator, where launchers keep
+  // their files on a system whose settings do not name them; empty for none.
+  virtual std::string HomeFolder() { return {}; }
   // Where this system's settings place the game launchers' libraries; none
   // unless the system keeps such settings. quillfen-cli find searches them.
   virtual LauncherPlaces GameLauncherPlaces() { return {}; }

@@ -1,24 +1,25 @@
 #include "search/folder_search.h"
 
+#include "base/text.h"
 #include "platform/system.h"
 
 namespace quillfen {
 
 namespace {
 
-bool IsDotEntry(const std::string& name) {
-  return name == "." || name == "..";
+// Whether a name is a pattern: "*" stands for any run of characters, "?" for
+// any one. "~" counts too: such a name may be another file's short 8.3 name,
+// which only a pattern's matching takes into account.
+bool IsPattern(const std::string& name) {
+  return name.find_first_of("*?~") != std::string::npos;
 }
 
-// True when the system's directory listing, given the name as its pattern,
-// would match no other name than the name itself (letter case aside): no
-// wildcards ("*", "?", and "<", ">", '"', which Windows also reads as
-// wildcards), no "/" (a path separator to the listing), no trailing dot or blank
-// (trimmed or given a meaning of their own) and no "~" (such a name may be
-// another file's short 8.3 alias).
-bool MatchesOnlyItself(const std::string& name) {
-  if (name.find_first_of("*?<>\"/~") != std::string::npos) return false;
-  return name.empty() || (name.back() != '.' && name.back() != ' ');
+// Whether a listed file answers to the name: the name itself, in any letter
+// case as the system compares names; a pattern, by its long or its short name.
+bool Answers(System& system, const DirEntry& entry, const std::string& name, bool pattern) {
+  if (!pattern) return system.SameTextNoCase(entry.name, name);
+  return WildcardMatchNoCase(name, entry.name) ||
+         (!entry.short_name.empty() && WildcardMatchNoCase(name, entry.short_name));
 }
 
 bool IsExcluded(System& system, const std::string& path,
@@ -33,7 +34,7 @@ bool IsExcluded(System& system, const std::string& path,
 // link, a junction) may lead back to a folder above it: following none is what
 // makes every walk end, and name each folder once.
 bool Enters(const DirEntry& entry, const WalkRules& rules) {
-  if (!entry.folder || entry.link || IsDotEntry(entry.name)) return false;
+  if (!entry.folder || entry.link) return false;
   return rules.hidden_folders || !entry.hidden;
 }
 
@@ -43,51 +44,39 @@ bool WalkFolder(System& system, const std::string& folder, const std::string& fi
                 const WalkRules& rules, const FoundVisitor& onFound,
                 const SearchProgress& progress) {
   if (!system.FolderExists(folder)) return true;
+  const char separator = system.Separator();
 
   // Subfolders first, so a copy deeper down is found before one in this folder.
   bool going = true;
-  std::vector<DirEntry> entries = system.ListFolder(folder + "*.*");
+  const std::vector<DirEntry> entries = system.ListFolder(folder);
   for (const DirEntry& entry : entries) {
     if (!going) break;
     if (!Enters(entry, rules)) continue;
     const std::string path = folder + entry.name;
-    if (!rules.skipped.empty() && IsExcluded(system, path + "\\", rules.skipped)) continue;
+    const std::string below = path + separator;
+    if (!rules.skipped.empty() && IsExcluded(system, below, rules.skipped)) continue;
     if (progress) progress(path);
-    going = WalkFolder(system, path + "\\", file_name, rules, onFound, progress);
+    going = WalkFolder(system, below, file_name, rules, onFound, progress);
   }
 
-  // Then the folder's own files of that name, hidden and system files included.
-  // A plain name is picked from the listing above, so each folder is listed once;
-  // a name the system would read as a pattern gets a listing of its own, opened
-  // even when a subfolder stopped the walk. None of the entries is looked at then.
-  const bool literal = MatchesOnlyItself(file_name);
-  if (!literal) entries = system.ListFolder(folder + file_name);
+  // Then the folder's own files of that name, hidden and system files
+  // included, picked from the same listing: each folder is listed once.
+  const bool pattern = IsPattern(file_name);
   for (const DirEntry& entry : entries) {
     if (!going) break;
-    if (IsDotEntry(entry.name)) continue;
-    if (entry.folder) continue;
-    if (literal && !system.SameTextNoCase(entry.name, file_name)) continue;
+    if (entry.folder || !Answers(system, entry, file_name, pattern)) continue;
     going = onFound(folder + entry.name);
   }
   return going;
-}
-
-std::vector<std::string> FixedDiskRoots(System& system) {
-  std::vector<std::string> roots;
-  for (char letter = 'A'; letter <= 'Z'; ++letter) {
-    std::string root(1, letter);
-    root += ":\\";
-    if (system.IsFixedDisk(root)) roots.push_back(root);
-  }
-  return roots;
 }
 
 void SearchFixedDrives(System& system, const std::string& file_name,
                        const std::vector<std::string>& exclusions, std::string& result,
                        const SearchProgress& progress) {
   result.clear();
-  for (const std::string& root : FixedDiskRoots(system)) {
-    SearchFolder(system, root, file_name, exclusions, result, progress);
+  for (const SearchPlace& root : system.SearchRoots()) {
+    FirstFound(system, root.folder, file_name, WalkRules{root.hidden_folders, {}}, exclusions,
+               result, progress);
     if (!result.empty()) break;
   }
 }
@@ -95,10 +84,16 @@ void SearchFixedDrives(System& system, const std::string& file_name,
 void SearchFolder(System& system, const std::string& folder, const std::string& file_name,
                   const std::vector<std::string>& exclusions, std::string& result,
                   const SearchProgress& progress) {
+  FirstFound(system, folder, file_name, WalkRules{}, exclusions, result, progress);
+}
+
+void FirstFound(System& system, const std::string& folder, const std::string& file_name,
+                const WalkRules& rules, const std::vector<std::string>& exclusions,
+                std::string& result, const SearchProgress& progress) {
   result.clear();
   // The first file not excluded ends the search.
   WalkFolder(
-      system, folder, file_name, WalkRules{},
+      system, folder, file_name, rules,
       [&](const std::string& path) {
         if (IsExcluded(system, path, exclusions)) return true;
         result = path;

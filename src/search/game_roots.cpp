@@ -2,7 +2,9 @@
 
 #include <optional>
 #include <set>
+#include <string_view>
 
+#include "base/text.h"
 #include "platform/file_error.h"
 #include "platform/system.h"
 #include "search/launchers/json_paths.h"
@@ -16,38 +18,40 @@ namespace {
 // Below the home folder: where each launcher keeps its files, natively and in
 // its Flatpak home.
 constexpr const char* kSteamFolders[] = {
-    ".local\\share\\Steam\\",
-    ".steam\\steam\\",
-    ".steam\\root\\",
-    ".var\\app\\com.valvesoftware.Steam\\.local\\share\\Steam\\",
+    ".local/share/Steam/",
+    ".steam/steam/",
+    ".steam/root/",
+    ".var/app/com.valvesoftware.Steam/.local/share/Steam/",
 };
 constexpr const char* kHeroicGogFiles[] = {
-    ".config\\heroic\\gog_store\\installed.json",
-    ".var\\app\\com.heroicgameslauncher.hgl\\config\\heroic\\gog_store\\installed.json",
+    ".config/heroic/gog_store/installed.json",
+    ".var/app/com.heroicgameslauncher.hgl/config/heroic/gog_store/installed.json",
 };
 constexpr const char* kLegendaryFiles[] = {
-    ".config\\heroic\\legendaryConfig\\legendary\\installed.json",
-    ".config\\legendary\\installed.json",
-    ".var\\app\\com.heroicgameslauncher.hgl\\config\\heroic\\legendaryConfig\\legendary\\"
+    ".config/heroic/legendaryConfig/legendary/installed.json",
+    ".config/legendary/installed.json",
+    ".var/app/com.heroicgameslauncher.hgl/config/heroic/legendaryConfig/legendary/"
     "installed.json",
 };
 constexpr const char* kLutrisDatabases[] = {
-    ".local\\share\\lutris\\pga.db",
-    ".var\\app\\net.lutris.Lutris\\data\\lutris\\pga.db",
+    ".local/share/lutris/pga.db",
+    ".var/app/net.lutris.Lutris/data/lutris/pga.db",
 };
 constexpr const char* kBottlesFolders[] = {
-    ".local\\share\\bottles\\bottles\\",
-    ".var\\app\\com.usebottles.bottles\\data\\bottles\\bottles\\",
+    ".local/share/bottles/bottles/",
+    ".var/app/com.usebottles.bottles/data/bottles/bottles/",
 };
-
-std::string AsFolder(std::string path) {
-  if (path.empty() || path.back() != '\\') path.push_back('\\');
-  return path;
-}
 
 class RootList {
  public:
-  RootList(System& system, const LauncherLookup& lookup) : system_(system), lookup_(lookup) {}
+  RootList(System& system, const LauncherLookup& lookup)
+      : system_(system), lookup_(lookup), separator_(system.Separator()) {}
+
+  // The path `relative` names below a folder, in the system's form.
+  std::string Below(const std::string& folder, std::string_view relative) const {
+    return quillfen::Below(folder, relative, separator_);
+  }
+  std::string Folder(std::string path) const { return AsFolder(std::move(path), separator_); }
 
   // Adds an existing folder not added before (by the file system's identity,
   // so that a folder reached through a link or in other letter case counts once).
@@ -63,7 +67,7 @@ class RootList {
 
   // A folder a launcher's file names.
   void AddNamed(const std::string& written) {
-    if (!written.empty()) Add(AsFolder(lookup_.to_engine(written)));
+    if (!written.empty()) Add(Folder(lookup_.full_path(written)));
   }
 
   // The content of a launcher's file; nothing, noted, when it is missing or unreadable.
@@ -95,9 +99,8 @@ class RootList {
   // The subfolders of a folder, each followed by `below`.
   std::vector<std::string> Subfolders(const std::string& folder, const std::string& below) {
     std::vector<std::string> found;
-    for (const DirEntry& entry : system_.ListFolder(folder + "*.*")) {
-      if (!entry.folder || entry.name == "." || entry.name == "..") continue;
-      found.push_back(folder + entry.name + "\\" + below);
+    for (const DirEntry& entry : system_.ListFolder(folder)) {
+      if (entry.folder) found.push_back(Below(folder + entry.name + separator_, below));
     }
     return found;
   }
@@ -107,6 +110,7 @@ class RootList {
  private:
   System& system_;
   const LauncherLookup& lookup_;
+  char separator_;
   std::set<std::string> seen_;
   GameRoots result_;
 };
@@ -116,12 +120,15 @@ class RootList {
 GameRoots GameSearchRoots(System& system, const LauncherLookup& lookup) {
   RootList list(system, lookup);
   const LauncherPlaces places = system.GameLauncherPlaces();
-  const std::string& home = lookup.home;
+  const std::string home = system.HomeFolder();
+  const auto below = [&](const std::string& folder, std::string_view relative) {
+    return list.Below(folder, relative);
+  };
 
   // Steam: its own folder is its first library; libraryfolders.vdf names them all.
   std::vector<std::string> steam_folders;
   if (!home.empty()) {
-    for (const char* folder : kSteamFolders) steam_folders.push_back(home + folder);
+    for (const char* folder : kSteamFolders) steam_folders.push_back(below(home, folder));
   }
   steam_folders.insert(steam_folders.end(), places.steam_folders.begin(),
                        places.steam_folders.end());
@@ -135,7 +142,7 @@ GameRoots GameSearchRoots(System& system, const LauncherLookup& lookup) {
   for (const std::string& steam : steam_folders) {
     if (!system.FolderExists(steam)) continue;
     add_library(steam);
-    const std::string vdf = steam + "steamapps\\libraryfolders.vdf";
+    const std::string vdf = below(steam, "steamapps/libraryfolders.vdf");
     const std::optional<std::string> text = list.Read(vdf);
     if (!text) continue;
     const std::optional<std::vector<std::string>> paths = SteamLibraryPaths(*text);
@@ -143,15 +150,15 @@ GameRoots GameSearchRoots(System& system, const LauncherLookup& lookup) {
       list.Malformed(vdf);
       continue;
     }
-    for (const std::string& path : *paths) add_library(AsFolder(lookup.to_engine(path)));
+    for (const std::string& path : *paths) add_library(list.Folder(lookup.full_path(path)));
   }
-  for (const std::string& library : libraries) list.Add(library + "steamapps\\common\\");
+  for (const std::string& library : libraries) list.Add(below(library, "steamapps/common/"));
 
   if (!home.empty()) {
-    for (const char* file : kHeroicGogFiles) list.AddFromJson(home + file, "install_path");
-    for (const char* file : kLegendaryFiles) list.AddFromJson(home + file, "install_path");
+    for (const char* file : kHeroicGogFiles) list.AddFromJson(below(home, file), "install_path");
+    for (const char* file : kLegendaryFiles) list.AddFromJson(below(home, file), "install_path");
     for (const char* file : kLutrisDatabases) {
-      const std::string path = home + file;
+      const std::string path = below(home, file);
       const std::optional<std::string> text = list.Read(path);
       if (!text) continue;
       const std::optional<std::vector<std::string>> folders =
@@ -163,34 +170,34 @@ GameRoots GameSearchRoots(System& system, const LauncherLookup& lookup) {
       for (const std::string& folder : *folders) list.AddNamed(folder);
     }
   }
-  for (const std::string& folder : places.game_folders) list.Add(AsFolder(folder));
+  for (const std::string& folder : places.game_folders) list.Add(list.Folder(folder));
   for (const std::string& folder : places.manifest_folders) {
-    for (const DirEntry& entry : system.ListFolder(AsFolder(folder) + "*.item")) {
-      if (!entry.folder) list.AddFromJson(AsFolder(folder) + entry.name, "InstallLocation");
+    for (const DirEntry& entry : system.ListFolder(list.Folder(folder))) {
+      if (!entry.folder && WildcardMatchNoCase("*.item", entry.name)) {
+        list.AddFromJson(list.Folder(folder) + entry.name, "InstallLocation");
+      }
     }
   }
 
   // The Wine prefixes.
-  if (!home.empty()) list.Add(home + ".wine\\drive_c\\");
+  if (!home.empty()) list.Add(below(home, ".wine/drive_c/"));
   for (const std::string& library : libraries) {
     for (const std::string& prefix :
-         list.Subfolders(library + "steamapps\\compatdata\\", "pfx\\drive_c\\")) {
+         list.Subfolders(below(library, "steamapps/compatdata/"), "pfx/drive_c/")) {
       list.Add(prefix);
     }
   }
   if (!home.empty()) {
     for (const char* bottles : kBottlesFolders) {
-      for (const std::string& prefix : list.Subfolders(home + bottles, "drive_c\\")) {
+      for (const std::string& prefix : list.Subfolders(below(home, bottles), "drive_c/")) {
         list.Add(prefix);
       }
     }
   }
 
-  // Then what the window searches: the fixed disks, with their hidden folders
-  // left out; on a system without drives, the whole home folder.
-  const std::vector<std::string> disks = FixedDiskRoots(system);
-  for (const std::string& disk : disks) list.Add(disk, false);
-  if (disks.empty() && !home.empty()) list.Add(home);
+  // Then the system's own places: the fixed disks, with their hidden folders
+  // left out, or the whole home folder.
+  for (const SearchPlace& place : system.SearchRoots()) list.Add(place.folder, place.hidden_folders);
   return list.Take();
 }
 

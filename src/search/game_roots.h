@@ -10,7 +10,7 @@ namespace quillfen {
 
 class System;
 
-// A folder to walk, ending in a backslash, and which folders below it to enter.
+// A folder to walk, ending in the separator, and which folders below it to enter.
 struct SearchRoot {
   std::string folder;
   WalkRules rules;
@@ -23,13 +23,10 @@ struct SkippedLauncherFile {
   std::string reason;    // the system's error text, for an unreadable file
 };
 
-// Where the launchers are looked up.
+// How the paths that launchers write in their files become the system's
+// full paths (on Windows, written with either slash or in the verbatim form).
 struct LauncherLookup {
-  // The user's home folder, ending in a backslash; empty where there is none
-  // (Windows: its launchers are found through System::GameLauncherPlaces).
-  std::string home;
-  // A path as a launcher writes it in its files, as a path of the portable code.
-  std::function<std::string(const std::string&)> to_engine;
+  std::function<std::string(const std::string&)> full_path;
 };
 
 struct GameRoots {
@@ -38,12 +35,13 @@ struct GameRoots {
 };
 
 // Where to look for an installed game, in order:
-// 1. the launchers' libraries, read from their own files: every Steam library
-//    (steamapps\common), the install folders of Heroic (GOG, Epic, Amazon) and
+// 1. the launchers' libraries, read from their own files, below the system's
+//    home folder and where its settings say: every Steam library
+//    (steamapps/common), the install folders of Heroic (GOG, Epic, Amazon) and
 //    legendary, of Lutris, and those the system names (GOG Galaxy, Epic);
-// 2. the Wine prefixes: ~\.wine, each Steam library's Proton prefixes and
+// 2. the Wine prefixes: ~/.wine, each Steam library's Proton prefixes and
 //    Bottles' bottles, at their drive_c;
-// 3. the fixed disks, or where there are none the home folder, hidden
+// 3. the system's search roots: the fixed disks, or the home folder, hidden
 //    folders included.
 // Each existing folder comes once, at its first place, and the walk of a later
 // root leaves out the earlier ones; a folder that does not exist is left out.

@@ -26,6 +26,7 @@ class ProfileOnlySystem : public quillfen::System {
   explicit ProfileOnlySystem(const std::string& text) : profile_(quillfen::Profile::Parse(text)) {}
   std::string ExecutablePath() override { return "C:\\quillfen.exe"; }
   std::string ExecutableFolder() override { return "C:\\"; }
+  char Separator() override { return '\\'; }
   std::string ReadProfileString(const std::string& section, const std::string& key,
                                 const std::string& path) override {
     if (path != "C:\\patches.ini") std::abort();
@@ -37,19 +38,17 @@ class ProfileOnlySystem : public quillfen::System {
   Bytes ReadWholeFile(const std::string&) override { std::abort(); }
   std::unique_ptr<quillfen::FileBytes> ViewFile(const std::string&) override { std::abort(); }
   void WriteWholeFile(const std::string&, const Bytes&) override { std::abort(); }
-  void WriteBytesAt(const std::string&, std::int64_t, const Bytes&) override { std::abort(); }
   void MoveOver(const std::string&, const std::string&) override { std::abort(); }
   void RemoveFile(const std::string&) override { std::abort(); }
   quillfen::Refusal RemoveRefusal(const std::string&) override { std::abort(); }
   std::unique_ptr<quillfen::HeldFile> HoldFile(const std::string&) override { std::abort(); }
   std::string FileIdentity(const std::string&) override { std::abort(); }
-  quillfen::Refusal WriteRefusal(const std::string&) override { std::abort(); }
   quillfen::Refusal CreateRefusal(const std::string&) override { std::abort(); }
   quillfen::TimeStamp ModificationTime(const std::string&) override { std::abort(); }
   void SetModificationTime(const std::string&, const quillfen::TimeStamp&) override {
     std::abort();
   }
-  bool IsFixedDisk(const std::string&) override { std::abort(); }
+  std::vector<quillfen::SearchPlace> SearchRoots() override { std::abort(); }
   std::vector<quillfen::DirEntry> ListFolder(const std::string&) override { std::abort(); }
   bool SameTextNoCase(const std::string&, const std::string&) override { std::abort(); }
 

@@ -26,8 +26,6 @@ class SuggestTest : public ::testing::Test {
     out.str("");
     err.str("");
     CliEnvironment env(system, out, err);
-    env.to_engine = ToEnginePath;
-    env.to_native = ToNativePath;
     return RunCli(args, env);
   }
 

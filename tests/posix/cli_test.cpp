@@ -42,10 +42,7 @@ class CliTest : public ::testing::Test {
     out.str("");
     err.str("");
     CliEnvironment env(system, out, err);
-    env.default_ini = ToEnginePath(folder.Path() + "patches.ini");
-    env.home_folder = ToEnginePath(folder.Path());
-    env.to_engine = ToEnginePath;
-    env.to_native = ToNativePath;
+    env.default_ini = folder.Path() + "patches.ini";
     return RunCli(args, env);
   }
 
@@ -57,7 +54,7 @@ class CliTest : public ::testing::Test {
   }
 
   TempFolder folder;
-  PosixSystem system;
+  PosixSystem system{folder.Path()};
   std::ostringstream out;
   std::ostringstream err;
   Bytes original;
@@ -197,6 +194,23 @@ TEST_F(CliTest, PatchAndUndoRoundTripMatchesFileNamesWithoutCase) {
   EXPECT_NE(err.str().find("nothing to undo"), std::string::npos);
 }
 
+// Paths are the system's own: a folder name holding a backslash or a colon is
+// a name like any other, shown and patched as it stands.
+TEST_F(CliTest, AFolderNameWithABackslashOrAColonIsJustAName) {
+  const std::string odd = folder.Path() + "Games\\Old: Gold";
+  folder.Write("Games\\Old: Gold/racer.exe", original);
+  ASSERT_EQ(Run({"locate", "Racer", odd}), kExitSuccess) << err.str();
+  EXPECT_EQ(out.str().substr(0, out.str().find('\n')), "patch #1: " + odd + "/racer.exe");
+  ASSERT_EQ(Run({"patch", "Racer", odd, "1920", "1080"}), kExitSuccess) << err.str();
+  EXPECT_EQ(ValueAt("Games\\Old: Gold/racer.exe", 108), 1920);
+  EXPECT_TRUE(folder.Exists("Games\\Old: Gold/RACER.undo"));
+  ASSERT_EQ(Run({"find", "Racer", folder.Path() + "Games\\Old: Gold"}), kExitSuccess);
+  EXPECT_EQ(out.str(), odd + "\n");
+  ASSERT_EQ(Run({"undo", "Racer", odd}), kExitSuccess) << err.str();
+  EXPECT_EQ(folder.Read("Games\\Old: Gold/racer.exe"), original);
+  EXPECT_FALSE(folder.Exists("Games\\Old: Gold/RACER.undo"));
+}
+
 // A record for another edition (its places are not where the values are now)
 // is not trusted; one whose places still hold the values keeps the originals
 // although the file changed since, and Undo restores them.
@@ -319,8 +333,6 @@ TEST_F(CliTest, CheckReportsAsCompilersDoAndPassesTheExample) {
     err.str("");
     CliEnvironment env(system, out, err);
     env.in = &in;
-    env.to_engine = ToEnginePath;
-    env.to_native = ToNativePath;
     return RunCli(args, env);
   };
   EXPECT_EQ(run_with_input({"check", example, "-", folder.Path() + "none.ini", bad}), kExitFailure);

@@ -140,8 +140,6 @@ TEST(Documentation, EveryFragmentAndTranscriptOfTheDefinitionFilePageHolds) {
       words.erase(words.begin());
       std::ostringstream out, err;
       CliEnvironment env(system, out, err);
-      env.to_engine = ToEnginePath;
-      env.to_native = ToNativePath;
       // A transcript that shows an error is of a command that fails.
       const bool fails = std::any_of(expected.begin(), expected.end(), [](const std::string& line) {
         return line.find(": error: ") != std::string::npos;

@@ -56,9 +56,9 @@ TEST(PosixFileView, ShowsTheFileAndWritesMadeThroughAnyDescriptorAfterwards) {
   content.back() = 0xDE;
   EXPECT_EQ(Copy(view.Bytes()), content);
 
-  // Through the system, which opens the file anew for each write.
+  // Through the system's hold of the file, another descriptor.
   PosixSystem system;
-  system.WriteBytesAt(ToEnginePath(path), 2, Bytes{1, 2, 3});
+  system.HoldFile(path)->WriteAt(2, Bytes{1, 2, 3});
   std::copy_n(Bytes{1, 2, 3}.begin(), 3, content.begin() + 2);
   EXPECT_EQ(Copy(view.Bytes()), content);
 

@@ -89,16 +89,13 @@ class FindTest : public ::testing::Test {
     err.str("");
     CliEnvironment env(system, out, err);
     if (out_closed) env.out_closed = std::move(out_closed);
-    env.default_ini = ToEnginePath(ini.Path() + "patches.ini");
-    env.home_folder = ToEnginePath(home.Path());
-    env.to_engine = ToEnginePath;
-    env.to_native = ToNativePath;
+    env.default_ini = ini.Path() + "patches.ini";
     return RunCli(args, env);
   }
 
   TempFolder ini;
   TempFolder home;
-  PosixSystem system;
+  PosixSystem system{home.Path()};
   std::ostringstream out;
   std::ostringstream err;
 };

@@ -329,21 +329,6 @@ void MemorySystem::WriteWholeFile(const std::string& path, const Bytes& content)
   bytes_written_ += static_cast<std::int64_t>(content.size());
 }
 
-void MemorySystem::WriteBytesAt(const std::string& path, std::int64_t position,
-                                const Bytes& bytes) {
-  profiles_.clear();
-  CountCall(Op::WriteAt, path, false);
-  CheckWritable(path);
-  Node* node = Find(path);
-  if (position < 0 || position + static_cast<std::int64_t>(bytes.size()) >
-                          static_cast<std::int64_t>(node->content.size())) {
-    throw std::logic_error("in-place write outside the file: " + path);
-  }
-  std::copy(bytes.begin(), bytes.end(), node->content.begin() + position);
-  node->time = Tick();
-  bytes_written_ += static_cast<std::int64_t>(bytes.size());
-}
-
 void MemorySystem::MoveOver(const std::string& from, const std::string& to) {
   profiles_.clear();
   CountCall(Op::Move, to, true);
@@ -363,16 +348,6 @@ std::string MemorySystem::FileIdentity(const std::string& path) {
   Step();
   const Node* node = Find(path);
   return (node && !node->is_folder ? "file:" : "path:") + Key(path);
-}
-
-Refusal MemorySystem::WriteRefusal(const std::string& path) {
-  try {
-    CountCall(Op::WriteRefusal, path, false);
-    CheckWritable(path);
-    return std::nullopt;
-  } catch (const FileError& error) {
-    return error.what();
-  }
 }
 
 // Refuses what opening an existing file for writing with no sharing refuses.
@@ -459,39 +434,36 @@ std::unique_ptr<HeldFile> MemorySystem::HoldFile(const std::string& path) {
   return std::make_unique<Held>(*this, path);
 }
 
-bool MemorySystem::IsFixedDisk(const std::string& root) {
-  if (root.size() != 3 || root[1] != ':' || root[2] != '\\') return false;
-  auto it = drives_.find(UpperAscii(root[0]));
-  return it != drives_.end() && it->second == kDriveFixed;
+std::vector<SearchPlace> MemorySystem::SearchRoots() {
+  std::vector<SearchPlace> roots;
+  for (const auto& [letter, type] : drives_) {
+    if (type == kDriveFixed) roots.push_back({std::string(1, letter) + ":\\", false});
+  }
+  return roots;
 }
 
-std::vector<DirEntry> MemorySystem::ListFolder(const std::string& pattern) {
-  listed_.push_back(pattern);
-  const auto sep = pattern.rfind('\\');
-  if (sep == std::string::npos) return {};
-  const std::string folder_key = Key(pattern.substr(0, sep + 1));
-  std::string name_pattern = pattern.substr(sep + 1);
-  if (name_pattern == "*.*") name_pattern = "*";
-  const Node* folder = Find(folder_key);
-  if (!folder || !folder->is_folder) return {};
+std::vector<DirEntry> MemorySystem::ListFolder(const std::string& folder) {
+  listed_.push_back(folder);
+  if (folder.empty() || folder.back() != '\\') return {};
+  const std::string folder_key = Key(folder);
+  const Node* node = Find(folder_key);
+  if (!node || !node->is_folder) return {};
+  // The short name each long one has, as the listing reports it.
+  std::map<std::string, std::string> short_of;
+  for (const auto& [short_key, long_key] : short_names_) short_of[long_key] = short_key;
   std::vector<DirEntry> entries;
-  if (folder_key.size() > 2) {
-    if (WildcardMatchNoCase(name_pattern.c_str(), "."))
-      entries.push_back({.name = ".", .folder = true});
-    if (WildcardMatchNoCase(name_pattern.c_str(), ".."))
-      entries.push_back({.name = "..", .folder = true});
-  }
   // Children in name order, as NTFS lists them.
   const std::string prefix = folder_key + "\\";
   for (auto it = nodes_.lower_bound(prefix); it != nodes_.end(); ++it) {
     if (it->first.compare(0, prefix.size(), prefix) != 0) break;
     if (it->first.find('\\', prefix.size()) != std::string::npos) continue;
-    if (WildcardMatchNoCase(name_pattern.c_str(), it->second.name.c_str())) {
-      const std::uint32_t attributes = it->second.attributes;
-      entries.push_back({it->second.name, it->second.is_folder,
-                         (attributes & (kAttrHidden | kAttrSystem | kAttrVolumeLabel)) != 0,
-                         (attributes & kAttrReparsePoint) != 0});
-    }
+    const std::uint32_t attributes = it->second.attributes;
+    const auto alias = short_of.find(it->first);
+    entries.push_back({it->second.name,
+                       alias == short_of.end() ? std::string() : alias->second.substr(prefix.size()),
+                       it->second.is_folder,
+                       (attributes & (kAttrHidden | kAttrSystem | kAttrVolumeLabel)) != 0,
+                       (attributes & kAttrReparsePoint) != 0});
   }
   return entries;
 }

@@ -40,7 +40,6 @@ class MemorySystem : public System {
     Write,
     WriteAt,
     Move,
-    WriteRefusal,
     CreateRefusal,
     Remove,
     RemoveRefusal,
@@ -108,11 +107,12 @@ class MemorySystem : public System {
     bytes_read_ = bytes_written_ = 0;
   }
   // Every folder handed to ListFolder, in call order.
-  const std::vector<std::string>& ListedPatterns() const { return listed_; }
+  const std::vector<std::string>& ListedFolders() const { return listed_; }
 
   // --- System ---------------------------------------------------------------
   std::string ExecutablePath() override { return exe_folder_ + "quillfen.exe"; }
   std::string ExecutableFolder() override { return exe_folder_; }
+  char Separator() override { return '\\'; }
   std::string ReadProfileString(const std::string& section, const std::string& key,
                                 const std::string& path) override;
   bool FileExists(const std::string& path) override;
@@ -121,18 +121,16 @@ class MemorySystem : public System {
   Bytes ReadWholeFile(const std::string& path) override;
   std::unique_ptr<FileBytes> ViewFile(const std::string& path) override;
   void WriteWholeFile(const std::string& path, const Bytes& content) override;
-  void WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) override;
   void MoveOver(const std::string& from, const std::string& to) override;
   std::string FileIdentity(const std::string& path) override;
-  Refusal WriteRefusal(const std::string& path) override;
   Refusal CreateRefusal(const std::string& path) override;
   TimeStamp ModificationTime(const std::string& path) override;
   void SetModificationTime(const std::string& path, const TimeStamp& time) override;
   void RemoveFile(const std::string& path) override;
   Refusal RemoveRefusal(const std::string& path) override;
   std::unique_ptr<HeldFile> HoldFile(const std::string& path) override;
-  bool IsFixedDisk(const std::string& root) override;
-  std::vector<DirEntry> ListFolder(const std::string& pattern) override;
+  std::vector<SearchPlace> SearchRoots() override;
+  std::vector<DirEntry> ListFolder(const std::string& folder) override;
   bool SameTextNoCase(const std::string& a, const std::string& b) override;
 
  private:

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "platform/win32/win32_owners.h"
 #include "platform/win32/win32_system.h"
 #include "search/folder_search.h"
@@ -31,11 +32,27 @@ void SetAttributes(const std::string& path, DWORD attributes) {
   EXPECT_TRUE(SetFileAttributesA(path.c_str(), attributes)) << path;
 }
 
-TEST(Win32Listing, FixedDisks) {
+// The entries of a listing whose name matches the pattern, as the walk matches it.
+std::vector<DirEntry> Matching(const std::vector<DirEntry>& entries, const std::string& pattern) {
+  std::vector<DirEntry> matching;
+  for (const DirEntry& entry : entries) {
+    if (WildcardMatchNoCase(pattern, entry.name) || WildcardMatchNoCase(pattern, entry.short_name))
+      matching.push_back(entry);
+  }
+  return matching;
+}
+
+TEST(Win32Listing, SearchRootsAreTheFixedDisks) {
   Win32System system;
-  EXPECT_TRUE(system.IsFixedDisk("Q:\\"));
-  EXPECT_TRUE(system.IsFixedDisk("C:\\"));
-  EXPECT_FALSE(system.IsFixedDisk("Z:\\"));
+  std::vector<std::string> roots;
+  for (const SearchPlace& place : system.SearchRoots()) {
+    roots.push_back(place.folder);
+    EXPECT_FALSE(place.hidden_folders) << place.folder;
+  }
+  EXPECT_NE(std::find(roots.begin(), roots.end(), "C:\\"), roots.end());
+  EXPECT_NE(std::find(roots.begin(), roots.end(), "Q:\\"), roots.end());
+  EXPECT_EQ(std::find(roots.begin(), roots.end(), "Z:\\"), roots.end());
+  EXPECT_TRUE(std::is_sorted(roots.begin(), roots.end()));
 }
 
 TEST(Win32Listing, ListsNamesWithTheirAttributesMatchingWithoutCase) {
@@ -46,9 +63,9 @@ TEST(Win32Listing, ListsNamesWithTheirAttributesMatchingWithoutCase) {
   SetAttributes(folder.Path() + "hidden.dat", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   folder.Write("Beta\\inner.txt", "b");
 
-  const std::vector<DirEntry> all = system.ListFolder(folder.Path() + "*.*");
-  EXPECT_EQ(all.size(), 5u);  // ".", "..", the two files and the folder
-  ASSERT_NE(Named(all, "."), nullptr);
+  folder.Write("a rather long name.text", "l");
+  const std::vector<DirEntry> all = system.ListFolder(folder.Path());
+  EXPECT_EQ(all.size(), 4u);  // the three files and the folder, without "." and ".."
   ASSERT_NE(Named(all, "Beta"), nullptr);
   EXPECT_TRUE(Named(all, "Beta")->folder);
   ASSERT_NE(Named(all, "hidden.dat"), nullptr);
@@ -57,14 +74,23 @@ TEST(Win32Listing, ListsNamesWithTheirAttributesMatchingWithoutCase) {
   ASSERT_NE(Named(all, "Alpha.TXT"), nullptr);
   EXPECT_FALSE(Named(all, "Alpha.TXT")->hidden || Named(all, "Alpha.TXT")->folder);
 
+  // A long name comes with the short name the system keeps for it.
+  ASSERT_NE(Named(all, "a rather long name.text"), nullptr);
+  char short_path[MAX_PATH];
+  ASSERT_GT(GetShortPathNameA((folder.Path() + "a rather long name.text").c_str(), short_path,
+                              MAX_PATH),
+            0u);
+  EXPECT_EQ(Named(all, "a rather long name.text")->short_name, FileNamePart(short_path));
+
   // A pattern finds the name as it is stored, whatever the case asked for.
-  const std::vector<DirEntry> alpha = system.ListFolder(folder.Path() + "aLPHA.txt");
+  const std::vector<DirEntry> alpha = Matching(all, "aLPHA.txt");
   ASSERT_EQ(alpha.size(), 1u);
   EXPECT_EQ(alpha[0].name, "Alpha.TXT");
-  EXPECT_EQ(system.ListFolder(folder.Path() + "HIDDEN.DA?").size(), 1u);
-  EXPECT_TRUE(system.ListFolder(folder.Path() + "missing.txt").empty());
-  EXPECT_TRUE(system.ListFolder(folder.Path() + "Gone\\*.*").empty());
-  EXPECT_TRUE(system.ListFolder(folder.Path()).empty());  // an empty name matches nothing
+  EXPECT_EQ(Matching(all, "HIDDEN.DA?").size(), 1u);
+  EXPECT_TRUE(Matching(all, "missing.txt").empty());
+  EXPECT_EQ(Matching(all, FileNamePart(short_path)).size(), 1u);
+  EXPECT_TRUE(system.ListFolder(folder.Path() + "Gone\\").empty());
+  EXPECT_TRUE(system.ListFolder("").empty());
 }
 
 TEST(Win32Listing, ComparesTextWithoutCase) {
@@ -156,7 +182,7 @@ class LoopFile {
 
 TEST(Win32FolderLoop, LinksAreListedAsSuchAndTheWalkEndsNamingEachFolderOnce) {
   Win32System system;
-  const std::vector<DirEntry> racer = system.ListFolder(kLoop + "Games\\Racer\\*.*");
+  const std::vector<DirEntry> racer = system.ListFolder(kLoop + "Games\\Racer\\");
   for (const char* link : {"Back", "Again"}) {
     const DirEntry* entry = Named(racer, link);
     ASSERT_NE(entry, nullptr) << link << ": run scripts/prepare-wine-tests";

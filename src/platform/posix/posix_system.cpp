@@ -14,7 +14,6 @@
 #include <cstring>
 #include <memory>
 
-#include "base/text.h"
 #include "base/ascii_case.h"
 #include "platform/file_error.h"
 #include "platform/posix/file_view.h"
@@ -22,9 +21,6 @@
 namespace quillfen {
 
 namespace {
-
-// U+F05C in UTF-8: a backslash of a POSIX name, inside a path of the portable code.
-constexpr std::string_view kMappedBackslash = "\xEF\x81\x9C";
 
 std::string Describe(int error) {
   return std::strerror(error);
@@ -141,35 +137,10 @@ int WriteAll(int fd, const std::uint8_t* data, std::size_t size, off_t position)
   return 0;
 }
 
-std::string Replace(std::string_view text, std::string_view from, std::string_view to) {
-  std::string result;
-  std::size_t pos = 0;
-  for (;;) {
-    const std::size_t hit = text.find(from, pos);
-    result.append(text.substr(pos, hit - pos));
-    if (hit == std::string_view::npos) break;
-    result.append(to);
-    pos = hit + from.size();
-  }
-  return result;
-}
-
 }  // namespace
 
-std::string ToEnginePath(const std::string& native) {
-  std::string engine = Replace(native, "\\", kMappedBackslash);
-  std::replace(engine.begin(), engine.end(), '/', '\\');
-  return engine;
-}
-
-std::string ToNativePath(const std::string& engine) {
-  std::string native = engine;
-  std::replace(native.begin(), native.end(), '\\', '/');
-  return Replace(native, kMappedBackslash, "\\");
-}
-
 std::string PosixSystem::Resolve(const std::string& path) {
-  const std::string native = ToNativePath(path);
+  const std::string& native = path;
   const std::string name = NameOf(native);
   struct stat info;
   if (name.empty() || name == "." || name == ".." || ::lstat(native.c_str(), &info) == 0) {
@@ -195,12 +166,11 @@ std::string PosixSystem::ExecutablePath() {
   const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
   if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) return {};
   path.resize(static_cast<std::size_t>(length));
-  return ToEnginePath(path);
+  return path;
 }
 
 std::string PosixSystem::ExecutableFolder() {
-  const std::string path = ExecutablePath();
-  return path.substr(0, path.rfind('\\') + 1);
+  return FolderOf(ExecutablePath());
 }
 
 std::string PosixSystem::ReadProfileString(const std::string& section, const std::string& key,
@@ -285,21 +255,6 @@ void PosixSystem::WriteWholeFile(const std::string& path, const Bytes& content) 
   if (file.Close() != 0 && error == 0) error = errno;
   if (error != 0) ThrowCannotCreate(native, Describe(error));
   if (!existed) SyncFolder(native);
-}
-
-void PosixSystem::WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) {
-  const std::string native = Resolve(path);
-  Descriptor file = OpenWritable(native, O_WRONLY);
-  struct stat info;
-  if (::fstat(file.Get(), &info) != 0) ThrowCannotOpen(native, Describe(errno));
-  // Never extend the file: a write that would is refused before any byte changes.
-  if (position < 0 || position + static_cast<std::int64_t>(bytes.size()) > info.st_size) {
-    ThrowCannotOpen(native, kPastEnd);
-  }
-  int error = WriteAll(file.Get(), bytes.data(), bytes.size(), static_cast<off_t>(position));
-  if (error == 0 && ::fsync(file.Get()) != 0) error = errno;
-  if (file.Close() != 0 && error == 0) error = errno;
-  if (error != 0) ThrowCannotOpen(native, Describe(error));
 }
 
 void PosixSystem::MoveOver(const std::string& from, const std::string& to) {
@@ -441,18 +396,6 @@ std::unique_ptr<HeldFile> PosixSystem::HoldFile(const std::string& path) {
   return std::make_unique<PosixHeldFile>(native, std::move(file));
 }
 
-Refusal PosixSystem::WriteRefusal(const std::string& path) {
-  const std::string native = Resolve(path);
-  struct stat info;
-  if (!StatOf(native, info)) return CannotOpenText(native, Describe(errno));
-  if (S_ISDIR(info.st_mode)) return CannotOpenText(native, Describe(EISDIR));
-  if (!S_ISREG(info.st_mode)) return CannotOpenText(native, kNotRegular);
-  if (ReadOnly(info)) return CannotOpenText(native, Describe(EACCES));
-  const Descriptor file(::open(native.c_str(), O_WRONLY | O_CLOEXEC));
-  if (!file.Valid()) return CannotOpenText(native, Describe(errno));
-  return std::nullopt;
-}
-
 Refusal PosixSystem::CreateRefusal(const std::string& path) {
   const std::string native = Resolve(path);
   const auto refused = [&](const std::string& why) { return CannotCreateText(native, why); };
@@ -492,27 +435,31 @@ void PosixSystem::SetModificationTime(const std::string& path, const TimeStamp& 
   ::utimensat(AT_FDCWD, Resolve(path).c_str(), times.times, 0);
 }
 
-bool PosixSystem::IsFixedDisk(const std::string&) {
-  return false;
+std::vector<SearchPlace> PosixSystem::SearchRoots() {
+  const std::string home = HomeFolder();
+  if (home.empty()) return {};
+  return {{home, true}};
 }
 
-std::vector<DirEntry> PosixSystem::ListFolder(const std::string& pattern) {
-  const auto sep = pattern.rfind('\\');
-  const std::string folder =
-      ToNativePath(pattern.substr(0, sep == std::string::npos ? 0 : sep + 1));
-  std::string names = sep == std::string::npos ? pattern : pattern.substr(sep + 1);
-  if (names == "*.*") names = "*";  // every name, with or without a dot, as on Windows
+PosixSystem::PosixSystem() {
+  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') home_ = home;
+}
+
+std::string PosixSystem::HomeFolder() {
+  if (home_.empty() || home_.back() == '/') return home_;
+  return home_ + "/";
+}
+
+std::vector<DirEntry> PosixSystem::ListFolder(const std::string& folder) {
   const UniqueDir listing(::opendir(folder.empty() ? "." : folder.c_str()));
   if (!listing) return {};
   std::vector<DirEntry> entries;
   while (const dirent* entry = ::readdir(listing.get())) {
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    const std::string engine_name = ToEnginePath(name);
-    if (!WildcardMatchNoCase(names.c_str(), engine_name.c_str())) continue;
-    DirEntry listed{engine_name, false, name[0] == '.', false};
+    DirEntry listed{name, {}, false, name[0] == '.', false};
     struct stat info;
-    const std::string full = (folder.empty() ? std::string() : folder) + name;
+    const std::string full = folder + name;
     if (::lstat(full.c_str(), &info) == 0) {
       listed.folder = S_ISDIR(info.st_mode);
       if (S_ISLNK(info.st_mode) && StatOf(full, info) && S_ISDIR(info.st_mode)) {

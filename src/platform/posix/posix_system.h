@@ -9,22 +9,11 @@
 
 namespace quillfen {
 
-// Paths. The portable code speaks of Windows paths: a folder ends in a
-// backslash, and a file's name is what follows the last backslash or colon.
-// A POSIX path becomes such a path by one reversible mapping, applied where a
-// path enters the program (a command-line argument, the executable's folder,
-// a name from a folder listing) and undone in this system before each call:
-// "/" becomes "\", and a backslash, which a POSIX name may hold, becomes the
-// private-use character U+F05C, as Cygwin stores the characters Windows
-// forbids. A colon stays a colon; it only ever stands inside a folder's name,
-// which the portable code keeps whole, since every file name it appends comes
-// from the definition file with its folder and drive cut off.
-std::string ToEnginePath(const std::string& native);
-std::string ToNativePath(const std::string& engine);
-
 // The system interface on POSIX, for Windows games kept on a POSIX file system
 // (Wine and Proton prefixes, copies of installations).
 //
+// - Paths are POSIX paths, folders ending in "/"; a backslash or a colon is
+//   a character of a name like any other.
 // - Names: a path's last name is matched without regard to the case of A to Z,
 //   as on Windows: a definition that says RACER.EXE finds racer.exe. The name
 //   as written wins when it exists; otherwise the one name of the folder that
@@ -47,11 +36,17 @@ std::string ToNativePath(const std::string& engine);
 //   walk visits folders in the same order on every file system. A name starting
 //   with "." is hidden. A symbolic link to a folder is listed as a folder that
 //   is hidden and a link, so the folder search never follows it (and never loops).
-// - There are no drives: no root is a fixed disk.
+// - A search without a folder walks the home folder ($HOME), hidden folders
+//   included: there are no drives.
 class PosixSystem : public System {
  public:
+  // The home folder is $HOME's, or the one given.
+  PosixSystem();
+  explicit PosixSystem(std::string home) : home_(std::move(home)) {}
+
   std::string ExecutablePath() override;
   std::string ExecutableFolder() override;
+  char Separator() override { return '/'; }
   std::string ReadProfileString(const std::string& section, const std::string& key,
                                 const std::string& path) override;
 
@@ -61,23 +56,21 @@ class PosixSystem : public System {
   Bytes ReadWholeFile(const std::string& path) override;
   std::unique_ptr<FileBytes> ViewFile(const std::string& path) override;
   void WriteWholeFile(const std::string& path, const Bytes& content) override;
-  void WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) override;
   void MoveOver(const std::string& from, const std::string& to) override;
   std::string FileIdentity(const std::string& path) override;
   void RemoveFile(const std::string& path) override;
   Refusal RemoveRefusal(const std::string& path) override;
   std::unique_ptr<HeldFile> HoldFile(const std::string& path) override;
-  Refusal WriteRefusal(const std::string& path) override;
   Refusal CreateRefusal(const std::string& path) override;
   TimeStamp ModificationTime(const std::string& path) override;
   void SetModificationTime(const std::string& path, const TimeStamp& time) override;
 
-  bool IsFixedDisk(const std::string& root) override;
-  std::vector<DirEntry> ListFolder(const std::string& pattern) override;
+  std::vector<SearchPlace> SearchRoots() override;
+  std::vector<DirEntry> ListFolder(const std::string& folder) override;
   bool SameTextNoCase(const std::string& a, const std::string& b) override;
+  std::string HomeFolder() override;
 
-  // The POSIX path a path of the portable code names, its last name matched
-  // as described above.
+  // The path of the file a path names, its last name matched as described above.
   std::string Resolve(const std::string& path);
 
  private:
@@ -86,6 +79,7 @@ class PosixSystem : public System {
     Profile profile;
   };
   std::map<std::string, CachedProfile> profiles_;
+  std::string home_;
 };
 
 }  // namespace quillfen

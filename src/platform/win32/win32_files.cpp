@@ -139,25 +139,6 @@ void Win32System::WriteWholeFile(const std::string& path, const Bytes& content) 
   if (error != ERROR_SUCCESS) ThrowCannotCreate(path, error);
 }
 
-void Win32System::WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) {
-  if (ReadOnly(path)) ThrowCannotOpen(path, ERROR_ACCESS_DENIED);
-  const UniqueFile file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
-  if (!file) ThrowCannotOpen(path, GetLastError());
-  LARGE_INTEGER size;
-  if (!GetFileSizeEx(file.Get(), &size)) ThrowCannotOpen(path, GetLastError());
-  // Never extend the file: a write that would is refused before any byte changes.
-  if (position < 0 || position + static_cast<std::int64_t>(bytes.size()) > size.QuadPart) {
-    ThrowCannotOpen(path, ERROR_HANDLE_EOF);
-  }
-  LARGE_INTEGER at;
-  at.QuadPart = position;
-  if (!SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN)) ThrowCannotOpen(path, GetLastError());
-  DWORD error = ERROR_SUCCESS;
-  WriteAll(file.Get(), bytes.data(), bytes.size(), error);
-  if (error == ERROR_SUCCESS && !FlushFileBuffers(file.Get())) error = GetLastError();
-  if (error != ERROR_SUCCESS) ThrowCannotOpen(path, error);
-}
-
 void Win32System::MoveOver(const std::string& from, const std::string& to) {
   if (ReadOnly(to)) ThrowCannotCreate(to, ERROR_ACCESS_DENIED);
   // The file moved in takes the hidden and system attributes of the file it
@@ -193,13 +174,6 @@ std::string Win32System::FileIdentity(const std::string& path) {
   std::wstring full = Widen(win32::FullPath(path));
   CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
   return "path:" + Narrow(full);
-}
-
-Refusal Win32System::WriteRefusal(const std::string& path) {
-  if (ReadOnly(path)) return CannotOpenText(path, SystemErrorText(ERROR_ACCESS_DENIED));
-  const UniqueFile file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
-  if (!file) return CannotOpenText(path, SystemErrorText(GetLastError()));
-  return std::nullopt;
 }
 
 Refusal Win32System::CreateRefusal(const std::string& path) {

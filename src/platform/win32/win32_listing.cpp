@@ -1,3 +1,5 @@
+#include <string_view>
+
 #include "platform/win32/text_compare.h"
 #include "platform/win32/utf8.h"
 #include "platform/win32/win32_owners.h"
@@ -8,18 +10,27 @@ namespace quillfen {
 using win32::Narrow;
 using win32::Widen;
 
-bool Win32System::IsFixedDisk(const std::string& root) {
-  return GetDriveTypeW(Widen(root).c_str()) == DRIVE_FIXED;
+std::vector<SearchPlace> Win32System::SearchRoots() {
+  std::vector<SearchPlace> roots;
+  for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
+    const wchar_t root[] = {letter, L':', L'\\', L'\0'};
+    if (GetDriveTypeW(root) == DRIVE_FIXED) roots.push_back({Narrow(root), false});
+  }
+  return roots;
 }
 
-std::vector<DirEntry> Win32System::ListFolder(const std::string& pattern) {
+std::vector<DirEntry> Win32System::ListFolder(const std::string& folder) {
   std::vector<DirEntry> entries;
+  if (folder.empty()) return entries;
   WIN32_FIND_DATAW data;
-  const auto find = win32::UniqueFind(FindFirstFileW(Widen(pattern).c_str(), &data));
-  if (!find) return entries;  // nothing matches, or the folder cannot be listed
+  const auto find = win32::UniqueFind(FindFirstFileW(Widen(folder + "*").c_str(), &data));
+  if (!find) return entries;  // the folder cannot be listed
   do {
+    const std::wstring_view name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
     const DWORD attributes = data.dwFileAttributes;
-    entries.push_back({Narrow(data.cFileName), (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+    entries.push_back({Narrow(data.cFileName), Narrow(data.cAlternateFileName),
+                       (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
                        (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0,
                        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
   } while (FindNextFileW(find.Get(), &data));

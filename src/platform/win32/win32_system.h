@@ -11,12 +11,13 @@ namespace quillfen {
 // The system interface on the real Win32 API. Its operations are spread over
 // files named for what they hold: win32_profile.cpp (executable folder, profile
 // lookup), win32_files.cpp (files, times, and a game file held for one
-// operation), win32_listing.cpp (drives, directory listing, text comparison),
+// operation), win32_listing.cpp (search roots, directory listing, text comparison),
 // win32_launchers.cpp (the game launchers' places in the registry).
 class Win32System : public System {
  public:
   std::string ExecutablePath() override;
   std::string ExecutableFolder() override;
+  char Separator() override { return '\\'; }
   std::string ReadProfileString(const std::string& section, const std::string& key,
                                 const std::string& path) override;
 
@@ -26,19 +27,17 @@ class Win32System : public System {
   Bytes ReadWholeFile(const std::string& path) override;
   std::unique_ptr<FileBytes> ViewFile(const std::string& path) override;
   void WriteWholeFile(const std::string& path, const Bytes& content) override;
-  void WriteBytesAt(const std::string& path, std::int64_t position, const Bytes& bytes) override;
   void MoveOver(const std::string& from, const std::string& to) override;
   std::string FileIdentity(const std::string& path) override;
   void RemoveFile(const std::string& path) override;
   Refusal RemoveRefusal(const std::string& path) override;
   std::unique_ptr<HeldFile> HoldFile(const std::string& path) override;
-  Refusal WriteRefusal(const std::string& path) override;
   Refusal CreateRefusal(const std::string& path) override;
   TimeStamp ModificationTime(const std::string& path) override;
   void SetModificationTime(const std::string& path, const TimeStamp& time) override;
 
-  bool IsFixedDisk(const std::string& root) override;
-  std::vector<DirEntry> ListFolder(const std::string& pattern) override;
+  std::vector<SearchPlace> SearchRoots() override;
+  std::vector<DirEntry> ListFolder(const std::string& folder) override;
   bool SameTextNoCase(const std::string& a, const std::string& b) override;
   LauncherPlaces GameLauncherPlaces() override;
 };
