@@ -19,6 +19,8 @@ namespace quillfen::testing {
 class TestWindow : public win32::MainWindow {
  public:
   using MainWindow::MainWindow;
+  using MainWindow::Form;
+  using MainWindow::RunHandler;
 
   int treeChanges = 0;
   std::function<void()> beforeTreeChange;

@@ -44,11 +44,6 @@ class MainWindow : public View {
 
   // A control's window; null before creation and after destruction.
   HWND ControlWindow(ControlId id) const;
-  // The form whose handlers the window runs, and its state.
-  MainForm& Form() { return form_; }
-  // Runs a handler as the window runs an event's: errors end it and go to the
-  // general error report, and a destruction meanwhile waits for its end.
-  void RunHandler(const std::function<void()>& handler);
 
   // View
   void SetEnabled(Control control, bool enabled) override;
@@ -77,6 +72,12 @@ class MainWindow : public View {
   // The folder tree's selection changed: runs gamedirlvChange. It may throw;
   // the tree decides where the error goes.
   virtual void TreeChanged();
+  // The form whose handlers the window runs, and its state, for a window
+  // built on this one.
+  MainForm& Form() { return form_; }
+  // Runs a handler as the window runs an event's: errors end it and go to the
+  // general error report, and a destruction meanwhile waits for its end.
+  void RunHandler(const std::function<void()>& handler);
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
