@@ -111,8 +111,7 @@ TEST(FolderSearch, AFindStopsEveryLevelAtOnce) {
   patterned.AddFile("C:\\A\\game.exe", "shallow");
   patterned.AddFolder("C:\\A\\C");
   EXPECT_EQ(Search(patterned).Drives("game.ex?"), "C:\\A\\B\\game.exe");
-  EXPECT_EQ(patterned.ListedFolders(),
-            (std::vector<std::string>{"C:\\", "C:\\A\\", "C:\\A\\B\\"}));
+  EXPECT_EQ(patterned.ListedFolders(), (std::vector<std::string>{"C:\\", "C:\\A\\", "C:\\A\\B\\"}));
 }
 
 TEST(FolderSearch, HiddenSystemAndLabelFoldersAreNeverEnteredButHiddenFilesAreFound) {

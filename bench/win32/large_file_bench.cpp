@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "definitions/game_loading.h"
 #include "definitions/patch_entry.h"
-#include "base/text.h"
 #include "engine/locate.h"
 #include "engine/patching.h"
 #include "platform/win32/win32_system.h"

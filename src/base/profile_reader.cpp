@@ -1,7 +1,7 @@
 #include "base/profile_reader.h"
 
-#include "base/profile_text.h"
 #include "base/ascii_case.h"
+#include "base/profile_text.h"
 
 namespace quillfen {
 

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <optional>
 
+#include "base/text.h"
 #include "cli/commands.h"
 #include "cli/suggest.h"
-#include "base/text.h"
 #include "platform/file_error.h"
 
 #ifndef QUILLFEN_VERSION

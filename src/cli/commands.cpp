@@ -9,20 +9,20 @@
 #include <set>
 #include <span>
 
-#include "cli/progress_line.h"
-#include "cli/report_lines.h"
+#include "base/ascii_case.h"
 #include "base/case_folding.h"
-#include "definitions/definition_check.h"
-#include "definitions/game_loading.h"
 #include "base/profile_reader.h"
 #include "base/text.h"
+#include "cli/progress_line.h"
+#include "cli/report_lines.h"
+#include "definitions/definition_check.h"
+#include "definitions/game_loading.h"
 #include "engine/locate.h"
 #include "engine/patching.h"
 #include "engine/record_files.h"
 #include "engine/signature.h"
 #include "engine/undo_record.h"
 #include "engine/values.h"
-#include "base/ascii_case.h"
 #include "platform/file_error.h"
 #include "platform/system.h"
 #include "search/folder_search.h"
@@ -188,13 +188,12 @@ OperationObserver Printer(CliEnvironment& env, const LoadedGame& game) {
   return observer;
 }
 
-// One patch as locate shows it; returns whether it was located.
-bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
+// Why a patch's file could not be read at all, as locate shows it; false
+// when it can be read.
+bool ShowUnreadFile(CliEnvironment& env, const LoadedGame& game, std::size_t index,
+                    const LocateResult& result, const std::string& shown) {
   const PatchEntry& entry = game.list.At(index);
-  const LocateResult result = LocatePatch(env.system, game.folder, entry);
   std::ostream& out = env.out;
-  const std::string shown = ShownPath(env, game, result.modfile);
-  out << "patch #" << index + 1 << ": " << shown << "\n";
   switch (result.failure) {
     case LocateFailure::kForeignName:
       for (const std::string& value : {entry.modfile, entry.undofile}) {
@@ -203,12 +202,11 @@ bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
           out << "  file name " << Quoted(name) << ": names no file of the folder (" << *reason
               << ")\n";
           env.err << "quillfen-cli: patch #" << index + 1 << " names " << Quoted(name)
-                  << ", which is no file of " << game.folder << ": " << *reason
-                  << "\n";
-          return false;
+                  << ", which is no file of " << game.folder << ": " << *reason << "\n";
+          break;
         }
       }
-      return false;
+      return true;
     case LocateFailure::kFileMissing: {
       out << "  file: not found\n";
       std::string problem = shown + ": not a file";
@@ -218,16 +216,47 @@ bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
         problem = PathAndReason(error);
       }
       env.err << "quillfen-cli: cannot read " << problem << "\n";
-      return false;
+      return true;
     }
     case LocateFailure::kTooLarge:
       out << "  file: too large to patch\n";
       env.err << "quillfen-cli: cannot patch " << shown << ": larger than " << kMaxGameFileSize
               << " bytes\n";
-      return false;
+      return true;
     default:
+      return false;
+  }
+}
+
+// The undo record's state, as locate shows it.
+void ShowRecord(CliEnvironment& env, const LoadedGame& game, const LocateResult& result) {
+  const RecordJudgement& record = result.record;
+  std::ostream& out = env.out;
+  out << "  undo record: ";
+  switch (record.state) {
+    case RecordState::kNone:
+      out << "none (" << DiskName(env, game, result.undofile) << ")\n";
+      break;
+    case RecordState::kValid:
+      out << "valid (" << DiskName(env, game, record.path) << ")\n";
+      break;
+    case RecordState::kKeptOriginals:
+      out << "valid, the file changed since (" << DiskName(env, game, record.path) << ")\n";
+      break;
+    case RecordState::kNotMatching:
+      out << "present but not matching the file (" << DiskName(env, game, record.path) << ")\n";
       break;
   }
+}
+
+// One patch as locate shows it; returns whether it was located.
+bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
+  const PatchEntry& entry = game.list.At(index);
+  const LocateResult result = LocatePatch(env.system, game.folder, entry);
+  std::ostream& out = env.out;
+  const std::string shown = ShownPath(env, game, result.modfile);
+  out << "patch #" << index + 1 << ": " << shown << "\n";
+  if (ShowUnreadFile(env, game, index, result, shown)) return false;
   const std::unique_ptr<FileBytes> file = env.system.ViewFile(result.modfile);
   const std::span<const std::uint8_t> content = file->Content();
   const std::int64_t count = CountSignature(content, entry.sig, entry.sigwild);
@@ -261,22 +290,7 @@ bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
                             : ": the signature's occurrence is not there")
             << "\n";
   }
-  const RecordJudgement& record = result.record;
-  out << "  undo record: ";
-  switch (record.state) {
-    case RecordState::kNone:
-      out << "none (" << DiskName(env, game, result.undofile) << ")\n";
-      break;
-    case RecordState::kValid:
-      out << "valid (" << DiskName(env, game, record.path) << ")\n";
-      break;
-    case RecordState::kKeptOriginals:
-      out << "valid, the file changed since (" << DiskName(env, game, record.path) << ")\n";
-      break;
-    case RecordState::kNotMatching:
-      out << "present but not matching the file (" << DiskName(env, game, record.path) << ")\n";
-      break;
-  }
+  ShowRecord(env, game, result);
   return result.located;
 }
 
@@ -387,8 +401,7 @@ int RunUndo(CliEnvironment& env, const Invocation& call) {
                results[i].modfile);
         }
       }
-      Fail("nothing to undo: no undo record matches " + results[0].modfile +
-           " (patch #1)");
+      Fail("nothing to undo: no undo record matches " + results[0].modfile + " (patch #1)");
     }
     const OperationResult result =
         RemovePatches(env.system, game.list, game.folder, Printer(env, game), call.ini);
@@ -417,8 +430,7 @@ int RunFind(CliEnvironment& env, const Invocation& call) {
           } else if (!skipped.reason.empty()) {
             env.err << skipped.reason << "; skipped\n";
           } else {
-            env.err << "skipped " << skipped.path
-                    << ": not in its launcher's format\n";
+            env.err << "skipped " << skipped.path << ": not in its launcher's format\n";
           }
         }
       }

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <span>
 
-#include "cli/progress_line.h"
 #include "base/text.h"
+#include "cli/progress_line.h"
 #include "engine/suggest.h"
 #include "engine/values.h"
 #include "platform/system.h"

@@ -6,13 +6,13 @@
 #include <map>
 #include <optional>
 
-#include "definitions/game_loading.h"
-#include "definitions/ini.h"
-#include "definitions/patch_entry.h"
+#include "base/ascii_case.h"
 #include "base/profile_reader.h"
 #include "base/profile_text.h"
 #include "base/text.h"
-#include "base/ascii_case.h"
+#include "definitions/game_loading.h"
+#include "definitions/ini.h"
+#include "definitions/patch_entry.h"
 
 namespace quillfen {
 

@@ -1,7 +1,7 @@
 #include "definitions/game_loading.h"
 
-#include "definitions/ini.h"
 #include "base/text.h"
+#include "definitions/ini.h"
 #include "platform/system.h"
 
 namespace quillfen {

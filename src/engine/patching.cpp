@@ -9,15 +9,15 @@
 #include <utility>
 #include <vector>
 
-#include "definitions/ini.h"
+#include "base/ascii_case.h"
 #include "base/text.h"
+#include "definitions/ini.h"
 #include "engine/crc32.h"
 #include "engine/locate.h"
 #include "engine/one_pass.h"
 #include "engine/record_files.h"
 #include "engine/undo_record.h"
 #include "engine/values.h"
-#include "base/ascii_case.h"
 #include "platform/file_error.h"
 #include "platform/system.h"
 
@@ -149,7 +149,7 @@ struct GameFile {
 struct EntryState {
   // The entry's file that names no file of the folder, and why.
   std::optional<std::pair<std::string, std::string>> foreign;
-  std::size_t file = SIZE_MAX;         // its game file, when one exists
+  std::size_t file = SIZE_MAX;  // its game file, when one exists
   LocateResult located;
   bool unread = false;  // its file could be neither held nor read
   std::string record;   // identities of the record's two places
@@ -188,6 +188,8 @@ class Press {
 
  private:
   void HoldAndLocate(const std::string& folder);
+  void Hold(const std::string& folder);
+  void LocateHeld();
   std::optional<std::pair<std::string, std::string>> RefusedPlace(std::size_t i);
   std::optional<Report> Overlap(std::size_t i, const TypedValues& typed);
   std::optional<Report> SharedRecord(std::size_t i);
@@ -222,6 +224,13 @@ class Press {
 };
 
 void Press::HoldAndLocate(const std::string& folder) {
+  Hold(folder);
+  LocateHeld();
+}
+
+// Binds every entry to the folder and holds each game file, once whatever
+// the spelling, for the whole press.
+void Press::Hold(const std::string& folder) {
   entries_.resize(list_.Count());
   for (std::size_t i = list_.Count(); i-- > 0;) {
     PatchEntry& entry = list_.At(i);
@@ -254,6 +263,10 @@ void Press::HoldAndLocate(const std::string& folder) {
     known->entries.push_back(i);
     state.file = static_cast<std::size_t>(known - files_.begin());
   }
+}
+
+// Locates every entry in its held file, the file as it is now.
+void Press::LocateHeld() {
   // One pass over each file gives its checksum and every entry's places.
   std::vector<Places> places(list_.Count());
   for (GameFile& file : files_) {
@@ -540,8 +553,7 @@ bool Press::WritePatch(const TypedValues& typed) {
   // write (a share that caches, a failing drive) stops the press here.
   for (const RecordWrite& record : records) {
     if (system_.ReadWholeFile(record.target) != Bytes(record.text.begin(), record.text.end())) {
-      throw FileError(
-          CannotCreateText(record.target, "What was written did not reach the disk."));
+      throw FileError(CannotCreateText(record.target, "What was written did not reach the disk."));
     }
   }
   for (GameFile& file : files_) {

@@ -115,20 +115,15 @@ class RootList {
   GameRoots result_;
 };
 
-}  // namespace
-
-GameRoots GameSearchRoots(System& system, const LauncherLookup& lookup) {
-  RootList list(system, lookup);
-  const LauncherPlaces places = system.GameLauncherPlaces();
-  const std::string home = system.HomeFolder();
-  const auto below = [&](const std::string& folder, std::string_view relative) {
-    return list.Below(folder, relative);
-  };
-
-  // Steam: its own folder is its first library; libraryfolders.vdf names them all.
+// Every Steam library: Steam's own folders (below the home folder and where
+// the system's settings say) and those each one's libraryfolders.vdf names,
+// each once.
+std::vector<std::string> SteamLibraries(System& system, RootList& list,
+                                        const LauncherLookup& lookup, const std::string& home,
+                                        const LauncherPlaces& places) {
   std::vector<std::string> steam_folders;
   if (!home.empty()) {
-    for (const char* folder : kSteamFolders) steam_folders.push_back(below(home, folder));
+    for (const char* folder : kSteamFolders) steam_folders.push_back(list.Below(home, folder));
   }
   steam_folders.insert(steam_folders.end(), places.steam_folders.begin(),
                        places.steam_folders.end());
@@ -142,7 +137,7 @@ GameRoots GameSearchRoots(System& system, const LauncherLookup& lookup) {
   for (const std::string& steam : steam_folders) {
     if (!system.FolderExists(steam)) continue;
     add_library(steam);
-    const std::string vdf = below(steam, "steamapps/libraryfolders.vdf");
+    const std::string vdf = list.Below(steam, "steamapps/libraryfolders.vdf");
     const std::optional<std::string> text = list.Read(vdf);
     if (!text) continue;
     const std::optional<std::vector<std::string>> paths = SteamLibraryPaths(*text);
@@ -152,13 +147,20 @@ GameRoots GameSearchRoots(System& system, const LauncherLookup& lookup) {
     }
     for (const std::string& path : *paths) add_library(list.Folder(lookup.full_path(path)));
   }
-  for (const std::string& library : libraries) list.Add(below(library, "steamapps/common/"));
+  return libraries;
+}
 
+// The install folders the other launchers record: Heroic, legendary and
+// Lutris below the home folder, and those the system's settings name.
+void AddLauncherInstalls(System& system, RootList& list, const std::string& home,
+                         const LauncherPlaces& places) {
   if (!home.empty()) {
-    for (const char* file : kHeroicGogFiles) list.AddFromJson(below(home, file), "install_path");
-    for (const char* file : kLegendaryFiles) list.AddFromJson(below(home, file), "install_path");
+    for (const char* file : kHeroicGogFiles)
+      list.AddFromJson(list.Below(home, file), "install_path");
+    for (const char* file : kLegendaryFiles)
+      list.AddFromJson(list.Below(home, file), "install_path");
     for (const char* file : kLutrisDatabases) {
-      const std::string path = below(home, file);
+      const std::string path = list.Below(home, file);
       const std::optional<std::string> text = list.Read(path);
       if (!text) continue;
       const std::optional<std::vector<std::string>> folders =
@@ -178,26 +180,41 @@ GameRoots GameSearchRoots(System& system, const LauncherLookup& lookup) {
       }
     }
   }
+}
 
-  // The Wine prefixes.
-  if (!home.empty()) list.Add(below(home, ".wine/drive_c/"));
+// The Wine prefixes, at their drive_c: ~/.wine, each Steam library's Proton
+// prefixes and Bottles' bottles.
+void AddWinePrefixes(RootList& list, const std::string& home,
+                     const std::vector<std::string>& libraries) {
+  if (!home.empty()) list.Add(list.Below(home, ".wine/drive_c/"));
   for (const std::string& library : libraries) {
     for (const std::string& prefix :
-         list.Subfolders(below(library, "steamapps/compatdata/"), "pfx/drive_c/")) {
+         list.Subfolders(list.Below(library, "steamapps/compatdata/"), "pfx/drive_c/")) {
       list.Add(prefix);
     }
   }
-  if (!home.empty()) {
-    for (const char* bottles : kBottlesFolders) {
-      for (const std::string& prefix : list.Subfolders(below(home, bottles), "drive_c/")) {
-        list.Add(prefix);
-      }
+  if (home.empty()) return;
+  for (const char* bottles : kBottlesFolders) {
+    for (const std::string& prefix : list.Subfolders(list.Below(home, bottles), "drive_c/")) {
+      list.Add(prefix);
     }
   }
+}
 
+}  // namespace
+
+GameRoots GameSearchRoots(System& system, const LauncherLookup& lookup) {
+  RootList list(system, lookup);
+  const LauncherPlaces places = system.GameLauncherPlaces();
+  const std::string home = system.HomeFolder();
+  const std::vector<std::string> libraries = SteamLibraries(system, list, lookup, home, places);
+  for (const std::string& library : libraries) list.Add(list.Below(library, "steamapps/common/"));
+  AddLauncherInstalls(system, list, home, places);
+  AddWinePrefixes(list, home, libraries);
   // Then the system's own places: the fixed disks, with their hidden folders
   // left out, or the whole home folder.
-  for (const SearchPlace& place : system.SearchRoots()) list.Add(place.folder, place.hidden_folders);
+  for (const SearchPlace& place : system.SearchRoots())
+    list.Add(place.folder, place.hidden_folders);
   return list.Take();
 }
 

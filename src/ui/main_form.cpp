@@ -1,10 +1,12 @@
 #include "ui/main_form.h"
 
 #include <climits>
+#include <memory>
+#include <vector>
 
+#include "base/text.h"
 #include "definitions/game_loading.h"
 #include "definitions/ini.h"
-#include "base/text.h"
 #include "engine/locate.h"
 #include "engine/patching.h"
 #include "search/folder_search.h"
@@ -62,12 +64,15 @@ void MainForm::gamedirlvChange() {
   }
   state_.gameFolder = ReplaceAllNoCase(path + "\\", "\\\\", "\\");
   state_.checkFilePath = state_.gameFolder + FileNamePart(state_.checkFilePath);
+  std::vector<LocateResult> results(state_.patchList.Count());
   for (std::size_t i = state_.patchList.Count(); i-- > 0;) {
-    if (!Locate(state_.patchList.At(i))) {
+    results[i] = Locate(state_.patchList.At(i));
+    if (!results[i].located) {
       ShowNotLocated();
       return;
     }
   }
+  view_.SetEnabled(Control::undobutton, CanUndo(results));
   view_.SetEnabled(Control::patchbutton, true);
 }
 
@@ -80,12 +85,12 @@ void MainForm::ShowNotLocated() {
   view_.SetEnabled(Control::patchbutton, false);
 }
 
-bool MainForm::Locate(PatchEntry& entry) {
+LocateResult MainForm::Locate(PatchEntry& entry) {
   view_.SetEnabled(Control::undobutton, false);
   const LocateResult result = LocatePatch(system_, state_.gameFolder, entry);
   TakeLocation(entry, result);
   ShowLocated(entry, result);
-  return result.located;
+  return result;
 }
 
 void MainForm::ShowLocated(const PatchEntry& entry, const LocateResult& result) {
@@ -94,20 +99,23 @@ void MainForm::ShowLocated(const PatchEntry& entry, const LocateResult& result) 
   view_.SetEnabled(Control::heightedit, entry.hasy);
   view_.SetText(Control::widthedit, std::to_string(result.width));
   view_.SetText(Control::heightedit, std::to_string(result.height));
-  if (result.from_record) view_.SetEnabled(Control::undobutton, true);
 }
 
 // Each report is a box at once; each entry located again shows as a folder
 // selection shows it.
 OperationObserver MainForm::OperationEffects() {
   OperationObserver observer;
+  auto results = std::make_shared<std::vector<LocateResult>>(state_.patchList.Count());
   observer.report = [this](const Report& report) {
     const std::string text = BoxText(report);
     if (!text.empty()) view_.ShowMessage(text);
   };
   observer.locating = [this](std::size_t) { view_.SetEnabled(Control::undobutton, false); };
-  observer.located = [this](std::size_t index, const LocateResult& result) {
+  observer.located = [this, results](std::size_t index, const LocateResult& result) {
     ShowLocated(state_.patchList.At(index), result);
+    (*results)[index] = result;
+    // The first entry is located last: Undo Patch as for a folder selected.
+    if (index == 0) view_.SetEnabled(Control::undobutton, CanUndo(*results));
   };
   return observer;
 }

@@ -1,7 +1,7 @@
 #include "ui/report_text.h"
 
-#include "base/text.h"
 #include "base/ascii_case.h"
+#include "base/text.h"
 
 namespace quillfen {
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "base/profile_reader.h"
 #include "definitions/definition_check.h"
 #include "definitions/game_loading.h"
 #include "definitions/ini.h"
-#include "base/profile_reader.h"
 #include "platform/system.h"
 
 namespace {

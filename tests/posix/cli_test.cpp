@@ -165,8 +165,9 @@ TEST_F(CliTest, PatchAndUndoRoundTripMatchesFileNamesWithoutCase) {
                            "  undo record: none (RACER.undo)\n");
 
   ASSERT_EQ(Run({"patch", "Racer", game + "/", "1920", "1080"}), kExitSuccess) << err.str();
-  EXPECT_EQ(out.str(), game + "/racer.exe: width at 108 (0x6C): 1024 -> 1920\n" + game +
-                           "/racer.exe: height at 112 (0x70): 768 -> 1080\nGame successfully patched!\n");
+  EXPECT_EQ(out.str(),
+            game + "/racer.exe: width at 108 (0x6C): 1024 -> 1920\n" + game +
+                "/racer.exe: height at 112 (0x70): 768 -> 1080\nGame successfully patched!\n");
   EXPECT_EQ(err.str(), "");
   EXPECT_EQ(ValueAt("game/racer.exe", 108), 1920);
   EXPECT_EQ(ValueAt("game/racer.exe", 112), 1080);
@@ -183,8 +184,9 @@ TEST_F(CliTest, PatchAndUndoRoundTripMatchesFileNamesWithoutCase) {
   EXPECT_NE(out.str().find("undo record: valid (RACER.undo)"), std::string::npos);
 
   ASSERT_EQ(Run({"undo", "Racer", game}), kExitSuccess) << err.str();
-  EXPECT_EQ(out.str(), game + "/racer.exe: width at 108 (0x6C): 1920 -> 1024\n" + game +
-                           "/racer.exe: height at 112 (0x70): 1080 -> 768\nPatch successfully removed!\n");
+  EXPECT_EQ(out.str(),
+            game + "/racer.exe: width at 108 (0x6C): 1920 -> 1024\n" + game +
+                "/racer.exe: height at 112 (0x70): 1080 -> 768\nPatch successfully removed!\n");
   EXPECT_EQ(folder.Read("game/racer.exe"), original);
   EXPECT_FALSE(folder.Exists("game/RACER.undo"));
   ASSERT_EQ(stat(exe.c_str(), &info), 0);
@@ -251,8 +253,7 @@ TEST_F(CliTest, LocateFailsForAValueOutsideTheFile) {
   cut.resize(110);
   folder.Write("game/racer.exe", cut);
   EXPECT_EQ(Run({"locate", "Racer", game}), kExitFailure);
-  EXPECT_NE(out.str().find("width: at 108 (0x6C), which lies outside the file"),
-            std::string::npos)
+  EXPECT_NE(out.str().find("width: at 108 (0x6C), which lies outside the file"), std::string::npos)
       << out.str();
   EXPECT_EQ(Run({"patch", "Racer", game, "1920", "1080"}), kExitFailure);
   EXPECT_EQ(folder.Read("game/racer.exe"), cut);

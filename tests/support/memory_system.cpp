@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "base/text.h"
 #include "base/ascii_case.h"
+#include "base/text.h"
 #include "platform/file_error.h"
 
 namespace quillfen::testing {
@@ -459,11 +459,11 @@ std::vector<DirEntry> MemorySystem::ListFolder(const std::string& folder) {
     if (it->first.find('\\', prefix.size()) != std::string::npos) continue;
     const std::uint32_t attributes = it->second.attributes;
     const auto alias = short_of.find(it->first);
-    entries.push_back({it->second.name,
-                       alias == short_of.end() ? std::string() : alias->second.substr(prefix.size()),
-                       it->second.is_folder,
-                       (attributes & (kAttrHidden | kAttrSystem | kAttrVolumeLabel)) != 0,
-                       (attributes & kAttrReparsePoint) != 0});
+    entries.push_back(
+        {it->second.name,
+         alias == short_of.end() ? std::string() : alias->second.substr(prefix.size()),
+         it->second.is_folder, (attributes & (kAttrHidden | kAttrSystem | kAttrVolumeLabel)) != 0,
+         (attributes & kAttrReparsePoint) != 0});
   }
   return entries;
 }

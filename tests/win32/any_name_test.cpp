@@ -9,10 +9,10 @@
 #include "definitions/ini.h"
 #include "engine/locate.h"
 #include "engine/patching.h"
-#include "ui/report_text.h"
 #include "platform/win32/win32_system.h"
 #include "search/folder_search.h"
 #include "support/game_files.h"
+#include "ui/report_text.h"
 #include "win32/real_files.h"
 
 namespace quillfen {

@@ -5,11 +5,11 @@
 #include "base/text.h"
 #include "engine/locate.h"
 #include "engine/patching.h"
-#include "ui/report_text.h"
 #include "platform/file_error.h"
 #include "platform/win32/full_path.h"
 #include "platform/win32/win32_owners.h"
 #include "platform/win32/win32_system.h"
+#include "ui/report_text.h"
 #include "win32/real_files.h"
 
 namespace quillfen {
@@ -363,7 +363,6 @@ TEST(Win32Files, AFileOfGigabytesIsNeitherLocatedNorReadNorWritten) {
   EXPECT_EQ(LocalLastWrite(path).wSecond, 4);
   EXPECT_FALSE(system.FileExists(folder.Path() + "huge.undo"));
 }
-
 
 // What only Windows can show: two record names that become one file through a
 // short (8.3) name once the first exists, and game files that are the

@@ -77,9 +77,9 @@ TEST(Win32Listing, ListsNamesWithTheirAttributesMatchingWithoutCase) {
   // A long name comes with the short name the system keeps for it.
   ASSERT_NE(Named(all, "a rather long name.text"), nullptr);
   char short_path[MAX_PATH];
-  ASSERT_GT(GetShortPathNameA((folder.Path() + "a rather long name.text").c_str(), short_path,
-                              MAX_PATH),
-            0u);
+  ASSERT_GT(
+      GetShortPathNameA((folder.Path() + "a rather long name.text").c_str(), short_path, MAX_PATH),
+      0u);
   EXPECT_EQ(Named(all, "a rather long name.text")->short_name, FileNamePart(short_path));
 
   // A pattern finds the name as it is stored, whatever the case asked for.

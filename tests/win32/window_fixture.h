@@ -18,8 +18,8 @@ namespace quillfen::testing {
 // folder tree it handles, and a function run before each of them.
 class TestWindow : public win32::MainWindow {
  public:
-  using MainWindow::MainWindow;
   using MainWindow::Form;
+  using MainWindow::MainWindow;
   using MainWindow::RunHandler;
 
   int treeChanges = 0;
