@@ -170,7 +170,10 @@ std::string PosixSystem::ExecutablePath() {
 }
 
 std::string PosixSystem::ExecutableFolder() {
-  return FolderOf(ExecutablePath());
+  // Without /proc (an empty chroot) the path is unknown: files beside the
+  // program are then looked for in the working folder.
+  const std::string path = ExecutablePath();
+  return path.substr(0, path.rfind('/') + 1);
 }
 
 std::string PosixSystem::ReadProfileString(const std::string& section, const std::string& key,
