@@ -7,12 +7,12 @@
 namespace quillfen {
 namespace {
 
-TEST(Text, FileAndFolderPartsSplitAtTheLastBackslashOrColon) {
+TEST(Text, NamesSplitAtTheLastBackslashOrColonFoldersAtTheSeparator) {
   EXPECT_EQ(FileNamePart("data\\game.dat"), "game.dat");
   EXPECT_EQ(FileNamePart("C:game.exe"), "game.exe");
   EXPECT_EQ(FileNamePart("a/b.exe"), "a/b.exe");
-  EXPECT_EQ(FolderPart("E:\\Games\\X\\game.dat"), "E:\\Games\\X\\");
-  EXPECT_EQ(FolderPart("game.dat"), "");
+  EXPECT_EQ(FolderOfPath("E:\\Games\\X\\game.dat", '\\'), "E:\\Games\\X\\");
+  EXPECT_EQ(FolderOfPath("game.dat", '\\'), "");
 }
 
 TEST(Text, UpperAsciiChangesOnlyAtoZ) {
@@ -44,7 +44,7 @@ TEST(Text, ReplaceAllNoCase) {
 TEST(Text, RulesHoldForNamesInAnyScript) {
   const std::string path = "Q:\\Games\\Ведьмак 表\\ソフト.exe";
   EXPECT_EQ(FileNamePart(path), "ソフト.exe");
-  EXPECT_EQ(FolderPart(path), "Q:\\Games\\Ведьмак 表\\");
+  EXPECT_EQ(FolderOfPath(path, '\\'), "Q:\\Games\\Ведьмак 表\\");
   EXPECT_EQ(UpperAscii("ソフト.exe"), "ソフト.EXE");
   EXPECT_EQ(UpperAscii("Ведьмак"), "Ведьмак");
   EXPECT_EQ(ReplaceAllNoCase("Q:\\表\\\\ソ", "\\\\", "\\"), "Q:\\表\\ソ");

@@ -6,8 +6,10 @@ namespace quillfen {
 
 namespace {
 
-std::size_t LastSeparator(std::string_view path) {
-  return path.find_last_of("\\:");
+// What follows the last of the separators; the whole path without one.
+std::string AfterLast(std::string_view path, std::string_view separators) {
+  const std::size_t sep = path.find_last_of(separators);
+  return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
 }
 
 }  // namespace
@@ -31,8 +33,7 @@ void AppendUtf8(std::string& out, char32_t code) {
 }
 
 std::string FileNamePart(std::string_view path) {
-  const std::size_t sep = LastSeparator(path);
-  return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
+  return AfterLast(path, "\\:");
 }
 
 std::optional<std::string> ForeignNameReason(std::string_view name) {
@@ -56,11 +57,6 @@ std::optional<std::string> ForeignNameReason(std::string_view name) {
     return "it is the name of a device on Windows";
   }
   return std::nullopt;
-}
-
-std::string FolderPart(std::string_view path) {
-  const std::size_t sep = LastSeparator(path);
-  return sep == std::string_view::npos ? std::string() : std::string(path.substr(0, sep + 1));
 }
 
 namespace {
@@ -89,8 +85,7 @@ bool WildcardMatchNoCase(std::string_view pattern, std::string_view name) {
 }
 
 std::string NameInPath(std::string_view path, char separator) {
-  const std::size_t sep = path.rfind(separator);
-  return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
+  return AfterLast(path, {&separator, 1});
 }
 
 std::string FolderOfPath(std::string_view path, char separator) {

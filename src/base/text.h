@@ -18,8 +18,6 @@ std::string FileNamePart(std::string_view path);
 // name (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, with any extension).
 // Nothing for a plain file name.
 std::optional<std::string> ForeignNameReason(std::string_view name);
-// Everything up to and including the last backslash or colon; empty when it has neither.
-std::string FolderPart(std::string_view path);
 // Whether a whole name matches a pattern in which * stands for any run of
 // characters and ? for any one, A to Z compared without regard to case. As in
 // Windows' listings, a pattern ending in ".*" also matches the name without

@@ -38,6 +38,23 @@ bool Enters(const DirEntry& entry, const WalkRules& rules) {
   return rules.hidden_folders || !entry.hidden;
 }
 
+// Walks the folder under the rules and stops at the first file of the name
+// that is not in exclusions; result is its full path, or empty.
+void FirstFound(System& system, const std::string& folder, const std::string& file_name,
+                const WalkRules& rules, const std::vector<std::string>& exclusions,
+                std::string& result, const SearchProgress& progress) {
+  result.clear();
+  // The first file not excluded ends the search.
+  WalkFolder(
+      system, folder, file_name, rules,
+      [&](const std::string& path) {
+        if (IsExcluded(system, path, exclusions)) return true;
+        result = path;
+        return false;
+      },
+      progress);
+}
+
 }  // namespace
 
 bool WalkFolder(System& system, const std::string& folder, const std::string& file_name,
@@ -85,21 +102,6 @@ void SearchFolder(System& system, const std::string& folder, const std::string& 
                   const std::vector<std::string>& exclusions, std::string& result,
                   const SearchProgress& progress) {
   FirstFound(system, folder, file_name, WalkRules{}, exclusions, result, progress);
-}
-
-void FirstFound(System& system, const std::string& folder, const std::string& file_name,
-                const WalkRules& rules, const std::vector<std::string>& exclusions,
-                std::string& result, const SearchProgress& progress) {
-  result.clear();
-  // The first file not excluded ends the search.
-  WalkFolder(
-      system, folder, file_name, rules,
-      [&](const std::string& path) {
-        if (IsExcluded(system, path, exclusions)) return true;
-        result = path;
-        return false;
-      },
-      progress);
 }
 
 }  // namespace quillfen

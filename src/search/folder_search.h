@@ -52,9 +52,4 @@ void SearchFolder(System& system, const std::string& folder, const std::string& 
                   const std::vector<std::string>& exclusions, std::string& result,
                   const SearchProgress& progress);
 
-// The same under other rules.
-void FirstFound(System& system, const std::string& folder, const std::string& file_name,
-                const WalkRules& rules, const std::vector<std::string>& exclusions,
-                std::string& result, const SearchProgress& progress);
-
 }  // namespace quillfen

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "base/ascii_case.h"
+#include "base/text.h"
 #include "platform/file_error.h"
 #include "platform/posix/file_view.h"
 
@@ -76,14 +77,14 @@ bool ReadOnly(const struct stat& info) {
   return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 
-// An existing regular file opened for writing (`flags`: O_WRONLY or O_RDWR);
-// a read-only file is refused as Windows refuses it. Throws FileError ("Cannot open file").
-Descriptor OpenWritable(const std::string& native, int flags) {
+// An existing regular file opened for reading and writing; a read-only file is
+// refused as Windows refuses it. Throws FileError ("Cannot open file").
+Descriptor OpenWritable(const std::string& native) {
   struct stat info;
   if (!StatOf(native, info)) ThrowCannotOpen(native, Describe(errno));
   if (!S_ISREG(info.st_mode)) ThrowCannotOpen(native, kNotRegular);
   if (ReadOnly(info)) ThrowCannotOpen(native, Describe(EACCES));
-  Descriptor file(::open(native.c_str(), flags | O_CLOEXEC));
+  Descriptor file(::open(native.c_str(), O_RDWR | O_CLOEXEC));
   if (!file.Valid()) ThrowCannotOpen(native, Describe(errno));
   return file;
 }
@@ -105,14 +106,14 @@ struct WriteTimes {
   struct timespec times[2];
 };
 
+// The folder of a path, "." for a bare name, as the calls that open it take it.
 std::string FolderOf(const std::string& native) {
-  const auto slash = native.rfind('/');
-  return slash == std::string::npos ? std::string(".") : native.substr(0, slash + 1);
+  const std::string folder = FolderOfPath(native, '/');
+  return folder.empty() ? std::string(".") : folder;
 }
 
 std::string NameOf(const std::string& native) {
-  const auto slash = native.rfind('/');
-  return slash == std::string::npos ? native : native.substr(slash + 1);
+  return NameInPath(native, '/');
 }
 
 // Puts a folder's entries on the disk, so that a file created or renamed in it stays.
@@ -139,8 +140,11 @@ int WriteAll(int fd, const std::uint8_t* data, std::size_t size, off_t position)
 
 }  // namespace
 
-std::string PosixSystem::Resolve(const std::string& path) {
-  const std::string& native = path;
+PosixSystem::PosixSystem() {
+  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') home_ = home;
+}
+
+std::string PosixSystem::Resolve(const std::string& native) {
   const std::string name = NameOf(native);
   struct stat info;
   if (name.empty() || name == "." || name == ".." || ::lstat(native.c_str(), &info) == 0) {
@@ -172,8 +176,7 @@ std::string PosixSystem::ExecutablePath() {
 std::string PosixSystem::ExecutableFolder() {
   // Without /proc (an empty chroot) the path is unknown: files beside the
   // program are then looked for in the working folder.
-  const std::string path = ExecutablePath();
-  return path.substr(0, path.rfind('/') + 1);
+  return FolderOfPath(ExecutablePath(), '/');
 }
 
 std::string PosixSystem::ReadProfileString(const std::string& section, const std::string& key,
@@ -387,7 +390,7 @@ std::unique_ptr<FileBytes> PosixSystem::ViewFile(const std::string& path) {
 
 std::unique_ptr<HeldFile> PosixSystem::HoldFile(const std::string& path) {
   const std::string native = Resolve(path);
-  Descriptor file = OpenWritable(native, O_RDWR);
+  Descriptor file = OpenWritable(native);
   for (int attempt = 1; ::flock(file.Get(), LOCK_EX | LOCK_NB) != 0; ++attempt) {
     if (errno != EWOULDBLOCK && errno != EINTR) ThrowCannotOpen(native, Describe(errno));
     if (attempt == kHoldAttempts) {
@@ -442,10 +445,6 @@ std::vector<SearchPlace> PosixSystem::SearchRoots() {
   const std::string home = HomeFolder();
   if (home.empty()) return {};
   return {{home, true}};
-}
-
-PosixSystem::PosixSystem() {
-  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') home_ = home;
 }
 
 std::string PosixSystem::HomeFolder() {
