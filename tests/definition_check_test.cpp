@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
+#include <vector>
 
 #include "definitions/game_loading.h"
 #include "support/fixtures.h"
@@ -93,12 +96,23 @@ TEST(DefinitionCheck, AgreesWithGameLoading) {
     EXPECT_EQ(check.games[i].patches, list.Count()) << apps.games[i];
   }
 
-  // A value is judged as the reader cuts it: 3000 digits read as 2999, an odd count.
-  const DefinitionCheck cut = CheckDefinitions(
-      "[apps]\nversion=1.03\na0=G\n[G]\ncheckfile=g\nmodfile=g\nsig=" + std::string(3000, 'A') +
-      "\nsigwild=" + std::string(1499, '0') + "\nxoffset=1\noccur=1\n");
-  ASSERT_EQ(cut.diagnostics.size(), 1u);
+  // A value is judged as the reader cuts it: 3000 digits read as 2999, an odd
+  // count; and game loading marks the patch whose value reached the cut.
+  const std::string cut_text = "[apps]\nversion=1.03\na0=G\n[G]\ncheckfile=g\nmodfile=g\nsig=" +
+                               std::string(3000, 'A') + "\nsigwild=" + std::string(1499, '0') +
+                               "\nxoffset=1\noccur=1\np1modfile=g\np1sig=" +
+                               std::string(2998, 'A') + "\np1sigwild=" + std::string(1499, '0') +
+                               "\np1xoffset=1\np1occur=1\np1undofile=h.undo\n";
+  const DefinitionCheck cut = CheckDefinitions(cut_text);
+  ASSERT_EQ(cut.diagnostics.size(), 2u);
   EXPECT_NE(cut.diagnostics[0].text.find("odd number of digits (2999)"), std::string::npos);
+  EXPECT_NE(cut.diagnostics[1].text.find("sig holds 3000 characters"), std::string::npos);
+  f.WriteIni(cut_text);
+  PatchList list;
+  LoadGamePatches(f.system, "G", list);
+  ASSERT_EQ(list.Count(), 2u);
+  EXPECT_EQ(list.At(0).cut, "sig");
+  EXPECT_EQ(list.At(1).cut, "");  // 2998 characters are read whole
 }
 
 TEST(DefinitionCheck, SuggestsOnlyCloseKeys) {
@@ -175,6 +189,72 @@ TEST(DefinitionCheck, ReportsNamesRecordsAndValuesThatPatchRefuses) {
   std::sort(want.begin(), want.end());
   std::sort(got.begin(), got.end());
   EXPECT_EQ(got, want);  // patch 5 may share patch 1's record: they locate the same places
+}
+
+
+// Games of one file may share a folder: a record is checked against the
+// patches of every game, a record may not be a game file, and a value as long
+// as the cut may have lost its end.
+TEST(DefinitionCheck, ReportsRecordsAcrossGamesAndCutValues) {
+  const std::string sig(3000, 'A');
+  const DefinitionCheck check = CheckDefinitions(
+      "[apps]\nversion=1.03\na0=Racer\na1=Racer Expansion\na2=Self\n"
+      "[Racer]\n"  // 6
+      "modfile=game.exe\nsig=AA\nsigwild=0\noccur=1\nxoffset=2\nyoffset=6\n"
+      "[Racer Expansion]\n"  // 13
+      "modfile=game.dat\nsig=AA\nsigwild=0\noccur=1\nxoffset=2\nyoffset=6\n"
+      "[Self]\n"           // 20
+      "modfile=self.exe\n"  // 21
+      "undofile=SELF.EXE\nsig=AA\nsigwild=0\noccur=1\nxoffset=2\n"
+      "p1modfile=other.bin\n"  // 27
+      "p1undofile=game.dat\np1sig=AA\np1sigwild=0\np1occur=1\np1xoffset=2\n"
+      "p2modfile=same.undo\n"  // 33
+      "p2sig=" + sig + "\np2sigwild=0\np2occur=1\np2xoffset=2\n"
+      "checkfile=self.exe\n");
+  std::vector<std::string> got;
+  for (const Diagnostic& d : check.diagnostics) {
+    if (d.severity == Severity::kError) got.push_back(std::to_string(d.line) + ": " + d.text);
+  }
+  const std::vector<std::string> want = {
+      "14: patch 1 would keep its old values in the undo record of patch 1 of [Racer] "
+      "(GAME.UNDO): give each an undofile of its own",
+      "22: the undo record of patch 1 (SELF.EXE) is its game file itself: Patch would "
+      "overwrite the game file's values with the record; give it an undofile of its own",
+      "28: the undo record of patch 2 (GAME.DAT) is the game file of patch 1 of [Racer "
+      "Expansion]: give it an undofile of its own",
+      "33: the undo record of patch 3 (SAME.UNDO) is its game file itself: Patch would "
+      "overwrite the game file's values with the record; give it an undofile of its own",
+      "34: p2sig has an odd number of digits (2999): the last one is ignored",
+      "34: p2sig holds 3000 characters: only the first 2999 are read, so the program "
+      "refuses patch 3",
+      "35: p2sigwild has 1 characters for 1499 signature bytes: the bytes it misses must match",
+  };
+  std::sort(got.begin(), got.end());
+  EXPECT_EQ(got, want);
+}
+
+// The check of a file with thousands of games takes time in proportion to
+// their number: 20,000 games, each in the list and with a section, took more
+// than a minute when each game was compared with every other.
+TEST(DefinitionCheck, ChecksManyGamesInLinearTime) {
+  std::string text = "[apps]\nversion=1.03\n";
+  constexpr int kGames = 20000;
+  for (int i = 0; i < kGames; ++i) {
+    const std::string n = std::to_string(i);
+    text.append("a").append(n).append("=Game ").append(n).append("\n");
+  }
+  for (int i = 0; i < kGames; ++i) {
+    const std::string n = std::to_string(i);
+    text.append("[Game ").append(n).append("]\nmodfile=g").append(n);
+    text.append(".exe\nsig=AA\nsigwild=0\noccur=1\nxoffset=2\ncheckfile=g").append(n).append(".exe\n");
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const DefinitionCheck check = CheckDefinitions(text);
+  const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
+  EXPECT_FALSE(check.HasErrors());
+  EXPECT_EQ(check.games.size(), static_cast<std::size_t>(kGames));
+  EXPECT_EQ(check.games.back().patches, 1u);
+  EXPECT_LT(seconds.count(), 15.0);  // a few seconds at most, even in a debug build under load
 }
 
 }  // namespace

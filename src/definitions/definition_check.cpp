@@ -134,6 +134,7 @@ class Checker {
       if (ProfileName(section.name) == "APPS") continue;
       CheckGameSection(section);
     }
+    CheckRecords();
     std::stable_sort(result_.diagnostics.begin(), result_.diagnostics.end(),
                      [](const Diagnostic& a, const Diagnostic& b) { return a.line < b.line; });
     return std::move(result_);
@@ -236,20 +237,30 @@ class Checker {
             LowerAscii(entry.key) + " is never read: " + stop + why + " and ends the game list");
     }
 
+    // Each name is looked up once: a list of thousands of games is checked in
+    // time proportional to its length.
+    std::map<std::string, std::vector<std::size_t>> spellings;  // ProfileName -> games
     for (std::size_t i = 0; i < result_.games.size(); ++i) {
       const std::string& name = result_.games[i].name;
       const ProfileSection* section = profile_.FindSection(name);
       if (!section) {
         Error(lines[i], "game " + Quoted(name) + " has no section [" + name + "]");
       }
-      for (std::size_t j = 0; j < i; ++j) {
+      std::vector<std::size_t>& same = spellings[ProfileName(name)];
+      for (const std::size_t j : same) {
         const std::string& other = result_.games[j].name;
-        if (other == name || ProfileName(other) != ProfileName(name)) continue;
+        if (other == name) continue;
         Warning(lines[i], Quoted(name) + " (" + NumberedKey('a', i) + ") and " + Quoted(other) +
                               " (" + NumberedKey('a', j) +
                               ") differ only in case: both read one section");
         break;
       }
+      // One game of each spelling is enough to compare a later one with.
+      if (std::none_of(same.begin(), same.end(),
+                       [&](std::size_t j) { return result_.games[j].name == name; })) {
+        same.push_back(i);
+      }
+      listed_[ProfileName(name)].push_back(i);
     }
   }
 
@@ -401,7 +412,9 @@ class Checker {
       }
     }
     PatchRecord record;
+    record.game = section;
     record.number = number;
+    record.line = undofile_entry ? undofile_entry->line : patch_line;
     record.game_file = ProfileName(FileNamePart(modfile));
     record.record =
         ProfileName(FileNamePart(DefaultIfEmpty(undofile, DefaultUndoFileName(modfile))));
@@ -410,31 +423,82 @@ class Checker {
       record.places += profile_.Value(section, prefix + key) + "\n";
     }
     record.places += std::string(hasx ? "x" : "") + (hasy ? "y" : "");
-    for (const PatchRecord& earlier : records_) {
-      const bool same = earlier.record == record.record &&
-                        (earlier.game_file != record.game_file || earlier.places != record.places);
-      const bool crossed =
-          earlier.record == record.record + ".NEW" || earlier.record + ".NEW" == record.record;
-      if (!same && !crossed) continue;
-      Error(undofile_entry ? undofile_entry->line : patch_line,
-            "patch " + number + " would keep its old values in the undo record of patch " +
-                earlier.number + " (" + record.record + "): give each an undofile of its own");
-      break;
-    }
     records_.push_back(std::move(record));
   }
 
-  void CheckGameSection(const ProfileSection& section) {
-    records_.clear();
-    const std::string& name = section.name;
-    CheckedGame* listed = nullptr;
-    for (CheckedGame& game : result_.games) {
-      if (ProfileName(game.name) == ProfileName(name)) {
-        listed = &game;
-        break;
-      }
+  // The records of every game together: games of one file may share a folder
+  // (a game and its expansion), so a record name may be used by one patch
+  // only, unless the patches locate the very same places of one file; and no
+  // record may be a game file of any patch. Each name is looked up in a map,
+  // so that the check takes time in proportion to the number of patches.
+  void CheckRecords() {
+    std::map<std::string, std::size_t> game_files;  // name -> the first patch with it
+    for (std::size_t i = 0; i < records_.size(); ++i) {
+      game_files.try_emplace(records_[i].game_file, i);
     }
-    if (!listed) Warning(section.line, "section [" + name + "] is not in the game list");
+    // For each record name, the first patch that keeps values in it, and the
+    // first one after it that locates other places: any later patch that
+    // locates other places differs from one of the two.
+    std::map<std::string, std::vector<std::size_t>> keepers;
+    const auto differ = [&](std::size_t a, std::size_t b) {
+      return records_[a].game_file != records_[b].game_file ||
+             records_[a].places != records_[b].places;
+    };
+    const auto name_of = [&](std::size_t i) {
+      const PatchRecord& r = records_[i];
+      return "patch " + r.number + " of [" + r.game + "]";
+    };
+    for (std::size_t i = 0; i < records_.size(); ++i) {
+      const PatchRecord& record = records_[i];
+      if (record.record == record.game_file) {
+        Error(record.line, "the undo record of patch " + record.number + " (" + record.record +
+                               ") is its game file itself: Patch would overwrite the game "
+                               "file's values with the record; give it an undofile of its own");
+        continue;
+      }
+      const auto game_file = game_files.find(record.record);
+      if (game_file != game_files.end()) {
+        Error(record.line, "the undo record of patch " + record.number + " (" + record.record +
+                               ") is the game file of " + name_of(game_file->second) +
+                               ": give it an undofile of its own");
+        continue;
+      }
+      std::optional<std::size_t> clash;
+      const auto find_clash = [&](const std::string& name, bool any) {
+        const auto found = keepers.find(name);
+        if (clash || found == keepers.end()) return;
+        for (const std::size_t j : found->second) {
+          if (any || differ(i, j)) {
+            clash = j;
+            return;
+          }
+        }
+      };
+      find_clash(record.record, false);
+      find_clash(record.record + ".NEW", true);
+      if (record.record.ends_with(".NEW")) {
+        find_clash(record.record.substr(0, record.record.size() - 4), true);
+      }
+      if (clash) {
+        const PatchRecord& earlier = records_[*clash];
+        const std::string other = earlier.game == record.game
+                                      ? "patch " + earlier.number
+                                      : name_of(*clash);
+        Error(record.line, "patch " + record.number +
+                               " would keep its old values in the undo record of " + other +
+                               " (" + record.record + "): give each an undofile of its own");
+      }
+      std::vector<std::size_t>& kept = keepers[record.record];
+      if (kept.empty() || (kept.size() == 1 && differ(kept[0], i))) kept.push_back(i);
+    }
+  }
+
+  void CheckGameSection(const ProfileSection& section) {
+    const std::string& name = section.name;
+    const auto listed = listed_.find(ProfileName(name));
+    if (listed == listed_.end()) {
+      Warning(section.line, "section [" + name + "] is not in the game list");
+    }
     CheckKeys(
         section, [](const std::string& key) { return PatchOfKey(key).has_value(); },
         GameKeyCandidates);
@@ -446,11 +510,24 @@ class Checker {
       if (modfile.empty()) break;
       CheckPatch(name, count, entry->line);
     }
-    if (listed) {
-      for (CheckedGame& game : result_.games) {
-        if (ProfileName(game.name) == ProfileName(name))
-          game.patches = static_cast<std::size_t>(count);
+    if (listed != listed_.end()) {
+      for (const std::size_t i : listed->second) {
+        result_.games[i].patches = static_cast<std::size_t>(count);
       }
+    }
+
+    // A lookup gives at most kMaxProfileValue characters: a value that long
+    // may have been cut, and the program refuses the patch that holds it.
+    for (const ProfileEntry& entry : section.entries) {
+      const auto patch = PatchOfKey(entry.key);
+      if (!patch || *patch < 0 || *patch >= count || profile_.Find(name, entry.key) != &entry ||
+          entry.value.size() < kMaxProfileValue) {
+        continue;
+      }
+      Error(entry.line, LowerAscii(entry.key) + " holds " + std::to_string(entry.value.size()) +
+                            " characters: only the first " + std::to_string(kMaxProfileValue) +
+                            " are read, so the program refuses patch " +
+                            std::to_string(*patch + 1));
     }
 
     // Keys of patches that are never read, once per patch at its first key.
@@ -477,9 +554,11 @@ class Checker {
     }
   }
 
-  // What a patch of the game section being checked keeps in which record.
+  // What a patch keeps in which record.
   struct PatchRecord {
+    std::string game;  // its section
     std::string number;
+    int line = 0;  // where its undofile is given, or its first key
     std::string game_file;  // the file-name parts, as names are compared
     std::string record;
     std::string places;  // the keys that decide where the values are found
@@ -489,7 +568,8 @@ class Checker {
   Profile profile_;
   const ValueJudged& onJudged_;
   DefinitionCheck result_;
-  std::vector<PatchRecord> records_;
+  std::vector<PatchRecord> records_;  // every patch of every game, in file order
+  std::map<std::string, std::vector<std::size_t>> listed_;  // ProfileName -> games of the list
 };
 
 }  // namespace
