@@ -218,6 +218,12 @@ bool ShowUnreadFile(CliEnvironment& env, const LoadedGame& game, std::size_t ind
       env.err << "quillfen-cli: cannot read " << problem << "\n";
       return true;
     }
+    case LocateFailure::kCutValue:
+      out << "  definition: " << entry.cut << " is too long to be read whole\n";
+      env.err << "quillfen-cli: patch #" << index + 1 << ": its " << entry.cut
+              << " is too long to be read whole (2999 characters or more); correct the "
+                 "definition file\n";
+      return true;
     case LocateFailure::kTooLarge:
       out << "  file: too large to patch\n";
       env.err << "quillfen-cli: cannot patch " << shown << ": larger than " << kMaxGameFileSize
@@ -238,10 +244,13 @@ void ShowRecord(CliEnvironment& env, const LoadedGame& game, const LocateResult&
       out << "none (" << DiskName(env, game, result.undofile) << ")\n";
       break;
     case RecordState::kValid:
-      out << "valid (" << DiskName(env, game, record.path) << ")\n";
+      out << (record.aside ? "valid, kept aside by a Patch (" : "valid (")
+          << DiskName(env, game, record.path) << ")\n";
       break;
     case RecordState::kKeptOriginals:
-      out << "valid, the file changed since (" << DiskName(env, game, record.path) << ")\n";
+      out << (record.aside ? "valid, kept aside by a Patch, the file changed since ("
+                           : "valid, the file changed since (")
+          << DiskName(env, game, record.path) << ")\n";
       break;
     case RecordState::kNotMatching:
       out << "present but not matching the file (" << DiskName(env, game, record.path) << ")\n";

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "engine/values.h"
+
 namespace quillfen {
 
 namespace {
@@ -40,6 +42,13 @@ ReportLine WordReport(const Report& r,
                          "\" names no file of the game folder: " + r.reason};
     case ReportKind::kFileMissing:
       return {false, "cannot find " + path + " (" + Patch(r.patch) + ")"};
+    case ReportKind::kCutValue:
+      return {false, Patch(r.patch) + ": its " + r.reason +
+                         " is too long to be read whole (2999 characters or more); correct the "
+                         "definition file"};
+    case ReportKind::kTooLarge:
+      return {false, "cannot patch " + path + " (" + Patch(r.patch) + "): larger than " +
+                         std::to_string(kMaxGameFileSize) + " bytes"};
     case ReportKind::kNotLocated:
       return {false, Patch(r.patch) + ": its values are not located in " + path +
                          " (the signature's occurrence is not there, or a value would lie "
@@ -69,6 +78,9 @@ ReportLine WordReport(const Report& r,
     case ReportKind::kNotWritable:
       return {false, "cannot write " + path + " (" + Patch(r.patch) + ")" +
                          (r.reason.empty() ? "" : ": " + SystemReason(r.reason))};
+    case ReportKind::kKeptAside:
+      return {true, "the undo record " + path + " keeps values of another file or patch: kept as " +
+                        native(r.record)};
     case ReportKind::kChecksFailed:
       return {false,
               r.operation == Operation::kPatch ? "nothing was patched" : "nothing was restored"};

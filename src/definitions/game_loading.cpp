@@ -1,5 +1,6 @@
 #include "definitions/game_loading.h"
 
+#include "base/profile_reader.h"
 #include "base/text.h"
 #include "definitions/ini.h"
 #include "platform/system.h"
@@ -72,19 +73,25 @@ GameSection LoadGamePatches(System& system, const std::string& path, const std::
     const std::string modfile = value(prefix + "modfile");
     if (modfile.empty()) break;
     PatchEntry entry;
-    entry.modfile = modfile;
-    entry.undofile = DefaultIfEmpty(value(prefix + "undofile"), DefaultUndoFileName(modfile));
-    entry.sig = ParseSignature(value(prefix + "sig"));
-    entry.sigwild = ParseWildcards(value(prefix + "sigwild"), entry.sig.size());
-    entry.xoffset = IntOrDefault(value(prefix + "xoffset"), NotSet);
-    entry.yoffset = IntOrDefault(value(prefix + "yoffset"), NotSet);
-    entry.setx = IntOrDefault(value(prefix + "setx"), NotSet);
-    entry.sety = IntOrDefault(value(prefix + "sety"), NotSet);
-    entry.setxlen = IntOrDefault(value(prefix + "setxlen"), 4);
-    entry.setylen = IntOrDefault(value(prefix + "setylen"), 4);
+    // Each value of the patch, noting the first that may have been cut.
+    const auto patch_value = [&](const char* key) {
+      std::string text = value(prefix + key);
+      if (text.size() >= kMaxProfileValue && entry.cut.empty()) entry.cut = prefix + key;
+      return text;
+    };
+    entry.modfile = patch_value("modfile");
+    entry.undofile = DefaultIfEmpty(patch_value("undofile"), DefaultUndoFileName(modfile));
+    entry.sig = ParseSignature(patch_value("sig"));
+    entry.sigwild = ParseWildcards(patch_value("sigwild"), entry.sig.size());
+    entry.xoffset = IntOrDefault(patch_value("xoffset"), NotSet);
+    entry.yoffset = IntOrDefault(patch_value("yoffset"), NotSet);
+    entry.setx = IntOrDefault(patch_value("setx"), NotSet);
+    entry.sety = IntOrDefault(patch_value("sety"), NotSet);
+    entry.setxlen = IntOrDefault(patch_value("setxlen"), 4);
+    entry.setylen = IntOrDefault(patch_value("setylen"), 4);
     entry.hasx = entry.xoffset != NotSet;
     entry.hasy = entry.yoffset != NotSet;
-    entry.occur = IntOrDefault(value(prefix + "occur"), 0);
+    entry.occur = IntOrDefault(patch_value("occur"), 0);
     list.Append(std::move(entry));
   }
   return section;

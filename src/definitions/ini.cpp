@@ -1,5 +1,6 @@
 #include "definitions/ini.h"
 
+#include "base/profile_reader.h"
 #include "platform/system.h"
 
 namespace quillfen {
@@ -63,7 +64,7 @@ std::string DefinitionFilePath(System& system) {
 std::string ReadIniValue(System& system, const std::string& section, const std::string& key,
                          const std::string& path) {
   std::string value = system.ReadProfileString(section, key, path);
-  if (value.size() > 2999) value.resize(2999);
+  if (value.size() > kMaxProfileValue) value.resize(kMaxProfileValue);
   return value;
 }
 

@@ -31,6 +31,10 @@ struct PatchEntry {
   std::int32_t sety = NotSet;
   std::int32_t setxlen = 4;
   std::int32_t setylen = 4;
+  // The key of a value that reached the length a lookup cuts values at, so
+  // that its end may be lost (a signature cut short finds other places);
+  // empty when none did. Such an entry is never located nor patched.
+  std::string cut;
 };
 
 // The entries of the selected game, in definition-file order. Entry k is patch

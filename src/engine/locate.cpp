@@ -34,6 +34,7 @@ PatchEntry BoundTo(const std::string& folder, const PatchEntry& entry) {
 
 LocateResult LocatePatch(System& system, const std::string& folder, const PatchEntry& entry) {
   const PatchEntry bound = BoundTo(folder, entry);
+  if (!entry.cut.empty()) return NotLocated(bound, LocateFailure::kCutValue);
   if (ForeignNameReason(FileNamePart(entry.modfile)) ||
       ForeignNameReason(FileNamePart(entry.undofile))) {
     return NotLocated(bound, LocateFailure::kForeignName);
@@ -42,6 +43,7 @@ LocateResult LocatePatch(System& system, const std::string& folder, const PatchE
 }
 
 LocateResult LocateBound(System& system, const PatchEntry& bound) {
+  if (!bound.cut.empty()) return NotLocated(bound, LocateFailure::kCutValue);
   if (!system.FileExists(bound.modfile)) return NotLocated(bound, LocateFailure::kFileMissing);
   // A file whose positions a signed 32-bit number cannot all name is never
   // located, and never loaded.
@@ -100,34 +102,47 @@ LocateResult LocateKnown(System& system, const PatchEntry& entry,
     return *found;
   };
   const auto size = static_cast<std::int64_t>(content.size());
+  if (!entry.cut.empty()) return NotLocated(entry, LocateFailure::kCutValue);
   LocateResult result = NotLocated(entry, LocateFailure::kNone);
   result.record = JudgeRecords(system, entry, size, checksum, places);
 
+  // Each axis the trusted record keeps comes from it; any other axis of the
+  // entry is located by its signature, and its old value is the one there now.
   Places at{entry.xpos, entry.ypos};
+  Places old;
+  bool by_signature_x = entry.hasx;
+  bool by_signature_y = entry.hasy;
   if (const std::optional<UndoRecord>& trusted = result.record.trusted) {
-    at = {trusted->xpos, trusted->ypos};
-    result.old_values = Places{trusted->oldx, trusted->oldy};
     result.from_record = true;
-  } else {
-    if (entry.hasx) at.x = places().x;
-    if (entry.hasy) at.y = places().y;
+    old = {trusted->oldx, trusted->oldy};
+    if (entry.hasx && KeepsWidth(*trusted)) {
+      at.x = trusted->xpos;
+      by_signature_x = false;
+    }
+    if (entry.hasy && KeepsHeight(*trusted)) {
+      at.y = trusted->ypos;
+      by_signature_y = false;
+    }
   }
+  if (by_signature_x) at.x = places().x;
+  if (by_signature_y) at.y = places().y;
   result.places = at;
-  if (!result.from_record) {
-    if ((entry.hasx && at.x <= 0) || (entry.hasy && at.y <= 0)) {
-      result.failure = LocateFailure::kNotFound;
-      return result;
-    }
-    if ((entry.hasx && !ValueFits(at.x, entry.setxlen, size)) ||
-        (entry.hasy && !ValueFits(at.y, entry.setylen, size))) {
-      result.failure = LocateFailure::kOutsideFile;
-      return result;
-    }
+  if ((by_signature_x && at.x <= 0) || (by_signature_y && at.y <= 0)) {
+    result.failure = LocateFailure::kNotFound;
+    return result;
+  }
+  if ((by_signature_x && !ValueFits(at.x, entry.setxlen, size)) ||
+      (by_signature_y && !ValueFits(at.y, entry.setylen, size))) {
+    result.failure = LocateFailure::kOutsideFile;
+    return result;
   }
   result.located = true;
   result.width = entry.hasx ? ReadValueAt(content, at.x, entry.setxlen) : 0;
   result.height = entry.hasy ? ReadValueAt(content, at.y, entry.setylen) : 0;
-  if (!result.from_record) result.old_values = Places{result.width, result.height};
+  if (by_signature_x) old.x = result.width;
+  if (by_signature_y) old.y = result.height;
+  if (!result.from_record) old = {result.width, result.height};
+  result.old_values = old;
   return result;
 }
 

@@ -22,6 +22,7 @@ enum class LocateFailure {
   kTooLarge,     // 2 GiB or more: no position of it fits the definitions' numbers
   kNotFound,     // no trusted record, and the signature's occurrence is not there
   kOutsideFile,  // a value would lie partly or wholly past the end of the file
+  kCutValue,     // a value of its definition reached the cut length (PatchEntry::cut)
 };
 
 // What locating found out about one entry, as a value: the caller puts what

@@ -162,9 +162,48 @@ struct RecordWrite {
   std::size_t entry;  // the first entry of the walk that keeps it
   std::string record;
   std::string target;  // the record, or its pending place while the record holds the values
-  std::string text;
+  UndoRecord numbers;
   bool created = false;  // an empty file was put at the target to learn its identity
+  // Files at the entry's record places that keep nothing the new record does
+  // not: removed once the game file holds the new values.
+  std::vector<std::string> retired;
+  std::string Text() const { return FormatUndoRecord(numbers); }
 };
+
+// The name beside `path` under which a record is written before it is moved
+// over `path`: a file left there by a stop in the middle is record text, or
+// nothing, and is written over; any other file is passed by.
+std::string FreshRecordPath(System& system, const std::string& path) {
+  for (int n = 1;; ++n) {
+    const std::string fresh = path + ".tmp" + (n > 1 ? std::to_string(n) : std::string());
+    if (!system.FileExists(fresh) || JudgePlace(system, fresh) == PlaceContent::kRecord) {
+      return fresh;
+    }
+  }
+}
+
+// Writes a record as a new file, reads it back, and moves it over `path` in
+// one step: the file at `path` is never cut short or written through (a hard
+// link to a file elsewhere is replaced, not changed). When anything fails the
+// new file goes again and the error goes on.
+void WriteRecordFile(System& system, const std::string& path, const std::string& text) {
+  const Bytes bytes(text.begin(), text.end());
+  const std::string fresh = FreshRecordPath(system, path);
+  try {
+    system.WriteWholeFile(fresh, bytes);
+    // A disk that lost a write (a share that caches, a failing drive) stops here.
+    if (system.ReadWholeFile(fresh) != bytes) {
+      throw FileError(CannotCreateText(path, "What was written did not reach the disk."));
+    }
+    system.MoveOver(fresh, path);
+  } catch (const FileError&) {
+    try {
+      if (system.FileExists(fresh)) system.RemoveFile(fresh);
+    } catch (const FileError&) {
+    }
+    throw;
+  }
+}
 
 class Press {
  public:
@@ -211,6 +250,9 @@ class Press {
                                            : UndoWrites(list_.At(i));
   }
   bool PlaceRecords(std::vector<RecordWrite>& records);
+  UndoRecord NewRecord(std::size_t i, std::int32_t checksum);
+  void SettleOldRecords(RecordWrite& write);
+  void SettleRecordsAfterUndo(const GameFile& file, std::size_t i);
   std::vector<ValueWrite> ChangesOf(const GameFile& file, const TypedValues& typed) const;
   void WriteValues(GameFile& file, const TypedValues& typed);
 
@@ -392,7 +434,9 @@ bool Press::Check(const TypedValues& typed) {
   for (std::size_t i = list_.Count(); i-- > 0;) {
     const PatchEntry& entry = list_.At(i);
     const EntryState& state = entries_[i];
-    if (state.foreign) {
+    if (!entry.cut.empty()) {
+      refuse(ReportKind::kCutValue, i, entry.modfile, entry.cut);
+    } else if (state.foreign) {
       refuse(ReportKind::kForeignName, i, state.foreign->first, state.foreign->second);
     } else if (state.file == SIZE_MAX) {
       refuse(ReportKind::kFileMissing, i, entry.modfile);
@@ -402,6 +446,8 @@ bool Press::Check(const TypedValues& typed) {
              "it is a game file, the definition file or the program");
     } else if (state.unread) {
       refuse(ReportKind::kNotWritable, i, entry.modfile, files_[state.file].refusal.value_or(""));
+    } else if (files_[state.file].too_large) {
+      refuse(ReportKind::kTooLarge, i, entry.modfile);
     } else if (!state.located.located) {
       refuse(ReportKind::kNotLocated, i, entry.modfile);
       if (operation_ == Operation::kUndo) {
@@ -439,8 +485,8 @@ bool Press::Check(const TypedValues& typed) {
 bool Press::PlaceRecords(std::vector<RecordWrite>& records) {
   for (RecordWrite& record : records) {
     if (!system_.FileExists(record.target)) {
-      system_.WriteWholeFile(record.target, {});
       record.created = true;
+      system_.WriteWholeFile(record.target, {});
     }
   }
   std::vector<std::string> targets;
@@ -524,6 +570,84 @@ void Press::WriteValues(GameFile& file, const TypedValues& typed) {
   file.crc = after;
 }
 
+// The record an entry's Patch writes: the checksum the file will have, the
+// entry's places and old values for each axis it changes, and for an axis it
+// lacks what the file's record keeps for it (the record trusted, or else a
+// record at its places whose checksum is the file's), so that an entry of one
+// axis never drops the other axis's original.
+UndoRecord Press::NewRecord(std::size_t i, std::int32_t checksum) {
+  const PatchEntry& entry = list_.At(i);
+  UndoRecord numbers{checksum, 0, 0, 0, 0};
+  std::optional<UndoRecord> source = entries_[i].located.record.trusted;
+  if (!source) {
+    for (const std::string& path : {entry.undofile, PendingRecordPath(entry.undofile)}) {
+      const std::optional<UndoRecord> record = ReadRecordFile(system_, path);
+      if (record && record->checksum == files_[entries_[i].file].crc) {
+        source = record;
+        break;
+      }
+    }
+  }
+  if (entry.hasx) {
+    numbers.xpos = entry.xpos;
+    numbers.oldx = entry.oldx;
+  } else if (source && KeepsWidth(*source)) {
+    numbers.xpos = source->xpos;
+    numbers.oldx = source->oldx;
+  }
+  if (entry.hasy) {
+    numbers.ypos = entry.ypos;
+    numbers.oldy = entry.oldy;
+  } else if (source && KeepsHeight(*source)) {
+    numbers.ypos = source->ypos;
+    numbers.oldy = source->oldy;
+  }
+  return numbers;
+}
+
+// A record, or pending record, is deleted or replaced only when every value
+// it keeps is back in its game file, or kept by the record that replaces it.
+// Any other record at the entry's places (one a game sharing the record name
+// wrote for another file, one that keeps an axis this entry lacks and does not
+// carry) is moved aside under a name of its own before anything is written,
+// and locating finds it there by its checksum. A file that is no record was
+// refused by the check pass.
+void Press::SettleOldRecords(RecordWrite& write) {
+  const std::size_t i = write.entry;
+  const PatchEntry& entry = list_.At(i);
+  const GameFile& file = files_[entries_[i].file];
+  const RecordJudgement& judged = entries_[i].located.record;
+  std::vector<std::string> places = {entry.undofile, PendingRecordPath(entry.undofile)};
+  if (judged.trusted && judged.aside) places.push_back(judged.path);
+  for (const std::string& path : places) {
+    const PlaceReading reading = ReadPlace(system_, path);
+    if (reading.content != PlaceContent::kRecord) continue;
+    const bool goes =
+        !reading.record || ValuesCarried(*reading.record, write.numbers) ||
+        ValuesBack(*reading.record, file.held->Content(), entry.hasx ? entry.setxlen : 0,
+                   entry.hasy ? entry.setylen : 0);
+    if (goes) {
+      // The target and the record itself are replaced by a move; any other goes at the end.
+      if (path != write.target && path != write.record) write.retired.push_back(path);
+      continue;
+    }
+    std::string aside;
+    for (int n = 1; n <= kMaxKeptRecords && aside.empty(); ++n) {
+      const std::string name = KeptRecordPath(entry.undofile, reading.record->checksum, n);
+      if (!system_.FileExists(name)) aside = name;
+    }
+    if (aside.empty()) {
+      throw FileError(CannotCreateText(path, "Too many undo records are kept aside beside it."));
+    }
+    system_.MoveOver(path, aside);
+    Report report{ReportKind::kKeptAside, operation_};
+    report.patch = i;
+    report.path = path;
+    report.record = aside;
+    report_(std::move(report));
+  }
+}
+
 bool Press::WritePatch(const TypedValues& typed) {
   std::vector<RecordWrite> records;
   for (GameFile& file : files_) {
@@ -531,8 +655,6 @@ bool Press::WritePatch(const TypedValues& typed) {
     const std::int32_t checksum = ChecksumAfter(file, ChangesOf(file, typed));
     for (const std::size_t i : file.entries) {
       const PatchEntry& entry = list_.At(i);
-      const std::string text =
-          FormatUndoRecord({checksum, entry.xpos, entry.ypos, entry.oldx, entry.oldy});
       if (std::any_of(records.begin(), records.end(), [&](const RecordWrite& r) {
             return entries_[r.entry].record == entries_[i].record;
           })) {
@@ -541,20 +663,31 @@ bool Press::WritePatch(const TypedValues& typed) {
       // While the record itself holds the values to restore, the new one waits beside it.
       const RecordJudgement& judged = entries_[i].located.record;
       const bool keeps = judged.trusted && judged.path == entry.undofile;
-      records.push_back(
-          {i, entry.undofile, keeps ? PendingRecordPath(entry.undofile) : entry.undofile, text});
+      RecordWrite write{i, entry.undofile,
+                        keeps ? PendingRecordPath(entry.undofile) : entry.undofile,
+                        NewRecord(i, checksum), false, {}};
+      records.push_back(std::move(write));
     }
   }
-  if (!PlaceRecords(records)) return false;
-  for (const RecordWrite& record : records) {
-    system_.WriteWholeFile(record.target, Bytes(record.text.begin(), record.text.end()));
-  }
-  // Each record is read back before any game file changes: a disk that lost a
-  // write (a share that caches, a failing drive) stops the press here.
-  for (const RecordWrite& record : records) {
-    if (system_.ReadWholeFile(record.target) != Bytes(record.text.begin(), record.text.end())) {
-      throw FileError(CannotCreateText(record.target, "What was written did not reach the disk."));
+  for (RecordWrite& record : records) SettleOldRecords(record);
+  // Every record is on the disk before any game file changes. A failure
+  // (a full disk) leaves no empty file at a record's place.
+  try {
+    if (!PlaceRecords(records)) return false;
+    for (const RecordWrite& record : records) {
+      WriteRecordFile(system_, record.target, record.Text());
     }
+  } catch (const FileError&) {
+    for (const RecordWrite& record : records) {
+      try {
+        if (record.created && system_.FileExists(record.target) &&
+            system_.FileSize(record.target) == 0) {
+          system_.RemoveFile(record.target);
+        }
+      } catch (const FileError&) {
+      }
+    }
+    throw;
   }
   for (GameFile& file : files_) {
     WriteValues(file, typed);
@@ -562,14 +695,55 @@ bool Press::WritePatch(const TypedValues& typed) {
     for (const RecordWrite& record : records) {
       if (entries_[record.entry].file != static_cast<std::size_t>(&file - files_.data())) continue;
       const std::string pending = PendingRecordPath(record.record);
-      if (record.target == pending) {
-        system_.MoveOver(pending, record.record);
-      } else if (IsRecordFile(system_, pending)) {
-        system_.RemoveFile(pending);
+      if (record.target == pending) system_.MoveOver(pending, record.record);
+      for (const std::string& path : record.retired) {
+        if (IsRecordFile(system_, path)) system_.RemoveFile(path);
       }
     }
   }
   return true;
+}
+
+// After Undo Patch wrote an entry's values back: each record at its places
+// whose values are all back goes; the record the entry was located from
+// that keeps an axis still to restore (the other axis of a full patch, when
+// this entry changes one) is written again with what remains and the file's
+// checksum; any other record stays as it is.
+void Press::SettleRecordsAfterUndo(const GameFile& file, std::size_t i) {
+  const PatchEntry& entry = list_.At(i);
+  const RecordJudgement& judged = entries_[i].located.record;
+  const std::span<const std::uint8_t> content = file.held->Content();
+  const std::int32_t xlen = entry.hasx ? entry.setxlen : 0;
+  const std::int32_t ylen = entry.hasy ? entry.setylen : 0;
+  std::vector<std::pair<std::string, std::string>> places = {
+      {entry.undofile, entries_[i].record},
+      {PendingRecordPath(entry.undofile), entries_[i].pending}};
+  if (judged.trusted && judged.aside) {
+    places.emplace_back(judged.path, system_.FileIdentity(judged.path));
+  }
+  for (const auto& [path, identity] : places) {
+    if (Protected(identity)) continue;
+    const PlaceReading reading = ReadPlace(system_, path);
+    if (reading.content != PlaceContent::kRecord) continue;
+    if (!reading.record || ValuesBack(*reading.record, content, xlen, ylen)) {
+      system_.RemoveFile(path);
+      continue;
+    }
+    if (!judged.trusted || judged.path != path) continue;
+    UndoRecord remains = *reading.record;
+    remains.checksum = file.crc;
+    UndoRecord width = remains;
+    width.ypos = 0;
+    if (KeepsWidth(remains) && ValuesBack(width, content, xlen, 0)) {
+      remains.xpos = remains.oldx = 0;
+    }
+    UndoRecord height = remains;
+    height.xpos = 0;
+    if (KeepsHeight(remains) && ValuesBack(height, content, 0, ylen)) {
+      remains.ypos = remains.oldy = 0;
+    }
+    WriteRecordFile(system_, path, FormatUndoRecord(remains));
+  }
 }
 
 bool Press::WriteUndo() {
@@ -588,14 +762,7 @@ bool Press::WriteUndo() {
       Tell(ReportKind::kNotRestored, i, file.path, list_.At(i).undofile);
     }
     if (!whole) continue;
-    for (const std::size_t i : file.entries) {
-      const std::string& record = list_.At(i).undofile;
-      for (const auto& [path, identity] :
-           {std::pair{record, entries_[i].record},
-            std::pair{PendingRecordPath(record), entries_[i].pending}}) {
-        if (!Protected(identity) && IsRecordFile(system_, path)) system_.RemoveFile(path);
-      }
-    }
+    for (const std::size_t i : file.entries) SettleRecordsAfterUndo(file, i);
   }
   return restored;
 }

@@ -18,6 +18,9 @@ class System;
 enum class ReportKind {
   kForeignName,      // a file name of the patch names no file of the game folder (`path`, `reason`)
   kFileMissing,      // the patch's game file (`path`) does not exist
+  kCutValue,         // a value of the patch's definition (`reason`: its key) reached the cut
+                     // length and may have lost its end; `path` is its game file
+  kTooLarge,         // the game file `path` is too large for any position in it to be written
   kNotLocated,       // its values were not located, or do not lie inside the file
   kPositions,        // Undo only, right after kNotLocated: the positions it holds
   kNoScreenSize,     // Patch only: a typed `value` for the `axis` that is no size (below 1)
@@ -26,6 +29,8 @@ enum class ReportKind {
                      // bytes of `path`; one patch: its width and height lie on each other
   kSharedRecord,     // Patch only: patches `other` and `patch` would share the record `path`
   kNotWritable,      // the game file, or a record place, `path` cannot be written or deleted
+  kKeptAside,        // Patch: the record `path` keeps values that neither its game file nor
+                     // the new record holds; it was moved to `record`, where locating finds it
   kChecksFailed,     // the summary after any of the above; nothing was written
   kChanged,          // a value written: `path`, `position`, `old_value` -> `value`, `bytes`
   kNotRestored,      // Undo: the game file `path` does not hold the old values; `record` is kept

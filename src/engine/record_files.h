@@ -32,6 +32,14 @@ enum class PlaceContent {
 };
 PlaceContent JudgePlace(System& system, const std::string& path);
 
+// A record place read once, by the one record parser every reader uses: what
+// lies there and, for a record of five numbers, its numbers.
+struct PlaceReading {
+  PlaceContent content = PlaceContent::kNothing;
+  std::optional<UndoRecord> record;
+};
+PlaceReading ReadPlace(System& system, const std::string& path);
+
 // What the records beside a game file say about its content now.
 enum class RecordState {
   kNone,           // neither the record nor a pending record is there
@@ -47,14 +55,17 @@ struct RecordJudgement {
   RecordState state = RecordState::kNone;
   std::string path;                   // the file judged: the record trusted, else the first there
   std::optional<UndoRecord> trusted;  // positions and old values to take
+  bool aside = false;  // the record trusted is one Patch kept aside (KeptRecordPath)
 };
 
 // Judges the record at the entry's undofile and its pending record against the
-// game file's content, of `size` bytes and CRC-32 `checksum`. A record is
-// trusted only when it reads as a record and every value the entry changes
-// lies inside the file at its positions; then when its checksum is the
-// content's (the record first, then the pending one), or else when its
-// positions are exactly the signature's for every value the entry changes.
+// game file's content, of `size` bytes and CRC-32 `checksum`, and the records
+// kept aside for that checksum. A record is trusted only when it reads as a
+// record, keeps at least one axis the entry changes, and every value of those
+// lies inside the file at its positions (an axis it does not keep is located
+// by signature); then when its checksum is the content's (the record first,
+// then the pending one, then those kept aside), or else when its positions are
+// exactly the signature's for every axis of the entry it keeps.
 // `signature_places` gives those (0 where not found); it is asked only when no
 // checksum matches.
 struct Places {

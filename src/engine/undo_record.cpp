@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 
 #include "engine/crc32.h"
+#include "engine/values.h"
 
 namespace quillfen {
 
@@ -57,6 +59,9 @@ std::optional<std::int32_t> FormattedNumber(const std::string& line) {
 }  // namespace
 
 std::optional<UndoRecord> ReadUndoRecord(std::span<const std::uint8_t> text) {
+  // Every reader judges a file by this one rule: a NUL, a blank or any other
+  // byte makes the file no record, whatever follows.
+  if (!IsUndoRecordText(text)) return std::nullopt;
   const std::vector<std::string> lines = TextLines(text);
   if (lines.size() != 5) return std::nullopt;
   std::int32_t numbers[5];
@@ -78,6 +83,39 @@ bool IsUndoRecordText(std::span<const std::uint8_t> text) {
 
 std::string PendingRecordPath(const std::string& undofile) {
   return undofile + ".new";
+}
+
+std::string KeptRecordPath(const std::string& undofile, std::int32_t checksum, int number) {
+  char hex[9];
+  std::snprintf(hex, sizeof hex, "%08x", static_cast<std::uint32_t>(checksum));
+  std::string path = undofile;
+  path += '.';
+  path += hex;
+  if (number > 1) {
+    path += '-';
+    path += std::to_string(number);
+  }
+  path += ".kept";
+  return path;
+}
+
+bool ValuesBack(const UndoRecord& record, std::span<const std::uint8_t> content,
+                std::int32_t xlen, std::int32_t ylen) {
+  const auto back = [&](std::int32_t position, std::int32_t old, std::int32_t length) {
+    if (length < 1 || length > 4 || !ValueFits(position, length, static_cast<std::int64_t>(content.size()))) {
+      return false;
+    }
+    std::uint8_t stored[4];
+    StoreValue(stored, old, length);
+    return std::equal(stored, stored + length, content.begin() + position);
+  };
+  return (!KeepsWidth(record) || back(record.xpos, record.oldx, xlen)) &&
+         (!KeepsHeight(record) || back(record.ypos, record.oldy, ylen));
+}
+
+bool ValuesCarried(const UndoRecord& record, const UndoRecord& by) {
+  return (!KeepsWidth(record) || (by.xpos == record.xpos && by.oldx == record.oldx)) &&
+         (!KeepsHeight(record) || (by.ypos == record.ypos && by.oldy == record.oldy));
 }
 
 bool RecordMatches(const UndoRecord& record, std::span<const std::uint8_t> content) {

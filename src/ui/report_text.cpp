@@ -34,6 +34,12 @@ std::string BoxText(const Report& r) {
              " names no file of the game folder: " + r.reason + ".";
     case ReportKind::kFileMissing:
       return "Unable to find file " + Shown(r.path) + " for patch #" + n + "!";
+    case ReportKind::kCutValue:
+      return "The value of " + r.reason + " for patch #" + n +
+             " is too long to be read whole: the definition file must be corrected.";
+    case ReportKind::kTooLarge:
+      return "The file " + Shown(r.path) + " for patch #" + n +
+             " is too large to patch: 2 GB or more.";
     case ReportKind::kNotLocated:
       return "Unable to find patch offsets in file " + Shown(r.path) + " for patch #" + n +
              "!  This may be due to an outdated patcher.";
@@ -65,6 +71,9 @@ std::string BoxText(const Report& r) {
     case ReportKind::kNotWritable:
       return "Unable to write to file " + Shown(r.path) + " for patch #" + n +
              "!  Close all programs/games before patching.";
+    case ReportKind::kKeptAside:
+      return "The undo record " + Shown(r.path) + " holds values of another file or patch: it is "
+             "kept as " + Shown(r.record) + ", and Undo Patch still finds it there.";
     case ReportKind::kChecksFailed:
       return r.operation == Operation::kPatch ? "Errors found.  Unable to patch game!"
                                               : "Errors found.  Unable to undo patch!";

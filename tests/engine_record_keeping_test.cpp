@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/crc32.h"
+#include "engine/locate.h"
+#include "engine/patching.h"
+#include "engine/undo_record.h"
+#include "platform/file_error.h"
+#include "support/game_files.h"
+#include "support/memory_system.h"
+
+// Undo records that more than one entry reaches (games of one definition file
+// that share a record name, sections that change one axis of a game), and
+// records as every reader judges them.
+
+namespace quillfen {
+namespace {
+
+using testing::MemorySystem;
+
+const std::string kFolder = "E:\\Games\\X\\";
+
+std::int32_t ValueAt(const Bytes& bytes, std::size_t at) {
+  return static_cast<std::int32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+                                   static_cast<std::uint32_t>(bytes[at + 3]) << 24);
+}
+
+// One game of the definition file: its entries, located in the folder.
+struct Section {
+  PatchList list;
+  std::vector<LocateResult> located;
+
+  explicit Section(std::vector<PatchEntry> entries) {
+    for (PatchEntry& entry : entries) list.Append(std::move(entry));
+  }
+  bool Locate(MemorySystem& system) {
+    located.assign(list.Count(), {});
+    bool all = true;
+    for (std::size_t i = list.Count(); i-- > 0;) {
+      located[i] = LocatePatch(system, kFolder, list.At(i));
+      TakeLocation(list.At(i), located[i]);
+      all = all && located[i].located;
+    }
+    return all;
+  }
+  OperationResult Patch(MemorySystem& system, std::int32_t width, std::int32_t height) {
+    Locate(system);
+    return ApplyPatches(system, list, kFolder, width, height);
+  }
+  OperationResult Undo(MemorySystem& system) {
+    Locate(system);
+    return RemovePatches(system, list, kFolder);
+  }
+};
+
+PatchEntry WidthOnly(PatchEntry entry) {
+  entry.hasy = false;
+  entry.yoffset = NotSet;
+  return entry;
+}
+
+bool Has(const OperationResult& result, ReportKind kind) {
+  for (const Report& report : result.reports) {
+    if (report.kind == kind) return true;
+  }
+  return false;
+}
+
+// A game and its expansion in one folder, whose sections both default to
+// game.undo: each Patch keeps the other's record, and each Undo restores its
+// own file from it.
+TEST(SharedRecords, AGameAndItsExpansionKeepEachOthersOriginals) {
+  MemorySystem system;
+  system.AddFolder(kFolder);
+  const Bytes exe = testing::GameFile(300, 1, 640, 480);
+  Bytes dat(40, 0x5A);  // the expansion's values lie elsewhere: 148 and 152
+  const Bytes tail = testing::GameFile(300, 2, 800, 600);
+  dat.insert(dat.end(), tail.begin(), tail.end());
+  system.AddFile(kFolder + "game.exe", exe);
+  system.AddFile(kFolder + "game.dat", dat);
+  Section racer({testing::GameEntry("game.exe", "game.undo")});
+  Section expansion({testing::GameEntry("game.dat", "game.undo")});
+
+  ASSERT_TRUE(racer.Patch(system, 1920, 1080).done);
+  const OperationResult second = expansion.Patch(system, 1920, 1080);
+  ASSERT_TRUE(second.done);
+  EXPECT_TRUE(Has(second, ReportKind::kKeptAside));
+  const std::string kept =
+      KeptRecordPath(kFolder + "game.undo", Crc32Of(system.Content(kFolder + "game.exe")), 1);
+  EXPECT_TRUE(system.FileExists(kept));
+
+  // The game finds its record kept aside, and Undo restores it from there.
+  ASSERT_TRUE(racer.Locate(system));
+  EXPECT_TRUE(racer.located[0].from_record);
+  EXPECT_TRUE(racer.located[0].record.aside);
+  EXPECT_TRUE(racer.Undo(system).done);
+  EXPECT_EQ(system.Content(kFolder + "game.exe"), exe);
+  EXPECT_FALSE(system.FileExists(kept));
+  EXPECT_TRUE(system.FileExists(kFolder + "game.undo"));  // the expansion's, untouched
+
+  EXPECT_TRUE(expansion.Undo(system).done);
+  EXPECT_EQ(system.Content(kFolder + "game.dat"), dat);
+  EXPECT_FALSE(system.FileExists(kFolder + "game.undo"));
+}
+
+// A section that changes the width alone, beside the game's full section: its
+// Undo writes back the width and keeps the height's original in the record,
+// and its Patch carries the height's original over instead of writing 0.
+TEST(OneAxisRecords, AWidthOnlySectionNeverDropsTheHeightsOriginal) {
+  const Bytes original = testing::GameFile(300, 1, 640, 480);
+  const std::string record = kFolder + "game.undo";
+  for (const bool full_first : {true, false}) {
+    MemorySystem system;
+    system.AddFolder(kFolder);
+    system.AddFile(kFolder + "game.exe", original);
+    Section full({testing::GameEntry("game.exe", "game.undo")});
+    Section width({WidthOnly(testing::GameEntry("game.exe", "game.undo"))});
+    if (full_first) {
+      ASSERT_TRUE(full.Patch(system, 1920, 1080).done);
+      ASSERT_TRUE(width.Patch(system, 2560, 0).done);
+      EXPECT_EQ(system.TextOf(record),
+                FormatUndoRecord({Crc32Of(system.Content(kFolder + "game.exe")), 108, 112, 640,
+                                  480}));
+      ASSERT_TRUE(width.Undo(system).done);
+      const Bytes& now = system.Content(kFolder + "game.exe");
+      EXPECT_EQ(ValueAt(now, 108), 640);
+      EXPECT_EQ(ValueAt(now, 112), 1080);
+      // What remains to restore, for the file as it is now.
+      EXPECT_EQ(system.TextOf(record), FormatUndoRecord({Crc32Of(now), 0, 112, 0, 480}));
+    } else {
+      ASSERT_TRUE(width.Patch(system, 2560, 0).done);
+      EXPECT_EQ(system.TextOf(record),
+                FormatUndoRecord({Crc32Of(system.Content(kFolder + "game.exe")), 108, 0, 640, 0}));
+      // The full section takes the width from the record, the height by signature.
+      ASSERT_TRUE(full.Patch(system, 1920, 1080).done);
+    }
+    ASSERT_TRUE(full.Locate(system)) << full_first;
+    EXPECT_TRUE(full.located[0].from_record);
+    EXPECT_EQ(full.list.At(0).oldx, 640);
+    EXPECT_EQ(full.list.At(0).oldy, 480);
+    EXPECT_TRUE(full.Undo(system).done);
+    EXPECT_EQ(system.Content(kFolder + "game.exe"), original) << full_first;
+    EXPECT_FALSE(system.FileExists(record));
+  }
+}
+
+// Locate, Undo and Patch read a record by one rule: a NUL with bytes after it
+// makes the file no record for all three.
+TEST(RecordParsing, EveryReaderJudgesARecordWithANulAlike) {
+  MemorySystem system;
+  system.AddFolder(kFolder);
+  const Bytes game = testing::GameFile(300, 1, 1920, 1080);
+  system.AddFile(kFolder + "game.exe", game);
+  std::string text = FormatUndoRecord({Crc32Of(game), 108, 112, 640, 480});
+  text += std::string(1, '\0') + "junk";
+  system.AddFile(kFolder + "game.undo", text);
+  Section section({testing::GameEntry("game.exe", "game.undo")});
+
+  ASSERT_TRUE(section.Locate(system));
+  EXPECT_FALSE(section.located[0].from_record);
+  EXPECT_EQ(section.located[0].record.state, RecordState::kNotMatching);
+  const OperationResult undo = section.Undo(system);
+  EXPECT_EQ(system.TextOf(kFolder + "game.undo"), text);  // not a record: never deleted
+  EXPECT_EQ(system.Content(kFolder + "game.exe"), game);
+  EXPECT_TRUE(undo.done);
+  const OperationResult patch = section.Patch(system, 800, 600);
+  EXPECT_FALSE(patch.done);
+  EXPECT_TRUE(Has(patch, ReportKind::kNotWritable));
+  EXPECT_EQ(system.Content(kFolder + "game.exe"), game);
+}
+
+// What the press refuses before any write, each named for what it is: a
+// definition value that reached the cut, and a file of 2 GiB or more.
+TEST(Refusals, ACutValueAndATooLargeFileAreNamed) {
+  MemorySystem system;
+  system.AddFolder(kFolder);
+  const Bytes game = testing::GameFile(300, 1, 640, 480);
+  system.AddFile(kFolder + "game.exe", game);
+  system.AddFile(kFolder + "big.dat", game);
+  system.SetReportedSize(kFolder + "big.dat", std::int64_t{2} << 30);
+
+  PatchEntry cut = testing::GameEntry("game.exe", "game.undo");
+  cut.cut = "sig";
+  Section section({cut});
+  EXPECT_FALSE(section.Locate(system));
+  EXPECT_EQ(section.located[0].failure, LocateFailure::kCutValue);
+  OperationResult result = section.Patch(system, 1920, 1080);
+  EXPECT_FALSE(result.done);
+  EXPECT_EQ(result.reports.front().kind, ReportKind::kCutValue);
+  EXPECT_EQ(result.reports.front().reason, "sig");
+
+  Section large({testing::GameEntry("big.dat", "big.undo")});
+  EXPECT_FALSE(large.Locate(system));
+  EXPECT_EQ(large.located[0].failure, LocateFailure::kTooLarge);
+  result = large.Patch(system, 1920, 1080);
+  EXPECT_FALSE(result.done);
+  EXPECT_EQ(result.reports.front().kind, ReportKind::kTooLarge);
+  EXPECT_EQ(system.Content(kFolder + "game.exe"), game);
+  EXPECT_FALSE(system.FileExists(kFolder + "game.undo"));
+  EXPECT_FALSE(system.FileExists(kFolder + "big.undo"));
+}
+
+// A record is written as a new file and moved over its place, never written
+// where it stands (a record place that is a link to a file elsewhere is then
+// replaced, not changed); and a full disk leaves no empty record behind.
+TEST(RecordWriting, ARecordIsMovedOverItsPlaceAndAFailedWriteLeavesNoEmptyFile) {
+  MemorySystem system;
+  system.AddFolder(kFolder);
+  system.AddFile(kFolder + "game.exe", testing::GameFile(300, 1, 640, 480));
+  Section section({testing::GameEntry("game.exe", "game.undo")});
+  ASSERT_TRUE(section.Patch(system, 1920, 1080).done);
+
+  std::vector<std::string> written;
+  system.FailWhen([&](MemorySystem::Op op, const std::string& path) {
+    // Only a write over a file that is there could reach another name of it.
+    if (op == MemorySystem::Op::Write && system.FileExists(path)) written.push_back(path);
+    return false;
+  });
+  ASSERT_TRUE(section.Patch(system, 2560, 1440).done);
+  for (const std::string& path : written) {
+    EXPECT_NE(path, kFolder + "game.undo");
+    EXPECT_NE(path, kFolder + "game.undo.new");
+  }
+
+  // The disk is full: an empty file can still be made at the record's
+  // place, but the record's bytes do not fit.
+  MemorySystem full;
+  full.AddFolder(kFolder);
+  const Bytes game = testing::GameFile(300, 1, 640, 480);
+  full.AddFile(kFolder + "game.exe", game);
+  int writes = 0;
+  full.FailWhen([&](MemorySystem::Op op, const std::string& path) {
+    return op == MemorySystem::Op::Write && path.find(".undo") != std::string::npos &&
+           ++writes > 1;
+  });
+  Section fresh({testing::GameEntry("game.exe", "game.undo")});
+  EXPECT_THROW(fresh.Patch(full, 1920, 1080), FileError);
+  full.FailWhen({});
+  EXPECT_EQ(full.Content(kFolder + "game.exe"), game);
+  for (const DirEntry& entry : full.ListFolder(kFolder)) {
+    EXPECT_EQ(entry.name, "game.exe");
+  }
+}
+
+}  // namespace
+}  // namespace quillfen
