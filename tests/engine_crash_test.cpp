@@ -44,8 +44,21 @@ MemorySystem Installed() {
   }
   system.AddFile(kFolder + "game.exe", game);
   system.AddFile(kFolder + "data.bin", testing::GameFile(300, 2, 1024, 768));
+  // Another game of the definition file in the same folder (an expansion),
+  // whose section also keeps its record in game.undo; its values lie at 148 and 152.
+  Bytes expansion(40, 0x5A);
+  const Bytes tail = testing::GameFile(300, 3, 1280, 720);
+  expansion.insert(expansion.end(), tail.begin(), tail.end());
+  system.AddFile(kFolder + "expansion.dat", expansion);
   return system;
 }
+
+PatchList Expansion() {
+  PatchList list;
+  list.Append(testing::GameEntry("expansion.dat", "game.undo"));
+  return list;
+}
+
 
 PatchList Definitions() {
   PatchList list;
@@ -55,6 +68,16 @@ PatchList Definitions() {
   second.yoffset = 20;
   list.Append(second);
   list.Append(testing::GameEntry("data.bin", "data.undo"));
+  return list;
+}
+
+// The game's definitions as a section that changes the width alone.
+PatchList WidthOnly() {
+  PatchList list = Definitions();
+  for (std::size_t i = 0; i < list.Count(); ++i) {
+    list.At(i).hasy = false;
+    list.At(i).yoffset = NotSet;
+  }
   return list;
 }
 
@@ -140,7 +163,31 @@ enum class Scenario {
   kPatchAgain,
   kUndo,
   kUndoAfterOutsideChange,  // a launcher changed an unrelated byte of data.bin since Patch
+  kPatchExpansion,          // the expansion, whose record name is the patched game's
+  kUndoWidthOnly,           // a section of the width alone undoes the game's full patch
 };
+
+// The expansion's promise, as ExpectOriginalsKept gives the game's: its
+// originals are in its file or in a record it trusts, and its Undo restores them.
+void ExpectExpansionKept(const MemorySystem& left, const MemorySystem& install,
+                         const std::string& where) {
+  const Bytes& original = install.Content(kFolder + "expansion.dat");
+  const Pair originals(ValueAt(original, 148), ValueAt(original, 152));
+  MemorySystem disk = left;
+  disk.CrashAfter(0);
+  PatchList list = Expansion();
+  const LocateResult result = LocatePatch(disk, kFolder, list.At(0));
+  TakeLocation(list.At(0), result);
+  ASSERT_TRUE(result.located) << where;
+  const Bytes& now = disk.Content(kFolder + "expansion.dat");
+  if (Pair(ValueAt(now, 148), ValueAt(now, 152)) != originals) {
+    EXPECT_TRUE(result.from_record) << where;
+    EXPECT_EQ(Pair(list.At(0).oldx, list.At(0).oldy), originals) << where;
+  }
+  const OperationResult undo = RemovePatches(disk, list, kFolder);
+  EXPECT_TRUE(undo.done) << where;
+  EXPECT_EQ(disk.Content(kFolder + "expansion.dat"), original) << "Undo after " << where;
+}
 
 // The game as installed, with the change an outside program made, if any,
 // to a byte that holds no value.
@@ -172,6 +219,14 @@ OperationResult Run(Scenario scenario, MemorySystem& system) {
   if (scenario == Scenario::kFirstPatch || scenario == Scenario::kPatchAgain) {
     return running.Patch(system, 2560, 1440);
   }
+  if (scenario == Scenario::kPatchExpansion || scenario == Scenario::kUndoWidthOnly) {
+    PatchList list = scenario == Scenario::kPatchExpansion ? Expansion() : WidthOnly();
+    for (std::size_t i = list.Count(); i-- > 0;) {
+      TakeLocation(list.At(i), LocatePatch(system, kFolder, list.At(i)));
+    }
+    return scenario == Scenario::kPatchExpansion ? ApplyPatches(system, list, kFolder, 2560, 1440)
+                                                 : RemovePatches(system, list, kFolder);
+  }
   return running.Undo(system);
 }
 
@@ -192,6 +247,7 @@ int SweepStops(Scenario scenario, bool torn) {
     const std::string where =
         std::string(torn ? "torn " : "") + "stop after call " + std::to_string(stop);
     ExpectOriginalsKept(system, install, where);
+    if (scenario == Scenario::kPatchExpansion) ExpectExpansionKept(system, install, where);
     if (::testing::Test::HasFatalFailure() || ::testing::Test::HasFailure()) return stop;
     if (!stopped) {
       EXPECT_TRUE(Succeeded(result));
@@ -219,6 +275,14 @@ int SweepFailures(Scenario scenario) {
     system.FailCall(0);
     const std::string where = "failing call " + std::to_string(failing);
     ExpectOriginalsKept(system, install, where);
+    if (scenario == Scenario::kPatchExpansion) ExpectExpansionKept(system, install, where);
+    // A failed write (a full disk) leaves no empty file at a record's place,
+    // which would be taken for a record that does not match.
+    for (const char* record : {"game.undo", "second.undo", "data.undo"}) {
+      for (const std::string& place : {kFolder + record, kFolder + record + ".new"}) {
+        EXPECT_TRUE(!system.FileExists(place) || !system.Content(place).empty()) << where;
+      }
+    }
     // The user is told either way: a refusal of the check pass, before any
     // write, or the system's error; and success only when it is so.
     if (!raised && !Succeeded(result)) {
@@ -226,7 +290,20 @@ int SweepFailures(Scenario scenario) {
                   result.reports.back().kind == ReportKind::kChecksFailed)
           << where;
     }
-    if (Succeeded(result)) {
+    if (Succeeded(result) && scenario == Scenario::kUndoWidthOnly) {
+      // The widths are back, the heights patched, and their originals recorded.
+      const std::vector<Pair> now = Values(system);
+      const std::vector<Pair> originals = Values(install);
+      for (std::size_t i = 0; i < now.size(); ++i) {
+        EXPECT_EQ(now[i], Pair(originals[i].first, 1200)) << where << ", entry " << i;
+      }
+    } else if (Succeeded(result) && scenario == Scenario::kPatchExpansion) {
+      EXPECT_EQ(ValueAt(system.Content(kFolder + "expansion.dat"), 148), 2560) << where;
+      Start again(system);
+      for (std::size_t i = 0; i < again.results.size(); ++i) {
+        EXPECT_TRUE(again.results[i].from_record) << where << ", entry " << i;
+      }
+    } else if (Succeeded(result)) {
       for (const char* record : {"game.undo", "second.undo", "data.undo"}) {
         EXPECT_EQ(system.FileExists(kFolder + record), !undo) << where;
         EXPECT_FALSE(system.FileExists(kFolder + record + ".new")) << where;
@@ -254,7 +331,9 @@ struct Case {
 const Case kCases[] = {{Scenario::kFirstPatch, "first Patch"},
                        {Scenario::kPatchAgain, "Patch over a patched game"},
                        {Scenario::kUndo, "Undo Patch"},
-                       {Scenario::kUndoAfterOutsideChange, "Undo after an outside change"}};
+                       {Scenario::kUndoAfterOutsideChange, "Undo after an outside change"},
+                       {Scenario::kPatchExpansion, "Patch of a game sharing the record name"},
+                       {Scenario::kUndoWidthOnly, "Undo of the width alone"}};
 
 TEST(CrashSafety, AnOperationStoppedAnywhereEvenInTheMiddleOfAWriteLosesNoOriginal) {
   for (const Case& c : kCases) {
