@@ -38,8 +38,19 @@
 //   writes leaves the others as they were. A record whose positions are where
 //   the signature finds the values is trusted even when the file changed
 //   since it was written, so a file left half-written keeps its originals.
-// - Undo Patch deletes a record only once the game file holds its old values.
-// A finished operation leaves only the records beside the game files.
+// - A record (or pending record) is deleted or replaced only when every value
+//   it keeps is back in its game file, or kept by the record that replaces
+//   it. Any other record at an entry's places (another game's of the same
+//   record name, one that keeps an axis the entry lacks) is moved aside under
+//   a name of its own (KeptRecordPath) before anything is written, and
+//   locating finds it there (SettleOldRecords, SettleRecordsAfterUndo).
+// - A record keeps both axes: an entry of one axis carries the other axis's
+//   position and original over, and its Undo writes the record again with
+//   what remains instead of deleting it.
+// - A record is written as a new file and moved over its place, never
+//   written where it stands; a failed write leaves no empty record.
+// A finished operation leaves only the records beside the game files (and
+// any record kept aside).
 
 namespace quillfen {
 
