@@ -69,6 +69,9 @@ ReportLine WordReport(const Report& r,
     case ReportKind::kNotWritable:
       return {false, "cannot write " + path + " (" + Patch(r.patch) + ")" +
                          (r.reason.empty() ? "" : ": " + SystemReason(r.reason))};
+    case ReportKind::kLinked:
+      return {false, "refusing to write " + path + " (" + Patch(r.patch) +
+                         "): " + r.reason};
     case ReportKind::kChecksFailed:
       return {false,
               r.operation == Operation::kPatch ? "nothing was patched" : "nothing was restored"};

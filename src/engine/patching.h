@@ -26,6 +26,7 @@ enum class ReportKind {
                      // bytes of `path`; one patch: its width and height lie on each other
   kSharedRecord,     // Patch only: patches `other` and `patch` would share the record `path`
   kNotWritable,      // the game file, or a record place, `path` cannot be written or deleted
+  kLinked,           // the game file `path` is a link or has other names; `reason` says which
   kChecksFailed,     // the summary after any of the above; nothing was written
   kChanged,          // a value written: `path`, `position`, `old_value` -> `value`, `bytes`
   kNotRestored,      // Undo: the game file `path` does not hold the old values; `record` is kept

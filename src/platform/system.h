@@ -67,6 +67,12 @@ class FileBytes {
   virtual ~FileBytes() = default;
   // Throws FileError ("Cannot open file").
   virtual std::span<const std::uint8_t> Content() = 0;
+  // Throws FileError ("Cannot open file") when some of the bytes Content()
+  // shows could not be read since: the file became shorter meanwhile (another
+  // program cut it) or the disk failed. Those bytes read as zeros instead of
+  // stopping the program, so whatever was worked out from them is void: the
+  // caller asks after each pass over the bytes, before it acts on what it read.
+  virtual void CheckRead() {}
 };
 
 class HeldFile : public FileBytes {
@@ -128,6 +134,9 @@ class System {
   // Holds an existing game file for one operation. While another copy of the
   // program holds it, waits a little for it; then, as when another program
   // has it open or it is read-only, throws FileError ("Cannot open file").
+  // A file that the path reaches through a symbolic link (or another reparse
+  // point), or that has more than one name (hard links), is never held: a
+  // write would change the file elsewhere too. It throws LinkedFileError.
   virtual std::unique_ptr<HeldFile> HoldFile(const std::string& path) = 0;
   // A text that is the same for two paths exactly when they name the same file:
   // for an existing file its identity on its volume, so that short (8.3) names
@@ -137,7 +146,8 @@ class System {
 
   // Why a file could not be created at the path (folder not writable, an
   // existing file read-only or held open, a place that is no regular file:
-  // a folder, a symbolic link or other reparse point, a device); nothing when
+  // a folder, a symbolic link or other reparse point, a device, a file with
+  // more than one name, which a write would change under its other names too); nothing when
   // it could. Changes nothing: an existing file keeps its content and time, a
   // new one is not left behind.
   virtual Refusal CreateRefusal(const std::string& path) = 0;

@@ -16,6 +16,8 @@ constexpr const char* kPathNotFound = "The system cannot find the path specified
 constexpr const char* kAccessDenied = "Access is denied";
 constexpr const char* kSharing =
     "The process cannot access the file because it is being used by another process";
+constexpr const char* kLinkText = "It is a symbolic link or junction";
+constexpr const char* kOtherNames = "It has other names (hard links)";
 constexpr const char* kInjected =
     "The request could not be performed because of an I/O device error";
 
@@ -218,6 +220,12 @@ void MemorySystem::Hold(const std::string& path, Holder holder) {
   node->holder = holder;
 }
 
+void MemorySystem::SetLinkCount(const std::string& path, int links) {
+  Node* node = Find(path);
+  if (!node || node->is_folder) throw std::logic_error("no such file: " + path);
+  node->links = links;
+}
+
 const Bytes& MemorySystem::Content(const std::string& path) const {
   const Node* node = Find(path);
   if (!node || node->is_folder) throw std::logic_error("no such file: " + path);
@@ -376,6 +384,7 @@ void MemorySystem::CheckCreatable(const std::string& path) {
   }
   if (node && (node->attributes & kAttrReadOnly))
     throw FileError(CannotCreateText(path, kAccessDenied));
+  if (node && node->links > 1) throw FileError(CannotCreateText(path, kOtherNames));
   if (node && node->holder != Holder::None) throw FileError(CannotCreateText(path, kSharing));
   const Node* parent = Find(ParentKey(Key(path)));
   if (!parent || !parent->is_folder || (parent->attributes & kAttrReadOnly)) {
@@ -428,6 +437,8 @@ std::unique_ptr<HeldFile> MemorySystem::HoldFile(const std::string& path) {
   CountCall(Op::Hold, path, false);
   Node* node = Find(path);
   if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
+  if (node->attributes & kAttrReparsePoint) throw LinkedFileError(path, kLinkText);
+  if (node->links > 1) throw LinkedFileError(path, kOtherNames);
   if (node->attributes & kAttrReadOnly) throw FileError(CannotOpenText(path, kAccessDenied));
   if (node->holder != Holder::None || node->held) throw FileError(CannotOpenText(path, kSharing));
   node->held = true;

@@ -75,6 +75,9 @@ class MemorySystem : public System {
     short_names_to_come_[Key(path)] = short_path;
   }
   void Hold(const std::string& path, Holder holder);
+  // Gives a file more names (hard links) elsewhere: a write through any of
+  // them would change it under all, so it is neither held nor written anew.
+  void SetLinkCount(const std::string& path, int links);
 
   // --- Inspecting -----------------------------------------------------------
   const Bytes& Content(const std::string& path) const;
@@ -143,6 +146,7 @@ class MemorySystem : public System {
     Holder holder = Holder::None;
     std::int64_t reported_size = -1;
     bool held = false;  // by an operation of the program, through HoldFile
+    int links = 1;      // names of the file, this one included
   };
   class Held;
 

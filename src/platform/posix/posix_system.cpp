@@ -38,6 +38,14 @@ std::string Describe(int error) {
 constexpr const char* kNotRegular = "Not a regular file";
 constexpr const char* kLink = "A symbolic link is no place for the program's files";
 constexpr const char* kPastEnd = "The write would reach past the end of the file";
+constexpr const char* kLinkedGameFile =
+    "It is a symbolic link: a write would change the file it points to";
+
+// Why a write to a file with more than one name is refused.
+std::string OtherNamesText(nlink_t links) {
+  return "It has " + std::to_string(links) +
+         " names (hard links): a write would change the file under every name";
+}
 
 // Closes a file descriptor when it goes out of scope.
 class Descriptor {
@@ -78,14 +86,20 @@ bool ReadOnly(const struct stat& info) {
 }
 
 // An existing regular file opened for reading and writing; a read-only file is
-// refused as Windows refuses it. Throws FileError ("Cannot open file").
+// refused as Windows refuses it. Throws FileError ("Cannot open file"), and
+// LinkedFileError for a symbolic link or a file with more than one name.
 Descriptor OpenWritable(const std::string& native) {
   struct stat info;
-  if (!StatOf(native, info)) ThrowCannotOpen(native, Describe(errno));
+  if (::lstat(native.c_str(), &info) != 0) ThrowCannotOpen(native, Describe(errno));
+  if (S_ISLNK(info.st_mode)) throw LinkedFileError(native, kLinkedGameFile);
   if (!S_ISREG(info.st_mode)) ThrowCannotOpen(native, kNotRegular);
   if (ReadOnly(info)) ThrowCannotOpen(native, Describe(EACCES));
-  Descriptor file(::open(native.c_str(), O_RDWR | O_CLOEXEC));
+  Descriptor file(::open(native.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
   if (!file.Valid()) ThrowCannotOpen(native, Describe(errno));
+  // Judged again on what was opened: the name may have changed meanwhile.
+  if (::fstat(file.Get(), &info) != 0) ThrowCannotOpen(native, Describe(errno));
+  if (!S_ISREG(info.st_mode)) ThrowCannotOpen(native, kNotRegular);
+  if (info.st_nlink > 1) throw LinkedFileError(native, OtherNamesText(info.st_nlink));
   return file;
 }
 
@@ -253,6 +267,7 @@ void PosixSystem::WriteWholeFile(const std::string& path, const Bytes& content) 
   if (existed && S_ISDIR(info.st_mode)) ThrowCannotCreate(native, Describe(EISDIR));
   if (existed && !S_ISREG(info.st_mode)) ThrowCannotCreate(native, kNotRegular);
   if (existed && ReadOnly(info)) ThrowCannotCreate(native, Describe(EACCES));
+  if (existed && info.st_nlink > 1) ThrowCannotCreate(native, OtherNamesText(info.st_nlink));
   Descriptor file(
       ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
   if (!file.Valid()) ThrowCannotCreate(native, Describe(errno));
@@ -336,6 +351,8 @@ class PosixHeldFile : public HeldFile {
     return view_.Bytes();
   }
 
+  void CheckRead() override { view_.CheckRead(); }
+
   void WriteAt(std::int64_t position, std::span<const std::uint8_t> bytes) override {
     // Never extend the file: a write that would is refused before any byte changes.
     if (position < 0 || position + static_cast<std::int64_t>(bytes.size()) > Size()) {
@@ -370,6 +387,7 @@ class PosixFileBytes : public FileBytes {
  public:
   explicit PosixFileBytes(FileView view) : view_(std::move(view)) {}
   std::span<const std::uint8_t> Content() override { return view_.Bytes(); }
+  void CheckRead() override { view_.CheckRead(); }
 
  private:
   FileView view_;
@@ -412,6 +430,7 @@ Refusal PosixSystem::CreateRefusal(const std::string& path) {
       if (S_ISDIR(info.st_mode)) return refused(Describe(EISDIR));
       if (!S_ISREG(info.st_mode)) return refused(kNotRegular);
       if (ReadOnly(info)) return refused(Describe(EACCES));
+      if (info.st_nlink > 1) return refused(OtherNamesText(info.st_nlink));
       // Opening it for writing, without truncating, changes neither content nor time.
       const Descriptor file(::open(native.c_str(), O_WRONLY | O_CLOEXEC));
       if (!file.Valid()) return refused(Describe(errno));

@@ -46,6 +46,21 @@ bool ReadOnly(const std::string& path) {
          !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+constexpr const char* kLinkedText =
+    "It is a symbolic link or junction: a write would change the file it points to";
+
+// Why a write to a file with more than one name is refused.
+std::string OtherNamesText(DWORD links) {
+  return "It has " + std::to_string(links) +
+         " names (hard links): a write would change the file under every name";
+}
+
+// How many names the file open on the handle has; 0 when it cannot be told.
+DWORD LinkCount(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info;
+  return GetFileInformationByHandle(file, &info) ? info.nNumberOfLinks : 0;
+}
+
 // Windows reads and writes at most 4 GiB - 1 per call; pieces of 64 MiB keep
 // each call short.
 constexpr DWORD kPiece = 64u << 20;
@@ -131,6 +146,13 @@ void Win32System::WriteWholeFile(const std::string& path, const Bytes& content) 
       (existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
     attributes = existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   }
+  if (existing != INVALID_FILE_ATTRIBUTES) {
+    const UniqueFile present(OpenFile(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT));
+    if (const DWORD links = present ? LinkCount(present.Get()) : 0; links > 1) {
+      throw FileError(CannotCreateText(path, OtherNamesText(links)));
+    }
+  }
   const UniqueFile file(OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, attributes));
   if (!file) ThrowCannotCreate(path, GetLastError());
   DWORD error = ERROR_SUCCESS;
@@ -191,6 +213,9 @@ Refusal Win32System::CreateRefusal(const std::string& path) {
       // creating it anew would, and changes neither its content nor its time.
       const UniqueFile file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
       if (!file) return refused(GetLastError());
+      if (const DWORD links = LinkCount(file.Get()); links > 1) {
+        return CannotCreateText(path, OtherNamesText(links));
+      }
       return std::nullopt;
     }
     // No file yet: create one that the system removes again when it is closed.
@@ -347,8 +372,19 @@ std::unique_ptr<FileBytes> Win32System::ViewFile(const std::string& path) {
 std::unique_ptr<HeldFile> Win32System::HoldFile(const std::string& path) {
   if (ReadOnly(path)) ThrowCannotOpen(path, ERROR_ACCESS_DENIED);
   for (int attempt = 1;; ++attempt) {
-    UniqueFile file(OpenFile(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING));
-    if (file) return std::make_unique<Win32HeldFile>(path, std::move(file));
+    // The name itself is opened, not what a link leads to, so that a link is
+    // seen as one.
+    UniqueFile file(OpenFile(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT));
+    if (file) {
+      BY_HANDLE_FILE_INFORMATION info;
+      if (!GetFileInformationByHandle(file.Get(), &info)) ThrowCannotOpen(path, GetLastError());
+      if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        throw LinkedFileError(path, kLinkedText);
+      }
+      if (info.nNumberOfLinks > 1) throw LinkedFileError(path, OtherNamesText(info.nNumberOfLinks));
+      return std::make_unique<Win32HeldFile>(path, std::move(file));
+    }
     const DWORD error = GetLastError();
     const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
     if (!held || attempt == kHoldAttempts) ThrowCannotOpen(path, error);
