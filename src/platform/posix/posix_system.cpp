@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -17,6 +16,8 @@
 #include "base/ascii_case.h"
 #include "base/text.h"
 #include "platform/file_error.h"
+#include "platform/hold_lock.h"
+#include "platform/posix/file_users.h"
 #include "platform/posix/file_view.h"
 
 namespace quillfen {
@@ -393,6 +394,19 @@ class PosixFileBytes : public FileBytes {
   FileView view_;
 };
 
+// Takes the lock that copies of the program, of either build, take on a game
+// file they hold (platform/hold_lock.h). It belongs to the open file
+// description, so it lasts until the descriptor and the mapping made from it
+// are closed, and two holds within one process exclude each other too.
+bool LockForHold(int fd) {
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = static_cast<off_t>(kHoldLockOffset);
+  lock.l_len = static_cast<off_t>(kHoldLockLength);
+  return ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
+}
+
 // How long a file locked by another copy of the program is waited for.
 constexpr int kHoldAttempts = 20;
 constexpr long kHoldPauseNs = 50'000'000;
@@ -409,13 +423,22 @@ std::unique_ptr<FileBytes> PosixSystem::ViewFile(const std::string& path) {
 std::unique_ptr<HeldFile> PosixSystem::HoldFile(const std::string& path) {
   const std::string native = Resolve(path);
   Descriptor file = OpenWritable(native);
-  for (int attempt = 1; ::flock(file.Get(), LOCK_EX | LOCK_NB) != 0; ++attempt) {
-    if (errno != EWOULDBLOCK && errno != EINTR) ThrowCannotOpen(native, Describe(errno));
+  for (int attempt = 1; !LockForHold(file.Get()); ++attempt) {
+    if (errno != EAGAIN && errno != EACCES && errno != EINTR) {
+      ThrowCannotOpen(native, Describe(errno));
+    }
     if (attempt == kHoldAttempts) {
       ThrowCannotOpen(native, "Another copy of the program is changing this file");
     }
     const struct timespec pause { 0, kHoldPauseNs };
     ::nanosleep(&pause, nullptr);
+  }
+  // Windows would not open a file another program has open; here another
+  // program's hold is looked for in /proc.
+  struct stat info;
+  if (::fstat(file.Get(), &info) != 0) ThrowCannotOpen(native, Describe(errno));
+  if (const std::optional<std::string> user = OtherProcessUsing(info.st_dev, info.st_ino)) {
+    ThrowCannotOpen(native, "Another program has the file open: " + *user);
   }
   return std::make_unique<PosixHeldFile>(native, std::move(file));
 }

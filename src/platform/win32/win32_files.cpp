@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/file_error.h"
+#include "platform/hold_lock.h"
 #include "platform/win32/file_view.h"
 #include "platform/win32/full_path.h"
 #include "platform/win32/utf8.h"
@@ -357,6 +358,17 @@ class Win32FileBytes : public FileBytes {
   FileView view_;
 };
 
+// Takes the lock that copies of the program, of either build, take on a game
+// file they hold (platform/hold_lock.h); it goes with the handle. False, with
+// GetLastError() ERROR_LOCK_VIOLATION, while another copy holds it.
+bool LockForHold(HANDLE file) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(kHoldLockOffset & 0xFFFFFFFF);
+  at.OffsetHigh = static_cast<DWORD>(kHoldLockOffset >> 32);
+  return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                    static_cast<DWORD>(kHoldLockLength), 0, &at);
+}
+
 // How long a file held by another copy of the program is waited for.
 constexpr int kHoldAttempts = 20;
 constexpr DWORD kHoldPause = 50;  // milliseconds
@@ -383,7 +395,7 @@ std::unique_ptr<HeldFile> Win32System::HoldFile(const std::string& path) {
         throw LinkedFileError(path, kLinkedText);
       }
       if (info.nNumberOfLinks > 1) throw LinkedFileError(path, OtherNamesText(info.nNumberOfLinks));
-      return std::make_unique<Win32HeldFile>(path, std::move(file));
+      if (LockForHold(file.Get())) return std::make_unique<Win32HeldFile>(path, std::move(file));
     }
     const DWORD error = GetLastError();
     const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
