@@ -78,6 +78,9 @@ ReportLine WordReport(const Report& r,
     case ReportKind::kChanged:
       return {true, path + ": " + r.axis + " at " + std::to_string(r.position) + " (" +
                         Hex(r.position) + "): " + std::to_string(r.old_value) + " -> " + value};
+    case ReportKind::kTimeNotKept:
+      return {false, path + ": its modification time could not be kept; it shows the time of "
+                            "this change"};
     case ReportKind::kNotRestored:
       return {false, "cannot restore " + path + " (" + Patch(r.patch) + "): its undo record " +
                          native(r.record) + " is kept"};

@@ -530,8 +530,8 @@ void Press::WriteValues(GameFile& file, const TypedValues& typed) {
     file.held->WriteAt(write.position, write.Stored());
     report_(std::move(report));
   }
-  file.held->SetModificationTime(time);
   file.crc = after;
+  if (!file.held->SetModificationTime(time)) Tell(ReportKind::kTimeNotKept, 0, file.path);
 }
 
 bool Press::WritePatch(const TypedValues& typed) {

@@ -11,9 +11,10 @@ namespace quillfen {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A file's last-write time as the system keeps it, at whatever precision the
-// implementation chooses; the program only reads it and sets it back. Nothing
-// when it could not be read.
+// A file's last-write time as the system keeps it, at the system's own
+// precision (100 ns on Windows, nanoseconds on POSIX), so that a time set back
+// is the very time that was read; the program only reads it and sets it back.
+// Nothing when it could not be read.
 using TimeStamp = std::optional<std::int64_t>;
 
 // Why an operation on a file would fail: the exact text of the error the
@@ -84,8 +85,9 @@ class HeldFile : public FileBytes {
   // are on the disk before it returns. Throws FileError ("Cannot open file").
   virtual void WriteAt(std::int64_t position, std::span<const std::uint8_t> bytes) = 0;
   virtual TimeStamp ModificationTime() = 0;
-  // Sets the last-write time back; failures, and a time not read, are ignored.
-  virtual void SetModificationTime(const TimeStamp& time) = 0;
+  // Sets the last-write time back, exactly as it was read; returns whether
+  // the file now has it (false for a time that was not read).
+  virtual bool SetModificationTime(const TimeStamp& time) = 0;
 };
 
 // Everything the portable code needs of the operating system. The Win32 build
@@ -153,8 +155,8 @@ class System {
   virtual Refusal CreateRefusal(const std::string& path) = 0;
 
   virtual TimeStamp ModificationTime(const std::string& path) = 0;
-  // Sets the last-write time back; failures, and a time that was not read, are ignored.
-  virtual void SetModificationTime(const std::string& path, const TimeStamp& time) = 0;
+  // Sets the last-write time back; returns whether the file now has it.
+  virtual bool SetModificationTime(const std::string& path, const TimeStamp& time) = 0;
 
   // Where a search for an installed game looks when told no folder, in order:
   // on Windows the root of each fixed disk, A to Z (no removable, network or

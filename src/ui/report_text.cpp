@@ -73,6 +73,9 @@ std::string BoxText(const Report& r) {
                                               : "Errors found.  Unable to undo patch!";
     case ReportKind::kChanged:
       return {};
+    case ReportKind::kTimeNotKept:
+      return "The modification time of " + Shown(r.path) +
+             " could not be kept: the file now shows the time of this change.";
     case ReportKind::kNotRestored:
       return "Unable to restore file " + Shown(r.path) + " for patch #" + n +
              "!  Its undo record " + Shown(r.record) + " is kept.";

@@ -196,7 +196,9 @@ class CuttingSystem : public PosixSystem {
       inner_->WriteAt(position, bytes);
     }
     TimeStamp ModificationTime() override { return inner_->ModificationTime(); }
-    void SetModificationTime(const TimeStamp& time) override { inner_->SetModificationTime(time); }
+    bool SetModificationTime(const TimeStamp& time) override {
+      return inner_->SetModificationTime(time);
+    }
   };
 
   off_t keep_;

@@ -370,10 +370,10 @@ class PosixHeldFile : public HeldFile {
     return StampOf(info);
   }
 
-  void SetModificationTime(const TimeStamp& time) override {
-    if (!time) return;
+  bool SetModificationTime(const TimeStamp& time) override {
+    if (!time) return false;
     const WriteTimes times(*time);
-    ::futimens(file_.Get(), times.times);
+    return ::futimens(file_.Get(), times.times) == 0;
   }
 
  private:
@@ -477,10 +477,10 @@ TimeStamp PosixSystem::ModificationTime(const std::string& path) {
   return StampOf(info);
 }
 
-void PosixSystem::SetModificationTime(const std::string& path, const TimeStamp& time) {
-  if (!time) return;
+bool PosixSystem::SetModificationTime(const std::string& path, const TimeStamp& time) {
+  if (!time) return false;
   const WriteTimes times(*time);
-  ::utimensat(AT_FDCWD, Resolve(path).c_str(), times.times, 0);
+  return ::utimensat(AT_FDCWD, Resolve(path).c_str(), times.times, 0) == 0;
 }
 
 std::vector<SearchPlace> PosixSystem::SearchRoots() {

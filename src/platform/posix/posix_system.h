@@ -66,7 +66,7 @@ class PosixSystem : public System {
   std::unique_ptr<HeldFile> HoldFile(const std::string& path) override;
   Refusal CreateRefusal(const std::string& path) override;
   TimeStamp ModificationTime(const std::string& path) override;
-  void SetModificationTime(const std::string& path, const TimeStamp& time) override;
+  bool SetModificationTime(const std::string& path, const TimeStamp& time) override;
 
   std::vector<SearchPlace> SearchRoots() override;
   std::vector<DirEntry> ListFolder(const std::string& folder) override;

@@ -230,40 +230,30 @@ Refusal Win32System::CreateRefusal(const std::string& path) {
   return refused(ERROR_FILE_EXISTS);
 }
 
-// The time is kept in the DOS form, local time at two-second resolution (an
-// odd second is rounded down), so a rewritten file reads the same time in
-// every program that shows it that way: date in bits 16 to 31, time in 0 to 15.
-TimeStamp DosTimeStamp(const FILETIME& utc) {
-  FILETIME local;
-  WORD date = 0;
-  WORD time = 0;
-  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToDosDateTime(&local, &date, &time)) {
-    return std::nullopt;
-  }
-  return static_cast<std::int64_t>(static_cast<std::uint32_t>(date) << 16 | time);
+TimeStamp StampOfFileTime(const FILETIME& utc) {
+  return static_cast<std::int64_t>(static_cast<std::uint64_t>(utc.dwHighDateTime) << 32 |
+                                   utc.dwLowDateTime);
 }
 
 bool FileTimeOfStamp(const TimeStamp& time, FILETIME& utc) {
-  if (!time) return false;
-  const auto bits = static_cast<std::uint32_t>(*time);
-  FILETIME local;
-  return DosDateTimeToFileTime(static_cast<WORD>(bits >> 16), static_cast<WORD>(bits & 0xFFFF),
-                               &local) &&
-         LocalFileTimeToFileTime(&local, &utc);
+  if (!time || *time < 0) return false;
+  utc.dwLowDateTime = static_cast<DWORD>(*time & 0xFFFFFFFF);
+  utc.dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(*time) >> 32);
+  return true;
 }
 
 TimeStamp Win32System::ModificationTime(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-  return DosTimeStamp(data.ftLastWriteTime);
+  return StampOfFileTime(data.ftLastWriteTime);
 }
 
-void Win32System::SetModificationTime(const std::string& path, const TimeStamp& time) {
+bool Win32System::SetModificationTime(const std::string& path, const TimeStamp& time) {
   FILETIME utc;
-  if (!FileTimeOfStamp(time, utc)) return;
+  if (!FileTimeOfStamp(time, utc)) return false;
   const UniqueFile file(
       OpenFile(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
-  if (file) SetFileTime(file.Get(), nullptr, nullptr, &utc);
+  return file && SetFileTime(file.Get(), nullptr, nullptr, &utc);
 }
 
 void Win32System::RemoveFile(const std::string& path) {
@@ -333,12 +323,12 @@ class Win32HeldFile : public HeldFile {
   TimeStamp ModificationTime() override {
     FILETIME written;
     if (!GetFileTime(file_.Get(), nullptr, nullptr, &written)) return std::nullopt;
-    return DosTimeStamp(written);
+    return StampOfFileTime(written);
   }
 
-  void SetModificationTime(const TimeStamp& time) override {
+  bool SetModificationTime(const TimeStamp& time) override {
     FILETIME utc;
-    if (FileTimeOfStamp(time, utc)) SetFileTime(file_.Get(), nullptr, nullptr, &utc);
+    return FileTimeOfStamp(time, utc) && SetFileTime(file_.Get(), nullptr, nullptr, &utc);
   }
 
  private:
