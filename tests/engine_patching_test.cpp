@@ -120,6 +120,29 @@ TEST(ApplyPatches, WritesTheTypedValuesInPlaceKeepsTheTimeAndLeavesRecords) {
   EXPECT_LE(game.system.BytesRead(), 2 * 300 * 2 + 100);
 }
 
+// A game file that a write would not reach alone is refused before anything
+// is written, the window saying which file and why.
+TEST(ApplyAndRemove, AGameFileReachedThroughALinkIsRefused) {
+  for (const bool reparse : {false, true}) {
+    Game game({"game.exe"});
+    ASSERT_TRUE(game.Locate());
+    if (reparse) {
+      game.system.SetAttributes(kFolder + "game.exe", testing::kAttrReparsePoint);
+    } else {
+      game.system.SetLinkCount(kFolder + "game.exe", 2);
+    }
+    const Bytes before = game.File("game.exe");
+    game.Patch();
+    EXPECT_EQ(game.messages,
+              (Strings{"Unable to write to file GAME.EXE for patch #1!  " +
+                           std::string(reparse ? "It is a symbolic link or junction."
+                                               : "It has other names (hard links)."),
+                       "Errors found.  Unable to patch game!"}));
+    EXPECT_EQ(game.File("game.exe"), before);
+    EXPECT_FALSE(game.system.FileExists(kFolder + "game.undo"));
+  }
+}
+
 // A game file written while its time cannot be set back (POSIX: a file the
 // user may write but does not own) keeps its values and records, and the
 // press says that the time is now the time of the change, file by file.
