@@ -133,11 +133,10 @@ TEST(ApplyAndRemove, AGameFileReachedThroughALinkIsRefused) {
     }
     const Bytes before = game.File("game.exe");
     game.Patch();
-    EXPECT_EQ(game.messages,
-              (Strings{"Unable to write to file GAME.EXE for patch #1!  " +
-                           std::string(reparse ? "It is a symbolic link or junction."
-                                               : "It has other names (hard links)."),
-                       "Errors found.  Unable to patch game!"}));
+    EXPECT_EQ(game.messages, (Strings{"Unable to write to file GAME.EXE for patch #1!  " +
+                                          std::string(reparse ? "It is a symbolic link or junction."
+                                                              : "It has other names (hard links)."),
+                                      "Errors found.  Unable to patch game!"}));
     EXPECT_EQ(game.File("game.exe"), before);
     EXPECT_FALSE(game.system.FileExists(kFolder + "game.undo"));
   }

@@ -70,8 +70,7 @@ ReportLine WordReport(const Report& r,
       return {false, "cannot write " + path + " (" + Patch(r.patch) + ")" +
                          (r.reason.empty() ? "" : ": " + SystemReason(r.reason))};
     case ReportKind::kLinked:
-      return {false, "refusing to write " + path + " (" + Patch(r.patch) +
-                         "): " + r.reason};
+      return {false, "refusing to write " + path + " (" + Patch(r.patch) + "): " + r.reason};
     case ReportKind::kChecksFailed:
       return {false,
               r.operation == Operation::kPatch ? "nothing was patched" : "nothing was restored"};
@@ -79,8 +78,9 @@ ReportLine WordReport(const Report& r,
       return {true, path + ": " + r.axis + " at " + std::to_string(r.position) + " (" +
                         Hex(r.position) + "): " + std::to_string(r.old_value) + " -> " + value};
     case ReportKind::kTimeNotKept:
-      return {false, path + ": its modification time could not be kept; it shows the time of "
-                            "this change"};
+      return {false, path +
+                         ": its modification time could not be kept; it shows the time of "
+                         "this change"};
     case ReportKind::kNotRestored:
       return {false, "cannot restore " + path + " (" + Patch(r.patch) + "): its undo record " +
                          native(r.record) + " is kept"};

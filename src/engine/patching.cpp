@@ -39,6 +39,9 @@
 //   the signature finds the values is trusted even when the file changed
 //   since it was written, so a file left half-written keeps its originals.
 // - Undo Patch deletes a record only once the game file holds its old values.
+// - Nothing is written through a link: the system refuses to hold a game file
+//   that a write would not reach alone. A file cut short by another program
+//   while it was read ends the press before anything is acted on.
 // A finished operation leaves only the records beside the game files.
 
 namespace quillfen {

@@ -66,8 +66,8 @@ std::string BoxText(const Report& r) {
       return "Unable to write to file " + Shown(r.path) + " for patch #" + n +
              "!  Close all programs/games before patching.";
     case ReportKind::kLinked:
-      return "Unable to write to file " + Shown(r.path) + " for patch #" + n +
-             "!  " + r.reason + ".";
+      return "Unable to write to file " + Shown(r.path) + " for patch #" + n + "!  " + r.reason +
+             ".";
     case ReportKind::kChecksFailed:
       return r.operation == Operation::kPatch ? "Errors found.  Unable to patch game!"
                                               : "Errors found.  Unable to undo patch!";

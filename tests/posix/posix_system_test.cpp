@@ -2,8 +2,8 @@
 // mapping of Windows-style paths onto POSIX names.
 #include "platform/posix/posix_system.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>

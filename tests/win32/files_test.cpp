@@ -209,9 +209,9 @@ TEST(Win32Files, ModificationTimeComesBackExactly) {
                                    std::int64_t{133'550'000'050'000'007}}) {
     FILETIME set{static_cast<DWORD>(ticks & 0xFFFFFFFF), static_cast<DWORD>(ticks >> 32)};
     {
-      const auto file = win32::UniqueFile(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
-                                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+      const auto file =
+          win32::UniqueFile(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
       ASSERT_TRUE(file);
       ASSERT_TRUE(SetFileTime(file.Get(), nullptr, nullptr, &set));
     }

@@ -148,7 +148,8 @@ void Win32System::WriteWholeFile(const std::string& path, const Bytes& content) 
     attributes = existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   }
   if (existing != INVALID_FILE_ATTRIBUTES) {
-    const UniqueFile present(OpenFile(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    const UniqueFile present(OpenFile(path, 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT));
     if (const DWORD links = present ? LinkCount(present.Get()) : 0; links > 1) {
       throw FileError(CannotCreateText(path, OtherNamesText(links)));
