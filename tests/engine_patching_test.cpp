@@ -100,7 +100,7 @@ TEST(ApplyPatches, WritesTheTypedValuesInPlaceKeepsTheTimeAndLeavesRecords) {
   Game game({"game.exe", "data.bin"});
   ASSERT_TRUE(game.Locate());
   const Bytes before = game.File("game.exe");
-  const testing::DosTime time = game.system.TimeOf(kFolder + "game.exe");
+  const testing::FileTime time = game.system.TimeOf(kFolder + "game.exe");
   game.Type(1920, 1200);
   game.system.ResetCounters();
   game.Patch();
@@ -118,6 +118,51 @@ TEST(ApplyPatches, WritesTheTypedValuesInPlaceKeepsTheTimeAndLeavesRecords) {
   EXPECT_EQ(std::to_string(game.located[0].width), "1920");
   // Each file is read once to write it and once to locate it again.
   EXPECT_LE(game.system.BytesRead(), 2 * 300 * 2 + 100);
+}
+
+// A game file that a write would not reach alone is refused before anything
+// is written, the window saying which file and why.
+TEST(ApplyAndRemove, AGameFileReachedThroughALinkIsRefused) {
+  for (const bool reparse : {false, true}) {
+    Game game({"game.exe"});
+    ASSERT_TRUE(game.Locate());
+    if (reparse) {
+      game.system.SetAttributes(kFolder + "game.exe", testing::kAttrReparsePoint);
+    } else {
+      game.system.SetLinkCount(kFolder + "game.exe", 2);
+    }
+    const Bytes before = game.File("game.exe");
+    game.Patch();
+    EXPECT_EQ(game.messages, (Strings{"Unable to write to file GAME.EXE for patch #1!  " +
+                                          std::string(reparse ? "It is a symbolic link or junction."
+                                                              : "It has other names (hard links)."),
+                                      "Errors found.  Unable to patch game!"}));
+    EXPECT_EQ(game.File("game.exe"), before);
+    EXPECT_FALSE(game.system.FileExists(kFolder + "game.undo"));
+  }
+}
+
+// A game file written while its time cannot be set back (POSIX: a file the
+// user may write but does not own) keeps its values and records, and the
+// press says that the time is now the time of the change, file by file.
+TEST(ApplyAndRemove, AModificationTimeThatCannotBeKeptIsReported) {
+  Game game({"game.exe", "data.bin"});
+  ASSERT_TRUE(game.Locate());
+  game.system.RefuseTimes(true);
+  const Strings not_kept = {
+      "The modification time of DATA.BIN could not be kept: the file now shows the time of "
+      "this change.",
+      "The modification time of GAME.EXE could not be kept: the file now shows the time of "
+      "this change."};
+  for (const bool patch : {true, false}) {
+    game.messages.clear();
+    const OperationResult result = patch ? game.Patch() : game.Undo();
+    EXPECT_TRUE(result.done);
+    Strings expected = not_kept;
+    expected.push_back(patch ? "Game successfully patched!" : "Patch successfully removed!");
+    EXPECT_EQ(game.messages, expected);
+  }
+  EXPECT_FALSE(game.system.FileExists(kFolder + "game.undo"));
 }
 
 TEST(ApplyPatches, FixedAndTypedValuesTakeTheEntrysByteCount) {
@@ -155,7 +200,7 @@ TEST(ApplyAndRemove, RepatchingKeepsTheFirstOldValuesAndUndoRestoresThem) {
   Game game({"game.exe", "data.bin"});
   ASSERT_TRUE(game.Locate());
   const Bytes original = game.File("game.exe");
-  const testing::DosTime time = game.system.TimeOf(kFolder + "game.exe");
+  const testing::FileTime time = game.system.TimeOf(kFolder + "game.exe");
   game.Type(1920, 1200);
   game.Patch();
   game.Type(2560, 1440);

@@ -272,6 +272,7 @@ bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
   out << "  signature: " << count << (count == 1 ? " occurrence" : " occurrences");
   // An offset of 1 tells an occurrence at 0 from none.
   const std::int32_t start = FindSignature(content, entry.sig, entry.sigwild, 1, entry.occur);
+  file->CheckRead();
   if (start > 0) {
     out << "; occurrence " << entry.occur << " at " << Position(start - 1) << "\n";
   } else {

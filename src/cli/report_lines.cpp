@@ -81,12 +81,18 @@ ReportLine WordReport(const Report& r,
     case ReportKind::kKeptAside:
       return {true, "the undo record " + path + " keeps values of another file or patch: kept as " +
                         native(r.record)};
+    case ReportKind::kLinked:
+      return {false, "refusing to write " + path + " (" + Patch(r.patch) + "): " + r.reason};
     case ReportKind::kChecksFailed:
       return {false,
               r.operation == Operation::kPatch ? "nothing was patched" : "nothing was restored"};
     case ReportKind::kChanged:
       return {true, path + ": " + r.axis + " at " + std::to_string(r.position) + " (" +
                         Hex(r.position) + "): " + std::to_string(r.old_value) + " -> " + value};
+    case ReportKind::kTimeNotKept:
+      return {false, path +
+                         ": its modification time could not be kept; it shows the time of "
+                         "this change"};
     case ReportKind::kNotRestored:
       return {false, "cannot restore " + path + " (" + Patch(r.patch) + "): its undo record " +
                          native(r.record) + " is kept"};

@@ -54,9 +54,11 @@ LocateResult LocateBound(System& system, const PatchEntry& bound) {
   const std::span<const std::uint8_t> content = file->Content();
   const SignatureQuery query = QueryOf(bound);
   const PassResult pass = ChecksumAndFind(content, {&query, 1});
-  return LocateKnown(system, bound, content, pass.crc, [&] {
+  LocateResult result = LocateKnown(system, bound, content, pass.crc, [&] {
     return Places{pass.found[0].xpos, pass.found[0].ypos};
   });
+  file->CheckRead();
+  return result;
 }
 
 void TakeLocation(PatchEntry& entry, const LocateResult& result) {

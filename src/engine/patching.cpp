@@ -49,6 +49,9 @@
 //   what remains instead of deleting it.
 // - A record is written as a new file and moved over its place, never
 //   written where it stands; a failed write leaves no empty record.
+// - Nothing is written through a link: the system refuses to hold a game file
+//   that a write would not reach alone. A file cut short by another program
+//   while it was read ends the press before anything is acted on.
 // A finished operation leaves only the records beside the game files (and
 // any record kept aside).
 
@@ -152,6 +155,7 @@ struct GameFile {
   std::vector<std::size_t> entries;  // the entries that name it, in walk order
   std::unique_ptr<HeldFile> held;
   std::optional<std::string> refusal;  // why it could not be held
+  bool linked = false;                 // refused as a link, or a file of several names
   bool too_large = false;
   std::int32_t crc = 0;  // of the content as it is now, kept up to date with the writes
 };
@@ -303,10 +307,13 @@ void Press::Hold(const std::string& folder) {
     auto known = std::find_if(files_.begin(), files_.end(),
                               [&](const GameFile& f) { return f.identity == identity; });
     if (known == files_.end()) {
-      GameFile file{entry.modfile, identity, {}, nullptr, std::nullopt, false, 0};
+      GameFile file{entry.modfile, identity, {}, nullptr, std::nullopt, false, false, 0};
       try {
         file.held = system_.HoldFile(entry.modfile);
         file.too_large = file.held->Size() > kMaxGameFileSize;
+      } catch (const LinkedFileError& error) {
+        file.refusal = error.Reason();
+        file.linked = true;
       } catch (const FileError& error) {
         file.refusal = error.what();
       }
@@ -355,6 +362,11 @@ void Press::LocateHeld() {
       continue;
     }
     TakeLocation(list_.At(i), state.located);
+  }
+  // A file cut short while it was read was read in part as zeros: the press
+  // ends here, before any write.
+  for (GameFile& file : files_) {
+    if (file.held && !file.too_large) file.held->CheckRead();
   }
 }
 
@@ -470,7 +482,8 @@ bool Press::Check(const TypedValues& typed) {
         report_(std::move(positions));
       }
     } else if (files_[state.file].refusal) {
-      refuse(ReportKind::kNotWritable, i, entry.modfile, *files_[state.file].refusal);
+      refuse(files_[state.file].linked ? ReportKind::kLinked : ReportKind::kNotWritable, i,
+             entry.modfile, *files_[state.file].refusal);
     } else if (std::find(kept_.begin(), kept_.end(), files_[state.file].identity) != kept_.end()) {
       refuse(ReportKind::kNotWritable, i, entry.modfile,
              "it is the definition file or the program");
@@ -577,8 +590,8 @@ void Press::WriteValues(GameFile& file, const TypedValues& typed) {
     file.held->WriteAt(write.position, write.Stored());
     report_(std::move(report));
   }
-  file.held->SetModificationTime(time);
   file.crc = after;
+  if (!file.held->SetModificationTime(time)) Tell(ReportKind::kTimeNotKept, 0, file.path);
 }
 
 // The record an entry's Patch writes: the checksum the file will have, the
@@ -803,6 +816,9 @@ bool Press::LocateAgain(const OperationObserver& observer, const TypedValues& ty
     } else {
       Tell(ReportKind::kNotRestored, i, entry.modfile, entry.undofile);
     }
+  }
+  for (GameFile& file : files_) {
+    if (file.held) file.held->CheckRead();
   }
   files_.clear();  // the files are free again
   return as_meant;

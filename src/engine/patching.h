@@ -31,8 +31,11 @@ enum class ReportKind {
   kNotWritable,      // the game file, or a record place, `path` cannot be written or deleted
   kKeptAside,        // Patch: the record `path` keeps values that neither its game file nor
                      // the new record holds; it was moved to `record`, where locating finds it
+  kLinked,           // the game file `path` is a link or has other names; `reason` says which
   kChecksFailed,     // the summary after any of the above; nothing was written
   kChanged,          // a value written: `path`, `position`, `old_value` -> `value`, `bytes`
+  kTimeNotKept,      // the game file `path` is written but its modification time could not
+                     // be set back: it shows the time of the write
   kNotRestored,      // Undo: the game file `path` does not hold the old values; `record` is kept
   kRecordKept,       // Undo: the record `path` could not be removed
   kNoRecord,         // Patch: the record `record` of the game file `path` is not trusted

@@ -11,9 +11,10 @@ namespace quillfen {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A file's last-write time as the system keeps it, at whatever precision the
-// implementation chooses; the program only reads it and sets it back. Nothing
-// when it could not be read.
+// A file's last-write time as the system keeps it, at the system's own
+// precision (100 ns on Windows, nanoseconds on POSIX), so that a time set back
+// is the very time that was read; the program only reads it and sets it back.
+// Nothing when it could not be read.
 using TimeStamp = std::optional<std::int64_t>;
 
 // Why an operation on a file would fail: the exact text of the error the
@@ -67,6 +68,12 @@ class FileBytes {
   virtual ~FileBytes() = default;
   // Throws FileError ("Cannot open file").
   virtual std::span<const std::uint8_t> Content() = 0;
+  // Throws FileError ("Cannot open file") when some of the bytes Content()
+  // shows could not be read since: the file became shorter meanwhile (another
+  // program cut it) or the disk failed. Those bytes read as zeros instead of
+  // stopping the program, so whatever was worked out from them is void: the
+  // caller asks after each pass over the bytes, before it acts on what it read.
+  virtual void CheckRead() {}
 };
 
 class HeldFile : public FileBytes {
@@ -78,8 +85,9 @@ class HeldFile : public FileBytes {
   // are on the disk before it returns. Throws FileError ("Cannot open file").
   virtual void WriteAt(std::int64_t position, std::span<const std::uint8_t> bytes) = 0;
   virtual TimeStamp ModificationTime() = 0;
-  // Sets the last-write time back; failures, and a time not read, are ignored.
-  virtual void SetModificationTime(const TimeStamp& time) = 0;
+  // Sets the last-write time back, exactly as it was read; returns whether
+  // the file now has it (false for a time that was not read).
+  virtual bool SetModificationTime(const TimeStamp& time) = 0;
 };
 
 // Everything the portable code needs of the operating system. The Win32 build
@@ -128,6 +136,9 @@ class System {
   // Holds an existing game file for one operation. While another copy of the
   // program holds it, waits a little for it; then, as when another program
   // has it open or it is read-only, throws FileError ("Cannot open file").
+  // A file that the path reaches through a symbolic link (or another reparse
+  // point), or that has more than one name (hard links), is never held: a
+  // write would change the file elsewhere too. It throws LinkedFileError.
   virtual std::unique_ptr<HeldFile> HoldFile(const std::string& path) = 0;
   // A text that is the same for two paths exactly when they name the same file:
   // for an existing file its identity on its volume, so that short (8.3) names
@@ -137,14 +148,15 @@ class System {
 
   // Why a file could not be created at the path (folder not writable, an
   // existing file read-only or held open, a place that is no regular file:
-  // a folder, a symbolic link or other reparse point, a device); nothing when
+  // a folder, a symbolic link or other reparse point, a device, a file with
+  // more than one name, which a write would change under its other names too); nothing when
   // it could. Changes nothing: an existing file keeps its content and time, a
   // new one is not left behind.
   virtual Refusal CreateRefusal(const std::string& path) = 0;
 
   virtual TimeStamp ModificationTime(const std::string& path) = 0;
-  // Sets the last-write time back; failures, and a time that was not read, are ignored.
-  virtual void SetModificationTime(const std::string& path, const TimeStamp& time) = 0;
+  // Sets the last-write time back; returns whether the file now has it.
+  virtual bool SetModificationTime(const std::string& path, const TimeStamp& time) = 0;
 
   // Where a search for an installed game looks when told no folder, in order:
   // on Windows the root of each fixed disk, A to Z (no removable, network or

@@ -74,11 +74,17 @@ std::string BoxText(const Report& r) {
     case ReportKind::kKeptAside:
       return "The undo record " + Shown(r.path) + " holds values of another file or patch: it is "
              "kept as " + Shown(r.record) + ", and Undo Patch still finds it there.";
+    case ReportKind::kLinked:
+      return "Unable to write to file " + Shown(r.path) + " for patch #" + n + "!  " + r.reason +
+             ".";
     case ReportKind::kChecksFailed:
       return r.operation == Operation::kPatch ? "Errors found.  Unable to patch game!"
                                               : "Errors found.  Unable to undo patch!";
     case ReportKind::kChanged:
       return {};
+    case ReportKind::kTimeNotKept:
+      return "The modification time of " + Shown(r.path) +
+             " could not be kept: the file now shows the time of this change.";
     case ReportKind::kNotRestored:
       return "Unable to restore file " + Shown(r.path) + " for patch #" + n +
              "!  Its undo record " + Shown(r.record) + " is kept.";

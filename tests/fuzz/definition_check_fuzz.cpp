@@ -45,7 +45,7 @@ class ProfileOnlySystem : public quillfen::System {
   std::string FileIdentity(const std::string&) override { std::abort(); }
   quillfen::Refusal CreateRefusal(const std::string&) override { std::abort(); }
   quillfen::TimeStamp ModificationTime(const std::string&) override { std::abort(); }
-  void SetModificationTime(const std::string&, const quillfen::TimeStamp&) override {
+  bool SetModificationTime(const std::string&, const quillfen::TimeStamp&) override {
     std::abort();
   }
   std::vector<quillfen::SearchPlace> SearchRoots() override { std::abort(); }

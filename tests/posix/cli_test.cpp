@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <functional>
 #include <sstream>
 
 #include "cli/progress_line.h"
@@ -287,6 +289,55 @@ TEST_F(CliTest, BadFoldersAndFilesAreRefusedWithoutAChange) {
   EXPECT_NE(out.str().find("file: not found"), std::string::npos);
   EXPECT_EQ(err.str(),
             "quillfen-cli: cannot read " + game + "/two.exe: No such file or directory\n");
+}
+
+// A game file or record place that a write would not reach alone (a hard link
+// from a backup, a symbolic link to a file elsewhere) is refused, naming it
+// and why, and neither it nor the other file changes.
+TEST_F(CliTest, NothingIsWrittenThroughALink) {
+  const std::string exe = game + "/racer.exe";
+  const std::string elsewhere = folder.Path() + "backup/racer.exe";
+  const std::string record = game + "/RACER.undo";
+  // A record of another edition, which Patch would replace.
+  const std::string stale = FormatUndoRecord({12345, 200, 204, 800, 600});
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"a game file linked from a backup",
+       [&] { ASSERT_EQ(link(exe.c_str(), elsewhere.c_str()), 0); },
+       "refusing to write " + exe + " (patch #1): It has 2 names (hard links)"},
+      {"a game file that is a symbolic link",
+       [&] {
+         ASSERT_EQ(rename(exe.c_str(), elsewhere.c_str()), 0);
+         ASSERT_EQ(symlink(elsewhere.c_str(), exe.c_str()), 0);
+       },
+       "refusing to write " + exe + " (patch #1): It is a symbolic link"},
+      {"a record place linked to a file elsewhere",
+       [&] {
+         folder.Write("backup/racer.exe", stale);
+         ASSERT_EQ(link(elsewhere.c_str(), record.c_str()), 0);
+       },
+       "cannot write " + record + " (patch #1): It has 2 names (hard links)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(folder.Path() + "backup");
+    std::filesystem::remove_all(game);
+    folder.Write("game/racer.exe", original);
+    folder.Write("backup/.keep", "");
+    std::filesystem::remove(elsewhere);
+    c.make();
+    const Bytes outside = folder.Read("backup/racer.exe");
+    ASSERT_EQ(Run({"patch", "Racer", game, "1920", "1080"}), kExitFailure);
+    EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
+    EXPECT_EQ(folder.Read("backup/racer.exe"), outside);
+    EXPECT_EQ(ValueAt("game/racer.exe", 108), 1024);
+    const bool record_case = std::string(c.what).find("record") != std::string::npos;
+    EXPECT_EQ(folder.Exists("game/RACER.undo"), record_case);
+  }
 }
 
 TEST_F(CliTest, FindPrintsEveryFolderInWalkOrderDeeperCopiesFirst) {

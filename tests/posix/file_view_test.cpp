@@ -9,16 +9,21 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <random>
 #include <string>
 
 #include "engine/crc32.h"
+#include "engine/locate.h"
 #include "engine/one_pass.h"
+#include "engine/patching.h"
 #include "engine/signature.h"
 #include "fuzz/plain_scan.h"
 #include "platform/file_error.h"
 #include "platform/posix/posix_system.h"
 #include "posix/temp_folder.h"
+#include "support/game_files.h"
 
 namespace quillfen {
 namespace {
@@ -146,6 +151,102 @@ TEST(PosixFileView, EveryScanOfTheMappedBytesStopsAtTheirEnd) {
       ::munmap(hole + size, static_cast<std::size_t>(page));
     }
   }
+}
+
+// The POSIX system, but each game file it shows is cut to `keep` bytes as soon
+// as its bytes are first asked for: another program truncating the file in
+// the middle of a read, which POSIX cannot forbid.
+class CuttingSystem : public PosixSystem {
+ public:
+  explicit CuttingSystem(off_t keep) : keep_(keep) {}
+
+  std::unique_ptr<FileBytes> ViewFile(const std::string& path) override {
+    return std::make_unique<Cut<FileBytes>>(PosixSystem::ViewFile(path), path, keep_);
+  }
+  std::unique_ptr<HeldFile> HoldFile(const std::string& path) override {
+    return std::make_unique<CutHeld>(PosixSystem::HoldFile(path), path, keep_);
+  }
+
+ private:
+  template <class Base>
+  class Cut : public Base {
+   public:
+    Cut(std::unique_ptr<Base> inner, std::string path, off_t keep)
+        : inner_(std::move(inner)), path_(std::move(path)), keep_(keep) {}
+    std::span<const std::uint8_t> Content() override {
+      const std::span<const std::uint8_t> bytes = inner_->Content();
+      if (!cut_ && ::truncate(path_.c_str(), keep_) == 0) cut_ = true;
+      return bytes;
+    }
+    void CheckRead() override { inner_->CheckRead(); }
+
+   protected:
+    std::unique_ptr<Base> inner_;
+
+   private:
+    std::string path_;
+    off_t keep_;
+    bool cut_ = false;
+  };
+  class CutHeld : public Cut<HeldFile> {
+   public:
+    using Cut<HeldFile>::Cut;
+    std::int64_t Size() override { return inner_->Size(); }
+    void WriteAt(std::int64_t position, std::span<const std::uint8_t> bytes) override {
+      inner_->WriteAt(position, bytes);
+    }
+    TimeStamp ModificationTime() override { return inner_->ModificationTime(); }
+    bool SetModificationTime(const TimeStamp& time) override {
+      return inner_->SetModificationTime(time);
+    }
+  };
+
+  off_t keep_;
+};
+
+// A game file cut short while locate, Patch or Undo Patch reads it: the pages
+// past the new end read as zeros instead of stopping the program with SIGBUS,
+// and the operation ends with an error that says what happened, before it
+// writes anything.
+TEST(PosixFileView, AFileCutShortWhileReadIsAnErrorNotACrash) {
+  TempFolder folder;
+  const long page = ::sysconf(_SC_PAGESIZE);
+  const Bytes original = testing::GameFile(64 * static_cast<std::size_t>(page), 5, 1024, 768);
+  const std::string game = folder.Write("game/racer.exe", original);
+  const std::string record = folder.Path() + "game/racer.undo";
+  const PatchEntry entry = testing::GameEntry("racer.exe", "racer.undo");
+  const std::string cut_text = "Cannot open file \"" + game + "\". " + kCutShort;
+  CuttingSystem cutting(page);
+  PosixSystem plain;
+  const auto list = [&] {
+    PatchList patches;
+    patches.Append(entry);
+    return patches;
+  };
+  const auto fails_with_cut = [&](const std::function<void()>& operation, const char* what) {
+    try {
+      operation();
+      ADD_FAILURE() << what << " went through a file cut short";
+    } catch (const FileError& error) {
+      EXPECT_EQ(error.what(), cut_text) << what;
+    }
+  };
+
+  fails_with_cut([&] { LocatePatch(cutting, folder.Path() + "game/", entry); }, "locate");
+
+  folder.Write("game/racer.exe", original);
+  PatchList patch = list();
+  fails_with_cut([&] { ApplyPatches(cutting, patch, folder.Path() + "game/", 1920, 1080); },
+                 "Patch");
+  EXPECT_FALSE(folder.Exists("game/racer.undo")) << "a record was written";
+
+  folder.Write("game/racer.exe", original);
+  PatchList patched = list();
+  ASSERT_TRUE(ApplyPatches(plain, patched, folder.Path() + "game/", 1920, 1080).done);
+  const Bytes kept = folder.Read("game/racer.undo");
+  PatchList undo = list();
+  fails_with_cut([&] { RemovePatches(cutting, undo, folder.Path() + "game/"); }, "Undo Patch");
+  EXPECT_EQ(folder.Read("game/racer.undo"), kept) << "the record did not stay";
 }
 
 }  // namespace

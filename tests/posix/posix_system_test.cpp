@@ -2,8 +2,12 @@
 // mapping of Windows-style paths onto POSIX names.
 #include "platform/posix/posix_system.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "definitions/ini.h"
@@ -95,6 +99,45 @@ TEST_F(PosixSystemTest, AGameFileIsHeldByOneCopyAtATime) {
   }
   EXPECT_NE(other.HoldFile(At("game.exe")), nullptr);
   EXPECT_EQ(folder.Text("game.exe"), "0x23");
+}
+
+// Another program that has the game file open, or only mapped (a game running
+// under Wine maps its executable), keeps the file from being held, as Windows
+// would refuse to open it; once it is gone, the file is held.
+TEST_F(PosixSystemTest, AGameFileAnotherProgramHasOpenOrMappedIsNotHeld) {
+  const std::string path = folder.Write("game.exe", std::string(8192, 'x'));
+  for (const bool mapped_only : {false, true}) {
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      const int fd = open(path.c_str(), O_RDONLY);
+      void* map = mmap(nullptr, 8192, PROT_READ, MAP_SHARED, fd, 0);
+      if (mapped_only) close(fd);
+      (void)!write(ready[1], map == MAP_FAILED ? "n" : "y", 1);
+      pause();
+      _exit(0);
+    }
+    char answer = 0;
+    ASSERT_EQ(read(ready[0], &answer, 1), 1);
+    ASSERT_EQ(answer, 'y');
+    try {
+      system.HoldFile(At("game.exe"));
+      ADD_FAILURE() << "held while process " << child << " has it"
+                    << (mapped_only ? " mapped" : " open");
+    } catch (const FileError& error) {
+      EXPECT_NE(std::string(error.what())
+                    .find("Another program has the file open: process " + std::to_string(child)),
+                std::string::npos)
+          << error.what();
+    }
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    EXPECT_NE(system.HoldFile(At("game.exe")), nullptr);
+  }
 }
 
 // A record place that is a symbolic link is refused: a write would reach the file it names.

@@ -16,6 +16,8 @@ constexpr const char* kPathNotFound = "The system cannot find the path specified
 constexpr const char* kAccessDenied = "Access is denied";
 constexpr const char* kSharing =
     "The process cannot access the file because it is being used by another process";
+constexpr const char* kLinkText = "It is a symbolic link or junction";
+constexpr const char* kOtherNames = "It has other names (hard links)";
 constexpr const char* kInjected =
     "The request could not be performed because of an I/O device error";
 
@@ -28,13 +30,9 @@ std::string ParentKey(const std::string& key) {
 
 }  // namespace
 
-DosTime MakeDosTime(int year, int month, int day, int hour, int minute, int second) {
-  const unsigned date = static_cast<unsigned>(((year - 1980) << 9) | (month << 5) | day);
-  const unsigned time = static_cast<unsigned>((hour << 11) | (minute << 5) | (second / 2));
-  return static_cast<DosTime>((date << 16) | time);
-}
-
-MemorySystem::MemorySystem() : clock_(MakeDosTime(2020, 1, 1, 12, 0, 0)) {}
+// 2020-01-01 12:00:00 UTC and an odd 100 ns beyond, so that a time rounded
+// anywhere comes back different.
+MemorySystem::MemorySystem() : clock_(132'223'536'000'000'000 + 1'234'567) {}
 
 // The upper-case path without a trailing backslash, with each name's trailing
 // dots and spaces dropped and a short name replaced by the long one, as Windows
@@ -119,9 +117,11 @@ class MemorySystem::Held : public HeldFile {
     system_.Step();
     return Self().time;
   }
-  void SetModificationTime(const TimeStamp& time) override {
+  bool SetModificationTime(const TimeStamp& time) override {
     system_.Step();
-    if (time) Self().time = static_cast<DosTime>(*time);
+    if (!time || system_.refuse_times_) return false;
+    Self().time = *time;
+    return true;
   }
 
  private:
@@ -145,8 +145,8 @@ const MemorySystem::Node* MemorySystem::Find(const std::string& path) const {
   return it == nodes_.end() ? nullptr : &it->second;
 }
 
-DosTime MemorySystem::Tick() {
-  clock_ += 1;  // two seconds later
+FileTime MemorySystem::Tick() {
+  clock_ += 20'000'001;  // two seconds and 100 ns later
   return clock_;
 }
 
@@ -218,6 +218,12 @@ void MemorySystem::Hold(const std::string& path, Holder holder) {
   node->holder = holder;
 }
 
+void MemorySystem::SetLinkCount(const std::string& path, int links) {
+  Node* node = Find(path);
+  if (!node || node->is_folder) throw std::logic_error("no such file: " + path);
+  node->links = links;
+}
+
 const Bytes& MemorySystem::Content(const std::string& path) const {
   const Node* node = Find(path);
   if (!node || node->is_folder) throw std::logic_error("no such file: " + path);
@@ -229,7 +235,7 @@ std::string MemorySystem::TextOf(const std::string& path) const {
   return std::string(content.begin(), content.end());
 }
 
-DosTime MemorySystem::TimeOf(const std::string& path) const {
+FileTime MemorySystem::TimeOf(const std::string& path) const {
   const Node* node = Find(path);
   if (!node) throw std::logic_error("no such file: " + path);
   return node->time;
@@ -376,6 +382,7 @@ void MemorySystem::CheckCreatable(const std::string& path) {
   }
   if (node && (node->attributes & kAttrReadOnly))
     throw FileError(CannotCreateText(path, kAccessDenied));
+  if (node && node->links > 1) throw FileError(CannotCreateText(path, kOtherNames));
   if (node && node->holder != Holder::None) throw FileError(CannotCreateText(path, kSharing));
   const Node* parent = Find(ParentKey(Key(path)));
   if (!parent || !parent->is_folder || (parent->attributes & kAttrReadOnly)) {
@@ -390,13 +397,15 @@ TimeStamp MemorySystem::ModificationTime(const std::string& path) {
   return node->time;
 }
 
-void MemorySystem::SetModificationTime(const std::string& path, const TimeStamp& time) {
+bool MemorySystem::SetModificationTime(const std::string& path, const TimeStamp& time) {
   Step();
   Node* node = Find(path);
-  if (node && !node->is_folder && time && node->holder == Holder::None &&
-      !(node->attributes & kAttrReadOnly)) {
-    node->time = static_cast<DosTime>(*time);
+  if (!node || node->is_folder || !time || refuse_times_ || node->holder != Holder::None ||
+      (node->attributes & kAttrReadOnly)) {
+    return false;
   }
+  node->time = *time;
+  return true;
 }
 
 void MemorySystem::RemoveFile(const std::string& path) {
@@ -428,6 +437,8 @@ std::unique_ptr<HeldFile> MemorySystem::HoldFile(const std::string& path) {
   CountCall(Op::Hold, path, false);
   Node* node = Find(path);
   if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
+  if (node->attributes & kAttrReparsePoint) throw LinkedFileError(path, kLinkText);
+  if (node->links > 1) throw LinkedFileError(path, kOtherNames);
   if (node->attributes & kAttrReadOnly) throw FileError(CannotOpenText(path, kAccessDenied));
   if (node->holder != Holder::None || node->held) throw FileError(CannotOpenText(path, kSharing));
   node->held = true;

@@ -24,14 +24,14 @@ constexpr std::uint32_t kAttrReparsePoint = 0x400;
 // Windows drive types; only fixed disks are searched.
 constexpr int kDriveFixed = 3;
 
-// A last-write time in the DOS form, as the Win32 system keeps it: date in the
-// high 16 bits, time in the low 16 bits, local time, two-second resolution.
-using DosTime = std::int32_t;
+// A last-write time as the Win32 system keeps it: the FILETIME itself, 100 ns
+// since 1601, nothing rounded.
+using FileTime = std::int64_t;
 
 // An in-memory file system and profile reader that behaves like Windows where
 // the program relies on it: drive-letter paths with backslashes, names matched
-// without regard to case, sharing and read-only refusals, DOS-time rounding,
-// and a failure that can be injected at any file operation.
+// without regard to case, sharing and read-only refusals, times kept to 100 ns
+// as NTFS keeps them, and a failure that can be injected at any file operation.
 class MemorySystem : public System {
  public:
   enum class Op {
@@ -75,11 +75,17 @@ class MemorySystem : public System {
     short_names_to_come_[Key(path)] = short_path;
   }
   void Hold(const std::string& path, Holder holder);
+  // Gives a file more names (hard links) elsewhere: a write through any of
+  // them would change it under all, so it is neither held nor written anew.
+  void SetLinkCount(const std::string& path, int links);
+  // Makes every setting of a modification time fail, as for a file the user
+  // may write but does not own on POSIX.
+  void RefuseTimes(bool refuse) { refuse_times_ = refuse; }
 
   // --- Inspecting -----------------------------------------------------------
   const Bytes& Content(const std::string& path) const;
   std::string TextOf(const std::string& path) const;
-  DosTime TimeOf(const std::string& path) const;
+  FileTime TimeOf(const std::string& path) const;
 
   // Every file operation that may fail is counted; the call with this number
   // (counting from 1) fails as the system would, changing nothing.
@@ -125,7 +131,7 @@ class MemorySystem : public System {
   std::string FileIdentity(const std::string& path) override;
   Refusal CreateRefusal(const std::string& path) override;
   TimeStamp ModificationTime(const std::string& path) override;
-  void SetModificationTime(const std::string& path, const TimeStamp& time) override;
+  bool SetModificationTime(const std::string& path, const TimeStamp& time) override;
   void RemoveFile(const std::string& path) override;
   Refusal RemoveRefusal(const std::string& path) override;
   std::unique_ptr<HeldFile> HoldFile(const std::string& path) override;
@@ -139,10 +145,11 @@ class MemorySystem : public System {
     bool is_folder = false;
     std::uint32_t attributes = 0;
     Bytes content;
-    DosTime time = 0;
+    FileTime time = 0;
     Holder holder = Holder::None;
     std::int64_t reported_size = -1;
     bool held = false;  // by an operation of the program, through HoldFile
+    int links = 1;      // names of the file, this one included
   };
   class Held;
 
@@ -155,7 +162,7 @@ class MemorySystem : public System {
   void CountCall(Op op, const std::string& path, bool create);
   void CheckWritable(const std::string& path);
   void CheckCreatable(const std::string& path);
-  DosTime Tick();
+  FileTime Tick();
 
   std::string exe_folder_ = "C:\\Program Files\\Quillfen\\";
   std::map<std::string, Node> nodes_;  // key: upper-case path without trailing backslash
@@ -166,17 +173,15 @@ class MemorySystem : public System {
   int crash_after_ = 0;
   bool torn_ = false;
   bool lose_writes_ = false;
+  bool refuse_times_ = false;
   int system_calls_ = 0;
   std::function<bool(Op, const std::string&)> fail_when_;
   int file_calls_ = 0;
   std::int64_t bytes_read_ = 0;
   std::int64_t bytes_written_ = 0;
-  DosTime clock_;
+  FileTime clock_;
   std::vector<std::string> listed_;
   std::map<std::string, Profile> profiles_;  // parsed profile files, until a file changes
 };
-
-// Packs a local date and time into the DOS form (seconds rounded down to even).
-DosTime MakeDosTime(int year, int month, int day, int hour, int minute, int second);
 
 }  // namespace quillfen::testing

@@ -198,22 +198,35 @@ TEST(Win32Files, InPlaceWriteChangesOnlyItsBytesAndNeverExtends) {
   EXPECT_EQ(TextOf(system.ReadWholeFile(path)), "abXYefgh");
 }
 
-TEST(Win32Files, ModificationTimeKeepsTwoSecondResolution) {
+// The time comes back exactly as it was read: the FILETIME itself, to the
+// 100 ns, an odd second and a time before 1980 (a file extracted from an
+// archive of 1970) included.
+TEST(Win32Files, ModificationTimeComesBackExactly) {
   ScratchFolder folder("files-time");
   Win32System system;
   const std::string path = folder.Write("game.exe", "x");
-  SetLocalTime(path, 10, 0, 5);
-  const TimeStamp time = system.ModificationTime(path);
-  ASSERT_TRUE(time);
-  EXPECT_EQ(*time & 0xFFFF, (10 << 11) | (0 << 5) | (4 / 2));
-  EXPECT_EQ(*time >> 16, ((2024 - 1980) << 9) | (3 << 5) | 15);
-  system.WriteWholeFile(path, Bytes{'y'});
-  system.SetModificationTime(path, time);
-  const SYSTEMTIME now = LocalLastWrite(path);
-  EXPECT_EQ(now.wHour, 10);
-  EXPECT_EQ(now.wMinute, 0);
-  EXPECT_EQ(now.wSecond, 4);
-  EXPECT_EQ(now.wDay, 15);
+  for (const std::int64_t ticks : {std::int64_t{116'444'736'000'000'000} + 864'000'000'001,
+                                   std::int64_t{133'550'000'050'000'007}}) {
+    FILETIME set{static_cast<DWORD>(ticks & 0xFFFFFFFF), static_cast<DWORD>(ticks >> 32)};
+    {
+      const auto file =
+          win32::UniqueFile(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+      ASSERT_TRUE(file);
+      ASSERT_TRUE(SetFileTime(file.Get(), nullptr, nullptr, &set));
+    }
+    const TimeStamp time = system.ModificationTime(path);
+    EXPECT_EQ(time, ticks);
+    system.WriteWholeFile(path, Bytes{'y'});
+    EXPECT_TRUE(system.SetModificationTime(path, time));
+    EXPECT_TRUE(SameTime(LastWrite(path), set));
+    {
+      const std::unique_ptr<HeldFile> held = system.HoldFile(path);
+      held->WriteAt(0, Bytes{'z'});
+      EXPECT_TRUE(held->SetModificationTime(time));
+    }
+    EXPECT_TRUE(SameTime(LastWrite(path), set));
+  }
   EXPECT_FALSE(system.ModificationTime(folder.Path() + "none"));
 }
 
@@ -238,7 +251,7 @@ TEST(Win32Files, PatchAndUndoOnRealFiles) {
   const Bytes patched = system.ReadWholeFile(path);
   EXPECT_EQ(patched.size(), 200u);
   EXPECT_EQ(patched[58] | patched[59] << 8, 1920);
-  EXPECT_EQ(LocalLastWrite(path).wSecond, 4);
+  EXPECT_EQ(LocalLastWrite(path).wSecond, 5);
   // Patched again over a record the user made hidden and a system file: the
   // record is replaced through a pending copy and keeps both attributes.
   const std::string record = folder.Path() + "game.undo";

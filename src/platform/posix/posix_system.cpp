@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -17,6 +16,8 @@
 #include "base/ascii_case.h"
 #include "base/text.h"
 #include "platform/file_error.h"
+#include "platform/hold_lock.h"
+#include "platform/posix/file_users.h"
 #include "platform/posix/file_view.h"
 
 namespace quillfen {
@@ -38,6 +39,14 @@ std::string Describe(int error) {
 constexpr const char* kNotRegular = "Not a regular file";
 constexpr const char* kLink = "A symbolic link is no place for the program's files";
 constexpr const char* kPastEnd = "The write would reach past the end of the file";
+constexpr const char* kLinkedGameFile =
+    "It is a symbolic link: a write would change the file it points to";
+
+// Why a write to a file with more than one name is refused.
+std::string OtherNamesText(nlink_t links) {
+  return "It has " + std::to_string(links) +
+         " names (hard links): a write would change the file under every name";
+}
 
 // Closes a file descriptor when it goes out of scope.
 class Descriptor {
@@ -78,14 +87,20 @@ bool ReadOnly(const struct stat& info) {
 }
 
 // An existing regular file opened for reading and writing; a read-only file is
-// refused as Windows refuses it. Throws FileError ("Cannot open file").
+// refused as Windows refuses it. Throws FileError ("Cannot open file"), and
+// LinkedFileError for a symbolic link or a file with more than one name.
 Descriptor OpenWritable(const std::string& native) {
   struct stat info;
-  if (!StatOf(native, info)) ThrowCannotOpen(native, Describe(errno));
+  if (::lstat(native.c_str(), &info) != 0) ThrowCannotOpen(native, Describe(errno));
+  if (S_ISLNK(info.st_mode)) throw LinkedFileError(native, kLinkedGameFile);
   if (!S_ISREG(info.st_mode)) ThrowCannotOpen(native, kNotRegular);
   if (ReadOnly(info)) ThrowCannotOpen(native, Describe(EACCES));
-  Descriptor file(::open(native.c_str(), O_RDWR | O_CLOEXEC));
+  Descriptor file(::open(native.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
   if (!file.Valid()) ThrowCannotOpen(native, Describe(errno));
+  // Judged again on what was opened: the name may have changed meanwhile.
+  if (::fstat(file.Get(), &info) != 0) ThrowCannotOpen(native, Describe(errno));
+  if (!S_ISREG(info.st_mode)) ThrowCannotOpen(native, kNotRegular);
+  if (info.st_nlink > 1) throw LinkedFileError(native, OtherNamesText(info.st_nlink));
   return file;
 }
 
@@ -253,6 +268,7 @@ void PosixSystem::WriteWholeFile(const std::string& path, const Bytes& content) 
   if (existed && S_ISDIR(info.st_mode)) ThrowCannotCreate(native, Describe(EISDIR));
   if (existed && !S_ISREG(info.st_mode)) ThrowCannotCreate(native, kNotRegular);
   if (existed && ReadOnly(info)) ThrowCannotCreate(native, Describe(EACCES));
+  if (existed && info.st_nlink > 1) ThrowCannotCreate(native, OtherNamesText(info.st_nlink));
   Descriptor file(
       ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
   if (!file.Valid()) ThrowCannotCreate(native, Describe(errno));
@@ -336,6 +352,8 @@ class PosixHeldFile : public HeldFile {
     return view_.Bytes();
   }
 
+  void CheckRead() override { view_.CheckRead(); }
+
   void WriteAt(std::int64_t position, std::span<const std::uint8_t> bytes) override {
     // Never extend the file: a write that would is refused before any byte changes.
     if (position < 0 || position + static_cast<std::int64_t>(bytes.size()) > Size()) {
@@ -352,10 +370,10 @@ class PosixHeldFile : public HeldFile {
     return StampOf(info);
   }
 
-  void SetModificationTime(const TimeStamp& time) override {
-    if (!time) return;
+  bool SetModificationTime(const TimeStamp& time) override {
+    if (!time) return false;
     const WriteTimes times(*time);
-    ::futimens(file_.Get(), times.times);
+    return ::futimens(file_.Get(), times.times) == 0;
   }
 
  private:
@@ -370,10 +388,24 @@ class PosixFileBytes : public FileBytes {
  public:
   explicit PosixFileBytes(FileView view) : view_(std::move(view)) {}
   std::span<const std::uint8_t> Content() override { return view_.Bytes(); }
+  void CheckRead() override { view_.CheckRead(); }
 
  private:
   FileView view_;
 };
+
+// Takes the lock that copies of the program, of either build, take on a game
+// file they hold (platform/hold_lock.h). It belongs to the open file
+// description, so it lasts until the descriptor and the mapping made from it
+// are closed, and two holds within one process exclude each other too.
+bool LockForHold(int fd) {
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = static_cast<off_t>(kHoldLockOffset);
+  lock.l_len = static_cast<off_t>(kHoldLockLength);
+  return ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
+}
 
 // How long a file locked by another copy of the program is waited for.
 constexpr int kHoldAttempts = 20;
@@ -391,13 +423,22 @@ std::unique_ptr<FileBytes> PosixSystem::ViewFile(const std::string& path) {
 std::unique_ptr<HeldFile> PosixSystem::HoldFile(const std::string& path) {
   const std::string native = Resolve(path);
   Descriptor file = OpenWritable(native);
-  for (int attempt = 1; ::flock(file.Get(), LOCK_EX | LOCK_NB) != 0; ++attempt) {
-    if (errno != EWOULDBLOCK && errno != EINTR) ThrowCannotOpen(native, Describe(errno));
+  for (int attempt = 1; !LockForHold(file.Get()); ++attempt) {
+    if (errno != EAGAIN && errno != EACCES && errno != EINTR) {
+      ThrowCannotOpen(native, Describe(errno));
+    }
     if (attempt == kHoldAttempts) {
       ThrowCannotOpen(native, "Another copy of the program is changing this file");
     }
     const struct timespec pause { 0, kHoldPauseNs };
     ::nanosleep(&pause, nullptr);
+  }
+  // Windows would not open a file another program has open; here another
+  // program's hold is looked for in /proc.
+  struct stat info;
+  if (::fstat(file.Get(), &info) != 0) ThrowCannotOpen(native, Describe(errno));
+  if (const std::optional<std::string> user = OtherProcessUsing(info.st_dev, info.st_ino)) {
+    ThrowCannotOpen(native, "Another program has the file open: " + *user);
   }
   return std::make_unique<PosixHeldFile>(native, std::move(file));
 }
@@ -412,6 +453,7 @@ Refusal PosixSystem::CreateRefusal(const std::string& path) {
       if (S_ISDIR(info.st_mode)) return refused(Describe(EISDIR));
       if (!S_ISREG(info.st_mode)) return refused(kNotRegular);
       if (ReadOnly(info)) return refused(Describe(EACCES));
+      if (info.st_nlink > 1) return refused(OtherNamesText(info.st_nlink));
       // Opening it for writing, without truncating, changes neither content nor time.
       const Descriptor file(::open(native.c_str(), O_WRONLY | O_CLOEXEC));
       if (!file.Valid()) return refused(Describe(errno));
@@ -435,10 +477,10 @@ TimeStamp PosixSystem::ModificationTime(const std::string& path) {
   return StampOf(info);
 }
 
-void PosixSystem::SetModificationTime(const std::string& path, const TimeStamp& time) {
-  if (!time) return;
+bool PosixSystem::SetModificationTime(const std::string& path, const TimeStamp& time) {
+  if (!time) return false;
   const WriteTimes times(*time);
-  ::utimensat(AT_FDCWD, Resolve(path).c_str(), times.times, 0);
+  return ::utimensat(AT_FDCWD, Resolve(path).c_str(), times.times, 0) == 0;
 }
 
 std::vector<SearchPlace> PosixSystem::SearchRoots() {

@@ -22,9 +22,12 @@ namespace quillfen {
 // - Files are read whole, written in place with only the given bytes, created
 //   anew by truncation (keeping an existing file's permissions), renamed over
 //   in one step, and have their data, and a new name its folder, on the disk
-//   (fsync) before a call returns. POSIX knows no sharing modes: another
-//   program holding a file open does not stop a write; copies of this program
-//   hold a game file for an operation with an exclusive advisory lock (flock).
+//   (fsync) before a call returns. POSIX knows no sharing modes: a game file
+//   is held only while no other process has it open or mapped, as far as
+//   /proc tells, and with an exclusive record lock that the Windows build
+//   under Wine takes as well (platform/hold_lock.h).
+// - A game file that is a symbolic link or has more than one name is never
+//   held: a write would change the file elsewhere too.
 // - A file without any write permission counts as read-only and is refused
 //   for writing, creating over and deleting, as Windows refuses a read-only
 //   file, even to a user whom the permissions would let through. A symbolic
@@ -63,7 +66,7 @@ class PosixSystem : public System {
   std::unique_ptr<HeldFile> HoldFile(const std::string& path) override;
   Refusal CreateRefusal(const std::string& path) override;
   TimeStamp ModificationTime(const std::string& path) override;
-  void SetModificationTime(const std::string& path, const TimeStamp& time) override;
+  bool SetModificationTime(const std::string& path, const TimeStamp& time) override;
 
   std::vector<SearchPlace> SearchRoots() override;
   std::vector<DirEntry> ListFolder(const std::string& folder) override;

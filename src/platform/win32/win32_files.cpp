@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/file_error.h"
+#include "platform/hold_lock.h"
 #include "platform/win32/file_view.h"
 #include "platform/win32/full_path.h"
 #include "platform/win32/utf8.h"
@@ -44,6 +45,21 @@ bool ReadOnly(const std::string& path) {
   const DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
          !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+constexpr const char* kLinkedText =
+    "It is a symbolic link or junction: a write would change the file it points to";
+
+// Why a write to a file with more than one name is refused.
+std::string OtherNamesText(DWORD links) {
+  return "It has " + std::to_string(links) +
+         " names (hard links): a write would change the file under every name";
+}
+
+// How many names the file open on the handle has; 0 when it cannot be told.
+DWORD LinkCount(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info;
+  return GetFileInformationByHandle(file, &info) ? info.nNumberOfLinks : 0;
 }
 
 // Windows reads and writes at most 4 GiB - 1 per call; pieces of 64 MiB keep
@@ -131,6 +147,14 @@ void Win32System::WriteWholeFile(const std::string& path, const Bytes& content) 
       (existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
     attributes = existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   }
+  if (existing != INVALID_FILE_ATTRIBUTES) {
+    const UniqueFile present(OpenFile(path, 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT));
+    if (const DWORD links = present ? LinkCount(present.Get()) : 0; links > 1) {
+      throw FileError(CannotCreateText(path, OtherNamesText(links)));
+    }
+  }
   const UniqueFile file(OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, attributes));
   if (!file) ThrowCannotCreate(path, GetLastError());
   DWORD error = ERROR_SUCCESS;
@@ -191,6 +215,9 @@ Refusal Win32System::CreateRefusal(const std::string& path) {
       // creating it anew would, and changes neither its content nor its time.
       const UniqueFile file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
       if (!file) return refused(GetLastError());
+      if (const DWORD links = LinkCount(file.Get()); links > 1) {
+        return CannotCreateText(path, OtherNamesText(links));
+      }
       return std::nullopt;
     }
     // No file yet: create one that the system removes again when it is closed.
@@ -204,40 +231,30 @@ Refusal Win32System::CreateRefusal(const std::string& path) {
   return refused(ERROR_FILE_EXISTS);
 }
 
-// The time is kept in the DOS form, local time at two-second resolution (an
-// odd second is rounded down), so a rewritten file reads the same time in
-// every program that shows it that way: date in bits 16 to 31, time in 0 to 15.
-TimeStamp DosTimeStamp(const FILETIME& utc) {
-  FILETIME local;
-  WORD date = 0;
-  WORD time = 0;
-  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToDosDateTime(&local, &date, &time)) {
-    return std::nullopt;
-  }
-  return static_cast<std::int64_t>(static_cast<std::uint32_t>(date) << 16 | time);
+TimeStamp StampOfFileTime(const FILETIME& utc) {
+  return static_cast<std::int64_t>(static_cast<std::uint64_t>(utc.dwHighDateTime) << 32 |
+                                   utc.dwLowDateTime);
 }
 
 bool FileTimeOfStamp(const TimeStamp& time, FILETIME& utc) {
-  if (!time) return false;
-  const auto bits = static_cast<std::uint32_t>(*time);
-  FILETIME local;
-  return DosDateTimeToFileTime(static_cast<WORD>(bits >> 16), static_cast<WORD>(bits & 0xFFFF),
-                               &local) &&
-         LocalFileTimeToFileTime(&local, &utc);
+  if (!time || *time < 0) return false;
+  utc.dwLowDateTime = static_cast<DWORD>(*time & 0xFFFFFFFF);
+  utc.dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(*time) >> 32);
+  return true;
 }
 
 TimeStamp Win32System::ModificationTime(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-  return DosTimeStamp(data.ftLastWriteTime);
+  return StampOfFileTime(data.ftLastWriteTime);
 }
 
-void Win32System::SetModificationTime(const std::string& path, const TimeStamp& time) {
+bool Win32System::SetModificationTime(const std::string& path, const TimeStamp& time) {
   FILETIME utc;
-  if (!FileTimeOfStamp(time, utc)) return;
+  if (!FileTimeOfStamp(time, utc)) return false;
   const UniqueFile file(
       OpenFile(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
-  if (file) SetFileTime(file.Get(), nullptr, nullptr, &utc);
+  return file && SetFileTime(file.Get(), nullptr, nullptr, &utc);
 }
 
 void Win32System::RemoveFile(const std::string& path) {
@@ -307,12 +324,12 @@ class Win32HeldFile : public HeldFile {
   TimeStamp ModificationTime() override {
     FILETIME written;
     if (!GetFileTime(file_.Get(), nullptr, nullptr, &written)) return std::nullopt;
-    return DosTimeStamp(written);
+    return StampOfFileTime(written);
   }
 
-  void SetModificationTime(const TimeStamp& time) override {
+  bool SetModificationTime(const TimeStamp& time) override {
     FILETIME utc;
-    if (FileTimeOfStamp(time, utc)) SetFileTime(file_.Get(), nullptr, nullptr, &utc);
+    return FileTimeOfStamp(time, utc) && SetFileTime(file_.Get(), nullptr, nullptr, &utc);
   }
 
  private:
@@ -332,6 +349,17 @@ class Win32FileBytes : public FileBytes {
   FileView view_;
 };
 
+// Takes the lock that copies of the program, of either build, take on a game
+// file they hold (platform/hold_lock.h); it goes with the handle. False, with
+// GetLastError() ERROR_LOCK_VIOLATION, while another copy holds it.
+bool LockForHold(HANDLE file) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(kHoldLockOffset & 0xFFFFFFFF);
+  at.OffsetHigh = static_cast<DWORD>(kHoldLockOffset >> 32);
+  return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                    static_cast<DWORD>(kHoldLockLength), 0, &at);
+}
+
 // How long a file held by another copy of the program is waited for.
 constexpr int kHoldAttempts = 20;
 constexpr DWORD kHoldPause = 50;  // milliseconds
@@ -347,8 +375,19 @@ std::unique_ptr<FileBytes> Win32System::ViewFile(const std::string& path) {
 std::unique_ptr<HeldFile> Win32System::HoldFile(const std::string& path) {
   if (ReadOnly(path)) ThrowCannotOpen(path, ERROR_ACCESS_DENIED);
   for (int attempt = 1;; ++attempt) {
-    UniqueFile file(OpenFile(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING));
-    if (file) return std::make_unique<Win32HeldFile>(path, std::move(file));
+    // The name itself is opened, not what a link leads to, so that a link is
+    // seen as one.
+    UniqueFile file(OpenFile(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT));
+    if (file) {
+      BY_HANDLE_FILE_INFORMATION info;
+      if (!GetFileInformationByHandle(file.Get(), &info)) ThrowCannotOpen(path, GetLastError());
+      if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        throw LinkedFileError(path, kLinkedText);
+      }
+      if (info.nNumberOfLinks > 1) throw LinkedFileError(path, OtherNamesText(info.nNumberOfLinks));
+      if (LockForHold(file.Get())) return std::make_unique<Win32HeldFile>(path, std::move(file));
+    }
     const DWORD error = GetLastError();
     const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
     if (!held || attempt == kHoldAttempts) ThrowCannotOpen(path, error);

@@ -34,7 +34,7 @@ class Win32System : public System {
   std::unique_ptr<HeldFile> HoldFile(const std::string& path) override;
   Refusal CreateRefusal(const std::string& path) override;
   TimeStamp ModificationTime(const std::string& path) override;
-  void SetModificationTime(const std::string& path, const TimeStamp& time) override;
+  bool SetModificationTime(const std::string& path, const TimeStamp& time) override;
 
   std::vector<SearchPlace> SearchRoots() override;
   std::vector<DirEntry> ListFolder(const std::string& folder) override;
@@ -46,9 +46,9 @@ class Win32System : public System {
 // trailing line break or full stop handling; empty when there is none.
 std::string SystemErrorText(DWORD error);
 
-// A last-write time in the form the program keeps (see ModificationTime), and
-// back; false or nothing where the system cannot convert it.
-TimeStamp DosTimeStamp(const FILETIME& utc);
+// A last-write time in the form the program keeps: the FILETIME itself, 100 ns
+// since 1601 (UTC), nothing rounded; and back.
+TimeStamp StampOfFileTime(const FILETIME& utc);
 bool FileTimeOfStamp(const TimeStamp& time, FILETIME& utc);
 
 }  // namespace quillfen
