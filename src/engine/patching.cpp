@@ -211,6 +211,8 @@ class Press {
                                            : UndoWrites(list_.At(i));
   }
   bool PlaceRecords(std::vector<RecordWrite>& records);
+  // Has the names created, moved over or removed at these paths outlast a power cut.
+  void SyncFoldersOf(const std::vector<std::string>& paths);
   std::vector<ValueWrite> ChangesOf(const GameFile& file, const TypedValues& typed) const;
   void WriteValues(GameFile& file, const TypedValues& typed);
 
@@ -556,20 +558,38 @@ bool Press::WritePatch(const TypedValues& typed) {
       throw FileError(CannotCreateText(record.target, "What was written did not reach the disk."));
     }
   }
+  std::vector<std::string> targets;
+  for (const RecordWrite& record : records) targets.push_back(record.target);
+  SyncFoldersOf(targets);
   for (GameFile& file : files_) {
     WriteValues(file, typed);
     // The file holds the new values: its new records become the records.
+    std::vector<std::string> moved;
     for (const RecordWrite& record : records) {
       if (entries_[record.entry].file != static_cast<std::size_t>(&file - files_.data())) continue;
       const std::string pending = PendingRecordPath(record.record);
       if (record.target == pending) {
         system_.MoveOver(pending, record.record);
+        moved.push_back(record.record);
       } else if (IsRecordFile(system_, pending)) {
         system_.RemoveFile(pending);
+        moved.push_back(pending);
       }
     }
+    SyncFoldersOf(moved);
   }
   return true;
+}
+
+void Press::SyncFoldersOf(const std::vector<std::string>& paths) {
+  std::vector<std::string> folders;
+  for (const std::string& path : paths) {
+    std::string folder = FolderOfPath(path, system_.Separator());
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+      folders.push_back(std::move(folder));
+    }
+  }
+  for (const std::string& folder : folders) system_.SyncFolder(folder);
 }
 
 bool Press::WriteUndo() {
@@ -588,14 +608,19 @@ bool Press::WriteUndo() {
       Tell(ReportKind::kNotRestored, i, file.path, list_.At(i).undofile);
     }
     if (!whole) continue;
+    std::vector<std::string> removed;
     for (const std::size_t i : file.entries) {
       const std::string& record = list_.At(i).undofile;
       for (const auto& [path, identity] :
            {std::pair{record, entries_[i].record},
             std::pair{PendingRecordPath(record), entries_[i].pending}}) {
-        if (!Protected(identity) && IsRecordFile(system_, path)) system_.RemoveFile(path);
+        if (!Protected(identity) && IsRecordFile(system_, path)) {
+          system_.RemoveFile(path);
+          removed.push_back(path);
+        }
       }
     }
+    SyncFoldersOf(removed);
   }
   return restored;
 }
