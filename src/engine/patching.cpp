@@ -563,20 +563,18 @@ bool Press::WritePatch(const TypedValues& typed) {
   SyncFoldersOf(targets);
   for (GameFile& file : files_) {
     WriteValues(file, typed);
-    // The file holds the new values: its new records become the records.
-    std::vector<std::string> moved;
+    // The file holds the new values: its new records become the records. A
+    // move or removal lost at a power cut loses nothing: the pending record
+    // beside the old one holds the same values to restore.
     for (const RecordWrite& record : records) {
       if (entries_[record.entry].file != static_cast<std::size_t>(&file - files_.data())) continue;
       const std::string pending = PendingRecordPath(record.record);
       if (record.target == pending) {
         system_.MoveOver(pending, record.record);
-        moved.push_back(record.record);
       } else if (IsRecordFile(system_, pending)) {
         system_.RemoveFile(pending);
-        moved.push_back(pending);
       }
     }
-    SyncFoldersOf(moved);
   }
   return true;
 }
@@ -608,19 +606,14 @@ bool Press::WriteUndo() {
       Tell(ReportKind::kNotRestored, i, file.path, list_.At(i).undofile);
     }
     if (!whole) continue;
-    std::vector<std::string> removed;
     for (const std::size_t i : file.entries) {
       const std::string& record = list_.At(i).undofile;
       for (const auto& [path, identity] :
            {std::pair{record, entries_[i].record},
             std::pair{PendingRecordPath(record), entries_[i].pending}}) {
-        if (!Protected(identity) && IsRecordFile(system_, path)) {
-          system_.RemoveFile(path);
-          removed.push_back(path);
-        }
+        if (!Protected(identity) && IsRecordFile(system_, path)) system_.RemoveFile(path);
       }
     }
-    SyncFoldersOf(removed);
   }
   return restored;
 }
