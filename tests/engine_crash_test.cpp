@@ -232,10 +232,13 @@ OperationResult Run(Scenario scenario, MemorySystem& system) {
 
 // Stops the operation after each of its calls in turn (with `torn`, in the
 // middle of the write that comes next); returns how many points it covered.
+// The disk keeps only the names its folders were synced with, so a record
+// whose name was not synced before a game file changed is lost with the stop.
 int SweepStops(Scenario scenario, bool torn) {
   const MemorySystem install = Installed(scenario);
   for (int stop = 1;; ++stop) {
     MemorySystem system = Prepared(scenario);
+    system.LoseUnsyncedAtCrash(true);
     system.CrashAfter(stop, torn);
     bool stopped = false;
     OperationResult result;

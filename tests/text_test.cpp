@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
+
 #include "base/ascii_case.h"
 
 namespace quillfen {
@@ -13,6 +15,32 @@ TEST(Text, NamesSplitAtTheLastBackslashOrColonFoldersAtTheSeparator) {
   EXPECT_EQ(FileNamePart("a/b.exe"), "a/b.exe");
   EXPECT_EQ(FolderOfPath("E:\\Games\\X\\game.dat", '\\'), "E:\\Games\\X\\");
   EXPECT_EQ(FolderOfPath("game.dat", '\\'), "");
+}
+
+// The names a definition may give its files, on every system: each rule at
+// its edge, the name just inside it and the one just outside.
+TEST(Text, ForeignNamesAreRefusedAtEachRulesEdge) {
+  const struct {
+    std::string_view name;
+    bool refused;
+  } cases[] = {
+      {"", true},          {".", true},        {"..", true},
+      {"...", true},       {"a/b", true},      {"a<b", true},
+      {"a?", true},        {"a|b", true},      {"a\x1f", true},
+      {"\x7f", false},     {"a b.dat", false}, {"a.", true},
+      {"a ", true},        {"a.b", false},     {"AUX", true},
+      {"aux.txt", true},   {"Aux .dat", true}, {"AUXI", false},
+      {"con", true},       {"PRN.x", true},    {"NUL", true},
+      {"COM1", true},      {"com9.log", true}, {"LPT1", true},
+      {"COM0", false},     {"LPT0", false},    {"COM10", false},
+      {"COM", false},      {"LPTX", false},    {"CONSOLE.dat", false},
+      {"game.exe", false}, {".hidden", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ForeignNameReason(c.name).has_value(), c.refused) << '"' << c.name << '"';
+  }
+  EXPECT_EQ(*ForeignNameReason(std::string_view("a\0b", 3)),
+            "it holds a character that Windows keeps out of file names");
 }
 
 TEST(Text, UpperAsciiChangesOnlyAtoZ) {

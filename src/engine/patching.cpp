@@ -268,6 +268,8 @@ class Press {
   UndoRecord NewRecord(std::size_t i, std::int32_t checksum);
   void SettleOldRecords(RecordWrite& write);
   void SettleRecordsAfterUndo(const GameFile& file, std::size_t i);
+  // Has the names created, moved over or removed at these paths outlast a power cut.
+  void SyncFoldersOf(const std::vector<std::string>& paths);
   std::vector<ValueWrite> ChangesOf(const GameFile& file, const TypedValues& typed) const;
   void WriteValues(GameFile& file, const TypedValues& typed);
 
@@ -713,9 +715,14 @@ bool Press::WritePatch(const TypedValues& typed) {
     }
     throw;
   }
+  std::vector<std::string> targets;
+  for (const RecordWrite& record : records) targets.push_back(record.target);
+  SyncFoldersOf(targets);
   for (GameFile& file : files_) {
     WriteValues(file, typed);
-    // The file holds the new values: its new records become the records.
+    // The file holds the new values: its new records become the records. A
+    // move or removal lost at a power cut loses nothing: the pending record
+    // beside the old one holds the same values to restore.
     for (const RecordWrite& record : records) {
       if (entries_[record.entry].file != static_cast<std::size_t>(&file - files_.data())) continue;
       const std::string pending = PendingRecordPath(record.record);
@@ -768,6 +775,17 @@ void Press::SettleRecordsAfterUndo(const GameFile& file, std::size_t i) {
     }
     WriteRecordFile(system_, path, FormatUndoRecord(remains));
   }
+}
+
+void Press::SyncFoldersOf(const std::vector<std::string>& paths) {
+  std::vector<std::string> folders;
+  for (const std::string& path : paths) {
+    std::string folder = FolderOfPath(path, system_.Separator());
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+      folders.push_back(std::move(folder));
+    }
+  }
+  for (const std::string& folder : folders) system_.SyncFolder(folder);
 }
 
 bool Press::WriteUndo() {

@@ -121,15 +121,22 @@ class System {
   virtual std::unique_ptr<FileBytes> ViewFile(const std::string& path) = 0;
   // Creates the file anew (replacing any file of that name, whatever its hidden
   // or system attributes, which it keeps) with no sharing, writes the bytes and
-  // has them on the disk before it returns. Throws FileError ("Cannot create file").
+  // has them on the disk before it returns; a new file's name, only once
+  // SyncFolder of its folder returns. Throws FileError ("Cannot create file").
   virtual void WriteWholeFile(const std::string& path, const Bytes& content) = 0;
   // Puts the file at `from` in place of the file at `to` in one step: at every
   // instant one of the two contents is at `to`, with the hidden or system
-  // attributes the file at `to` had. Throws FileError ("Cannot create file").
+  // attributes the file at `to` had. The move outlasts a power cut once
+  // SyncFolder of the folder returns. Throws FileError ("Cannot create file").
   virtual void MoveOver(const std::string& from, const std::string& to) = 0;
   // Removes a file; a path without a file is no failure. Throws FileError
-  // ("Cannot delete file") when the file stays.
+  // ("Cannot delete file") when the file stays. The file may come back after a
+  // power cut until SyncFolder of its folder returns.
   virtual void RemoveFile(const std::string& path) = 0;
+  // Puts a folder's entries (ending in the separator) on the disk: the files
+  // created, moved over and removed in it keep their names through a power
+  // cut. A failure is ignored, as nothing the program kept is lost by it.
+  virtual void SyncFolder(const std::string& folder) = 0;
   // Why the file could not be removed (read-only, held open by another
   // program); nothing when it could, or when there is no file. Changes nothing.
   virtual Refusal RemoveRefusal(const std::string& path) = 0;

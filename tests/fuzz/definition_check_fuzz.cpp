@@ -40,6 +40,7 @@ class ProfileOnlySystem : public quillfen::System {
   void WriteWholeFile(const std::string&, const Bytes&) override { std::abort(); }
   void MoveOver(const std::string&, const std::string&) override { std::abort(); }
   void RemoveFile(const std::string&) override { std::abort(); }
+  void SyncFolder(const std::string&) override { std::abort(); }
   quillfen::Refusal RemoveRefusal(const std::string&) override { std::abort(); }
   std::unique_ptr<quillfen::HeldFile> HoldFile(const std::string&) override { std::abort(); }
   std::string FileIdentity(const std::string&) override { std::abort(); }

@@ -68,7 +68,78 @@ void MemorySystem::CrashAfter(int call_number, bool torn) {
   torn_ = torn;
   system_calls_ = 0;
   if (call_number == 0) {
+    if (lose_unsynced_) RestoreDurable();
     for (auto& [key, node] : nodes_) node.held = false;
+  }
+}
+
+void MemorySystem::LoseUnsyncedAtCrash(bool lose) {
+  lose_unsynced_ = lose;
+  durable_.clear();
+  departed_.clear();
+  if (lose) {
+    for (const auto& [key, node] : nodes_) Settle(key);
+  }
+}
+
+std::uint64_t MemorySystem::IdOf(Node& node) {
+  if (node.id == 0) node.id = next_id_++;
+  return node.id;
+}
+
+void MemorySystem::Settle(const std::string& key) {
+  if (!lose_unsynced_) return;
+  auto it = nodes_.find(key);
+  if (it == nodes_.end()) {
+    durable_.erase(key);
+  } else {
+    durable_[key] = {IdOf(it->second), it->second.name};
+  }
+}
+
+void MemorySystem::Departs(const Node& node) {
+  if (lose_unsynced_ && node.id != 0) departed_[node.id] = node;
+}
+
+// The files as a new start finds them: each durable name with the file it
+// named, wherever that file is now or whatever replaced it since.
+void MemorySystem::RestoreDurable() {
+  std::map<std::uint64_t, const Node*> live;
+  for (const auto& [key, node] : nodes_) {
+    if (node.id != 0) live[node.id] = &node;
+  }
+  std::map<std::string, Node> kept;
+  for (const auto& [key, entry] : durable_) {
+    const auto now = live.find(entry.id);
+    const auto gone = departed_.find(entry.id);
+    if (now != live.end()) {
+      kept[key] = *now->second;
+    } else if (gone != departed_.end()) {
+      kept[key] = gone->second;
+    } else {
+      continue;
+    }
+    kept[key].name = entry.name;
+  }
+  nodes_ = std::move(kept);
+  departed_.clear();
+  profiles_.clear();
+}
+
+void MemorySystem::SyncFolder(const std::string& folder) {
+  Step();
+  ++folder_syncs_;
+  if (!lose_unsynced_) return;
+  const std::string parent = Key(folder);
+  for (auto it = durable_.begin(); it != durable_.end();) {
+    if (ParentKey(it->first) == parent && nodes_.find(it->first) == nodes_.end()) {
+      it = durable_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (const auto& [key, node] : nodes_) {
+    if (ParentKey(key) == parent) Settle(key);
   }
 }
 
@@ -174,6 +245,7 @@ void MemorySystem::AddFolder(const std::string& path, std::uint32_t attributes) 
   std::string trimmed = path;
   while (!trimmed.empty() && trimmed.back() == '\\') trimmed.pop_back();
   node.name = trimmed.substr(trimmed.rfind('\\') + 1);
+  Settle(key);
 }
 
 void MemorySystem::AddFile(const std::string& path, const Bytes& content,
@@ -188,6 +260,7 @@ void MemorySystem::AddFile(const std::string& path, const Bytes& content,
   node.content = content;
   node.time = Tick();
   node.name = path.substr(path.rfind('\\') + 1);
+  Settle(key);
 }
 
 void MemorySystem::AddFile(const std::string& path, const std::string& text,
@@ -345,7 +418,10 @@ void MemorySystem::MoveOver(const std::string& from, const std::string& to) {
   if (Key(from) == Key(to)) return;
   Node moved = *source;
   moved.name = to.substr(to.rfind('\\') + 1);
-  if (const Node* target = Find(to)) moved.name = target->name;
+  if (const Node* target = Find(to)) {
+    moved.name = target->name;
+    Departs(*target);
+  }
   nodes_.erase(Key(from));
   nodes_[Key(to)] = moved;
 }
@@ -419,6 +495,7 @@ void MemorySystem::RemoveFile(const std::string& path) {
   if (node->holder != Holder::None || node->held) {
     throw FileError(CannotDeleteText(path, kSharing));
   }
+  Departs(*node);
   nodes_.erase(Key(path));
 }
 

@@ -105,6 +105,14 @@ class MemorySystem : public System {
   // A disk that loses whole-file writes: they succeed, and the file keeps
   // what it held (a file they create stays empty).
   void LoseWholeWrites(bool lose) { lose_writes_ = lose; }
+  // A disk that keeps a folder's entries in its cache until SyncFolder, as
+  // POSIX file systems do: from now on, a new start (CrashAfter(0)) finds each
+  // name as the last SyncFolder of its folder left it. A file created since is
+  // gone, a move over another file or a removal not synced is undone (the
+  // replaced or removed file is back, with its content). What the files hold
+  // is kept, as every write reaches the disk before it returns.
+  void LoseUnsyncedAtCrash(bool lose);
+  int FolderSyncs() const { return folder_syncs_; }
   int SystemCalls() const { return system_calls_; }
   std::int64_t BytesRead() const { return bytes_read_; }
   std::int64_t BytesWritten() const { return bytes_written_; }
@@ -133,6 +141,7 @@ class MemorySystem : public System {
   TimeStamp ModificationTime(const std::string& path) override;
   bool SetModificationTime(const std::string& path, const TimeStamp& time) override;
   void RemoveFile(const std::string& path) override;
+  void SyncFolder(const std::string& folder) override;
   Refusal RemoveRefusal(const std::string& path) override;
   std::unique_ptr<HeldFile> HoldFile(const std::string& path) override;
   std::vector<SearchPlace> SearchRoots() override;
@@ -150,6 +159,12 @@ class MemorySystem : public System {
     std::int64_t reported_size = -1;
     bool held = false;  // by an operation of the program, through HoldFile
     int links = 1;      // names of the file, this one included
+    std::uint64_t id = 0;  // which file this is, across moves; 0 until it matters
+  };
+  // A name as the disk keeps it: the file it names and the name as created.
+  struct DurableEntry {
+    std::uint64_t id;
+    std::string name;
   };
   class Held;
 
@@ -163,6 +178,11 @@ class MemorySystem : public System {
   void CheckWritable(const std::string& path);
   void CheckCreatable(const std::string& path);
   FileTime Tick();
+  std::uint64_t IdOf(Node& node);
+  // Keeps the node's entry as the disk has it now; remembers a node that goes.
+  void Settle(const std::string& key);
+  void Departs(const Node& node);
+  void RestoreDurable();
 
   std::string exe_folder_ = "C:\\Program Files\\Quillfen\\";
   std::map<std::string, Node> nodes_;  // key: upper-case path without trailing backslash
@@ -174,6 +194,11 @@ class MemorySystem : public System {
   bool torn_ = false;
   bool lose_writes_ = false;
   bool refuse_times_ = false;
+  bool lose_unsynced_ = false;
+  std::map<std::string, DurableEntry> durable_;  // key -> the entry the disk keeps
+  std::map<std::uint64_t, Node> departed_;       // files removed or replaced since
+  std::uint64_t next_id_ = 1;
+  int folder_syncs_ = 0;
   int system_calls_ = 0;
   std::function<bool(Op, const std::string&)> fail_when_;
   int file_calls_ = 0;

@@ -131,12 +131,6 @@ std::string NameOf(const std::string& native) {
   return NameInPath(native, '/');
 }
 
-// Puts a folder's entries on the disk, so that a file created or renamed in it stays.
-void SyncFolder(const std::string& native) {
-  const Descriptor folder(::open(FolderOf(native).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.Valid()) ::fsync(folder.Get());
-}
-
 // Writes every byte at the position, retrying short writes.
 int WriteAll(int fd, const std::uint8_t* data, std::size_t size, off_t position) {
   std::size_t done = 0;
@@ -276,7 +270,6 @@ void PosixSystem::WriteWholeFile(const std::string& path, const Bytes& content) 
   if (error == 0 && ::fsync(file.Get()) != 0) error = errno;
   if (file.Close() != 0 && error == 0) error = errno;
   if (error != 0) ThrowCannotCreate(native, Describe(error));
-  if (!existed) SyncFolder(native);
 }
 
 void PosixSystem::MoveOver(const std::string& from, const std::string& to) {
@@ -288,7 +281,6 @@ void PosixSystem::MoveOver(const std::string& from, const std::string& to) {
     if (ReadOnly(info)) ThrowCannotCreate(target, Describe(EACCES));
   }
   if (::rename(source.c_str(), target.c_str()) != 0) ThrowCannotCreate(target, Describe(errno));
-  SyncFolder(target);
 }
 
 std::string PosixSystem::FileIdentity(const std::string& path) {
@@ -313,7 +305,12 @@ void PosixSystem::RemoveFile(const std::string& path) {
   if (::unlink(native.c_str()) != 0 && errno != ENOENT) {
     throw FileError(CannotDeleteText(native, Describe(errno)));
   }
-  SyncFolder(native);
+}
+
+void PosixSystem::SyncFolder(const std::string& folder) {
+  const std::string native = folder.empty() ? std::string(".") : Resolve(folder);
+  const Descriptor opened(::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (opened.Valid()) ::fsync(opened.Get());
 }
 
 Refusal PosixSystem::RemoveRefusal(const std::string& path) {

@@ -265,6 +265,10 @@ void Win32System::RemoveFile(const std::string& path) {
   throw FileError(CannotDeleteText(path, SystemErrorText(error)));
 }
 
+// NTFS journals its folders' entries, and a move asks for MOVEFILE_WRITE_THROUGH:
+// there is nothing a program may flush for a folder.
+void Win32System::SyncFolder(const std::string&) {}
+
 Refusal Win32System::RemoveRefusal(const std::string& path) {
   const DWORD attributes = Attributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;

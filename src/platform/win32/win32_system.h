@@ -30,6 +30,7 @@ class Win32System : public System {
   void MoveOver(const std::string& from, const std::string& to) override;
   std::string FileIdentity(const std::string& path) override;
   void RemoveFile(const std::string& path) override;
+  void SyncFolder(const std::string& folder) override;
   Refusal RemoveRefusal(const std::string& path) override;
   std::unique_ptr<HeldFile> HoldFile(const std::string& path) override;
   Refusal CreateRefusal(const std::string& path) override;
