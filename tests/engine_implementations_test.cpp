@@ -42,7 +42,8 @@ std::uint32_t BitwiseRegister(std::uint32_t crc, std::span<const std::uint8_t> b
 
 Implementation Crc(const char* name, std::function<bool()> runs,
                    std::uint32_t (*update)(std::uint32_t, const std::uint8_t*, std::size_t)) {
-  return {name, std::move(runs), [update](std::span<const std::uint8_t> image, std::mt19937& random) {
+  return {name, std::move(runs),
+          [update](std::span<const std::uint8_t> image, std::mt19937& random) {
             // The whole image from a running register, and split at a random place.
             const std::uint32_t start = static_cast<std::uint32_t>(random());
             const std::uint32_t expected = BitwiseRegister(start, image);
@@ -87,9 +88,9 @@ Implementation Scan(const char* name, Strategy strategy) {
                 const std::int32_t total = CountAll(image, sig, wild);
                 for (const std::int32_t occur : {1, 2, total, total + 1}) {
                   if (occur < 1) continue;
-                  ASSERT_EQ(signature_internal::FindSignatureUsing(strategy, image, sig, wild, 3,
-                                                                   occur),
-                            reference::PlainScan(image, sig, wild, 3, occur))
+                  ASSERT_EQ(
+                      signature_internal::FindSignatureUsing(strategy, image, sig, wild, 3, occur),
+                      reference::PlainScan(image, sig, wild, 3, occur))
                       << image.size() << " bytes, length " << n << " from " << from << " occur "
                       << occur << " of " << total;
                 }
@@ -101,7 +102,8 @@ Implementation Scan(const char* name, Strategy strategy) {
 std::vector<Implementation> Implementations() {
   using namespace crc32_internal;
   return {
-      Crc("Crc32Tables", [] { return true; }, UpdateWithTables),
+      Crc(
+          "Crc32Tables", [] { return true; }, UpdateWithTables),
       Crc("Crc32Clmul", CpuHasClmul, UpdateWithClmul),
       Crc("Crc32Vpclmul", CpuHasVpclmul, UpdateWithVpclmul),
       Scan("EveryCandidate", Strategy::kEveryCandidate),
@@ -130,7 +132,7 @@ void Fill(std::span<std::uint8_t> image, int kind, std::mt19937& random) {
 }
 
 // Sizes around the block widths and the folding widths, and past them.
-const std::size_t kSizes[] = {0,  1,  15, 16,  17,  63,  64,  65,   127,  129,
+const std::size_t kSizes[] = {0,   1,   15,  16,  17,   63,   64,   65,   127,  129,
                               255, 256, 257, 300, 1000, 4095, 4097, 5000, 70000};
 
 TEST_P(EveryImplementation, AgreesWithThePlainOneOnEverySizeAndContent) {

@@ -136,7 +136,6 @@ std::uint32_t ShiftByZeros(std::uint32_t crc, std::uint64_t zeros) {
   return crc;
 }
 
-
 }  // namespace
 }  // namespace crc32_internal
 
@@ -184,7 +183,8 @@ std::int32_t Crc32AfterChanges(std::int32_t crc, std::int64_t size,
       difference[i] = change.before[i] ^ change.after[i];
     }
     const std::uint32_t own = UpdateCrc32(0u, difference);
-    result ^= crc32_internal::ShiftByZeros(own, static_cast<std::uint64_t>(size - change.position - length));
+    result ^= crc32_internal::ShiftByZeros(
+        own, static_cast<std::uint64_t>(size - change.position - length));
   }
   return static_cast<std::int32_t>(result);
 }

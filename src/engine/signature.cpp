@@ -125,7 +125,8 @@ std::uint64_t RunHolds(const std::uint8_t* row, std::uint8_t byte) {
 // sample. The other places follow, the rarest by the table first, so that a
 // block's second look ends early. Only the speed depends on the plan, never a
 // result.
-std::size_t PlanBlockScan(const std::uint8_t* image, std::int64_t last, std::vector<Place>& places) {
+std::size_t PlanBlockScan(const std::uint8_t* image, std::int64_t last,
+                          std::vector<Place>& places) {
   // Rarest first by the table; ties keep signature order.
   std::stable_sort(places.begin(), places.end(), [](const Place& a, const Place& b) {
     return kByteFrequency[a.byte] < kByteFrequency[b.byte];
@@ -381,7 +382,8 @@ std::int64_t CountSignature(std::span<const std::uint8_t> image, std::span<const
   const std::uint8_t* const end = image.data() + last + shift + 1;
   std::int64_t count = 0;
   while (cursor < end) {
-    const void* hit = std::memchr(cursor, places.front().byte, static_cast<std::size_t>(end - cursor));
+    const void* hit =
+        std::memchr(cursor, places.front().byte, static_cast<std::size_t>(end - cursor));
     if (hit == nullptr) break;
     const auto* at = static_cast<const std::uint8_t*>(hit);
     if (signature_internal::MatchesAt(at - shift, places.data(), places.size())) ++count;

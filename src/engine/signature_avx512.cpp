@@ -30,9 +30,7 @@ struct Avx512 {
   static constexpr Bits kFull = ~Bits{0};
   // Two blocks of 64 candidates per step of the loop that skips blocks.
   static constexpr std::int64_t kUnroll = 2;
-  QUILLFEN_AVX512_INLINE static Type Load(const std::uint8_t* at) {
-    return _mm512_loadu_si512(at);
-  }
+  QUILLFEN_AVX512_INLINE static Type Load(const std::uint8_t* at) { return _mm512_loadu_si512(at); }
   QUILLFEN_AVX512_INLINE static Type Splat(std::uint8_t byte) {
     return _mm512_set1_epi8(static_cast<char>(byte));
   }

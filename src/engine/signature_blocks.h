@@ -19,10 +19,10 @@
 namespace quillfen::signature_internal {
 namespace {
 
-
 // Bit i: the block's candidate i holds the place's byte.
 template <class Vec>
-QUILLFEN_BLOCKS_TARGET inline typename Vec::Bits Holds(const std::uint8_t* block, const Place& place) {
+QUILLFEN_BLOCKS_TARGET inline typename Vec::Bits Holds(const std::uint8_t* block,
+                                                       const Place& place) {
   return Vec::Mask(Vec::Equal(Vec::Load(block + place.index), Vec::Splat(place.byte)));
 }
 
@@ -33,7 +33,8 @@ QUILLFEN_BLOCKS_TARGET std::int64_t RunEnd(const std::uint8_t* image, std::int64
   const auto want = Vec::Splat(byte);
   for (; from + Vec::kWidth <= end; from += Vec::kWidth) {
     const typename Vec::Bits holds = Vec::Mask(Vec::Equal(Vec::Load(image + from), want));
-    if (holds != Vec::kFull) return from + std::countr_zero(static_cast<typename Vec::Bits>(~holds));
+    if (holds != Vec::kFull)
+      return from + std::countr_zero(static_cast<typename Vec::Bits>(~holds));
   }
   while (from < end && image[from] == byte) ++from;
   return from;
@@ -81,8 +82,8 @@ QUILLFEN_BLOCKS_TARGET inline typename Vec::Bits OneByteMask(const std::uint8_t*
   // Wider than 64 bits: 16 candidates at a time, each with the 64 bits from its first.
   Bits all = 0;
   for (std::size_t t = 0; t < kWidth; t += 16) {
-    const std::uint64_t from = t == 0 ? holds[0] : (holds[t / 64] >> (t % 64)) |
-                                                       (holds[t / 64 + 1] << (64 - t % 64));
+    const std::uint64_t from =
+        t == 0 ? holds[0] : (holds[t / 64] >> (t % 64)) | (holds[t / 64 + 1] << (64 - t % 64));
     all |= static_cast<Bits>(SegmentsHeld(from, scan) & 0xFFFF) << t;
   }
   return all;
@@ -123,8 +124,8 @@ QUILLFEN_BLOCKS_TARGET std::int64_t Blocks(const Scan& scan) {
   const auto high = static_cast<std::int64_t>(scan.high);
   // A one-byte signature with more than a few places left after the filter
   // narrows its blocks by OneByteMask rather than place by place.
-  const bool by_mask = scan.one_byte && scan.high - scan.low <= kOneByteSpan &&
-                       scan.count > kFilter + 4;
+  const bool by_mask =
+      scan.one_byte && scan.high - scan.low <= kOneByteSpan && scan.count > kFilter + 4;
   std::int64_t found = 0;
   std::int64_t p = 0;
   // The block p .. p + kWidth - 1 reads bytes up to p + kWidth - 1 + n - 1,
