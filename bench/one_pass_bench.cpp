@@ -87,7 +87,10 @@ BENCHMARK(BM_FindSignature)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_CrcThenFind)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_OnePass)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_OnePassPieces)
+    ->Arg(8)
+    ->Arg(16)
     ->Arg(32)
+    ->Arg(64)
     ->Arg(1024)
     ->Arg(8192)
     ->Unit(benchmark::kMillisecond)

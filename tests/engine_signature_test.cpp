@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/cpu_features.h"
 #include "engine/crc32.h"
 #include "engine/one_pass.h"
 #include "engine/signature.h"
+#include "engine/signature_internal.h"
 #include "fuzz/plain_scan.h"
 
 namespace quillfen {
@@ -19,11 +19,14 @@ using signature_internal::FindSignatureUsing;
 using signature_internal::Strategy;
 using B = std::vector<std::uint8_t>;
 
-// Every path, the AVX2 block scan only where this processor runs it.
+// Every path, the AVX2 and AVX-512 block scans only where this processor runs them.
 const std::vector<Strategy>& Strategies() {
   static const std::vector<Strategy> strategies = [] {
-    std::vector<Strategy> all = {Strategy::kAuto, Strategy::kEveryCandidate, Strategy::kSse2Blocks};
-    if (CpuHasAvx2()) all.push_back(Strategy::kAvx2Blocks);
+    std::vector<Strategy> all;
+    for (const Strategy strategy : {Strategy::kAuto, Strategy::kEveryCandidate, Strategy::kSse2Blocks,
+                                    Strategy::kAvx2Blocks, Strategy::kAvx512Blocks}) {
+      if (signature_internal::Runs(strategy)) all.push_back(strategy);
+    }
     return all;
   }();
   return strategies;

@@ -4,18 +4,15 @@
 #include <stdexcept>
 #include <vector>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define QUILLFEN_CRC_CLMUL 1
-#include <immintrin.h>
-#endif
-
 #include "engine/cpu_features.h"
+#include "engine/crc32_fold.h"
+#include "engine/crc32_internal.h"
 
 namespace quillfen {
 
+namespace crc32_internal {
 namespace {
 
-constexpr std::uint32_t kPolynomial = 0xEDB88320u;
 constexpr int kSlices = 16;
 
 using Tables = std::array<std::array<std::uint32_t, 256>, kSlices>;
@@ -47,6 +44,8 @@ inline std::uint32_t Load32(const std::uint8_t* p) {
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
+}  // namespace
+
 std::uint32_t UpdateWithTables(std::uint32_t crc, const std::uint8_t* p, std::size_t left) {
   while (left >= kSlices) {
     const std::uint32_t a = Load32(p) ^ crc;
@@ -65,6 +64,41 @@ std::uint32_t UpdateWithTables(std::uint32_t crc, const std::uint8_t* p, std::si
   while (left-- > 0) crc = (crc >> 8) ^ kTables[0][(crc ^ *p++) & 0xFF];
   return crc;
 }
+
+#if defined(QUILLFEN_CRC_CLMUL)
+// Folding with carry-less multiplication: four 128-bit lanes are folded
+// forward 64 bytes at a time, then into one lane, which FoldTailAndReduce
+// brings to 32 bits. The bytes past the last whole 16 go through the tables.
+QUILLFEN_CLMUL_TARGET std::uint32_t UpdateWithClmul(std::uint32_t crc, const std::uint8_t* p,
+                                                    std::size_t length) {
+  if (length < 64) return UpdateWithTables(crc, p, length);
+  const std::size_t folded = length & ~std::size_t{15};
+  const std::uint8_t* const end = p + folded;
+  const __m128i k1k2 = FoldBy(64);
+  const __m128i k3k4 = FoldBy(16);
+  __m128i x1 = _mm_xor_si128(Load128(p), _mm_cvtsi32_si128(static_cast<int>(crc)));
+  __m128i x2 = Load128(p + 16);
+  __m128i x3 = Load128(p + 32);
+  __m128i x4 = Load128(p + 48);
+  for (p += 64; end - p >= 64; p += 64) {
+    x1 = Fold(x1, k1k2, Load128(p));
+    x2 = Fold(x2, k1k2, Load128(p + 16));
+    x3 = Fold(x3, k1k2, Load128(p + 32));
+    x4 = Fold(x4, k1k2, Load128(p + 48));
+  }
+  x1 = Fold(x1, k3k4, x2);
+  x1 = Fold(x1, k3k4, x3);
+  x1 = Fold(x1, k3k4, x4);
+  crc = FoldTailAndReduce(x1, p, static_cast<std::size_t>(end - p));
+  return UpdateWithTables(crc, end, length - folded);
+}
+#else
+std::uint32_t UpdateWithClmul(std::uint32_t crc, const std::uint8_t* p, std::size_t length) {
+  return UpdateWithTables(crc, p, length);
+}
+#endif
+
+namespace {
 
 // Polynomials modulo P in the reflected form of the register: bit 31 is the
 // coefficient of x^0, bit 0 that of x^31.
@@ -102,80 +136,16 @@ std::uint32_t ShiftByZeros(std::uint32_t crc, std::uint64_t zeros) {
   return crc;
 }
 
-#if defined(QUILLFEN_CRC_CLMUL)
-#define QUILLFEN_CLMUL_TARGET __attribute__((target("pclmul,sse4.1")))
-
-QUILLFEN_CLMUL_TARGET inline __m128i Load(const std::uint8_t* at) {
-  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-}
-
-// Moves a lane forward by the distance that k stands for and adds the next data.
-QUILLFEN_CLMUL_TARGET inline __m128i Fold(__m128i lane, __m128i k, __m128i next) {
-  const __m128i low = _mm_clmulepi64_si128(lane, k, 0x00);
-  const __m128i high = _mm_clmulepi64_si128(lane, k, 0x11);
-  return _mm_xor_si128(_mm_xor_si128(high, low), next);
-}
-
-// Folding with carry-less multiplication, for processors that have it: four
-// 128-bit lanes are folded forward 64 bytes at a time by x^(512+-32) mod P,
-// then into one lane, then reduced to 32 bits by Barrett reduction. The
-// constants are powers of x modulo the polynomial, bit-reflected, and the
-// polynomial itself with its Barrett quotient. Takes a multiple of 16 bytes,
-// at least 64.
-QUILLFEN_CLMUL_TARGET std::uint32_t UpdateWithClmul(std::uint32_t crc, const std::uint8_t* p,
-                                                    std::size_t length) {
-  const __m128i k1k2 = _mm_set_epi64x(0x01C6E41596, 0x0154442BD4);
-  const __m128i k3k4 = _mm_set_epi64x(0x00CCAA009E, 0x01751997D0);
-  const __m128i k5 = _mm_set_epi64x(0, 0x0163CD6124);
-  const __m128i poly = _mm_set_epi64x(0x01F7011641, 0x01DB710641);
-  const __m128i low32 = _mm_setr_epi32(~0, 0, ~0, 0);
-  __m128i x1 = _mm_xor_si128(Load(p), _mm_cvtsi32_si128(static_cast<int>(crc)));
-  __m128i x2 = Load(p + 16);
-  __m128i x3 = Load(p + 32);
-  __m128i x4 = Load(p + 48);
-  p += 64;
-  length -= 64;
-  while (length >= 64) {
-    x1 = Fold(x1, k1k2, Load(p));
-    x2 = Fold(x2, k1k2, Load(p + 16));
-    x3 = Fold(x3, k1k2, Load(p + 32));
-    x4 = Fold(x4, k1k2, Load(p + 48));
-    p += 64;
-    length -= 64;
-  }
-  x1 = Fold(x1, k3k4, x2);
-  x1 = Fold(x1, k3k4, x3);
-  x1 = Fold(x1, k3k4, x4);
-  while (length >= 16) {
-    x1 = Fold(x1, k3k4, Load(p));
-    p += 16;
-    length -= 16;
-  }
-
-  // 128 bits to 64.
-  __m128i x = _mm_xor_si128(_mm_srli_si128(x1, 8), _mm_clmulepi64_si128(x1, k3k4, 0x10));
-  x = _mm_xor_si128(_mm_srli_si128(x, 4), _mm_clmulepi64_si128(_mm_and_si128(x, low32), k5, 0x00));
-  // Barrett reduction to 32 bits.
-  __m128i t = _mm_clmulepi64_si128(_mm_and_si128(x, low32), poly, 0x10);
-  t = _mm_clmulepi64_si128(_mm_and_si128(t, low32), poly, 0x00);
-  return static_cast<std::uint32_t>(_mm_extract_epi32(_mm_xor_si128(x, t), 1));
-}
-#endif
-
 }  // namespace
+}  // namespace crc32_internal
 
 std::uint32_t UpdateCrc32(std::uint32_t crc, const std::uint8_t* bytes, std::int32_t count) {
+  using namespace crc32_internal;
   if (count <= 0) return crc;
-  std::size_t left = static_cast<std::size_t>(count);
-#if defined(QUILLFEN_CRC_CLMUL)
-  if (left >= 64 && CpuHasClmul()) {
-    const std::size_t folded = left & ~std::size_t{15};
-    crc = UpdateWithClmul(crc, bytes, folded);
-    bytes += folded;
-    left -= folded;
-  }
-#endif
-  return UpdateWithTables(crc, bytes, left);
+  const auto length = static_cast<std::size_t>(count);
+  if (CpuHasVpclmul()) return UpdateWithVpclmul(crc, bytes, length);
+  if (CpuHasClmul()) return UpdateWithClmul(crc, bytes, length);
+  return UpdateWithTables(crc, bytes, length);
 }
 
 std::uint32_t UpdateCrc32(std::uint32_t crc, std::span<const std::uint8_t> bytes) {
@@ -213,7 +183,8 @@ std::int32_t Crc32AfterChanges(std::int32_t crc, std::int64_t size,
       difference[i] = change.before[i] ^ change.after[i];
     }
     const std::uint32_t own = UpdateCrc32(0u, difference);
-    result ^= ShiftByZeros(own, static_cast<std::uint64_t>(size - change.position - length));
+    result ^= crc32_internal::ShiftByZeros(
+        own, static_cast<std::uint64_t>(size - change.position - length));
   }
   return static_cast<std::int32_t>(result);
 }

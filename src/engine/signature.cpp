@@ -7,7 +7,13 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "engine/byte_frequency.h"
 #include "engine/cpu_features.h"
+#include "engine/signature_internal.h"
 #include "engine/signature_scan.h"
 
 namespace quillfen {
@@ -52,100 +58,145 @@ std::int64_t EveryCandidate(const std::uint8_t* image, std::int64_t last,
   return -1;
 }
 
-// The plan of the block scans (signature_scan.h) is weighed on a sample of
-// candidates: runs of 64 candidates in a row, one sampled candidate in every
-// 256, at least one run and at most 256 (16384 candidates).
+// The plan of the block scans (signature_scan.h) starts from how often each
+// byte occurs in x86-64 executables (byte_frequency.h), which costs nothing to
+// look up. Where the image is large enough for the scan to outweigh it, the
+// table's choice is checked on a sample: runs of 64 candidates spread over the
+// image, one run per kPlanSampleEvery candidates, at most kPlanMaxRuns.
 constexpr std::int64_t kPlanRun = 64;
-constexpr std::int64_t kPlanEvery = 256;
-constexpr std::int64_t kPlanMaxRuns = 256;
-// At most this many fixed places, spread over the signature, are weighed as
-// filter places, so that a long signature costs no more to plan than a short one.
-constexpr std::size_t kPlanWeighed = 16;
+constexpr std::int64_t kPlanSampleEvery = std::int64_t{64} << 10;
+constexpr std::int64_t kPlanMinRuns = 4;
+constexpr std::int64_t kPlanMaxRuns = 32;
+// At most this many fixed places, the rarest by the table, are weighed as
+// filter places on the sample, so that a long signature costs no more to plan
+// than a short one.
+constexpr std::size_t kPlanWeighed = 8;
 // Filter places are added, at least two where there are two, until at most 1 in
-// this many sampled candidates holds them all: a block of 32 whose filter passes
-// costs a mispredicted branch and a second look, some 20 times the vector
-// compare of one more place.
+// this many candidates is expected to hold them all: a block of 32 whose filter
+// passes costs a mispredicted branch and a second look, some 20 times the
+// vector compare of one more place.
 constexpr std::size_t kPlanLeast = 2;
-constexpr std::int64_t kPlanEnough = 2048;
+constexpr double kPlanEnough = 1.0 / 2048;
+// A place within this distance of a place of the same byte already taken is
+// likely to hold it when that one does (runs of zeros, of padding, of 0xCC).
+constexpr std::size_t kPlanNear = 8;
+
+double TableShare(std::uint16_t count) {
+  return static_cast<double>(count) / 65536.0;
+}
+
+// The share of candidates expected to hold the place once they hold the places
+// taken: the byte's share in executables, or where a taken place nearby wants
+// the same byte, the share of that byte's occurrences that repeat it.
+double ExpectedShare(const Place& place, const std::vector<Place>& taken) {
+  for (const Place& other : taken) {
+    const std::size_t distance =
+        other.index > place.index ? other.index - place.index : place.index - other.index;
+    if (other.byte == place.byte && distance <= kPlanNear) {
+      return TableShare(kByteRepeat[place.byte]);
+    }
+  }
+  return TableShare(kByteFrequency[place.byte]);
+}
+
+// Bit i: candidate start + i (of 64) holds the byte at place `index`.
+std::uint64_t RunHolds(const std::uint8_t* row, std::uint8_t byte) {
+#if defined(__SSE2__)
+  const __m128i want = _mm_set1_epi8(static_cast<char>(byte));
+  std::uint64_t bits = 0;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i at = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 16 * k));
+    bits |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(at, want)))}
+            << (16 * k);
+  }
+  return bits;
+#else
+  std::uint64_t bits = 0;
+  for (int i = 0; i < 64; ++i) bits |= static_cast<std::uint64_t>(row[i] == byte) << i;
+  return bits;
+#endif
+}
 
 // Orders the fixed places for the block scans and returns how many lead as
-// filter places (1 to 4). Each round takes the weighed place that the fewest
-// sampled candidates hold together with the places taken before, so that bytes
-// which come together in the data (the zeros of a zero run, an opcode and its
-// usual operand) are not taken for independent filters. The other places follow,
-// those whose byte is rarest in the sample first, so that a block's second look
-// ends early. Only the speed depends on the plan, never a result.
-std::size_t PlanBlockScan(const std::uint8_t* image, std::int64_t last, std::vector<Place>& places) {
+// filter places (1 to 4). Each round takes the place that the fewest
+// candidates are expected to hold together with the places taken before, so
+// that bytes which come together in the data (the zeros of a zero run) are not
+// taken for independent filters: by the table, or on a large image by the
+// sample. The other places follow, the rarest by the table first, so that a
+// block's second look ends early. Only the speed depends on the plan, never a
+// result.
+std::size_t PlanBlockScan(const std::uint8_t* image, std::int64_t last,
+                          std::vector<Place>& places) {
+  // Rarest first by the table; ties keep signature order.
+  std::stable_sort(places.begin(), places.end(), [](const Place& a, const Place& b) {
+    return kByteFrequency[a.byte] < kByteFrequency[b.byte];
+  });
+  const std::size_t most = std::min(places.size(), kMaxFilter);
   const std::int64_t candidates = last + 1;
-  const std::int64_t run = std::min(kPlanRun, candidates);
-  const std::int64_t runs = std::clamp<std::int64_t>(candidates / (kPlanRun * kPlanEvery), 1,
-                                                     kPlanMaxRuns);
-  const std::int64_t sampled = runs * run;
-  std::vector<std::int64_t> starts(static_cast<std::size_t>(runs));
-  for (std::int64_t r = 0; r < runs; ++r) {
-    starts[static_cast<std::size_t>(r)] = (candidates - run) * r / runs;
-  }
+  const std::int64_t runs = std::min(candidates / kPlanSampleEvery, kPlanMaxRuns);
+  std::vector<Place> taken;
+  taken.reserve(most);
+  std::vector<bool> used(places.size(), false);
 
-  // holds[w * runs + r], bit i: sampled candidate starts[r] + i holds weighed place w.
-  const std::size_t weighed = std::min(places.size(), kPlanWeighed);
-  std::vector<std::size_t> weighed_place(weighed);
-  std::vector<std::uint64_t> holds(weighed * static_cast<std::size_t>(runs));
-  for (std::size_t w = 0; w < weighed; ++w) {
-    weighed_place[w] = w * places.size() / weighed;
-    const Place place = places[weighed_place[w]];
-    for (std::int64_t r = 0; r < runs; ++r) {
-      const std::uint8_t* row = image + starts[static_cast<std::size_t>(r)] + place.index;
-      std::uint64_t bits = 0;
-      for (std::int64_t i = 0; i < run; ++i) {
-        bits |= static_cast<std::uint64_t>(row[i] == place.byte) << i;
+  if (runs < kPlanMinRuns || candidates < kPlanRun) {
+    double share = 1.0;
+    while (taken.size() < most && (taken.size() < kPlanLeast || share > kPlanEnough)) {
+      std::size_t best = places.size();
+      double best_share = 2.0;
+      for (std::size_t k = 0; k < places.size(); ++k) {
+        if (used[k]) continue;
+        const double own = ExpectedShare(places[k], taken);
+        if (own < best_share) {
+          best = k;
+          best_share = own;
+        }
       }
-      holds[w * static_cast<std::size_t>(runs) + static_cast<std::size_t>(r)] = bits;
+      used[best] = true;
+      taken.push_back(places[best]);
+      share *= best_share;
     }
-  }
-
-  std::vector<std::uint64_t> passing(static_cast<std::size_t>(runs), ~std::uint64_t{0});
-  std::int64_t passes = sampled;
-  std::vector<std::size_t> filter;  // weighed indices, in the order taken
-  std::vector<bool> taken(weighed, false);
-  while (filter.size() < std::min(weighed, kMaxFilter) &&
-         (filter.size() < kPlanLeast || passes * kPlanEnough > sampled)) {
-    std::size_t best = weighed;
-    std::int64_t best_passes = 0;
-    for (std::size_t w = 0; w < weighed; ++w) {
-      if (taken[w]) continue;
-      std::int64_t count = 0;
-      for (std::size_t r = 0; r < passing.size(); ++r) {
-        count += std::popcount(passing[r] & holds[w * passing.size() + r]);
-      }
-      if (best == weighed || count < best_passes) {
-        best = w;
-        best_passes = count;
+  } else {
+    // holds[w * runs + r], bit i: candidate i of run r holds weighed place w.
+    const std::size_t weighed = std::min(places.size(), kPlanWeighed);
+    const auto run_count = static_cast<std::size_t>(runs);
+    std::vector<std::uint64_t> holds(weighed * run_count);
+    for (std::size_t r = 0; r < run_count; ++r) {
+      const std::int64_t start = (candidates - kPlanRun) * static_cast<std::int64_t>(r) / runs;
+      for (std::size_t w = 0; w < weighed; ++w) {
+        holds[w * run_count + r] = RunHolds(image + start + places[w].index, places[w].byte);
       }
     }
-    for (std::size_t r = 0; r < passing.size(); ++r) passing[r] &= holds[best * passing.size() + r];
-    passes = best_passes;
-    taken[best] = true;
-    filter.push_back(best);
+    std::vector<std::uint64_t> passing(run_count, ~std::uint64_t{0});
+    const std::int64_t sampled = runs * kPlanRun;
+    std::int64_t passes = sampled;
+    while (taken.size() < std::min(weighed, kMaxFilter) &&
+           (taken.size() < kPlanLeast ||
+            static_cast<double>(passes) > kPlanEnough * static_cast<double>(sampled))) {
+      std::size_t best = weighed;
+      std::int64_t best_passes = 0;
+      for (std::size_t w = 0; w < weighed; ++w) {
+        if (used[w]) continue;
+        std::int64_t count = 0;
+        for (std::size_t r = 0; r < run_count; ++r) {
+          count += std::popcount(passing[r] & holds[w * run_count + r]);
+        }
+        if (best == weighed || count < best_passes) {
+          best = w;
+          best_passes = count;
+        }
+      }
+      for (std::size_t r = 0; r < run_count; ++r) passing[r] &= holds[best * run_count + r];
+      passes = best_passes;
+      used[best] = true;
+      taken.push_back(places[best]);
+    }
   }
-
-  std::array<std::uint32_t, 256> seen{};
-  for (const std::int64_t start : starts) {
-    for (std::int64_t i = 0; i < run; ++i) ++seen[image[start + i]];
+  const std::size_t filter = taken.size();
+  for (std::size_t k = 0; k < places.size(); ++k) {
+    if (!used[k]) taken.push_back(places[k]);
   }
-  std::vector<bool> leads(places.size(), false);
-  std::vector<Place> ordered;
-  ordered.reserve(places.size());
-  for (const std::size_t w : filter) {
-    ordered.push_back(places[weighed_place[w]]);
-    leads[weighed_place[w]] = true;
-  }
-  for (std::size_t i = 0; i < places.size(); ++i) {
-    if (!leads[i]) ordered.push_back(places[i]);
-  }
-  std::stable_sort(ordered.begin() + static_cast<std::ptrdiff_t>(filter.size()), ordered.end(),
-                   [&](const Place& a, const Place& b) { return seen[a.byte] < seen[b.byte]; });
-  places = std::move(ordered);
-  return filter.size();
+  places = std::move(taken);
+  return filter;
 }
 
 // Below this size auto scans candidate by candidate: the whole scan costs
@@ -203,11 +254,36 @@ BlockPlan PlanBlocks(const std::uint8_t* image, std::int64_t last, std::vector<P
   return plan;
 }
 
-std::int64_t RunBlocks(const Scan& scan, bool avx2) {
-  return avx2 && CpuHasAvx2() ? ScanAvx2(scan) : ScanSse2(scan);
+// The widest block scan this processor runs.
+Strategy WidestBlocks() {
+  return CpuHasAvx512Bw() ? Strategy::kAvx512Blocks
+         : CpuHasAvx2()   ? Strategy::kAvx2Blocks
+                          : Strategy::kSse2Blocks;
+}
+
+std::int64_t RunBlocks(const Scan& scan, Strategy strategy) {
+  switch (strategy) {
+    case Strategy::kAvx512Blocks:
+      return ScanAvx512(scan);
+    case Strategy::kAvx2Blocks:
+      return ScanAvx2(scan);
+    default:
+      return ScanSse2(scan);
+  }
 }
 
 }  // namespace
+
+bool Runs(Strategy strategy) {
+  switch (strategy) {
+    case Strategy::kAvx512Blocks:
+      return CpuHasAvx512Bw();
+    case Strategy::kAvx2Blocks:
+      return CpuHasAvx2();
+    default:
+      return true;
+  }
+}
 
 std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t> image,
                                 std::span<const std::uint8_t> sig,
@@ -224,9 +300,9 @@ std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t>
     return last + 1 >= occur ? ResultAt(occur - 1, offset) : 0;
   }
   if (strategy == Strategy::kAuto) {
-    strategy = size < kSmallImage ? Strategy::kEveryCandidate
-               : CpuHasAvx2()     ? Strategy::kAvx2Blocks
-                                  : Strategy::kSse2Blocks;
+    strategy = size < kSmallImage ? Strategy::kEveryCandidate : WidestBlocks();
+  } else if (!Runs(strategy)) {
+    strategy = Strategy::kSse2Blocks;
   }
 
   std::int64_t start = -1;
@@ -234,8 +310,7 @@ std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t>
     start = EveryCandidate(image.data(), last, places, occur);
   } else {
     const BlockPlan plan = PlanBlocks(image.data(), last, std::move(places));
-    start = RunBlocks(plan.ScanOf(image.data(), size, last, occur, nullptr),
-                      strategy == Strategy::kAvx2Blocks);
+    start = RunBlocks(plan.ScanOf(image.data(), size, last, occur, nullptr), strategy);
   }
   return start < 0 ? 0 : ResultAt(start, offset);
 }
@@ -278,7 +353,7 @@ void SignatureSearch::ScanTo(std::int64_t end) {
   const std::int64_t start =
       signature_internal::RunBlocks(plan_->ScanOf(image_.data() + next_, window_end - next_,
                                                   to - 1 - next_, occur_ - found_, &counted),
-                                    true);
+                                    signature_internal::WidestBlocks());
   if (start >= 0) {
     start_ = next_ + start;
     next_ = end_;
@@ -307,7 +382,8 @@ std::int64_t CountSignature(std::span<const std::uint8_t> image, std::span<const
   const std::uint8_t* const end = image.data() + last + shift + 1;
   std::int64_t count = 0;
   while (cursor < end) {
-    const void* hit = std::memchr(cursor, places.front().byte, static_cast<std::size_t>(end - cursor));
+    const void* hit =
+        std::memchr(cursor, places.front().byte, static_cast<std::size_t>(end - cursor));
     if (hit == nullptr) break;
     const auto* at = static_cast<const std::uint8_t*>(hit);
     if (signature_internal::MatchesAt(at - shift, places.data(), places.size())) ++count;

@@ -56,24 +56,4 @@ class SignatureSearch {
   std::unique_ptr<signature_internal::BlockPlan> plan_;
 };
 
-namespace signature_internal {
-
-// The ways FindSignature can walk the candidates. All give the same results;
-// kAuto takes kEveryCandidate for images below 4 KiB and otherwise the widest
-// block scan the processor runs. Exposed for tests and benchmarks.
-enum class Strategy {
-  kAuto,
-  kEveryCandidate,  // compares each candidate's fixed bytes in turn
-  kSse2Blocks,      // tests 16 candidates at once for up to 4 fixed bytes chosen on a
-                    // sample, then for the others where some candidate holds those
-  kAvx2Blocks,      // the same 32 candidates at once; kSse2Blocks where CpuHasAvx2() is false
-};
-
-std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t> image,
-                                std::span<const std::uint8_t> sig,
-                                std::span<const std::uint8_t> sigwild, std::int32_t offset,
-                                std::int32_t occur);
-
-}  // namespace signature_internal
-
 }  // namespace quillfen

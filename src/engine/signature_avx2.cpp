@@ -22,8 +22,11 @@ namespace {
 
 struct Avx2 {
   using Type = __m256i;
+  using Bits = std::uint32_t;
   static constexpr std::int64_t kWidth = 32;
-  static constexpr std::uint32_t kFull = 0xFFFFFFFF;
+  static constexpr Bits kFull = 0xFFFFFFFF;
+  // Four blocks of 32 candidates per step of the loop that skips blocks.
+  static constexpr std::int64_t kUnroll = 4;
   QUILLFEN_AVX2_INLINE static Type Load(const std::uint8_t* at) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
   }
@@ -31,7 +34,9 @@ struct Avx2 {
     return _mm256_set1_epi8(static_cast<char>(byte));
   }
   QUILLFEN_AVX2_INLINE static Type Equal(Type a, Type b) { return _mm256_cmpeq_epi8(a, b); }
-  QUILLFEN_AVX2_INLINE static Type And(Type a, Type b) { return _mm256_and_si256(a, b); }
+  QUILLFEN_AVX2_INLINE static Type AndEqual(Type all, Type a, Type b) {
+    return _mm256_and_si256(all, _mm256_cmpeq_epi8(a, b));
+  }
   QUILLFEN_AVX2_INLINE static std::uint32_t Mask(Type a) {
     return static_cast<std::uint32_t>(_mm256_movemask_epi8(a));
   }

@@ -1,11 +1,13 @@
 #pragma once
 
 // The block scan of signature_scan.h, written once for every vector width:
-// signature_sse2.cpp and signature_avx2.cpp each define QUILLFEN_BLOCKS_TARGET
-// (the function attribute their instructions need, or nothing) and a vector
-// type with kWidth, Load, Splat, Equal, And and Mask, then include this file.
-// Only those two files include it.
+// signature_sse2.cpp, signature_avx2.cpp and signature_avx512.cpp each define
+// QUILLFEN_BLOCKS_TARGET (the function attribute their instructions need, or
+// nothing) and a vector type with Bits (an unsigned integer of a bit per
+// candidate), kWidth, kFull, kUnroll, Load, Splat, Equal, AndEqual and Mask,
+// then include this file. Only those files include it.
 
+#include <bit>
 #include <cstdint>
 
 #include "engine/signature_scan.h"
@@ -17,10 +19,10 @@
 namespace quillfen::signature_internal {
 namespace {
 
-
 // Bit i: the block's candidate i holds the place's byte.
 template <class Vec>
-QUILLFEN_BLOCKS_TARGET inline std::uint32_t Holds(const std::uint8_t* block, const Place& place) {
+QUILLFEN_BLOCKS_TARGET inline typename Vec::Bits Holds(const std::uint8_t* block,
+                                                       const Place& place) {
   return Vec::Mask(Vec::Equal(Vec::Load(block + place.index), Vec::Splat(place.byte)));
 }
 
@@ -30,8 +32,9 @@ QUILLFEN_BLOCKS_TARGET std::int64_t RunEnd(const std::uint8_t* image, std::int64
                                            std::int64_t end, std::uint8_t byte) {
   const auto want = Vec::Splat(byte);
   for (; from + Vec::kWidth <= end; from += Vec::kWidth) {
-    const std::uint32_t holds = Vec::Mask(Vec::Equal(Vec::Load(image + from), want));
-    if (holds != Vec::kFull) return from + __builtin_ctz(~holds);
+    const typename Vec::Bits holds = Vec::Mask(Vec::Equal(Vec::Load(image + from), want));
+    if (holds != Vec::kFull)
+      return from + std::countr_zero(static_cast<typename Vec::Bits>(~holds));
   }
   while (from < end && image[from] == byte) ++from;
   return from;
@@ -62,10 +65,11 @@ constexpr std::int64_t kOneByteReach = 128;
 
 // Bit i set when the block's candidate i holds every fixed place of a signature
 // whose fixed places all hold one byte: one comparison of the block's window of
-// kWidth + high - low bytes, then SegmentsHeld, once or for each half block.
+// kWidth + high - low bytes, then SegmentsHeld, once or for each 16 candidates.
 template <class Vec>
-QUILLFEN_BLOCKS_TARGET inline std::uint32_t OneByteMask(const std::uint8_t* block,
-                                                         const Scan& scan) {
+QUILLFEN_BLOCKS_TARGET inline typename Vec::Bits OneByteMask(const std::uint8_t* block,
+                                                             const Scan& scan) {
+  using Bits = typename Vec::Bits;
   constexpr std::size_t kWidth = Vec::kWidth;
   const auto want = Vec::Splat(scan.places[0].byte);
   const std::size_t window = kWidth + scan.high - scan.low;
@@ -74,20 +78,24 @@ QUILLFEN_BLOCKS_TARGET inline std::uint32_t OneByteMask(const std::uint8_t* bloc
     holds[t / 64] |= std::uint64_t{Vec::Mask(Vec::Equal(Vec::Load(block + scan.low + t), want))}
                      << (t % 64);
   }
-  if (window <= 64) return static_cast<std::uint32_t>(SegmentsHeld(holds[0], scan)) & Vec::kFull;
-  // Wider than 64 bits (kWidth 32 only): 16 candidates at a time.
-  const std::uint64_t first = SegmentsHeld(holds[0], scan) & 0xFFFF;
-  const std::uint64_t second = SegmentsHeld((holds[0] >> 16) | (holds[1] << 48), scan) & 0xFFFF;
-  return static_cast<std::uint32_t>(first | second << 16);
+  if (window <= 64) return static_cast<Bits>(SegmentsHeld(holds[0], scan) & Vec::kFull);
+  // Wider than 64 bits: 16 candidates at a time, each with the 64 bits from its first.
+  Bits all = 0;
+  for (std::size_t t = 0; t < kWidth; t += 16) {
+    const std::uint64_t from =
+        t == 0 ? holds[0] : (holds[t / 64] >> (t % 64)) | (holds[t / 64 + 1] << (64 - t % 64));
+    all |= static_cast<Bits>(SegmentsHeld(from, scan) & 0xFFFF) << t;
+  }
+  return all;
 }
 
 // Bit i set when the block's candidate i holds the kFilter filter places.
 template <class Vec, std::size_t kFilter>
-QUILLFEN_BLOCKS_TARGET inline __attribute__((always_inline)) std::uint32_t FilterMask(
+QUILLFEN_BLOCKS_TARGET inline __attribute__((always_inline)) typename Vec::Bits FilterMask(
     const std::uint8_t* block, const typename Vec::Type* want, const std::size_t* shift) {
   auto all = Vec::Equal(Vec::Load(block + shift[0]), want[0]);
   for (std::size_t k = 1; k < kFilter; ++k) {
-    all = Vec::And(all, Vec::Equal(Vec::Load(block + shift[k]), want[k]));
+    all = Vec::AndEqual(all, Vec::Load(block + shift[k]), want[k]);
   }
   return Vec::Mask(all);
 }
@@ -101,7 +109,9 @@ QUILLFEN_BLOCKS_TARGET inline __attribute__((always_inline)) std::uint32_t Filte
 // at once.
 template <class Vec, std::size_t kFilter>
 QUILLFEN_BLOCKS_TARGET std::int64_t Blocks(const Scan& scan) {
+  using Bits = typename Vec::Bits;
   constexpr std::int64_t kWidth = Vec::kWidth;
+  constexpr std::int64_t kUnroll = Vec::kUnroll;
   const std::uint8_t* const image = scan.image;
   const Place* const places = scan.places;
   typename Vec::Type want[kFilter];
@@ -114,25 +124,25 @@ QUILLFEN_BLOCKS_TARGET std::int64_t Blocks(const Scan& scan) {
   const auto high = static_cast<std::int64_t>(scan.high);
   // A one-byte signature with more than a few places left after the filter
   // narrows its blocks by OneByteMask rather than place by place.
-  const bool by_mask = scan.one_byte && scan.high - scan.low <= kOneByteSpan &&
-                       scan.count > kFilter + 4;
+  const bool by_mask =
+      scan.one_byte && scan.high - scan.low <= kOneByteSpan && scan.count > kFilter + 4;
   std::int64_t found = 0;
   std::int64_t p = 0;
   // The block p .. p + kWidth - 1 reads bytes up to p + kWidth - 1 + n - 1,
   // inside the image while p + kWidth - 1 <= last.
   while (p + kWidth - 1 <= scan.last) {
-    // Two blocks at a time while neither has a candidate that holds the filter places.
-    std::uint32_t mask = FilterMask<Vec, kFilter>(image + p, want, shift);
-    while (mask == 0 && p + 3 * kWidth - 1 <= scan.last) {
-      const std::uint32_t next = FilterMask<Vec, kFilter>(image + p + kWidth, want, shift);
-      if (next != 0) {
-        mask = next;
-        p += kWidth;
-        break;
+    // kUnroll blocks at a time while none has a candidate that holds the filter
+    // places; the masks of a group are OR-ed, so the loop has one branch.
+    while (p + kUnroll * kWidth - 1 <= scan.last) {
+      Bits any = FilterMask<Vec, kFilter>(image + p, want, shift);
+      for (std::int64_t b = 1; b < kUnroll; ++b) {
+        any |= FilterMask<Vec, kFilter>(image + p + b * kWidth, want, shift);
       }
-      p += 2 * kWidth;
-      mask = FilterMask<Vec, kFilter>(image + p, want, shift);
+      if (any != 0) break;
+      p += kUnroll * kWidth;
     }
+    if (p + kWidth - 1 > scan.last) break;
+    Bits mask = FilterMask<Vec, kFilter>(image + p, want, shift);
     if (mask == 0) {
       p += kWidth;
       continue;
@@ -157,7 +167,7 @@ QUILLFEN_BLOCKS_TARGET std::int64_t Blocks(const Scan& scan) {
       }
     }
     if (mask != 0) {
-      const int hits = __builtin_popcount(mask);
+      const int hits = std::popcount(mask);
       if (found + hits >= scan.occur) return p + NthSetBit(mask, scan.occur - found);
       found += hits;
     }

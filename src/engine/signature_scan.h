@@ -1,9 +1,11 @@
 #pragma once
 
 // Inside the signature search: the scan that the SIMD paths carry out, one file
-// per instruction set (signature_sse2.cpp, signature_avx2.cpp), chosen in
-// signature.cpp. Not for use outside src/engine/signature*.cpp.
+// per instruction set (signature_sse2.cpp, signature_avx2.cpp,
+// signature_avx512.cpp), chosen in signature.cpp. Not for use outside
+// src/engine/signature*.cpp.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -56,7 +58,8 @@ constexpr std::size_t kMaxFilter = 4;
 // The start of occurrence `occur`, or -1 (with the count stored in
 // scan.counted). Both give exactly what the plain scan gives.
 std::int64_t ScanSse2(const Scan& scan);
-std::int64_t ScanAvx2(const Scan& scan);  // only where CpuHasAvx2()
+std::int64_t ScanAvx2(const Scan& scan);    // only where CpuHasAvx2()
+std::int64_t ScanAvx512(const Scan& scan);  // only where CpuHasAvx512Bw()
 
 inline bool MatchesAt(const std::uint8_t* candidate, const Place* places, std::size_t count) {
   for (std::size_t k = 0; k < count; ++k) {
@@ -76,9 +79,10 @@ inline std::int64_t ScanOneByOne(const Scan& scan, std::int64_t from, std::int64
 }
 
 // The bit position of the r-th set bit (from 1) of mask, which has at least r.
-inline int NthSetBit(std::uint32_t mask, std::int64_t r) {
+template <class Bits>
+inline int NthSetBit(Bits mask, std::int64_t r) {
   for (; r > 1; --r) mask &= mask - 1;
-  return __builtin_ctz(mask);
+  return std::countr_zero(mask);
 }
 
 }  // namespace quillfen::signature_internal

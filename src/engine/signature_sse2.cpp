@@ -17,14 +17,16 @@ namespace {
 
 struct Sse2 {
   using Type = __m128i;
+  using Bits = std::uint32_t;
   static constexpr std::int64_t kWidth = 16;
-  static constexpr std::uint32_t kFull = 0xFFFF;
+  static constexpr Bits kFull = 0xFFFF;
+  static constexpr std::int64_t kUnroll = 2;
   static Type Load(const std::uint8_t* at) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
   }
   static Type Splat(std::uint8_t byte) { return _mm_set1_epi8(static_cast<char>(byte)); }
   static Type Equal(Type a, Type b) { return _mm_cmpeq_epi8(a, b); }
-  static Type And(Type a, Type b) { return _mm_and_si128(a, b); }
+  static Type AndEqual(Type all, Type a, Type b) { return _mm_and_si128(all, Equal(a, b)); }
   static std::uint32_t Mask(Type a) { return static_cast<std::uint32_t>(_mm_movemask_epi8(a)); }
 };
 

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/cpu_features.h"
 #include "engine/signature.h"
+#include "engine/signature_internal.h"
 #include "fuzz/plain_scan.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -32,8 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using quillfen::signature_internal::Strategy;
   const std::int32_t expected = quillfen::reference::PlainScan(image, sig, wild, offset, occur);
   for (const Strategy strategy :
-       {Strategy::kAuto, Strategy::kEveryCandidate, Strategy::kSse2Blocks, Strategy::kAvx2Blocks}) {
-    if (strategy == Strategy::kAvx2Blocks && !quillfen::CpuHasAvx2()) continue;
+       {Strategy::kAuto, Strategy::kEveryCandidate, Strategy::kSse2Blocks, Strategy::kAvx2Blocks,
+        Strategy::kAvx512Blocks}) {
+    if (!quillfen::signature_internal::Runs(strategy)) continue;
     if (FindSignatureUsing(strategy, image, sig, wild, offset, occur) != expected) std::abort();
   }
   return 0;

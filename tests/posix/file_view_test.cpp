@@ -19,6 +19,7 @@
 #include "engine/one_pass.h"
 #include "engine/patching.h"
 #include "engine/signature.h"
+#include "engine/signature_internal.h"
 #include "fuzz/plain_scan.h"
 #include "platform/file_error.h"
 #include "platform/posix/posix_system.h"
@@ -134,7 +135,8 @@ TEST(PosixFileView, EveryScanOfTheMappedBytesStopsAtTheirEnd) {
            {1, static_cast<std::int32_t>(total), static_cast<std::int32_t>(total + 1)}) {
         const std::int32_t expected = reference::PlainScan(content, sig, wild, 0, occur);
         for (const Strategy strategy :
-             {Strategy::kEveryCandidate, Strategy::kSse2Blocks, Strategy::kAvx2Blocks}) {
+             {Strategy::kEveryCandidate, Strategy::kSse2Blocks, Strategy::kAvx2Blocks,
+              Strategy::kAvx512Blocks}) {
           EXPECT_EQ(
               signature_internal::FindSignatureUsing(strategy, view.Bytes(), sig, wild, 0, occur),
               expected)

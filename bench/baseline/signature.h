@@ -1,0 +1,82 @@
+// The signature search as it was before the frequency-table plan and the
+// AVX-512 scan, kept unchanged under quillfen::baseline so that the benchmarks
+// can time it beside the current one in the same run. Not part of the product.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+namespace quillfen::baseline {
+
+// Finds occurrence `occur` (counting from 1, overlapping occurrences counted) of
+// the signature in the image and returns its start plus offset, or 0 when it
+// does not exist. A non-zero wildcard flag accepts any byte at that place. The
+// candidates are 0 to size - n - 1: an occurrence must be followed by one byte.
+// Only the first sig.size() flags are read; missing flags count as 0.
+std::int32_t FindSignature(std::span<const std::uint8_t> image, std::span<const std::uint8_t> sig,
+                           std::span<const std::uint8_t> sigwild, std::int32_t offset,
+                           std::int32_t occur);
+
+// How many occurrences FindSignature can choose from: the candidates (0 to
+// size - n - 1) where the signature matches, overlapping ones counted.
+std::int64_t CountSignature(std::span<const std::uint8_t> image, std::span<const std::uint8_t> sig,
+                            std::span<const std::uint8_t> sigwild);
+
+namespace signature_internal {
+struct BlockPlan;
+}
+
+// FindSignature run over an image piece by piece, in order, so that other work
+// on the same bytes (a checksum) can run on each piece while it is in the
+// processor's cache. The k-th occurrence is counted across pieces, and an
+// occurrence that starts in one piece and ends in the next is found in the
+// piece where it starts: the search reads up to sig.size() bytes past a
+// piece's end. The image must stay readable and unchanged while it searches.
+class SignatureSearch {
+ public:
+  SignatureSearch(std::span<const std::uint8_t> image, std::span<const std::uint8_t> sig,
+                  std::span<const std::uint8_t> sigwild, std::int32_t occur);
+  ~SignatureSearch();
+  SignatureSearch(SignatureSearch&&) noexcept;
+  SignatureSearch& operator=(SignatureSearch&&) noexcept;
+
+  // Searches the candidates that start before `end` and were not searched yet.
+  void ScanTo(std::int64_t end);
+  // Whether the occurrence was found or every candidate was searched.
+  bool Finished() const { return next_ >= end_; }
+  // Once finished: what FindSignature returns for the offset.
+  std::int32_t Result(std::int32_t offset) const;
+
+ private:
+  std::span<const std::uint8_t> image_;
+  std::int64_t length_;  // of the signature
+  std::int64_t end_;     // one past the last candidate: size - n
+  std::int64_t occur_;
+  std::int64_t next_ = 0;   // the first candidate not searched yet
+  std::int64_t found_ = 0;  // occurrences before it
+  std::int64_t start_ = -1;
+  std::unique_ptr<signature_internal::BlockPlan> plan_;
+};
+
+namespace signature_internal {
+
+// The ways FindSignature can walk the candidates. All give the same results;
+// kAuto takes kEveryCandidate for images below 4 KiB and otherwise the widest
+// block scan the processor runs. Exposed for tests and benchmarks.
+enum class Strategy {
+  kAuto,
+  kEveryCandidate,  // compares each candidate's fixed bytes in turn
+  kSse2Blocks,      // tests 16 candidates at once for up to 4 fixed bytes chosen on a
+                    // sample, then for the others where some candidate holds those
+  kAvx2Blocks,      // the same 32 candidates at once; kSse2Blocks where CpuHasAvx2() is false
+};
+
+std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t> image,
+                                std::span<const std::uint8_t> sig,
+                                std::span<const std::uint8_t> sigwild, std::int32_t offset,
+                                std::int32_t occur);
+
+}  // namespace signature_internal
+
+}  // namespace quillfen

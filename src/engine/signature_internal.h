@@ -1,0 +1,32 @@
+#pragma once
+
+// The signature search's ways of walking the candidates, each callable on its
+// own so that the tests and benchmarks can hold every one against the plain
+// scan whichever the processor would pick. FindSignature (signature.h) takes
+// kAuto.
+
+#include <cstdint>
+#include <span>
+
+namespace quillfen::signature_internal {
+
+// All give the same results; kAuto takes kEveryCandidate for images below
+// 4 KiB and otherwise the widest block scan the processor runs.
+enum class Strategy {
+  kAuto,
+  kEveryCandidate,  // compares each candidate's fixed bytes in turn
+  kSse2Blocks,      // tests 16 candidates at once for up to 4 fixed bytes chosen by the
+                    // plan, then for the others where some candidate holds those
+  kAvx2Blocks,      // the same 32 candidates at once; only where CpuHasAvx2()
+  kAvx512Blocks,    // the same 64 candidates at once; only where CpuHasAvx512Bw()
+};
+
+// Whether this processor runs the strategy.
+bool Runs(Strategy strategy);
+
+std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t> image,
+                                std::span<const std::uint8_t> sig,
+                                std::span<const std::uint8_t> sigwild, std::int32_t offset,
+                                std::int32_t occur);
+
+}  // namespace quillfen::signature_internal
