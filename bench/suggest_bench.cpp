@@ -96,7 +96,7 @@ void BM_Suggest_TwoEditions16MiB(benchmark::State& state) {
   const std::vector<std::span<const std::uint8_t>> editions = {e.first, e.second};
   std::size_t candidates = 0, unique = 0;
   for (auto _ : state) {
-    const auto found = quillfen::SuggestSignatures(editions, 640, 480).suggestions;
+    const auto found = quillfen::SuggestSignatures(editions, 640, 480, {}).suggestions;
     candidates = found.size();
     unique = 0;
     for (const auto& s : found) unique += s.count[0] == 1 && s.count[1] == 1 ? 1 : 0;
