@@ -234,6 +234,13 @@ std::optional<PeImage> ReadPeImage(std::span<const std::uint8_t> bytes) {
       std::max<std::uint64_t>(image.size_of_headers, table + section_count * 40ull);
   Refuse(image, 0, std::min<std::uint64_t>(headers_end, file.Size()));
   for (const PeSection& s : image.sections) {
+    // Sections the loader drops (debug information) or that are no part of
+    // the image in memory are never read by the program.
+    constexpr std::uint32_t kDiscardable = 0x02000000, kReadable = 0x40000000;
+    if ((s.characteristics & kDiscardable) != 0 || (s.characteristics & kReadable) == 0 ||
+        s.name.starts_with("/") || s.name.starts_with(".debug")) {
+      Refuse(image, s.raw_offset, std::uint64_t{s.raw_offset} + s.raw_size);
+    }
     for (const char* name : kTableSections) {
       if (s.name == name) Refuse(image, s.raw_offset, std::uint64_t{s.raw_offset} + s.raw_size);
     }
