@@ -163,8 +163,12 @@ int RunSuggest(CliEnvironment& env, const Invocation& call) {
   ProgressLine progress(env.err);
   SuggestProgress shown;
   if (env.err_is_terminal) {
-    shown = [&](std::size_t done, std::size_t total) {
+    shown = [&](SuggestStage stage, std::size_t done, std::size_t total) {
       progress.Show([&] {
+        if (stage == SuggestStage::kDecoding) {
+          return "decoding code: " + std::to_string(done >> 20) + " of " +
+                 std::to_string(total >> 20) + " MiB";
+        }
         return "growing signatures: " + std::to_string(done) + " of " + std::to_string(total) +
                " places";
       });

@@ -410,11 +410,17 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
   SuggestResult result;
   std::vector<std::vector<Place>> places;
   std::vector<CodeScan> scans(editions.size());
+  std::size_t total = 0, before = 0;
+  for (const Image image : editions) total += image.size();
   for (std::size_t e = 0; e < editions.size(); ++e) {
     const Image image = editions[e];
     std::vector<Place> found;
     if (const std::optional<PeImage> pe = ReadPeImage(image)) {
-      scans[e] = ScanCode(image, *pe, width, height);
+      CodeProgress decoded;
+      if (progress) {
+        decoded = [&](std::size_t done) { progress(SuggestStage::kDecoding, before + done, total); };
+      }
+      scans[e] = ScanCode(image, *pe, width, height, decoded);
       found = FindCodePlaces(*pe, scans[e]);
     } else {
       found = FindPlaces(image, width, height);
@@ -425,6 +431,7 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
     });
     result.places.push_back(found.size());
     places.push_back(std::move(found));
+    before += image.size();
   }
   if (editions.empty()) return result;
 
@@ -545,7 +552,7 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
   });
   for (std::size_t n = 0; n < order.size(); ++n) {
     const std::size_t i = order[n];
-    if (progress) progress(n, targets.size());
+    if (progress) progress(SuggestStage::kGrowing, n, targets.size());
     // Once `top` are found, a weaker rank of evidence cannot reach the list,
     // nor can more places of the same rank once `top` of them occur once.
     const int tier = EvidenceRank(evidence[i]);
@@ -598,7 +605,7 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
       found.emplace_back(std::make_tuple(EvidenceRank(s.evidence), Rank(w, t)), std::move(s));
     }
   }
-  if (progress) progress(targets.size(), targets.size());
+  if (progress) progress(SuggestStage::kGrowing, targets.size(), targets.size());
 
   // Equal ranks keep the order of the places in the first edition.
   std::stable_sort(found.begin(), found.end(),

@@ -79,8 +79,11 @@ struct SuggestResult {
   std::vector<DroppedPlace> dropped;
 };
 
-// Called with the places examined so far and their number.
-using SuggestProgress = std::function<void(std::size_t done, std::size_t total)>;
+// What a run is doing: decoding the editions' code (done and total count
+// bytes), then growing signatures (they count places).
+enum class SuggestStage { kDecoding, kGrowing };
+using SuggestProgress =
+    std::function<void(SuggestStage stage, std::size_t done, std::size_t total)>;
 
 // Finds, in editions of at most kMaxGameFileSize bytes each, the places where
 // `width` and `height` are stored as little-endian values of 2 or 4 bytes, the

@@ -139,7 +139,8 @@ bool InTable(Image file, std::int64_t x, std::int64_t d, std::int32_t size) {
 
 }  // namespace
 
-CodeScan ScanCode(Image file, const PeImage& image, std::int32_t width, std::int32_t height) {
+CodeScan ScanCode(Image file, const PeImage& image, std::int32_t width, std::int32_t height,
+                  const CodeProgress& progress) {
   CodeScan scan;
   scan.moving.assign((file.size() + 63) / 64, 0);
   for (const std::uint32_t at : image.relocations) Mark(scan.moving, at, image.relocation_size);
@@ -179,7 +180,12 @@ CodeScan ScanCode(Image file, const PeImage& image, std::int32_t width, std::int
     const std::uint64_t base = image.image_base + section.rva - start;  // va = base + offset
     std::array<std::uint64_t, 16> loaded{};  // import slot each register was loaded from
     std::uint64_t at = start;
+    std::uint64_t reported = at;
     while (at < end) {
+      if (progress && at - reported >= (1u << 20)) {
+        progress(static_cast<std::size_t>(at));
+        reported = at;
+      }
       ZydisDecodedInstruction insn;
       if (!ZYAN_SUCCESS(ZydisDecoderDecodeInstruction(&minimal, nullptr, file.data() + at,
                                                       end - at, &insn))) {

@@ -6,6 +6,7 @@
 // move between builds of the same program (addresses and branch targets).
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -47,6 +48,9 @@ struct CodeScan {
   }
 };
 
+// Called now and then with the file offset the decoding has reached.
+using CodeProgress = std::function<void(std::size_t at)>;
+
 // Instructions a window or display call is looked for after a value.
 inline constexpr int kCallReach = 48;
 
@@ -54,6 +58,6 @@ inline constexpr int kCallReach = 48;
 // for the width and the height (4-byte values, and 2-byte ones where the value
 // fits). Places the image refuses are never values.
 CodeScan ScanCode(std::span<const std::uint8_t> file, const PeImage& image, std::int32_t width,
-                  std::int32_t height);
+                  std::int32_t height, const CodeProgress& progress = {});
 
 }  // namespace quillfen
