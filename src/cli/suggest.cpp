@@ -116,8 +116,9 @@ void PrintSuggestions(std::ostream& out, const std::vector<Suggestion>& suggesti
 }
 
 // The places found in some files and not in the others, at most a few.
-void PrintDropped(std::ostream& out, const std::vector<DroppedPlace>& dropped,
+void PrintDropped(std::ostream& out, const SuggestResult& result,
                   const std::vector<std::string>& files) {
+  const std::vector<DroppedPlace>& dropped = result.dropped;
   constexpr std::size_t kShown = 10;
   if (dropped.empty()) return;
   out << "\n; not proposed: places found in some files and not in the others\n";
@@ -128,7 +129,10 @@ void PrintDropped(std::ostream& out, const std::vector<DroppedPlace>& dropped,
       if (d.xpos[f] >= 0) {
         in += (in.empty() ? "" : ", ") + Hex(d.xpos[f]) + " in " + files[f];
       } else {
-        missing += (missing.empty() ? "" : ", ") + files[f];
+        // What the file holds instead, as far as the search tells.
+        missing += (missing.empty() ? "" : ", ") + files[f] +
+                   (result.places[f] == 0 ? " (no place at all: the size is computed there)"
+                                          : " (held another way there)");
       }
     }
     out << "; " << std::to_string(d.size) << "-byte " << KindText(d.kind) << ": width at " << in
@@ -184,7 +188,7 @@ int RunSuggest(CliEnvironment& env, const Invocation& call) {
   const std::string modfile = NameInPath(env.full_path(call.files[0]), env.system.Separator());
   if (!result.suggestions.empty()) {
     PrintSuggestions(env.out, result.suggestions, call.files, modfile, call.width, call.height);
-    PrintDropped(env.out, result.dropped, call.files);
+    PrintDropped(env.out, result, call.files);
     return kExitSuccess;
   }
 
@@ -214,7 +218,7 @@ int RunSuggest(CliEnvironment& env, const Invocation& call) {
                      call.height);
     env.out << "\n";
   }
-  PrintDropped(env.out, result.dropped, call.files);
+  PrintDropped(env.out, result, call.files);
   return kExitFailure;
 }
 
