@@ -57,6 +57,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   type.lpfnWndProc = Procedure;
   type.hInstance = instance;
   type.lpszClassName = L"WindowGame";
+#if EDITION >= 2
+  // The next release's code before the window moves it and what it refers to.
+  type.style = CS_HREDRAW | CS_VREDRAW;
+  type.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+#endif
   RegisterClassW(&type);
   RECT frame{0, 0, kWidth, kHeight};
   const DWORD style = WS_OVERLAPPEDWINDOW;
