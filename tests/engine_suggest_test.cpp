@@ -138,6 +138,10 @@ TEST(SuggestSignatures, APlaceMissingFromAnEditionOrFromTheFileIsNotProposed) {
   const SuggestResult result = SuggestSignatures({first, second}, 800, 600);
   ASSERT_EQ(result.suggestions.size(), 1u);
   EXPECT_EQ(result.suggestions[0].size, 4);
+  // ... and is reported as dropped, with where the first edition holds it.
+  ASSERT_EQ(result.dropped.size(), 1u);
+  EXPECT_EQ(result.dropped[0].size, 2);
+  EXPECT_EQ(result.dropped[0].xpos, (std::vector<std::int64_t>{3000, -1}));
 
   const SuggestResult none = SuggestSignatures({first}, 640, 480);
   EXPECT_TRUE(none.suggestions.empty());
@@ -175,16 +179,25 @@ TEST(SuggestSignatures, LookAlikePlacesTakeTheSameOccurrenceInEveryEdition) {
   EXPECT_EQ(occurs, (std::vector<std::int32_t>{1, 2}));
 }
 
-TEST(SuggestSignatures, TooManyPlacesAreNotExamined) {
-  Bytes bytes(8 * (kSuggestMaxPlaces + 1) + 8, 0);
-  for (std::size_t i = 0; i <= kSuggestMaxPlaces; ++i) {
-    Put(bytes, 8 + 8 * i, 640, 2);
-    Put(bytes, 12 + 8 * i, 480, 2);
+TEST(SuggestSignatures, EveryPlaceIsExaminedAndTheBestTopAreReturned) {
+  // More places than any list shows, each with bytes of its own before it.
+  constexpr std::size_t kPlaces = 3000;
+  Bytes bytes(80 * kPlaces + 16, 0xFF);
+  for (std::size_t i = 0; i < kPlaces; ++i) {
+    Put(bytes, 80 * i + 4, static_cast<std::int32_t>(2 * i + 1), 4);  // odd: never 640 or 480
+    Put(bytes, 80 * i + 8, 640, 2);
+    Put(bytes, 80 * i + 12, 480, 2);
   }
-  const SuggestResult result = SuggestSignatures({bytes, bytes}, 640, 480);
-  EXPECT_TRUE(result.suggestions.empty());
-  EXPECT_EQ(result.places.size(), 1u);
-  EXPECT_GT(result.places[0], kSuggestMaxPlaces);
+  for (const std::size_t top : {std::size_t{10}, std::size_t{3}}) {
+    SuggestOptions options;
+    options.top = top;
+    const SuggestResult result = SuggestSignatures({bytes, bytes}, 640, 480, options);
+    EXPECT_EQ(result.places, (std::vector<std::size_t>{kPlaces, kPlaces}));
+    EXPECT_EQ(result.suggestions.size(), top);
+  }
+  SuggestOptions four;
+  four.size = 4;
+  EXPECT_TRUE(SuggestSignatures({bytes}, 640, 480, four).suggestions.empty());
 }
 
 }  // namespace

@@ -23,7 +23,8 @@ const char* const kCliUsage =
     "       quillfen-cli [--ini FILE] patch GAME FOLDER WIDTH HEIGHT\n"
     "       quillfen-cli [--ini FILE] undo GAME FOLDER\n"
     "       quillfen-cli [--ini FILE] find GAME [ROOT...]\n"
-    "       quillfen-cli suggest WIDTH HEIGHT FILE [FILE...]\n"
+    "       quillfen-cli suggest [--top N] [--size 2|4] [--section NAME] WIDTH HEIGHT\n"
+    "                            FILE [FILE...]\n"
     "       quillfen-cli --help | --version\n"
     "\n"
     "commands:\n"
@@ -42,6 +43,9 @@ const char* const kCliUsage =
     "options:\n"
     "  --ini FILE     the definition file (default: patches.ini beside the program)\n"
     "  -v, --verbose  find: tell which launcher files were skipped, and why\n"
+    "  --top N        suggest: print the best N candidates (default 10)\n"
+    "  --size 2|4     suggest: only values of 2 or of 4 bytes\n"
+    "  --section NAME suggest: only places in the executable's section NAME (.text, .rdata)\n"
     "\n"
     "GAME is a name of the game list, in any letter case. Exit status: 0 done,\n"
     "1 failed, 2 usage error.\n";
@@ -99,6 +103,19 @@ Invocation Parse(const std::vector<std::string>& args, CliEnvironment& env, bool
       ini = arg.substr(6);
     } else if (options && (arg == "--verbose" || arg == "-v")) {
       call.verbose = true;
+    } else if (options && (arg == "--top" || arg == "--size" || arg == "--section")) {
+      if (i + 1 >= args.size()) throw UsageError{arg + " needs a value"};
+      const std::string& value = args[++i];
+      if (arg == "--section") {
+        if (value.empty()) throw UsageError{"--section needs a NAME"};
+        call.section = value;
+      } else if (arg == "--top") {
+        call.top = static_cast<std::size_t>(Dimension("--top", value));
+      } else if (value == "2" || value == "4") {
+        call.value_size = value[0] - '0';
+      } else {
+        throw UsageError{"--size must be 2 or 4, not " + Quoted(value)};
+      }
     } else if (options && arg.size() > 1 && arg[0] == '-') {
       throw UsageError{"unknown option '" + arg + "'"};
     } else {

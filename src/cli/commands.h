@@ -21,6 +21,11 @@ struct Invocation {
   std::int32_t width = 0;
   std::int32_t height = 0;
   bool verbose = false;  // find: tells which launcher files it skipped and why
+  // suggest: how many candidates at most, only values of this many bytes (0:
+  // 2 or 4), only places in the section of this name (empty: any).
+  std::size_t top = 10;
+  std::int32_t value_size = 0;
+  std::string section;
 };
 
 int RunGames(CliEnvironment& env, const Invocation& call);

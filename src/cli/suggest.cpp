@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "cli/progress_line.h"
 #include "engine/suggest.h"
+#include "engine/x86_code.h"
 #include "engine/values.h"
 #include "platform/system.h"
 
@@ -29,25 +30,117 @@ std::string HexBytes(const Bytes& bytes) {
   return text;
 }
 
-// The comment line that says what a suggestion found.
-std::string Comment(std::size_t number, const Suggestion& s,
-                    const std::vector<std::string>& files) {
-  std::string text =
-      "; candidate " + std::to_string(number) + ": " + std::to_string(s.size) + "-byte values";
-  bool once = true;
-  for (std::size_t e = 0; e < files.size(); ++e) {
-    text += "; width at " + std::to_string(s.xpos[e]) + " (" + Hex(s.xpos[e]) + "), height at " +
-            std::to_string(s.ypos[e]) + " (" + Hex(s.ypos[e]) + ") in " + files[e];
-    once = once && s.count[e] == 1;
+const char* KindText(PlaceKind kind) {
+  switch (kind) {
+    case PlaceKind::kImmediates:
+      return "instruction immediates";
+    case PlaceKind::kLoadedData:
+      return "data the code loads";
+    case PlaceKind::kData:
+      return "data no instruction is seen to load";
+    case PlaceKind::kBytes:
+      break;
   }
-  if (once)
-    return text + (files.size() == 1 ? "; the signature occurs once"
-                                     : "; the signature occurs once in each file");
-  text += "; the signature occurs";
-  for (std::size_t e = 0; e < files.size(); ++e) {
-    text += (e == 0 ? " " : ", ") + std::to_string(s.count[e]) + " times in " + files[e];
+  return "bytes";
+}
+
+// The comment lines that say what a suggestion found and why it is proposed.
+std::string Comment(std::size_t number, const Suggestion& s, const std::vector<std::string>& files,
+                    std::int32_t width, std::int32_t height) {
+  const Evidence& e = s.evidence;
+  std::string text = "; candidate " + std::to_string(number) + ": " + std::to_string(s.size) +
+                     "-byte values";
+  if (e.kind != PlaceKind::kBytes) {
+    text += std::string(" in ") + (e.section.empty() ? "a section" : e.section) + ", " +
+            KindText(e.kind);
+  }
+  bool once = true;
+  for (std::size_t f = 0; f < files.size(); ++f) {
+    text += "; width at " + std::to_string(s.xpos[f]) + " (" + Hex(s.xpos[f]) + "), height at " +
+            std::to_string(s.ypos[f]) + " (" + Hex(s.ypos[f]) + ") in " + files[f];
+    once = once && s.count[f] == 1;
+  }
+  if (once) {
+    text += files.size() == 1 ? "; the signature occurs once"
+                              : "; the signature occurs once in each file";
+  } else {
+    text += "; the signature occurs";
+    for (std::size_t f = 0; f < files.size(); ++f) {
+      text += (f == 0 ? " " : ", ") + std::to_string(s.count[f]) + " times in " + files[f];
+    }
+  }
+  text += "\n";
+  if (e.kind == PlaceKind::kBytes) return text;
+
+  const auto value_line = [&](const char* name, const ValueEvidence& v) {
+    if (v.instruction < 0) return ";   " + std::string(name) + ": no instruction is seen to load it\n";
+    const char* how = e.kind == PlaceKind::kImmediates ? "held by " : "loaded by ";
+    return ";   " + std::string(name) + ": " + how + v.text + " at " + Hex(v.instruction) + "\n";
+  };
+  text += value_line("width", e.width);
+  text += value_line("height", e.height);
+  if (e.call.empty()) {
+    text += ";   no window or display call seen within " + std::to_string(kCallReach) +
+            " instructions\n";
+  } else if (e.direct) {
+    text += ";   reaches " + e.call + " (the call at " + Hex(e.call_at) + ")\n";
+  } else {
+    text += ";   reaches " + e.call + " through the function called at " + Hex(e.call_at) + "\n";
+  }
+  const std::string pair = std::to_string(width) + " x " + std::to_string(height);
+  if (e.table) {
+    text += ";   one entry of a table of modes\n";
+  } else if (e.alike == 1) {
+    text += ";   the only place that holds " + pair + " in " + files[0] + "\n";
+  } else {
+    text += ";   one of " + std::to_string(e.alike) + " places that hold " + pair + " in " +
+            files[0] + "\n";
   }
   return text;
+}
+
+void PrintSuggestions(std::ostream& out, const std::vector<Suggestion>& suggestions,
+                      const std::vector<std::string>& files, const std::string& modfile,
+                      std::int32_t width, std::int32_t height) {
+  for (std::size_t i = 0; i < suggestions.size(); ++i) {
+    const Suggestion& s = suggestions[i];
+    if (i > 0) out << "\n";
+    out << Comment(i + 1, s, files, width, height);
+    out << "modfile=" << modfile << "\n";
+    out << "sig=" << HexBytes(s.sig) << "\n";
+    out << "sigwild=";
+    for (const std::uint8_t wild : s.sigwild) out << (wild ? '1' : '0');
+    out << "\noccur=" << s.occur << "\nxoffset=" << s.xoffset << "\nyoffset=" << s.yoffset << "\n";
+    if (s.size != 4) out << "setxlen=" << s.size << "\nsetylen=" << s.size << "\n";
+  }
+}
+
+// The places found in some files and not in the others, at most a few.
+void PrintDropped(std::ostream& out, const SuggestResult& result,
+                  const std::vector<std::string>& files) {
+  const std::vector<DroppedPlace>& dropped = result.dropped;
+  constexpr std::size_t kShown = 10;
+  if (dropped.empty()) return;
+  out << "\n; not proposed: places found in some files and not in the others\n";
+  for (std::size_t i = 0; i < dropped.size() && i < kShown; ++i) {
+    const DroppedPlace& d = dropped[i];
+    std::string in, missing;
+    for (std::size_t f = 0; f < files.size(); ++f) {
+      if (d.xpos[f] >= 0) {
+        in += (in.empty() ? "" : ", ") + Hex(d.xpos[f]) + " in " + files[f];
+      } else {
+        // What the file holds instead, as far as the search tells.
+        missing += (missing.empty() ? "" : ", ") + files[f] +
+                   (result.places[f] == 0 ? " (no place at all: the size is computed there)"
+                                          : " (held another way there)");
+      }
+    }
+    out << "; " << std::to_string(d.size) << "-byte " << KindText(d.kind) << ": width at " << in
+        << ": not in " << missing << "\n";
+  }
+  if (dropped.size() > kShown) {
+    out << "; and " << dropped.size() - kShown << " more\n";
+  }
 }
 
 }  // namespace
@@ -74,51 +167,59 @@ int RunSuggest(CliEnvironment& env, const Invocation& call) {
   ProgressLine progress(env.err);
   SuggestProgress shown;
   if (env.err_is_terminal) {
-    shown = [&](std::size_t done, std::size_t total) {
+    shown = [&](SuggestStage stage, std::size_t done, std::size_t total) {
       progress.Show([&] {
+        if (stage == SuggestStage::kDecoding) {
+          return "decoding code: " + std::to_string(done >> 20) + " of " +
+                 std::to_string(total >> 20) + " MiB";
+        }
         return "growing signatures: " + std::to_string(done) + " of " + std::to_string(total) +
                " places";
       });
     };
   }
-  const SuggestResult result = SuggestSignatures(editions, call.width, call.height, shown);
+  SuggestOptions options;
+  options.top = call.top;
+  options.size = call.value_size;
+  options.section = call.section;
+  const SuggestResult result =
+      SuggestSignatures(editions, call.width, call.height, options, shown);
   progress.Clear();
-  const std::vector<Suggestion>& suggestions = result.suggestions;
-  if (suggestions.empty()) {
-    const std::string pair = std::to_string(call.width) + " and " + std::to_string(call.height);
-    env.err << "quillfen-cli: no candidate: ";
-    // The first file with too many places or none; the engine stops at the first of the former.
-    std::size_t at = 0;
-    while (at + 1 < result.places.size() && result.places[at] > 0) ++at;
-    if (result.places.back() > kSuggestMaxPlaces) {
-      at = result.places.size() - 1;
-      env.err << pair << " lie within " << kSuggestNear << " bytes of each other at "
-              << result.places[at] << " places of " << call.files[at]
-              << ": too many to examine (at most " << kSuggestMaxPlaces << ")\n";
-    } else if (result.places[at] == 0) {
-      env.err << call.files[at] << " holds no " << pair << " within " << kSuggestNear
-              << " bytes of each other\n";
-    } else {
-      env.err << "no place that holds " << pair << " in every file is found by a signature of at "
-              << "most " << kSuggestMaxLength << " bytes\n";
-    }
-    return kExitFailure;
+  const std::string modfile = NameInPath(env.full_path(call.files[0]), env.system.Separator());
+  if (!result.suggestions.empty()) {
+    PrintSuggestions(env.out, result.suggestions, call.files, modfile, call.width, call.height);
+    PrintDropped(env.out, result, call.files);
+    return kExitSuccess;
   }
 
-  const std::string modfile = NameInPath(env.full_path(call.files[0]), env.system.Separator());
-  for (std::size_t i = 0; i < suggestions.size(); ++i) {
-    const Suggestion& s = suggestions[i];
-    std::ostream& out = env.out;
-    if (i > 0) out << "\n";
-    out << Comment(i + 1, s, call.files) << "\n";
-    out << "modfile=" << modfile << "\n";
-    out << "sig=" << HexBytes(s.sig) << "\n";
-    out << "sigwild=";
-    for (const std::uint8_t wild : s.sigwild) out << (wild ? '1' : '0');
-    out << "\noccur=" << s.occur << "\nxoffset=" << s.xoffset << "\nyoffset=" << s.yoffset << "\n";
-    if (s.size != 4) out << "setxlen=" << s.size << "\nsetylen=" << s.size << "\n";
+  const std::string pair = std::to_string(call.width) + " and " + std::to_string(call.height);
+  env.err << "quillfen-cli: no candidate for " << pair << " in ";
+  for (std::size_t f = 0; f < call.files.size(); ++f) {
+    env.err << (f == 0 ? "" : f + 1 == call.files.size() ? " and " : ", ") << call.files[f];
   }
-  return kExitSuccess;
+  env.err << ":";
+  for (std::size_t f = 0; f < call.files.size(); ++f) {
+    env.err << (f == 0 ? " " : ", ") << call.files[f] << " holds " << result.places[f]
+            << (result.places[f] == 1 ? " place" : " places");
+  }
+  env.err << (call.files.size() == 1 || result.places[0] == 0
+                  ? " where the height lies within " + std::to_string(kSuggestNear) +
+                        " bytes of the width\n"
+                  : ", none found in every file by one signature\n");
+  if (call.files.size() == 1) return kExitFailure;
+  // What each file alone would give, for a definition of one patch per edition.
+  for (std::size_t f = 0; f < call.files.size(); ++f) {
+    if (result.places[f] == 0) continue;
+    const SuggestResult alone = SuggestSignatures({editions[f]}, call.width, call.height, options);
+    if (alone.suggestions.empty()) continue;
+    env.out << "; candidates of " << call.files[f] << " alone\n";
+    PrintSuggestions(env.out, alone.suggestions, {call.files[f]},
+                     NameInPath(env.full_path(call.files[f]), env.system.Separator()), call.width,
+                     call.height);
+    env.out << "\n";
+  }
+  PrintDropped(env.out, result, call.files);
+  return kExitFailure;
 }
 
 }  // namespace quillfen

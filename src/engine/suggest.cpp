@@ -8,8 +8,10 @@
 #include <unordered_map>
 #include <utility>
 
+#include "engine/pe_image.h"
 #include "engine/signature.h"
 #include "engine/values.h"
+#include "engine/x86_code.h"
 
 namespace quillfen {
 
@@ -30,6 +32,7 @@ struct Place {
   std::int32_t size;
   std::int64_t x;
   std::int64_t y;
+  Evidence evidence;
 };
 
 bool Holds(Image image, std::int64_t position, std::int32_t size, std::int32_t value) {
@@ -57,11 +60,80 @@ std::vector<Place> FindPlaces(Image image, std::int32_t width, std::int32_t heig
             Holds(image, y, 4, height)) {
           continue;
         }
-        places.push_back({size, x, y});
+        places.push_back({size, x, y, {}});
       }
     }
   }
   return places;
+}
+
+PlaceKind KindOf(ValueSource source) {
+  switch (source) {
+    case ValueSource::kImmediate:
+      return PlaceKind::kImmediates;
+    case ValueSource::kLoaded:
+      return PlaceKind::kLoadedData;
+    case ValueSource::kData:
+      break;
+  }
+  return PlaceKind::kData;
+}
+
+// The places of an executable: each width with the nearest height of the same
+// kind and size, within kSuggestNear bytes (immediates: of the same function).
+std::vector<Place> FindCodePlaces(const PeImage& image, const CodeScan& scan) {
+  std::vector<Place> places;
+  const std::vector<CodeValue>& values = scan.values;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const CodeValue& w = values[i];
+    if (!w.width) continue;
+    const auto same_kind = [&](const CodeValue& h) {
+      const bool code = w.source == ValueSource::kImmediate;
+      return !h.width && h.size == w.size && (h.source == ValueSource::kImmediate) == code &&
+             (!code || h.function == w.function) && std::abs(h.at - w.at) <= kSuggestNear &&
+             std::abs(h.at - w.at) >= w.size;
+    };
+    const CodeValue* best = nullptr;
+    for (std::size_t j = i; j-- > 0 && values[j].at >= w.at - kSuggestNear;) {
+      if (same_kind(values[j])) {
+        best = &values[j];
+        break;
+      }
+    }
+    for (std::size_t j = i + 1; j < values.size() && values[j].at <= w.at + kSuggestNear; ++j) {
+      if (same_kind(values[j])) {
+        if (!best || values[j].at - w.at < w.at - best->at) best = &values[j];
+        break;
+      }
+    }
+    if (!best) continue;
+    const CodeValue& h = *best;
+    Place p{w.size, w.at, h.at, {}};
+    Evidence& e = p.evidence;
+    // Loaded data: the pair counts as loaded when either value is.
+    e.kind = std::min(KindOf(w.source), KindOf(h.source));
+    if (const PeSection* section = image.SectionAt(static_cast<std::uint64_t>(w.at))) {
+      e.section = section->name;
+    }
+    e.width = {w.instruction, w.text};
+    e.height = {h.instruction, h.text};
+    // The stronger call of the two values.
+    const CodeValue& called = !w.call.empty() && (w.direct || h.call.empty() || !h.direct) ? w : h;
+    e.call = called.call;
+    e.direct = called.direct;
+    e.call_at = called.call_at;
+    e.table = w.table || h.table;
+    places.push_back(std::move(p));
+  }
+  for (Place& p : places) p.evidence.alike = places.size();
+  return places;
+}
+
+// Best first: how strongly the evidence says the place sets the window.
+int EvidenceRank(const Evidence& e) {
+  int rank = e.call.empty() ? 2 : e.direct ? 0 : 1;
+  if (e.kind == PlaceKind::kData || e.table) rank = std::max(rank, 3);
+  return rank * 4 + static_cast<int>(e.kind);
 }
 
 // One place followed through the editions: the width's position in each, and
@@ -333,13 +405,33 @@ class Grower {
 }  // namespace
 
 SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t width,
-                                std::int32_t height, const SuggestProgress& progress) {
+                                std::int32_t height, const SuggestOptions& options,
+                                const SuggestProgress& progress) {
   SuggestResult result;
   std::vector<std::vector<Place>> places;
-  for (const Image image : editions) {
-    places.push_back(FindPlaces(image, width, height));
-    result.places.push_back(places.back().size());
-    if (places.back().size() > kSuggestMaxPlaces) return result;
+  std::vector<CodeScan> scans(editions.size());
+  std::size_t total = 0, before = 0;
+  for (const Image image : editions) total += image.size();
+  for (std::size_t e = 0; e < editions.size(); ++e) {
+    const Image image = editions[e];
+    std::vector<Place> found;
+    if (const std::optional<PeImage> pe = ReadPeImage(image)) {
+      CodeProgress decoded;
+      if (progress) {
+        decoded = [&](std::size_t done) { progress(SuggestStage::kDecoding, before + done, total); };
+      }
+      scans[e] = ScanCode(image, *pe, width, height, decoded);
+      found = FindCodePlaces(*pe, scans[e]);
+    } else {
+      found = FindPlaces(image, width, height);
+    }
+    std::erase_if(found, [&](const Place& p) {
+      return (options.size != 0 && p.size != options.size) ||
+             (!options.section.empty() && p.evidence.section != options.section);
+    });
+    result.places.push_back(found.size());
+    places.push_back(std::move(found));
+    before += image.size();
   }
   if (editions.empty()) return result;
 
@@ -350,12 +442,17 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
   // the most.
   std::vector<Target> targets;
   Anchors anchors;
-  const auto kind = [](const Place& p) { return std::make_pair(p.size, p.y - p.x); };
-  std::vector<std::map<std::pair<std::int32_t, std::int64_t>, std::vector<std::int64_t>>> kinds(
-      editions.size());
+  const auto kind = [](const Place& p) {
+    return std::make_tuple(p.size, p.y - p.x, p.evidence.kind);
+  };
+  using Kind = decltype(kind(Place{}));
+  std::vector<std::map<Kind, std::vector<std::int64_t>>> kinds(editions.size());
+  std::vector<std::vector<bool>> followed(editions.size());
+  for (std::size_t e = 0; e < editions.size(); ++e) followed[e].assign(places[e].size(), false);
   for (std::size_t e = 0; e < editions.size(); ++e) {
     for (const Place& p : places[e]) kinds[e][kind(p)].push_back(p.x);
   }
+  std::vector<Evidence> evidence;
   for (const Place& first : places[0]) {
     Target t;
     t.size = first.size;
@@ -366,9 +463,13 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
     const std::vector<std::int64_t>& alike = kinds[0][kind(first)];
     const std::size_t rank =
         static_cast<std::size_t>(std::find(alike.begin(), alike.end(), first.x) - alike.begin());
-    for (std::size_t e = 1; e < editions.size() && t.x.size() == e; ++e) {
+    // Where it is found in each edition, -1 where it is not.
+    for (std::size_t e = 1; e < editions.size(); ++e) {
       const auto others = kinds[e].find(kind(first));
-      if (others == kinds[e].end()) break;
+      if (others == kinds[e].end()) {
+        t.x.push_back(-1);
+        continue;
+      }
       const auto agreement = [&](std::int64_t x) {
         return Agreement(editions[0], first.x, editions[e], x, t.lo, t.hi);
       };
@@ -388,7 +489,17 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
         }
       }
     }
-    if (t.x.size() != editions.size()) continue;
+    for (std::size_t e = 0; e < editions.size(); ++e) {
+      if (t.x[e] < 0) continue;
+      const auto& xs = places[e];
+      for (std::size_t i = 0; i < xs.size(); ++i) {
+        if (xs[i].x == t.x[e] && kind(xs[i]) == kind(first)) followed[e][i] = true;
+      }
+    }
+    if (std::find(t.x.begin(), t.x.end(), -1) != t.x.end()) {
+      result.dropped.push_back({first.evidence.kind, first.size, t.x});
+      continue;
+    }
 
     for (std::int64_t r = t.lo; r < t.hi; ++r) {
       const bool value = (r >= 0 && r < t.size) || (r >= t.d && r < t.d + t.size);
@@ -398,7 +509,7 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
         // A window's last byte must be followed by one more byte of the file.
         if (q < 0 || q > static_cast<std::int64_t>(editions[e].size()) - 2) {
           byte = kOutside;
-        } else if (value || editions[e][q] != editions[0][first.x + r]) {
+        } else if (value || editions[e][q] != editions[0][first.x + r] || scans[e].Moving(q)) {
           byte = kWild;
         } else if (e == 0) {
           byte = editions[0][q];
@@ -411,6 +522,17 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
       t.grams.push_back(fits ? anchors.Add(&t.bytes[static_cast<std::size_t>(r - t.lo)]) : -1);
     }
     targets.push_back(std::move(t));
+    evidence.push_back(first.evidence);
+  }
+  // Places of the other editions the first does not hold.
+  for (std::size_t e = 1; e < editions.size(); ++e) {
+    for (std::size_t i = 0; i < places[e].size(); ++i) {
+      if (followed[e][i]) continue;
+      DroppedPlace d{places[e][i].evidence.kind, places[e][i].size,
+                     std::vector<std::int64_t>(editions.size(), -1)};
+      d.xpos[e] = places[e][i].x;
+      result.dropped.push_back(std::move(d));
+    }
   }
   anchors.Collect(editions);
 
@@ -419,15 +541,32 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
   std::vector<Bytes> patched;
   for (const Image image : editions) patched.emplace_back(image.begin(), image.end());
 
-  using Ranked = std::pair<decltype(Rank(Window{}, Target{})), Suggestion>;
+  using Ranked = std::pair<std::tuple<int, decltype(Rank(Window{}, Target{}))>, Suggestion>;
   std::vector<Ranked> found;
-  for (std::size_t i = 0; i < targets.size(); ++i) {
-    if (progress) progress(i, targets.size());
+  // The strongest evidence first.
+  std::size_t once_in_tier = 0;
+  std::vector<std::size_t> order(targets.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return EvidenceRank(evidence[a]) < EvidenceRank(evidence[b]);
+  });
+  for (std::size_t n = 0; n < order.size(); ++n) {
+    const std::size_t i = order[n];
+    if (progress) progress(SuggestStage::kGrowing, n, targets.size());
+    // Once `top` are found, a weaker rank of evidence cannot reach the list,
+    // nor can more places of the same rank once `top` of them occur once.
+    const int tier = EvidenceRank(evidence[i]);
+    if (n > 0 && tier != EvidenceRank(evidence[order[n - 1]])) once_in_tier = 0;
+    if (found.size() >= options.top && (once_in_tier >= options.top || n == 0 ||
+                                        tier != EvidenceRank(evidence[order[n - 1]]))) {
+      break;
+    }
     const Target& t = targets[i];
     const Window w = Grower(t, editions, anchors).Best();
     if (w.occur == 0) continue;
 
     Suggestion s;
+    s.evidence = evidence[i];
     s.size = t.size;
     s.occur = w.occur;
     s.xoffset = static_cast<std::int32_t>(-w.a);
@@ -461,13 +600,17 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
       std::copy(image.begin() + x, image.begin() + x + s.size, copy.begin() + x);
       std::copy(image.begin() + y, image.begin() + y + s.size, copy.begin() + y);
     }
-    if (confirmed) found.emplace_back(Rank(w, t), std::move(s));
+    if (confirmed) {
+      if (w.unique) ++once_in_tier;
+      found.emplace_back(std::make_tuple(EvidenceRank(s.evidence), Rank(w, t)), std::move(s));
+    }
   }
-  if (progress) progress(targets.size(), targets.size());
+  if (progress) progress(SuggestStage::kGrowing, targets.size(), targets.size());
 
   // Equal ranks keep the order of the places in the first edition.
   std::stable_sort(found.begin(), found.end(),
                    [](const Ranked& l, const Ranked& r) { return l.first < r.first; });
+  if (found.size() > options.top) found.resize(options.top);
   for (auto& f : found) result.suggestions.push_back(std::move(f.second));
   return result;
 }

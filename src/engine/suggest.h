@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "platform/system.h"
@@ -17,6 +18,33 @@ inline constexpr std::int32_t kSuggestMaxLength = 64;
 // occurrences of such a run anchor the count of the signature's occurrences.
 inline constexpr std::int32_t kSuggestAnchor = 4;
 
+// How a place holds its values, best evidence first.
+enum class PlaceKind {
+  kImmediates,  // operands of instructions
+  kLoadedData,  // data the code loads by its address
+  kData,        // data no instruction is seen to load
+  kBytes,       // bytes of a file that is no x86 executable
+};
+
+// What the first edition tells about one value of a place.
+struct ValueEvidence {
+  std::int64_t instruction = -1;  // the instruction that holds or loads it (file offset)
+  std::string text;               // that instruction
+};
+
+// Why a suggestion is proposed, from the first edition.
+struct Evidence {
+  PlaceKind kind = PlaceKind::kBytes;
+  std::string section;  // the section of the values; empty outside an executable
+  ValueEvidence width;
+  ValueEvidence height;
+  std::string call;            // the window or display function the values reach; empty: none
+  bool direct = false;         // called in the same function (else through a function it calls)
+  std::int64_t call_at = -1;   // the call's file offset
+  bool table = false;          // among more sizes of the same shape: a table of modes
+  std::size_t alike = 1;       // places that hold the pair in the first edition
+};
+
 // One place where the width and height lie near each other in every edition of
 // a game file, with a signature that finds it in all of them.
 struct Suggestion {
@@ -29,35 +57,57 @@ struct Suggestion {
   std::int32_t xoffset = 0;
   std::int32_t yoffset = 0;
   std::vector<std::int64_t> count;  // the signature's occurrences, per edition
+  Evidence evidence;
 };
 
-// The most places an edition may hold: each takes a signature's growth and
-// its confirmation, and more would make a list no one reads.
-inline constexpr std::size_t kSuggestMaxPlaces = 1000;
+// A place found in some editions and not in the others.
+struct DroppedPlace {
+  PlaceKind kind = PlaceKind::kBytes;
+  std::int32_t size = 4;
+  std::vector<std::int64_t> xpos;  // per edition; -1 where it is not found
+};
+
+struct SuggestOptions {
+  std::size_t top = 10;   // the most suggestions returned
+  std::int32_t size = 0;  // only values of this many bytes (2 or 4); 0: either
+  std::string section;    // only places in the section of this name; empty: any
+};
 
 struct SuggestResult {
-  // The places found in each edition, up to the first that holds more than
-  // kSuggestMaxPlaces; then nothing is suggested.
-  std::vector<std::size_t> places;
+  std::vector<std::size_t> places;  // the places found in each edition
   std::vector<Suggestion> suggestions;
+  std::vector<DroppedPlace> dropped;
 };
 
-// Called with the places examined so far and their number.
-using SuggestProgress = std::function<void(std::size_t done, std::size_t total)>;
+// What a run is doing: decoding the editions' code (done and total count
+// bytes), then growing signatures (they count places).
+enum class SuggestStage { kDecoding, kGrowing };
+using SuggestProgress =
+    std::function<void(SuggestStage stage, std::size_t done, std::size_t total)>;
 
-// Finds, in editions of at most kMaxGameFileSize bytes each, every place where
+// Finds, in editions of at most kMaxGameFileSize bytes each, the places where
 // `width` and `height` are stored as little-endian values of 2 or 4 bytes, the
 // height within kSuggestNear bytes of the width, in every edition (at offsets
 // that may differ), and grows for each the shortest signature that finds it
-// with the same occurrence in every edition. Bytes the editions differ in, and
-// the values themselves, are wildcards, and no other place matches once the
-// values are patched to any of 0 to 65535, so the place is found with the same
-// occurrence after patching. Every suggestion is confirmed by FindSignature
-// and by reading the values as locating does. Best first: a signature that
-// occurs once, then the smallest occurrence, the shortest, the nearest to the
-// values.
+// with the same occurrence in every edition.
+//
+// An x86 or x86-64 executable is read as one: its code is decoded, and a value
+// is an instruction's immediate operand or data the code loads, never a part
+// of an instruction's other bytes, the headers or the import, relocation and
+// exception tables. Bytes the editions differ in, the values themselves, and
+// the bytes that move between builds (addresses, displacements, branch
+// targets) are wildcards. Any other file is searched byte by byte.
+//
+// No other place matches once the values are patched to any of 0 to 65535, so
+// the place is found with the same occurrence after patching. Every suggestion
+// is confirmed by FindSignature and by reading the values as locating does.
+// Best first: values that reach a window or display call, in the function
+// itself, then through a function it calls; immediates, then loaded data,
+// then other data, a table of modes last; then a signature that occurs once,
+// the smallest occurrence, the shortest, the nearest to the values.
 SuggestResult SuggestSignatures(const std::vector<std::span<const std::uint8_t>>& editions,
                                 std::int32_t width, std::int32_t height,
+                                const SuggestOptions& options = {},
                                 const SuggestProgress& progress = {});
 
 }  // namespace quillfen

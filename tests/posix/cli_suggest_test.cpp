@@ -110,8 +110,26 @@ TEST_F(SuggestTest, NoCandidateFailsAndBadWordsAreUsageErrors) {
   const std::string file = folder.Write("game.exe", bytes);
   EXPECT_EQ(Run({"suggest", "1280", "720", file}), kExitFailure);
   EXPECT_EQ(out.str(), "");
-  EXPECT_EQ(err.str(), "quillfen-cli: no candidate: " + file +
-                           " holds no 1280 and 720 within 64 bytes of each other\n");
+  EXPECT_EQ(err.str(), "quillfen-cli: no candidate for 1280 and 720 in " + file + ": " + file +
+                           " holds 0 places where the height lies within 64 bytes of the width\n");
+
+  // A place no one signature finds in both files: each file's own candidates.
+  std::mt19937 random(4);
+  Bytes other(3000);
+  for (std::uint8_t& byte : other) byte = static_cast<std::uint8_t>(random());
+  Bytes first = other;
+  for (std::uint8_t& byte : other) byte = static_cast<std::uint8_t>(random());
+  Put(first, 1000, 1280, 4);
+  Put(first, 1004, 720, 4);
+  Put(other, 2000, 1280, 4);
+  Put(other, 2004, 720, 4);
+  const std::string a = folder.Write("a.exe", first), b = folder.Write("b.exe", other);
+  EXPECT_EQ(Run({"suggest", "1280", "720", a, b}), kExitFailure);
+  EXPECT_EQ(err.str(), "quillfen-cli: no candidate for 1280 and 720 in " + a + " and " + b +
+                           ": " + a + " holds 1 place, " + b +
+                           " holds 1 place, none found in every file by one signature\n");
+  EXPECT_NE(out.str().find("; candidates of " + a + " alone\n; candidate 1: "), std::string::npos);
+  EXPECT_NE(out.str().find("; candidates of " + b + " alone\n; candidate 1: "), std::string::npos);
 
   EXPECT_EQ(Run({"suggest", "1280", "720", file, folder.Path() + "none.exe"}), kExitFailure);
   EXPECT_EQ(err.str(), "quillfen-cli: no file \"" + folder.Path() + "none.exe\"\n");
@@ -121,6 +139,8 @@ TEST_F(SuggestTest, NoCandidateFailsAndBadWordsAreUsageErrors) {
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{"suggest", "1280", "720"},
                                              {"suggest", "0", "720", file},
+                                             {"suggest", "--size", "3", "1280", "720", file},
+                                             {"suggest", "--top", "0", "1280", "720", file},
                                              {"suggest", "1280", "7e2", file}}) {
     EXPECT_EQ(Run(args), kExitUsage) << args[2];
     EXPECT_EQ(err.str().rfind("quillfen-cli: ", 0), 0u);

@@ -101,10 +101,11 @@ TEST(Documentation, EveryFragmentAndTranscriptOfTheDefinitionFilePageHolds) {
   const std::vector<Block> blocks = FencedBlocks(LinesOf(kSource / "docs/patches-ini.md"));
   const std::vector<std::string> example = LinesOf(kSource / "examples/patches.ini");
   testing::TempFolder work;
-  fs::copy(kSource / "examples/walkthrough", work.Path() + "skyline");
-  fs::copy(kSource / "examples/walkthrough-1.1", work.Path() + "skyline-1.1");
-  const Bytes original = work.Read("skyline/skyline.exe");
-  const Bytes update = work.Read("skyline-1.1/skyline.exe");
+  // The repository's folders, as the page names them (it runs in examples/).
+  fs::copy(kSource / "examples/walkthrough", work.Path() + "walkthrough");
+  fs::copy(kSource / "examples/walkthrough-1.1", work.Path() + "walkthrough-1.1");
+  const Bytes original = work.Read("walkthrough/skyline.exe");
+  const Bytes update = work.Read("walkthrough-1.1/skyline.exe");
   const fs::path back = fs::current_path();
   fs::current_path(work.Path());
 
@@ -155,8 +156,8 @@ TEST(Documentation, EveryFragmentAndTranscriptOfTheDefinitionFilePageHolds) {
   fs::current_path(back);
   EXPECT_GE(transcripts, 9);
   // The walk-through ends with the game as it was.
-  EXPECT_EQ(work.Read("skyline/skyline.exe"), original);
-  EXPECT_EQ(work.Read("skyline-1.1/skyline.exe"), update);
+  EXPECT_EQ(work.Read("walkthrough/skyline.exe"), original);
+  EXPECT_EQ(work.Read("walkthrough-1.1/skyline.exe"), update);
 }
 
 }  // namespace
