@@ -39,7 +39,7 @@ ReportLine WordReport(const Report& r,
       return {false, Patch(r.patch) + ": \"" + path.substr(path.find_last_of("/\\") + 1) +
                          "\" names no file of the game folder: " + r.reason};
     case ReportKind::kFileMissing:
-      return {false, "cannot find " + path + " (" + Patch(r.patch) + ")"};
+      return {false, MissingFileText(path, r.patch)};
     case ReportKind::kNotLocated:
       return {false, Patch(r.patch) + ": its values are not located in " + path +
                          " (the signature's occurrence is not there, or a value would lie "
@@ -88,6 +88,10 @@ ReportLine WordReport(const Report& r,
                                                      : "Patch successfully removed!"};
   }
   return {};
+}
+
+std::string MissingFileText(const std::string& path, std::size_t patch) {
+  return "cannot find " + path + " (" + Patch(patch) + ")";
 }
 
 }  // namespace quillfen

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "base/ascii_case.h"
 #include "base/text.h"
@@ -140,8 +142,31 @@ int WriteAll(int fd, const std::uint8_t* data, std::size_t size, off_t position)
 
 }  // namespace
 
+namespace {
+
+// The home folder that the password database gives the user; empty when it
+// gives none.
+std::string PasswordDatabaseHome() {
+  const long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buffer(suggested > 0 ? static_cast<std::size_t>(suggested) : 4096);
+  passwd entry{};
+  passwd* found = nullptr;
+  while (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == ERANGE &&
+         buffer.size() < (std::size_t{1} << 20)) {
+    buffer.resize(buffer.size() * 2);
+  }
+  return found != nullptr && found->pw_dir != nullptr ? found->pw_dir : "";
+}
+
+}  // namespace
+
 PosixSystem::PosixSystem() {
-  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') home_ = home;
+  // $HOME, as every program takes it; the password database's without it.
+  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+    home_ = home;
+  } else {
+    home_ = PasswordDatabaseHome();
+  }
 }
 
 std::string PosixSystem::Resolve(const std::string& native) {
