@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <vector>
 
@@ -146,6 +147,26 @@ namespace {
 
 // The home folder that the password database gives the user; empty when it
 // gives none.
+#if defined(QUILLFEN_STATIC_LIBC)
+// A statically linked C library cannot load the system's name services: the
+// local password file, name:password:uid:gid:comment:home:shell.
+std::string PasswordDatabaseHome() {
+  std::ifstream file("/etc/passwd");
+  const std::string uid = std::to_string(::getuid());
+  for (std::string line; std::getline(file, line);) {
+    std::vector<std::string> fields(1);
+    for (char c : line) {
+      if (c == ':') {
+        fields.emplace_back();
+      } else {
+        fields.back().push_back(c);
+      }
+    }
+    if (fields.size() >= 6 && fields[2] == uid) return fields[5];
+  }
+  return {};
+}
+#else
 std::string PasswordDatabaseHome() {
   const long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
   std::vector<char> buffer(suggested > 0 ? static_cast<std::size_t>(suggested) : 4096);
@@ -157,6 +178,7 @@ std::string PasswordDatabaseHome() {
   }
   return found != nullptr && found->pw_dir != nullptr ? found->pw_dir : "";
 }
+#endif
 
 }  // namespace
 
