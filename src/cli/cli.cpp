@@ -17,12 +17,12 @@ namespace quillfen {
 // Where find looks last, and the definition files read without --ini: the
 // user's own only where there is a home folder.
 #if defined(_WIN32)
-#define QUILLFEN_LAST_ROOTS "fixed disks"
+#define QUILLFEN_LAST_ROOTS "fixed disks)\n"
 #define QUILLFEN_DEFAULT_INI "; without it, patches.ini beside the program\n"
 #else
-#define QUILLFEN_LAST_ROOTS "home folder"
+#define QUILLFEN_LAST_ROOTS "home folder)\n"
 #define QUILLFEN_DEFAULT_INI                                                    \
-  "; without it,\n"                                                          \
+  "; without it,\n"                                                             \
   "                 ~/.config/quillfen/patches.ini (or in $XDG_CONFIG_HOME),\n" \
   "                 whose games win, then patches.ini beside the program or\n"  \
   "                 ../share/quillfen/patches.ini beside its folder\n"
@@ -49,7 +49,7 @@ const char* const kCliUsage =
     "  undo     restore the game's files from their undo records, as Undo Patch does\n"
     "  find     print every folder under the ROOTs that holds the game's check file\n"
     "           (without ROOTs: the launchers' libraries, the Wine prefixes, then the\n"
-    "           " QUILLFEN_LAST_ROOTS ")\n"
+    "           " QUILLFEN_LAST_ROOTS
     "  suggest  propose a patch's keys that find WIDTH and HEIGHT, the values the game\n"
     "           uses now, in every FILE: editions of one game file, the first the modfile\n"
     "\n"

@@ -92,7 +92,8 @@ std::vector<ListedGame> LoadGames(CliEnvironment& env, const Invocation& call) {
   for (const DefinitionFile& file : files) {
     ReadDefinitionFile(env, file.path);
     AppList apps = LoadAppList(env.system, file.path);
-    if (!apps.accepted) Fail(files.size() > 1 ? file.shown + ": " + kVersionMessage : kVersionMessage);
+    if (!apps.accepted)
+      Fail(files.size() > 1 ? file.shown + ": " + kVersionMessage : kVersionMessage);
     std::set<std::string> names;
     for (std::string& name : apps.games) {
       std::string folded = FoldCase(ProfileName(name));
@@ -412,7 +413,7 @@ int RunCheck(CliEnvironment& env, const Invocation& call) {
         text.assign(bytes.begin(), bytes.end());
       }
       return CheckOneFile(env, text, path == "-" ? "(standard input)" : shown) ? kExitFailure
-                                                                              : kExitSuccess;
+                                                                               : kExitSuccess;
     });
   };
   bool failed = false;
@@ -458,8 +459,8 @@ int RunLocate(CliEnvironment& env, const Invocation& call) {
 int RunPatch(CliEnvironment& env, const Invocation& call) {
   return Guarded(env, [&] {
     LoadedGame game = LoadGame(env, call);
-    const OperationResult result = ApplyPatches(env.system, game.list, game.folder, call.width,
-                                                call.height, {}, game.ini);
+    const OperationResult result =
+        ApplyPatches(env.system, game.list, game.folder, call.width, call.height, {}, game.ini);
     PrintReports(env, game, result.reports);
     return result.done ? kExitSuccess : kExitFailure;
   });
@@ -484,8 +485,7 @@ int RunUndo(CliEnvironment& env, const Invocation& call) {
       Fail("nothing to undo: no undo record matches " + ShownPath(env, game, results[0].modfile) +
            " (patch #1)");
     }
-    const OperationResult result =
-        RemovePatches(env.system, game.list, game.folder, {}, game.ini);
+    const OperationResult result = RemovePatches(env.system, game.list, game.folder, {}, game.ini);
     PrintReports(env, game, result.reports);
     return result.done ? kExitSuccess : kExitFailure;
   });

@@ -26,14 +26,13 @@ DefinitionPlaces FindDefinitionPlaces(System& system, const std::string& config_
     // Without the program's own path (no /proc in an empty root), the working
     // folder stands for the program's folder.
     shipped.push_back("patches.ini");
-    places.looked.push_back("patches.ini in the working folder (the program's own folder is "
-                            "unknown)");
+    places.looked.push_back("patches.ini in the working folder (the program's is unknown)");
   } else {
     shipped.push_back(folder + "patches.ini");
     // An installed program, bin/quillfen-cli, reads share/quillfen/ beside bin.
     const std::string parent = FolderOfPath(folder.substr(0, folder.size() - 1), separator);
-    shipped.push_back((parent.empty() ? folder + ".." + separator : parent) + "share" +
-                      separator + "quillfen" + separator + "patches.ini");
+    shipped.push_back((parent.empty() ? folder + ".." + separator : parent) + "share" + separator +
+                      "quillfen" + separator + "patches.ini");
     places.looked.insert(places.looked.end(), shipped.begin(), shipped.end());
   }
   for (const std::string& path : shipped) {

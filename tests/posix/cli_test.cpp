@@ -121,8 +121,8 @@ TEST_F(CliTest, TheUsersOwnGamesComeFirstAndWinOverShippedOnes) {
                           "[racer]\nmodfile=own.exe\nsig=51\nxoffset=1\n");
   const std::string shipped = folder.Path() + "patches.ini";
   EXPECT_EQ(Run({"--verbose", "games"}), kExitSuccess);
-  EXPECT_EQ(out.str(), "Mine\t" + user_ini + "\nracer\t" + user_ini + "\nRacer Two\t" +
-                           shipped + "\n");
+  EXPECT_EQ(out.str(),
+            "Mine\t" + user_ini + "\nracer\t" + user_ini + "\nRacer Two\t" + shipped + "\n");
   EXPECT_EQ(Run({"locate", "RACER", game}), kExitFailure);
   EXPECT_EQ(err.str(), "quillfen-cli: cannot find " + game + "/own.exe (patch #1)\n");
 
@@ -153,8 +153,8 @@ TEST_F(CliTest, TheUsersOwnGamesComeFirstAndWinOverShippedOnes) {
 
 TEST_F(CliTest, DefinitionPlacesFollowTheConfigurationFolderAndTheProgramsFolder) {
   const std::string bin = system.ExecutableFolder();
-  const std::string share = bin.substr(0, bin.rfind('/', bin.size() - 2) + 1) +
-                            "share/quillfen/patches.ini";
+  const std::string share =
+      bin.substr(0, bin.rfind('/', bin.size() - 2) + 1) + "share/quillfen/patches.ini";
   DefinitionPlaces places = FindDefinitionPlaces(system, "");
   const std::string home_file = folder.Path() + ".config/quillfen/patches.ini";
   EXPECT_EQ(places.looked, (std::vector<std::string>{home_file, bin + "patches.ini", share}));
@@ -349,9 +349,10 @@ TEST_F(CliTest, BadFoldersAndFilesAreRefusedWithoutAChange) {
 TEST_F(CliTest, AFileMissingFromTheFolderIsWordedAlikeAndPatchesComeInOrder) {
   // Two patches whose files are both missing: each command names the first
   // one first, in the same words.
-  folder.Write("patches.ini", "[apps]\r\nversion=1.03\r\na0=Pair\r\n[Pair]\r\n"
-                              "modfile=one.exe\r\nsig=51\r\nxoffset=1\r\n"
-                              "p1modfile=two.exe\r\np1sig=51\r\np1xoffset=1\r\n");
+  folder.Write("patches.ini",
+               "[apps]\r\nversion=1.03\r\na0=Pair\r\n[Pair]\r\n"
+               "modfile=one.exe\r\nsig=51\r\nxoffset=1\r\n"
+               "p1modfile=two.exe\r\np1sig=51\r\np1xoffset=1\r\n");
   const std::string one = "cannot find " + game + "/one.exe (patch #1)";
   const std::string two = "cannot find " + game + "/two.exe (patch #2)";
   EXPECT_EQ(Run({"patch", "Pair", game, "800", "600"}), kExitFailure);

@@ -37,7 +37,8 @@ TEST(PosixSystemHome, WithoutHomeThePasswordDatabaseGivesTheHomeFolder) {
   if (set != nullptr) ::setenv("HOME", saved.c_str(), 1);
   const passwd* entry = ::getpwuid(::getuid());
   ASSERT_NE(entry, nullptr);
-  EXPECT_EQ(home, std::string(entry->pw_dir) + (std::string(entry->pw_dir).ends_with('/') ? "" : "/"));
+  EXPECT_EQ(home,
+            std::string(entry->pw_dir) + (std::string(entry->pw_dir).ends_with('/') ? "" : "/"));
 }
 
 TEST_F(PosixSystemTest, ReadsProfilesAsTheSharedReaderDoes) {
