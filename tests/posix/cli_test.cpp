@@ -16,6 +16,7 @@
 #include "platform/posix/posix_system.h"
 #include "posix/temp_folder.h"
 #include "support/game_files.h"
+#include "support/memory_system.h"
 
 namespace quillfen {
 namespace {
@@ -166,6 +167,25 @@ TEST_F(CliTest, DefinitionPlacesFollowTheConfigurationFolderAndTheProgramsFolder
   places = FindDefinitionPlaces(system, folder.Path() + "xdg");
   EXPECT_EQ(places.looked.front(), folder.Path() + "xdg/quillfen/patches.ini");
   EXPECT_EQ(places.user, "");
+}
+
+TEST(DefinitionPlaces, AnUnknownProgramFolderIsNamedAsTheWorkingFolder) {
+  testing::MemorySystem system;  // no home folder: no user's file to look for
+  system.SetExecutableFolder("");
+  DefinitionPlaces places = FindDefinitionPlaces(system, "");
+  EXPECT_EQ(
+      places.looked,
+      (std::vector<std::string>{"patches.ini in the working folder (the program's is unknown)"}));
+  EXPECT_EQ(NoDefinitionFileMessage(places.looked),
+            "no definition file: looked for patches.ini in the working folder (the program's is "
+            "unknown) (give one with --ini)");
+
+  system.SetExecutableFolder("C:\\Q\\bin\\");
+  system.AddFile("C:\\Q\\share\\quillfen\\patches.ini", kIni);
+  places = FindDefinitionPlaces(system, "");
+  EXPECT_EQ(places.looked, (std::vector<std::string>{"C:\\Q\\bin\\patches.ini",
+                                                     "C:\\Q\\share\\quillfen\\patches.ini"}));
+  EXPECT_EQ(places.shipped, "C:\\Q\\share\\quillfen\\patches.ini");
 }
 
 TEST_F(CliTest, DefinitionFilesInUtf16OrTheAnsiCodePageAreRead) {
