@@ -1,8 +1,8 @@
 # What a user downloads, as `cmake --install` lays it out and CPack packs it,
 # named with the version of project(VERSION ...):
-#   Windows build: quillfen.exe, quillfen-cli.exe, patches.ini and README.txt
-#                  side by side in dist/quillfen-<version>-win64.zip
-#   Linux build:   the command-line tool, its manual page, its shell completions
+#   Windows build: quillfen.exe, quillfen-cli.exe, patches.ini, README.txt and
+#                  patches-ini.txt side by side in dist/quillfen-<version>-win64.zip
+#   Linux build:   the command-line tool, its manual pages, its shell completions
 #                  and the example definitions in dist/quillfen-cli_<version>_amd64.deb,
 #                  or, with QUILLFEN_PORTABLE_ARCHIVE (the release-static preset:
 #                  a statically linked tool for any x86-64 Linux), the same with
@@ -19,7 +19,11 @@ if(WIN32)
   # One folder, no installer: the window program reads patches.ini beside it.
   install(TARGETS quillfen quillfen-cli RUNTIME DESTINATION .)
   configure_file(${packaging_dir}/README.txt.in ${packaging_out}/README.txt @ONLY NEWLINE_STYLE CRLF)
-  install(FILES ${PROJECT_SOURCE_DIR}/examples/patches.ini ${packaging_out}/README.txt DESTINATION .)
+  # The definition file's reference, as text with Windows line ends.
+  configure_file(${PROJECT_SOURCE_DIR}/docs/patches-ini.md ${packaging_out}/patches-ini.txt
+                 @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${PROJECT_SOURCE_DIR}/examples/patches.ini ${packaging_out}/README.txt
+                ${packaging_out}/patches-ini.txt DESTINATION .)
 
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME quillfen-${PROJECT_VERSION}-win64)
@@ -43,25 +47,42 @@ else()
   configure_file(${packaging_dir}/quillfen-cli.1.in ${packaging_out}/quillfen-cli.1 @ONLY)
   configure_file(${packaging_dir}/changelog.in ${packaging_out}/changelog @ONLY)
   configure_file(${packaging_dir}/copyright.in ${packaging_out}/copyright @ONLY)
+  # The definition file's manual page, made from its one source,
+  # docs/patches-ini.md, when the tool is built.
+  find_program(QUILLFEN_AWK NAMES awk mawk gawk REQUIRED)
+  set(format_page ${packaging_out}/quillfen-patches.ini.5)
+  add_custom_command(
+    OUTPUT ${format_page}
+    COMMAND ${QUILLFEN_AWK} -v name=quillfen-patches.ini -v section=5
+            "-v" "summary=the definition file of the games Quillfen can patch"
+            "-v" "footer=quillfen ${PROJECT_VERSION}"
+            -f ${PROJECT_SOURCE_DIR}/cmake/markdown-man.awk
+            ${PROJECT_SOURCE_DIR}/docs/patches-ini.md > ${format_page}
+    DEPENDS ${PROJECT_SOURCE_DIR}/cmake/markdown-man.awk ${PROJECT_SOURCE_DIR}/docs/patches-ini.md
+    VERBATIM)
   find_program(QUILLFEN_GZIP gzip)
   if(QUILLFEN_GZIP)
     add_custom_command(
-      OUTPUT ${packaging_out}/quillfen-cli.1.gz ${packaging_out}/changelog.gz
-      COMMAND ${QUILLFEN_GZIP} -9nkf ${packaging_out}/quillfen-cli.1 ${packaging_out}/changelog
-      DEPENDS ${packaging_out}/quillfen-cli.1 ${packaging_out}/changelog
+      OUTPUT ${packaging_out}/quillfen-cli.1.gz ${format_page}.gz ${packaging_out}/changelog.gz
+      COMMAND ${QUILLFEN_GZIP} -9nkf ${packaging_out}/quillfen-cli.1 ${format_page}
+              ${packaging_out}/changelog
+      DEPENDS ${packaging_out}/quillfen-cli.1 ${format_page} ${packaging_out}/changelog
       VERBATIM)
     add_custom_target(quillfen_packaging_docs ALL
-      DEPENDS ${packaging_out}/quillfen-cli.1.gz ${packaging_out}/changelog.gz)
-    # Built with the tool, so that `cmake --install` works after building it alone.
-    add_dependencies(quillfen-cli quillfen_packaging_docs)
+      DEPENDS ${packaging_out}/quillfen-cli.1.gz ${format_page}.gz ${packaging_out}/changelog.gz)
     set(man_page ${packaging_out}/quillfen-cli.1.gz)
+    set(format_page ${format_page}.gz)
     set(changelog ${packaging_out}/changelog.gz)
   else()
     # Without gzip the pages are installed as they are; man reads them so too.
+    add_custom_target(quillfen_packaging_docs ALL DEPENDS ${format_page})
     set(man_page ${packaging_out}/quillfen-cli.1)
     set(changelog ${packaging_out}/changelog)
   endif()
+  # Built with the tool, so that `cmake --install` works after building it alone.
+  add_dependencies(quillfen-cli quillfen_packaging_docs)
   install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${format_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
 
   # Completions of the commands, options and game names, where bash
   # (bash-completion), zsh and fish look for those of installed programs.

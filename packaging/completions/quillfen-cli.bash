@@ -51,11 +51,13 @@ _quillfen_cli() {
       ;;
     locate | patch | undo | find)
       if ((operand == 0)); then
-        # Game names hold blanks: offer each one escaped for the shell,
-        # matched in any letter case as the tool matches them.
+        # Game names hold blanks: offered as they are, matched in any letter
+        # case as the tool matches them; readline quotes them as it quotes
+        # file names, inside the quotes typed or with backslashes.
         local typed=${cur#[\"\']} name
+        compopt -o filenames 2>/dev/null
         while IFS= read -r name; do
-          [[ ${name,,} == "${typed,,}"* ]] && COMPREPLY+=("$(printf '%q' "$name")")
+          [[ ${name,,} == "${typed,,}"* ]] && COMPREPLY+=("$name")
         done < <(command quillfen-cli "${ini[@]}" games 2>/dev/null)
       elif [[ $command != patch ]] || ((operand == 1)); then
         compopt -o filenames 2>/dev/null

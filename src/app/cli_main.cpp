@@ -28,6 +28,7 @@
 #include "platform/win32/win32_owners.h"
 #include "platform/win32/win32_system.h"
 #else
+#include "cli/definition_places.h"
 #include "platform/posix/posix_system.h"
 #endif
 
@@ -89,14 +90,15 @@ int main(int argc, char** argv) {
     pollfd out{STDOUT_FILENO, 0, 0};
     return ::poll(&out, 1, 0) == 1 && (out.revents & (POLLERR | POLLHUP)) != 0;
   };
-  // patches.ini beside the program, as the window has it; an installed program
-  // (bin/quillfen-cli) reads share/quillfen/patches.ini beside its bin folder.
-  const std::string folder = system.ExecutableFolder();
-  env.default_ini = quillfen::DefinitionFilePath(system);
-  const std::string installed = folder + "../share/quillfen/patches.ini";
-  if (!system.FileExists(env.default_ini) && system.FileExists(installed)) {
-    env.default_ini = installed;
-  }
+  // The user's own definitions in the configuration folder, then patches.ini
+  // beside the program, as the window has it, or, for an installed program
+  // (bin/quillfen-cli), share/quillfen/patches.ini beside its bin folder.
+  const char* config_home = std::getenv("XDG_CONFIG_HOME");
+  quillfen::DefinitionPlaces places =
+      quillfen::FindDefinitionPlaces(system, config_home != nullptr ? config_home : "");
+  env.user_ini = std::move(places.user);
+  env.default_ini = std::move(places.shipped);
+  env.looked = std::move(places.looked);
   return Finish(quillfen::RunCli(args, env));
 }
 

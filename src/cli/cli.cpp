@@ -14,35 +14,50 @@
 
 namespace quillfen {
 
+// Where find looks last, and the definition files read without --ini: the
+// user's own only where there is a home folder.
+#if defined(_WIN32)
+#define QUILLFEN_LAST_ROOTS "fixed disks)\n"
+#define QUILLFEN_DEFAULT_INI "; without it, patches.ini beside the program\n"
+#else
+#define QUILLFEN_LAST_ROOTS "home folder)\n"
+#define QUILLFEN_DEFAULT_INI                                                    \
+  "; without it,\n"                                                             \
+  "                 ~/.config/quillfen/patches.ini (or in $XDG_CONFIG_HOME),\n" \
+  "                 whose games win, then patches.ini beside the program or\n"  \
+  "                 ../share/quillfen/patches.ini beside its folder\n"
+#endif
+
 const char* const kCliTryHelp = "Try 'quillfen-cli --help'.";
 
 const char* const kCliUsage =
-    "usage: quillfen-cli [--ini FILE] games\n"
+    "usage: quillfen-cli [--ini FILE] [--verbose] games\n"
     "       quillfen-cli [--ini FILE] check [FILE...]\n"
     "       quillfen-cli [--ini FILE] locate GAME FOLDER\n"
     "       quillfen-cli [--ini FILE] patch GAME FOLDER WIDTH HEIGHT\n"
     "       quillfen-cli [--ini FILE] undo GAME FOLDER\n"
-    "       quillfen-cli [--ini FILE] find GAME [ROOT...]\n"
+    "       quillfen-cli [--ini FILE] [--verbose] find GAME [ROOT...]\n"
     "       quillfen-cli suggest [--top N] [--size 2|4] [--section NAME] WIDTH HEIGHT\n"
     "                            FILE [FILE...]\n"
     "       quillfen-cli --help | --version\n"
     "\n"
     "commands:\n"
-    "  games    list the games of the definition file, one per line\n"
-    "  check    report the problems of each definition FILE (default: the --ini one;\n"
-    "           - for standard input) as FILE:LINE: error|warning: TEXT\n"
+    "  games    list the games of the definition files, one per line\n"
+    "  check    report the problems of each definition FILE (default: the definition\n"
+    "           files; - for standard input) as FILE:LINE: error|warning: TEXT\n"
     "  locate   show where each patch of GAME lies in FOLDER, its values and undo record\n"
     "  patch    write WIDTH and HEIGHT into the game's files, as the Patch button does\n"
     "  undo     restore the game's files from their undo records, as Undo Patch does\n"
     "  find     print every folder under the ROOTs that holds the game's check file\n"
     "           (without ROOTs: the launchers' libraries, the Wine prefixes, then the\n"
-    "           fixed disks, or the home folder where there are none)\n"
+    "           " QUILLFEN_LAST_ROOTS
     "  suggest  propose a patch's keys that find WIDTH and HEIGHT, the values the game\n"
     "           uses now, in every FILE: editions of one game file, the first the modfile\n"
     "\n"
     "options:\n"
-    "  --ini FILE     the definition file (default: patches.ini beside the program)\n"
-    "  -v, --verbose  find: tell which launcher files were skipped, and why\n"
+    "  --ini FILE     the definition file" QUILLFEN_DEFAULT_INI
+    "  -v, --verbose  find: tell which launcher files were skipped, and why;\n"
+    "                 games: the file each game comes from\n"
     "  --top N        suggest: print the best N candidates (default 10)\n"
     "  --size 2|4     suggest: only values of 2 or of 4 bytes\n"
     "  --section NAME suggest: only places in the executable's section NAME (.text, .rdata)\n"
@@ -144,6 +159,8 @@ Invocation Parse(const std::vector<std::string>& args, CliEnvironment& env, bool
   } else {
     call.ini = env.default_ini;
     call.ini_shown = env.default_ini;
+    call.user_ini = env.user_ini;
+    call.looked = env.looked;
   }
   if (call.command == "check") {
     call.files.assign(words.begin() + 1, words.end());

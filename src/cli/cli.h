@@ -35,8 +35,13 @@ struct CliEnvironment {
   // Whether the reader of out has gone (the end of a pipe closed, as `| head -n 1`
   // does once it has its line): find then stops walking. Never, where not told.
   std::function<bool()> out_closed = [] { return false; };
-  // The definition file without --ini.
+  // The definition file without --ini; empty when none was found.
   std::string default_ini;
+  // The user's own definition file without --ini, read before default_ini,
+  // whose games win over those of the same name there; empty for none.
+  std::string user_ini;
+  // Where the definition files were looked for, named when none was found.
+  std::vector<std::string> looked;
   // A path the user typed (or a launcher wrote), as the system's full path in
   // the form the program's paths take.
   std::function<std::string(const std::string&)> full_path = [](const std::string& p) { return p; };

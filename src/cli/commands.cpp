@@ -13,6 +13,7 @@
 #include "base/case_folding.h"
 #include "base/profile_reader.h"
 #include "base/text.h"
+#include "cli/definition_places.h"
 #include "cli/progress_line.h"
 #include "cli/report_lines.h"
 #include "definitions/definition_check.h"
@@ -61,28 +62,64 @@ Bytes ReadDefinitionFile(CliEnvironment& env, const std::string& path) {
   }
 }
 
-// The game list of the definition file, through the version gate.
-std::vector<std::string> LoadGames(CliEnvironment& env, const Invocation& call) {
-  ReadDefinitionFile(env, call.ini);
-  AppList apps = LoadAppList(env.system, call.ini);
-  if (!apps.accepted) Fail(kVersionMessage);
-  return std::move(apps.games);
+// A definition file of the command line.
+struct DefinitionFile {
+  std::string path;   // as a path of the portable code
+  std::string shown;  // as the user sees it
+};
+
+// The definition files in the order they are read: the user's own first.
+std::vector<DefinitionFile> DefinitionFiles(const Invocation& call) {
+  std::vector<DefinitionFile> files;
+  if (!call.user_ini.empty()) files.push_back({call.user_ini, call.user_ini});
+  if (!call.ini.empty()) files.push_back({call.ini, call.ini_shown});
+  if (files.empty()) Fail(NoDefinitionFileMessage(call.looked));
+  return files;
 }
 
-// The listed name of the game the user named, blanks around it aside, in any
-// letter case of any script.
-std::string FindGame(CliEnvironment& env, const Invocation& call) {
-  const std::vector<std::string> games = LoadGames(env, call);
-  for (const std::string& game : games) {
-    if (FoldCase(ProfileName(game)) == FoldCase(ProfileName(call.game))) return game;
+// A game of the game lists and the definition file it comes from.
+struct ListedGame {
+  std::string name;
+  DefinitionFile file;
+};
+
+// The game lists of the definition files, each through the version gate. A
+// game of an earlier file hides those of the same name in the later ones.
+std::vector<ListedGame> LoadGames(CliEnvironment& env, const Invocation& call) {
+  const std::vector<DefinitionFile> files = DefinitionFiles(call);
+  std::vector<ListedGame> games;
+  std::set<std::string> earlier;  // the folded names of the earlier files' games
+  for (const DefinitionFile& file : files) {
+    ReadDefinitionFile(env, file.path);
+    AppList apps = LoadAppList(env.system, file.path);
+    if (!apps.accepted)
+      Fail(files.size() > 1 ? file.shown + ": " + kVersionMessage : kVersionMessage);
+    std::set<std::string> names;
+    for (std::string& name : apps.games) {
+      std::string folded = FoldCase(ProfileName(name));
+      if (earlier.count(folded) != 0) continue;
+      names.insert(std::move(folded));
+      games.push_back({std::move(name), file});
+    }
+    earlier.merge(names);
+  }
+  return games;
+}
+
+// The listed game the user named, blanks around it aside, in any letter case
+// of any script.
+ListedGame FindGame(CliEnvironment& env, const Invocation& call) {
+  const std::vector<ListedGame> games = LoadGames(env, call);
+  for (const ListedGame& game : games) {
+    if (FoldCase(ProfileName(game.name)) == FoldCase(ProfileName(call.game))) return game;
   }
   std::string message = "no game " + Quoted(call.game) + " in the list";
   if (games.empty()) Fail(message + ", which is empty");
   std::size_t best = SIZE_MAX;
-  for (const std::string& game : games) best = std::min(best, TextDistance(game, call.game));
+  for (const ListedGame& game : games) best = std::min(best, TextDistance(game.name, call.game));
   message += "; the closest:";
-  for (const std::string& game : games) {
-    if (TextDistance(game, call.game) == best) message.append(" ").append(Quoted(game));
+  for (const ListedGame& game : games) {
+    if (TextDistance(game.name, call.game) == best) message.append(" ").append(Quoted(game.name));
   }
   Fail(message);
 }
@@ -101,6 +138,7 @@ std::string GameFolder(CliEnvironment& env, const std::string& typed) {
 // The loaded game: its section and its patches, bound to the folder.
 struct LoadedGame {
   std::string name;
+  std::string ini;  // the definition file it comes from
   std::string folder;
   GameSection section;
   PatchList list;
@@ -136,9 +174,11 @@ void RefuseAmbiguousNames(CliEnvironment& env, const LoadedGame& game) {
 
 LoadedGame LoadGame(CliEnvironment& env, const Invocation& call) {
   LoadedGame game;
-  game.name = FindGame(env, call);
+  const ListedGame listed = FindGame(env, call);
+  game.name = listed.name;
+  game.ini = listed.file.path;
   game.folder = GameFolder(env, call.folder);
-  game.section = LoadGamePatches(env.system, call.ini, game.name, game.list);
+  game.section = LoadGamePatches(env.system, game.ini, game.name, game.list);
   if (game.list.Empty()) Fail("game " + Quoted(game.name) + " has no patches");
   game.listing = env.system.ListFolder(game.folder);
   RefuseAmbiguousNames(env, game);
@@ -173,19 +213,29 @@ std::vector<LocateResult> LocateAll(CliEnvironment& env, const LoadedGame& game)
   return results;
 }
 
-// Patch and Undo Patch's reports: the success message on out, the others on err.
-OperationObserver Printer(CliEnvironment& env, const LoadedGame& game) {
-  OperationObserver observer;
-  observer.report = [&env, &game](const Report& report) {
+// Patch and Undo Patch's reports in the order of the patches (the press goes
+// through them last to first), a patch's own in the order they were made, the
+// summary last: the success message and the values written on out, the
+// others on err.
+void PrintReports(CliEnvironment& env, const LoadedGame& game, const std::vector<Report>& reports) {
+  std::vector<const Report*> ordered;
+  for (const Report& report : reports) ordered.push_back(&report);
+  const auto rank = [](const Report* report) {
+    const bool summary =
+        report->kind == ReportKind::kChecksFailed || report->kind == ReportKind::kDone;
+    return summary ? SIZE_MAX : report->patch;
+  };
+  std::stable_sort(ordered.begin(), ordered.end(),
+                   [&](const Report* a, const Report* b) { return rank(a) < rank(b); });
+  for (const Report* report : ordered) {
     const ReportLine line =
-        WordReport(report, [&](const std::string& path) { return ShownPath(env, game, path); });
+        WordReport(*report, [&](const std::string& path) { return ShownPath(env, game, path); });
     if (line.to_output) {
       env.out << line.text << "\n" << std::flush;
     } else {
       env.err << "quillfen-cli: " << line.text << "\n";
     }
-  };
-  return observer;
+  }
 }
 
 // Why a patch's file could not be read at all, as locate shows it; false
@@ -209,13 +259,14 @@ bool ShowUnreadFile(CliEnvironment& env, const LoadedGame& game, std::size_t ind
       return true;
     case LocateFailure::kFileMissing: {
       out << "  file: not found\n";
-      std::string problem = shown + ": not a file";
+      std::string problem = "cannot read " + shown + ": not a file";
       try {
         env.system.ReadWholeFile(result.modfile);
       } catch (const FileError& error) {
-        problem = PathAndReason(error);
+        problem = env.system.FileExists(result.modfile) ? "cannot read " + PathAndReason(error)
+                                                        : MissingFileText(shown, index);
       }
-      env.err << "quillfen-cli: cannot read " << problem << "\n";
+      env.err << "quillfen-cli: " << problem << "\n";
       return true;
     }
     case LocateFailure::kCutValue:
@@ -327,7 +378,11 @@ int Guarded(CliEnvironment& env, Command command) {
 
 int RunGames(CliEnvironment& env, const Invocation& call) {
   return Guarded(env, [&] {
-    for (const std::string& game : LoadGames(env, call)) env.out << game << "\n";
+    for (const ListedGame& game : LoadGames(env, call)) {
+      env.out << game.name;
+      if (call.verbose) env.out << "\t" << game.file.shown;
+      env.out << "\n";
+    }
     return kExitSuccess;
   });
 }
@@ -356,29 +411,50 @@ bool CheckOneFile(CliEnvironment& env, const std::string& text, const std::strin
 }  // namespace
 
 int RunCheck(CliEnvironment& env, const Invocation& call) {
-  const auto check = [&](const std::string& typed) {
+  // Checks one file ("-": standard input), shown as the user sees it.
+  const auto check = [&](const std::string& path, const std::string& shown) {
     return Guarded(env, [&] {
       std::string text;
-      std::string shown = typed;
-      if (typed.empty()) {
-        const Bytes bytes = ReadDefinitionFile(env, call.ini);
-        text.assign(bytes.begin(), bytes.end());
-        shown = call.ini_shown;
-      } else if (typed == "-") {
+      if (path == "-") {
         if (env.in) text.assign(std::istreambuf_iterator<char>(*env.in), {});
         if (!env.in || env.in->bad()) Fail("cannot read standard input");
-        shown = "(standard input)";
       } else {
-        const Bytes bytes = ReadDefinitionFile(env, env.full_path(typed));
+        const Bytes bytes = ReadDefinitionFile(env, path);
         text.assign(bytes.begin(), bytes.end());
       }
-      return CheckOneFile(env, text, shown) ? kExitFailure : kExitSuccess;
+      return CheckOneFile(env, text, path == "-" ? "(standard input)" : shown) ? kExitFailure
+                                                                               : kExitSuccess;
     });
   };
-  if (call.files.empty()) return check("");
   bool failed = false;
-  for (const std::string& typed : call.files) failed = check(typed) != kExitSuccess || failed;
-  return failed ? kExitFailure : kExitSuccess;
+  if (!call.files.empty()) {
+    for (const std::string& typed : call.files) {
+      const std::string path = typed == "-" ? typed : env.full_path(typed);
+      failed = check(path, typed) != kExitSuccess || failed;
+    }
+    return failed ? kExitFailure : kExitSuccess;
+  }
+  return Guarded(env, [&] {
+    const std::vector<DefinitionFile> files = DefinitionFiles(call);
+    for (const DefinitionFile& file : files) {
+      failed = check(file.path, file.shown) != kExitSuccess || failed;
+    }
+    if (files.size() > 1) {
+      // Which file each game comes from, the user's own winning.
+      const std::vector<ListedGame> games = LoadGames(env, call);
+      for (const DefinitionFile& file : files) {
+        env.out << file.shown << ": games:";
+        const char* separator = " ";
+        for (const ListedGame& game : games) {
+          if (game.file.path != file.path) continue;
+          env.out << separator << Quoted(game.name);
+          separator = ", ";
+        }
+        env.out << (*separator == ' ' ? " none\n" : "\n");
+      }
+    }
+    return failed ? kExitFailure : kExitSuccess;
+  });
 }
 
 int RunLocate(CliEnvironment& env, const Invocation& call) {
@@ -393,8 +469,9 @@ int RunLocate(CliEnvironment& env, const Invocation& call) {
 int RunPatch(CliEnvironment& env, const Invocation& call) {
   return Guarded(env, [&] {
     LoadedGame game = LoadGame(env, call);
-    const OperationResult result = ApplyPatches(env.system, game.list, game.folder, call.width,
-                                                call.height, Printer(env, game), call.ini);
+    const OperationResult result =
+        ApplyPatches(env.system, game.list, game.folder, call.width, call.height, {}, game.ini);
+    PrintReports(env, game, result.reports);
     return result.done ? kExitSuccess : kExitFailure;
   });
 }
@@ -405,26 +482,32 @@ int RunUndo(CliEnvironment& env, const Invocation& call) {
     // As the window offers Undo Patch.
     const std::vector<LocateResult> results = LocateAll(env, game);
     if (!CanUndo(results)) {
-      for (std::size_t i = results.size(); i-- > 0;) {
+      for (std::size_t i = 0; i < results.size(); ++i) {
+        const std::string shown = ShownPath(env, game, results[i].modfile);
+        if (results[i].failure == LocateFailure::kFileMissing &&
+            !env.system.FileExists(results[i].modfile)) {
+          Fail("nothing to undo: " + MissingFileText(shown, i));
+        }
         if (!results[i].located) {
-          Fail("nothing to undo: patch #" + std::to_string(i + 1) + " is not located in " +
-               results[i].modfile);
+          Fail("nothing to undo: patch #" + std::to_string(i + 1) + " is not located in " + shown);
         }
       }
-      Fail("nothing to undo: no undo record matches " + results[0].modfile + " (patch #1)");
+      Fail("nothing to undo: no undo record matches " + ShownPath(env, game, results[0].modfile) +
+           " (patch #1)");
     }
-    const OperationResult result =
-        RemovePatches(env.system, game.list, game.folder, Printer(env, game), call.ini);
+    const OperationResult result = RemovePatches(env.system, game.list, game.folder, {}, game.ini);
+    PrintReports(env, game, result.reports);
     return result.done ? kExitSuccess : kExitFailure;
   });
 }
 
 int RunFind(CliEnvironment& env, const Invocation& call) {
   return Guarded(env, [&] {
-    const std::string name = FindGame(env, call);
+    const ListedGame game = FindGame(env, call);
+    const std::string& name = game.name;
     PatchList list;
     const std::string checkfile =
-        FileNamePart(LoadGamePatches(env.system, call.ini, name, list).checkfile);
+        FileNamePart(LoadGamePatches(env.system, game.file.path, name, list).checkfile);
     if (checkfile.empty()) Fail("game " + Quoted(name) + " has no checkfile to search for");
 
     std::vector<SearchRoot> roots;

@@ -41,7 +41,7 @@ ReportLine WordReport(const Report& r,
       return {false, Patch(r.patch) + ": \"" + path.substr(path.find_last_of("/\\") + 1) +
                          "\" names no file of the game folder: " + r.reason};
     case ReportKind::kFileMissing:
-      return {false, "cannot find " + path + " (" + Patch(r.patch) + ")"};
+      return {false, MissingFileText(path, r.patch)};
     case ReportKind::kCutValue:
       return {false, Patch(r.patch) + ": its " + r.reason +
                          " is too long to be read whole (2999 characters or more); correct the "
@@ -106,6 +106,10 @@ ReportLine WordReport(const Report& r,
                                                      : "Patch successfully removed!"};
   }
   return {};
+}
+
+std::string MissingFileText(const std::string& path, std::size_t patch) {
+  return "cannot find " + path + " (" + Patch(patch) + ")";
 }
 
 }  // namespace quillfen

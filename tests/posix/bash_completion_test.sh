@@ -27,8 +27,8 @@ complete_line() {
 complete_line 'locate|' lo
 complete_line 'patch|' --ini "$examples/patches.ini" pa
 complete_line '--help|' --he
-complete_line 'Quillfen\ Demo\ Game|' --ini "$examples/patches.ini" locate qUILL
-complete_line 'Quillfen\ Demo\ Game|' --ini "$examples/patches.ini" find '"Quill'
+complete_line 'Quillfen Demo Game|' --ini "$examples/patches.ini" locate qUILL
+complete_line 'Quillfen Demo Game|' --ini "$examples/patches.ini" find '"Quill'
 complete_line '|' --ini "$examples/patches.ini" locate Other
 complete_line '|' --ini "$examples/none.ini" undo Q
 complete_line "$examples/walkthrough-1.1|$examples/walkthrough|" --ini "$examples/patches.ini" undo "Quillfen Demo Game" "$examples/"

@@ -10,6 +10,7 @@
 #include <functional>
 #include <sstream>
 
+#include "cli/definition_places.h"
 #include "cli/progress_line.h"
 #include "definitions/game_loading.h"
 #include "engine/crc32.h"
@@ -17,6 +18,7 @@
 #include "platform/posix/posix_system.h"
 #include "posix/temp_folder.h"
 #include "support/game_files.h"
+#include "support/memory_system.h"
 
 namespace quillfen {
 namespace {
@@ -44,7 +46,9 @@ class CliTest : public ::testing::Test {
     out.str("");
     err.str("");
     CliEnvironment env(system, out, err);
-    env.default_ini = folder.Path() + "patches.ini";
+    env.default_ini = default_ini;
+    env.user_ini = user_ini;
+    env.looked = {"/a/patches.ini", "/b/patches.ini"};
     return RunCli(args, env);
   }
 
@@ -57,6 +61,8 @@ class CliTest : public ::testing::Test {
 
   TempFolder folder;
   PosixSystem system{folder.Path()};
+  std::string default_ini = folder.Path() + "patches.ini";
+  std::string user_ini;  // none unless a test writes one
   std::ostringstream out;
   std::ostringstream err;
   Bytes original;
@@ -109,6 +115,79 @@ TEST_F(CliTest, GamesListsInOrderBehindTheVersionGate) {
   EXPECT_EQ(err.str(), "quillfen-cli: cannot read " + game + ": Is a directory\n");
   EXPECT_EQ(Run({"--ini", game, "check"}), kExitFailure);
   EXPECT_EQ(err.str(), "quillfen-cli: cannot read " + game + ": Is a directory\n");
+}
+
+TEST_F(CliTest, TheUsersOwnGamesComeFirstAndWinOverShippedOnes) {
+  // The user's "racer" replaces the shipped "Racer": its file is another one.
+  user_ini = folder.Write("config/quillfen/patches.ini",
+                          "[apps]\nversion=1.03\na0=Mine\na1=racer\n[Mine]\nmodfile=mine.exe\n"
+                          "[racer]\nmodfile=own.exe\nsig=51\nxoffset=1\n");
+  const std::string shipped = folder.Path() + "patches.ini";
+  EXPECT_EQ(Run({"--verbose", "games"}), kExitSuccess);
+  EXPECT_EQ(out.str(),
+            "Mine\t" + user_ini + "\nracer\t" + user_ini + "\nRacer Two\t" + shipped + "\n");
+  EXPECT_EQ(Run({"locate", "RACER", game}), kExitFailure);
+  EXPECT_EQ(err.str(), "quillfen-cli: cannot find " + game + "/own.exe (patch #1)\n");
+
+  // check goes through both and says which file each game comes from.
+  Run({"check"});
+  EXPECT_NE(out.str().find(user_ini + ": games: \"Mine\", \"racer\"\n" + shipped +
+                           ": games: \"Racer Two\"\n"),
+            std::string::npos)
+      << out.str();
+
+  // --ini names the one file read.
+  EXPECT_EQ(Run({"--ini", shipped, "games"}), kExitSuccess);
+  EXPECT_EQ(out.str(), "Racer\nRacer Two\n");
+
+  // A foreign version stamp is told with the file it is in.
+  folder.Write("config/quillfen/patches.ini", "[apps]\nversion=1.02\na0=Mine\n");
+  EXPECT_EQ(Run({"games"}), kExitFailure);
+  EXPECT_EQ(err.str(), "quillfen-cli: " + user_ini + ": " + kVersionMessage + "\n");
+
+  // With neither, every place looked at is named.
+  user_ini.clear();
+  default_ini.clear();
+  EXPECT_EQ(Run({"games"}), kExitFailure);
+  EXPECT_EQ(err.str(),
+            "quillfen-cli: no definition file: looked for /a/patches.ini and /b/patches.ini "
+            "(give one with --ini)\n");
+}
+
+TEST_F(CliTest, DefinitionPlacesFollowTheConfigurationFolderAndTheProgramsFolder) {
+  const std::string bin = system.ExecutableFolder();
+  const std::string share =
+      bin.substr(0, bin.rfind('/', bin.size() - 2) + 1) + "share/quillfen/patches.ini";
+  DefinitionPlaces places = FindDefinitionPlaces(system, "");
+  const std::string home_file = folder.Path() + ".config/quillfen/patches.ini";
+  EXPECT_EQ(places.looked, (std::vector<std::string>{home_file, bin + "patches.ini", share}));
+  EXPECT_EQ(places.user, "");
+  folder.Write(".config/quillfen/patches.ini", kIni);
+  EXPECT_EQ(FindDefinitionPlaces(system, "").user, home_file);
+  // XDG_CONFIG_HOME counts only as an absolute path.
+  EXPECT_EQ(FindDefinitionPlaces(system, "relative").user, home_file);
+  places = FindDefinitionPlaces(system, folder.Path() + "xdg");
+  EXPECT_EQ(places.looked.front(), folder.Path() + "xdg/quillfen/patches.ini");
+  EXPECT_EQ(places.user, "");
+}
+
+TEST(DefinitionPlaces, AnUnknownProgramFolderIsNamedAsTheWorkingFolder) {
+  testing::MemorySystem system;  // no home folder: no user's file to look for
+  system.SetExecutableFolder("");
+  DefinitionPlaces places = FindDefinitionPlaces(system, "");
+  EXPECT_EQ(
+      places.looked,
+      (std::vector<std::string>{"patches.ini in the working folder (the program's is unknown)"}));
+  EXPECT_EQ(NoDefinitionFileMessage(places.looked),
+            "no definition file: looked for patches.ini in the working folder (the program's is "
+            "unknown) (give one with --ini)");
+
+  system.SetExecutableFolder("C:\\Q\\bin\\");
+  system.AddFile("C:\\Q\\share\\quillfen\\patches.ini", kIni);
+  places = FindDefinitionPlaces(system, "");
+  EXPECT_EQ(places.looked, (std::vector<std::string>{"C:\\Q\\bin\\patches.ini",
+                                                     "C:\\Q\\share\\quillfen\\patches.ini"}));
+  EXPECT_EQ(places.shipped, "C:\\Q\\share\\quillfen\\patches.ini");
 }
 
 TEST_F(CliTest, DefinitionFilesInUtf16OrTheAnsiCodePageAreRead) {
@@ -287,8 +366,24 @@ TEST_F(CliTest, BadFoldersAndFilesAreRefusedWithoutAChange) {
             std::string::npos);
   EXPECT_EQ(Run({"locate", "Racer Two", game}), kExitFailure);
   EXPECT_NE(out.str().find("file: not found"), std::string::npos);
-  EXPECT_EQ(err.str(),
-            "quillfen-cli: cannot read " + game + "/two.exe: No such file or directory\n");
+}
+
+TEST_F(CliTest, AFileMissingFromTheFolderIsWordedAlikeAndPatchesComeInOrder) {
+  // Two patches whose files are both missing: each command names the first
+  // one first, in the same words.
+  folder.Write("patches.ini",
+               "[apps]\r\nversion=1.03\r\na0=Pair\r\n[Pair]\r\n"
+               "modfile=one.exe\r\nsig=51\r\nxoffset=1\r\n"
+               "p1modfile=two.exe\r\np1sig=51\r\np1xoffset=1\r\n");
+  const std::string one = "cannot find " + game + "/one.exe (patch #1)";
+  const std::string two = "cannot find " + game + "/two.exe (patch #2)";
+  EXPECT_EQ(Run({"patch", "Pair", game, "800", "600"}), kExitFailure);
+  EXPECT_EQ(err.str(), "quillfen-cli: " + one + "\nquillfen-cli: " + two +
+                           "\nquillfen-cli: nothing was patched\n");
+  EXPECT_EQ(Run({"undo", "Pair", game}), kExitFailure);
+  EXPECT_EQ(err.str(), "quillfen-cli: nothing to undo: " + one + "\n");
+  EXPECT_EQ(Run({"locate", "Pair", game}), kExitFailure);
+  EXPECT_EQ(err.str(), "quillfen-cli: " + one + "\nquillfen-cli: " + two + "\n");
 }
 
 // A game file or record place that a write would not reach alone (a hard link

@@ -4,11 +4,15 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdlib>
+#include <string>
 
 #include "definitions/ini.h"
 #include "platform/file_error.h"
@@ -28,6 +32,18 @@ class PosixSystemTest : public ::testing::Test {
   TempFolder folder;
   PosixSystem system;
 };
+
+TEST(PosixSystemHome, WithoutHomeThePasswordDatabaseGivesTheHomeFolder) {
+  const char* set = std::getenv("HOME");
+  const std::string saved = set != nullptr ? set : "";
+  ::unsetenv("HOME");
+  const std::string home = PosixSystem().HomeFolder();
+  if (set != nullptr) ::setenv("HOME", saved.c_str(), 1);
+  const passwd* entry = ::getpwuid(::getuid());
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(home,
+            std::string(entry->pw_dir) + (std::string(entry->pw_dir).ends_with('/') ? "" : "/"));
+}
 
 TEST_F(PosixSystemTest, ReadsProfilesAsTheSharedReaderDoes) {
   for (const auto& c : quillfen::testing::ProfileCases()) {

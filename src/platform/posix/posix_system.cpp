@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -11,7 +12,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <vector>
 
 #include "base/ascii_case.h"
 #include "base/text.h"
@@ -149,8 +152,52 @@ int WriteAll(int fd, const std::uint8_t* data, std::size_t size, off_t position)
 
 }  // namespace
 
+namespace {
+
+// The home folder that the password database gives the user; empty when it
+// gives none.
+#if defined(QUILLFEN_STATIC_LIBC)
+// A statically linked C library cannot load the system's name services: the
+// local password file, name:password:uid:gid:comment:home:shell.
+std::string PasswordDatabaseHome() {
+  std::ifstream file("/etc/passwd");
+  const std::string uid = std::to_string(::getuid());
+  for (std::string line; std::getline(file, line);) {
+    std::vector<std::string> fields(1);
+    for (char c : line) {
+      if (c == ':') {
+        fields.emplace_back();
+      } else {
+        fields.back().push_back(c);
+      }
+    }
+    if (fields.size() >= 6 && fields[2] == uid) return fields[5];
+  }
+  return {};
+}
+#else
+std::string PasswordDatabaseHome() {
+  const long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buffer(suggested > 0 ? static_cast<std::size_t>(suggested) : 4096);
+  passwd entry{};
+  passwd* found = nullptr;
+  while (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == ERANGE &&
+         buffer.size() < (std::size_t{1} << 20)) {
+    buffer.resize(buffer.size() * 2);
+  }
+  return found != nullptr && found->pw_dir != nullptr ? found->pw_dir : "";
+}
+#endif
+
+}  // namespace
+
 PosixSystem::PosixSystem() {
-  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') home_ = home;
+  // $HOME, as every program takes it; the password database's without it.
+  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+    home_ = home;
+  } else {
+    home_ = PasswordDatabaseHome();
+  }
 }
 
 std::string PosixSystem::Resolve(const std::string& native) {

@@ -43,7 +43,7 @@ namespace quillfen {
 //   included: there are no drives.
 class PosixSystem : public System {
  public:
-  // The home folder is $HOME's, or the one given.
+  // The home folder is $HOME's (the password database's without it), or the one given.
   PosixSystem();
   explicit PosixSystem(std::string home) : home_(std::move(home)) {}
 
