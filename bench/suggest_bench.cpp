@@ -150,10 +150,14 @@ void Suggest(benchmark::State& state, const Editions& e) {
   state.counters["unique"] = static_cast<double>(unique);
 }
 
-void BM_Suggest_TwoEditions16MiB(benchmark::State& state) { Suggest(state, SmallEditions()); }
+void BM_Suggest_TwoEditions16MiB(benchmark::State& state) {
+  Suggest(state, SmallEditions());
+}
 BENCHMARK(BM_Suggest_TwoEditions16MiB)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-void BM_Suggest_TwoExecutables64MiB(benchmark::State& state) { Suggest(state, LargeEditions()); }
+void BM_Suggest_TwoExecutables64MiB(benchmark::State& state) {
+  Suggest(state, LargeEditions());
+}
 BENCHMARK(BM_Suggest_TwoExecutables64MiB)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 }  // namespace

@@ -6,8 +6,8 @@
 #include "base/text.h"
 #include "cli/progress_line.h"
 #include "engine/suggest.h"
-#include "engine/x86_code.h"
 #include "engine/values.h"
+#include "engine/x86_code.h"
 #include "platform/system.h"
 
 namespace quillfen {
@@ -48,8 +48,8 @@ const char* KindText(PlaceKind kind) {
 std::string Comment(std::size_t number, const Suggestion& s, const std::vector<std::string>& files,
                     std::int32_t width, std::int32_t height) {
   const Evidence& e = s.evidence;
-  std::string text = "; candidate " + std::to_string(number) + ": " + std::to_string(s.size) +
-                     "-byte values";
+  std::string text =
+      "; candidate " + std::to_string(number) + ": " + std::to_string(s.size) + "-byte values";
   if (e.kind != PlaceKind::kBytes) {
     text += std::string(" in ") + (e.section.empty() ? "a section" : e.section) + ", " +
             KindText(e.kind);
@@ -73,7 +73,8 @@ std::string Comment(std::size_t number, const Suggestion& s, const std::vector<s
   if (e.kind == PlaceKind::kBytes) return text;
 
   const auto value_line = [&](const char* name, const ValueEvidence& v) {
-    if (v.instruction < 0) return ";   " + std::string(name) + ": no instruction is seen to load it\n";
+    if (v.instruction < 0)
+      return ";   " + std::string(name) + ": no instruction is seen to load it\n";
     const char* how = e.kind == PlaceKind::kImmediates ? "held by " : "loaded by ";
     return ";   " + std::string(name) + ": " + how + v.text + " at " + Hex(v.instruction) + "\n";
   };
@@ -182,8 +183,7 @@ int RunSuggest(CliEnvironment& env, const Invocation& call) {
   options.top = call.top;
   options.size = call.value_size;
   options.section = call.section;
-  const SuggestResult result =
-      SuggestSignatures(editions, call.width, call.height, options, shown);
+  const SuggestResult result = SuggestSignatures(editions, call.width, call.height, options, shown);
   progress.Clear();
   const std::string modfile = NameInPath(env.full_path(call.files[0]), env.system.Separator());
   if (!result.suggestions.empty()) {

@@ -56,8 +56,9 @@ constexpr const char* kTableSections[] = {".pdata", ".xdata", ".reloc", ".idata"
 
 void Refuse(PeImage& image, std::uint64_t from, std::uint64_t to) {
   if (to > from) {
-    image.refused.emplace_back(static_cast<std::uint32_t>(std::min<std::uint64_t>(from, UINT32_MAX)),
-                               static_cast<std::uint32_t>(std::min<std::uint64_t>(to, UINT32_MAX)));
+    image.refused.emplace_back(
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(from, UINT32_MAX)),
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(to, UINT32_MAX)));
   }
 }
 
@@ -174,9 +175,11 @@ const PeSection* PeImage::SectionAt(std::uint64_t offset) const {
 
 bool PeImage::Refused(std::uint64_t offset, std::uint64_t size) const {
   // The first range that ends after the offset is the only one that may overlap.
-  const auto after = std::upper_bound(
-      refused.begin(), refused.end(), offset,
-      [](std::uint64_t at, const std::pair<std::uint32_t, std::uint32_t>& r) { return at < r.second; });
+  const auto after =
+      std::upper_bound(refused.begin(), refused.end(), offset,
+                       [](std::uint64_t at, const std::pair<std::uint32_t, std::uint32_t>& r) {
+                         return at < r.second;
+                       });
   return after != refused.end() && offset + size > after->first;
 }
 
@@ -224,8 +227,8 @@ std::optional<PeImage> ReadPeImage(std::span<const std::uint8_t> bytes) {
     // Raw bytes past the end of the file, or past the section's own size in
     // memory (alignment padding), hold nothing the program sees.
     if (s.raw_offset >= file.Size()) s.raw_size = 0;
-    s.raw_size = static_cast<std::uint32_t>(
-        std::min<std::uint64_t>(s.raw_size, file.Size() - std::min<std::uint64_t>(s.raw_offset, file.Size())));
+    s.raw_size = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+        s.raw_size, file.Size() - std::min<std::uint64_t>(s.raw_offset, file.Size())));
     if (s.virtual_size != 0) s.raw_size = std::min(s.raw_size, s.virtual_size);
     image.sections.push_back(std::move(s));
   }

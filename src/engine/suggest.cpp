@@ -418,7 +418,9 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
     if (const std::optional<PeImage> pe = ReadPeImage(image)) {
       CodeProgress decoded;
       if (progress) {
-        decoded = [&](std::size_t done) { progress(SuggestStage::kDecoding, before + done, total); };
+        decoded = [&](std::size_t done) {
+          progress(SuggestStage::kDecoding, before + done, total);
+        };
       }
       scans[e] = ScanCode(image, *pe, width, height, decoded);
       found = FindCodePlaces(*pe, scans[e]);
@@ -557,8 +559,8 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
     // nor can more places of the same rank once `top` of them occur once.
     const int tier = EvidenceRank(evidence[i]);
     if (n > 0 && tier != EvidenceRank(evidence[order[n - 1]])) once_in_tier = 0;
-    if (found.size() >= options.top && (once_in_tier >= options.top || n == 0 ||
-                                        tier != EvidenceRank(evidence[order[n - 1]]))) {
+    if (found.size() >= options.top &&
+        (once_in_tier >= options.top || n == 0 || tier != EvidenceRank(evidence[order[n - 1]]))) {
       break;
     }
     const Target& t = targets[i];

@@ -38,11 +38,11 @@ struct Evidence {
   std::string section;  // the section of the values; empty outside an executable
   ValueEvidence width;
   ValueEvidence height;
-  std::string call;            // the window or display function the values reach; empty: none
-  bool direct = false;         // called in the same function (else through a function it calls)
-  std::int64_t call_at = -1;   // the call's file offset
-  bool table = false;          // among more sizes of the same shape: a table of modes
-  std::size_t alike = 1;       // places that hold the pair in the first edition
+  std::string call;           // the window or display function the values reach; empty: none
+  bool direct = false;        // called in the same function (else through a function it calls)
+  std::int64_t call_at = -1;  // the call's file offset
+  bool table = false;         // among more sizes of the same shape: a table of modes
+  std::size_t alike = 1;      // places that hold the pair in the first edition
 };
 
 // One place where the width and height lie near each other in every edition of

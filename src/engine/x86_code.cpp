@@ -18,15 +18,34 @@ using Image = std::span<const std::uint8_t>;
 
 // Functions that create, size or place a window, or set up the display.
 const std::unordered_set<std::string>& WindowFunctions() {
-  static const std::unordered_set<std::string> names = {
-      "CreateWindowExW", "CreateWindowExA", "SetWindowPos", "MoveWindow",
-      "AdjustWindowRect", "AdjustWindowRectEx", "AdjustWindowRectExForDpi",
-      "ChangeDisplaySettingsA", "ChangeDisplaySettingsW", "ChangeDisplaySettingsExA",
-      "ChangeDisplaySettingsExW", "SetWindowPlacement", "Direct3DCreate9", "Direct3DCreate9Ex",
-      "D3D11CreateDevice", "D3D11CreateDeviceAndSwapChain", "D3D12CreateDevice",
-      "CreateDXGIFactory", "CreateDXGIFactory1", "CreateDXGIFactory2", "DirectDrawCreate",
-      "DirectDrawCreateEx", "SDL_CreateWindow", "SDL_SetWindowSize", "SDL_SetVideoMode",
-      "glfwCreateWindow", "glfwSetWindowSize", "glutInitWindowSize"};
+  static const std::unordered_set<std::string> names = {"CreateWindowExW",
+                                                        "CreateWindowExA",
+                                                        "SetWindowPos",
+                                                        "MoveWindow",
+                                                        "AdjustWindowRect",
+                                                        "AdjustWindowRectEx",
+                                                        "AdjustWindowRectExForDpi",
+                                                        "ChangeDisplaySettingsA",
+                                                        "ChangeDisplaySettingsW",
+                                                        "ChangeDisplaySettingsExA",
+                                                        "ChangeDisplaySettingsExW",
+                                                        "SetWindowPlacement",
+                                                        "Direct3DCreate9",
+                                                        "Direct3DCreate9Ex",
+                                                        "D3D11CreateDevice",
+                                                        "D3D11CreateDeviceAndSwapChain",
+                                                        "D3D12CreateDevice",
+                                                        "CreateDXGIFactory",
+                                                        "CreateDXGIFactory1",
+                                                        "CreateDXGIFactory2",
+                                                        "DirectDrawCreate",
+                                                        "DirectDrawCreateEx",
+                                                        "SDL_CreateWindow",
+                                                        "SDL_SetWindowSize",
+                                                        "SDL_SetVideoMode",
+                                                        "glfwCreateWindow",
+                                                        "glfwSetWindowSize",
+                                                        "glutInitWindowSize"};
   return names;
 }
 
@@ -44,7 +63,7 @@ struct Reference {
 };
 
 struct Candidate {
-  std::uint32_t at;       // the instruction
+  std::uint32_t at;  // the instruction
   std::uint32_t ordinal;
   std::int64_t value_at;  // the immediate's file offset
   std::int32_t size;
@@ -114,7 +133,9 @@ std::string Describe(const ZydisDecoder& decoder, Image file, std::uint64_t at, 
   return text;
 }
 
-bool Plausible(std::int64_t value) { return value >= 120 && value <= 16384; }
+bool Plausible(std::int64_t value) {
+  return value >= 120 && value <= 16384;
+}
 
 // Whether the data pair at x (and its partner d bytes on) has two neighbours
 // of plausible sizes in the same shape at a stride of 8 to 16 bytes, before
@@ -166,8 +187,8 @@ CodeScan ScanCode(Image file, const PeImage& image, std::int32_t width, std::int
   };
 
   std::vector<CallSite> calls;
-  std::vector<std::uint32_t> rets;       // file offsets of returns, ascending
-  std::vector<Reference> references;     // data addresses code refers to
+  std::vector<std::uint32_t> rets;                          // file offsets of returns, ascending
+  std::vector<Reference> references;                        // data addresses code refers to
   std::unordered_map<std::uint64_t, std::uint64_t> thunks;  // jmp [slot] stubs: address -> slot
   std::vector<Candidate> candidates;
   const std::uint64_t mask16 = 0xFFFF;
@@ -187,8 +208,8 @@ CodeScan ScanCode(Image file, const PeImage& image, std::int32_t width, std::int
         reported = at;
       }
       ZydisDecodedInstruction insn;
-      if (!ZYAN_SUCCESS(ZydisDecoderDecodeInstruction(&minimal, nullptr, file.data() + at,
-                                                      end - at, &insn))) {
+      if (!ZYAN_SUCCESS(ZydisDecoderDecodeInstruction(&minimal, nullptr, file.data() + at, end - at,
+                                                      &insn))) {
         ++at;
         continue;
       }
@@ -199,10 +220,10 @@ CodeScan ScanCode(Image file, const PeImage& image, std::int32_t width, std::int
       std::uint64_t address = 0;  // a memory operand's absolute address, when it has one
       if (raw.disp.size != 0) {
         const bool rip = image.is64 && modrm && raw.modrm.mod == 0 && raw.modrm.rm == 5;
-        const bool absolute = !image.is64 && ((modrm && raw.modrm.mod == 0 &&
-                                               (raw.modrm.rm == 5 || (raw.modrm.rm == 4 &&
-                                                                      raw.sib.base == 5))) ||
-                                              (!modrm && raw.disp.size == 32));
+        const bool absolute =
+            !image.is64 && ((modrm && raw.modrm.mod == 0 &&
+                             (raw.modrm.rm == 5 || (raw.modrm.rm == 4 && raw.sib.base == 5))) ||
+                            (!modrm && raw.disp.size == 32));
         if (rip) {
           address = next + static_cast<std::uint64_t>(raw.disp.value);
           Mark(scan.moving, at + raw.disp.offset, raw.disp.size / 8);
@@ -308,12 +329,13 @@ CodeScan ScanCode(Image file, const PeImage& image, std::int32_t width, std::int
     if (call.window >= 0) window_calls.push_back(&call);
   }
   const auto first_window_call = [&](std::uint64_t from, std::uint64_t to) -> const CallSite* {
-    const auto it = std::lower_bound(
-        window_calls.begin(), window_calls.end(), from,
-        [](const CallSite* c, std::uint64_t at) { return c->at < at; });
+    const auto it =
+        std::lower_bound(window_calls.begin(), window_calls.end(), from,
+                         [](const CallSite* c, std::uint64_t at) { return c->at < at; });
     return it != window_calls.end() && (*it)->at < to ? *it : nullptr;
   };
-  std::unordered_map<std::uint64_t, const CallSite*> callees;  // function address -> its window call
+  std::unordered_map<std::uint64_t, const CallSite*>
+      callees;  // function address -> its window call
   const auto callee_call = [&](std::uint64_t target) -> const CallSite* {
     const auto known = callees.find(target);
     if (known != callees.end()) return known->second;
@@ -398,8 +420,9 @@ CodeScan ScanCode(Image file, const PeImage& image, std::int32_t width, std::int
         v.width = is_width;
         const std::uint64_t va = va_of(at);
         // The nearest reference at or before the value, within a block of 64 bytes.
-        auto ref = std::upper_bound(references.begin(), references.end(), va,
-                                    [](std::uint64_t a, const Reference& r) { return a < r.target; });
+        auto ref =
+            std::upper_bound(references.begin(), references.end(), va,
+                             [](std::uint64_t a, const Reference& r) { return a < r.target; });
         if (ref != references.begin() && va - (ref - 1)->target < 64) {
           const Reference& r = *(ref - 1);
           v.source = ValueSource::kLoaded;

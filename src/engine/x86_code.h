@@ -30,10 +30,10 @@ struct CodeValue {
   std::int64_t instruction = -1;  // the instruction that holds or loads it (file offset)
   std::string text;               // that instruction, in Intel syntax
   std::int64_t function = -1;     // where the code region of the instruction starts
-  std::string call;      // the window or display function reached; empty: none seen
-  bool direct = false;   // the call is in the same function (else in a function it calls)
-  std::int64_t call_at = -1;  // the file offset of that call
-  bool table = false;    // data among more sizes of the same shape (a table of modes)
+  std::string call;               // the window or display function reached; empty: none seen
+  bool direct = false;            // the call is in the same function (else in a function it calls)
+  std::int64_t call_at = -1;      // the file offset of that call
+  bool table = false;             // data among more sizes of the same shape (a table of modes)
 };
 
 struct CodeScan {

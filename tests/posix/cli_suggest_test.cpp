@@ -125,8 +125,8 @@ TEST_F(SuggestTest, NoCandidateFailsAndBadWordsAreUsageErrors) {
   Put(other, 2004, 720, 4);
   const std::string a = folder.Write("a.exe", first), b = folder.Write("b.exe", other);
   EXPECT_EQ(Run({"suggest", "1280", "720", a, b}), kExitFailure);
-  EXPECT_EQ(err.str(), "quillfen-cli: no candidate for 1280 and 720 in " + a + " and " + b +
-                           ": " + a + " holds 1 place, " + b +
+  EXPECT_EQ(err.str(), "quillfen-cli: no candidate for 1280 and 720 in " + a + " and " + b + ": " +
+                           a + " holds 1 place, " + b +
                            " holds 1 place, none found in every file by one signature\n");
   EXPECT_NE(out.str().find("; candidates of " + a + " alone\n; candidate 1: "), std::string::npos);
   EXPECT_NE(out.str().find("; candidates of " + b + " alone\n; candidate 1: "), std::string::npos);

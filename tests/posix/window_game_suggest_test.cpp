@@ -50,8 +50,7 @@ TEST(WindowGameSuggest, TheFirstCandidateHoldsTheSizeTheWindowIsMadeWith) {
       const Suggestion& best = result.suggestions[0];
       EXPECT_FALSE(best.evidence.call.empty()) << set << ": no window call for the first";
       for (std::size_t e = 0; e < editions.size(); ++e) {
-        const std::set<std::int64_t> right =
-            Differences(games[editions[e]], resized[editions[e]]);
+        const std::set<std::int64_t> right = Differences(games[editions[e]], resized[editions[e]]);
         EXPECT_TRUE(right.contains(best.xpos[e]) && right.contains(best.ypos[e]))
             << set << " edition " << editions[e] << ": first candidate at " << best.xpos[e];
       }

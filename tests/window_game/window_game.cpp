@@ -66,9 +66,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   RECT frame{0, 0, kWidth, kHeight};
   const DWORD style = WS_OVERLAPPEDWINDOW;
   AdjustWindowRect(&frame, style, FALSE);
-  HWND window = CreateWindowExW(0, type.lpszClassName, EDITION >= 2 ? L"Window Game 1.1" : L"Window Game",
-                                style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
-                                frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
+  HWND window =
+      CreateWindowExW(0, type.lpszClassName, EDITION >= 2 ? L"Window Game 1.1" : L"Window Game",
+                      style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                      frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
   RECT client{};
   if (window) GetClientRect(window, &client);
   Log(client.right - client.left, client.bottom - client.top);
