@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "engine/crc32.h"
 #include "engine/locate.h"
 #include "engine/undo_record.h"
+#include "engine/values.h"
 #include "support/game_files.h"
 #include "support/memory_system.h"
 
@@ -201,6 +204,27 @@ TEST(LocatePatch, ValuesTakeTheirByteCountAndOnlyBytesThatExist) {
   f.entry.setylen = 9;
   EXPECT_FALSE(f.Locate());
   EXPECT_EQ(f.result.failure, LocateFailure::kOutsideFile);
+}
+
+// A value is read from the bytes of the image alone, whatever position and
+// count it is given: the bytes just before and after the image are marked, so
+// that a read that strays shows.
+TEST(LocatePatch, ValuesAreReadFromInsideTheImageOnly) {
+  const Bytes around{0xAA, 0x01, 0x02, 0x03, 0x04, 0x05, 0xBB};
+  const std::span<const std::uint8_t> image(around.data() + 1, 5);
+  const struct {
+    std::int64_t position;
+    std::int32_t count;
+    std::int32_t value;
+  } cases[] = {
+      {-1, 4, 0},     {-1, 1, 0},   {0, 4, 0x04030201}, {0, 1, 0x01},     {1, 5, 0x05040302},
+      {3, 4, 0x0504}, {4, 4, 0x05}, {4, 1, 0x05},       {5, 1, 0},        {6, 1, 0},
+      {2, 0, 0},      {2, -1, 0},   {2, 2, 0x0403},     {0, 3, 0x030201},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ReadValueAt(image, c.position, c.count), c.value)
+        << "at " << c.position << ", " << c.count << " bytes";
+  }
 }
 
 TEST(LocatePatch, AFileTooLargeForItsPositionsIsNeitherLocatedNorRead) {
