@@ -37,18 +37,27 @@ bool HasOpen(const std::string& process, dev_t device, ino_t inode) {
 }
 
 // A line of /proc/PID/maps: "start-end perms offset major:minor inode path".
+// Only the lines that hold the inode's number are parsed: a process may map
+// thousands of files.
 bool HasMapped(const std::string& process, dev_t device, ino_t inode) {
   std::ifstream maps(process + "/maps");
-  std::string line;
-  while (std::getline(maps, line)) {
-    std::istringstream fields(line);
-    std::string range, perms, offset, numbers;
-    unsigned long long node = 0;
-    if (!(fields >> range >> perms >> offset >> numbers >> node) || node != inode) continue;
+  std::ostringstream read;
+  read << maps.rdbuf();
+  const std::string text = read.str();
+  std::string number(1, ' ');
+  number += std::to_string(inode);
+  number += ' ';
+  for (std::size_t at = text.find(number); at != std::string::npos;
+       at = text.find(number, at + 1)) {
+    const std::size_t start = text.rfind('\n', at);
+    const std::string line =
+        text.substr(start == std::string::npos ? 0 : start + 1, at + number.size());
     unsigned major_number = 0;
     unsigned minor_number = 0;
-    if (std::sscanf(numbers.c_str(), "%x:%x", &major_number, &minor_number) == 2 &&
-        makedev(major_number, minor_number) == device) {
+    unsigned long long node = 0;
+    if (std::sscanf(line.c_str(), "%*s %*s %*s %x:%x %llu", &major_number, &minor_number,
+                    &node) == 3 &&
+        node == inode && makedev(major_number, minor_number) == device) {
       return true;
     }
   }
