@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -31,6 +32,11 @@ struct Implementation {
   // implementation.
   std::function<void(std::span<const std::uint8_t>, std::mt19937&)> agrees;
 };
+
+// Names an implementation in test output instead of dumping its bytes.
+void PrintTo(const Implementation& implementation, std::ostream* out) {
+  *out << implementation.name;
+}
 
 std::uint32_t BitwiseRegister(std::uint32_t crc, std::span<const std::uint8_t> bytes) {
   for (const std::uint8_t b : bytes) {
