@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "engine/signature.h"
+#include "engine/signature_internal.h"
 #include "fuzz/plain_scan.h"
 #include "pe_corpus.h"
 #include "ratio_reporter.h"
