@@ -38,13 +38,23 @@ tmux -L "$server" -f /dev/null new-session -d -x 200 -y 20 \
   env -i HOME="$work" TERM=xterm LANG=C.UTF-8 PATH="$work/bin:/usr/bin:/bin" "${start[@]}"
 tmux -L "$server" send-keys -l "$setup"
 tmux -L "$server" send-keys Enter
-tmux -L "$server" send-keys -l 'clear'
-tmux -L "$server" send-keys Enter
 
 # The last line of the screen that is not empty.
 last_line() {
   tmux -L "$server" capture-pane -p | sed '/^ *$/d' | tail -n 1 | sed 's/ *$//'
 }
+
+# Clears the screen and waits until the shell shows its bare prompt again, so
+# that nothing is typed before the shell reads it (a loaded machine is slow).
+fresh_prompt() {
+  tmux -L "$server" send-keys -l 'clear'
+  tmux -L "$server" send-keys Enter
+  for _ in $(seq 1 300); do
+    [ "$(last_line)" = "\$" ] && return
+    sleep 0.1
+  done
+}
+fresh_prompt
 
 failures=0
 # complete <typed> <expected line>: types, presses Tab, and compares the line.
@@ -52,7 +62,7 @@ complete() {
   local typed=$1 expected=$2 got=""
   tmux -L "$server" send-keys -l "$typed"
   tmux -L "$server" send-keys Tab
-  for _ in $(seq 1 50); do
+  for _ in $(seq 1 300); do
     got=$(last_line)
     [ "$got" = "\$ $expected" ] && break
     sleep 0.1
@@ -63,9 +73,7 @@ complete() {
   fi
   tmux -L "$server" send-keys C-c
   sleep 0.2
-  tmux -L "$server" send-keys -l 'clear'
-  tmux -L "$server" send-keys Enter
-  sleep 0.2
+  fresh_prompt
 }
 
 line="quillfen-cli --ini $ini"
