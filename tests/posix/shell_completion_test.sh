@@ -34,7 +34,7 @@ case $shell in
     setup+=" function fish_prompt; echo -n '\$ '; end"
     ;;
 esac
-tmux -L "$server" -f /dev/null new-session -d -x 200 -y 20 \
+tmux -L "$server" -f /dev/null new -d -x 200 -y 20 \
   env -i HOME="$work" TERM=xterm LANG=C.UTF-8 PATH="$work/bin:/usr/bin:/bin" "${start[@]}"
 tmux -L "$server" send-keys -l "$setup"
 tmux -L "$server" send-keys Enter
