@@ -11,7 +11,9 @@
 
 // The console table, followed by one line per pair of benchmarks run side by
 // side: how many times the reference's CPU time the measured one's throughput
-// is, with both throughputs where the benchmarks count bytes. Then, for each
+// is (wall-clock time instead, for a reporter made with `wall_clock`, where
+// the measured code runs threads of its own), with both throughputs where the
+// benchmarks count bytes. Then, for each
 // summary, the geometric mean and the minimum of the ratios it names.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
@@ -27,15 +29,16 @@ class RatioReporter : public benchmark::ConsoleReporter {
     std::vector<std::string> ratios;  // labels of the ratios it sums up
   };
 
-  explicit RatioReporter(std::vector<Ratio> ratios, std::vector<Summary> summaries = {})
-      : ratios_(std::move(ratios)), summaries_(std::move(summaries)) {}
+  explicit RatioReporter(std::vector<Ratio> ratios, std::vector<Summary> summaries = {},
+                         bool wall_clock = false)
+      : ratios_(std::move(ratios)), summaries_(std::move(summaries)), wall_clock_(wall_clock) {}
 
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       if (run.error_occurred) continue;
       const std::string name = run.benchmark_name();
       const std::string key = name.substr(0, name.find('/'));
-      times_[key] = run.GetAdjustedCPUTime();
+      times_[key] = wall_clock_ ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime();
       const auto rate = run.counters.find("bytes_per_second");
       if (rate != run.counters.end()) rates_[key] = rate->second.value;
     }
@@ -72,14 +75,15 @@ class RatioReporter : public benchmark::ConsoleReporter {
       }
       if (count == 0) continue;
       std::printf("%s: geometric mean %.2f times, minimum %.2f times (%s), over %d ratios\n",
-                  summary.label.c_str(), std::exp(log_sum / count), found[*lowest],
-                  lowest->c_str(), count);
+                  summary.label.c_str(), std::exp(log_sum / count), found[*lowest], lowest->c_str(),
+                  count);
     }
   }
 
  private:
   std::vector<Ratio> ratios_;
   std::vector<Summary> summaries_;
+  bool wall_clock_ = false;
   std::map<std::string, double> times_;
   std::map<std::string, double> rates_;
 };

@@ -347,6 +347,19 @@ TEST(ChecksumAndFind, AgreesWithThePlainScanAndCrc) {
     ExpectPassAgrees(image, queries, 1 + random() % 3000,
                      "zero-heavy round " + std::to_string(round));
   }
+  // A large image is checksummed on a second thread while the searches run.
+  B large((std::size_t{5} << 20) + 13);
+  for (std::uint8_t& byte : large) byte = static_cast<std::uint8_t>(random() % 4);
+  const B sig(large.end() - 40, large.end() - 30);
+  B wild(sig.size(), 0);
+  wild[3] = 1;
+  const std::int32_t total = CountAll(large, sig, wild);
+  std::vector<SignatureQuery> queries;
+  for (const std::int32_t occur : {1, total, total + 1}) {
+    queries.push_back({sig, wild, occur, 2, 6});
+  }
+  ExpectPassAgrees(large, queries, kPassPiece, "large image");
+  ExpectPassAgrees(large, {}, kPassPiece, "large image, no query");
 }
 
 }  // namespace

@@ -209,46 +209,50 @@ class CuttingSystem : public PosixSystem {
 // A game file cut short while locate, Patch or Undo Patch reads it: the pages
 // past the new end read as zeros instead of stopping the program with SIGBUS,
 // and the operation ends with an error that says what happened, before it
-// writes anything.
+// writes anything. A large file is checksummed on a second thread, which
+// meets the cut pages too.
 TEST(PosixFileView, AFileCutShortWhileReadIsAnErrorNotACrash) {
-  TempFolder folder;
   const long page = ::sysconf(_SC_PAGESIZE);
-  const Bytes original = testing::GameFile(64 * static_cast<std::size_t>(page), 5, 1024, 768);
-  const std::string game = folder.Write("game/racer.exe", original);
-  const std::string record = folder.Path() + "game/racer.undo";
-  const PatchEntry entry = testing::GameEntry("racer.exe", "racer.undo");
-  const std::string cut_text = "Cannot open file \"" + game + "\". " + kCutShort;
-  CuttingSystem cutting(page);
-  PosixSystem plain;
-  const auto list = [&] {
-    PatchList patches;
-    patches.Append(entry);
-    return patches;
-  };
-  const auto fails_with_cut = [&](const std::function<void()>& operation, const char* what) {
-    try {
-      operation();
-      ADD_FAILURE() << what << " went through a file cut short";
-    } catch (const FileError& error) {
-      EXPECT_EQ(error.what(), cut_text) << what;
-    }
-  };
+  for (const std::size_t pages : {std::size_t{64}, (std::size_t{5} << 20) / page}) {
+    SCOPED_TRACE(std::to_string(pages) + " pages");
+    TempFolder folder;
+    const Bytes original = testing::GameFile(pages * static_cast<std::size_t>(page), 5, 1024, 768);
+    const std::string game = folder.Write("game/racer.exe", original);
+    const std::string record = folder.Path() + "game/racer.undo";
+    const PatchEntry entry = testing::GameEntry("racer.exe", "racer.undo");
+    const std::string cut_text = "Cannot open file \"" + game + "\". " + kCutShort;
+    CuttingSystem cutting(page);
+    PosixSystem plain;
+    const auto list = [&] {
+      PatchList patches;
+      patches.Append(entry);
+      return patches;
+    };
+    const auto fails_with_cut = [&](const std::function<void()>& operation, const char* what) {
+      try {
+        operation();
+        ADD_FAILURE() << what << " went through a file cut short";
+      } catch (const FileError& error) {
+        EXPECT_EQ(error.what(), cut_text) << what;
+      }
+    };
 
-  fails_with_cut([&] { LocatePatch(cutting, folder.Path() + "game/", entry); }, "locate");
+    fails_with_cut([&] { LocatePatch(cutting, folder.Path() + "game/", entry); }, "locate");
 
-  folder.Write("game/racer.exe", original);
-  PatchList patch = list();
-  fails_with_cut([&] { ApplyPatches(cutting, patch, folder.Path() + "game/", 1920, 1080); },
-                 "Patch");
-  EXPECT_FALSE(folder.Exists("game/racer.undo")) << "a record was written";
+    folder.Write("game/racer.exe", original);
+    PatchList patch = list();
+    fails_with_cut([&] { ApplyPatches(cutting, patch, folder.Path() + "game/", 1920, 1080); },
+                   "Patch");
+    EXPECT_FALSE(folder.Exists("game/racer.undo")) << "a record was written";
 
-  folder.Write("game/racer.exe", original);
-  PatchList patched = list();
-  ASSERT_TRUE(ApplyPatches(plain, patched, folder.Path() + "game/", 1920, 1080).done);
-  const Bytes kept = folder.Read("game/racer.undo");
-  PatchList undo = list();
-  fails_with_cut([&] { RemovePatches(cutting, undo, folder.Path() + "game/"); }, "Undo Patch");
-  EXPECT_EQ(folder.Read("game/racer.undo"), kept) << "the record did not stay";
+    folder.Write("game/racer.exe", original);
+    PatchList patched = list();
+    ASSERT_TRUE(ApplyPatches(plain, patched, folder.Path() + "game/", 1920, 1080).done);
+    const Bytes kept = folder.Read("game/racer.undo");
+    PatchList undo = list();
+    fails_with_cut([&] { RemovePatches(cutting, undo, folder.Path() + "game/"); }, "Undo Patch");
+    EXPECT_EQ(folder.Read("game/racer.undo"), kept) << "the record did not stay";
+  }
 }
 
 }  // namespace
