@@ -60,6 +60,37 @@ TEST(UndoRecord, EveryLineMustBeANumberAsTheProgramWritesIt) {
   EXPECT_EQ(extreme->xpos, INT32_MAX);
 }
 
+// The one rule by which every reader tells a record from another file: only
+// digits, minus signs and line ends, in at most five lines and at most
+// kMaxUndoRecordSize bytes (a file may grow between its size and its read).
+TEST(UndoRecord, RecordTextIsDigitsAndLineEndsOfARecordsSize) {
+  const std::string longest(static_cast<std::size_t>(kMaxUndoRecordSize), '7');
+  const struct {
+    std::string text;
+    bool record_text;
+  } cases[] = {
+      {"1\r\n2\r\n3\r\n4\r\n5\r\n", true},
+      {"-1\n-2\n", true},  // damaged, yet a record's text: the program may replace it
+      {longest, true},
+      {longest + "7", false},
+      {"see readme\r\n", false},
+      {"1\r\n2\r\n3 \r\n4\r\n5\r\n", false},
+      {"1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n", false},
+      {std::string("1\r\n2\0", 6), false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsUndoRecordText(Bytes(c.text)), c.record_text) << '"' << c.text << '"';
+  }
+}
+
+// The names beside a record are kept on the disk: a later version of either
+// program must find what this one wrote there.
+TEST(UndoRecord, PlacesBesideARecordKeepTheirNames) {
+  EXPECT_EQ(PendingRecordPath("GAME.UNDO"), "GAME.UNDO.new");
+  EXPECT_EQ(KeptRecordPath("GAME.UNDO", 0x0BADF00D, 1), "GAME.UNDO.0badf00d.kept");
+  EXPECT_EQ(KeptRecordPath("GAME.UNDO", -1, 2), "GAME.UNDO.ffffffff-2.kept");
+}
+
 TEST(UndoRecord, MatchesByChecksumOnly) {
   const auto content = Bytes("123456789");
   EXPECT_TRUE(RecordMatches({-873187034, 0, 0, 0, 0}, content));
