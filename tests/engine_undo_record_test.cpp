@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "engine/undo_record.h"
+#include "support/guarded_buffer.h"
 
 namespace quillfen {
 namespace {
@@ -34,6 +36,13 @@ TEST(UndoRecord, LineEnds) {
   EXPECT_EQ(Lines(""), V{});
   EXPECT_EQ(Lines(std::string("a\nb\0c\nd", 7)), (V{"a", "b"}));  // the first NUL ends the text
   EXPECT_EQ(Lines(std::string("\0a", 2)), V{});
+  // A record file's last byte a CR just before unreadable memory: the test
+  // for a following LF reads nothing past the text.
+  for (const std::string& text : {std::string("1\r"), std::string("1\r\n2\r")}) {
+    testing::GuardedBuffer guarded(text.size());
+    std::copy(text.begin(), text.end(), guarded.Bytes().begin());
+    EXPECT_EQ(TextLines(guarded.Bytes()).size(), text.size() / 2);
+  }
 }
 
 TEST(UndoRecord, ReadOnlyWithExactlyFiveLines) {
@@ -46,6 +55,22 @@ TEST(UndoRecord, ReadOnlyWithExactlyFiveLines) {
   EXPECT_FALSE(ReadUndoRecord(Bytes("1\r\n2\r\n3\r\n4\r\n")));
   EXPECT_FALSE(ReadUndoRecord(Bytes("1\r\n2\r\n3\r\n4\r\n5\r\n\r\n")));
   EXPECT_FALSE(ReadUndoRecord(Bytes("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n")));
+  // Five numbers before a NUL are no record: the file holds more than a record.
+  EXPECT_FALSE(ReadUndoRecord(Bytes(std::string("1\r\n2\r\n3\r\n4\r\n5\r\n\0junk", 16))));
+}
+
+// Whether each value a record keeps is back at its place, for every value
+// length a patch may have: one to four bytes, and no other.
+TEST(UndoRecord, ValuesBackForEveryValueLength) {
+  const UndoRecord record{0, 2, 8, 0x44332211, 0x04030201};
+  const std::vector<std::uint8_t> content = {0,    0,    0x11, 0x22, 0x33, 0x44, 0,   0,
+                                             0x01, 0x02, 0x03, 0x04, 0,    0,    0,   0};
+  for (std::int32_t length = 1; length <= 4; ++length) {
+    EXPECT_TRUE(ValuesBack(record, content, length, length)) << length;
+  }
+  EXPECT_FALSE(ValuesBack(record, content, 0, 4));
+  EXPECT_FALSE(ValuesBack(record, content, 5, 4));
+  EXPECT_FALSE(ValuesBack(record, content, 4, 5));
 }
 
 TEST(UndoRecord, EveryLineMustBeANumberAsTheProgramWritesIt) {
