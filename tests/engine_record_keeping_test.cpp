@@ -106,6 +106,31 @@ TEST(SharedRecords, AGameAndItsExpansionKeepEachOthersOriginals) {
   EXPECT_FALSE(system.FileExists(kFolder + "game.undo"));
 }
 
+// Patching a patched game again replaces its record with one that keeps the
+// same originals: nothing is kept aside and nothing is left beside it, for a
+// section of both axes and one of the width alone.
+TEST(SharedRecords, PatchingAgainReplacesTheRecordAndKeepsNothingAside) {
+  for (const bool width_only : {false, true}) {
+    SCOPED_TRACE(width_only ? "width alone" : "both axes");
+    MemorySystem system;
+    system.AddFolder(kFolder);
+    const Bytes exe = testing::GameFile(300, 1, 640, 480);
+    system.AddFile(kFolder + "game.exe", exe);
+    const PatchEntry entry = testing::GameEntry("game.exe", "game.undo");
+    Section game({width_only ? WidthOnly(entry) : entry});
+    ASSERT_TRUE(game.Patch(system, 1920, 1080).done);
+    const std::int32_t first = Crc32Of(system.Content(kFolder + "game.exe"));
+    const OperationResult again = game.Patch(system, 1280, 720);
+    ASSERT_TRUE(again.done);
+    EXPECT_FALSE(Has(again, ReportKind::kKeptAside));
+    EXPECT_FALSE(system.FileExists(KeptRecordPath(kFolder + "game.undo", first, 1)));
+    EXPECT_FALSE(system.FileExists(PendingRecordPath(kFolder + "game.undo")));
+    EXPECT_TRUE(game.Undo(system).done);
+    EXPECT_EQ(system.Content(kFolder + "game.exe"), exe);
+    EXPECT_FALSE(system.FileExists(kFolder + "game.undo"));
+  }
+}
+
 // A section that changes the width alone, beside the game's full section: its
 // Undo writes back the width and keeps the height's original in the record,
 // and its Patch carries the height's original over instead of writing 0.
