@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/pe_image.h"
+#include "engine/signature.h"
 #include "engine/suggest.h"
 #include "engine/x86_code.h"
 
@@ -119,6 +120,35 @@ TEST(PeImage, OnlyTheInstructionsOwnOperandsAreCandidatesAndTheCallRanksThem) {
   EXPECT_EQ(s.evidence.kind, PlaceKind::kImmediates);
   EXPECT_EQ(s.evidence.section, ".text");
   EXPECT_EQ(s.evidence.call, "CreateWindowExW");
+}
+
+TEST(PeImage, AHeightInAnotherFunctionIsAPatchOfItsOwn) {
+  Bytes file = SmallGame();
+  Put(file, 0x20C, 721, 4);                                     // the near height is another value
+  PutBytes(file, 0x230, {0xB8, 0xD0, 0x02, 0x00, 0x00, 0xC3});  // mov eax, 720; ret
+  const SuggestResult result = SuggestSignatures({file, file}, 1280, 720);
+  ASSERT_EQ(result.suggestions.size(), 1u);
+  const Suggestion& s = result.suggestions[0];
+  ASSERT_TRUE(s.apart);
+  EXPECT_EQ(s.xpos, (std::vector<std::int32_t>{0x204, 0x204}));
+  EXPECT_EQ(s.ypos, (std::vector<std::int32_t>{0x231, 0x231}));
+  EXPECT_EQ(FindSignature(file, s.sig, s.sigwild, s.xoffset, s.occur), 0x204);
+  EXPECT_EQ(FindSignature(file, s.apart->sig, s.apart->sigwild, s.apart->yoffset, s.apart->occur),
+            0x231);
+  EXPECT_EQ(s.evidence.width.text, "mov dword [rsp+0x58], 0x500");
+  EXPECT_EQ(s.evidence.height.text, "mov eax, 0x2D0");
+  EXPECT_EQ(s.evidence.call, "CreateWindowExW");  // the width's
+
+  // Without the code's own values, the rest lies where no game value lies.
+  PutBytes(file, 0x200, {0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90});
+  PutBytes(file, 0x230, {0x90});
+  const SuggestResult none = SuggestSignatures({file}, 1280, 720);
+  EXPECT_TRUE(none.suggestions.empty());
+  EXPECT_EQ(none.why, NoCandidate::kNeverProposed);
+  ASSERT_EQ(none.counts.size(), 1u);
+  EXPECT_EQ(none.counts[0].unread, 4u);  // the headers and .pdata, twice each
+  // The lea's displacement, and the mov whose opcode is gone.
+  EXPECT_EQ(none.counts[0].in_instructions, 3u);
 }
 
 TEST(PeImage, DamagedOrTruncatedFilesAreReadWithoutFault) {
