@@ -151,6 +151,32 @@ TEST(PeImage, AHeightInAnotherFunctionIsAPatchOfItsOwn) {
   EXPECT_EQ(none.counts[0].in_instructions, 3u);
 }
 
+TEST(PeImage, AValueSetWhenACallFailsIsAFallbackAndRanksLast) {
+  for (const bool conditional_move : {false, true}) {
+    Bytes file = SmallGame();
+    PutBytes(file, 0x230, {0xFF, 0x15, 0x2A, 0x10, 0x00, 0x00, 0x85, 0xC0});  // call; test eax, eax
+    if (conditional_move) {
+      PutBytes(file, 0x238,
+               {0xB9, 0x00, 0x05, 0x00, 0x00,  // mov ecx, 1280
+                0x0F, 0x44, 0xC1});            // cmove eax, ecx
+    } else {
+      PutBytes(file, 0x238,
+               {0x75, 0x05,                      // jne past the mov
+                0xB8, 0x00, 0x05, 0x00, 0x00});  // mov eax, 1280
+    }
+    PutBytes(file, 0x240,
+             {0xBA, 0xD0, 0x02, 0x00, 0x00,                // mov edx, 720
+              0xFF, 0x15, 0x15, 0x10, 0x00, 0x00, 0xC3});  // call; ret
+    const SuggestResult result = SuggestSignatures({file}, 1280, 720);
+    ASSERT_EQ(result.suggestions.size(), 2u) << conditional_move;
+    EXPECT_FALSE(result.suggestions[0].evidence.fallback);
+    const Evidence& fallback = result.suggestions[1].evidence;
+    EXPECT_TRUE(fallback.fallback) << conditional_move;
+    EXPECT_EQ(fallback.tested_call, 0x230);
+    EXPECT_EQ(fallback.call, "CreateWindowExW");  // reaches it, but ranks below all the same
+  }
+}
+
 TEST(PeImage, DamagedOrTruncatedFilesAreReadWithoutFault) {
   const Bytes file = SmallGame();
   std::mt19937 random(7);
