@@ -113,6 +113,10 @@ TEST_F(SuggestTest, NoCandidateFailsAndBadWordsAreUsageErrors) {
   EXPECT_EQ(err.str(), "quillfen-cli: no candidate for 1280 and 720 in " + file + ": " + file +
                            " holds no place where the height lies within 64 bytes of the width\n");
 
+  EXPECT_EQ(Run({"suggest", "1280", "721", file}), kExitFailure);
+  EXPECT_EQ(err.str(), "quillfen-cli: no candidate for 1280 and 721 in " + file + ": " + file +
+                           " holds no 721 as a 2- or 4-byte number\n");
+
   // A place no one signature finds in both files: each file's own candidates.
   std::mt19937 random(4);
   Bytes other(3000);
