@@ -154,14 +154,16 @@ TEST(PeImage, AHeightInAnotherFunctionIsAPatchOfItsOwn) {
 TEST(PeImage, AValueSetWhenACallFailsIsAFallbackAndRanksLast) {
   for (const bool conditional_move : {false, true}) {
     Bytes file = SmallGame();
-    PutBytes(file, 0x230, {0xFF, 0x15, 0x2A, 0x10, 0x00, 0x00, 0x85, 0xC0});  // call; test eax, eax
+    PutBytes(file, 0x230, {0xFF, 0x15, 0x2A, 0x10, 0x00, 0x00});  // call [CreateWindowExW]
     if (conditional_move) {
-      PutBytes(file, 0x238,
-               {0xB9, 0x00, 0x05, 0x00, 0x00,  // mov ecx, 1280
+      PutBytes(file, 0x236,
+               {0x85, 0xC0,                    // test eax, eax
+                0xB9, 0x00, 0x05, 0x00, 0x00,  // mov ecx, 1280
                 0x0F, 0x44, 0xC1});            // cmove eax, ecx
     } else {
-      PutBytes(file, 0x238,
-               {0x75, 0x05,                      // jne past the mov
+      PutBytes(file, 0x236,
+               {0x83, 0xF8, 0x00,                // cmp eax, 0
+                0x75, 0x05,                      // jne past the mov
                 0xB8, 0x00, 0x05, 0x00, 0x00});  // mov eax, 1280
     }
     PutBytes(file, 0x240,

@@ -331,10 +331,11 @@ CodeScan ScanCode(Image file, const PeImage& image, std::int32_t width, std::int
           break;
         case ZYDIS_MNEMONIC_TEST:
         case ZYDIS_MNEMONIC_CMP:
-          // test eax, eax; cmp eax, imm: the result of the call just made.
-          if (call_ordinal != 0 && ordinal - call_ordinal <= kResultReach && modrm &&
-              raw.modrm.mod == 3 && raw.modrm.rm == 0 && !raw.rex.B &&
-              (insn.mnemonic == ZYDIS_MNEMONIC_CMP || (raw.modrm.reg == 0 && !raw.rex.R))) {
+          // test eax, eax; cmp eax, imm (either form): the result of the call just made.
+          if (call_ordinal != 0 && ordinal - call_ordinal <= kResultReach &&
+              ((modrm && raw.modrm.mod == 3 && raw.modrm.rm == 0 && !raw.rex.B &&
+                (insn.mnemonic == ZYDIS_MNEMONIC_CMP || (raw.modrm.reg == 0 && !raw.rex.R))) ||
+               (insn.mnemonic == ZYDIS_MNEMONIC_CMP && !modrm && insn.opcode == 0x3D))) {
             test_ordinal = ordinal;
           }
           break;
