@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/pe_image.h"
+#include "engine/signature.h"
 #include "engine/suggest.h"
 #include "engine/x86_code.h"
 
@@ -119,6 +120,63 @@ TEST(PeImage, OnlyTheInstructionsOwnOperandsAreCandidatesAndTheCallRanksThem) {
   EXPECT_EQ(s.evidence.kind, PlaceKind::kImmediates);
   EXPECT_EQ(s.evidence.section, ".text");
   EXPECT_EQ(s.evidence.call, "CreateWindowExW");
+}
+
+TEST(PeImage, AHeightInAnotherFunctionIsAPatchOfItsOwn) {
+  Bytes file = SmallGame();
+  Put(file, 0x20C, 721, 4);                                     // the near height is another value
+  PutBytes(file, 0x230, {0xB8, 0xD0, 0x02, 0x00, 0x00, 0xC3});  // mov eax, 720; ret
+  const SuggestResult result = SuggestSignatures({file, file}, 1280, 720);
+  ASSERT_EQ(result.suggestions.size(), 1u);
+  const Suggestion& s = result.suggestions[0];
+  ASSERT_TRUE(s.apart);
+  EXPECT_EQ(s.xpos, (std::vector<std::int32_t>{0x204, 0x204}));
+  EXPECT_EQ(s.ypos, (std::vector<std::int32_t>{0x231, 0x231}));
+  EXPECT_EQ(FindSignature(file, s.sig, s.sigwild, s.xoffset, s.occur), 0x204);
+  EXPECT_EQ(FindSignature(file, s.apart->sig, s.apart->sigwild, s.apart->yoffset, s.apart->occur),
+            0x231);
+  EXPECT_EQ(s.evidence.width.text, "mov dword [rsp+0x58], 0x500");
+  EXPECT_EQ(s.evidence.height.text, "mov eax, 0x2D0");
+  EXPECT_EQ(s.evidence.call, "CreateWindowExW");  // the width's
+
+  // Without the code's own values, the rest lies where no game value lies.
+  PutBytes(file, 0x200, {0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90});
+  PutBytes(file, 0x230, {0x90});
+  const SuggestResult none = SuggestSignatures({file}, 1280, 720);
+  EXPECT_TRUE(none.suggestions.empty());
+  EXPECT_EQ(none.why, NoCandidate::kNeverProposed);
+  ASSERT_EQ(none.counts.size(), 1u);
+  EXPECT_EQ(none.counts[0].unread, 4u);  // the headers and .pdata, twice each
+  // The lea's displacement, and the mov whose opcode is gone.
+  EXPECT_EQ(none.counts[0].in_instructions, 3u);
+}
+
+TEST(PeImage, AValueSetWhenACallFailsIsAFallbackAndRanksLast) {
+  for (const bool conditional_move : {false, true}) {
+    Bytes file = SmallGame();
+    PutBytes(file, 0x230, {0xFF, 0x15, 0x2A, 0x10, 0x00, 0x00});  // call [CreateWindowExW]
+    if (conditional_move) {
+      PutBytes(file, 0x236,
+               {0x85, 0xC0,                    // test eax, eax
+                0xB9, 0x00, 0x05, 0x00, 0x00,  // mov ecx, 1280
+                0x0F, 0x44, 0xC1});            // cmove eax, ecx
+    } else {
+      PutBytes(file, 0x236,
+               {0x83, 0xF8, 0x00,                // cmp eax, 0
+                0x75, 0x05,                      // jne past the mov
+                0xB8, 0x00, 0x05, 0x00, 0x00});  // mov eax, 1280
+    }
+    PutBytes(file, 0x240,
+             {0xBA, 0xD0, 0x02, 0x00, 0x00,                // mov edx, 720
+              0xFF, 0x15, 0x15, 0x10, 0x00, 0x00, 0xC3});  // call; ret
+    const SuggestResult result = SuggestSignatures({file}, 1280, 720);
+    ASSERT_EQ(result.suggestions.size(), 2u) << conditional_move;
+    EXPECT_FALSE(result.suggestions[0].evidence.fallback);
+    const Evidence& fallback = result.suggestions[1].evidence;
+    EXPECT_TRUE(fallback.fallback) << conditional_move;
+    EXPECT_EQ(fallback.tested_call, 0x230);
+    EXPECT_EQ(fallback.call, "CreateWindowExW");  // reaches it, but ranks below all the same
+  }
 }
 
 TEST(PeImage, DamagedOrTruncatedFilesAreReadWithoutFault) {

@@ -179,6 +179,36 @@ TEST(SuggestSignatures, LookAlikePlacesTakeTheSameOccurrenceInEveryEdition) {
   EXPECT_EQ(occurs, (std::vector<std::int32_t>{1, 2}));
 }
 
+TEST(SuggestSignatures, SaysWhyNothingIsSuggested) {
+  const Bytes game = Executable(5);
+  Bytes apart(8192, 0x11), first = game, second = OtherEdition(game);
+  Put(apart, 1000, 800, 4);
+  Put(apart, 1200, 600, 4);
+  Put(first, 3000, 801, 2);   // the first edition keeps only the 4-byte place
+  Put(second, 1037, 801, 4);  // and the second only the 2-byte one
+  const struct {
+    std::vector<Bytes> editions;
+    std::int32_t width;
+    std::int32_t size;  // of the values asked for; 0: either
+    NoCandidate why;
+    std::vector<std::size_t> concerned;
+  } cases[] = {
+      {{game, apart}, 1234, 0, NoCandidate::kNowhere, {0, 1}},
+      {{game, apart}, 800, 0, NoCandidate::kApart, {1}},
+      {{Bytes(game.begin(), game.begin() + 2000)}, 800, 2, NoCandidate::kFiltered, {0}},
+      {{first, second}, 800, 0, NoCandidate::kSomeEditions, {0, 1}},
+  };
+  for (const auto& c : cases) {
+    const std::vector<std::span<const std::uint8_t>> editions(c.editions.begin(), c.editions.end());
+    SuggestOptions options;
+    options.size = c.size;
+    const SuggestResult result = SuggestSignatures(editions, c.width, 600, options);
+    EXPECT_TRUE(result.suggestions.empty());
+    EXPECT_EQ(result.why, c.why) << static_cast<int>(c.why);
+    EXPECT_EQ(result.why_editions, c.concerned) << static_cast<int>(c.why);
+  }
+}
+
 TEST(SuggestSignatures, EveryPlaceIsExaminedAndTheBestTopAreReturned) {
   // More places than any list shows, each with bytes of its own before it.
   constexpr std::size_t kPlaces = 3000;

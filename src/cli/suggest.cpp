@@ -54,20 +54,27 @@ std::string Comment(std::size_t number, const Suggestion& s, const std::vector<s
     text += std::string(" in ") + (e.section.empty() ? "a section" : e.section) + ", " +
             KindText(e.kind);
   }
+  if (s.apart) text += ", far apart: a patch for each";
   bool once = true;
   for (std::size_t f = 0; f < files.size(); ++f) {
     text += "; width at " + std::to_string(s.xpos[f]) + " (" + Hex(s.xpos[f]) + "), height at " +
             std::to_string(s.ypos[f]) + " (" + Hex(s.ypos[f]) + ") in " + files[f];
-    once = once && s.count[f] == 1;
+    once = once && s.count[f] == 1 && (!s.apart || s.apart->count[f] == 1);
   }
+  const std::string which = s.apart ? "each signature" : "the signature";
   if (once) {
-    text += files.size() == 1 ? "; the signature occurs once"
-                              : "; the signature occurs once in each file";
+    text += "; " + which + (files.size() == 1 ? " occurs once" : " occurs once in each file");
   } else {
-    text += "; the signature occurs";
-    for (std::size_t f = 0; f < files.size(); ++f) {
-      text += (f == 0 ? " " : ", ") + std::to_string(s.count[f]) + " times in " + files[f];
-    }
+    const auto counts = [&](const std::vector<std::int64_t>& count) {
+      std::string list;
+      for (std::size_t f = 0; f < files.size(); ++f) {
+        list += (f == 0 ? " " : ", ") + std::to_string(count[f]) + " times in " + files[f];
+      }
+      return list;
+    };
+    text += s.apart ? "; the width's signature occurs" + counts(s.count) + "; the height's" +
+                          counts(s.apart->count)
+                    : "; the signature occurs" + counts(s.count);
   }
   text += "\n";
   if (e.kind == PlaceKind::kBytes) return text;
@@ -88,8 +95,17 @@ std::string Comment(std::size_t number, const Suggestion& s, const std::vector<s
   } else {
     text += ";   reaches " + e.call + " through the function called at " + Hex(e.call_at) + "\n";
   }
+  if (e.fallback) {
+    text += ";   set on a branch that tests the result of the call at " + Hex(e.tested_call) +
+            ": a fallback\n";
+  }
   const std::string pair = std::to_string(width) + " x " + std::to_string(height);
-  if (e.table) {
+  if (s.apart) {
+    text += e.alike == 1
+                ? ";   the only width and height the code holds apart in " + files[0] + "\n"
+                : ";   one of " + std::to_string(e.alike) +
+                      " widths or heights the code holds apart in " + files[0] + "\n";
+  } else if (e.table) {
     text += ";   one entry of a table of modes\n";
   } else if (e.alike == 1) {
     text += ";   the only place that holds " + pair + " in " + files[0] + "\n";
@@ -111,6 +127,20 @@ void PrintSuggestions(std::ostream& out, const std::vector<Suggestion>& suggesti
     out << "sig=" << HexBytes(s.sig) << "\n";
     out << "sigwild=";
     for (const std::uint8_t wild : s.sigwild) out << (wild ? '1' : '0');
+    if (s.apart) {
+      // A patch of the width, then one of the height with a record of its own.
+      const HeightSignature& h = *s.apart;
+      out << "\noccur=" << s.occur << "\nxoffset=" << s.xoffset << "\n";
+      if (s.size != 4) out << "setxlen=" << s.size << "\n";
+      const std::size_t dot = modfile.rfind('.');
+      out << "p1modfile=" << modfile << "\np1undofile="
+          << modfile.substr(0, dot == std::string::npos || dot == 0 ? modfile.size() : dot)
+          << "-height.undo\np1sig=" << HexBytes(h.sig) << "\np1sigwild=";
+      for (const std::uint8_t wild : h.sigwild) out << (wild ? '1' : '0');
+      out << "\np1occur=" << h.occur << "\np1yoffset=" << h.yoffset << "\n";
+      if (s.size != 4) out << "p1setylen=" << s.size << "\n";
+      continue;
+    }
     out << "\noccur=" << s.occur << "\nxoffset=" << s.xoffset << "\nyoffset=" << s.yoffset << "\n";
     if (s.size != 4) out << "setxlen=" << s.size << "\nsetylen=" << s.size << "\n";
   }
@@ -136,12 +166,66 @@ void PrintDropped(std::ostream& out, const SuggestResult& result,
                                           : " (held another way there)");
       }
     }
-    out << "; " << std::to_string(d.size) << "-byte " << KindText(d.kind) << ": width at " << in
+    const char* what = d.axis == Axis::kBoth    ? ": width at "
+                       : d.axis == Axis::kWidth ? ", a width alone: at "
+                                                : ", a height alone: at ";
+    out << "; " << std::to_string(d.size) << "-byte " << KindText(d.kind) << what << in
         << ": not in " << missing << "\n";
   }
   if (dropped.size() > kShown) {
     out << "; and " << dropped.size() - kShown << " more\n";
   }
+}
+
+// Why nothing is suggested, as the search found it.
+std::string WhyNone(const SuggestResult& result, const std::vector<std::string>& files,
+                    std::int32_t width, std::int32_t height) {
+  std::string text;
+  for (const std::size_t f : result.why_editions) {
+    const EditionCounts& c = result.counts[f];
+    if (!text.empty()) text += result.why == NoCandidate::kNeverProposed ? "; " : ", ";
+    switch (result.why) {
+      case NoCandidate::kNowhere:
+        text += files[f] + " holds " +
+                (c.widths == 0 && c.heights == 0 ? "neither value"
+                 : c.widths == 0                 ? "no " + std::to_string(width)
+                                                 : "no " + std::to_string(height)) +
+                " as a 2- or 4-byte number";
+        break;
+      case NoCandidate::kNeverProposed:
+        text += files[f] + " holds " +
+                (!c.width_read && !c.height_read ? "both values"
+                 : !c.width_read                 ? std::to_string(width)
+                                                 : std::to_string(height)) +
+                " only where the game reads no value: " + std::to_string(c.unread) +
+                " in the headers, the import, relocation or exception tables or outside the "
+                "sections, " +
+                std::to_string(c.in_instructions) + " inside instructions";
+        break;
+      case NoCandidate::kApart:
+        text += files[f] + " holds no place where the height lies within " +
+                std::to_string(kSuggestNear) + " bytes of the width";
+        break;
+      case NoCandidate::kFiltered:
+        text += files[f] + " holds places only of another size or section than asked for";
+        break;
+      case NoCandidate::kSomeEditions:
+      case NoCandidate::kNotUnique:
+        text += files[f] + " holds " + std::to_string(result.places[f]) +
+                (result.places[f] == 1 ? " place" : " places");
+        break;
+      case NoCandidate::kNone:
+        break;
+    }
+  }
+  if (result.why == NoCandidate::kSomeEditions) {
+    text += ", none of them in every file";
+  } else if (result.why == NoCandidate::kNotUnique) {
+    text += files.size() == 1 ? ", none found by a signature of at most " +
+                                    std::to_string(kSuggestMaxLength) + " bytes"
+                              : ", none found in every file by one signature";
+  }
+  return text;
 }
 
 }  // namespace
@@ -197,15 +281,7 @@ int RunSuggest(CliEnvironment& env, const Invocation& call) {
   for (std::size_t f = 0; f < call.files.size(); ++f) {
     env.err << (f == 0 ? "" : f + 1 == call.files.size() ? " and " : ", ") << call.files[f];
   }
-  env.err << ":";
-  for (std::size_t f = 0; f < call.files.size(); ++f) {
-    env.err << (f == 0 ? " " : ", ") << call.files[f] << " holds " << result.places[f]
-            << (result.places[f] == 1 ? " place" : " places");
-  }
-  env.err << (call.files.size() == 1 || result.places[0] == 0
-                  ? " where the height lies within " + std::to_string(kSuggestNear) +
-                        " bytes of the width\n"
-                  : ", none found in every file by one signature\n");
+  env.err << ": " << WhyNone(result, call.files, call.width, call.height) << "\n";
   if (call.files.size() == 1) return kExitFailure;
   // What each file alone would give, for a definition of one patch per edition.
   for (std::size_t f = 0; f < call.files.size(); ++f) {

@@ -6,6 +6,7 @@
 #include <map>
 #include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "engine/pe_image.h"
@@ -30,9 +31,10 @@ constexpr std::int16_t kOutside = -2;  // past the start or the end of some edit
 // The width at x and the height at y, each `size` bytes, in one edition.
 struct Place {
   std::int32_t size;
-  std::int64_t x;
+  std::int64_t x;  // a value alone (axis): where it lies, and y the same
   std::int64_t y;
   Evidence evidence;
+  Axis axis = Axis::kBoth;
 };
 
 bool Holds(Image image, std::int64_t position, std::int32_t size, std::int32_t value) {
@@ -79,11 +81,40 @@ PlaceKind KindOf(ValueSource source) {
   return PlaceKind::kData;
 }
 
+ValueEvidence EvidenceOf(const CodeValue& v) {
+  return {v.instruction, v.text};
+}
+
+// The evidence of one value, or of a pair: the stronger call of the two, and
+// whether either is a fallback.
+Evidence EvidenceOf(const PeImage& image, const CodeValue& w, const CodeValue& h) {
+  Evidence e;
+  // Loaded data: the pair counts as loaded when either value is.
+  e.kind = std::min(KindOf(w.source), KindOf(h.source));
+  if (const PeSection* section = image.SectionAt(static_cast<std::uint64_t>(w.at))) {
+    e.section = section->name;
+  }
+  e.width = EvidenceOf(w);
+  e.height = EvidenceOf(h);
+  const CodeValue& called = !w.call.empty() && (w.direct || h.call.empty() || !h.direct) ? w : h;
+  e.call = called.call;
+  e.direct = called.direct;
+  e.call_at = called.call_at;
+  e.table = w.table || h.table;
+  const CodeValue& fallback = w.fallback ? w : h;
+  e.fallback = fallback.fallback;
+  e.tested_call = fallback.tested_call;
+  return e;
+}
+
 // The places of an executable: each width with the nearest height of the same
 // kind and size, within kSuggestNear bytes (immediates: of the same function).
+// Then each width and height the code sets or loads that has no partner, as a
+// place of its own axis.
 std::vector<Place> FindCodePlaces(const PeImage& image, const CodeScan& scan) {
   std::vector<Place> places;
   const std::vector<CodeValue>& values = scan.values;
+  std::vector<bool> paired(values.size(), false);
   for (std::size_t i = 0; i < values.size(); ++i) {
     const CodeValue& w = values[i];
     if (!w.width) continue;
@@ -108,31 +139,32 @@ std::vector<Place> FindCodePlaces(const PeImage& image, const CodeScan& scan) {
     }
     if (!best) continue;
     const CodeValue& h = *best;
-    Place p{w.size, w.at, h.at, {}};
-    Evidence& e = p.evidence;
-    // Loaded data: the pair counts as loaded when either value is.
-    e.kind = std::min(KindOf(w.source), KindOf(h.source));
-    if (const PeSection* section = image.SectionAt(static_cast<std::uint64_t>(w.at))) {
-      e.section = section->name;
-    }
-    e.width = {w.instruction, w.text};
-    e.height = {h.instruction, h.text};
-    // The stronger call of the two values.
-    const CodeValue& called = !w.call.empty() && (w.direct || h.call.empty() || !h.direct) ? w : h;
-    e.call = called.call;
-    e.direct = called.direct;
-    e.call_at = called.call_at;
-    e.table = w.table || h.table;
-    places.push_back(std::move(p));
+    paired[i] = true;
+    paired[static_cast<std::size_t>(best - values.data())] = true;
+    places.push_back({w.size, w.at, h.at, EvidenceOf(image, w, h)});
   }
   for (Place& p : places) p.evidence.alike = places.size();
+  // Values alone: only what code sets or loads, never a table's entry.
+  std::size_t alone[2] = {0, 0};
+  const std::size_t pairs = places.size();
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const CodeValue& v = values[i];
+    if (paired[i] || v.source == ValueSource::kData || v.table) continue;
+    Place p{v.size, v.at, v.at, EvidenceOf(image, v, v), v.width ? Axis::kWidth : Axis::kHeight};
+    (v.width ? p.evidence.height : p.evidence.width) = {};
+    ++alone[v.width ? 0 : 1];
+    places.push_back(std::move(p));
+  }
+  for (std::size_t i = pairs; i < places.size(); ++i) {
+    places[i].evidence.alike = std::max(alone[0], alone[1]);
+  }
   return places;
 }
 
 // Best first: how strongly the evidence says the place sets the window.
 int EvidenceRank(const Evidence& e) {
   int rank = e.call.empty() ? 2 : e.direct ? 0 : 1;
-  if (e.kind == PlaceKind::kData || e.table) rank = std::max(rank, 3);
+  if (e.kind == PlaceKind::kData || e.table || e.fallback) rank = std::max(rank, 3);
   return rank * 4 + static_cast<int>(e.kind);
 }
 
@@ -141,6 +173,7 @@ int EvidenceRank(const Evidence& e) {
 // would take them.
 struct Target {
   std::int32_t size = 4;
+  Axis axis = Axis::kBoth;
   std::int64_t d = 0;  // the height's position relative to the width
   std::vector<std::int64_t> x;
   std::int64_t lo = 0;
@@ -402,6 +435,76 @@ class Grower {
   std::vector<std::vector<std::int64_t>> competitors_;  // per edition: width positions
 };
 
+// Where each edition stores the values, and the first cause that holds of why
+// nothing is suggested.
+void Explain(const std::vector<Image>& editions, const std::vector<std::optional<PeImage>>& images,
+             const std::vector<CodeScan>& scans, std::int32_t width, std::int32_t height,
+             const std::vector<std::vector<Place>>& places,
+             const std::vector<std::size_t>& filtered, std::size_t targets, SuggestResult& result) {
+  for (std::size_t e = 0; e < editions.size(); ++e) {
+    const Image image = editions[e];
+    const std::optional<PeImage>& pe = images[e];
+    EditionCounts c;
+    c.filtered = filtered[e];
+    std::unordered_set<std::int64_t> read;  // positions the scan read as values
+    for (const CodeValue& v : scans[e].values) read.insert(v.at);
+    for (std::int64_t p = 1; p + 2 <= static_cast<std::int64_t>(image.size()); ++p) {
+      for (const bool is_width : {true, false}) {
+        const std::int32_t value = is_width ? width : height;
+        if (image[p] != static_cast<std::uint8_t>(value)) continue;
+        const std::int32_t size = Holds(image, p, 4, value)                      ? 4
+                                  : value <= 0xFFFF && Holds(image, p, 2, value) ? 2
+                                                                                 : 0;
+        if (size == 0) continue;
+        ++(is_width ? c.widths : c.heights);
+        if (!pe) continue;
+        if (read.contains(p)) {
+          (is_width ? c.width_read : c.height_read) = true;
+          continue;
+        }
+        const PeSection* section = pe->SectionAt(static_cast<std::uint64_t>(p));
+        if (!section ||
+            pe->Refused(static_cast<std::uint64_t>(p), static_cast<std::uint64_t>(size))) {
+          ++c.unread;
+        } else {
+          ++c.in_instructions;
+        }
+      }
+    }
+    if (!pe) {
+      c.width_read = c.widths > 0;
+      c.height_read = c.heights > 0;
+    }
+    result.counts.push_back(c);
+  }
+  const auto where = [&](const auto& holds) {
+    result.why_editions.clear();
+    for (std::size_t e = 0; e < editions.size(); ++e) {
+      if (holds(result.counts[e], e)) result.why_editions.push_back(e);
+    }
+    return !result.why_editions.empty();
+  };
+  if (where([](const EditionCounts& c, std::size_t) { return c.widths == 0 || c.heights == 0; })) {
+    result.why = NoCandidate::kNowhere;
+  } else if (where([](const EditionCounts& c, std::size_t) {
+               return !c.width_read || !c.height_read;
+             })) {
+    result.why = NoCandidate::kNeverProposed;
+  } else if (where([&](const EditionCounts& c, std::size_t e) {
+               return places[e].empty() && c.filtered == 0;
+             })) {
+    result.why = NoCandidate::kApart;
+  } else if (where([&](const EditionCounts&, std::size_t e) { return places[e].empty(); })) {
+    result.why = NoCandidate::kFiltered;
+  } else if (targets == 0) {
+    where([](const EditionCounts&, std::size_t) { return true; });
+    result.why = NoCandidate::kSomeEditions;
+  } else {
+    where([](const EditionCounts&, std::size_t) { return true; });
+    result.why = NoCandidate::kNotUnique;
+  }
+}
+
 }  // namespace
 
 SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t width,
@@ -410,12 +513,15 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
   SuggestResult result;
   std::vector<std::vector<Place>> places;
   std::vector<CodeScan> scans(editions.size());
+  std::vector<std::optional<PeImage>> images;
+  std::vector<std::size_t> filtered;
   std::size_t total = 0, before = 0;
   for (const Image image : editions) total += image.size();
   for (std::size_t e = 0; e < editions.size(); ++e) {
     const Image image = editions[e];
     std::vector<Place> found;
-    if (const std::optional<PeImage> pe = ReadPeImage(image)) {
+    images.push_back(ReadPeImage(image));
+    if (const std::optional<PeImage>& pe = images.back()) {
       CodeProgress decoded;
       if (progress) {
         decoded = [&](std::size_t done) {
@@ -427,10 +533,10 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
     } else {
       found = FindPlaces(image, width, height);
     }
-    std::erase_if(found, [&](const Place& p) {
+    filtered.push_back(std::erase_if(found, [&](const Place& p) {
       return (options.size != 0 && p.size != options.size) ||
              (!options.section.empty() && p.evidence.section != options.section);
-    });
+    }));
     result.places.push_back(found.size());
     places.push_back(std::move(found));
     before += image.size();
@@ -445,7 +551,7 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
   std::vector<Target> targets;
   Anchors anchors;
   const auto kind = [](const Place& p) {
-    return std::make_tuple(p.size, p.y - p.x, p.evidence.kind);
+    return std::make_tuple(p.size, p.y - p.x, p.evidence.kind, p.axis);
   };
   using Kind = decltype(kind(Place{}));
   std::vector<std::map<Kind, std::vector<std::int64_t>>> kinds(editions.size());
@@ -458,6 +564,7 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
   for (const Place& first : places[0]) {
     Target t;
     t.size = first.size;
+    t.axis = first.axis;
     t.d = first.y - first.x;
     t.lo = t.ValuesFrom() - kSuggestMaxLength;
     t.hi = t.ValuesTo() + kSuggestMaxLength;
@@ -499,7 +606,7 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
       }
     }
     if (std::find(t.x.begin(), t.x.end(), -1) != t.x.end()) {
-      result.dropped.push_back({first.evidence.kind, first.size, t.x});
+      result.dropped.push_back({first.evidence.kind, first.axis, first.size, t.x});
       continue;
     }
 
@@ -530,7 +637,7 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
   for (std::size_t e = 1; e < editions.size(); ++e) {
     for (std::size_t i = 0; i < places[e].size(); ++i) {
       if (followed[e][i]) continue;
-      DroppedPlace d{places[e][i].evidence.kind, places[e][i].size,
+      DroppedPlace d{places[e][i].evidence.kind, places[e][i].axis, places[e][i].size,
                      std::vector<std::int64_t>(editions.size(), -1)};
       d.xpos[e] = places[e][i].x;
       result.dropped.push_back(std::move(d));
@@ -543,68 +650,121 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
   std::vector<Bytes> patched;
   for (const Image image : editions) patched.emplace_back(image.begin(), image.end());
 
-  using Ranked = std::pair<std::tuple<int, decltype(Rank(Window{}, Target{}))>, Suggestion>;
-  std::vector<Ranked> found;
-  // The strongest evidence first.
-  std::size_t once_in_tier = 0;
-  std::vector<std::size_t> order(targets.size());
-  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return EvidenceRank(evidence[a]) < EvidenceRank(evidence[b]);
-  });
-  for (std::size_t n = 0; n < order.size(); ++n) {
-    const std::size_t i = order[n];
-    if (progress) progress(SuggestStage::kGrowing, n, targets.size());
-    // Once `top` are found, a weaker rank of evidence cannot reach the list,
-    // nor can more places of the same rank once `top` of them occur once.
-    const int tier = EvidenceRank(evidence[i]);
-    if (n > 0 && tier != EvidenceRank(evidence[order[n - 1]])) once_in_tier = 0;
-    if (found.size() >= options.top &&
-        (once_in_tier >= options.top || n == 0 || tier != EvidenceRank(evidence[order[n - 1]]))) {
-      break;
-    }
-    const Target& t = targets[i];
-    const Window w = Grower(t, editions, anchors).Best();
-    if (w.occur == 0) continue;
+  using Order = std::tuple<int, bool, decltype(Rank(Window{}, Target{}))>;
+  using Ranked = std::pair<Order, Suggestion>;
+  // Grows the signatures of the targets given, the strongest evidence first,
+  // and returns the confirmed ones.
+  std::size_t grown = 0;
+  const auto grow = [&](std::vector<std::size_t> order) {
+    std::vector<Ranked> found;
+    std::size_t once_in_tier = 0;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+      return EvidenceRank(evidence[a]) < EvidenceRank(evidence[b]);
+    });
+    for (std::size_t n = 0; n < order.size(); ++n) {
+      const std::size_t i = order[n];
+      if (progress) progress(SuggestStage::kGrowing, grown++, targets.size());
+      // Once `top` are found, a weaker rank of evidence cannot reach the list,
+      // nor can more places of the same rank once `top` of them occur once.
+      const int tier = EvidenceRank(evidence[i]);
+      if (n > 0 && tier != EvidenceRank(evidence[order[n - 1]])) once_in_tier = 0;
+      if (found.size() >= options.top &&
+          (once_in_tier >= options.top || n == 0 || tier != EvidenceRank(evidence[order[n - 1]]))) {
+        break;
+      }
+      const Target& t = targets[i];
+      const Window w = Grower(t, editions, anchors).Best();
+      if (w.occur == 0) continue;
 
-    Suggestion s;
-    s.evidence = evidence[i];
-    s.size = t.size;
-    s.occur = w.occur;
-    s.xoffset = static_cast<std::int32_t>(-w.a);
-    s.yoffset = static_cast<std::int32_t>(t.d - w.a);
-    for (std::int64_t r = w.a; r < w.b; ++r) {
-      const std::int16_t byte = t.At(r);
-      s.sig.push_back(byte >= 0 ? static_cast<std::uint8_t>(byte) : 0);
-      s.sigwild.push_back(byte >= 0 ? 0 : 1);
+      Suggestion s;
+      s.evidence = evidence[i];
+      s.size = t.size;
+      s.occur = w.occur;
+      s.xoffset = static_cast<std::int32_t>(-w.a);
+      s.yoffset = static_cast<std::int32_t>(t.d - w.a);
+      for (std::int64_t r = w.a; r < w.b; ++r) {
+        const std::int16_t byte = t.At(r);
+        s.sig.push_back(byte >= 0 ? static_cast<std::uint8_t>(byte) : 0);
+        s.sigwild.push_back(byte >= 0 ? 0 : 1);
+      }
+      // A value alone is read as the width or the height it is.
+      const std::int32_t x_value = t.axis == Axis::kHeight ? height : width;
+      const std::int32_t y_value = t.axis == Axis::kWidth ? width : height;
+      bool confirmed = true;
+      for (std::size_t e = 0; e < editions.size() && confirmed; ++e) {
+        const Image image = editions[e];
+        const auto x = static_cast<std::int32_t>(t.x[e]);
+        const auto y = static_cast<std::int32_t>(t.x[e] + t.d);
+        s.xpos.push_back(x);
+        s.ypos.push_back(y);
+        s.count.push_back(CountSignature(image, s.sig, s.sigwild));
+        const auto located = [&](Image bytes) {
+          return FindSignature(bytes, s.sig, s.sigwild, s.xoffset, s.occur) == x;
+        };
+        confirmed = located(image) &&
+                    FindSignature(image, s.sig, s.sigwild, s.yoffset, s.occur) == y &&
+                    ReadValueAt(image, x, s.size) == x_value &&
+                    ReadValueAt(image, y, s.size) == y_value && (!w.unique || s.count[e] == 1);
+        if (!confirmed) break;
+        Bytes& copy = patched[e];
+        const std::int32_t other = (width ^ 0xFFFF) & 0xFFFF;
+        StoreValue(copy.data() + x, other, s.size);
+        StoreValue(copy.data() + y, other, s.size);
+        confirmed = located(copy);
+        std::copy(image.begin() + x, image.begin() + x + s.size, copy.begin() + x);
+        std::copy(image.begin() + y, image.begin() + y + s.size, copy.begin() + y);
+      }
+      if (confirmed) {
+        if (w.unique) ++once_in_tier;
+        found.emplace_back(Order{EvidenceRank(s.evidence), false, Rank(w, t)}, std::move(s));
+      }
     }
-    bool confirmed = true;
-    for (std::size_t e = 0; e < editions.size() && confirmed; ++e) {
-      const Image image = editions[e];
-      const auto x = static_cast<std::int32_t>(t.x[e]);
-      const auto y = static_cast<std::int32_t>(t.x[e] + t.d);
-      s.xpos.push_back(x);
-      s.ypos.push_back(y);
-      s.count.push_back(CountSignature(image, s.sig, s.sigwild));
-      const auto located = [&](Image bytes) {
-        return FindSignature(bytes, s.sig, s.sigwild, s.xoffset, s.occur) == x;
-      };
-      confirmed = located(image) &&
-                  FindSignature(image, s.sig, s.sigwild, s.yoffset, s.occur) == y &&
-                  ReadValueAt(image, x, s.size) == width &&
-                  ReadValueAt(image, y, s.size) == height && (!w.unique || s.count[e] == 1);
-      if (!confirmed) break;
-      Bytes& copy = patched[e];
-      const std::int32_t other = (width ^ 0xFFFF) & 0xFFFF;
-      StoreValue(copy.data() + x, other, s.size);
-      StoreValue(copy.data() + y, other, s.size);
-      confirmed = located(copy);
-      std::copy(image.begin() + x, image.begin() + x + s.size, copy.begin() + x);
-      std::copy(image.begin() + y, image.begin() + y + s.size, copy.begin() + y);
-    }
-    if (confirmed) {
-      if (w.unique) ++once_in_tier;
-      found.emplace_back(std::make_tuple(EvidenceRank(s.evidence), Rank(w, t)), std::move(s));
+    return found;
+  };
+  std::vector<std::size_t> pairs, widths, heights;
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    (targets[i].axis == Axis::kBoth    ? pairs
+     : targets[i].axis == Axis::kWidth ? widths
+                                       : heights)
+        .push_back(i);
+  }
+  std::vector<Ranked> found = grow(pairs);
+  if (!widths.empty() && !heights.empty()) {
+    const std::vector<Ranked> lone_heights = grow(heights);
+    // Each width alone with the height alone of the same kind and size of the
+    // best evidence, then the nearest in the first edition.
+    for (Ranked& lone : grow(widths)) {
+      Suggestion& s = lone.second;
+      const Ranked* partner = nullptr;
+      for (const Ranked& h : lone_heights) {
+        const Suggestion& c = h.second;
+        if (c.size != s.size || c.evidence.kind != s.evidence.kind) continue;
+        const auto distance = [&](const Suggestion& o) { return std::abs(o.xpos[0] - s.xpos[0]); };
+        if (!partner || h.first < partner->first ||
+            (!(partner->first < h.first) && distance(c) < distance(partner->second))) {
+          partner = &h;
+        }
+      }
+      if (!partner) continue;
+      const Suggestion& h = partner->second;
+      s.ypos = h.xpos;
+      s.yoffset = 0;
+      s.apart = HeightSignature{h.sig, h.sigwild, h.occur, h.xoffset, h.count};
+      Evidence& e = s.evidence;
+      e.height = h.evidence.height;
+      if (e.call.empty() || (!e.direct && h.evidence.direct && !h.evidence.call.empty())) {
+        e.call = h.evidence.call;
+        e.direct = h.evidence.direct;
+        e.call_at = h.evidence.call_at;
+      }
+      e.kind = std::max(e.kind, h.evidence.kind);
+      if (!e.fallback && h.evidence.fallback) {
+        e.fallback = true;
+        e.tested_call = h.evidence.tested_call;
+      }
+      // Ranked by the weaker of the two, after pairs of the same evidence.
+      const int rank = std::max(std::get<0>(lone.first), std::get<0>(partner->first));
+      found.emplace_back(Order{rank, true, std::get<2>(lone.first)}, std::move(s));
     }
   }
   if (progress) progress(SuggestStage::kGrowing, targets.size(), targets.size());
@@ -614,6 +774,9 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
                    [](const Ranked& l, const Ranked& r) { return l.first < r.first; });
   if (found.size() > options.top) found.resize(options.top);
   for (auto& f : found) result.suggestions.push_back(std::move(f.second));
+  if (result.suggestions.empty()) {
+    Explain(editions, images, scans, width, height, places, filtered, targets.size(), result);
+  }
   return result;
 }
 

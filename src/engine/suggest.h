@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -26,6 +27,9 @@ enum class PlaceKind {
   kBytes,       // bytes of a file that is no x86 executable
 };
 
+// Which values a place holds: both, or one that lies far from any of the other.
+enum class Axis { kBoth, kWidth, kHeight };
+
 // What the first edition tells about one value of a place.
 struct ValueEvidence {
   std::int64_t instruction = -1;  // the instruction that holds or loads it (file offset)
@@ -38,15 +42,30 @@ struct Evidence {
   std::string section;  // the section of the values; empty outside an executable
   ValueEvidence width;
   ValueEvidence height;
-  std::string call;           // the window or display function the values reach; empty: none
-  bool direct = false;        // called in the same function (else through a function it calls)
-  std::int64_t call_at = -1;  // the call's file offset
-  bool table = false;         // among more sizes of the same shape: a table of modes
-  std::size_t alike = 1;      // places that hold the pair in the first edition
+  std::string call;               // the window or display function the values reach; empty: none
+  bool direct = false;            // called in the same function (else through a function it calls)
+  std::int64_t call_at = -1;      // the call's file offset
+  bool table = false;             // among more sizes of the same shape: a table of modes
+  std::size_t alike = 1;          // places that hold the pair in the first edition
+  bool fallback = false;          // a value is set on a branch that tests a call's result
+  std::int64_t tested_call = -1;  // that call's file offset
+};
+
+// The height's own signature, where the height lies far from the width: a
+// second patch that changes the height alone.
+struct HeightSignature {
+  Bytes sig;
+  Bytes sigwild;
+  std::int32_t occur = 1;
+  std::int32_t yoffset = 0;
+  std::vector<std::int64_t> count;  // the signature's occurrences, per edition
 };
 
 // One place where the width and height lie near each other in every edition of
-// a game file, with a signature that finds it in all of them.
+// a game file, with a signature that finds it in all of them; or, in an
+// executable whose code holds them far apart, a width and a height each with
+// a signature of its own (`apart`): sig, sigwild, occur, xoffset and count then
+// find the width alone, and yoffset is unused.
 struct Suggestion {
   std::int32_t size = 4;           // bytes of each value: 2 or 4
   std::vector<std::int32_t> xpos;  // where the width lies, per edition
@@ -58,11 +77,13 @@ struct Suggestion {
   std::int32_t yoffset = 0;
   std::vector<std::int64_t> count;  // the signature's occurrences, per edition
   Evidence evidence;
+  std::optional<HeightSignature> apart;
 };
 
 // A place found in some editions and not in the others.
 struct DroppedPlace {
   PlaceKind kind = PlaceKind::kBytes;
+  Axis axis = Axis::kBoth;  // a width or a height alone: xpos is where that value lies
   std::int32_t size = 4;
   std::vector<std::int64_t> xpos;  // per edition; -1 where it is not found
 };
@@ -73,10 +94,38 @@ struct SuggestOptions {
   std::string section;    // only places in the section of this name; empty: any
 };
 
+// Why no suggestion was found, the first cause that holds, in this order.
+enum class NoCandidate {
+  kNone,           // there are suggestions
+  kNowhere,        // some edition does not store one of the values at all
+  kNeverProposed,  // some edition stores one only where no game value lies
+  kApart,          // some edition never holds them near each other (nor, in code, alone)
+  kFiltered,       // some edition holds places only of another size or section
+  kSomeEditions,   // every place lies in some of the editions only
+  kNotUnique,      // no signature finds a place with the same occurrence in every edition
+};
+
+// Where one edition stores the values (counted only when nothing is suggested).
+struct EditionCounts {
+  std::size_t widths = 0;   // positions that store the width as a 2- or 4-byte value
+  std::size_t heights = 0;  // the same for the height
+  // Of them, the ones in the headers, in the import, relocation or exception
+  // tables, or outside every section; and the ones inside instructions other
+  // than as their operand (or in code no instruction decodes to).
+  std::size_t unread = 0;
+  std::size_t in_instructions = 0;
+  bool width_read = false;   // the width is read as a value somewhere
+  bool height_read = false;  // the same for the height
+  std::size_t filtered = 0;  // places left out by the size or section asked for
+};
+
 struct SuggestResult {
   std::vector<std::size_t> places;  // the places found in each edition
   std::vector<Suggestion> suggestions;
   std::vector<DroppedPlace> dropped;
+  NoCandidate why = NoCandidate::kNone;
+  std::vector<std::size_t> why_editions;  // the editions the cause concerns
+  std::vector<EditionCounts> counts;      // per edition, when nothing is suggested
 };
 
 // What a run is doing: decoding the editions' code (done and total count
@@ -101,10 +150,16 @@ using SuggestProgress =
 // No other place matches once the values are patched to any of 0 to 65535, so
 // the place is found with the same occurrence after patching. Every suggestion
 // is confirmed by FindSignature and by reading the values as locating does.
+// In an executable, a width and a height that its code sets or loads but that
+// have no partner within kSuggestNear bytes are proposed as a pair of
+// signatures (`apart`), the width's paired with the height of the same kind
+// and size of the best evidence, then the nearest.
+//
 // Best first: values that reach a window or display call, in the function
 // itself, then through a function it calls; immediates, then loaded data,
-// then other data, a table of modes last; then a signature that occurs once,
-// the smallest occurrence, the shortest, the nearest to the values.
+// then other data, a table of modes or a fallback last; a pair near each
+// other before one far apart; then a signature that occurs once, the smallest
+// occurrence, the shortest, the nearest to the values.
 SuggestResult SuggestSignatures(const std::vector<std::span<const std::uint8_t>>& editions,
                                 std::int32_t width, std::int32_t height,
                                 const SuggestOptions& options = {},

@@ -68,7 +68,22 @@ struct Candidate {
   std::int64_t value_at;  // the immediate's file offset
   std::int32_t size;
   bool width;
+  std::int32_t into = -1;         // the register the instruction sets, or -1
+  std::int64_t tested_call = -1;  // a fallback of the result of this call
 };
+
+// Where code starts running on a call's result: the two paths of a branch
+// that tests it.
+struct ResultPath {
+  std::uint64_t start;  // file offset
+  std::uint32_t call;   // the call's file offset
+};
+
+// How many instructions after a call its result is still looked for in a
+// test, and after the test a branch or a conditional move.
+constexpr std::uint32_t kResultReach = 3;
+// How far into a path on a call's result a fallback value is looked for, in bytes.
+constexpr std::uint64_t kPathReach = 12;
 
 void Mark(std::vector<std::uint64_t>& bits, std::uint64_t from, std::uint64_t count) {
   for (std::uint64_t i = from; i < from + count && (i >> 6) < bits.size(); ++i) {
@@ -191,6 +206,7 @@ CodeScan ScanCode(Image file, const PeImage& image, std::int32_t width, std::int
   std::vector<Reference> references;                        // data addresses code refers to
   std::unordered_map<std::uint64_t, std::uint64_t> thunks;  // jmp [slot] stubs: address -> slot
   std::vector<Candidate> candidates;
+  std::vector<ResultPath> result_paths;
   const std::uint64_t mask16 = 0xFFFF;
   const bool short_values = width <= 0xFFFF && height <= 0xFFFF;
 
@@ -200,6 +216,9 @@ CodeScan ScanCode(Image file, const PeImage& image, std::int32_t width, std::int
     const std::uint64_t start = section.raw_offset, end = start + section.raw_size;
     const std::uint64_t base = image.image_base + section.rva - start;  // va = base + offset
     std::array<std::uint64_t, 16> loaded{};  // import slot each register was loaded from
+    // The last immediate moved into each register: its candidate and instruction number.
+    std::array<std::pair<std::size_t, std::uint32_t>, 16> set_to{};
+    std::uint32_t call_ordinal = 0, call_at = 0, test_ordinal = 0;  // the last call; its test
     std::uint64_t at = start;
     std::uint64_t reported = at;
     while (at < end) {
@@ -250,12 +269,21 @@ CodeScan ScanCode(Image file, const PeImage& image, std::int32_t width, std::int
           continue;
         }
         if (insn.mnemonic != ZYDIS_MNEMONIC_MOV && insn.mnemonic != ZYDIS_MNEMONIC_PUSH) continue;
+        // mov reg, imm (B8+r) and mov r/m, imm (C7) into a register.
+        std::int32_t into = -1;
+        if (insn.mnemonic == ZYDIS_MNEMONIC_MOV && insn.opcode >= 0xB8 && insn.opcode <= 0xBF) {
+          into = (insn.opcode & 7) | (raw.rex.B ? 8 : 0);
+        } else if (insn.mnemonic == ZYDIS_MNEMONIC_MOV && modrm && raw.modrm.mod == 3) {
+          into = (raw.modrm.rm & 7) | (raw.rex.B ? 8 : 0);
+        }
         const auto add = [&](std::uint64_t value, std::uint32_t offset, std::int32_t size) {
           for (const bool is_width : {true, false}) {
             const auto wanted = static_cast<std::uint64_t>(is_width ? width : height);
             if (value != wanted || (size == 2 && !short_values)) continue;
+            if (into >= 0)
+              set_to[static_cast<std::size_t>(into)] = {candidates.size() + 1, ordinal};
             candidates.push_back({static_cast<std::uint32_t>(at), ordinal,
-                                  static_cast<std::int64_t>(at + offset), size, is_width});
+                                  static_cast<std::int64_t>(at + offset), size, is_width, into});
           }
         };
         if (imm.size == 16) {
@@ -278,6 +306,8 @@ CodeScan ScanCode(Image file, const PeImage& image, std::int32_t width, std::int
           loaded.fill(0);
           break;
         case ZYDIS_MNEMONIC_CALL: {
+          call_ordinal = ordinal;
+          call_at = static_cast<std::uint32_t>(at);
           CallSite call{static_cast<std::uint32_t>(at), ordinal, 0, -1};
           if (raw.imm[0].is_relative) {
             call.target = next + static_cast<std::uint64_t>(raw.imm[0].value.s);
@@ -299,12 +329,44 @@ CodeScan ScanCode(Image file, const PeImage& image, std::int32_t width, std::int
                 address != 0 && image.imports.contains(address) ? address : 0;
           }
           break;
+        case ZYDIS_MNEMONIC_TEST:
+        case ZYDIS_MNEMONIC_CMP:
+          // test eax, eax; cmp eax, imm (either form): the result of the call just made.
+          if (call_ordinal != 0 && ordinal - call_ordinal <= kResultReach &&
+              ((modrm && raw.modrm.mod == 3 && raw.modrm.rm == 0 && !raw.rex.B &&
+                (insn.mnemonic == ZYDIS_MNEMONIC_CMP || (raw.modrm.reg == 0 && !raw.rex.R))) ||
+               (insn.mnemonic == ZYDIS_MNEMONIC_CMP && !modrm && insn.opcode == 0x3D))) {
+            test_ordinal = ordinal;
+          }
+          break;
         default:
+          if (test_ordinal == 0 || ordinal - test_ordinal > kResultReach) break;
+          const bool map0f = insn.opcode_map == ZYDIS_OPCODE_MAP_0F;
+          const bool jcc =
+              raw.imm[0].is_relative && ((!map0f && insn.opcode >= 0x70 && insn.opcode <= 0x7F) ||
+                                         (map0f && insn.opcode >= 0x80 && insn.opcode <= 0x8F));
+          if (jcc) {
+            // Both paths of the branch run on the result.
+            result_paths.push_back({at + insn.length, call_at});
+            if (const auto target =
+                    image.FileOffsetOfVa(next + static_cast<std::uint64_t>(raw.imm[0].value.s))) {
+              result_paths.push_back({*target, call_at});
+            }
+          } else if (map0f && insn.opcode >= 0x40 && insn.opcode <= 0x4F && modrm &&
+                     raw.modrm.mod == 3 && raw.modrm.reg == 0 && !raw.rex.R) {
+            // cmov eax, reg of a value just set: the value replaces the result.
+            const auto [candidate, set_at] = set_to[(raw.modrm.rm & 7) | (raw.rex.B ? 8 : 0)];
+            if (candidate != 0 && ordinal - set_at <= 2 * kResultReach) {
+              candidates[candidate - 1].tested_call = call_at;
+            }
+          }
           break;
       }
       at += insn.length;
     }
   }
+  std::sort(result_paths.begin(), result_paths.end(),
+            [](const ResultPath& a, const ResultPath& b) { return a.start < b.start; });
   // Calls to jmp [slot] stubs call the import.
   for (CallSite& call : calls) {
     if (call.window < 0 && call.target != 0) {
@@ -391,6 +453,21 @@ CodeScan ScanCode(Image file, const PeImage& image, std::int32_t width, std::int
     v.text = Describe(decoder, file, c.at, va_of(c.at));
     v.function = region_of(c.at);
     evidence(v, c.at, c.ordinal);
+    // Set into the result's register at the start of a path on the result.
+    if (c.tested_call < 0 && c.into == 0) {
+      const auto path =
+          std::upper_bound(result_paths.begin(), result_paths.end(), c.at,
+                           [](std::uint64_t a, const ResultPath& p) { return a < p.start; });
+      if (path != result_paths.begin() && c.at - (path - 1)->start <= kPathReach &&
+          region_of((path - 1)->start) == v.function) {
+        v.fallback = true;
+        v.tested_call = (path - 1)->call;
+      }
+    }
+    if (c.tested_call >= 0) {
+      v.fallback = true;
+      v.tested_call = c.tested_call;
+    }
     scan.values.push_back(std::move(v));
   }
 

@@ -34,6 +34,8 @@ struct CodeValue {
   bool direct = false;            // the call is in the same function (else in a function it calls)
   std::int64_t call_at = -1;      // the file offset of that call
   bool table = false;             // data among more sizes of the same shape (a table of modes)
+  bool fallback = false;          // set on a branch taken on a call's result (a fallback)
+  std::int64_t tested_call = -1;  // the file offset of that call
 };
 
 struct CodeScan {

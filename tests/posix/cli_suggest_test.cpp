@@ -111,7 +111,11 @@ TEST_F(SuggestTest, NoCandidateFailsAndBadWordsAreUsageErrors) {
   EXPECT_EQ(Run({"suggest", "1280", "720", file}), kExitFailure);
   EXPECT_EQ(out.str(), "");
   EXPECT_EQ(err.str(), "quillfen-cli: no candidate for 1280 and 720 in " + file + ": " + file +
-                           " holds 0 places where the height lies within 64 bytes of the width\n");
+                           " holds no place where the height lies within 64 bytes of the width\n");
+
+  EXPECT_EQ(Run({"suggest", "1280", "721", file}), kExitFailure);
+  EXPECT_EQ(err.str(), "quillfen-cli: no candidate for 1280 and 721 in " + file + ": " + file +
+                           " holds no 721 as a 2- or 4-byte number\n");
 
   // A place no one signature finds in both files: each file's own candidates.
   std::mt19937 random(4);

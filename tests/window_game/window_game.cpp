@@ -2,6 +2,7 @@
 // whose client area is 1280 x 720, writes the client size it got to
 // window_game.log beside itself, and exits. Built in several editions (compiler
 // options, EDITION=2 for the next release with a settings menu of modes;
+// APART=1 for code that sets the width and the height in functions far apart;
 // GAME_WIDTH and GAME_HEIGHT for the same edition at another size).
 #include <windows.h>
 
@@ -30,6 +31,14 @@ struct Mode {
 constexpr Mode kModes[] = {{640, 480}, {800, 600}, {1024, 768}, {1280, 720}, {1920, 1080}};
 #endif
 
+#if APART
+// The width in a function of its own, the height in another after Log: no
+// instruction of the one lies near the other's.
+[[gnu::noipa]] int StartWidth() {
+  return kWidth;
+}
+#endif
+
 LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
   return DefWindowProcW(window, message, w, l);
 }
@@ -50,6 +59,12 @@ void Log(int width, int height) {
   }
 }
 
+#if APART
+[[gnu::noipa]] int StartHeight() {
+  return kHeight;
+}
+#endif
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -63,7 +78,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   type.hCursor = LoadCursorW(nullptr, IDC_ARROW);
 #endif
   RegisterClassW(&type);
+#if APART
+  RECT frame{0, 0, StartWidth(), StartHeight()};
+#else
   RECT frame{0, 0, kWidth, kHeight};
+#endif
   const DWORD style = WS_OVERLAPPEDWINDOW;
   AdjustWindowRect(&frame, style, FALSE);
   HWND window =
