@@ -17,6 +17,7 @@ _quillfen_cli() {
         ini=(--ini "$word")
         ((i++))
         ;;
+      --top | --size | --section) ((i++)) ;;  # suggest's options and their values
       -*) ;;
       *)
         if [[ -z $command ]]; then command=$word; else ((operand++)); fi
@@ -29,8 +30,17 @@ _quillfen_cli() {
     mapfile -t COMPREPLY < <(compgen -f -- "$cur")
     return
   fi
+  case $prev in
+    --size)
+      mapfile -t COMPREPLY < <(compgen -W "2 4" -- "$cur")
+      return
+      ;;
+    --top | --section) return ;;
+  esac
   if [[ $cur == -* ]]; then
-    mapfile -t COMPREPLY < <(compgen -W "--ini --help --version --verbose" -- "$cur")
+    local options="--ini --help --version --verbose"
+    [[ $command == suggest ]] && options+=" --top --size --section"
+    mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
     return
   fi
   if [[ -z $command ]]; then

@@ -29,7 +29,7 @@ function __quillfen_cli_operand
             continue
         end
         switch $token
-            case --ini
+            case --ini --top --size --section
                 set skip 1
             case '-*'
             case '*'
@@ -62,6 +62,9 @@ complete -c quillfen-cli -n "not __fish_seen_subcommand_from $commands" -a find 
 complete -c quillfen-cli -n "not __fish_seen_subcommand_from $commands" -a suggest -d "Propose patches from a game's own files"
 complete -c quillfen-cli -n "__fish_seen_subcommand_from check" -F
 complete -c quillfen-cli -n "__fish_seen_subcommand_from suggest; and test (__quillfen_cli_operand) -ge 3" -F
+complete -c quillfen-cli -n "__fish_seen_subcommand_from suggest" -l top -x -d 'How many candidates to print (10)'
+complete -c quillfen-cli -n "__fish_seen_subcommand_from suggest" -l size -x -a "2 4" -d 'Only values of this many bytes'
+complete -c quillfen-cli -n "__fish_seen_subcommand_from suggest" -l section -x -d 'Only places in this section'
 complete -c quillfen-cli -n "__fish_seen_subcommand_from locate patch undo find; and test (__quillfen_cli_operand) = 1" -a "(__quillfen_cli_games)"
 complete -c quillfen-cli -n "__fish_seen_subcommand_from locate patch undo; and test (__quillfen_cli_operand) = 2" -a "(__fish_complete_directories)"
 complete -c quillfen-cli -n "__fish_seen_subcommand_from find; and test (__quillfen_cli_operand) -ge 2" -a "(__fish_complete_directories)"

@@ -82,4 +82,6 @@ complete "$line locate Quill" "$line locate Quillfen\\ Demo\\ Game"
 complete "$line locate qUILL" "$line locate Quillfen\\ Demo\\ Game"
 complete "$line patch \"Quill" "$line patch \"Quillfen Demo Game\""
 complete "$line find 'Quill" "$line find 'Quillfen Demo Game'"
+complete "$line suggest --to" "$line suggest --top"
+complete "$line suggest --top 3 --si" "$line suggest --top 3 --size"
 exit $((failures > 0))
