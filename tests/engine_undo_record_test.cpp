@@ -60,12 +60,5 @@ TEST(UndoRecord, EveryLineMustBeANumberAsTheProgramWritesIt) {
   EXPECT_EQ(extreme->xpos, INT32_MAX);
 }
 
-TEST(UndoRecord, MatchesByChecksumOnly) {
-  const auto content = Bytes("123456789");
-  EXPECT_TRUE(RecordMatches({-873187034, 0, 0, 0, 0}, content));
-  EXPECT_FALSE(RecordMatches({-873187034, 0, 0, 0, 0}, Bytes("123456788")));
-  EXPECT_TRUE(RecordMatches({0, 5, 5, 5, 5}, {}));
-}
-
 }  // namespace
 }  // namespace quillfen
