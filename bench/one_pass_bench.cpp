@@ -14,6 +14,7 @@
 
 #include "engine/crc32.h"
 #include "engine/one_pass.h"
+#include "engine/one_pass_internal.h"
 #include "engine/signature.h"
 #include "ratio_reporter.h"
 
@@ -70,13 +71,14 @@ void BM_CrcThenFind(benchmark::State& state) {
 
 void OnePass(benchmark::State& state, std::size_t piece) {
   for (auto _ : state) {
-    benchmark::DoNotOptimize(quillfen::ChecksumAndFind(Image(), {&kQuery, 1}, piece));
+    benchmark::DoNotOptimize(
+        quillfen::one_pass_internal::ChecksumAndFindInPieces(Image(), {&kQuery, 1}, piece));
   }
   Count(state);
 }
 
 void BM_OnePass(benchmark::State& state) {
-  OnePass(state, quillfen::kPassPiece);
+  OnePass(state, quillfen::one_pass_internal::kPassPiece);
 }
 
 // Argument: the piece size in KiB, for choosing kPassPiece.

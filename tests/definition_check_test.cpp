@@ -77,7 +77,6 @@ TEST(DefinitionCheck, ReportsEachProblemAtItsLine) {
     EXPECT_EQ(d.severity, expected[i].severity) << d.text;
     EXPECT_NE(d.text.find(expected[i].text), std::string::npos) << d.text;
   }
-  EXPECT_TRUE(check.HasErrors());
 }
 
 // The check judges what the program reads, not what the file holds.
@@ -251,7 +250,7 @@ TEST(DefinitionCheck, ChecksManyGamesInLinearTime) {
   const auto start = std::chrono::steady_clock::now();
   const DefinitionCheck check = CheckDefinitions(text);
   const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
-  EXPECT_FALSE(check.HasErrors());
+  for (const Diagnostic& d : check.diagnostics) EXPECT_EQ(d.severity, Severity::kWarning) << d.text;
   EXPECT_EQ(check.games.size(), static_cast<std::size_t>(kGames));
   EXPECT_EQ(check.games.back().patches, 1u);
   EXPECT_LT(seconds.count(), 15.0);  // a few seconds at most, even in a debug build under load

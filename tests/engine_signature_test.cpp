@@ -8,6 +8,7 @@
 
 #include "engine/crc32.h"
 #include "engine/one_pass.h"
+#include "engine/one_pass_internal.h"
 #include "engine/signature.h"
 #include "engine/signature_internal.h"
 #include "fuzz/plain_scan.h"
@@ -306,7 +307,7 @@ TEST(FindSignature, CountsMillionsOfOccurrencesExactly) {
 // images whose runs of zeros the block scans count at once across pieces.
 void ExpectPassAgrees(const B& image, const std::vector<SignatureQuery>& queries, std::size_t piece,
                       const std::string& what) {
-  const PassResult pass = ChecksumAndFind(image, queries, piece);
+  const PassResult pass = one_pass_internal::ChecksumAndFindInPieces(image, queries, piece);
   ASSERT_EQ(pass.crc, Crc32Of(image)) << what;
   ASSERT_EQ(pass.found.size(), queries.size());
   for (std::size_t k = 0; k < queries.size(); ++k) {
@@ -358,8 +359,8 @@ TEST(ChecksumAndFind, AgreesWithThePlainScanAndCrc) {
   for (const std::int32_t occur : {1, total, total + 1}) {
     queries.push_back({sig, wild, occur, 2, 6});
   }
-  ExpectPassAgrees(large, queries, kPassPiece, "large image");
-  ExpectPassAgrees(large, {}, kPassPiece, "large image, no query");
+  ExpectPassAgrees(large, queries, one_pass_internal::kPassPiece, "large image");
+  ExpectPassAgrees(large, {}, one_pass_internal::kPassPiece, "large image, no query");
 }
 
 }  // namespace

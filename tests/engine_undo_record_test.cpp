@@ -116,12 +116,5 @@ TEST(UndoRecord, PlacesBesideARecordKeepTheirNames) {
   EXPECT_EQ(KeptRecordPath("GAME.UNDO", -1, 2), "GAME.UNDO.ffffffff-2.kept");
 }
 
-TEST(UndoRecord, MatchesByChecksumOnly) {
-  const auto content = Bytes("123456789");
-  EXPECT_TRUE(RecordMatches({-873187034, 0, 0, 0, 0}, content));
-  EXPECT_FALSE(RecordMatches({-873187034, 0, 0, 0, 0}, Bytes("123456788")));
-  EXPECT_TRUE(RecordMatches({0, 5, 5, 5, 5}, {}));
-}
-
 }  // namespace
 }  // namespace quillfen

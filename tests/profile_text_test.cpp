@@ -21,6 +21,8 @@ TEST(ProfileText, EachEncodingIsReadAsTheSystemReadsIt) {
   const Case cases[] = {
       {"ASCII", "[a]\r\nk=v\r\n", TextEncoding::kUtf8, "[a]\r\nk=v\r\n", 0},
       {"UTF-8 with a byte order mark", "\xEF\xBB\xBF\xC3\xA9", TextEncoding::kUtf8, "\xC3\xA9", 0},
+      {"UTF-8 with a byte order mark, and bytes that are not", "\xEF\xBB\xBF" "d\xE5m\xC3",
+       TextEncoding::kUtf8, "d\xEF\xBF\xBDm\xEF\xBF\xBD", 0},
       {"UTF-16 little-endian, a pair of surrogates",
        "\xFF\xFE"
        "a\0\x3D\xD8\x00\xDE"s,

@@ -88,7 +88,20 @@ ProfileText DecodeProfileText(std::string_view bytes) {
     return decoded;
   }
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-    decoded.text = std::string(bytes.substr(3));
+    // UTF-8 by its mark: a byte that starts no valid sequence reads as U+FFFD,
+    // so that the text is UTF-8 and reads the same when decoded again.
+    const std::string_view rest = bytes.substr(3);
+    decoded.text.reserve(rest.size());
+    for (std::size_t i = 0; i < rest.size();) {
+      const std::size_t length = Utf8SequenceLength(rest.substr(i));
+      if (length == 0) {
+        AppendUtf8(decoded.text, 0xFFFD);
+        ++i;
+      } else {
+        decoded.text.append(rest.substr(i, length));
+        i += length;
+      }
+    }
     return decoded;
   }
   int line = 1;

@@ -574,11 +574,6 @@ class Checker {
 
 }  // namespace
 
-bool DefinitionCheck::HasErrors() const {
-  return std::any_of(diagnostics.begin(), diagnostics.end(),
-                     [](const Diagnostic& d) { return d.severity == Severity::kError; });
-}
-
 DefinitionCheck CheckDefinitions(std::string_view text, const ValueJudged& onJudged) {
   return Checker(text, onJudged).Run();
 }

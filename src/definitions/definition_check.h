@@ -33,7 +33,6 @@ struct CheckedGame {
 struct DefinitionCheck {
   std::vector<Diagnostic> diagnostics;  // in line order
   std::vector<CheckedGame> games;       // the game list as the program reads it
-  bool HasErrors() const;
 };
 
 // Told each value the check judges, as it reads it.

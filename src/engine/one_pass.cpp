@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "engine/crc32.h"
+#include "engine/one_pass_internal.h"
 #include "engine/signature.h"
 
 namespace quillfen {
@@ -29,8 +30,10 @@ std::uint32_t Crc32Register(std::span<const std::uint8_t> bytes, std::size_t pie
 
 }  // namespace
 
-PassResult ChecksumAndFind(std::span<const std::uint8_t> bytes,
-                           std::span<const SignatureQuery> queries, std::size_t piece) {
+namespace one_pass_internal {
+
+PassResult ChecksumAndFindInPieces(std::span<const std::uint8_t> bytes,
+                                   std::span<const SignatureQuery> queries, std::size_t piece) {
   piece = std::max<std::size_t>(piece, 1);
   std::vector<SignatureSearch> searches;
   searches.reserve(queries.size());
@@ -65,6 +68,13 @@ PassResult ChecksumAndFind(std::span<const std::uint8_t> bytes,
         {searches[k].Result(queries[k].xoffset), searches[k].Result(queries[k].yoffset)});
   }
   return result;
+}
+
+}  // namespace one_pass_internal
+
+PassResult ChecksumAndFind(std::span<const std::uint8_t> bytes,
+                           std::span<const SignatureQuery> queries) {
+  return one_pass_internal::ChecksumAndFindInPieces(bytes, queries, one_pass_internal::kPassPiece);
 }
 
 }  // namespace quillfen

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -28,16 +27,13 @@ struct PassResult {
   std::vector<QueryResult> found;  // one per query, in order
 };
 
-// The bytes are read piece by piece, each piece while it fits the processor's
-// cache; the default fits the second-level cache of current processors.
-constexpr std::size_t kPassPiece = std::size_t{256} << 10;
-
 // The CRC-32 of the bytes and the results of the signature searches, in one
 // pass over the bytes: each piece is checksummed and searched by every query
 // that has not found its occurrence yet before the next piece is read, so a
 // file that does not fit the caches is brought in from memory (or the disk)
-// once. Gives exactly what Crc32Of and FindSignature give. `piece` is for tests.
+// once. A large file is checksummed on a second thread meanwhile, where the
+// processor has another core. Gives exactly what Crc32Of and FindSignature give.
 PassResult ChecksumAndFind(std::span<const std::uint8_t> bytes,
-                           std::span<const SignatureQuery> queries, std::size_t piece = kPassPiece);
+                           std::span<const SignatureQuery> queries);
 
 }  // namespace quillfen

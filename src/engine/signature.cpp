@@ -317,6 +317,10 @@ std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t>
 
 }  // namespace signature_internal
 
+struct SignatureSearch::Plan {
+  signature_internal::BlockPlan blocks;
+};
+
 SignatureSearch::SignatureSearch(std::span<const std::uint8_t> image,
                                  std::span<const std::uint8_t> sig,
                                  std::span<const std::uint8_t> sigwild, std::int32_t occur)
@@ -335,8 +339,8 @@ SignatureSearch::SignatureSearch(std::span<const std::uint8_t> image,
     next_ = end_;
     return;
   }
-  plan_ = std::make_unique<signature_internal::BlockPlan>(
-      signature_internal::PlanBlocks(image.data(), end_ - 1, std::move(places)));
+  plan_ = std::make_unique<Plan>(
+      Plan{signature_internal::PlanBlocks(image.data(), end_ - 1, std::move(places))});
 }
 
 SignatureSearch::~SignatureSearch() = default;
@@ -351,7 +355,7 @@ void SignatureSearch::ScanTo(std::int64_t end) {
   const std::int64_t window_end = std::min(to + length_, static_cast<std::int64_t>(image_.size()));
   std::int64_t counted = 0;
   const std::int64_t start =
-      signature_internal::RunBlocks(plan_->ScanOf(image_.data() + next_, window_end - next_,
+      signature_internal::RunBlocks(plan_->blocks.ScanOf(image_.data() + next_, window_end - next_,
                                                   to - 1 - next_, occur_ - found_, &counted),
                                     signature_internal::WidestBlocks());
   if (start >= 0) {

@@ -20,10 +20,6 @@ std::int32_t FindSignature(std::span<const std::uint8_t> image, std::span<const 
 std::int64_t CountSignature(std::span<const std::uint8_t> image, std::span<const std::uint8_t> sig,
                             std::span<const std::uint8_t> sigwild);
 
-namespace signature_internal {
-struct BlockPlan;
-}
-
 // FindSignature run over an image piece by piece, in order, so that other work
 // on the same bytes (a checksum) can run on each piece while it is in the
 // processor's cache. The k-th occurrence is counted across pieces, and an
@@ -46,6 +42,8 @@ class SignatureSearch {
   std::int32_t Result(std::int32_t offset) const;
 
  private:
+  struct Plan;  // how the block scan reads the signature's fixed bytes
+
   std::span<const std::uint8_t> image_;
   std::int64_t length_;  // of the signature
   std::int64_t end_;     // one past the last candidate: size - n
@@ -53,7 +51,7 @@ class SignatureSearch {
   std::int64_t next_ = 0;   // the first candidate not searched yet
   std::int64_t found_ = 0;  // occurrences before it
   std::int64_t start_ = -1;
-  std::unique_ptr<signature_internal::BlockPlan> plan_;
+  std::unique_ptr<Plan> plan_;
 };
 
 }  // namespace quillfen

@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cstdio>
 
-#include "engine/crc32.h"
 #include "engine/values.h"
 
 namespace quillfen {
@@ -116,10 +115,6 @@ bool ValuesBack(const UndoRecord& record, std::span<const std::uint8_t> content,
 bool ValuesCarried(const UndoRecord& record, const UndoRecord& by) {
   return (!KeepsWidth(record) || (by.xpos == record.xpos && by.oldx == record.oldx)) &&
          (!KeepsHeight(record) || (by.ypos == record.ypos && by.oldy == record.oldy));
-}
-
-bool RecordMatches(const UndoRecord& record, std::span<const std::uint8_t> content) {
-  return record.checksum == Crc32Of(content);
 }
 
 }  // namespace quillfen

@@ -71,8 +71,4 @@ bool ValuesBack(const UndoRecord& record, std::span<const std::uint8_t> content,
 // position with the same old value.
 bool ValuesCarried(const UndoRecord& record, const UndoRecord& by);
 
-// Whether a record that was read belongs to the file content: its checksum line
-// holds the same 32 bits as the content's CRC-32.
-bool RecordMatches(const UndoRecord& record, std::span<const std::uint8_t> content);
-
 }  // namespace quillfen

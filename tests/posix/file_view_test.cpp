@@ -17,6 +17,7 @@
 #include "engine/crc32.h"
 #include "engine/locate.h"
 #include "engine/one_pass.h"
+#include "engine/one_pass_internal.h"
 #include "engine/patching.h"
 #include "engine/signature.h"
 #include "engine/signature_internal.h"
@@ -144,7 +145,8 @@ TEST(PosixFileView, EveryScanOfTheMappedBytesStopsAtTheirEnd) {
         }
         queries.push_back({sig, wild, occur, 0, 1});
       }
-      const PassResult pass = ChecksumAndFind(view.Bytes(), queries, 1000);
+      const PassResult pass =
+          one_pass_internal::ChecksumAndFindInPieces(view.Bytes(), queries, 1000);
       EXPECT_EQ(pass.crc, Crc32Of(content));
       for (std::size_t k = 0; k < queries.size(); ++k) {
         EXPECT_EQ(pass.found[k].xpos,

@@ -15,6 +15,23 @@ namespace {
 
 using namespace quillfen::win32;
 
+void DeleteMemoryDc(HDC dc) noexcept { DeleteDC(dc); }
+// A device context of CreateCompatibleDC.
+using UniqueDc = UniqueAny<HDC, &DeleteMemoryDc>;
+
+// Runs a function when the scope it stands in ends, however it ends.
+template <typename Function>
+class [[nodiscard]] ScopeExit {
+ public:
+  explicit ScopeExit(Function function) : function_(std::move(function)) {}
+  ScopeExit(const ScopeExit&) = delete;
+  ScopeExit& operator=(const ScopeExit&) = delete;
+  ~ScopeExit() { function_(); }
+
+ private:
+  Function function_;
+};
+
 // The control table at 96 dpi, written out again here so that a slip in the
 // window's own table shows up.
 struct Expected {

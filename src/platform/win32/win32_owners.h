@@ -120,9 +120,6 @@ using UniqueArgv = UniqueAny<LPWSTR*, &FreeLocal>;
 inline void DeleteGdiObject(HGDIOBJ object) noexcept {
   DeleteObject(object);
 }
-inline void DeleteMemoryDc(HDC dc) noexcept {
-  DeleteDC(dc);
-}
 inline void DestroyMenuHandle(HMENU menu) noexcept {
   DestroyMenu(menu);
 }
@@ -132,8 +129,6 @@ inline void UnhookHook(HHOOK hook) noexcept {
 
 // A font of CreateFont.
 using UniqueFont = UniqueAny<HFONT, &DeleteGdiObject>;
-// A device context of CreateCompatibleDC (not one of GetDC: see WindowDc).
-using UniqueDc = UniqueAny<HDC, &DeleteMemoryDc>;
 // A menu of CreateMenu or CreatePopupMenu that no window holds.
 using UniqueMenu = UniqueAny<HMENU, &DestroyMenuHandle>;
 // A hook of SetWindowsHookEx.
@@ -185,20 +180,6 @@ class [[nodiscard]] SelectedObject {
  private:
   HDC dc_;
   HGDIOBJ previous_;
-};
-
-// Runs a function when the scope it stands in ends, however it ends.
-template <typename Function>
-class [[nodiscard]] ScopeExit {
- public:
-  explicit ScopeExit(Function function) noexcept(std::is_nothrow_move_constructible_v<Function>)
-      : function_(std::move(function)) {}
-  ScopeExit(const ScopeExit&) = delete;
-  ScopeExit& operator=(const ScopeExit&) = delete;
-  ~ScopeExit() { function_(); }
-
- private:
-  Function function_;
 };
 
 // OLE on the calling thread, from its initialisation until this goes; the

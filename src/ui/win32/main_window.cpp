@@ -92,7 +92,7 @@ std::string WithEditLineBreaks(const std::string& text) {
 }  // namespace
 
 MainWindow::MainWindow(System& system, MessageBoxes& boxes, int dpi)
-    : system_(system), boxes_(boxes), dpi_(dpi), form_(system, *this) {
+    : boxes_(boxes), dpi_(dpi), form_(system, *this) {
   tree_.onSelectionChanged = [this] { TreeChanged(); };
   tree_.runHandler = [this](const std::function<void()>& handler) { RunHandler(handler); };
 }

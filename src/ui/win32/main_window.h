@@ -105,7 +105,6 @@ class MainWindow : public View {
   RECT Scaled(const ControlSpec& row) const;
   HWND Window(Control control) const;
 
-  System& system_;
   MessageBoxes& boxes_;
   int dpi_;
   MainForm form_;
