@@ -93,7 +93,7 @@ std::vector<Pair> Values(const MemorySystem& system) {
 // A new start of the program: fresh entries, every one located.
 struct Start {
   PatchList list = Definitions();
-  std::vector<LocateResult> results;
+  std::vector<LocatedPatch> results;
 
   explicit Start(MemorySystem& system) : results(list.Count()) {
     for (std::size_t i = list.Count(); i-- > 0;) {
@@ -176,7 +176,7 @@ void ExpectExpansionKept(const MemorySystem& left, const MemorySystem& install,
   MemorySystem disk = left;
   disk.CrashAfter(0);
   PatchList list = Expansion();
-  const LocateResult result = LocatePatch(disk, kFolder, list.At(0));
+  const LocatedPatch result = LocatePatch(disk, kFolder, list.At(0));
   TakeLocation(list.At(0), result);
   ASSERT_TRUE(result.located) << where;
   const Bytes& now = disk.Content(kFolder + "expansion.dat");

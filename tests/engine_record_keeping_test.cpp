@@ -31,7 +31,7 @@ std::int32_t ValueAt(const Bytes& bytes, std::size_t at) {
 // One game of the definition file: its entries, located in the folder.
 struct Section {
   PatchList list;
-  std::vector<LocateResult> located;
+  std::vector<LocatedPatch> located;
 
   explicit Section(std::vector<PatchEntry> entries) {
     for (PatchEntry& entry : entries) list.Append(std::move(entry));

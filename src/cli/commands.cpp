@@ -205,8 +205,8 @@ std::string Position(std::int64_t position) {
 
 // Locates every entry, last to first as the window does, without stopping at
 // one that fails. Returns the results by index.
-std::vector<LocateResult> LocateAll(CliEnvironment& env, const LoadedGame& game) {
-  std::vector<LocateResult> results(game.list.Count());
+std::vector<LocatedPatch> LocateAll(CliEnvironment& env, const LoadedGame& game) {
+  std::vector<LocatedPatch> results(game.list.Count());
   for (std::size_t i = game.list.Count(); i-- > 0;) {
     results[i] = LocatePatch(env.system, game.folder, game.list.At(i));
   }
@@ -241,7 +241,7 @@ void PrintReports(CliEnvironment& env, const LoadedGame& game, const std::vector
 // Why a patch's file could not be read at all, as locate shows it; false
 // when it can be read.
 bool ShowUnreadFile(CliEnvironment& env, const LoadedGame& game, std::size_t index,
-                    const LocateResult& result, const std::string& shown) {
+                    const LocatedPatch& result, const std::string& shown) {
   const PatchEntry& entry = game.list.At(index);
   std::ostream& out = env.out;
   switch (result.failure) {
@@ -286,7 +286,7 @@ bool ShowUnreadFile(CliEnvironment& env, const LoadedGame& game, std::size_t ind
 }
 
 // The undo record's state, as locate shows it.
-void ShowRecord(CliEnvironment& env, const LoadedGame& game, const LocateResult& result) {
+void ShowRecord(CliEnvironment& env, const LoadedGame& game, const LocatedPatch& result) {
   const RecordJudgement& record = result.record;
   std::ostream& out = env.out;
   out << "  undo record: ";
@@ -312,7 +312,7 @@ void ShowRecord(CliEnvironment& env, const LoadedGame& game, const LocateResult&
 // One patch as locate shows it; returns whether it was located.
 bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
   const PatchEntry& entry = game.list.At(index);
-  const LocateResult result = LocatePatch(env.system, game.folder, entry);
+  const LocatedPatch result = LocatePatch(env.system, game.folder, entry);
   std::ostream& out = env.out;
   const std::string shown = ShownPath(env, game, result.modfile);
   out << "patch #" << index + 1 << ": " << shown << "\n";
@@ -480,7 +480,7 @@ int RunUndo(CliEnvironment& env, const Invocation& call) {
   return Guarded(env, [&] {
     LoadedGame game = LoadGame(env, call);
     // As the window offers Undo Patch.
-    const std::vector<LocateResult> results = LocateAll(env, game);
+    const std::vector<LocatedPatch> results = LocateAll(env, game);
     if (!CanUndo(results)) {
       for (std::size_t i = 0; i < results.size(); ++i) {
         const std::string shown = ShownPath(env, game, results[i].modfile);

@@ -100,24 +100,29 @@ struct ValueWrite {
   }
 };
 
-std::vector<ValueWrite> PatchWrites(const PatchEntry& entry, const TypedValues& typed) {
+// The values Patch writes for an entry, at the places locating found.
+std::vector<ValueWrite> PatchWrites(const PatchEntry& entry, const LocatedPatch& located,
+                                    const TypedValues& typed) {
+  const Places at = located.places.value_or(Places{});
   std::vector<ValueWrite> writes;
   if (entry.hasx) {
     const bool fixed = entry.setx != NotSet;
-    writes.push_back({entry.xpos, fixed ? entry.setx : typed.width, entry.setxlen, "width", fixed});
+    writes.push_back({at.x, fixed ? entry.setx : typed.width, entry.setxlen, "width", fixed});
   }
   if (entry.hasy) {
     const bool fixed = entry.sety != NotSet;
-    writes.push_back(
-        {entry.ypos, fixed ? entry.sety : typed.height, entry.setylen, "height", fixed});
+    writes.push_back({at.y, fixed ? entry.sety : typed.height, entry.setylen, "height", fixed});
   }
   return writes;
 }
 
-std::vector<ValueWrite> UndoWrites(const PatchEntry& entry) {
+// The old values Undo Patch writes back for an entry, at the places locating found.
+std::vector<ValueWrite> UndoWrites(const PatchEntry& entry, const LocatedPatch& located) {
+  const Places at = located.places.value_or(Places{});
+  const Places old = located.old_values.value_or(Places{});
   std::vector<ValueWrite> writes;
-  if (entry.hasx) writes.push_back({entry.xpos, entry.oldx, entry.setxlen, "width", true});
-  if (entry.hasy) writes.push_back({entry.ypos, entry.oldy, entry.setylen, "height", true});
+  if (entry.hasx) writes.push_back({at.x, old.x, entry.setxlen, "width", true});
+  if (entry.hasy) writes.push_back({at.y, old.y, entry.setylen, "height", true});
   return writes;
 }
 
@@ -130,12 +135,12 @@ bool Holds(std::span<const std::uint8_t> content, const ValueWrite& write) {
 
 // The report for a value of Patch that is no size, or that its bytes cannot
 // hold as written; nothing when every value fits.
-std::optional<Report> ValueRefusal(const PatchEntry& entry, const TypedValues& typed,
-                                   std::size_t i) {
-  for (const ValueWrite& write : PatchWrites(entry, typed)) {
+std::optional<Report> ValueRefusal(const PatchEntry& entry, const LocatedPatch& located,
+                                   const TypedValues& typed, std::size_t i) {
+  for (const ValueWrite& write : PatchWrites(entry, located, typed)) {
     Report report{ReportKind::kNoScreenSize};
     report.patch = i;
-    report.path = entry.modfile;
+    report.path = located.modfile;
     report.axis = write.axis;
     report.fixed = write.fixed;
     report.value = write.value;
@@ -165,7 +170,8 @@ struct EntryState {
   // The entry's file that names no file of the folder, and why.
   std::optional<std::pair<std::string, std::string>> foreign;
   std::size_t file = SIZE_MAX;  // its game file, when one exists
-  LocateResult located;
+  PatchEntry bound;             // the definition with its file names bound to the folder
+  LocatedPatch located;         // its bound files always; the rest once located
   bool unread = false;  // its file could be neither held nor read
   std::string record;   // identities of the record's two places
   std::string pending;
@@ -222,7 +228,7 @@ void WriteRecordFile(System& system, const std::string& path, const std::string&
 
 class Press {
  public:
-  Press(System& system, PatchList& list, const std::string& folder, Operation operation,
+  Press(System& system, const PatchList& list, const std::string& folder, Operation operation,
         const std::string& definitions, Reporter& report)
       : system_(system), list_(list), operation_(operation), report_(report) {
     for (const std::string& path : {definitions.empty() ? DefinitionFilePath(system) : definitions,
@@ -261,9 +267,11 @@ class Press {
                        [&](const GameFile& f) { return f.identity == identity; });
   }
   std::vector<ValueWrite> WritesOf(std::size_t i, const TypedValues& typed) const {
-    return operation_ == Operation::kPatch ? PatchWrites(list_.At(i), typed)
-                                           : UndoWrites(list_.At(i));
+    return operation_ == Operation::kPatch ? PatchWrites(list_.At(i), entries_[i].located, typed)
+                                           : UndoWrites(list_.At(i), entries_[i].located);
   }
+  const std::string& ModFile(std::size_t i) const { return entries_[i].located.modfile; }
+  const std::string& UndoFile(std::size_t i) const { return entries_[i].located.undofile; }
   bool PlaceRecords(std::vector<RecordWrite>& records);
   UndoRecord NewRecord(std::size_t i, std::int32_t checksum);
   void SettleOldRecords(RecordWrite& write);
@@ -274,7 +282,7 @@ class Press {
   void WriteValues(GameFile& file, const TypedValues& typed);
 
   System& system_;
-  PatchList& list_;
+  const PatchList& list_;
   Operation operation_;
   Reporter& report_;
   std::vector<std::string> kept_;  // the definition file and the program: never written
@@ -292,26 +300,27 @@ void Press::HoldAndLocate(const std::string& folder) {
 void Press::Hold(const std::string& folder) {
   entries_.resize(list_.Count());
   for (std::size_t i = list_.Count(); i-- > 0;) {
-    PatchEntry& entry = list_.At(i);
+    const PatchEntry& entry = list_.At(i);
     EntryState& state = entries_[i];
-    const PatchEntry bound = BoundTo(folder, entry);
+    state.bound = BoundTo(folder, entry);
+    const PatchEntry& bound = state.bound;
+    state.located.modfile = bound.modfile;
+    state.located.undofile = bound.undofile;
     for (const auto& [name, path] : {std::pair{FileNamePart(entry.modfile), bound.modfile},
                                      std::pair{FileNamePart(entry.undofile), bound.undofile}}) {
       const auto reason = ForeignNameReason(name);
       if (!state.foreign && reason) state.foreign = {path, *reason};
     }
-    entry.modfile = bound.modfile;
-    entry.undofile = bound.undofile;
-    if (state.foreign || !system_.FileExists(entry.modfile)) continue;
-    state.record = system_.FileIdentity(entry.undofile);
-    state.pending = system_.FileIdentity(PendingRecordPath(entry.undofile));
-    const std::string identity = system_.FileIdentity(entry.modfile);
+    if (state.foreign || !system_.FileExists(bound.modfile)) continue;
+    state.record = system_.FileIdentity(bound.undofile);
+    state.pending = system_.FileIdentity(PendingRecordPath(bound.undofile));
+    const std::string identity = system_.FileIdentity(bound.modfile);
     auto known = std::find_if(files_.begin(), files_.end(),
                               [&](const GameFile& f) { return f.identity == identity; });
     if (known == files_.end()) {
-      GameFile file{entry.modfile, identity, {}, nullptr, std::nullopt, false, false, 0};
+      GameFile file{bound.modfile, identity, {}, nullptr, std::nullopt, false, false, 0};
       try {
-        file.held = system_.HoldFile(entry.modfile);
+        file.held = system_.HoldFile(bound.modfile);
         file.too_large = file.held->Size() > kMaxGameFileSize;
       } catch (const LinkedFileError& error) {
         file.refusal = error.Reason();
@@ -334,7 +343,7 @@ void Press::LocateHeld() {
   for (GameFile& file : files_) {
     if (!file.held || file.too_large) continue;
     std::vector<SignatureQuery> queries;
-    for (const std::size_t i : file.entries) queries.push_back(QueryOf(list_.At(i)));
+    for (const std::size_t i : file.entries) queries.push_back(QueryOf(entries_[i].bound));
     const PassResult pass = ChecksumAndFind(file.held->Content(), queries);
     file.crc = pass.crc;
     for (std::size_t k = 0; k < file.entries.size(); ++k) {
@@ -349,21 +358,18 @@ void Press::LocateHeld() {
     if (Protected(state.record) || Protected(state.pending)) continue;
     GameFile& file = files_[state.file];
     if (file.held && !file.too_large) {
-      state.located = LocateKnown(system_, list_.At(i), file.held->Content(), file.crc,
+      state.located = LocateKnown(system_, state.bound, file.held->Content(), file.crc,
                                   [&] { return places[i]; });
     } else if (!file.held) {
       // Not to be written, but located all the same where it can be read, so
       // the boxes say all there is to say.
       try {
-        state.located = LocateBound(system_, list_.At(i));
+        state.located = LocateBound(system_, state.bound);
       } catch (const FileError&) {
         state.unread = true;
         continue;
       }
-    } else {
-      continue;
     }
-    TakeLocation(list_.At(i), state.located);
   }
   // A file cut short while it was read was read in part as zeros: the press
   // ends here, before any write.
@@ -377,8 +383,7 @@ void Press::LocateHeld() {
 // be read, or a place the system refuses. (A game file, the definition file or
 // the program is refused before.)
 std::optional<std::pair<std::string, std::string>> Press::RefusedPlace(std::size_t i) {
-  const PatchEntry& entry = list_.At(i);
-  for (const std::string& path : {entry.undofile, PendingRecordPath(entry.undofile)}) {
+  for (const std::string& path : {UndoFile(i), PendingRecordPath(UndoFile(i))}) {
     const PlaceContent content = JudgePlace(system_, path);
     if (content == PlaceContent::kUnreadable) return std::pair{path, "it cannot be read"};
     if (operation_ == Operation::kPatch) {
@@ -397,7 +402,7 @@ std::optional<Report> Press::Overlap(std::size_t i, const TypedValues& typed) {
   const std::vector<ValueWrite> own = WritesOf(i, typed);
   Report report{ReportKind::kOverlap};
   report.patch = report.other = i;
-  report.path = list_.At(i).modfile;
+  report.path = ModFile(i);
   if (own.size() == 2 && own[0].Overlaps(own[1])) return report;
   for (const std::size_t j : files_[entries_[i].file].entries) {
     if (j >= i) continue;
@@ -422,16 +427,18 @@ std::optional<Report> Press::SharedRecord(std::size_t i) {
     const EntryState& other = entries_[j];
     if (other.record.empty()) continue;
     const PatchEntry& them = list_.At(j);
+    const Places at = entries_[i].located.places.value_or(Places{});
+    const Places their = other.located.places.value_or(Places{});
     const bool same_places = other.file == entries_[i].file && entry.hasx == them.hasx &&
-                             entry.hasy == them.hasy && (!entry.hasx || entry.xpos == them.xpos) &&
-                             (!entry.hasy || entry.ypos == them.ypos);
+                             entry.hasy == them.hasy && (!entry.hasx || at.x == their.x) &&
+                             (!entry.hasy || at.y == their.y);
     const bool shared = other.record == entries_[i].record && !same_places;
     const bool crossed = other.record == entries_[i].pending || other.pending == entries_[i].record;
     if (shared || crossed) {
       Report report{ReportKind::kSharedRecord};
       report.patch = i;
       report.other = j;
-      report.path = entry.undofile;
+      report.path = UndoFile(i);
       return report;
     }
   }
@@ -460,37 +467,39 @@ bool Press::Check(const TypedValues& typed) {
     const PatchEntry& entry = list_.At(i);
     const EntryState& state = entries_[i];
     if (!entry.cut.empty()) {
-      refuse(ReportKind::kCutValue, i, entry.modfile, entry.cut);
+      refuse(ReportKind::kCutValue, i, ModFile(i), entry.cut);
     } else if (state.foreign) {
       refuse(ReportKind::kForeignName, i, state.foreign->first, state.foreign->second);
     } else if (state.file == SIZE_MAX) {
-      refuse(ReportKind::kFileMissing, i, entry.modfile);
+      refuse(ReportKind::kFileMissing, i, ModFile(i));
     } else if (Protected(state.record) || Protected(state.pending)) {
       refuse(ReportKind::kNotWritable, i,
-             Protected(state.record) ? entry.undofile : PendingRecordPath(entry.undofile),
+             Protected(state.record) ? UndoFile(i) : PendingRecordPath(UndoFile(i)),
              "it is a game file, the definition file or the program");
     } else if (state.unread) {
-      refuse(ReportKind::kNotWritable, i, entry.modfile, files_[state.file].refusal.value_or(""));
+      refuse(ReportKind::kNotWritable, i, ModFile(i), files_[state.file].refusal.value_or(""));
     } else if (files_[state.file].too_large) {
-      refuse(ReportKind::kTooLarge, i, entry.modfile);
+      refuse(ReportKind::kTooLarge, i, ModFile(i));
     } else if (!state.located.located) {
-      refuse(ReportKind::kNotLocated, i, entry.modfile);
+      refuse(ReportKind::kNotLocated, i, ModFile(i));
       if (operation_ == Operation::kUndo) {
         Report positions{ReportKind::kPositions, operation_};
         positions.patch = i;
-        positions.path = entry.modfile;
-        positions.position = entry.xpos;
-        positions.position2 = entry.ypos;
+        const Places at = state.located.places.value_or(Places{});
+        positions.path = ModFile(i);
+        positions.position = at.x;
+        positions.position2 = at.y;
         report_(std::move(positions));
       }
     } else if (files_[state.file].refusal) {
       refuse(files_[state.file].linked ? ReportKind::kLinked : ReportKind::kNotWritable, i,
-             entry.modfile, *files_[state.file].refusal);
+             ModFile(i), *files_[state.file].refusal);
     } else if (std::find(kept_.begin(), kept_.end(), files_[state.file].identity) != kept_.end()) {
-      refuse(ReportKind::kNotWritable, i, entry.modfile,
+      refuse(ReportKind::kNotWritable, i, ModFile(i),
              "it is the definition file or the program");
     } else if (auto value =
-                   operation_ == Operation::kPatch ? ValueRefusal(entry, typed, i) : std::nullopt) {
+                   operation_ == Operation::kPatch ? ValueRefusal(entry, state.located, typed, i)
+                                                  : std::nullopt) {
       refuse_report(std::move(*value));
     } else if (auto overlap = Overlap(i, typed)) {
       refuse_report(std::move(*overlap));
@@ -538,7 +547,7 @@ bool Press::PlaceRecords(std::vector<RecordWrite>& records) {
     Report report{ReportKind::kSharedRecord, operation_};
     report.patch = std::max(records[a].entry, other);
     report.other = std::min(records[a].entry, other);
-    report.path = list_.At(report.patch).undofile;
+    report.path = UndoFile(report.patch);
     report_(std::move(report));
     return false;
   }
@@ -603,10 +612,13 @@ void Press::WriteValues(GameFile& file, const TypedValues& typed) {
 // axis never drops the other axis's original.
 UndoRecord Press::NewRecord(std::size_t i, std::int32_t checksum) {
   const PatchEntry& entry = list_.At(i);
+  const LocatedPatch& located = entries_[i].located;
+  const Places at = located.places.value_or(Places{});
+  const Places old = located.old_values.value_or(Places{});
   UndoRecord numbers{checksum, 0, 0, 0, 0};
-  std::optional<UndoRecord> source = entries_[i].located.record.trusted;
+  std::optional<UndoRecord> source = located.record.trusted;
   if (!source) {
-    for (const std::string& path : {entry.undofile, PendingRecordPath(entry.undofile)}) {
+    for (const std::string& path : {located.undofile, PendingRecordPath(located.undofile)}) {
       const std::optional<UndoRecord> record = ReadRecordFile(system_, path);
       if (record && record->checksum == files_[entries_[i].file].crc) {
         source = record;
@@ -615,15 +627,15 @@ UndoRecord Press::NewRecord(std::size_t i, std::int32_t checksum) {
     }
   }
   if (entry.hasx) {
-    numbers.xpos = entry.xpos;
-    numbers.oldx = entry.oldx;
+    numbers.xpos = at.x;
+    numbers.oldx = old.x;
   } else if (source && KeepsWidth(*source)) {
     numbers.xpos = source->xpos;
     numbers.oldx = source->oldx;
   }
   if (entry.hasy) {
-    numbers.ypos = entry.ypos;
-    numbers.oldy = entry.oldy;
+    numbers.ypos = at.y;
+    numbers.oldy = old.y;
   } else if (source && KeepsHeight(*source)) {
     numbers.ypos = source->ypos;
     numbers.oldy = source->oldy;
@@ -643,7 +655,7 @@ void Press::SettleOldRecords(RecordWrite& write) {
   const PatchEntry& entry = list_.At(i);
   const GameFile& file = files_[entries_[i].file];
   const RecordJudgement& judged = entries_[i].located.record;
-  std::vector<std::string> places = {entry.undofile, PendingRecordPath(entry.undofile)};
+  std::vector<std::string> places = {UndoFile(i), PendingRecordPath(UndoFile(i))};
   if (judged.trusted && judged.aside) places.push_back(judged.path);
   for (const std::string& path : places) {
     const PlaceReading reading = ReadPlace(system_, path);
@@ -659,7 +671,7 @@ void Press::SettleOldRecords(RecordWrite& write) {
     }
     std::string aside;
     for (int n = 1; n <= kMaxKeptRecords && aside.empty(); ++n) {
-      const std::string name = KeptRecordPath(entry.undofile, reading.record->checksum, n);
+      const std::string name = KeptRecordPath(UndoFile(i), reading.record->checksum, n);
       if (!system_.FileExists(name)) aside = name;
     }
     if (aside.empty()) {
@@ -680,7 +692,7 @@ bool Press::WritePatch(const TypedValues& typed) {
     // The checksum of the file as Patch will leave it.
     const std::int32_t checksum = ChecksumAfter(file, ChangesOf(file, typed));
     for (const std::size_t i : file.entries) {
-      const PatchEntry& entry = list_.At(i);
+      const std::string& undofile = UndoFile(i);
       if (std::any_of(records.begin(), records.end(), [&](const RecordWrite& r) {
             return entries_[r.entry].record == entries_[i].record;
           })) {
@@ -688,9 +700,8 @@ bool Press::WritePatch(const TypedValues& typed) {
       }
       // While the record itself holds the values to restore, the new one waits beside it.
       const RecordJudgement& judged = entries_[i].located.record;
-      const bool keeps = judged.trusted && judged.path == entry.undofile;
-      RecordWrite write{i, entry.undofile,
-                        keeps ? PendingRecordPath(entry.undofile) : entry.undofile,
+      const bool keeps = judged.trusted && judged.path == undofile;
+      RecordWrite write{i, undofile, keeps ? PendingRecordPath(undofile) : undofile,
                         NewRecord(i, checksum), false, {}};
       records.push_back(std::move(write));
     }
@@ -747,8 +758,7 @@ void Press::SettleRecordsAfterUndo(const GameFile& file, std::size_t i) {
   const std::int32_t xlen = entry.hasx ? entry.setxlen : 0;
   const std::int32_t ylen = entry.hasy ? entry.setylen : 0;
   std::vector<std::pair<std::string, std::string>> places = {
-      {entry.undofile, entries_[i].record},
-      {PendingRecordPath(entry.undofile), entries_[i].pending}};
+      {UndoFile(i), entries_[i].record}, {PendingRecordPath(UndoFile(i)), entries_[i].pending}};
   if (judged.trusted && judged.aside) {
     places.emplace_back(judged.path, system_.FileIdentity(judged.path));
   }
@@ -795,13 +805,13 @@ bool Press::WriteUndo() {
     // Only records go, and only once the file holds their values again.
     bool whole = true;
     for (const std::size_t i : file.entries) {
-      const std::vector<ValueWrite> writes = UndoWrites(list_.At(i));
+      const std::vector<ValueWrite> writes = UndoWrites(list_.At(i), entries_[i].located);
       if (std::all_of(writes.begin(), writes.end(),
                       [&](const ValueWrite& w) { return Holds(file.held->Content(), w); })) {
         continue;
       }
       whole = restored = false;
-      Tell(ReportKind::kNotRestored, i, file.path, list_.At(i).undofile);
+      Tell(ReportKind::kNotRestored, i, file.path, UndoFile(i));
     }
     if (!whole) continue;
     for (const std::size_t i : file.entries) SettleRecordsAfterUndo(file, i);
@@ -812,14 +822,15 @@ bool Press::WriteUndo() {
 bool Press::LocateAgain(const OperationObserver& observer, const TypedValues& typed) {
   bool as_meant = true;
   for (std::size_t i = list_.Count(); i-- > 0;) {
-    PatchEntry& entry = list_.At(i);
+    const PatchEntry& bound = entries_[i].bound;
     if (observer.locating) observer.locating(i);
     GameFile& file = files_[entries_[i].file];
     const std::span<const std::uint8_t> content = file.held->Content();
-    const LocateResult result = LocateKnown(system_, entry, content, file.crc,
-                                            [&] { return SignaturePlaces(content, entry); });
-    TakeLocation(entry, result);
+    entries_[i].located = LocateKnown(system_, bound, content, file.crc,
+                                      [&] { return SignaturePlaces(content, bound); });
+    const LocatedPatch& result = entries_[i].located;
     if (observer.located) observer.located(i, result);
+    // Whether the values the operation meant are where the entry is located now.
     const std::vector<ValueWrite> writes = WritesOf(i, typed);
     const bool values = std::all_of(writes.begin(), writes.end(), [&](const ValueWrite& w) {
       return Holds(file.held->Content(), w);
@@ -828,11 +839,11 @@ bool Press::LocateAgain(const OperationObserver& observer, const TypedValues& ty
     if (result.located && values && recorded) continue;
     as_meant = false;
     if (operation_ == Operation::kPatch) {
-      Tell(ReportKind::kNoRecord, i, entry.modfile, entry.undofile);
+      Tell(ReportKind::kNoRecord, i, result.modfile, result.undofile);
     } else if (result.from_record) {
       Tell(ReportKind::kRecordKept, i, result.record.path);
     } else {
-      Tell(ReportKind::kNotRestored, i, entry.modfile, entry.undofile);
+      Tell(ReportKind::kNotRestored, i, result.modfile, result.undofile);
     }
   }
   for (GameFile& file : files_) {
@@ -842,7 +853,7 @@ bool Press::LocateAgain(const OperationObserver& observer, const TypedValues& ty
   return as_meant;
 }
 
-OperationResult Run(System& system, PatchList& list, const std::string& folder, Operation operation,
+OperationResult Run(System& system, const PatchList& list, const std::string& folder, Operation operation,
                     const TypedValues& typed, const OperationObserver& observer,
                     const std::string& definitions) {
   OperationResult result;
@@ -873,19 +884,19 @@ bool TakesTyped(const PatchList& list, bool PatchEntry::*axis, std::int32_t Patc
 
 }  // namespace
 
-OperationResult ApplyPatches(System& system, PatchList& list, const std::string& folder,
+OperationResult ApplyPatches(System& system, const PatchList& list, const std::string& folder,
                              std::int32_t width, std::int32_t height,
                              const OperationObserver& observer, const std::string& definitions) {
   return Run(system, list, folder, Operation::kPatch, {width, height}, observer, definitions);
 }
 
-OperationResult RemovePatches(System& system, PatchList& list, const std::string& folder,
+OperationResult RemovePatches(System& system, const PatchList& list, const std::string& folder,
                               const OperationObserver& observer, const std::string& definitions) {
   return Run(system, list, folder, Operation::kUndo, {}, observer, definitions);
 }
 
-bool CanUndo(const std::vector<LocateResult>& results) {
-  return !results.empty() && std::all_of(results.begin(), results.end(), [](const LocateResult& r) {
+bool CanUndo(const std::vector<LocatedPatch>& results) {
+  return !results.empty() && std::all_of(results.begin(), results.end(), [](const LocatedPatch& r) {
     return r.located;
   }) && results.front().from_record;
 }

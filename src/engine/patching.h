@@ -69,7 +69,7 @@ struct OperationObserver {
   std::function<void(const Report&)> report;
   // Around locating an entry again (by its index) once the files are written.
   std::function<void(std::size_t)> locating;
-  std::function<void(std::size_t, const LocateResult&)> located;
+  std::function<void(std::size_t, const LocatedPatch&)> located;
 };
 
 struct OperationResult {
@@ -84,7 +84,7 @@ struct OperationResult {
 // entry is on the disk; and locates the entries again. `definitions` is the
 // definition file in use (empty: the one beside the executable), which, like
 // the running program, is never written.
-OperationResult ApplyPatches(System& system, PatchList& list, const std::string& folder,
+OperationResult ApplyPatches(System& system, const PatchList& list, const std::string& folder,
                              std::int32_t width, std::int32_t height,
                              const OperationObserver& observer = {},
                              const std::string& definitions = {});
@@ -93,14 +93,14 @@ OperationResult ApplyPatches(System& system, PatchList& list, const std::string&
 // entry, writes the old values back, deletes each record once the file holds
 // its values again, and locates the entries again. Reports success only when
 // every game file holds its old values.
-OperationResult RemovePatches(System& system, PatchList& list, const std::string& folder,
+OperationResult RemovePatches(System& system, const PatchList& list, const std::string& folder,
                               const OperationObserver& observer = {},
                               const std::string& definitions = {});
 
 // Whether Undo Patch is possible after the entries were located, last to
 // first, with these results: every entry is located, and the first (located
 // last) through its undo record.
-bool CanUndo(const std::vector<LocateResult>& results);
+bool CanUndo(const std::vector<LocatedPatch>& results);
 
 // Whether an entry of the list writes the typed width (or height): the value
 // typed matters only then.

@@ -64,7 +64,7 @@ void MainForm::gamedirlvChange() {
   }
   state_.gameFolder = ReplaceAllNoCase(path + "\\", "\\\\", "\\");
   state_.checkFilePath = state_.gameFolder + FileNamePart(state_.checkFilePath);
-  std::vector<LocateResult> results(state_.patchList.Count());
+  std::vector<LocatedPatch> results(state_.patchList.Count());
   for (std::size_t i = state_.patchList.Count(); i-- > 0;) {
     results[i] = Locate(state_.patchList.At(i));
     if (!results[i].located) {
@@ -85,15 +85,15 @@ void MainForm::ShowNotLocated() {
   view_.SetEnabled(Control::patchbutton, false);
 }
 
-LocateResult MainForm::Locate(PatchEntry& entry) {
+LocatedPatch MainForm::Locate(PatchEntry& entry) {
   view_.SetEnabled(Control::undobutton, false);
-  const LocateResult result = LocatePatch(system_, state_.gameFolder, entry);
+  const LocatedPatch result = LocatePatch(system_, state_.gameFolder, entry);
   TakeLocation(entry, result);
   ShowLocated(entry, result);
   return result;
 }
 
-void MainForm::ShowLocated(const PatchEntry& entry, const LocateResult& result) {
+void MainForm::ShowLocated(const PatchEntry& entry, const LocatedPatch& result) {
   if (!result.located) return;
   view_.SetEnabled(Control::widthedit, entry.hasx);
   view_.SetEnabled(Control::heightedit, entry.hasy);
@@ -105,13 +105,13 @@ void MainForm::ShowLocated(const PatchEntry& entry, const LocateResult& result) 
 // selection shows it.
 OperationObserver MainForm::OperationEffects() {
   OperationObserver observer;
-  auto results = std::make_shared<std::vector<LocateResult>>(state_.patchList.Count());
+  auto results = std::make_shared<std::vector<LocatedPatch>>(state_.patchList.Count());
   observer.report = [this](const Report& report) {
     const std::string text = BoxText(report);
     if (!text.empty()) view_.ShowMessage(text);
   };
   observer.locating = [this](std::size_t) { view_.SetEnabled(Control::undobutton, false); };
-  observer.located = [this, results](std::size_t index, const LocateResult& result) {
+  observer.located = [this, results](std::size_t index, const LocatedPatch& result) {
     ShowLocated(state_.patchList.At(index), result);
     (*results)[index] = result;
     // The first entry is located last: Undo Patch as for a folder selected.

@@ -47,8 +47,8 @@ class MainForm {
   void ShowNotLocated();
   // Locates an entry in GameFolder, keeps what it found in the entry and
   // shows it; Undo Patch waits for every entry (CanUndo).
-  LocateResult Locate(PatchEntry& entry);
-  void ShowLocated(const PatchEntry& entry, const LocateResult& result);
+  LocatedPatch Locate(PatchEntry& entry);
+  void ShowLocated(const PatchEntry& entry, const LocatedPatch& result);
   OperationObserver OperationEffects();
 
   System& system_;

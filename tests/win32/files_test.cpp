@@ -331,7 +331,7 @@ TEST(Win32Files, AVerbatimFolderHoldsTheFilesOfThePlainOne) {
               !ForeignNameReason(name))
         << name;
     if (ApplyPatches(system, through_verbatim, verbatim, 1920, 900).done) {
-      const LocateResult seen = LocatePatch(system, plain, through_plain.At(0));
+      const LocatedPatch seen = LocatePatch(system, plain, through_plain.At(0));
       EXPECT_TRUE(seen.from_record) << name;
       EXPECT_EQ(seen.width, 1920) << name;
       EXPECT_TRUE(RemovePatches(system, through_plain, plain).done) << name;
