@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "engine/locate.h"
@@ -108,7 +109,7 @@ struct Start {
 };
 
 bool Succeeded(const OperationResult& result) {
-  return result.done && !result.reports.empty() && result.reports.back().kind == ReportKind::kDone;
+  return result.done && !result.reports.empty() && std::holds_alternative<reports::Done>(result.reports.back());
 }
 
 // The promise, on what a stop or failure left: started afresh, each entry
@@ -290,7 +291,7 @@ int SweepFailures(Scenario scenario) {
     // write, or the system's error; and success only when it is so.
     if (!raised && !Succeeded(result)) {
       EXPECT_TRUE(!result.reports.empty() &&
-                  result.reports.back().kind == ReportKind::kChecksFailed)
+                  std::holds_alternative<reports::ChecksFailed>(result.reports.back()))
           << where;
     }
     if (Succeeded(result) && scenario == Scenario::kUndoWidthOnly) {

@@ -8,6 +8,8 @@
 #include <optional>
 #include <set>
 #include <span>
+#include <type_traits>
+#include <variant>
 
 #include "base/ascii_case.h"
 #include "base/case_folding.h"
@@ -220,10 +222,21 @@ std::vector<LocatedPatch> LocateAll(CliEnvironment& env, const LoadedGame& game)
 void PrintReports(CliEnvironment& env, const LoadedGame& game, const std::vector<Report>& reports) {
   std::vector<const Report*> ordered;
   for (const Report& report : reports) ordered.push_back(&report);
+  // A value written or a time not kept goes with the first patch's reports.
   const auto rank = [](const Report* report) {
-    const bool summary =
-        report->kind == ReportKind::kChecksFailed || report->kind == ReportKind::kDone;
-    return summary ? SIZE_MAX : report->patch;
+    return std::visit(
+        [](const auto& r) -> std::size_t {
+          using Kind = std::decay_t<decltype(r)>;
+          if constexpr (std::is_same_v<Kind, reports::ChecksFailed> ||
+                        std::is_same_v<Kind, reports::Done>) {
+            return SIZE_MAX;
+          } else if constexpr (requires { r.patch; }) {
+            return r.patch;
+          } else {
+            return 0;
+          }
+        },
+        *report);
   };
   std::stable_sort(ordered.begin(), ordered.end(),
                    [&](const Report* a, const Report* b) { return rank(a) < rank(b); });
@@ -248,11 +261,12 @@ bool ShowUnreadFile(CliEnvironment& env, const LoadedGame& game, std::size_t ind
     case LocateFailure::kForeignName:
       for (const std::string& value : {entry.modfile, entry.undofile}) {
         const std::string name = FileNamePart(value);
-        if (const auto reason = ForeignNameReason(name)) {
-          out << "  file name " << Quoted(name) << ": names no file of the folder (" << *reason
+        if (const auto fault = ForeignNameReason(name)) {
+          const std::string reason = NameFaultText(*fault);
+          out << "  file name " << Quoted(name) << ": names no file of the folder (" << reason
               << ")\n";
           env.err << "quillfen-cli: patch #" << index + 1 << " names " << Quoted(name)
-                  << ", which is no file of " << game.folder << ": " << *reason << "\n";
+                  << ", which is no file of " << game.folder << ": " << reason << "\n";
           break;
         }
       }

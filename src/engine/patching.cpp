@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <memory>
 #include <optional>
+#include <variant>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -84,7 +85,7 @@ struct ValueWrite {
   std::int32_t position;
   std::int32_t value;
   std::int32_t count;
-  const char* axis;
+  Axis axis;
   bool fixed;  // the definition's value, not the typed one
 
   Bytes Stored() const {
@@ -107,11 +108,12 @@ std::vector<ValueWrite> PatchWrites(const PatchEntry& entry, const LocatedPatch&
   std::vector<ValueWrite> writes;
   if (entry.hasx) {
     const bool fixed = entry.setx != NotSet;
-    writes.push_back({at.x, fixed ? entry.setx : typed.width, entry.setxlen, "width", fixed});
+    writes.push_back({at.x, fixed ? entry.setx : typed.width, entry.setxlen, Axis::kWidth, fixed});
   }
   if (entry.hasy) {
     const bool fixed = entry.sety != NotSet;
-    writes.push_back({at.y, fixed ? entry.sety : typed.height, entry.setylen, "height", fixed});
+    writes.push_back(
+        {at.y, fixed ? entry.sety : typed.height, entry.setylen, Axis::kHeight, fixed});
   }
   return writes;
 }
@@ -121,8 +123,8 @@ std::vector<ValueWrite> UndoWrites(const PatchEntry& entry, const LocatedPatch& 
   const Places at = located.places.value_or(Places{});
   const Places old = located.old_values.value_or(Places{});
   std::vector<ValueWrite> writes;
-  if (entry.hasx) writes.push_back({at.x, old.x, entry.setxlen, "width", true});
-  if (entry.hasy) writes.push_back({at.y, old.y, entry.setylen, "height", true});
+  if (entry.hasx) writes.push_back({at.x, old.x, entry.setxlen, Axis::kWidth, true});
+  if (entry.hasy) writes.push_back({at.y, old.y, entry.setylen, Axis::kHeight, true});
   return writes;
 }
 
@@ -138,17 +140,12 @@ bool Holds(std::span<const std::uint8_t> content, const ValueWrite& write) {
 std::optional<Report> ValueRefusal(const PatchEntry& entry, const LocatedPatch& located,
                                    const TypedValues& typed, std::size_t i) {
   for (const ValueWrite& write : PatchWrites(entry, located, typed)) {
-    Report report{ReportKind::kNoScreenSize};
-    report.patch = i;
-    report.path = located.modfile;
-    report.axis = write.axis;
-    report.fixed = write.fixed;
-    report.value = write.value;
-    report.bytes = write.count;
-    if (!write.fixed && write.value < 1) return report;
+    if (!write.fixed && write.value < 1) {
+      return reports::NoScreenSize{i, located.modfile, write.axis, write.value};
+    }
     if (TypedValueFits(write.value, write.count)) continue;
-    report.kind = ReportKind::kValueDoesNotFit;
-    return report;
+    return reports::ValueDoesNotFit{i, located.modfile, write.axis, write.fixed, write.value,
+                                    write.count};
   }
   return std::nullopt;
 }
@@ -159,8 +156,8 @@ struct GameFile {
   std::string identity;
   std::vector<std::size_t> entries;  // the entries that name it, in walk order
   std::unique_ptr<HeldFile> held;
-  std::optional<std::string> refusal;  // why it could not be held
-  bool linked = false;                 // refused as a link, or a file of several names
+  std::optional<FileError> refusal;      // why it could not be held
+  std::optional<LinkedFileError> linked;  // refused as a link, or a file of several names
   bool too_large = false;
   std::int32_t crc = 0;  // of the content as it is now, kept up to date with the writes
 };
@@ -168,7 +165,7 @@ struct GameFile {
 // What the press knows of one entry.
 struct EntryState {
   // The entry's file that names no file of the folder, and why.
-  std::optional<std::pair<std::string, std::string>> foreign;
+  std::optional<std::pair<std::string, NameFault>> foreign;
   std::size_t file = SIZE_MAX;  // its game file, when one exists
   PatchEntry bound;             // the definition with its file names bound to the folder
   LocatedPatch located;         // its bound files always; the rest once located
@@ -250,17 +247,9 @@ class Press {
   void HoldAndLocate(const std::string& folder);
   void Hold(const std::string& folder);
   void LocateHeld();
-  std::optional<std::pair<std::string, std::string>> RefusedPlace(std::size_t i);
+  std::optional<std::pair<std::string, WriteRefusal>> RefusedPlace(std::size_t i);
   std::optional<Report> Overlap(std::size_t i, const TypedValues& typed);
   std::optional<Report> SharedRecord(std::size_t i);
-  void Tell(ReportKind kind, std::size_t i, const std::string& path,
-            const std::string& record = {}) {
-    Report report{kind, operation_};
-    report.patch = i;
-    report.path = path;
-    report.record = record;
-    report_(std::move(report));
-  }
   bool Protected(const std::string& identity) const {
     return std::find(kept_.begin(), kept_.end(), identity) != kept_.end() ||
            std::any_of(files_.begin(), files_.end(),
@@ -318,15 +307,15 @@ void Press::Hold(const std::string& folder) {
     auto known = std::find_if(files_.begin(), files_.end(),
                               [&](const GameFile& f) { return f.identity == identity; });
     if (known == files_.end()) {
-      GameFile file{bound.modfile, identity, {}, nullptr, std::nullopt, false, false, 0};
+      GameFile file{bound.modfile, identity, {}, nullptr, std::nullopt, std::nullopt, false, 0};
       try {
         file.held = system_.HoldFile(bound.modfile);
         file.too_large = file.held->Size() > kMaxGameFileSize;
       } catch (const LinkedFileError& error) {
-        file.refusal = error.Reason();
-        file.linked = true;
+        file.refusal = error;
+        file.linked = error;
       } catch (const FileError& error) {
-        file.refusal = error.what();
+        file.refusal = error;
       }
       files_.push_back(std::move(file));
       known = files_.end() - 1;
@@ -382,15 +371,16 @@ void Press::LocateHeld() {
 // or delete (Undo Patch), and why: a file other than a record, one that cannot
 // be read, or a place the system refuses. (A game file, the definition file or
 // the program is refused before.)
-std::optional<std::pair<std::string, std::string>> Press::RefusedPlace(std::size_t i) {
+std::optional<std::pair<std::string, WriteRefusal>> Press::RefusedPlace(std::size_t i) {
+  using Refused = std::pair<std::string, WriteRefusal>;
   for (const std::string& path : {UndoFile(i), PendingRecordPath(UndoFile(i))}) {
     const PlaceContent content = JudgePlace(system_, path);
-    if (content == PlaceContent::kUnreadable) return std::pair{path, "it cannot be read"};
+    if (content == PlaceContent::kUnreadable) return Refused{path, PlaceFault::kUnreadable};
     if (operation_ == Operation::kPatch) {
-      if (content == PlaceContent::kOther) return std::pair{path, "it is no undo record"};
-      if (const Refusal refusal = system_.CreateRefusal(path)) return std::pair{path, *refusal};
+      if (content == PlaceContent::kOther) return Refused{path, PlaceFault::kNotARecord};
+      if (Refusal refusal = system_.CreateRefusal(path)) return Refused{path, std::move(refusal)};
     } else if (content == PlaceContent::kRecord) {
-      if (const Refusal refusal = system_.RemoveRefusal(path)) return std::pair{path, *refusal};
+      if (Refusal refusal = system_.RemoveRefusal(path)) return Refused{path, std::move(refusal)};
     }
   }
   return std::nullopt;
@@ -400,17 +390,13 @@ std::optional<std::pair<std::string, std::string>> Press::RefusedPlace(std::size
 // the press writes into the same file, unless both write the same bytes there.
 std::optional<Report> Press::Overlap(std::size_t i, const TypedValues& typed) {
   const std::vector<ValueWrite> own = WritesOf(i, typed);
-  Report report{ReportKind::kOverlap};
-  report.patch = report.other = i;
-  report.path = ModFile(i);
-  if (own.size() == 2 && own[0].Overlaps(own[1])) return report;
+  if (own.size() == 2 && own[0].Overlaps(own[1])) return reports::Overlap{i, i, ModFile(i)};
   for (const std::size_t j : files_[entries_[i].file].entries) {
     if (j >= i) continue;
     for (const ValueWrite& other : WritesOf(j, typed)) {
       for (const ValueWrite& write : own) {
         if (write.Overlaps(other) && !write.SameAs(other)) {
-          report.other = j;
-          return report;
+          return reports::Overlap{i, j, ModFile(i)};
         }
       }
     }
@@ -434,13 +420,7 @@ std::optional<Report> Press::SharedRecord(std::size_t i) {
                              (!entry.hasy || at.y == their.y);
     const bool shared = other.record == entries_[i].record && !same_places;
     const bool crossed = other.record == entries_[i].pending || other.pending == entries_[i].record;
-    if (shared || crossed) {
-      Report report{ReportKind::kSharedRecord};
-      report.patch = i;
-      report.other = j;
-      report.path = UndoFile(i);
-      return report;
-    }
+    if (shared || crossed) return reports::SharedRecord{i, j, UndoFile(i)};
   }
   return std::nullopt;
 }
@@ -449,17 +429,7 @@ std::optional<Report> Press::SharedRecord(std::size_t i) {
 // file. Returns whether all entries passed.
 bool Press::Check(const TypedValues& typed) {
   bool passed = true;
-  const auto refuse = [&](ReportKind kind, std::size_t i, const std::string& path,
-                          std::string reason = {}) {
-    Report report{kind, operation_};
-    report.patch = i;
-    report.path = path;
-    report.reason = std::move(reason);
-    report_(std::move(report));
-    passed = false;
-  };
-  const auto refuse_report = [&](Report report) {
-    report.operation = operation_;
+  const auto refuse = [&](Report report) {
     report_(std::move(report));
     passed = false;
   };
@@ -467,46 +437,41 @@ bool Press::Check(const TypedValues& typed) {
     const PatchEntry& entry = list_.At(i);
     const EntryState& state = entries_[i];
     if (!entry.cut.empty()) {
-      refuse(ReportKind::kCutValue, i, ModFile(i), entry.cut);
+      refuse(reports::CutValue{i, ModFile(i), entry.cut});
     } else if (state.foreign) {
-      refuse(ReportKind::kForeignName, i, state.foreign->first, state.foreign->second);
+      refuse(reports::ForeignName{i, state.foreign->first, state.foreign->second});
     } else if (state.file == SIZE_MAX) {
-      refuse(ReportKind::kFileMissing, i, ModFile(i));
+      refuse(reports::FileMissing{i, ModFile(i)});
     } else if (Protected(state.record) || Protected(state.pending)) {
-      refuse(ReportKind::kNotWritable, i,
-             Protected(state.record) ? UndoFile(i) : PendingRecordPath(UndoFile(i)),
-             "it is a game file, the definition file or the program");
+      refuse(reports::NotWritable{
+          i, Protected(state.record) ? UndoFile(i) : PendingRecordPath(UndoFile(i)),
+          PlaceFault::kProtectedRecordPlace});
     } else if (state.unread) {
-      refuse(ReportKind::kNotWritable, i, ModFile(i), files_[state.file].refusal.value_or(""));
+      refuse(reports::NotWritable{i, ModFile(i), *files_[state.file].refusal});
     } else if (files_[state.file].too_large) {
-      refuse(ReportKind::kTooLarge, i, ModFile(i));
+      refuse(reports::TooLarge{i, ModFile(i)});
     } else if (!state.located.located) {
-      refuse(ReportKind::kNotLocated, i, ModFile(i));
+      refuse(reports::NotLocated{i, ModFile(i)});
       if (operation_ == Operation::kUndo) {
-        Report positions{ReportKind::kPositions, operation_};
-        positions.patch = i;
         const Places at = state.located.places.value_or(Places{});
-        positions.path = ModFile(i);
-        positions.position = at.x;
-        positions.position2 = at.y;
-        report_(std::move(positions));
+        report_(reports::Positions{i, ModFile(i), at.x, at.y});
       }
-    } else if (files_[state.file].refusal) {
-      refuse(files_[state.file].linked ? ReportKind::kLinked : ReportKind::kNotWritable, i,
-             ModFile(i), *files_[state.file].refusal);
-    } else if (std::find(kept_.begin(), kept_.end(), files_[state.file].identity) != kept_.end()) {
-      refuse(ReportKind::kNotWritable, i, ModFile(i),
-             "it is the definition file or the program");
+    } else if (const GameFile& file = files_[state.file]; file.linked) {
+      refuse(reports::Linked{i, ModFile(i), *file.linked});
+    } else if (file.refusal) {
+      refuse(reports::NotWritable{i, ModFile(i), *file.refusal});
+    } else if (std::find(kept_.begin(), kept_.end(), file.identity) != kept_.end()) {
+      refuse(reports::NotWritable{i, ModFile(i), PlaceFault::kDefinitionOrProgram});
     } else if (auto value =
                    operation_ == Operation::kPatch ? ValueRefusal(entry, state.located, typed, i)
                                                   : std::nullopt) {
-      refuse_report(std::move(*value));
+      refuse(std::move(*value));
     } else if (auto overlap = Overlap(i, typed)) {
-      refuse_report(std::move(*overlap));
+      refuse(std::move(*overlap));
     } else if (auto shared = operation_ == Operation::kPatch ? SharedRecord(i) : std::nullopt) {
-      refuse_report(std::move(*shared));
-    } else if (const auto refused = RefusedPlace(i)) {
-      refuse(ReportKind::kNotWritable, i, refused->first, refused->second);
+      refuse(std::move(*shared));
+    } else if (auto refused = RefusedPlace(i)) {
+      refuse(reports::NotWritable{i, refused->first, std::move(refused->second)});
     }
   }
   return passed;
@@ -544,11 +509,8 @@ bool Press::PlaceRecords(std::vector<RecordWrite>& records) {
       }
     }
     const std::size_t other = clash ? records[*clash].entry : records[a].entry;
-    Report report{ReportKind::kSharedRecord, operation_};
-    report.patch = std::max(records[a].entry, other);
-    report.other = std::min(records[a].entry, other);
-    report.path = UndoFile(report.patch);
-    report_(std::move(report));
+    const std::size_t patch = std::max(records[a].entry, other);
+    report_(reports::SharedRecord{patch, std::min(records[a].entry, other), UndoFile(patch)});
     return false;
   }
   return true;
@@ -591,18 +553,17 @@ void Press::WriteValues(GameFile& file, const TypedValues& typed) {
   const std::int32_t after = ChecksumAfter(file, changes);
   const TimeStamp time = file.held->ModificationTime();
   for (const ValueWrite& write : changes) {
-    Report report{ReportKind::kChanged, operation_};
-    report.path = file.path;
-    report.axis = write.axis;
-    report.position = write.position;
-    report.old_value = ReadValueAt(file.held->Content(), write.position, write.count);
-    report.value = ReadValueAt(write.Stored(), 0, write.count);
-    report.bytes = write.count;
+    reports::Changed change{file.path,
+                            write.axis,
+                            write.position,
+                            ReadValueAt(file.held->Content(), write.position, write.count),
+                            ReadValueAt(write.Stored(), 0, write.count),
+                            write.count};
     file.held->WriteAt(write.position, write.Stored());
-    report_(std::move(report));
+    report_(std::move(change));
   }
   file.crc = after;
-  if (!file.held->SetModificationTime(time)) Tell(ReportKind::kTimeNotKept, 0, file.path);
+  if (!file.held->SetModificationTime(time)) report_(reports::TimeNotKept{file.path});
 }
 
 // The record an entry's Patch writes: the checksum the file will have, the
@@ -678,11 +639,7 @@ void Press::SettleOldRecords(RecordWrite& write) {
       throw FileError(CannotCreateText(path, "Too many undo records are kept aside beside it."));
     }
     system_.MoveOver(path, aside);
-    Report report{ReportKind::kKeptAside, operation_};
-    report.patch = i;
-    report.path = path;
-    report.record = aside;
-    report_(std::move(report));
+    report_(reports::KeptAside{i, path, aside});
   }
 }
 
@@ -811,7 +768,7 @@ bool Press::WriteUndo() {
         continue;
       }
       whole = restored = false;
-      Tell(ReportKind::kNotRestored, i, file.path, UndoFile(i));
+      report_(reports::NotRestored{i, file.path, UndoFile(i)});
     }
     if (!whole) continue;
     for (const std::size_t i : file.entries) SettleRecordsAfterUndo(file, i);
@@ -839,11 +796,11 @@ bool Press::LocateAgain(const OperationObserver& observer, const TypedValues& ty
     if (result.located && values && recorded) continue;
     as_meant = false;
     if (operation_ == Operation::kPatch) {
-      Tell(ReportKind::kNoRecord, i, result.modfile, result.undofile);
+      report_(reports::NoRecord{i, result.modfile, result.undofile});
     } else if (result.from_record) {
-      Tell(ReportKind::kRecordKept, i, result.record.path);
+      report_(reports::RecordKept{i, result.record.path});
     } else {
-      Tell(ReportKind::kNotRestored, i, result.modfile, result.undofile);
+      report_(reports::NotRestored{i, result.modfile, result.undofile});
     }
   }
   for (GameFile& file : files_) {
@@ -860,18 +817,18 @@ OperationResult Run(System& system, const PatchList& list, const std::string& fo
   Reporter report(result, observer);
   Press press(system, list, folder, operation, definitions, report);
   if (!press.Check(typed)) {
-    report({ReportKind::kChecksFailed, operation});
+    report(reports::ChecksFailed{operation});
     return result;
   }
   const bool written = operation == Operation::kPatch ? press.WritePatch(typed) : press.WriteUndo();
-  if (!written && result.reports.back().kind == ReportKind::kSharedRecord) {
-    report({ReportKind::kChecksFailed, operation});
+  if (!written && std::holds_alternative<reports::SharedRecord>(result.reports.back())) {
+    report(reports::ChecksFailed{operation});
     return result;
   }
   const bool as_meant = press.LocateAgain(observer, typed);
   if (!written || !as_meant) return result;
   result.done = true;
-  report({ReportKind::kDone, operation});
+  report(reports::Done{operation});
   return result;
 }
 

@@ -8,60 +8,11 @@
 
 #include "definitions/patch_entry.h"
 #include "engine/locate.h"
+#include "engine/press_report.h"
 
 namespace quillfen {
 
 class System;
-
-// What Patch and Undo Patch found or did, as data: the window turns each into
-// a box of its own (src/ui), the command line into a line (src/cli).
-enum class ReportKind {
-  kForeignName,      // a file name of the patch names no file of the game folder (`path`, `reason`)
-  kFileMissing,      // the patch's game file (`path`) does not exist
-  kCutValue,         // a value of the patch's definition (`reason`: its key) reached the cut
-                     // length and may have lost its end; `path` is its game file
-  kTooLarge,         // the game file `path` is too large for any position in it to be written
-  kNotLocated,       // its values were not located, or do not lie inside the file
-  kPositions,        // Undo only, right after kNotLocated: the positions it holds
-  kNoScreenSize,     // Patch only: a typed `value` for the `axis` that is no size (below 1)
-  kValueDoesNotFit,  // Patch only: a typed or `fixed` value its `bytes` cannot hold
-  kOverlap,          // patches `other` and `patch` write different values over the same
-                     // bytes of `path`; one patch: its width and height lie on each other
-  kSharedRecord,     // Patch only: patches `other` and `patch` would share the record `path`
-  kNotWritable,      // the game file, or a record place, `path` cannot be written or deleted
-  kKeptAside,        // Patch: the record `path` keeps values that neither its game file nor
-                     // the new record holds; it was moved to `record`, where locating finds it
-  kLinked,           // the game file `path` is a link or has other names; `reason` says which
-  kChecksFailed,     // the summary after any of the above; nothing was written
-  kChanged,          // a value written: `path`, `position`, `old_value` -> `value`, `bytes`
-  kTimeNotKept,      // the game file `path` is written but its modification time could not
-                     // be set back: it shows the time of the write
-  kNotRestored,      // Undo: the game file `path` does not hold the old values; `record` is kept
-  kRecordKept,       // Undo: the record `path` could not be removed
-  kNoRecord,         // Patch: the record `record` of the game file `path` is not trusted
-  kDone,             // every file written and every entry located again
-};
-
-enum class Operation { kPatch, kUndo };
-
-struct Report {
-  Report(ReportKind kind_, Operation operation_ = Operation::kPatch)
-      : kind(kind_), operation(operation_) {}
-  ReportKind kind;
-  Operation operation;
-  std::size_t patch = 0;  // the patch's index in the list (patch number - 1)
-  std::size_t other = 0;  // the earlier patch of a pair
-  std::string path;       // the file concerned, as the press binds it
-  std::string record;     // the undo record concerned, where it is not `path`
-  std::string reason;     // why: the system's error text, or what is wrong with a name
-  const char* axis = "";  // "width" or "height"
-  bool fixed = false;     // the definition's value rather than the typed one
-  std::int64_t value = 0;
-  std::int64_t old_value = 0;
-  std::int32_t bytes = 0;
-  std::int64_t position = 0;
-  std::int64_t position2 = 0;  // kPositions: the height's
-};
 
 // Told as an operation goes, so that a box appears as soon as its condition is
 // found, before the next file is touched. Any member may be empty.
