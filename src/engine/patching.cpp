@@ -162,6 +162,14 @@ struct GameFile {
   std::int32_t crc = 0;  // of the content as it is now, kept up to date with the writes
 };
 
+// A record place of an entry as locating read it: what lies there, and the
+// system's refusal to create it (Patch) or remove it (Undo Patch).
+struct PlaceRead {
+  std::string path;
+  PlaceReading reading;  // kUnreadable when it could not be read
+  Refusal refusal;
+};
+
 // What the press knows of one entry.
 struct EntryState {
   // The entry's file that names no file of the folder, and why.
@@ -172,6 +180,9 @@ struct EntryState {
   bool unread = false;  // its file could be neither held nor read
   std::string record;   // identities of the record's two places
   std::string pending;
+  // The record and the pending record as locating read them, as far as the
+  // check needs them (it stops at the first place refused).
+  std::vector<PlaceRead> places;
 };
 
 // One undo record that Patch writes, shared by the entries that locate the
@@ -182,10 +193,40 @@ struct RecordWrite {
   std::string target;  // the record, or its pending place while the record holds the values
   UndoRecord numbers;
   bool created = false;  // an empty file was put at the target to learn its identity
+  // Records at the entry's places that keep values neither the game file nor
+  // the new record holds, by path and the checksum they keep: moved aside
+  // before anything is written.
+  std::vector<std::pair<std::string, std::int32_t>> aside;
   // Files at the entry's record places that keep nothing the new record does
   // not: removed once the game file holds the new values.
   std::vector<std::string> retired;
   std::string Text() const { return FormatUndoRecord(numbers); }
+};
+
+// The values one game file gets, each that changes once, and its checksum then.
+struct FileChanges {
+  std::size_t file;  // the press's index of the game file
+  std::vector<ValueWrite> changes;
+  std::int32_t crc_after = 0;
+};
+
+// What an operation writes, worked out from what locating read before any
+// file is touched: Patch's records, then each game file's values.
+struct Plan {
+  std::vector<RecordWrite> records;  // Patch only
+  std::vector<FileChanges> files;    // in the order the files were held
+};
+
+// The check's reports when an entry may not be written: nothing is.
+struct Refusals {
+  std::vector<Report> reports;
+};
+
+// How carrying a plan out ended.
+enum class Outcome {
+  kWritten,       // every value written, every record settled
+  kRecordsClash,  // two records turned out to be one file: nothing was written
+  kNotRestored,   // Undo: a game file does not hold its old values again
 };
 
 // The name beside `path` under which a record is written before it is moved
@@ -223,33 +264,51 @@ void WriteRecordFile(System& system, const std::string& path, const std::string&
   }
 }
 
+// The file's CRC-32 once the changes are written, worked out from the one it
+// has now and the changed bytes, without reading the file again.
+std::int32_t ChecksumAfter(const GameFile& file, const std::vector<ValueWrite>& changes) {
+  const std::span<const std::uint8_t> content = file.held->Content();
+  std::vector<Bytes> stored;
+  for (const ValueWrite& write : changes) stored.push_back(write.Stored());
+  std::vector<ByteChange> bytes;
+  for (std::size_t k = 0; k < changes.size(); ++k) {
+    bytes.push_back({changes[k].position,
+                     content.subspan(static_cast<std::size_t>(changes[k].position),
+                                     static_cast<std::size_t>(changes[k].count)),
+                     stored[k]});
+  }
+  return Crc32AfterChanges(file.crc, static_cast<std::int64_t>(content.size()), bytes);
+}
+
+// One press of Patch or Undo Patch: Locate holds the game's files and reads
+// everything the press needs, Plan works out what to write from that alone,
+// Execute writes it, and LocateAgain reads the outcome and frees the files.
 class Press {
  public:
-  Press(System& system, const PatchList& list, const std::string& folder, Operation operation,
-        const std::string& definitions, Reporter& report)
-      : system_(system), list_(list), operation_(operation), report_(report) {
-    for (const std::string& path : {definitions.empty() ? DefinitionFilePath(system) : definitions,
-                                    system.ExecutablePath()}) {
-      if (!path.empty() && system.FileExists(path)) kept_.push_back(system.FileIdentity(path));
-    }
-    HoldAndLocate(folder);
-  }
+  Press(System& system, const PatchList& list, Operation operation, Reporter& report)
+      : system_(system), list_(list), operation_(operation), report_(report) {}
 
-  bool Check(const TypedValues& typed);
-  bool WritePatch(const TypedValues& typed);
-  bool WriteUndo();
+  // Binds every entry to the folder, holds each game file, locates every entry
+  // in the files as they are, and reads its record places. `definitions` is
+  // the definition file in use (empty: the one beside the program).
+  void Locate(const std::string& folder, const std::string& definitions);
+  // Checks every entry, last to first, and plans the writes. Touches no file.
+  std::variant<Refusals, Plan> PlanWrites(const TypedValues& typed) const;
+  // Carries the plan out: the only step that writes.
+  Outcome Execute(Plan plan);
   // Locates every entry again in the held files, last to first, telling the
   // observer around each; then releases the files. Returns whether each entry
   // ended as the operation meant.
   bool LocateAgain(const OperationObserver& observer, const TypedValues& typed);
 
  private:
-  void HoldAndLocate(const std::string& folder);
   void Hold(const std::string& folder);
   void LocateHeld();
-  std::optional<std::pair<std::string, WriteRefusal>> RefusedPlace(std::size_t i);
-  std::optional<Report> Overlap(std::size_t i, const TypedValues& typed);
-  std::optional<Report> SharedRecord(std::size_t i);
+  void ReadRecordPlaces(std::size_t i);
+  std::vector<Report> RefusalsOf(std::size_t i, const TypedValues& typed) const;
+  std::optional<std::pair<std::string, WriteRefusal>> RefusedPlace(std::size_t i) const;
+  std::optional<Report> Overlap(std::size_t i, const TypedValues& typed) const;
+  std::optional<Report> SharedRecord(std::size_t i) const;
   bool Protected(const std::string& identity) const {
     return std::find(kept_.begin(), kept_.end(), identity) != kept_.end() ||
            std::any_of(files_.begin(), files_.end(),
@@ -261,14 +320,18 @@ class Press {
   }
   const std::string& ModFile(std::size_t i) const { return entries_[i].located.modfile; }
   const std::string& UndoFile(std::size_t i) const { return entries_[i].located.undofile; }
+  std::vector<ValueWrite> ChangesOf(const GameFile& file, const TypedValues& typed) const;
+  std::vector<RecordWrite> PlanRecords(const Plan& plan) const;
+  UndoRecord NewRecord(std::size_t i, std::int32_t checksum) const;
+  void SettleOldRecords(RecordWrite& write) const;
+  Outcome WritePatch(Plan& plan);
+  Outcome WriteUndo(const Plan& plan);
+  void KeepAside(const RecordWrite& record);
   bool PlaceRecords(std::vector<RecordWrite>& records);
-  UndoRecord NewRecord(std::size_t i, std::int32_t checksum);
-  void SettleOldRecords(RecordWrite& write);
   void SettleRecordsAfterUndo(const GameFile& file, std::size_t i);
   // Has the names created, moved over or removed at these paths outlast a power cut.
   void SyncFoldersOf(const std::vector<std::string>& paths);
-  std::vector<ValueWrite> ChangesOf(const GameFile& file, const TypedValues& typed) const;
-  void WriteValues(GameFile& file, const TypedValues& typed);
+  void WriteValues(GameFile& file, const FileChanges& planned);
 
   System& system_;
   const PatchList& list_;
@@ -279,7 +342,11 @@ class Press {
   std::vector<EntryState> entries_;
 };
 
-void Press::HoldAndLocate(const std::string& folder) {
+void Press::Locate(const std::string& folder, const std::string& definitions) {
+  for (const std::string& path : {definitions.empty() ? DefinitionFilePath(system_) : definitions,
+                                  system_.ExecutablePath()}) {
+    if (!path.empty() && system_.FileExists(path)) kept_.push_back(system_.FileIdentity(path));
+  }
   Hold(folder);
   LocateHeld();
 }
@@ -365,30 +432,57 @@ void Press::LocateHeld() {
   for (GameFile& file : files_) {
     if (file.held && !file.too_large) file.held->CheckRead();
   }
+  for (std::size_t i = list_.Count(); i-- > 0;) {
+    const EntryState& state = entries_[i];
+    if (state.located.located && files_[state.file].held && !files_[state.file].too_large &&
+        !Protected(state.record) && !Protected(state.pending)) {
+      ReadRecordPlaces(i);
+    }
+  }
+}
+
+// Reads the entry's record and pending record, and asks the system whether
+// the operation may write (Patch) or delete (Undo Patch) each, up to the
+// first that it may not.
+void Press::ReadRecordPlaces(std::size_t i) {
+  for (const std::string& path : {UndoFile(i), PendingRecordPath(UndoFile(i))}) {
+    PlaceRead& place = entries_[i].places.emplace_back(PlaceRead{path, {}, std::nullopt});
+    try {
+      place.reading = ReadPlace(system_, path);
+    } catch (const FileError&) {
+      place.reading.content = PlaceContent::kUnreadable;
+      return;
+    }
+    if (operation_ == Operation::kPatch) {
+      if (place.reading.content == PlaceContent::kOther) return;
+      place.refusal = system_.CreateRefusal(path);
+    } else if (place.reading.content == PlaceContent::kRecord) {
+      place.refusal = system_.RemoveRefusal(path);
+    }
+    if (place.refusal) return;
+  }
 }
 
 // The first place of the entry's record that the operation may not write (Patch)
 // or delete (Undo Patch), and why: a file other than a record, one that cannot
 // be read, or a place the system refuses. (A game file, the definition file or
 // the program is refused before.)
-std::optional<std::pair<std::string, WriteRefusal>> Press::RefusedPlace(std::size_t i) {
+std::optional<std::pair<std::string, WriteRefusal>> Press::RefusedPlace(std::size_t i) const {
   using Refused = std::pair<std::string, WriteRefusal>;
-  for (const std::string& path : {UndoFile(i), PendingRecordPath(UndoFile(i))}) {
-    const PlaceContent content = JudgePlace(system_, path);
-    if (content == PlaceContent::kUnreadable) return Refused{path, PlaceFault::kUnreadable};
-    if (operation_ == Operation::kPatch) {
-      if (content == PlaceContent::kOther) return Refused{path, PlaceFault::kNotARecord};
-      if (Refusal refusal = system_.CreateRefusal(path)) return Refused{path, std::move(refusal)};
-    } else if (content == PlaceContent::kRecord) {
-      if (Refusal refusal = system_.RemoveRefusal(path)) return Refused{path, std::move(refusal)};
+  for (const PlaceRead& place : entries_[i].places) {
+    const PlaceContent content = place.reading.content;
+    if (content == PlaceContent::kUnreadable) return Refused{place.path, PlaceFault::kUnreadable};
+    if (operation_ == Operation::kPatch && content == PlaceContent::kOther) {
+      return Refused{place.path, PlaceFault::kNotARecord};
     }
+    if (place.refusal) return Refused{place.path, place.refusal};
   }
   return std::nullopt;
 }
 
 // The report for values of the entry that lie on the bytes of another value
 // the press writes into the same file, unless both write the same bytes there.
-std::optional<Report> Press::Overlap(std::size_t i, const TypedValues& typed) {
+std::optional<Report> Press::Overlap(std::size_t i, const TypedValues& typed) const {
   const std::vector<ValueWrite> own = WritesOf(i, typed);
   if (own.size() == 2 && own[0].Overlaps(own[1])) return reports::Overlap{i, i, ModFile(i)};
   for (const std::size_t j : files_[entries_[i].file].entries) {
@@ -407,7 +501,7 @@ std::optional<Report> Press::Overlap(std::size_t i, const TypedValues& typed) {
 // The report for an entry whose record would be another entry's: one record
 // holds the old values of one set of places, so only entries that locate the
 // very same places of one file may share it.
-std::optional<Report> Press::SharedRecord(std::size_t i) {
+std::optional<Report> Press::SharedRecord(std::size_t i) const {
   const PatchEntry& entry = list_.At(i);
   for (std::size_t j = 0; j < i; ++j) {
     const EntryState& other = entries_[j];
@@ -425,56 +519,58 @@ std::optional<Report> Press::SharedRecord(std::size_t i) {
   return std::nullopt;
 }
 
-// Checks every entry, last to first, reporting each problem found. Changes no
-// file. Returns whether all entries passed.
-bool Press::Check(const TypedValues& typed) {
-  bool passed = true;
-  const auto refuse = [&](Report report) {
-    report_(std::move(report));
-    passed = false;
-  };
-  for (std::size_t i = list_.Count(); i-- > 0;) {
-    const PatchEntry& entry = list_.At(i);
-    const EntryState& state = entries_[i];
-    if (!entry.cut.empty()) {
-      refuse(reports::CutValue{i, ModFile(i), entry.cut});
-    } else if (state.foreign) {
-      refuse(reports::ForeignName{i, state.foreign->first, state.foreign->second});
-    } else if (state.file == SIZE_MAX) {
-      refuse(reports::FileMissing{i, ModFile(i)});
-    } else if (Protected(state.record) || Protected(state.pending)) {
-      refuse(reports::NotWritable{
-          i, Protected(state.record) ? UndoFile(i) : PendingRecordPath(UndoFile(i)),
-          PlaceFault::kProtectedRecordPlace});
-    } else if (state.unread) {
-      refuse(reports::NotWritable{i, ModFile(i), *files_[state.file].refusal});
-    } else if (files_[state.file].too_large) {
-      refuse(reports::TooLarge{i, ModFile(i)});
-    } else if (!state.located.located) {
-      refuse(reports::NotLocated{i, ModFile(i)});
-      if (operation_ == Operation::kUndo) {
-        const Places at = state.located.places.value_or(Places{});
-        report_(reports::Positions{i, ModFile(i), at.x, at.y});
-      }
-    } else if (const GameFile& file = files_[state.file]; file.linked) {
-      refuse(reports::Linked{i, ModFile(i), *file.linked});
-    } else if (file.refusal) {
-      refuse(reports::NotWritable{i, ModFile(i), *file.refusal});
-    } else if (std::find(kept_.begin(), kept_.end(), file.identity) != kept_.end()) {
-      refuse(reports::NotWritable{i, ModFile(i), PlaceFault::kDefinitionOrProgram});
-    } else if (auto value =
-                   operation_ == Operation::kPatch ? ValueRefusal(entry, state.located, typed, i)
-                                                  : std::nullopt) {
-      refuse(std::move(*value));
-    } else if (auto overlap = Overlap(i, typed)) {
-      refuse(std::move(*overlap));
-    } else if (auto shared = operation_ == Operation::kPatch ? SharedRecord(i) : std::nullopt) {
-      refuse(std::move(*shared));
-    } else if (auto refused = RefusedPlace(i)) {
-      refuse(reports::NotWritable{i, refused->first, std::move(refused->second)});
-    }
+// Why the entry may not be written, as the check reports it: nothing when it may.
+std::vector<Report> Press::RefusalsOf(std::size_t i, const TypedValues& typed) const {
+  const PatchEntry& entry = list_.At(i);
+  const EntryState& state = entries_[i];
+  if (!entry.cut.empty()) return {reports::CutValue{i, ModFile(i), entry.cut}};
+  if (state.foreign) return {reports::ForeignName{i, state.foreign->first, state.foreign->second}};
+  if (state.file == SIZE_MAX) return {reports::FileMissing{i, ModFile(i)}};
+  if (Protected(state.record) || Protected(state.pending)) {
+    return {reports::NotWritable{
+        i, Protected(state.record) ? UndoFile(i) : PendingRecordPath(UndoFile(i)),
+        PlaceFault::kProtectedRecordPlace}};
   }
-  return passed;
+  const GameFile& file = files_[state.file];
+  if (state.unread) return {reports::NotWritable{i, ModFile(i), *file.refusal}};
+  if (file.too_large) return {reports::TooLarge{i, ModFile(i)}};
+  if (!state.located.located) {
+    if (operation_ == Operation::kPatch) return {reports::NotLocated{i, ModFile(i)}};
+    const Places at = state.located.places.value_or(Places{});
+    return {reports::NotLocated{i, ModFile(i)}, reports::Positions{i, ModFile(i), at.x, at.y}};
+  }
+  if (file.linked) return {reports::Linked{i, ModFile(i), *file.linked}};
+  if (file.refusal) return {reports::NotWritable{i, ModFile(i), *file.refusal}};
+  if (std::find(kept_.begin(), kept_.end(), file.identity) != kept_.end()) {
+    return {reports::NotWritable{i, ModFile(i), PlaceFault::kDefinitionOrProgram}};
+  }
+  if (operation_ == Operation::kPatch) {
+    if (auto value = ValueRefusal(entry, state.located, typed, i)) return {std::move(*value)};
+  }
+  if (auto overlap = Overlap(i, typed)) return {std::move(*overlap)};
+  if (operation_ == Operation::kPatch) {
+    if (auto shared = SharedRecord(i)) return {std::move(*shared)};
+  }
+  if (auto refused = RefusedPlace(i)) {
+    return {reports::NotWritable{i, refused->first, std::move(refused->second)}};
+  }
+  return {};
+}
+
+std::variant<Refusals, Plan> Press::PlanWrites(const TypedValues& typed) const {
+  Refusals refused;
+  for (std::size_t i = list_.Count(); i-- > 0;) {
+    for (Report& report : RefusalsOf(i, typed)) refused.reports.push_back(std::move(report));
+  }
+  if (!refused.reports.empty()) return refused;
+  Plan plan;
+  for (std::size_t k = 0; k < files_.size(); ++k) {
+    std::vector<ValueWrite> changes = ChangesOf(files_[k], typed);
+    const std::int32_t after = ChecksumAfter(files_[k], changes);
+    plan.files.push_back({k, std::move(changes), after});
+  }
+  if (operation_ == Operation::kPatch) plan.records = PlanRecords(plan);
+  return plan;
 }
 
 // Puts an empty file at each record place that has none, then asks again
@@ -530,29 +626,11 @@ std::vector<ValueWrite> Press::ChangesOf(const GameFile& file, const TypedValues
   return changes;
 }
 
-// The file's CRC-32 once the changes are written, worked out from the one it
-// has now and the changed bytes, without reading the file again.
-std::int32_t ChecksumAfter(const GameFile& file, const std::vector<ValueWrite>& changes) {
-  const std::span<const std::uint8_t> content = file.held->Content();
-  std::vector<Bytes> stored;
-  for (const ValueWrite& write : changes) stored.push_back(write.Stored());
-  std::vector<ByteChange> bytes;
-  for (std::size_t k = 0; k < changes.size(); ++k) {
-    bytes.push_back({changes[k].position,
-                     content.subspan(static_cast<std::size_t>(changes[k].position),
-                                     static_cast<std::size_t>(changes[k].count)),
-                     stored[k]});
-  }
-  return Crc32AfterChanges(file.crc, static_cast<std::int64_t>(content.size()), bytes);
-}
-
 // Writes each value that changes, alone, then sets the file's time back.
-void Press::WriteValues(GameFile& file, const TypedValues& typed) {
-  const std::vector<ValueWrite> changes = ChangesOf(file, typed);
-  if (changes.empty()) return;
-  const std::int32_t after = ChecksumAfter(file, changes);
+void Press::WriteValues(GameFile& file, const FileChanges& planned) {
+  if (planned.changes.empty()) return;
   const TimeStamp time = file.held->ModificationTime();
-  for (const ValueWrite& write : changes) {
+  for (const ValueWrite& write : planned.changes) {
     reports::Changed change{file.path,
                             write.axis,
                             write.position,
@@ -562,7 +640,7 @@ void Press::WriteValues(GameFile& file, const TypedValues& typed) {
     file.held->WriteAt(write.position, write.Stored());
     report_(std::move(change));
   }
-  file.crc = after;
+  file.crc = planned.crc_after;
   if (!file.held->SetModificationTime(time)) report_(reports::TimeNotKept{file.path});
 }
 
@@ -571,7 +649,7 @@ void Press::WriteValues(GameFile& file, const TypedValues& typed) {
 // lacks what the file's record keeps for it (the record trusted, or else a
 // record at its places whose checksum is the file's), so that an entry of one
 // axis never drops the other axis's original.
-UndoRecord Press::NewRecord(std::size_t i, std::int32_t checksum) {
+UndoRecord Press::NewRecord(std::size_t i, std::int32_t checksum) const {
   const PatchEntry& entry = list_.At(i);
   const LocatedPatch& located = entries_[i].located;
   const Places at = located.places.value_or(Places{});
@@ -579,8 +657,8 @@ UndoRecord Press::NewRecord(std::size_t i, std::int32_t checksum) {
   UndoRecord numbers{checksum, 0, 0, 0, 0};
   std::optional<UndoRecord> source = located.record.trusted;
   if (!source) {
-    for (const std::string& path : {located.undofile, PendingRecordPath(located.undofile)}) {
-      const std::optional<UndoRecord> record = ReadRecordFile(system_, path);
+    for (const PlaceRead& place : entries_[i].places) {
+      const std::optional<UndoRecord>& record = place.reading.record;
       if (record && record->checksum == files_[entries_[i].file].crc) {
         source = record;
         break;
@@ -611,15 +689,17 @@ UndoRecord Press::NewRecord(std::size_t i, std::int32_t checksum) {
 // carry) is moved aside under a name of its own before anything is written,
 // and locating finds it there by its checksum. A file that is no record was
 // refused by the check pass.
-void Press::SettleOldRecords(RecordWrite& write) {
+void Press::SettleOldRecords(RecordWrite& write) const {
   const std::size_t i = write.entry;
   const PatchEntry& entry = list_.At(i);
   const GameFile& file = files_[entries_[i].file];
   const RecordJudgement& judged = entries_[i].located.record;
-  std::vector<std::string> places = {UndoFile(i), PendingRecordPath(UndoFile(i))};
-  if (judged.trusted && judged.aside) places.push_back(judged.path);
-  for (const std::string& path : places) {
-    const PlaceReading reading = ReadPlace(system_, path);
+  std::vector<std::pair<std::string, PlaceReading>> places;
+  for (const PlaceRead& place : entries_[i].places) places.emplace_back(place.path, place.reading);
+  if (judged.trusted && judged.aside) {
+    places.emplace_back(judged.path, PlaceReading{PlaceContent::kRecord, judged.trusted});
+  }
+  for (const auto& [path, reading] : places) {
     if (reading.content != PlaceContent::kRecord) continue;
     const bool goes =
         !reading.record || ValuesCarried(*reading.record, write.numbers) ||
@@ -630,25 +710,33 @@ void Press::SettleOldRecords(RecordWrite& write) {
       if (path != write.target && path != write.record) write.retired.push_back(path);
       continue;
     }
+    write.aside.emplace_back(path, reading.record->checksum);
+  }
+}
+
+// Moves each record the new one may not replace to a name of its own, where
+// locating finds it by the checksum it keeps.
+void Press::KeepAside(const RecordWrite& record) {
+  for (const auto& [path, checksum] : record.aside) {
     std::string aside;
     for (int n = 1; n <= kMaxKeptRecords && aside.empty(); ++n) {
-      const std::string name = KeptRecordPath(UndoFile(i), reading.record->checksum, n);
+      const std::string name = KeptRecordPath(UndoFile(record.entry), checksum, n);
       if (!system_.FileExists(name)) aside = name;
     }
     if (aside.empty()) {
       throw FileError(CannotCreateText(path, "Too many undo records are kept aside beside it."));
     }
     system_.MoveOver(path, aside);
-    report_(reports::KeptAside{i, path, aside});
+    report_(reports::KeptAside{record.entry, path, aside});
   }
 }
 
-bool Press::WritePatch(const TypedValues& typed) {
+// The records Patch writes, one for each set of places of a game file, and
+// what becomes of the records there now.
+std::vector<RecordWrite> Press::PlanRecords(const Plan& plan) const {
   std::vector<RecordWrite> records;
-  for (GameFile& file : files_) {
-    // The checksum of the file as Patch will leave it.
-    const std::int32_t checksum = ChecksumAfter(file, ChangesOf(file, typed));
-    for (const std::size_t i : file.entries) {
+  for (const FileChanges& changes : plan.files) {
+    for (const std::size_t i : files_[changes.file].entries) {
       const std::string& undofile = UndoFile(i);
       if (std::any_of(records.begin(), records.end(), [&](const RecordWrite& r) {
             return entries_[r.entry].record == entries_[i].record;
@@ -659,15 +747,23 @@ bool Press::WritePatch(const TypedValues& typed) {
       const RecordJudgement& judged = entries_[i].located.record;
       const bool keeps = judged.trusted && judged.path == undofile;
       RecordWrite write{i, undofile, keeps ? PendingRecordPath(undofile) : undofile,
-                        NewRecord(i, checksum), false, {}};
+                        NewRecord(i, changes.crc_after), false, {}, {}};
       records.push_back(std::move(write));
     }
   }
   for (RecordWrite& record : records) SettleOldRecords(record);
+  return records;
+}
+
+// Patch: every record on the disk before any game file changes, then each
+// file's values, then the records settled.
+Outcome Press::WritePatch(Plan& plan) {
+  std::vector<RecordWrite>& records = plan.records;
+  for (const RecordWrite& record : records) KeepAside(record);
   // Every record is on the disk before any game file changes. A failure
   // (a full disk) leaves no empty file at a record's place.
   try {
-    if (!PlaceRecords(records)) return false;
+    if (!PlaceRecords(records)) return Outcome::kRecordsClash;
     for (const RecordWrite& record : records) {
       WriteRecordFile(system_, record.target, record.Text());
     }
@@ -686,13 +782,13 @@ bool Press::WritePatch(const TypedValues& typed) {
   std::vector<std::string> targets;
   for (const RecordWrite& record : records) targets.push_back(record.target);
   SyncFoldersOf(targets);
-  for (GameFile& file : files_) {
-    WriteValues(file, typed);
+  for (const FileChanges& changes : plan.files) {
+    WriteValues(files_[changes.file], changes);
     // The file holds the new values: its new records become the records. A
     // move or removal lost at a power cut loses nothing: the pending record
     // beside the old one holds the same values to restore.
     for (const RecordWrite& record : records) {
-      if (entries_[record.entry].file != static_cast<std::size_t>(&file - files_.data())) continue;
+      if (entries_[record.entry].file != changes.file) continue;
       const std::string pending = PendingRecordPath(record.record);
       if (record.target == pending) system_.MoveOver(pending, record.record);
       for (const std::string& path : record.retired) {
@@ -700,7 +796,7 @@ bool Press::WritePatch(const TypedValues& typed) {
       }
     }
   }
-  return true;
+  return Outcome::kWritten;
 }
 
 // After Undo Patch wrote an entry's values back: each record at its places
@@ -755,10 +851,13 @@ void Press::SyncFoldersOf(const std::vector<std::string>& paths) {
   for (const std::string& folder : folders) system_.SyncFolder(folder);
 }
 
-bool Press::WriteUndo() {
+// Undo Patch: each file's old values, then its records settled once the file
+// holds every value again.
+Outcome Press::WriteUndo(const Plan& plan) {
   bool restored = true;
-  for (GameFile& file : files_) {
-    WriteValues(file, {});
+  for (const FileChanges& changes : plan.files) {
+    GameFile& file = files_[changes.file];
+    WriteValues(file, changes);
     // Only records go, and only once the file holds their values again.
     bool whole = true;
     for (const std::size_t i : file.entries) {
@@ -773,7 +872,11 @@ bool Press::WriteUndo() {
     if (!whole) continue;
     for (const std::size_t i : file.entries) SettleRecordsAfterUndo(file, i);
   }
-  return restored;
+  return restored ? Outcome::kWritten : Outcome::kNotRestored;
+}
+
+Outcome Press::Execute(Plan plan) {
+  return operation_ == Operation::kPatch ? WritePatch(plan) : WriteUndo(plan);
 }
 
 bool Press::LocateAgain(const OperationObserver& observer, const TypedValues& typed) {
@@ -810,23 +913,26 @@ bool Press::LocateAgain(const OperationObserver& observer, const TypedValues& ty
   return as_meant;
 }
 
-OperationResult Run(System& system, const PatchList& list, const std::string& folder, Operation operation,
-                    const TypedValues& typed, const OperationObserver& observer,
-                    const std::string& definitions) {
+OperationResult Run(System& system, const PatchList& list, const std::string& folder,
+                    Operation operation, const TypedValues& typed,
+                    const OperationObserver& observer, const std::string& definitions) {
   OperationResult result;
   Reporter report(result, observer);
-  Press press(system, list, folder, operation, definitions, report);
-  if (!press.Check(typed)) {
+  Press press(system, list, operation, report);
+  press.Locate(folder, definitions);
+  std::variant<Refusals, Plan> planned = press.PlanWrites(typed);
+  if (Refusals* refused = std::get_if<Refusals>(&planned)) {
+    for (Report& refusal : refused->reports) report(std::move(refusal));
     report(reports::ChecksFailed{operation});
     return result;
   }
-  const bool written = operation == Operation::kPatch ? press.WritePatch(typed) : press.WriteUndo();
-  if (!written && std::holds_alternative<reports::SharedRecord>(result.reports.back())) {
+  const Outcome outcome = press.Execute(std::move(std::get<Plan>(planned)));
+  if (outcome == Outcome::kRecordsClash) {
     report(reports::ChecksFailed{operation});
     return result;
   }
   const bool as_meant = press.LocateAgain(observer, typed);
-  if (!written || !as_meant) return result;
+  if (outcome != Outcome::kWritten || !as_meant) return result;
   result.done = true;
   report(reports::Done{operation});
   return result;
