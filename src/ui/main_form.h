@@ -45,9 +45,8 @@ class MainForm {
 
  private:
   void ShowNotLocated();
-  // Locates an entry in GameFolder, keeps what it found in the entry and
-  // shows it; Undo Patch waits for every entry (CanUndo).
-  LocatedPatch Locate(PatchEntry& entry);
+  // Locates an entry in GameFolder and shows it; Undo Patch waits for every entry (CanUndo).
+  LocatedPatch Locate(const PatchEntry& entry);
   void ShowLocated(const PatchEntry& entry, const LocatedPatch& result);
   OperationObserver OperationEffects();
 
