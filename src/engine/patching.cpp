@@ -214,7 +214,10 @@ struct FileChanges {
 // file is touched: Patch's records, then each game file's values.
 struct Plan {
   std::vector<RecordWrite> records;  // Patch only
-  std::vector<FileChanges> files;    // in the order the files were held
+  // The folders of the records, synced once the records are written so that
+  // their names outlast a power cut.
+  std::vector<std::string> synced;
+  std::vector<FileChanges> files;  // in the order the files were held
 };
 
 // The check's reports when an entry may not be written: nothing is.
@@ -329,8 +332,8 @@ class Press {
   void KeepAside(const RecordWrite& record);
   bool PlaceRecords(std::vector<RecordWrite>& records);
   void SettleRecordsAfterUndo(const GameFile& file, std::size_t i);
-  // Has the names created, moved over or removed at these paths outlast a power cut.
-  void SyncFoldersOf(const std::vector<std::string>& paths);
+  // The folders of these paths, each once.
+  std::vector<std::string> FoldersOf(const std::vector<std::string>& paths) const;
   void WriteValues(GameFile& file, const FileChanges& planned);
 
   System& system_;
@@ -569,7 +572,12 @@ std::variant<Refusals, Plan> Press::PlanWrites(const TypedValues& typed) const {
     const std::int32_t after = ChecksumAfter(files_[k], changes);
     plan.files.push_back({k, std::move(changes), after});
   }
-  if (operation_ == Operation::kPatch) plan.records = PlanRecords(plan);
+  if (operation_ == Operation::kPatch) {
+    plan.records = PlanRecords(plan);
+    std::vector<std::string> targets;
+    for (const RecordWrite& record : plan.records) targets.push_back(record.target);
+    plan.synced = FoldersOf(targets);
+  }
   return plan;
 }
 
@@ -779,9 +787,7 @@ Outcome Press::WritePatch(Plan& plan) {
     }
     throw;
   }
-  std::vector<std::string> targets;
-  for (const RecordWrite& record : records) targets.push_back(record.target);
-  SyncFoldersOf(targets);
+  for (const std::string& folder : plan.synced) system_.SyncFolder(folder);
   for (const FileChanges& changes : plan.files) {
     WriteValues(files_[changes.file], changes);
     // The file holds the new values: its new records become the records. A
@@ -840,7 +846,7 @@ void Press::SettleRecordsAfterUndo(const GameFile& file, std::size_t i) {
   }
 }
 
-void Press::SyncFoldersOf(const std::vector<std::string>& paths) {
+std::vector<std::string> Press::FoldersOf(const std::vector<std::string>& paths) const {
   std::vector<std::string> folders;
   for (const std::string& path : paths) {
     std::string folder = FolderOfPath(path, system_.Separator());
@@ -848,7 +854,7 @@ void Press::SyncFoldersOf(const std::vector<std::string>& paths) {
       folders.push_back(std::move(folder));
     }
   }
-  for (const std::string& folder : folders) system_.SyncFolder(folder);
+  return folders;
 }
 
 // Undo Patch: each file's old values, then its records settled once the file
