@@ -352,6 +352,14 @@ void Press::Locate(const std::string& folder, const std::string& definitions) {
   }
   Hold(folder);
   LocateHeld();
+  // The record places of each entry that may be written, for the check and the plan.
+  for (std::size_t i = list_.Count(); i-- > 0;) {
+    const EntryState& state = entries_[i];
+    if (state.located.located && files_[state.file].held && !files_[state.file].too_large &&
+        !Protected(state.record) && !Protected(state.pending)) {
+      ReadRecordPlaces(i);
+    }
+  }
 }
 
 // Binds every entry to the folder and holds each game file, once whatever
@@ -434,13 +442,6 @@ void Press::LocateHeld() {
   // ends here, before any write.
   for (GameFile& file : files_) {
     if (file.held && !file.too_large) file.held->CheckRead();
-  }
-  for (std::size_t i = list_.Count(); i-- > 0;) {
-    const EntryState& state = entries_[i];
-    if (state.located.located && files_[state.file].held && !files_[state.file].too_large &&
-        !Protected(state.record) && !Protected(state.pending)) {
-      ReadRecordPlaces(i);
-    }
   }
 }
 
