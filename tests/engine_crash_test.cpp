@@ -109,7 +109,8 @@ struct Start {
 };
 
 bool Succeeded(const OperationResult& result) {
-  return result.done && !result.reports.empty() && std::holds_alternative<reports::Done>(result.reports.back());
+  return result.done && !result.reports.empty() &&
+         std::holds_alternative<reports::Done>(result.reports.back());
 }
 
 // The promise, on what a stop or failure left: started afresh, each entry

@@ -14,11 +14,11 @@ std::string FileNamePart(std::string_view path);
 // every system.
 enum class NameFault {
   kEmpty,
-  kFolder,            // "." or ".."
-  kSlash,             // a path separator on both systems, so "../x" would leave the folder
+  kFolder,              // "." or ".."
+  kSlash,               // a path separator on both systems, so "../x" would leave the folder
   kForbiddenCharacter,  // one Windows keeps out of names: control characters, < > " | ? *
   kTrailingDotOrBlank,  // Windows drops them, so the name would reach another file
-  kDeviceName,        // CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, with any extension
+  kDeviceName,          // CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, with any extension
 };
 // The first fault of the name as written; nothing for a plain file name.
 std::optional<NameFault> ForeignNameReason(std::string_view name);

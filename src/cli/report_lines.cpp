@@ -116,11 +116,10 @@ ReportLine WordReport(const Report& report,
                                std::to_string(r.value) + " is no screen size (1 to 2147483647)"};
           },
           [&](const ValueDoesNotFit& r) -> ReportLine {
-            return {false, Patch(r.patch) + ": the " + (r.fixed ? "fixed " : "") +
-                               AxisName(r.axis) + " " + std::to_string(r.value) +
-                               " does not fit its " + std::to_string(r.bytes) +
-                               (r.bytes == 1 ? " byte" : " bytes") + " (0 to " + Largest(r.bytes) +
-                               ")"};
+            return {false,
+                    Patch(r.patch) + ": the " + (r.fixed ? "fixed " : "") + AxisName(r.axis) + " " +
+                        std::to_string(r.value) + " does not fit its " + std::to_string(r.bytes) +
+                        (r.bytes == 1 ? " byte" : " bytes") + " (0 to " + Largest(r.bytes) + ")"};
           },
           [&](const Overlap& r) -> ReportLine {
             if (r.other == r.patch) {
@@ -157,9 +156,8 @@ ReportLine WordReport(const Report& report,
           },
           [&](const Changed& r) -> ReportLine {
             return {true, native(r.path) + ": " + AxisName(r.axis) + " at " +
-                              std::to_string(r.position) + " (" + Hex(r.position) +
-                              "): " + std::to_string(r.old_value) + " -> " +
-                              std::to_string(r.value)};
+                              std::to_string(r.position) + " (" + Hex(r.position) + "): " +
+                              std::to_string(r.old_value) + " -> " + std::to_string(r.value)};
           },
           [&](const TimeNotKept& r) -> ReportLine {
             return {false, native(r.path) +
@@ -171,8 +169,8 @@ ReportLine WordReport(const Report& report,
                                "): its undo record " + native(r.record) + " is kept"};
           },
           [&](const RecordKept& r) -> ReportLine {
-            return {false,
-                    "cannot delete the undo record " + native(r.path) + " (" + Patch(r.patch) + ")"};
+            return {false, "cannot delete the undo record " + native(r.path) + " (" +
+                               Patch(r.patch) + ")"};
           },
           [&](const NoRecord& r) -> ReportLine {
             return {false, "cannot keep the undo record " + native(r.record) + " (" +

@@ -426,8 +426,9 @@ class Checker {
       if (value.empty() && key != prefix + "modfile") continue;
       if (const auto fault = ForeignNameReason(FileNamePart(value))) {
         const ProfileEntry* entry = profile_.Find(section, key);
-        Error(entry ? entry->line : patch_line,
-              key + " " + Quoted(value) + " names no file of the game folder: " + FaultText(*fault));
+        Error(
+            entry ? entry->line : patch_line,
+            key + " " + Quoted(value) + " names no file of the game folder: " + FaultText(*fault));
       }
     }
     PatchRecord record;

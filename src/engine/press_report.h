@@ -17,10 +17,10 @@ enum class Axis { kWidth, kHeight };
 
 // Why the press itself refuses to write or delete a file.
 enum class PlaceFault {
-  kUnreadable,           // a record place holds a file that cannot be read now
-  kNotARecord,           // a record place holds a file that is no undo record
-  kProtectedRecordPlace, // a record place is a game file, the definition file or the program
-  kDefinitionOrProgram,  // the game file is the definition file or the program
+  kUnreadable,            // a record place holds a file that cannot be read now
+  kNotARecord,            // a record place holds a file that is no undo record
+  kProtectedRecordPlace,  // a record place is a game file, the definition file or the program
+  kDefinitionOrProgram,   // the game file is the definition file or the program
 };
 
 // Why a file cannot be written or deleted: the press's own finding, the error
