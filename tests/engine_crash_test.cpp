@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "engine/locate.h"
@@ -93,7 +94,7 @@ std::vector<Pair> Values(const MemorySystem& system) {
 // A new start of the program: fresh entries, every one located.
 struct Start {
   PatchList list = Definitions();
-  std::vector<LocateResult> results;
+  std::vector<LocatedPatch> results;
 
   explicit Start(MemorySystem& system) : results(list.Count()) {
     for (std::size_t i = list.Count(); i-- > 0;) {
@@ -108,7 +109,8 @@ struct Start {
 };
 
 bool Succeeded(const OperationResult& result) {
-  return result.done && !result.reports.empty() && result.reports.back().kind == ReportKind::kDone;
+  return result.done && !result.reports.empty() &&
+         std::holds_alternative<reports::Done>(result.reports.back());
 }
 
 // The promise, on what a stop or failure left: started afresh, each entry
@@ -176,7 +178,7 @@ void ExpectExpansionKept(const MemorySystem& left, const MemorySystem& install,
   MemorySystem disk = left;
   disk.CrashAfter(0);
   PatchList list = Expansion();
-  const LocateResult result = LocatePatch(disk, kFolder, list.At(0));
+  const LocatedPatch result = LocatePatch(disk, kFolder, list.At(0));
   TakeLocation(list.At(0), result);
   ASSERT_TRUE(result.located) << where;
   const Bytes& now = disk.Content(kFolder + "expansion.dat");
@@ -290,7 +292,7 @@ int SweepFailures(Scenario scenario) {
     // write, or the system's error; and success only when it is so.
     if (!raised && !Succeeded(result)) {
       EXPECT_TRUE(!result.reports.empty() &&
-                  result.reports.back().kind == ReportKind::kChecksFailed)
+                  std::holds_alternative<reports::ChecksFailed>(result.reports.back()))
           << where;
     }
     if (Succeeded(result) && scenario == Scenario::kUndoWidthOnly) {

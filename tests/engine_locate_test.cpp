@@ -59,7 +59,7 @@ Bytes WithCrc(Bytes content, std::uint32_t wanted) {
 struct Fixture {
   MemorySystem system;
   PatchEntry entry = Entry();
-  LocateResult result;
+  LocatedPatch result;
   bool Locate() {
     result = LocatePatch(system, kFolder, entry);
     TakeLocation(entry, result);
@@ -235,7 +235,7 @@ TEST(LocatePatch, AFileTooLargeForItsPositionsIsNeitherLocatedNorRead) {
   f.system.SetReportedSize(kGame, (std::int64_t{4} << 30) + 8192);
   PatchEntry entry = Entry();
   f.system.ResetCounters();
-  const LocateResult result = LocatePatch(f.system, kFolder, entry);
+  const LocatedPatch result = LocatePatch(f.system, kFolder, entry);
   EXPECT_FALSE(result.located);
   EXPECT_EQ(f.system.BytesRead(), 0);
   TakeLocation(entry, result);
@@ -249,7 +249,7 @@ TEST(LocatePatch, APendingRecordCountsWhenTheRecordNoLongerMatches) {
   f.system.AddFile(kUndo, Record(GameFile(1280, 720), 108, 112, 640, 480));
   f.system.AddFile(kUndo + ".new", Record(patched, 108, 112, 640, 480));
   PatchEntry entry = Entry();
-  const LocateResult result = LocatePatch(f.system, kFolder, entry);
+  const LocatedPatch result = LocatePatch(f.system, kFolder, entry);
   ASSERT_TRUE(result.located);
   TakeLocation(entry, result);
   EXPECT_EQ(entry.oldx, 640);

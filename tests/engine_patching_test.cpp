@@ -41,7 +41,7 @@ struct Game {
   MemorySystem system;
   PatchList list;
   Strings messages;                   // the text of every report, in order
-  std::vector<LocateResult> located;  // per entry, from the last locating
+  std::vector<LocatedPatch> located;  // per entry, from the last locating
   std::int32_t width = 1440;          // what the user typed
   std::int32_t height = 900;
 
@@ -85,7 +85,7 @@ struct Game {
  private:
   OperationObserver Seen() {
     OperationObserver observer;
-    observer.located = [this](std::size_t i, const LocateResult& result) { located[i] = result; };
+    observer.located = [this](std::size_t i, const LocatedPatch& result) { located[i] = result; };
     return observer;
   }
   OperationResult Keep(OperationResult result) {
@@ -206,7 +206,7 @@ TEST(ApplyAndRemove, RepatchingKeepsTheFirstOldValuesAndUndoRestoresThem) {
   game.Type(2560, 1440);
   game.Patch();
   EXPECT_EQ(ValueAt(game.File("game.exe"), 108), 2560);
-  EXPECT_EQ(game.list.At(0).oldx, 640);
+  EXPECT_EQ(game.located[0].old_values->x, 640);
 
   game.messages.clear();
   game.Undo();

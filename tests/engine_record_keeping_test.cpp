@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "engine/crc32.h"
@@ -31,7 +33,7 @@ std::int32_t ValueAt(const Bytes& bytes, std::size_t at) {
 // One game of the definition file: its entries, located in the folder.
 struct Section {
   PatchList list;
-  std::vector<LocateResult> located;
+  std::vector<LocatedPatch> located;
 
   explicit Section(std::vector<PatchEntry> entries) {
     for (PatchEntry& entry : entries) list.Append(std::move(entry));
@@ -62,11 +64,10 @@ PatchEntry WidthOnly(PatchEntry entry) {
   return entry;
 }
 
-bool Has(const OperationResult& result, ReportKind kind) {
-  for (const Report& report : result.reports) {
-    if (report.kind == kind) return true;
-  }
-  return false;
+template <class Kind>
+bool Has(const OperationResult& result) {
+  return std::any_of(result.reports.begin(), result.reports.end(),
+                     [](const Report& report) { return std::holds_alternative<Kind>(report); });
 }
 
 // A game and its expansion in one folder, whose sections both default to
@@ -87,7 +88,7 @@ TEST(SharedRecords, AGameAndItsExpansionKeepEachOthersOriginals) {
   ASSERT_TRUE(racer.Patch(system, 1920, 1080).done);
   const OperationResult second = expansion.Patch(system, 1920, 1080);
   ASSERT_TRUE(second.done);
-  EXPECT_TRUE(Has(second, ReportKind::kKeptAside));
+  EXPECT_TRUE(Has<reports::KeptAside>(second));
   const std::string kept =
       KeptRecordPath(kFolder + "game.undo", Crc32Of(system.Content(kFolder + "game.exe")), 1);
   EXPECT_TRUE(system.FileExists(kept));
@@ -193,7 +194,7 @@ TEST(RecordParsing, EveryReaderJudgesARecordWithANulAlike) {
   EXPECT_TRUE(undo.done);
   const OperationResult patch = section.Patch(system, 800, 600);
   EXPECT_FALSE(patch.done);
-  EXPECT_TRUE(Has(patch, ReportKind::kNotWritable));
+  EXPECT_TRUE(Has<reports::NotWritable>(patch));
   EXPECT_EQ(system.Content(kFolder + "game.exe"), game);
 }
 
@@ -214,15 +215,15 @@ TEST(Refusals, ACutValueAndATooLargeFileAreNamed) {
   EXPECT_EQ(section.located[0].failure, LocateFailure::kCutValue);
   OperationResult result = section.Patch(system, 1920, 1080);
   EXPECT_FALSE(result.done);
-  EXPECT_EQ(result.reports.front().kind, ReportKind::kCutValue);
-  EXPECT_EQ(result.reports.front().reason, "sig");
+  ASSERT_TRUE(std::holds_alternative<reports::CutValue>(result.reports.front()));
+  EXPECT_EQ(std::get<reports::CutValue>(result.reports.front()).key, "sig");
 
   Section large({testing::GameEntry("big.dat", "big.undo")});
   EXPECT_FALSE(large.Locate(system));
   EXPECT_EQ(large.located[0].failure, LocateFailure::kTooLarge);
   result = large.Patch(system, 1920, 1080);
   EXPECT_FALSE(result.done);
-  EXPECT_EQ(result.reports.front().kind, ReportKind::kTooLarge);
+  EXPECT_TRUE(std::holds_alternative<reports::TooLarge>(result.reports.front()));
   EXPECT_EQ(system.Content(kFolder + "game.exe"), game);
   EXPECT_FALSE(system.FileExists(kFolder + "game.undo"));
   EXPECT_FALSE(system.FileExists(kFolder + "big.undo"));

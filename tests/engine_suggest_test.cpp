@@ -67,7 +67,7 @@ void RoundTrip(const Suggestion& s, std::size_t edition, const Bytes& content,
   system.AddFile(folder + "game.exe", content);
   PatchList list;
   list.Append(EntryOf(s));
-  const LocateResult found = LocatePatch(system, folder, list.At(0));
+  const LocatedPatch found = LocatePatch(system, folder, list.At(0));
   TakeLocation(list.At(0), found);
   ASSERT_TRUE(found.located);
   EXPECT_EQ(list.At(0).xpos, s.xpos[edition]);
@@ -83,7 +83,7 @@ void RoundTrip(const Suggestion& s, std::size_t edition, const Bytes& content,
     fresh.AddFile(folder + "game.exe", patched);
     PatchList again;
     again.Append(EntryOf(s));
-    const LocateResult relocated = LocatePatch(fresh, folder, again.At(0));
+    const LocatedPatch relocated = LocatePatch(fresh, folder, again.At(0));
     TakeLocation(again.At(0), relocated);
     EXPECT_TRUE(relocated.located);
     EXPECT_EQ(again.At(0).xpos, s.xpos[edition]) << typed_x;

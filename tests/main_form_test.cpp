@@ -97,7 +97,8 @@ TEST_F(MainFormTest, FolderSelectionLocatesAndEnablesPatch) {
   EXPECT_EQ(view.Text(Control::heightedit), "480");
   EXPECT_EQ(form.State().gameFolder, "C:\\Games\\Racer\\");
   EXPECT_EQ(form.State().checkFilePath, "C:\\Games\\Racer\\r.exe");
-  EXPECT_EQ(form.State().patchList.At(0).modfile, "C:\\Games\\Racer\\r.exe");
+  EXPECT_EQ(form.State().located.at(0).modfile, "C:\\Games\\Racer\\r.exe");
+  EXPECT_EQ(form.State().patchList.At(0).modfile, "r.exe");  // the definition stays as written
 
   // My Computer afterwards: not located, but the folder is kept.
   view.SetTreePath("My Computer");
@@ -123,10 +124,10 @@ TEST_F(MainFormTest, MissingSecondFileStopsBeforeTheFirst) {
   system.AddFile("C:\\G\\three.exe", GameFile(3, 4));
   view.SetTreePath("C:\\G");
   form.gamedirlvChange();
-  const PatchList& list = form.State().patchList;
-  EXPECT_EQ(list.At(2).xpos, 20);  // located
-  EXPECT_EQ(list.At(1).modfile, "C:\\G\\two.exe");
-  EXPECT_EQ(list.At(0).modfile, "one.exe");  // never touched
+  const std::vector<LocatedPatch>& located = form.State().located;
+  EXPECT_EQ(located.at(2).places->x, 20);  // located
+  EXPECT_EQ(located.at(1).modfile, "C:\\G\\two.exe");
+  EXPECT_EQ(located.at(0).modfile, "");  // never touched
   ExpectNotLocated();
 }
 

@@ -36,25 +36,25 @@ std::string FileNamePart(std::string_view path) {
   return AfterLast(path, "\\:");
 }
 
-std::optional<std::string> ForeignNameReason(std::string_view name) {
-  if (name.empty()) return "it is empty";
-  if (name == "." || name == "..") return "it names a folder";
+std::optional<NameFault> ForeignNameReason(std::string_view name) {
+  if (name.empty()) return NameFault::kEmpty;
+  if (name == "." || name == "..") return NameFault::kFolder;
   for (const char c : name) {
-    if (c == '/') return "it holds a slash, which leads out of the folder";
+    if (c == '/') return NameFault::kSlash;
     if (static_cast<unsigned char>(c) < 0x20 ||
         std::string_view("<>\"|?*").find(c) != std::string_view::npos) {
-      return "it holds a character that Windows keeps out of file names";
+      return NameFault::kForbiddenCharacter;
     }
   }
   if (name.back() == '.' || name.back() == ' ') {
-    return "it ends in a dot or blank, which Windows drops";
+    return NameFault::kTrailingDotOrBlank;
   }
   std::string stem = UpperAscii(name.substr(0, name.find('.')));
   while (!stem.empty() && stem.back() == ' ') stem.pop_back();
   const bool numbered = stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
                         stem[3] >= '1' && stem[3] <= '9';
   if (numbered || stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") {
-    return "it is the name of a device on Windows";
+    return NameFault::kDeviceName;
   }
   return std::nullopt;
 }

@@ -11,13 +11,17 @@ void AppendUtf8(std::string& out, char32_t code);
 // What follows the last backslash or colon; the whole text when it has neither.
 std::string FileNamePart(std::string_view path);
 // Why a name from the definition file names no file of the game folder on
-// every system, as written: empty, "." or "..", a slash (a path separator on
-// both systems, so "../x" would leave the folder), a character Windows keeps
-// out of names (control characters, < > " | ? *), a trailing dot or blank
-// (Windows drops them, so the name would reach another file), or a device
-// name (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, with any extension).
-// Nothing for a plain file name.
-std::optional<std::string> ForeignNameReason(std::string_view name);
+// every system.
+enum class NameFault {
+  kEmpty,
+  kFolder,              // "." or ".."
+  kSlash,               // a path separator on both systems, so "../x" would leave the folder
+  kForbiddenCharacter,  // one Windows keeps out of names: control characters, < > " | ? *
+  kTrailingDotOrBlank,  // Windows drops them, so the name would reach another file
+  kDeviceName,          // CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, with any extension
+};
+// The first fault of the name as written; nothing for a plain file name.
+std::optional<NameFault> ForeignNameReason(std::string_view name);
 // Whether a whole name matches a pattern in which * stands for any run of
 // characters and ? for any one, A to Z compared without regard to case. As in
 // Windows' listings, a pattern ending in ".*" also matches the name without

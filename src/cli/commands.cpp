@@ -8,6 +8,8 @@
 #include <optional>
 #include <set>
 #include <span>
+#include <type_traits>
+#include <variant>
 
 #include "base/ascii_case.h"
 #include "base/case_folding.h"
@@ -205,8 +207,8 @@ std::string Position(std::int64_t position) {
 
 // Locates every entry, last to first as the window does, without stopping at
 // one that fails. Returns the results by index.
-std::vector<LocateResult> LocateAll(CliEnvironment& env, const LoadedGame& game) {
-  std::vector<LocateResult> results(game.list.Count());
+std::vector<LocatedPatch> LocateAll(CliEnvironment& env, const LoadedGame& game) {
+  std::vector<LocatedPatch> results(game.list.Count());
   for (std::size_t i = game.list.Count(); i-- > 0;) {
     results[i] = LocatePatch(env.system, game.folder, game.list.At(i));
   }
@@ -220,10 +222,21 @@ std::vector<LocateResult> LocateAll(CliEnvironment& env, const LoadedGame& game)
 void PrintReports(CliEnvironment& env, const LoadedGame& game, const std::vector<Report>& reports) {
   std::vector<const Report*> ordered;
   for (const Report& report : reports) ordered.push_back(&report);
+  // A value written or a time not kept goes with the first patch's reports.
   const auto rank = [](const Report* report) {
-    const bool summary =
-        report->kind == ReportKind::kChecksFailed || report->kind == ReportKind::kDone;
-    return summary ? SIZE_MAX : report->patch;
+    return std::visit(
+        [](const auto& r) -> std::size_t {
+          using Kind = std::decay_t<decltype(r)>;
+          if constexpr (std::is_same_v<Kind, reports::ChecksFailed> ||
+                        std::is_same_v<Kind, reports::Done>) {
+            return SIZE_MAX;
+          } else if constexpr (requires { r.patch; }) {
+            return r.patch;
+          } else {
+            return 0;
+          }
+        },
+        *report);
   };
   std::stable_sort(ordered.begin(), ordered.end(),
                    [&](const Report* a, const Report* b) { return rank(a) < rank(b); });
@@ -241,18 +254,19 @@ void PrintReports(CliEnvironment& env, const LoadedGame& game, const std::vector
 // Why a patch's file could not be read at all, as locate shows it; false
 // when it can be read.
 bool ShowUnreadFile(CliEnvironment& env, const LoadedGame& game, std::size_t index,
-                    const LocateResult& result, const std::string& shown) {
+                    const LocatedPatch& result, const std::string& shown) {
   const PatchEntry& entry = game.list.At(index);
   std::ostream& out = env.out;
   switch (result.failure) {
     case LocateFailure::kForeignName:
       for (const std::string& value : {entry.modfile, entry.undofile}) {
         const std::string name = FileNamePart(value);
-        if (const auto reason = ForeignNameReason(name)) {
-          out << "  file name " << Quoted(name) << ": names no file of the folder (" << *reason
+        if (const auto fault = ForeignNameReason(name)) {
+          const std::string reason = NameFaultText(*fault);
+          out << "  file name " << Quoted(name) << ": names no file of the folder (" << reason
               << ")\n";
           env.err << "quillfen-cli: patch #" << index + 1 << " names " << Quoted(name)
-                  << ", which is no file of " << game.folder << ": " << *reason << "\n";
+                  << ", which is no file of " << game.folder << ": " << reason << "\n";
           break;
         }
       }
@@ -286,7 +300,7 @@ bool ShowUnreadFile(CliEnvironment& env, const LoadedGame& game, std::size_t ind
 }
 
 // The undo record's state, as locate shows it.
-void ShowRecord(CliEnvironment& env, const LoadedGame& game, const LocateResult& result) {
+void ShowRecord(CliEnvironment& env, const LoadedGame& game, const LocatedPatch& result) {
   const RecordJudgement& record = result.record;
   std::ostream& out = env.out;
   out << "  undo record: ";
@@ -312,7 +326,7 @@ void ShowRecord(CliEnvironment& env, const LoadedGame& game, const LocateResult&
 // One patch as locate shows it; returns whether it was located.
 bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
   const PatchEntry& entry = game.list.At(index);
-  const LocateResult result = LocatePatch(env.system, game.folder, entry);
+  const LocatedPatch result = LocatePatch(env.system, game.folder, entry);
   std::ostream& out = env.out;
   const std::string shown = ShownPath(env, game, result.modfile);
   out << "patch #" << index + 1 << ": " << shown << "\n";
@@ -480,7 +494,7 @@ int RunUndo(CliEnvironment& env, const Invocation& call) {
   return Guarded(env, [&] {
     LoadedGame game = LoadGame(env, call);
     // As the window offers Undo Patch.
-    const std::vector<LocateResult> results = LocateAll(env, game);
+    const std::vector<LocatedPatch> results = LocateAll(env, game);
     if (!CanUndo(results)) {
       for (std::size_t i = 0; i < results.size(); ++i) {
         const std::string shown = ShownPath(env, game, results[i].modfile);

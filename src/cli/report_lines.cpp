@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/overloaded.h"
 #include "engine/values.h"
 
 namespace quillfen {
@@ -30,82 +31,157 @@ std::string Largest(std::int32_t count) {
   return std::to_string((std::int64_t{1} << (8 * count)) - 1);
 }
 
+// Why a file cannot be written, as the press or the system says it.
+std::string RefusalText(const WriteRefusal& why) {
+  return std::visit(
+      Overloaded{
+          [](PlaceFault fault) -> std::string {
+            switch (fault) {
+              case PlaceFault::kUnreadable:
+                return "it cannot be read";
+              case PlaceFault::kNotARecord:
+                return "it is no undo record";
+              case PlaceFault::kProtectedRecordPlace:
+                return "it is a game file, the definition file or the program";
+              case PlaceFault::kDefinitionOrProgram:
+                return "it is the definition file or the program";
+            }
+            return {};
+          },
+          [](const FileError& error) -> std::string { return SystemReason(error.what()); },
+          [](const Refusal& refusal) -> std::string {
+            return refusal ? SystemReason(*refusal) : std::string();
+          },
+      },
+      why);
+}
+
+std::string AxisName(Axis axis) {
+  return axis == Axis::kWidth ? "width" : "height";
+}
+
 }  // namespace
 
-ReportLine WordReport(const Report& r,
-                      const std::function<std::string(const std::string&)>& native) {
-  const std::string path = native(r.path);
-  const std::string value = std::to_string(r.value);
-  switch (r.kind) {
-    case ReportKind::kForeignName:
-      return {false, Patch(r.patch) + ": \"" + path.substr(path.find_last_of("/\\") + 1) +
-                         "\" names no file of the game folder: " + r.reason};
-    case ReportKind::kFileMissing:
-      return {false, MissingFileText(path, r.patch)};
-    case ReportKind::kCutValue:
-      return {false, Patch(r.patch) + ": its " + r.reason +
-                         " is too long to be read whole (2999 characters or more); correct the "
-                         "definition file"};
-    case ReportKind::kTooLarge:
-      return {false, "cannot patch " + path + " (" + Patch(r.patch) + "): larger than " +
-                         std::to_string(kMaxGameFileSize) + " bytes"};
-    case ReportKind::kNotLocated:
-      return {false, Patch(r.patch) + ": its values are not located in " + path +
-                         " (the signature's occurrence is not there, or a value would lie "
-                         "outside the file)"};
-    case ReportKind::kPositions:
-      return {false, Patch(r.patch) + " holds the positions " + std::to_string(r.position) +
-                         " and " + std::to_string(r.position2)};
-    case ReportKind::kNoScreenSize:
-      return {false, Patch(r.patch) + ": the " + r.axis + " " + value +
-                         " is no screen size (1 to 2147483647)"};
-    case ReportKind::kValueDoesNotFit:
-      return {false, Patch(r.patch) + ": the " + (r.fixed ? "fixed " : "") + r.axis + " " + value +
-                         " does not fit its " + std::to_string(r.bytes) +
-                         (r.bytes == 1 ? " byte" : " bytes") + " (0 to " + Largest(r.bytes) + ")"};
-    case ReportKind::kOverlap:
-      if (r.other == r.patch) {
-        return {false, Patch(r.patch) + ": its width and height lie on the same bytes of " + path};
-      }
-      return {false, "patches #" + std::to_string(r.other + 1) + " and #" +
-                         std::to_string(r.patch + 1) +
-                         " write different values over the same bytes of " + path};
-    case ReportKind::kSharedRecord:
-      return {false, "patches #" + std::to_string(r.other + 1) + " and #" +
-                         std::to_string(r.patch + 1) +
-                         " would keep their old values in one undo record, " + path +
-                         ": give each an undofile of its own"};
-    case ReportKind::kNotWritable:
-      return {false, "cannot write " + path + " (" + Patch(r.patch) + ")" +
-                         (r.reason.empty() ? "" : ": " + SystemReason(r.reason))};
-    case ReportKind::kKeptAside:
-      return {true, "the undo record " + path + " keeps values of another file or patch: kept as " +
-                        native(r.record)};
-    case ReportKind::kLinked:
-      return {false, "refusing to write " + path + " (" + Patch(r.patch) + "): " + r.reason};
-    case ReportKind::kChecksFailed:
-      return {false,
-              r.operation == Operation::kPatch ? "nothing was patched" : "nothing was restored"};
-    case ReportKind::kChanged:
-      return {true, path + ": " + r.axis + " at " + std::to_string(r.position) + " (" +
-                        Hex(r.position) + "): " + std::to_string(r.old_value) + " -> " + value};
-    case ReportKind::kTimeNotKept:
-      return {false, path +
-                         ": its modification time could not be kept; it shows the time of "
-                         "this change"};
-    case ReportKind::kNotRestored:
-      return {false, "cannot restore " + path + " (" + Patch(r.patch) + "): its undo record " +
-                         native(r.record) + " is kept"};
-    case ReportKind::kRecordKept:
-      return {false, "cannot delete the undo record " + path + " (" + Patch(r.patch) + ")"};
-    case ReportKind::kNoRecord:
-      return {false, "cannot keep the undo record " + native(r.record) + " (" + Patch(r.patch) +
-                         "): undo cannot restore " + path};
-    case ReportKind::kDone:
-      return {true, r.operation == Operation::kPatch ? "Game successfully patched!"
-                                                     : "Patch successfully removed!"};
+std::string NameFaultText(NameFault fault) {
+  switch (fault) {
+    case NameFault::kEmpty:
+      return "it is empty";
+    case NameFault::kFolder:
+      return "it names a folder";
+    case NameFault::kSlash:
+      return "it holds a slash, which leads out of the folder";
+    case NameFault::kForbiddenCharacter:
+      return "it holds a character that Windows keeps out of file names";
+    case NameFault::kTrailingDotOrBlank:
+      return "it ends in a dot or blank, which Windows drops";
+    case NameFault::kDeviceName:
+      return "it is the name of a device on Windows";
   }
   return {};
+}
+
+ReportLine WordReport(const Report& report,
+                      const std::function<std::string(const std::string&)>& native) {
+  using namespace reports;
+  return std::visit(
+      Overloaded{
+          [&](const ForeignName& r) -> ReportLine {
+            const std::string path = native(r.path);
+            return {false, Patch(r.patch) + ": \"" + path.substr(path.find_last_of("/\\") + 1) +
+                               "\" names no file of the game folder: " + NameFaultText(r.fault)};
+          },
+          [&](const FileMissing& r) -> ReportLine {
+            return {false, MissingFileText(native(r.path), r.patch)};
+          },
+          [&](const CutValue& r) -> ReportLine {
+            return {false, Patch(r.patch) + ": its " + r.key +
+                               " is too long to be read whole (2999 characters or more); correct "
+                               "the definition file"};
+          },
+          [&](const TooLarge& r) -> ReportLine {
+            return {false, "cannot patch " + native(r.path) + " (" + Patch(r.patch) +
+                               "): larger than " + std::to_string(kMaxGameFileSize) + " bytes"};
+          },
+          [&](const NotLocated& r) -> ReportLine {
+            return {false, Patch(r.patch) + ": its values are not located in " + native(r.path) +
+                               " (the signature's occurrence is not there, or a value would lie "
+                               "outside the file)"};
+          },
+          [&](const Positions& r) -> ReportLine {
+            return {false, Patch(r.patch) + " holds the positions " + std::to_string(r.width) +
+                               " and " + std::to_string(r.height)};
+          },
+          [&](const NoScreenSize& r) -> ReportLine {
+            return {false, Patch(r.patch) + ": the " + AxisName(r.axis) + " " +
+                               std::to_string(r.value) + " is no screen size (1 to 2147483647)"};
+          },
+          [&](const ValueDoesNotFit& r) -> ReportLine {
+            return {false,
+                    Patch(r.patch) + ": the " + (r.fixed ? "fixed " : "") + AxisName(r.axis) + " " +
+                        std::to_string(r.value) + " does not fit its " + std::to_string(r.bytes) +
+                        (r.bytes == 1 ? " byte" : " bytes") + " (0 to " + Largest(r.bytes) + ")"};
+          },
+          [&](const Overlap& r) -> ReportLine {
+            if (r.other == r.patch) {
+              return {false, Patch(r.patch) + ": its width and height lie on the same bytes of " +
+                                 native(r.path)};
+            }
+            return {false, "patches #" + std::to_string(r.other + 1) + " and #" +
+                               std::to_string(r.patch + 1) +
+                               " write different values over the same bytes of " + native(r.path)};
+          },
+          [&](const SharedRecord& r) -> ReportLine {
+            return {false, "patches #" + std::to_string(r.other + 1) + " and #" +
+                               std::to_string(r.patch + 1) +
+                               " would keep their old values in one undo record, " +
+                               native(r.path) + ": give each an undofile of its own"};
+          },
+          [&](const NotWritable& r) -> ReportLine {
+            const std::string why = RefusalText(r.why);
+            return {false, "cannot write " + native(r.path) + " (" + Patch(r.patch) + ")" +
+                               (why.empty() ? "" : ": " + why)};
+          },
+          [&](const KeptAside& r) -> ReportLine {
+            return {true, "the undo record " + native(r.path) +
+                              " keeps values of another file or patch: kept as " +
+                              native(r.record)};
+          },
+          [&](const Linked& r) -> ReportLine {
+            return {false, "refusing to write " + native(r.path) + " (" + Patch(r.patch) +
+                               "): " + r.error.Reason()};
+          },
+          [&](const ChecksFailed& r) -> ReportLine {
+            return {false, r.operation == Operation::kPatch ? "nothing was patched"
+                                                            : "nothing was restored"};
+          },
+          [&](const Changed& r) -> ReportLine {
+            return {true, native(r.path) + ": " + AxisName(r.axis) + " at " +
+                              std::to_string(r.position) + " (" + Hex(r.position) + "): " +
+                              std::to_string(r.old_value) + " -> " + std::to_string(r.value)};
+          },
+          [&](const TimeNotKept& r) -> ReportLine {
+            return {false, native(r.path) +
+                               ": its modification time could not be kept; it shows the time of "
+                               "this change"};
+          },
+          [&](const NotRestored& r) -> ReportLine {
+            return {false, "cannot restore " + native(r.path) + " (" + Patch(r.patch) +
+                               "): its undo record " + native(r.record) + " is kept"};
+          },
+          [&](const RecordKept& r) -> ReportLine {
+            return {false, "cannot delete the undo record " + native(r.path) + " (" +
+                               Patch(r.patch) + ")"};
+          },
+          [&](const NoRecord& r) -> ReportLine {
+            return {false, "cannot keep the undo record " + native(r.record) + " (" +
+                               Patch(r.patch) + "): undo cannot restore " + native(r.path)};
+          },
+          [&](const Done& r) -> ReportLine {
+            return {true, r.operation == Operation::kPatch ? "Game successfully patched!"
+                                                           : "Patch successfully removed!"};
+          },
+      },
+      report);
 }
 
 std::string MissingFileText(const std::string& path, std::size_t patch) {

@@ -113,6 +113,25 @@ std::size_t TextDistance(std::string_view a, std::string_view b) {
 
 namespace {
 
+// Why a file name of a game names no file of its folder, as the check words it.
+std::string FaultText(NameFault fault) {
+  switch (fault) {
+    case NameFault::kEmpty:
+      return "it is empty";
+    case NameFault::kFolder:
+      return "it names a folder";
+    case NameFault::kSlash:
+      return "it holds a slash, which leads out of the folder";
+    case NameFault::kForbiddenCharacter:
+      return "it holds a character that Windows keeps out of file names";
+    case NameFault::kTrailingDotOrBlank:
+      return "it ends in a dot or blank, which Windows drops";
+    case NameFault::kDeviceName:
+      return "it is the name of a device on Windows";
+  }
+  return {};
+}
+
 class Checker {
  public:
   Checker(std::string_view bytes, const ValueJudged& onJudged)
@@ -405,10 +424,11 @@ class Checker {
     for (const auto& [key, value] :
          {std::pair{prefix + "modfile", modfile}, std::pair{prefix + "undofile", undofile}}) {
       if (value.empty() && key != prefix + "modfile") continue;
-      if (const auto reason = ForeignNameReason(FileNamePart(value))) {
+      if (const auto fault = ForeignNameReason(FileNamePart(value))) {
         const ProfileEntry* entry = profile_.Find(section, key);
-        Error(entry ? entry->line : patch_line,
-              key + " " + Quoted(value) + " names no file of the game folder: " + *reason);
+        Error(
+            entry ? entry->line : patch_line,
+            key + " " + Quoted(value) + " names no file of the game folder: " + FaultText(*fault));
       }
     }
     PatchRecord record;
@@ -548,9 +568,9 @@ class Checker {
     if (checkfile.empty()) {
       Warning(checkfile_entry ? checkfile_entry->line : section.line,
               "no checkfile: Find it for me cannot find the game");
-    } else if (const auto reason = ForeignNameReason(FileNamePart(checkfile))) {
-      Error(checkfile_entry->line,
-            "checkfile " + Quoted(checkfile) + " names no file of the game folder: " + *reason);
+    } else if (const auto fault = ForeignNameReason(FileNamePart(checkfile))) {
+      Error(checkfile_entry->line, "checkfile " + Quoted(checkfile) +
+                                       " names no file of the game folder: " + FaultText(*fault));
     }
   }
 

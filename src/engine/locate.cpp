@@ -15,8 +15,8 @@ namespace quillfen {
 
 namespace {
 
-LocateResult NotLocated(const PatchEntry& entry, LocateFailure failure) {
-  LocateResult result;
+LocatedPatch NotLocated(const PatchEntry& entry, LocateFailure failure) {
+  LocatedPatch result;
   result.failure = failure;
   result.modfile = entry.modfile;
   result.undofile = entry.undofile;
@@ -32,7 +32,7 @@ PatchEntry BoundTo(const std::string& folder, const PatchEntry& entry) {
   return bound;
 }
 
-LocateResult LocatePatch(System& system, const std::string& folder, const PatchEntry& entry) {
+LocatedPatch LocatePatch(System& system, const std::string& folder, const PatchEntry& entry) {
   const PatchEntry bound = BoundTo(folder, entry);
   if (!entry.cut.empty()) return NotLocated(bound, LocateFailure::kCutValue);
   if (ForeignNameReason(FileNamePart(entry.modfile)) ||
@@ -42,7 +42,7 @@ LocateResult LocatePatch(System& system, const std::string& folder, const PatchE
   return LocateBound(system, bound);
 }
 
-LocateResult LocateBound(System& system, const PatchEntry& bound) {
+LocatedPatch LocateBound(System& system, const PatchEntry& bound) {
   if (!bound.cut.empty()) return NotLocated(bound, LocateFailure::kCutValue);
   if (!system.FileExists(bound.modfile)) return NotLocated(bound, LocateFailure::kFileMissing);
   // A file whose positions a signed 32-bit number cannot all name is never
@@ -54,14 +54,14 @@ LocateResult LocateBound(System& system, const PatchEntry& bound) {
   const std::span<const std::uint8_t> content = file->Content();
   const SignatureQuery query = QueryOf(bound);
   const PassResult pass = ChecksumAndFind(content, {&query, 1});
-  LocateResult result = LocateKnown(system, bound, content, pass.crc, [&] {
+  LocatedPatch result = LocateKnown(system, bound, content, pass.crc, [&] {
     return Places{pass.found[0].xpos, pass.found[0].ypos};
   });
   file->CheckRead();
   return result;
 }
 
-void TakeLocation(PatchEntry& entry, const LocateResult& result) {
+void TakeLocation(PatchEntry& entry, const LocatedPatch& result) {
   entry.modfile = result.modfile;
   entry.undofile = result.undofile;
   if (result.places) {
@@ -95,7 +95,7 @@ Places SignaturePlaces(std::span<const std::uint8_t> content, const PatchEntry& 
   return found;
 }
 
-LocateResult LocateKnown(System& system, const PatchEntry& entry,
+LocatedPatch LocateKnown(System& system, const PatchEntry& entry,
                          std::span<const std::uint8_t> content, std::int32_t checksum,
                          const std::function<Places()>& signature_places) {
   std::optional<Places> found;
@@ -105,7 +105,7 @@ LocateResult LocateKnown(System& system, const PatchEntry& entry,
   };
   const auto size = static_cast<std::int64_t>(content.size());
   if (!entry.cut.empty()) return NotLocated(entry, LocateFailure::kCutValue);
-  LocateResult result = NotLocated(entry, LocateFailure::kNone);
+  LocatedPatch result = NotLocated(entry, LocateFailure::kNone);
   result.record = JudgeRecords(system, entry, size, checksum, places);
 
   // Each axis the trusted record keeps comes from it; any other axis of the

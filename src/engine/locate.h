@@ -25,9 +25,12 @@ enum class LocateFailure {
   kCutValue,     // a value of its definition reached the cut length (PatchEntry::cut)
 };
 
-// What locating found out about one entry, as a value: the caller puts what
-// it keeps into the entry (TakeLocation).
-struct LocateResult {
+// One entry located in a folder, as a value: its bound files, where its values
+// lie, what they are and were, and what its records say. The press plans its
+// writes from it and the front ends show it; the entry itself stays as the
+// definition file gives it (a front end may keep a copy in its own entry with
+// TakeLocation).
+struct LocatedPatch {
   bool located = false;
   bool from_record =
       false;  // the old values come from a trusted undo record: Undo Patch is available
@@ -53,21 +56,21 @@ PatchEntry BoundTo(const std::string& folder, const PatchEntry& entry);
 
 // Locates the entry's values in the folder, from a trusted undo record or else
 // by signature, in the file as it is now. Changes no entry.
-LocateResult LocatePatch(System& system, const std::string& folder, const PatchEntry& entry);
+LocatedPatch LocatePatch(System& system, const std::string& folder, const PatchEntry& entry);
 
 // The same for an entry bound already, whose file names were found to name
 // files of the folder.
-LocateResult LocateBound(System& system, const PatchEntry& bound);
+LocatedPatch LocateBound(System& system, const PatchEntry& bound);
 
 // Keeps what locating found in the entry: its bound files, and the positions
 // (xpos, ypos) and old values (oldx, oldy) of each axis it has, as far as
 // they were found.
-void TakeLocation(PatchEntry& entry, const LocateResult& result);
+void TakeLocation(PatchEntry& entry, const LocatedPatch& result);
 
 // Locates a bound entry in its file's content, where the caller knows the
 // content's CRC-32 already and finds the signature's places when asked (only
 // where no record's checksum decides).
-LocateResult LocateKnown(System& system, const PatchEntry& entry,
+LocatedPatch LocateKnown(System& system, const PatchEntry& entry,
                          std::span<const std::uint8_t> content, std::int32_t checksum,
                          const std::function<Places()>& signature_places);
 

@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <memory>
 #include <optional>
+#include <variant>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -84,7 +85,7 @@ struct ValueWrite {
   std::int32_t position;
   std::int32_t value;
   std::int32_t count;
-  const char* axis;
+  Axis axis;
   bool fixed;  // the definition's value, not the typed one
 
   Bytes Stored() const {
@@ -100,24 +101,30 @@ struct ValueWrite {
   }
 };
 
-std::vector<ValueWrite> PatchWrites(const PatchEntry& entry, const TypedValues& typed) {
+// The values Patch writes for an entry, at the places locating found.
+std::vector<ValueWrite> PatchWrites(const PatchEntry& entry, const LocatedPatch& located,
+                                    const TypedValues& typed) {
+  const Places at = located.places.value_or(Places{});
   std::vector<ValueWrite> writes;
   if (entry.hasx) {
     const bool fixed = entry.setx != NotSet;
-    writes.push_back({entry.xpos, fixed ? entry.setx : typed.width, entry.setxlen, "width", fixed});
+    writes.push_back({at.x, fixed ? entry.setx : typed.width, entry.setxlen, Axis::kWidth, fixed});
   }
   if (entry.hasy) {
     const bool fixed = entry.sety != NotSet;
     writes.push_back(
-        {entry.ypos, fixed ? entry.sety : typed.height, entry.setylen, "height", fixed});
+        {at.y, fixed ? entry.sety : typed.height, entry.setylen, Axis::kHeight, fixed});
   }
   return writes;
 }
 
-std::vector<ValueWrite> UndoWrites(const PatchEntry& entry) {
+// The old values Undo Patch writes back for an entry, at the places locating found.
+std::vector<ValueWrite> UndoWrites(const PatchEntry& entry, const LocatedPatch& located) {
+  const Places at = located.places.value_or(Places{});
+  const Places old = located.old_values.value_or(Places{});
   std::vector<ValueWrite> writes;
-  if (entry.hasx) writes.push_back({entry.xpos, entry.oldx, entry.setxlen, "width", true});
-  if (entry.hasy) writes.push_back({entry.ypos, entry.oldy, entry.setylen, "height", true});
+  if (entry.hasx) writes.push_back({at.x, old.x, entry.setxlen, Axis::kWidth, true});
+  if (entry.hasy) writes.push_back({at.y, old.y, entry.setylen, Axis::kHeight, true});
   return writes;
 }
 
@@ -130,20 +137,15 @@ bool Holds(std::span<const std::uint8_t> content, const ValueWrite& write) {
 
 // The report for a value of Patch that is no size, or that its bytes cannot
 // hold as written; nothing when every value fits.
-std::optional<Report> ValueRefusal(const PatchEntry& entry, const TypedValues& typed,
-                                   std::size_t i) {
-  for (const ValueWrite& write : PatchWrites(entry, typed)) {
-    Report report{ReportKind::kNoScreenSize};
-    report.patch = i;
-    report.path = entry.modfile;
-    report.axis = write.axis;
-    report.fixed = write.fixed;
-    report.value = write.value;
-    report.bytes = write.count;
-    if (!write.fixed && write.value < 1) return report;
+std::optional<Report> ValueRefusal(const PatchEntry& entry, const LocatedPatch& located,
+                                   const TypedValues& typed, std::size_t i) {
+  for (const ValueWrite& write : PatchWrites(entry, located, typed)) {
+    if (!write.fixed && write.value < 1) {
+      return reports::NoScreenSize{i, located.modfile, write.axis, write.value};
+    }
     if (TypedValueFits(write.value, write.count)) continue;
-    report.kind = ReportKind::kValueDoesNotFit;
-    return report;
+    return reports::ValueDoesNotFit{i, located.modfile, write.axis, write.fixed, write.value,
+                                    write.count};
   }
   return std::nullopt;
 }
@@ -154,21 +156,33 @@ struct GameFile {
   std::string identity;
   std::vector<std::size_t> entries;  // the entries that name it, in walk order
   std::unique_ptr<HeldFile> held;
-  std::optional<std::string> refusal;  // why it could not be held
-  bool linked = false;                 // refused as a link, or a file of several names
+  std::optional<FileError> refusal;      // why it could not be held
+  std::optional<LinkedFileError> linked;  // refused as a link, or a file of several names
   bool too_large = false;
   std::int32_t crc = 0;  // of the content as it is now, kept up to date with the writes
+};
+
+// A record place of an entry as locating read it: what lies there, and the
+// system's refusal to create it (Patch) or remove it (Undo Patch).
+struct PlaceRead {
+  std::string path;
+  PlaceReading reading;  // kUnreadable when it could not be read
+  Refusal refusal;
 };
 
 // What the press knows of one entry.
 struct EntryState {
   // The entry's file that names no file of the folder, and why.
-  std::optional<std::pair<std::string, std::string>> foreign;
+  std::optional<std::pair<std::string, NameFault>> foreign;
   std::size_t file = SIZE_MAX;  // its game file, when one exists
-  LocateResult located;
+  PatchEntry bound;             // the definition with its file names bound to the folder
+  LocatedPatch located;         // its bound files always; the rest once located
   bool unread = false;  // its file could be neither held nor read
   std::string record;   // identities of the record's two places
   std::string pending;
+  // The record and the pending record as locating read them, as far as the
+  // check needs them (it stops at the first place refused).
+  std::vector<PlaceRead> places;
 };
 
 // One undo record that Patch writes, shared by the entries that locate the
@@ -179,10 +193,43 @@ struct RecordWrite {
   std::string target;  // the record, or its pending place while the record holds the values
   UndoRecord numbers;
   bool created = false;  // an empty file was put at the target to learn its identity
+  // Records at the entry's places that keep values neither the game file nor
+  // the new record holds, by path and the checksum they keep: moved aside
+  // before anything is written.
+  std::vector<std::pair<std::string, std::int32_t>> aside;
   // Files at the entry's record places that keep nothing the new record does
   // not: removed once the game file holds the new values.
   std::vector<std::string> retired;
   std::string Text() const { return FormatUndoRecord(numbers); }
+};
+
+// The values one game file gets, each that changes once, and its checksum then.
+struct FileChanges {
+  std::size_t file;  // the press's index of the game file
+  std::vector<ValueWrite> changes;
+  std::int32_t crc_after = 0;
+};
+
+// What an operation writes, worked out from what locating read before any
+// file is touched: Patch's records, then each game file's values.
+struct Plan {
+  std::vector<RecordWrite> records;  // Patch only
+  // The folders of the records, synced once the records are written so that
+  // their names outlast a power cut.
+  std::vector<std::string> synced;
+  std::vector<FileChanges> files;  // in the order the files were held
+};
+
+// The check's reports when an entry may not be written: nothing is.
+struct Refusals {
+  std::vector<Report> reports;
+};
+
+// How carrying a plan out ended.
+enum class Outcome {
+  kWritten,       // every value written, every record settled
+  kRecordsClash,  // two records turned out to be one file: nothing was written
+  kNotRestored,   // Undo: a game file does not hold its old values again
 };
 
 // The name beside `path` under which a record is written before it is moved
@@ -220,61 +267,77 @@ void WriteRecordFile(System& system, const std::string& path, const std::string&
   }
 }
 
+// The file's CRC-32 once the changes are written, worked out from the one it
+// has now and the changed bytes, without reading the file again.
+std::int32_t ChecksumAfter(const GameFile& file, const std::vector<ValueWrite>& changes) {
+  const std::span<const std::uint8_t> content = file.held->Content();
+  std::vector<Bytes> stored;
+  for (const ValueWrite& write : changes) stored.push_back(write.Stored());
+  std::vector<ByteChange> bytes;
+  for (std::size_t k = 0; k < changes.size(); ++k) {
+    bytes.push_back({changes[k].position,
+                     content.subspan(static_cast<std::size_t>(changes[k].position),
+                                     static_cast<std::size_t>(changes[k].count)),
+                     stored[k]});
+  }
+  return Crc32AfterChanges(file.crc, static_cast<std::int64_t>(content.size()), bytes);
+}
+
+// One press of Patch or Undo Patch: Locate holds the game's files and reads
+// everything the press needs, Plan works out what to write from that alone,
+// Execute writes it, and LocateAgain reads the outcome and frees the files.
 class Press {
  public:
-  Press(System& system, PatchList& list, const std::string& folder, Operation operation,
-        const std::string& definitions, Reporter& report)
-      : system_(system), list_(list), operation_(operation), report_(report) {
-    for (const std::string& path : {definitions.empty() ? DefinitionFilePath(system) : definitions,
-                                    system.ExecutablePath()}) {
-      if (!path.empty() && system.FileExists(path)) kept_.push_back(system.FileIdentity(path));
-    }
-    HoldAndLocate(folder);
-  }
+  Press(System& system, const PatchList& list, Operation operation, Reporter& report)
+      : system_(system), list_(list), operation_(operation), report_(report) {}
 
-  bool Check(const TypedValues& typed);
-  bool WritePatch(const TypedValues& typed);
-  bool WriteUndo();
+  // Binds every entry to the folder, holds each game file, locates every entry
+  // in the files as they are, and reads its record places. `definitions` is
+  // the definition file in use (empty: the one beside the program).
+  void Locate(const std::string& folder, const std::string& definitions);
+  // Checks every entry, last to first, and plans the writes. Touches no file.
+  std::variant<Refusals, Plan> PlanWrites(const TypedValues& typed) const;
+  // Carries the plan out: the only step that writes.
+  Outcome Execute(Plan plan);
   // Locates every entry again in the held files, last to first, telling the
   // observer around each; then releases the files. Returns whether each entry
   // ended as the operation meant.
   bool LocateAgain(const OperationObserver& observer, const TypedValues& typed);
 
  private:
-  void HoldAndLocate(const std::string& folder);
   void Hold(const std::string& folder);
   void LocateHeld();
-  std::optional<std::pair<std::string, std::string>> RefusedPlace(std::size_t i);
-  std::optional<Report> Overlap(std::size_t i, const TypedValues& typed);
-  std::optional<Report> SharedRecord(std::size_t i);
-  void Tell(ReportKind kind, std::size_t i, const std::string& path,
-            const std::string& record = {}) {
-    Report report{kind, operation_};
-    report.patch = i;
-    report.path = path;
-    report.record = record;
-    report_(std::move(report));
-  }
+  void ReadRecordPlaces(std::size_t i);
+  std::vector<Report> RefusalsOf(std::size_t i, const TypedValues& typed) const;
+  std::optional<std::pair<std::string, WriteRefusal>> RefusedPlace(std::size_t i) const;
+  std::optional<Report> Overlap(std::size_t i, const TypedValues& typed) const;
+  std::optional<Report> SharedRecord(std::size_t i) const;
   bool Protected(const std::string& identity) const {
     return std::find(kept_.begin(), kept_.end(), identity) != kept_.end() ||
            std::any_of(files_.begin(), files_.end(),
                        [&](const GameFile& f) { return f.identity == identity; });
   }
   std::vector<ValueWrite> WritesOf(std::size_t i, const TypedValues& typed) const {
-    return operation_ == Operation::kPatch ? PatchWrites(list_.At(i), typed)
-                                           : UndoWrites(list_.At(i));
+    return operation_ == Operation::kPatch ? PatchWrites(list_.At(i), entries_[i].located, typed)
+                                           : UndoWrites(list_.At(i), entries_[i].located);
   }
-  bool PlaceRecords(std::vector<RecordWrite>& records);
-  UndoRecord NewRecord(std::size_t i, std::int32_t checksum);
-  void SettleOldRecords(RecordWrite& write);
-  void SettleRecordsAfterUndo(const GameFile& file, std::size_t i);
-  // Has the names created, moved over or removed at these paths outlast a power cut.
-  void SyncFoldersOf(const std::vector<std::string>& paths);
+  const std::string& ModFile(std::size_t i) const { return entries_[i].located.modfile; }
+  const std::string& UndoFile(std::size_t i) const { return entries_[i].located.undofile; }
   std::vector<ValueWrite> ChangesOf(const GameFile& file, const TypedValues& typed) const;
-  void WriteValues(GameFile& file, const TypedValues& typed);
+  std::vector<RecordWrite> PlanRecords(const Plan& plan) const;
+  UndoRecord NewRecord(std::size_t i, std::int32_t checksum) const;
+  void SettleOldRecords(RecordWrite& write) const;
+  Outcome WritePatch(Plan& plan);
+  Outcome WriteUndo(const Plan& plan);
+  void KeepAside(const RecordWrite& record);
+  bool PlaceRecords(std::vector<RecordWrite>& records);
+  void SettleRecordsAfterUndo(const GameFile& file, std::size_t i);
+  // The folders of these paths, each once.
+  std::vector<std::string> FoldersOf(const std::vector<std::string>& paths) const;
+  void WriteValues(GameFile& file, const FileChanges& planned);
 
   System& system_;
-  PatchList& list_;
+  const PatchList& list_;
   Operation operation_;
   Reporter& report_;
   std::vector<std::string> kept_;  // the definition file and the program: never written
@@ -282,9 +345,21 @@ class Press {
   std::vector<EntryState> entries_;
 };
 
-void Press::HoldAndLocate(const std::string& folder) {
+void Press::Locate(const std::string& folder, const std::string& definitions) {
+  for (const std::string& path : {definitions.empty() ? DefinitionFilePath(system_) : definitions,
+                                  system_.ExecutablePath()}) {
+    if (!path.empty() && system_.FileExists(path)) kept_.push_back(system_.FileIdentity(path));
+  }
   Hold(folder);
   LocateHeld();
+  // The record places of each entry that may be written, for the check and the plan.
+  for (std::size_t i = list_.Count(); i-- > 0;) {
+    const EntryState& state = entries_[i];
+    if (state.located.located && files_[state.file].held && !files_[state.file].too_large &&
+        !Protected(state.record) && !Protected(state.pending)) {
+      ReadRecordPlaces(i);
+    }
+  }
 }
 
 // Binds every entry to the folder and holds each game file, once whatever
@@ -292,32 +367,33 @@ void Press::HoldAndLocate(const std::string& folder) {
 void Press::Hold(const std::string& folder) {
   entries_.resize(list_.Count());
   for (std::size_t i = list_.Count(); i-- > 0;) {
-    PatchEntry& entry = list_.At(i);
+    const PatchEntry& entry = list_.At(i);
     EntryState& state = entries_[i];
-    const PatchEntry bound = BoundTo(folder, entry);
+    state.bound = BoundTo(folder, entry);
+    const PatchEntry& bound = state.bound;
+    state.located.modfile = bound.modfile;
+    state.located.undofile = bound.undofile;
     for (const auto& [name, path] : {std::pair{FileNamePart(entry.modfile), bound.modfile},
                                      std::pair{FileNamePart(entry.undofile), bound.undofile}}) {
       const auto reason = ForeignNameReason(name);
       if (!state.foreign && reason) state.foreign = {path, *reason};
     }
-    entry.modfile = bound.modfile;
-    entry.undofile = bound.undofile;
-    if (state.foreign || !system_.FileExists(entry.modfile)) continue;
-    state.record = system_.FileIdentity(entry.undofile);
-    state.pending = system_.FileIdentity(PendingRecordPath(entry.undofile));
-    const std::string identity = system_.FileIdentity(entry.modfile);
+    if (state.foreign || !system_.FileExists(bound.modfile)) continue;
+    state.record = system_.FileIdentity(bound.undofile);
+    state.pending = system_.FileIdentity(PendingRecordPath(bound.undofile));
+    const std::string identity = system_.FileIdentity(bound.modfile);
     auto known = std::find_if(files_.begin(), files_.end(),
                               [&](const GameFile& f) { return f.identity == identity; });
     if (known == files_.end()) {
-      GameFile file{entry.modfile, identity, {}, nullptr, std::nullopt, false, false, 0};
+      GameFile file{bound.modfile, identity, {}, nullptr, std::nullopt, std::nullopt, false, 0};
       try {
-        file.held = system_.HoldFile(entry.modfile);
+        file.held = system_.HoldFile(bound.modfile);
         file.too_large = file.held->Size() > kMaxGameFileSize;
       } catch (const LinkedFileError& error) {
-        file.refusal = error.Reason();
-        file.linked = true;
+        file.refusal = error;
+        file.linked = error;
       } catch (const FileError& error) {
-        file.refusal = error.what();
+        file.refusal = error;
       }
       files_.push_back(std::move(file));
       known = files_.end() - 1;
@@ -334,7 +410,7 @@ void Press::LocateHeld() {
   for (GameFile& file : files_) {
     if (!file.held || file.too_large) continue;
     std::vector<SignatureQuery> queries;
-    for (const std::size_t i : file.entries) queries.push_back(QueryOf(list_.At(i)));
+    for (const std::size_t i : file.entries) queries.push_back(QueryOf(entries_[i].bound));
     const PassResult pass = ChecksumAndFind(file.held->Content(), queries);
     file.crc = pass.crc;
     for (std::size_t k = 0; k < file.entries.size(); ++k) {
@@ -349,21 +425,18 @@ void Press::LocateHeld() {
     if (Protected(state.record) || Protected(state.pending)) continue;
     GameFile& file = files_[state.file];
     if (file.held && !file.too_large) {
-      state.located = LocateKnown(system_, list_.At(i), file.held->Content(), file.crc,
+      state.located = LocateKnown(system_, state.bound, file.held->Content(), file.crc,
                                   [&] { return places[i]; });
     } else if (!file.held) {
       // Not to be written, but located all the same where it can be read, so
       // the boxes say all there is to say.
       try {
-        state.located = LocateBound(system_, list_.At(i));
+        state.located = LocateBound(system_, state.bound);
       } catch (const FileError&) {
         state.unread = true;
         continue;
       }
-    } else {
-      continue;
     }
-    TakeLocation(list_.At(i), state.located);
   }
   // A file cut short while it was read was read in part as zeros: the press
   // ends here, before any write.
@@ -372,40 +445,56 @@ void Press::LocateHeld() {
   }
 }
 
+// Reads the entry's record and pending record, and asks the system whether
+// the operation may write (Patch) or delete (Undo Patch) each, up to the
+// first that it may not.
+void Press::ReadRecordPlaces(std::size_t i) {
+  for (const std::string& path : {UndoFile(i), PendingRecordPath(UndoFile(i))}) {
+    PlaceRead& place = entries_[i].places.emplace_back(PlaceRead{path, {}, std::nullopt});
+    try {
+      place.reading = ReadPlace(system_, path);
+    } catch (const FileError&) {
+      place.reading.content = PlaceContent::kUnreadable;
+      return;
+    }
+    if (operation_ == Operation::kPatch) {
+      if (place.reading.content == PlaceContent::kOther) return;
+      place.refusal = system_.CreateRefusal(path);
+    } else if (place.reading.content == PlaceContent::kRecord) {
+      place.refusal = system_.RemoveRefusal(path);
+    }
+    if (place.refusal) return;
+  }
+}
+
 // The first place of the entry's record that the operation may not write (Patch)
 // or delete (Undo Patch), and why: a file other than a record, one that cannot
 // be read, or a place the system refuses. (A game file, the definition file or
 // the program is refused before.)
-std::optional<std::pair<std::string, std::string>> Press::RefusedPlace(std::size_t i) {
-  const PatchEntry& entry = list_.At(i);
-  for (const std::string& path : {entry.undofile, PendingRecordPath(entry.undofile)}) {
-    const PlaceContent content = JudgePlace(system_, path);
-    if (content == PlaceContent::kUnreadable) return std::pair{path, "it cannot be read"};
-    if (operation_ == Operation::kPatch) {
-      if (content == PlaceContent::kOther) return std::pair{path, "it is no undo record"};
-      if (const Refusal refusal = system_.CreateRefusal(path)) return std::pair{path, *refusal};
-    } else if (content == PlaceContent::kRecord) {
-      if (const Refusal refusal = system_.RemoveRefusal(path)) return std::pair{path, *refusal};
+std::optional<std::pair<std::string, WriteRefusal>> Press::RefusedPlace(std::size_t i) const {
+  using Refused = std::pair<std::string, WriteRefusal>;
+  for (const PlaceRead& place : entries_[i].places) {
+    const PlaceContent content = place.reading.content;
+    if (content == PlaceContent::kUnreadable) return Refused{place.path, PlaceFault::kUnreadable};
+    if (operation_ == Operation::kPatch && content == PlaceContent::kOther) {
+      return Refused{place.path, PlaceFault::kNotARecord};
     }
+    if (place.refusal) return Refused{place.path, place.refusal};
   }
   return std::nullopt;
 }
 
 // The report for values of the entry that lie on the bytes of another value
 // the press writes into the same file, unless both write the same bytes there.
-std::optional<Report> Press::Overlap(std::size_t i, const TypedValues& typed) {
+std::optional<Report> Press::Overlap(std::size_t i, const TypedValues& typed) const {
   const std::vector<ValueWrite> own = WritesOf(i, typed);
-  Report report{ReportKind::kOverlap};
-  report.patch = report.other = i;
-  report.path = list_.At(i).modfile;
-  if (own.size() == 2 && own[0].Overlaps(own[1])) return report;
+  if (own.size() == 2 && own[0].Overlaps(own[1])) return reports::Overlap{i, i, ModFile(i)};
   for (const std::size_t j : files_[entries_[i].file].entries) {
     if (j >= i) continue;
     for (const ValueWrite& other : WritesOf(j, typed)) {
       for (const ValueWrite& write : own) {
         if (write.Overlaps(other) && !write.SameAs(other)) {
-          report.other = j;
-          return report;
+          return reports::Overlap{i, j, ModFile(i)};
         }
       }
     }
@@ -416,91 +505,81 @@ std::optional<Report> Press::Overlap(std::size_t i, const TypedValues& typed) {
 // The report for an entry whose record would be another entry's: one record
 // holds the old values of one set of places, so only entries that locate the
 // very same places of one file may share it.
-std::optional<Report> Press::SharedRecord(std::size_t i) {
+std::optional<Report> Press::SharedRecord(std::size_t i) const {
   const PatchEntry& entry = list_.At(i);
   for (std::size_t j = 0; j < i; ++j) {
     const EntryState& other = entries_[j];
     if (other.record.empty()) continue;
     const PatchEntry& them = list_.At(j);
+    const Places at = entries_[i].located.places.value_or(Places{});
+    const Places their = other.located.places.value_or(Places{});
     const bool same_places = other.file == entries_[i].file && entry.hasx == them.hasx &&
-                             entry.hasy == them.hasy && (!entry.hasx || entry.xpos == them.xpos) &&
-                             (!entry.hasy || entry.ypos == them.ypos);
+                             entry.hasy == them.hasy && (!entry.hasx || at.x == their.x) &&
+                             (!entry.hasy || at.y == their.y);
     const bool shared = other.record == entries_[i].record && !same_places;
     const bool crossed = other.record == entries_[i].pending || other.pending == entries_[i].record;
-    if (shared || crossed) {
-      Report report{ReportKind::kSharedRecord};
-      report.patch = i;
-      report.other = j;
-      report.path = entry.undofile;
-      return report;
-    }
+    if (shared || crossed) return reports::SharedRecord{i, j, UndoFile(i)};
   }
   return std::nullopt;
 }
 
-// Checks every entry, last to first, reporting each problem found. Changes no
-// file. Returns whether all entries passed.
-bool Press::Check(const TypedValues& typed) {
-  bool passed = true;
-  const auto refuse = [&](ReportKind kind, std::size_t i, const std::string& path,
-                          std::string reason = {}) {
-    Report report{kind, operation_};
-    report.patch = i;
-    report.path = path;
-    report.reason = std::move(reason);
-    report_(std::move(report));
-    passed = false;
-  };
-  const auto refuse_report = [&](Report report) {
-    report.operation = operation_;
-    report_(std::move(report));
-    passed = false;
-  };
-  for (std::size_t i = list_.Count(); i-- > 0;) {
-    const PatchEntry& entry = list_.At(i);
-    const EntryState& state = entries_[i];
-    if (!entry.cut.empty()) {
-      refuse(ReportKind::kCutValue, i, entry.modfile, entry.cut);
-    } else if (state.foreign) {
-      refuse(ReportKind::kForeignName, i, state.foreign->first, state.foreign->second);
-    } else if (state.file == SIZE_MAX) {
-      refuse(ReportKind::kFileMissing, i, entry.modfile);
-    } else if (Protected(state.record) || Protected(state.pending)) {
-      refuse(ReportKind::kNotWritable, i,
-             Protected(state.record) ? entry.undofile : PendingRecordPath(entry.undofile),
-             "it is a game file, the definition file or the program");
-    } else if (state.unread) {
-      refuse(ReportKind::kNotWritable, i, entry.modfile, files_[state.file].refusal.value_or(""));
-    } else if (files_[state.file].too_large) {
-      refuse(ReportKind::kTooLarge, i, entry.modfile);
-    } else if (!state.located.located) {
-      refuse(ReportKind::kNotLocated, i, entry.modfile);
-      if (operation_ == Operation::kUndo) {
-        Report positions{ReportKind::kPositions, operation_};
-        positions.patch = i;
-        positions.path = entry.modfile;
-        positions.position = entry.xpos;
-        positions.position2 = entry.ypos;
-        report_(std::move(positions));
-      }
-    } else if (files_[state.file].refusal) {
-      refuse(files_[state.file].linked ? ReportKind::kLinked : ReportKind::kNotWritable, i,
-             entry.modfile, *files_[state.file].refusal);
-    } else if (std::find(kept_.begin(), kept_.end(), files_[state.file].identity) != kept_.end()) {
-      refuse(ReportKind::kNotWritable, i, entry.modfile,
-             "it is the definition file or the program");
-    } else if (auto value =
-                   operation_ == Operation::kPatch ? ValueRefusal(entry, typed, i) : std::nullopt) {
-      refuse_report(std::move(*value));
-    } else if (auto overlap = Overlap(i, typed)) {
-      refuse_report(std::move(*overlap));
-    } else if (auto shared = operation_ == Operation::kPatch ? SharedRecord(i) : std::nullopt) {
-      refuse_report(std::move(*shared));
-    } else if (const auto refused = RefusedPlace(i)) {
-      refuse(ReportKind::kNotWritable, i, refused->first, refused->second);
-    }
+// Why the entry may not be written, as the check reports it: nothing when it may.
+std::vector<Report> Press::RefusalsOf(std::size_t i, const TypedValues& typed) const {
+  const PatchEntry& entry = list_.At(i);
+  const EntryState& state = entries_[i];
+  if (!entry.cut.empty()) return {reports::CutValue{i, ModFile(i), entry.cut}};
+  if (state.foreign) return {reports::ForeignName{i, state.foreign->first, state.foreign->second}};
+  if (state.file == SIZE_MAX) return {reports::FileMissing{i, ModFile(i)}};
+  if (Protected(state.record) || Protected(state.pending)) {
+    return {reports::NotWritable{
+        i, Protected(state.record) ? UndoFile(i) : PendingRecordPath(UndoFile(i)),
+        PlaceFault::kProtectedRecordPlace}};
   }
-  return passed;
+  const GameFile& file = files_[state.file];
+  if (state.unread) return {reports::NotWritable{i, ModFile(i), *file.refusal}};
+  if (file.too_large) return {reports::TooLarge{i, ModFile(i)}};
+  if (!state.located.located) {
+    if (operation_ == Operation::kPatch) return {reports::NotLocated{i, ModFile(i)}};
+    const Places at = state.located.places.value_or(Places{});
+    return {reports::NotLocated{i, ModFile(i)}, reports::Positions{i, ModFile(i), at.x, at.y}};
+  }
+  if (file.linked) return {reports::Linked{i, ModFile(i), *file.linked}};
+  if (file.refusal) return {reports::NotWritable{i, ModFile(i), *file.refusal}};
+  if (std::find(kept_.begin(), kept_.end(), file.identity) != kept_.end()) {
+    return {reports::NotWritable{i, ModFile(i), PlaceFault::kDefinitionOrProgram}};
+  }
+  if (operation_ == Operation::kPatch) {
+    if (auto value = ValueRefusal(entry, state.located, typed, i)) return {std::move(*value)};
+  }
+  if (auto overlap = Overlap(i, typed)) return {std::move(*overlap)};
+  if (operation_ == Operation::kPatch) {
+    if (auto shared = SharedRecord(i)) return {std::move(*shared)};
+  }
+  if (auto refused = RefusedPlace(i)) {
+    return {reports::NotWritable{i, refused->first, std::move(refused->second)}};
+  }
+  return {};
+}
+
+std::variant<Refusals, Plan> Press::PlanWrites(const TypedValues& typed) const {
+  Refusals refused;
+  for (std::size_t i = list_.Count(); i-- > 0;) {
+    for (Report& report : RefusalsOf(i, typed)) refused.reports.push_back(std::move(report));
+  }
+  if (!refused.reports.empty()) return refused;
+  Plan plan;
+  for (std::size_t k = 0; k < files_.size(); ++k) {
+    std::vector<ValueWrite> changes = ChangesOf(files_[k], typed);
+    const std::int32_t after = ChecksumAfter(files_[k], changes);
+    plan.files.push_back({k, std::move(changes), after});
+  }
+  if (operation_ == Operation::kPatch) {
+    plan.records = PlanRecords(plan);
+    std::vector<std::string> targets;
+    for (const RecordWrite& record : plan.records) targets.push_back(record.target);
+    plan.synced = FoldersOf(targets);
+  }
+  return plan;
 }
 
 // Puts an empty file at each record place that has none, then asks again
@@ -535,11 +614,8 @@ bool Press::PlaceRecords(std::vector<RecordWrite>& records) {
       }
     }
     const std::size_t other = clash ? records[*clash].entry : records[a].entry;
-    Report report{ReportKind::kSharedRecord, operation_};
-    report.patch = std::max(records[a].entry, other);
-    report.other = std::min(records[a].entry, other);
-    report.path = list_.At(report.patch).undofile;
-    report_(std::move(report));
+    const std::size_t patch = std::max(records[a].entry, other);
+    report_(reports::SharedRecord{patch, std::min(records[a].entry, other), UndoFile(patch)});
     return false;
   }
   return true;
@@ -559,41 +635,22 @@ std::vector<ValueWrite> Press::ChangesOf(const GameFile& file, const TypedValues
   return changes;
 }
 
-// The file's CRC-32 once the changes are written, worked out from the one it
-// has now and the changed bytes, without reading the file again.
-std::int32_t ChecksumAfter(const GameFile& file, const std::vector<ValueWrite>& changes) {
-  const std::span<const std::uint8_t> content = file.held->Content();
-  std::vector<Bytes> stored;
-  for (const ValueWrite& write : changes) stored.push_back(write.Stored());
-  std::vector<ByteChange> bytes;
-  for (std::size_t k = 0; k < changes.size(); ++k) {
-    bytes.push_back({changes[k].position,
-                     content.subspan(static_cast<std::size_t>(changes[k].position),
-                                     static_cast<std::size_t>(changes[k].count)),
-                     stored[k]});
-  }
-  return Crc32AfterChanges(file.crc, static_cast<std::int64_t>(content.size()), bytes);
-}
-
 // Writes each value that changes, alone, then sets the file's time back.
-void Press::WriteValues(GameFile& file, const TypedValues& typed) {
-  const std::vector<ValueWrite> changes = ChangesOf(file, typed);
-  if (changes.empty()) return;
-  const std::int32_t after = ChecksumAfter(file, changes);
+void Press::WriteValues(GameFile& file, const FileChanges& planned) {
+  if (planned.changes.empty()) return;
   const TimeStamp time = file.held->ModificationTime();
-  for (const ValueWrite& write : changes) {
-    Report report{ReportKind::kChanged, operation_};
-    report.path = file.path;
-    report.axis = write.axis;
-    report.position = write.position;
-    report.old_value = ReadValueAt(file.held->Content(), write.position, write.count);
-    report.value = ReadValueAt(write.Stored(), 0, write.count);
-    report.bytes = write.count;
+  for (const ValueWrite& write : planned.changes) {
+    reports::Changed change{file.path,
+                            write.axis,
+                            write.position,
+                            ReadValueAt(file.held->Content(), write.position, write.count),
+                            ReadValueAt(write.Stored(), 0, write.count),
+                            write.count};
     file.held->WriteAt(write.position, write.Stored());
-    report_(std::move(report));
+    report_(std::move(change));
   }
-  file.crc = after;
-  if (!file.held->SetModificationTime(time)) Tell(ReportKind::kTimeNotKept, 0, file.path);
+  file.crc = planned.crc_after;
+  if (!file.held->SetModificationTime(time)) report_(reports::TimeNotKept{file.path});
 }
 
 // The record an entry's Patch writes: the checksum the file will have, the
@@ -601,13 +658,16 @@ void Press::WriteValues(GameFile& file, const TypedValues& typed) {
 // lacks what the file's record keeps for it (the record trusted, or else a
 // record at its places whose checksum is the file's), so that an entry of one
 // axis never drops the other axis's original.
-UndoRecord Press::NewRecord(std::size_t i, std::int32_t checksum) {
+UndoRecord Press::NewRecord(std::size_t i, std::int32_t checksum) const {
   const PatchEntry& entry = list_.At(i);
+  const LocatedPatch& located = entries_[i].located;
+  const Places at = located.places.value_or(Places{});
+  const Places old = located.old_values.value_or(Places{});
   UndoRecord numbers{checksum, 0, 0, 0, 0};
-  std::optional<UndoRecord> source = entries_[i].located.record.trusted;
+  std::optional<UndoRecord> source = located.record.trusted;
   if (!source) {
-    for (const std::string& path : {entry.undofile, PendingRecordPath(entry.undofile)}) {
-      const std::optional<UndoRecord> record = ReadRecordFile(system_, path);
+    for (const PlaceRead& place : entries_[i].places) {
+      const std::optional<UndoRecord>& record = place.reading.record;
       if (record && record->checksum == files_[entries_[i].file].crc) {
         source = record;
         break;
@@ -615,15 +675,15 @@ UndoRecord Press::NewRecord(std::size_t i, std::int32_t checksum) {
     }
   }
   if (entry.hasx) {
-    numbers.xpos = entry.xpos;
-    numbers.oldx = entry.oldx;
+    numbers.xpos = at.x;
+    numbers.oldx = old.x;
   } else if (source && KeepsWidth(*source)) {
     numbers.xpos = source->xpos;
     numbers.oldx = source->oldx;
   }
   if (entry.hasy) {
-    numbers.ypos = entry.ypos;
-    numbers.oldy = entry.oldy;
+    numbers.ypos = at.y;
+    numbers.oldy = old.y;
   } else if (source && KeepsHeight(*source)) {
     numbers.ypos = source->ypos;
     numbers.oldy = source->oldy;
@@ -638,15 +698,17 @@ UndoRecord Press::NewRecord(std::size_t i, std::int32_t checksum) {
 // carry) is moved aside under a name of its own before anything is written,
 // and locating finds it there by its checksum. A file that is no record was
 // refused by the check pass.
-void Press::SettleOldRecords(RecordWrite& write) {
+void Press::SettleOldRecords(RecordWrite& write) const {
   const std::size_t i = write.entry;
   const PatchEntry& entry = list_.At(i);
   const GameFile& file = files_[entries_[i].file];
   const RecordJudgement& judged = entries_[i].located.record;
-  std::vector<std::string> places = {entry.undofile, PendingRecordPath(entry.undofile)};
-  if (judged.trusted && judged.aside) places.push_back(judged.path);
-  for (const std::string& path : places) {
-    const PlaceReading reading = ReadPlace(system_, path);
+  std::vector<std::pair<std::string, PlaceReading>> places;
+  for (const PlaceRead& place : entries_[i].places) places.emplace_back(place.path, place.reading);
+  if (judged.trusted && judged.aside) {
+    places.emplace_back(judged.path, PlaceReading{PlaceContent::kRecord, judged.trusted});
+  }
+  for (const auto& [path, reading] : places) {
     if (reading.content != PlaceContent::kRecord) continue;
     const bool goes =
         !reading.record || ValuesCarried(*reading.record, write.numbers) ||
@@ -657,30 +719,34 @@ void Press::SettleOldRecords(RecordWrite& write) {
       if (path != write.target && path != write.record) write.retired.push_back(path);
       continue;
     }
+    write.aside.emplace_back(path, reading.record->checksum);
+  }
+}
+
+// Moves each record the new one may not replace to a name of its own, where
+// locating finds it by the checksum it keeps.
+void Press::KeepAside(const RecordWrite& record) {
+  for (const auto& [path, checksum] : record.aside) {
     std::string aside;
     for (int n = 1; n <= kMaxKeptRecords && aside.empty(); ++n) {
-      const std::string name = KeptRecordPath(entry.undofile, reading.record->checksum, n);
+      const std::string name = KeptRecordPath(UndoFile(record.entry), checksum, n);
       if (!system_.FileExists(name)) aside = name;
     }
     if (aside.empty()) {
       throw FileError(CannotCreateText(path, "Too many undo records are kept aside beside it."));
     }
     system_.MoveOver(path, aside);
-    Report report{ReportKind::kKeptAside, operation_};
-    report.patch = i;
-    report.path = path;
-    report.record = aside;
-    report_(std::move(report));
+    report_(reports::KeptAside{record.entry, path, aside});
   }
 }
 
-bool Press::WritePatch(const TypedValues& typed) {
+// The records Patch writes, one for each set of places of a game file, and
+// what becomes of the records there now.
+std::vector<RecordWrite> Press::PlanRecords(const Plan& plan) const {
   std::vector<RecordWrite> records;
-  for (GameFile& file : files_) {
-    // The checksum of the file as Patch will leave it.
-    const std::int32_t checksum = ChecksumAfter(file, ChangesOf(file, typed));
-    for (const std::size_t i : file.entries) {
-      const PatchEntry& entry = list_.At(i);
+  for (const FileChanges& changes : plan.files) {
+    for (const std::size_t i : files_[changes.file].entries) {
+      const std::string& undofile = UndoFile(i);
       if (std::any_of(records.begin(), records.end(), [&](const RecordWrite& r) {
             return entries_[r.entry].record == entries_[i].record;
           })) {
@@ -688,18 +754,25 @@ bool Press::WritePatch(const TypedValues& typed) {
       }
       // While the record itself holds the values to restore, the new one waits beside it.
       const RecordJudgement& judged = entries_[i].located.record;
-      const bool keeps = judged.trusted && judged.path == entry.undofile;
-      RecordWrite write{i, entry.undofile,
-                        keeps ? PendingRecordPath(entry.undofile) : entry.undofile,
-                        NewRecord(i, checksum), false, {}};
+      const bool keeps = judged.trusted && judged.path == undofile;
+      RecordWrite write{i, undofile, keeps ? PendingRecordPath(undofile) : undofile,
+                        NewRecord(i, changes.crc_after), false, {}, {}};
       records.push_back(std::move(write));
     }
   }
   for (RecordWrite& record : records) SettleOldRecords(record);
+  return records;
+}
+
+// Patch: every record on the disk before any game file changes, then each
+// file's values, then the records settled.
+Outcome Press::WritePatch(Plan& plan) {
+  std::vector<RecordWrite>& records = plan.records;
+  for (const RecordWrite& record : records) KeepAside(record);
   // Every record is on the disk before any game file changes. A failure
   // (a full disk) leaves no empty file at a record's place.
   try {
-    if (!PlaceRecords(records)) return false;
+    if (!PlaceRecords(records)) return Outcome::kRecordsClash;
     for (const RecordWrite& record : records) {
       WriteRecordFile(system_, record.target, record.Text());
     }
@@ -715,16 +788,14 @@ bool Press::WritePatch(const TypedValues& typed) {
     }
     throw;
   }
-  std::vector<std::string> targets;
-  for (const RecordWrite& record : records) targets.push_back(record.target);
-  SyncFoldersOf(targets);
-  for (GameFile& file : files_) {
-    WriteValues(file, typed);
+  for (const std::string& folder : plan.synced) system_.SyncFolder(folder);
+  for (const FileChanges& changes : plan.files) {
+    WriteValues(files_[changes.file], changes);
     // The file holds the new values: its new records become the records. A
     // move or removal lost at a power cut loses nothing: the pending record
     // beside the old one holds the same values to restore.
     for (const RecordWrite& record : records) {
-      if (entries_[record.entry].file != static_cast<std::size_t>(&file - files_.data())) continue;
+      if (entries_[record.entry].file != changes.file) continue;
       const std::string pending = PendingRecordPath(record.record);
       if (record.target == pending) system_.MoveOver(pending, record.record);
       for (const std::string& path : record.retired) {
@@ -732,7 +803,7 @@ bool Press::WritePatch(const TypedValues& typed) {
       }
     }
   }
-  return true;
+  return Outcome::kWritten;
 }
 
 // After Undo Patch wrote an entry's values back: each record at its places
@@ -747,8 +818,7 @@ void Press::SettleRecordsAfterUndo(const GameFile& file, std::size_t i) {
   const std::int32_t xlen = entry.hasx ? entry.setxlen : 0;
   const std::int32_t ylen = entry.hasy ? entry.setylen : 0;
   std::vector<std::pair<std::string, std::string>> places = {
-      {entry.undofile, entries_[i].record},
-      {PendingRecordPath(entry.undofile), entries_[i].pending}};
+      {UndoFile(i), entries_[i].record}, {PendingRecordPath(UndoFile(i)), entries_[i].pending}};
   if (judged.trusted && judged.aside) {
     places.emplace_back(judged.path, system_.FileIdentity(judged.path));
   }
@@ -777,7 +847,7 @@ void Press::SettleRecordsAfterUndo(const GameFile& file, std::size_t i) {
   }
 }
 
-void Press::SyncFoldersOf(const std::vector<std::string>& paths) {
+std::vector<std::string> Press::FoldersOf(const std::vector<std::string>& paths) const {
   std::vector<std::string> folders;
   for (const std::string& path : paths) {
     std::string folder = FolderOfPath(path, system_.Separator());
@@ -785,41 +855,49 @@ void Press::SyncFoldersOf(const std::vector<std::string>& paths) {
       folders.push_back(std::move(folder));
     }
   }
-  for (const std::string& folder : folders) system_.SyncFolder(folder);
+  return folders;
 }
 
-bool Press::WriteUndo() {
+// Undo Patch: each file's old values, then its records settled once the file
+// holds every value again.
+Outcome Press::WriteUndo(const Plan& plan) {
   bool restored = true;
-  for (GameFile& file : files_) {
-    WriteValues(file, {});
+  for (const FileChanges& changes : plan.files) {
+    GameFile& file = files_[changes.file];
+    WriteValues(file, changes);
     // Only records go, and only once the file holds their values again.
     bool whole = true;
     for (const std::size_t i : file.entries) {
-      const std::vector<ValueWrite> writes = UndoWrites(list_.At(i));
+      const std::vector<ValueWrite> writes = UndoWrites(list_.At(i), entries_[i].located);
       if (std::all_of(writes.begin(), writes.end(),
                       [&](const ValueWrite& w) { return Holds(file.held->Content(), w); })) {
         continue;
       }
       whole = restored = false;
-      Tell(ReportKind::kNotRestored, i, file.path, list_.At(i).undofile);
+      report_(reports::NotRestored{i, file.path, UndoFile(i)});
     }
     if (!whole) continue;
     for (const std::size_t i : file.entries) SettleRecordsAfterUndo(file, i);
   }
-  return restored;
+  return restored ? Outcome::kWritten : Outcome::kNotRestored;
+}
+
+Outcome Press::Execute(Plan plan) {
+  return operation_ == Operation::kPatch ? WritePatch(plan) : WriteUndo(plan);
 }
 
 bool Press::LocateAgain(const OperationObserver& observer, const TypedValues& typed) {
   bool as_meant = true;
   for (std::size_t i = list_.Count(); i-- > 0;) {
-    PatchEntry& entry = list_.At(i);
+    const PatchEntry& bound = entries_[i].bound;
     if (observer.locating) observer.locating(i);
     GameFile& file = files_[entries_[i].file];
     const std::span<const std::uint8_t> content = file.held->Content();
-    const LocateResult result = LocateKnown(system_, entry, content, file.crc,
-                                            [&] { return SignaturePlaces(content, entry); });
-    TakeLocation(entry, result);
+    entries_[i].located = LocateKnown(system_, bound, content, file.crc,
+                                      [&] { return SignaturePlaces(content, bound); });
+    const LocatedPatch& result = entries_[i].located;
     if (observer.located) observer.located(i, result);
+    // Whether the values the operation meant are where the entry is located now.
     const std::vector<ValueWrite> writes = WritesOf(i, typed);
     const bool values = std::all_of(writes.begin(), writes.end(), [&](const ValueWrite& w) {
       return Holds(file.held->Content(), w);
@@ -828,11 +906,11 @@ bool Press::LocateAgain(const OperationObserver& observer, const TypedValues& ty
     if (result.located && values && recorded) continue;
     as_meant = false;
     if (operation_ == Operation::kPatch) {
-      Tell(ReportKind::kNoRecord, i, entry.modfile, entry.undofile);
+      report_(reports::NoRecord{i, result.modfile, result.undofile});
     } else if (result.from_record) {
-      Tell(ReportKind::kRecordKept, i, result.record.path);
+      report_(reports::RecordKept{i, result.record.path});
     } else {
-      Tell(ReportKind::kNotRestored, i, entry.modfile, entry.undofile);
+      report_(reports::NotRestored{i, result.modfile, result.undofile});
     }
   }
   for (GameFile& file : files_) {
@@ -842,25 +920,28 @@ bool Press::LocateAgain(const OperationObserver& observer, const TypedValues& ty
   return as_meant;
 }
 
-OperationResult Run(System& system, PatchList& list, const std::string& folder, Operation operation,
-                    const TypedValues& typed, const OperationObserver& observer,
-                    const std::string& definitions) {
+OperationResult Run(System& system, const PatchList& list, const std::string& folder,
+                    Operation operation, const TypedValues& typed,
+                    const OperationObserver& observer, const std::string& definitions) {
   OperationResult result;
   Reporter report(result, observer);
-  Press press(system, list, folder, operation, definitions, report);
-  if (!press.Check(typed)) {
-    report({ReportKind::kChecksFailed, operation});
+  Press press(system, list, operation, report);
+  press.Locate(folder, definitions);
+  std::variant<Refusals, Plan> planned = press.PlanWrites(typed);
+  if (Refusals* refused = std::get_if<Refusals>(&planned)) {
+    for (Report& refusal : refused->reports) report(std::move(refusal));
+    report(reports::ChecksFailed{operation});
     return result;
   }
-  const bool written = operation == Operation::kPatch ? press.WritePatch(typed) : press.WriteUndo();
-  if (!written && result.reports.back().kind == ReportKind::kSharedRecord) {
-    report({ReportKind::kChecksFailed, operation});
+  const Outcome outcome = press.Execute(std::move(std::get<Plan>(planned)));
+  if (outcome == Outcome::kRecordsClash) {
+    report(reports::ChecksFailed{operation});
     return result;
   }
   const bool as_meant = press.LocateAgain(observer, typed);
-  if (!written || !as_meant) return result;
+  if (outcome != Outcome::kWritten || !as_meant) return result;
   result.done = true;
-  report({ReportKind::kDone, operation});
+  report(reports::Done{operation});
   return result;
 }
 
@@ -873,19 +954,19 @@ bool TakesTyped(const PatchList& list, bool PatchEntry::*axis, std::int32_t Patc
 
 }  // namespace
 
-OperationResult ApplyPatches(System& system, PatchList& list, const std::string& folder,
+OperationResult ApplyPatches(System& system, const PatchList& list, const std::string& folder,
                              std::int32_t width, std::int32_t height,
                              const OperationObserver& observer, const std::string& definitions) {
   return Run(system, list, folder, Operation::kPatch, {width, height}, observer, definitions);
 }
 
-OperationResult RemovePatches(System& system, PatchList& list, const std::string& folder,
+OperationResult RemovePatches(System& system, const PatchList& list, const std::string& folder,
                               const OperationObserver& observer, const std::string& definitions) {
   return Run(system, list, folder, Operation::kUndo, {}, observer, definitions);
 }
 
-bool CanUndo(const std::vector<LocateResult>& results) {
-  return !results.empty() && std::all_of(results.begin(), results.end(), [](const LocateResult& r) {
+bool CanUndo(const std::vector<LocatedPatch>& results) {
+  return !results.empty() && std::all_of(results.begin(), results.end(), [](const LocatedPatch& r) {
     return r.located;
   }) && results.front().from_record;
 }

@@ -1,7 +1,6 @@
 #include "ui/main_form.h"
 
 #include <climits>
-#include <memory>
 #include <vector>
 
 #include "base/text.h"
@@ -39,6 +38,7 @@ void MainForm::FormCreate() {
 
 void MainForm::FormDestroy() {
   ClearPatchList(state_.patchList);
+  state_.located.clear();
   state_.foundFiles.clear();
 }
 
@@ -58,21 +58,22 @@ void MainForm::gamecbChange() {
 
 void MainForm::gamedirlvChange() {
   const std::string path = view_.TreeSelectedPath();
+  state_.located.clear();
   if (path.find(':') == std::string::npos || state_.patchList.Empty()) {
     ShowNotLocated();
     return;
   }
   state_.gameFolder = ReplaceAllNoCase(path + "\\", "\\\\", "\\");
   state_.checkFilePath = state_.gameFolder + FileNamePart(state_.checkFilePath);
-  std::vector<LocateResult> results(state_.patchList.Count());
+  state_.located.assign(state_.patchList.Count(), {});
   for (std::size_t i = state_.patchList.Count(); i-- > 0;) {
-    results[i] = Locate(state_.patchList.At(i));
-    if (!results[i].located) {
+    state_.located[i] = Locate(state_.patchList.At(i));
+    if (!state_.located[i].located) {
       ShowNotLocated();
       return;
     }
   }
-  view_.SetEnabled(Control::undobutton, CanUndo(results));
+  view_.SetEnabled(Control::undobutton, CanUndo(state_.located));
   view_.SetEnabled(Control::patchbutton, true);
 }
 
@@ -85,15 +86,14 @@ void MainForm::ShowNotLocated() {
   view_.SetEnabled(Control::patchbutton, false);
 }
 
-LocateResult MainForm::Locate(PatchEntry& entry) {
+LocatedPatch MainForm::Locate(const PatchEntry& entry) {
   view_.SetEnabled(Control::undobutton, false);
-  const LocateResult result = LocatePatch(system_, state_.gameFolder, entry);
-  TakeLocation(entry, result);
+  LocatedPatch result = LocatePatch(system_, state_.gameFolder, entry);
   ShowLocated(entry, result);
   return result;
 }
 
-void MainForm::ShowLocated(const PatchEntry& entry, const LocateResult& result) {
+void MainForm::ShowLocated(const PatchEntry& entry, const LocatedPatch& result) {
   if (!result.located) return;
   view_.SetEnabled(Control::widthedit, entry.hasx);
   view_.SetEnabled(Control::heightedit, entry.hasy);
@@ -102,20 +102,20 @@ void MainForm::ShowLocated(const PatchEntry& entry, const LocateResult& result) 
 }
 
 // Each report is a box at once; each entry located again shows as a folder
-// selection shows it.
+// selection shows it, and is kept as the entry's location.
 OperationObserver MainForm::OperationEffects() {
   OperationObserver observer;
-  auto results = std::make_shared<std::vector<LocateResult>>(state_.patchList.Count());
   observer.report = [this](const Report& report) {
     const std::string text = BoxText(report);
     if (!text.empty()) view_.ShowMessage(text);
   };
   observer.locating = [this](std::size_t) { view_.SetEnabled(Control::undobutton, false); };
-  observer.located = [this, results](std::size_t index, const LocateResult& result) {
+  observer.located = [this](std::size_t index, const LocatedPatch& result) {
     ShowLocated(state_.patchList.At(index), result);
-    (*results)[index] = result;
+    if (state_.located.size() <= index) state_.located.resize(index + 1);
+    state_.located[index] = result;
     // The first entry is located last: Undo Patch as for a folder selected.
-    if (index == 0) view_.SetEnabled(Control::undobutton, CanUndo(*results));
+    if (index == 0) view_.SetEnabled(Control::undobutton, CanUndo(state_.located));
   };
   return observer;
 }

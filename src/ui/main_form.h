@@ -45,10 +45,9 @@ class MainForm {
 
  private:
   void ShowNotLocated();
-  // Locates an entry in GameFolder, keeps what it found in the entry and
-  // shows it; Undo Patch waits for every entry (CanUndo).
-  LocateResult Locate(PatchEntry& entry);
-  void ShowLocated(const PatchEntry& entry, const LocateResult& result);
+  // Locates an entry in GameFolder and shows it; Undo Patch waits for every entry (CanUndo).
+  LocatedPatch Locate(const PatchEntry& entry);
+  void ShowLocated(const PatchEntry& entry, const LocatedPatch& result);
   OperationObserver OperationEffects();
 
   System& system_;

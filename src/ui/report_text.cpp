@@ -1,6 +1,7 @@
 #include "ui/report_text.h"
 
 #include "base/ascii_case.h"
+#include "base/overloaded.h"
 #include "base/text.h"
 
 namespace quillfen {
@@ -16,7 +17,7 @@ std::string Shown(const std::string& path) {
   return UpperAscii(FileNamePart(path));
 }
 
-std::string Bytes(std::int32_t count) {
+std::string ByteCount(std::int32_t count) {
   return std::to_string(count) + (count == 1 ? " byte" : " bytes");
 }
 
@@ -24,80 +25,123 @@ std::string Largest(std::int32_t count) {
   return std::to_string((std::int64_t{1} << (8 * count)) - 1);
 }
 
-}  // namespace
-
-std::string BoxText(const Report& r) {
-  const std::string n = Number(r.patch);
-  switch (r.kind) {
-    case ReportKind::kForeignName:
-      return "The file name \"" + FileNamePart(r.path) + "\" of patch #" + n +
-             " names no file of the game folder: " + r.reason + ".";
-    case ReportKind::kFileMissing:
-      return "Unable to find file " + Shown(r.path) + " for patch #" + n + "!";
-    case ReportKind::kCutValue:
-      return "The value of " + r.reason + " for patch #" + n +
-             " is too long to be read whole: the definition file must be corrected.";
-    case ReportKind::kTooLarge:
-      return "The file " + Shown(r.path) + " for patch #" + n +
-             " is too large to patch: 2 GB or more.";
-    case ReportKind::kNotLocated:
-      return "Unable to find patch offsets in file " + Shown(r.path) + " for patch #" + n +
-             "!  This may be due to an outdated patcher.";
-    case ReportKind::kPositions:
-      return std::to_string(r.position) + " " + std::to_string(r.position2);
-    case ReportKind::kNoScreenSize:
-      return "The " + std::string(r.axis) + " " + std::to_string(r.value) + " for patch #" + n +
-             " is no screen size: type a whole number from 1 up.";
-    case ReportKind::kValueDoesNotFit:
-      if (r.fixed) {
-        return "The fixed " + std::string(r.axis) + " " + std::to_string(r.value) + " of patch #" +
-               n + " does not fit its " + Bytes(r.bytes) + ", which hold 0 to " + Largest(r.bytes) +
-               ".";
-      }
-      return "The " + std::string(r.axis) + " " + std::to_string(r.value) +
-             " does not fit patch #" + n + ": its value has " + Bytes(r.bytes) +
-             ", which hold 0 to " + Largest(r.bytes) + ".";
-    case ReportKind::kOverlap:
-      if (r.other == r.patch) {
-        return "The width and height of patch #" + n + " lie on the same bytes of " +
-               Shown(r.path) + ".";
-      }
-      return "Patches #" + Number(r.other) + " and #" + n +
-             " write different values over the same bytes of " + Shown(r.path) + ".";
-    case ReportKind::kSharedRecord:
-      return "Patches #" + Number(r.other) + " and #" + n +
-             " would keep their old values in one undo record, " + Shown(r.path) +
-             ": each needs an undofile of its own.";
-    case ReportKind::kNotWritable:
-      return "Unable to write to file " + Shown(r.path) + " for patch #" + n +
-             "!  Close all programs/games before patching.";
-    case ReportKind::kKeptAside:
-      return "The undo record " + Shown(r.path) + " holds values of another file or patch: it is "
-             "kept as " + Shown(r.record) + ", and Undo Patch still finds it there.";
-    case ReportKind::kLinked:
-      return "Unable to write to file " + Shown(r.path) + " for patch #" + n + "!  " + r.reason +
-             ".";
-    case ReportKind::kChecksFailed:
-      return r.operation == Operation::kPatch ? "Errors found.  Unable to patch game!"
-                                              : "Errors found.  Unable to undo patch!";
-    case ReportKind::kChanged:
-      return {};
-    case ReportKind::kTimeNotKept:
-      return "The modification time of " + Shown(r.path) +
-             " could not be kept: the file now shows the time of this change.";
-    case ReportKind::kNotRestored:
-      return "Unable to restore file " + Shown(r.path) + " for patch #" + n +
-             "!  Its undo record " + Shown(r.record) + " is kept.";
-    case ReportKind::kRecordKept:
-      return "Unable to delete the undo record " + Shown(r.path) + " for patch #" + n + "!";
-    case ReportKind::kNoRecord:
-      return "Unable to keep the undo record " + Shown(r.record) + " for patch #" + n +
-             "!  Undo Patch cannot restore " + Shown(r.path) + ".";
-    case ReportKind::kDone:
-      return r.operation == Operation::kPatch ? "Game successfully patched!"
-                                              : "Patch successfully removed!";
+std::string NameFaultText(NameFault fault) {
+  switch (fault) {
+    case NameFault::kEmpty:
+      return "it is empty";
+    case NameFault::kFolder:
+      return "it names a folder";
+    case NameFault::kSlash:
+      return "it holds a slash, which leads out of the folder";
+    case NameFault::kForbiddenCharacter:
+      return "it holds a character that Windows keeps out of file names";
+    case NameFault::kTrailingDotOrBlank:
+      return "it ends in a dot or blank, which Windows drops";
+    case NameFault::kDeviceName:
+      return "it is the name of a device on Windows";
   }
   return {};
+}
+
+std::string AxisName(Axis axis) {
+  return axis == Axis::kWidth ? "width" : "height";
+}
+
+}  // namespace
+
+std::string BoxText(const Report& report) {
+  using namespace reports;
+  return std::visit(
+      Overloaded{
+          [](const ForeignName& r) -> std::string {
+            return "The file name \"" + FileNamePart(r.path) + "\" of patch #" + Number(r.patch) +
+                   " names no file of the game folder: " + NameFaultText(r.fault) + ".";
+          },
+          [](const FileMissing& r) -> std::string {
+            return "Unable to find file " + Shown(r.path) + " for patch #" + Number(r.patch) + "!";
+          },
+          [](const CutValue& r) -> std::string {
+            return "The value of " + r.key + " for patch #" + Number(r.patch) +
+                   " is too long to be read whole: the definition file must be corrected.";
+          },
+          [](const TooLarge& r) -> std::string {
+            return "The file " + Shown(r.path) + " for patch #" + Number(r.patch) +
+                   " is too large to patch: 2 GB or more.";
+          },
+          [](const NotLocated& r) -> std::string {
+            return "Unable to find patch offsets in file " + Shown(r.path) + " for patch #" +
+                   Number(r.patch) + "!  This may be due to an outdated patcher.";
+          },
+          [](const Positions& r) -> std::string {
+            return std::to_string(r.width) + " " + std::to_string(r.height);
+          },
+          [](const NoScreenSize& r) -> std::string {
+            return "The " + AxisName(r.axis) + " " + std::to_string(r.value) + " for patch #" +
+                   Number(r.patch) + " is no screen size: type a whole number from 1 up.";
+          },
+          [](const ValueDoesNotFit& r) -> std::string {
+            if (r.fixed) {
+              return "The fixed " + AxisName(r.axis) + " " + std::to_string(r.value) +
+                     " of patch #" + Number(r.patch) + " does not fit its " + ByteCount(r.bytes) +
+                     ", which hold 0 to " + Largest(r.bytes) + ".";
+            }
+            return "The " + AxisName(r.axis) + " " + std::to_string(r.value) +
+                   " does not fit patch #" + Number(r.patch) + ": its value has " +
+                   ByteCount(r.bytes) + ", which hold 0 to " + Largest(r.bytes) + ".";
+          },
+          [](const Overlap& r) -> std::string {
+            if (r.other == r.patch) {
+              return "The width and height of patch #" + Number(r.patch) +
+                     " lie on the same bytes of " + Shown(r.path) + ".";
+            }
+            return "Patches #" + Number(r.other) + " and #" + Number(r.patch) +
+                   " write different values over the same bytes of " + Shown(r.path) + ".";
+          },
+          [](const SharedRecord& r) -> std::string {
+            return "Patches #" + Number(r.other) + " and #" + Number(r.patch) +
+                   " would keep their old values in one undo record, " + Shown(r.path) +
+                   ": each needs an undofile of its own.";
+          },
+          [](const NotWritable& r) -> std::string {
+            return "Unable to write to file " + Shown(r.path) + " for patch #" + Number(r.patch) +
+                   "!  Close all programs/games before patching.";
+          },
+          [](const KeptAside& r) -> std::string {
+            return "The undo record " + Shown(r.path) +
+                   " holds values of another file or patch: it is kept as " + Shown(r.record) +
+                   ", and Undo Patch still finds it there.";
+          },
+          [](const Linked& r) -> std::string {
+            return "Unable to write to file " + Shown(r.path) + " for patch #" + Number(r.patch) +
+                   "!  " + r.error.Reason() + ".";
+          },
+          [](const ChecksFailed& r) -> std::string {
+            return r.operation == Operation::kPatch ? "Errors found.  Unable to patch game!"
+                                                    : "Errors found.  Unable to undo patch!";
+          },
+          [](const Changed&) -> std::string { return {}; },
+          [](const TimeNotKept& r) -> std::string {
+            return "The modification time of " + Shown(r.path) +
+                   " could not be kept: the file now shows the time of this change.";
+          },
+          [](const NotRestored& r) -> std::string {
+            return "Unable to restore file " + Shown(r.path) + " for patch #" + Number(r.patch) +
+                   "!  Its undo record " + Shown(r.record) + " is kept.";
+          },
+          [](const RecordKept& r) -> std::string {
+            return "Unable to delete the undo record " + Shown(r.path) + " for patch #" +
+                   Number(r.patch) + "!";
+          },
+          [](const NoRecord& r) -> std::string {
+            return "Unable to keep the undo record " + Shown(r.record) + " for patch #" +
+                   Number(r.patch) + "!  Undo Patch cannot restore " + Shown(r.path) + ".";
+          },
+          [](const Done& r) -> std::string {
+            return r.operation == Operation::kPatch ? "Game successfully patched!"
+                                                    : "Patch successfully removed!";
+          },
+      },
+      report);
 }
 
 }  // namespace quillfen

@@ -34,13 +34,13 @@ TEST(AnyName, AGameInACyrillicAndCjkFolderIsLocatedPatchedAndUndone) {
   const std::string folder = games.Path() + kGameFolder + "\\";
   PatchList list;
   list.Append(testing::GameEntry("ソフト.exe", "ソフト.undo"));
-  const LocateResult found = LocatePatch(system, folder, list.At(0));
+  const LocatedPatch found = LocatePatch(system, folder, list.At(0));
   ASSERT_TRUE(found.located);
   EXPECT_EQ(found.modfile, exe);
 
   EXPECT_TRUE(ApplyPatches(system, list, folder, 1920, 1080).done);
   EXPECT_TRUE(system.FileExists(folder + "ソフト.undo"));
-  const LocateResult patched = LocatePatch(system, folder, list.At(0));
+  const LocatedPatch patched = LocatePatch(system, folder, list.At(0));
   EXPECT_TRUE(patched.from_record);
   EXPECT_EQ(patched.width, 1920);
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <variant>
 
 #include "base/text.h"
 #include "engine/locate.h"
@@ -331,7 +332,7 @@ TEST(Win32Files, AVerbatimFolderHoldsTheFilesOfThePlainOne) {
               !ForeignNameReason(name))
         << name;
     if (ApplyPatches(system, through_verbatim, verbatim, 1920, 900).done) {
-      const LocateResult seen = LocatePatch(system, plain, through_plain.At(0));
+      const LocatedPatch seen = LocatePatch(system, plain, through_plain.At(0));
       EXPECT_TRUE(seen.from_record) << name;
       EXPECT_EQ(seen.width, 1920) << name;
       EXPECT_TRUE(RemovePatches(system, through_plain, plain).done) << name;
@@ -406,7 +407,7 @@ TEST(Win32Files, ShortNamesTheDefinitionFileAndTheProgramAreNoPlaceToWrite) {
   if (patched.done) {
     EXPECT_TRUE(RemovePatches(system, list, folder.Path()).done);
   } else {
-    EXPECT_EQ(patched.reports.front().kind, ReportKind::kSharedRecord);
+    EXPECT_TRUE(std::holds_alternative<reports::SharedRecord>(patched.reports.front()));
   }
   EXPECT_EQ(TextOf(system.ReadWholeFile(game)), content);
   EXPECT_EQ(TextOf(system.ReadWholeFile(data)), content);
@@ -427,7 +428,7 @@ TEST(Win32Files, ShortNamesTheDefinitionFileAndTheProgramAreNoPlaceToWrite) {
   const OperationResult refused =
       ApplyPatches(system, program, system.ExecutableFolder(), 1920, 900);
   EXPECT_FALSE(refused.done);
-  EXPECT_EQ(refused.reports.back().kind, ReportKind::kChecksFailed);
+  EXPECT_TRUE(std::holds_alternative<reports::ChecksFailed>(refused.reports.back()));
 }
 
 }  // namespace
