@@ -123,7 +123,7 @@ TEST(SharedRecords, PatchingAgainReplacesTheRecordAndKeepsNothingAside) {
     const std::int32_t first = Crc32Of(system.Content(kFolder + "game.exe"));
     const OperationResult again = game.Patch(system, 1280, 720);
     ASSERT_TRUE(again.done);
-    EXPECT_FALSE(Has(again, ReportKind::kKeptAside));
+    EXPECT_FALSE(Has<reports::KeptAside>(again));
     EXPECT_FALSE(system.FileExists(KeptRecordPath(kFolder + "game.undo", first, 1)));
     EXPECT_FALSE(system.FileExists(PendingRecordPath(kFolder + "game.undo")));
     EXPECT_TRUE(game.Undo(system).done);

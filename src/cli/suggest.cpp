@@ -166,8 +166,8 @@ void PrintDropped(std::ostream& out, const SuggestResult& result,
                                           : " (held another way there)");
       }
     }
-    const char* what = d.axis == Axis::kBoth    ? ": width at "
-                       : d.axis == Axis::kWidth ? ", a width alone: at "
+    const char* what = d.axis == PlaceAxes::kBoth    ? ": width at "
+                       : d.axis == PlaceAxes::kWidth ? ", a width alone: at "
                                                 : ", a height alone: at ";
     out << "; " << std::to_string(d.size) << "-byte " << KindText(d.kind) << what << in
         << ": not in " << missing << "\n";

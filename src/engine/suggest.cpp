@@ -34,7 +34,7 @@ struct Place {
   std::int64_t x;  // a value alone (axis): where it lies, and y the same
   std::int64_t y;
   Evidence evidence;
-  Axis axis = Axis::kBoth;
+  PlaceAxes axis = PlaceAxes::kBoth;
 };
 
 bool Holds(Image image, std::int64_t position, std::int32_t size, std::int32_t value) {
@@ -150,7 +150,7 @@ std::vector<Place> FindCodePlaces(const PeImage& image, const CodeScan& scan) {
   for (std::size_t i = 0; i < values.size(); ++i) {
     const CodeValue& v = values[i];
     if (paired[i] || v.source == ValueSource::kData || v.table) continue;
-    Place p{v.size, v.at, v.at, EvidenceOf(image, v, v), v.width ? Axis::kWidth : Axis::kHeight};
+    Place p{v.size, v.at, v.at, EvidenceOf(image, v, v), v.width ? PlaceAxes::kWidth : PlaceAxes::kHeight};
     (v.width ? p.evidence.height : p.evidence.width) = {};
     ++alone[v.width ? 0 : 1];
     places.push_back(std::move(p));
@@ -173,7 +173,7 @@ int EvidenceRank(const Evidence& e) {
 // would take them.
 struct Target {
   std::int32_t size = 4;
-  Axis axis = Axis::kBoth;
+  PlaceAxes axis = PlaceAxes::kBoth;
   std::int64_t d = 0;  // the height's position relative to the width
   std::vector<std::int64_t> x;
   std::int64_t lo = 0;
@@ -688,8 +688,8 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
         s.sigwild.push_back(byte >= 0 ? 0 : 1);
       }
       // A value alone is read as the width or the height it is.
-      const std::int32_t x_value = t.axis == Axis::kHeight ? height : width;
-      const std::int32_t y_value = t.axis == Axis::kWidth ? width : height;
+      const std::int32_t x_value = t.axis == PlaceAxes::kHeight ? height : width;
+      const std::int32_t y_value = t.axis == PlaceAxes::kWidth ? width : height;
       bool confirmed = true;
       for (std::size_t e = 0; e < editions.size() && confirmed; ++e) {
         const Image image = editions[e];
@@ -723,8 +723,8 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
   };
   std::vector<std::size_t> pairs, widths, heights;
   for (std::size_t i = 0; i < targets.size(); ++i) {
-    (targets[i].axis == Axis::kBoth    ? pairs
-     : targets[i].axis == Axis::kWidth ? widths
+    (targets[i].axis == PlaceAxes::kBoth    ? pairs
+     : targets[i].axis == PlaceAxes::kWidth ? widths
                                        : heights)
         .push_back(i);
   }

@@ -28,7 +28,7 @@ enum class PlaceKind {
 };
 
 // Which values a place holds: both, or one that lies far from any of the other.
-enum class Axis { kBoth, kWidth, kHeight };
+enum class PlaceAxes { kBoth, kWidth, kHeight };
 
 // What the first edition tells about one value of a place.
 struct ValueEvidence {
@@ -83,7 +83,7 @@ struct Suggestion {
 // A place found in some editions and not in the others.
 struct DroppedPlace {
   PlaceKind kind = PlaceKind::kBytes;
-  Axis axis = Axis::kBoth;  // a width or a height alone: xpos is where that value lies
+  PlaceAxes axis = PlaceAxes::kBoth;  // a width or a height alone: xpos is where that value lies
   std::int32_t size = 4;
   std::vector<std::int64_t> xpos;  // per edition; -1 where it is not found
 };
