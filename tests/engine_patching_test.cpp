@@ -10,6 +10,7 @@
 #include "engine/patching.h"
 #include "engine/undo_record.h"
 #include "platform/file_error.h"
+#include "ui/error_text.h"
 #include "support/game_files.h"
 #include "support/memory_system.h"
 #include "ui/report_text.h"
@@ -134,8 +135,12 @@ TEST(ApplyAndRemove, AGameFileReachedThroughALinkIsRefused) {
     const Bytes before = game.File("game.exe");
     game.Patch();
     EXPECT_EQ(game.messages, (Strings{"Unable to write to file GAME.EXE for patch #1!  " +
-                                          std::string(reparse ? "It is a symbolic link or junction."
-                                                              : "It has other names (hard links)."),
+                                          std::string(reparse ? "It is a symbolic link or junction: "
+                                                                "a write would change the file it "
+                                                                "points to."
+                                                              : "It has 2 names (hard links): a "
+                                                                "write would change the file under "
+                                                                "every name."),
                                       "Errors found.  Unable to patch game!"}));
     EXPECT_EQ(game.File("game.exe"), before);
     EXPECT_FALSE(game.system.FileExists(kFolder + "game.undo"));
@@ -622,8 +627,8 @@ TEST(ApplyPatches, ARecordTheDiskLostStopsThePressBeforeAnyGameFileChanges) {
     game.Patch();
     ADD_FAILURE() << "a record that could not be written was taken as written";
   } catch (const FileError& error) {
-    EXPECT_NE(std::string(error.what()).find("I/O device error"), std::string::npos)
-        << error.what();
+    EXPECT_NE(error.Description().find("I/O device error"), std::string::npos)
+        << error.Description();
   }
   EXPECT_EQ(game.File("data.bin"), data_before);
 }

@@ -5,6 +5,7 @@
 
 #include "base/text.h"
 #include "cli/commands.h"
+#include "cli/file_error_lines.h"
 #include "cli/suggest.h"
 #include "platform/file_error.h"
 
@@ -215,7 +216,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     if (call.command == "suggest") return RunSuggest(env, call);
     return RunFind(env, call);
   } catch (const FileError& error) {
-    env.err << "quillfen-cli: " << error.what() << "\n";
+    env.err << "quillfen-cli: " << FileErrorLine(error) << "\n";
     return kExitFailure;
   }
 }

@@ -14,6 +14,7 @@
 #include "base/profile_reader.h"
 #include "base/text.h"
 #include "cli/definition_places.h"
+#include "cli/file_error_lines.h"
 #include "cli/progress_line.h"
 #include "cli/report_lines.h"
 #include "definitions/definition_check.h"
@@ -42,23 +43,13 @@ struct CommandFailed {
   throw CommandFailed{std::move(message)};
 }
 
-// The path and the system's reason that a FileError's text holds after
-// "Cannot open file": "<path>: <reason>".
-std::string PathAndReason(const FileError& error) {
-  const std::string text = error.what();
-  const std::size_t open = text.find('"');
-  const std::size_t close = text.rfind("\". ");
-  if (open == std::string::npos || close == std::string::npos || close <= open) return text;
-  return text.substr(open + 1, close - open - 1) + ": " + text.substr(close + 3);
-}
-
 // The bytes of a definition file; fails with its path and the reason when it
 // cannot be read.
 Bytes ReadDefinitionFile(CliEnvironment& env, const std::string& path) {
   try {
     return env.system.ReadWholeFile(path);
   } catch (const FileError& error) {
-    Fail("cannot read " + PathAndReason(error));
+    Fail("cannot read " + PathAndCause(error));
   }
 }
 
@@ -263,7 +254,7 @@ bool ShowUnreadFile(CliEnvironment& env, const LoadedGame& game, std::size_t ind
       try {
         env.system.ReadWholeFile(result.modfile);
       } catch (const FileError& error) {
-        problem = env.system.FileExists(result.modfile) ? "cannot read " + PathAndReason(error)
+        problem = env.system.FileExists(result.modfile) ? "cannot read " + PathAndCause(error)
                                                         : MissingFileText(shown, index);
       }
       env.err << "quillfen-cli: " << problem << "\n";
@@ -520,8 +511,8 @@ int RunFind(CliEnvironment& env, const Invocation& call) {
           env.err << "quillfen-cli: ";
           if (skipped.missing) {
             env.err << "skipped " << skipped.path << ": not found\n";
-          } else if (!skipped.reason.empty()) {
-            env.err << skipped.reason << "; skipped\n";
+          } else if (skipped.error) {
+            env.err << FileErrorLine(*skipped.error) << "; skipped\n";
           } else {
             env.err << "skipped " << skipped.path << ": not in its launcher's format\n";
           }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/file_error_lines.h"
 #include "engine/values.h"
 
 namespace quillfen {
@@ -18,12 +19,9 @@ std::string Hex(std::int64_t position) {
   return text;
 }
 
-// The system's words in a file error's text ("Cannot open file "X". Access is
-// denied"), without the sentence around them.
-std::string SystemReason(const std::string& reason) {
-  const auto quote = reason.find("\". ");
-  return reason.rfind("Cannot ", 0) == 0 && quote != std::string::npos ? reason.substr(quote + 3)
-                                                                       : reason;
+// Why the file cannot be written: the system's refusal, or the program's reason.
+std::string Why(const Report& r) {
+  return r.refusal ? FileCauseLine(*r.refusal) : r.reason;
 }
 
 std::string Largest(std::int32_t count) {
@@ -77,12 +75,12 @@ ReportLine WordReport(const Report& r,
                          ": give each an undofile of its own"};
     case ReportKind::kNotWritable:
       return {false, "cannot write " + path + " (" + Patch(r.patch) + ")" +
-                         (r.reason.empty() ? "" : ": " + SystemReason(r.reason))};
+                         (Why(r).empty() ? "" : ": " + Why(r))};
     case ReportKind::kKeptAside:
       return {true, "the undo record " + path + " keeps values of another file or patch: kept as " +
                         native(r.record)};
     case ReportKind::kLinked:
-      return {false, "refusing to write " + path + " (" + Patch(r.patch) + "): " + r.reason};
+      return {false, "refusing to write " + path + " (" + Patch(r.patch) + "): " + Why(r)};
     case ReportKind::kChecksFailed:
       return {false,
               r.operation == Operation::kPatch ? "nothing was patched" : "nothing was restored"};

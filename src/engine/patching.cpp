@@ -148,14 +148,22 @@ std::optional<Report> ValueRefusal(const PatchEntry& entry, const TypedValues& t
   return std::nullopt;
 }
 
+// A record place the press may not write or delete: the system's refusal, or
+// the program's own reason.
+struct PlaceRefusal {
+  std::string path;
+  std::string reason;
+  Refusal refusal;
+};
+
 // A game file of the press, held from the first locate to the last.
 struct GameFile {
   std::string path;
   std::string identity;
   std::vector<std::size_t> entries;  // the entries that name it, in walk order
   std::unique_ptr<HeldFile> held;
-  std::optional<std::string> refusal;  // why it could not be held
-  bool linked = false;                 // refused as a link, or a file of several names
+  Refusal refusal;      // why it could not be held
+  bool linked = false;  // refused as a link, or a file of several names
   bool too_large = false;
   std::int32_t crc = 0;  // of the content as it is now, kept up to date with the writes
 };
@@ -208,7 +216,7 @@ void WriteRecordFile(System& system, const std::string& path, const std::string&
     system.WriteWholeFile(fresh, bytes);
     // A disk that lost a write (a share that caches, a failing drive) stops here.
     if (system.ReadWholeFile(fresh) != bytes) {
-      throw FileError(CannotCreateText(path, "What was written did not reach the disk."));
+      throw OwnFileError(FileAction::kCreate, path, FileCause::kNotOnDisk);
     }
     system.MoveOver(fresh, path);
   } catch (const FileError&) {
@@ -244,7 +252,7 @@ class Press {
   void HoldAndLocate(const std::string& folder);
   void Hold(const std::string& folder);
   void LocateHeld();
-  std::optional<std::pair<std::string, std::string>> RefusedPlace(std::size_t i);
+  std::optional<PlaceRefusal> RefusedPlace(std::size_t i);
   std::optional<Report> Overlap(std::size_t i, const TypedValues& typed);
   std::optional<Report> SharedRecord(std::size_t i);
   void Tell(ReportKind kind, std::size_t i, const std::string& path,
@@ -314,10 +322,10 @@ void Press::Hold(const std::string& folder) {
         file.held = system_.HoldFile(entry.modfile);
         file.too_large = file.held->Size() > kMaxGameFileSize;
       } catch (const LinkedFileError& error) {
-        file.refusal = error.Reason();
+        file.refusal = error;
         file.linked = true;
       } catch (const FileError& error) {
-        file.refusal = error.what();
+        file.refusal = error;
       }
       files_.push_back(std::move(file));
       known = files_.end() - 1;
@@ -376,16 +384,16 @@ void Press::LocateHeld() {
 // or delete (Undo Patch), and why: a file other than a record, one that cannot
 // be read, or a place the system refuses. (A game file, the definition file or
 // the program is refused before.)
-std::optional<std::pair<std::string, std::string>> Press::RefusedPlace(std::size_t i) {
+std::optional<PlaceRefusal> Press::RefusedPlace(std::size_t i) {
   const PatchEntry& entry = list_.At(i);
   for (const std::string& path : {entry.undofile, PendingRecordPath(entry.undofile)}) {
     const PlaceContent content = JudgePlace(system_, path);
-    if (content == PlaceContent::kUnreadable) return std::pair{path, "it cannot be read"};
+    if (content == PlaceContent::kUnreadable) return PlaceRefusal{path, "it cannot be read", {}};
     if (operation_ == Operation::kPatch) {
-      if (content == PlaceContent::kOther) return std::pair{path, "it is no undo record"};
-      if (const Refusal refusal = system_.CreateRefusal(path)) return std::pair{path, *refusal};
+      if (content == PlaceContent::kOther) return PlaceRefusal{path, "it is no undo record", {}};
+      if (Refusal refusal = system_.CreateRefusal(path)) return PlaceRefusal{path, {}, refusal};
     } else if (content == PlaceContent::kRecord) {
-      if (const Refusal refusal = system_.RemoveRefusal(path)) return std::pair{path, *refusal};
+      if (Refusal refusal = system_.RemoveRefusal(path)) return PlaceRefusal{path, {}, refusal};
     }
   }
   return std::nullopt;
@@ -443,11 +451,12 @@ std::optional<Report> Press::SharedRecord(std::size_t i) {
 bool Press::Check(const TypedValues& typed) {
   bool passed = true;
   const auto refuse = [&](ReportKind kind, std::size_t i, const std::string& path,
-                          std::string reason = {}) {
+                          std::string reason = {}, Refusal refusal = {}) {
     Report report{kind, operation_};
     report.patch = i;
     report.path = path;
     report.reason = std::move(reason);
+    report.refusal = std::move(refusal);
     report_(std::move(report));
     passed = false;
   };
@@ -470,7 +479,7 @@ bool Press::Check(const TypedValues& typed) {
              Protected(state.record) ? entry.undofile : PendingRecordPath(entry.undofile),
              "it is a game file, the definition file or the program");
     } else if (state.unread) {
-      refuse(ReportKind::kNotWritable, i, entry.modfile, files_[state.file].refusal.value_or(""));
+      refuse(ReportKind::kNotWritable, i, entry.modfile, {}, files_[state.file].refusal);
     } else if (files_[state.file].too_large) {
       refuse(ReportKind::kTooLarge, i, entry.modfile);
     } else if (!state.located.located) {
@@ -485,7 +494,7 @@ bool Press::Check(const TypedValues& typed) {
       }
     } else if (files_[state.file].refusal) {
       refuse(files_[state.file].linked ? ReportKind::kLinked : ReportKind::kNotWritable, i,
-             entry.modfile, *files_[state.file].refusal);
+             entry.modfile, {}, files_[state.file].refusal);
     } else if (std::find(kept_.begin(), kept_.end(), files_[state.file].identity) != kept_.end()) {
       refuse(ReportKind::kNotWritable, i, entry.modfile,
              "it is the definition file or the program");
@@ -497,7 +506,7 @@ bool Press::Check(const TypedValues& typed) {
     } else if (auto shared = operation_ == Operation::kPatch ? SharedRecord(i) : std::nullopt) {
       refuse_report(std::move(*shared));
     } else if (const auto refused = RefusedPlace(i)) {
-      refuse(ReportKind::kNotWritable, i, refused->first, refused->second);
+      refuse(ReportKind::kNotWritable, i, refused->path, refused->reason, refused->refusal);
     }
   }
   return passed;
@@ -663,7 +672,7 @@ void Press::SettleOldRecords(RecordWrite& write) {
       if (!system_.FileExists(name)) aside = name;
     }
     if (aside.empty()) {
-      throw FileError(CannotCreateText(path, "Too many undo records are kept aside beside it."));
+      throw OwnFileError(FileAction::kCreate, path, FileCause::kTooManyAside);
     }
     system_.MoveOver(path, aside);
     Report report{ReportKind::kKeptAside, operation_};

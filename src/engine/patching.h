@@ -8,6 +8,7 @@
 
 #include "definitions/patch_entry.h"
 #include "engine/locate.h"
+#include "platform/file_error.h"
 
 namespace quillfen {
 
@@ -31,7 +32,7 @@ enum class ReportKind {
   kNotWritable,      // the game file, or a record place, `path` cannot be written or deleted
   kKeptAside,        // Patch: the record `path` keeps values that neither its game file nor
                      // the new record holds; it was moved to `record`, where locating finds it
-  kLinked,           // the game file `path` is a link or has other names; `reason` says which
+  kLinked,           // the game file `path` is a link or has other names; `refusal` says which
   kChecksFailed,     // the summary after any of the above; nothing was written
   kChanged,          // a value written: `path`, `position`, `old_value` -> `value`, `bytes`
   kTimeNotKept,      // the game file `path` is written but its modification time could not
@@ -53,7 +54,8 @@ struct Report {
   std::size_t other = 0;  // the earlier patch of a pair
   std::string path;       // the file concerned, as the press binds it
   std::string record;     // the undo record concerned, where it is not `path`
-  std::string reason;     // why: the system's error text, or what is wrong with a name
+  std::string reason;     // why, in the program's terms: what is wrong with a name or a place
+  Refusal refusal;        // kNotWritable, kLinked: the system's refusal, where it gave one
   const char* axis = "";  // "width" or "height"
   bool fixed = false;     // the definition's value rather than the typed one
   std::int64_t value = 0;

@@ -80,7 +80,7 @@ class RootList {
       const Bytes bytes = system_.ReadWholeFile(path);
       return std::string(bytes.begin(), bytes.end());
     } catch (const FileError& error) {
-      result_.skipped.push_back({path, false, error.what()});
+      result_.skipped.push_back({path, false, error});
       return std::nullopt;
     }
   }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/file_error.h"
 #include "search/folder_search.h"
 
 namespace quillfen {
@@ -20,7 +22,7 @@ struct SearchRoot {
 struct SkippedLauncherFile {
   std::string path;
   bool missing = false;  // else present but unreadable or malformed
-  std::string reason;    // the system's error text, for an unreadable file
+  std::optional<FileError> error;  // why an unreadable file could not be read
 };
 
 // How the paths that launchers write in their files become the system's

@@ -2,6 +2,7 @@
 
 #include "base/ascii_case.h"
 #include "base/text.h"
+#include "ui/error_text.h"
 
 namespace quillfen {
 
@@ -75,8 +76,8 @@ std::string BoxText(const Report& r) {
       return "The undo record " + Shown(r.path) + " holds values of another file or patch: it is "
              "kept as " + Shown(r.record) + ", and Undo Patch still finds it there.";
     case ReportKind::kLinked:
-      return "Unable to write to file " + Shown(r.path) + " for patch #" + n + "!  " + r.reason +
-             ".";
+      return "Unable to write to file " + Shown(r.path) + " for patch #" + n + "!  " +
+             (r.refusal ? FileCauseText(*r.refusal) : r.reason) + ".";
     case ReportKind::kChecksFailed:
       return r.operation == Operation::kPatch ? "Errors found.  Unable to patch game!"
                                               : "Errors found.  Unable to undo patch!";

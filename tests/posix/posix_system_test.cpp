@@ -16,6 +16,7 @@
 
 #include "definitions/ini.h"
 #include "platform/file_error.h"
+#include "ui/error_text.h"
 #include "posix/temp_folder.h"
 #include "support/profile_cases.h"
 
@@ -84,17 +85,21 @@ TEST_F(PosixSystemTest, ReadOnlyFilesAreRefusedWhateverTheUser) {
   const std::string path = folder.Write("game.exe", "0123");
   chmod(path.c_str(), 0444);
   const std::string open_text = "Cannot open file \"" + path + "\". Permission denied";
-  EXPECT_EQ(system.CreateRefusal(At("GAME.EXE")),
-            "Cannot create file \"" + path + "\". Permission denied");
+  const Refusal create = system.CreateRefusal(At("GAME.EXE"));
+  ASSERT_TRUE(create);
+  EXPECT_EQ(FileErrorText(*create), "Cannot create file \"" + path + "\". Permission denied");
+  EXPECT_EQ(create->Code(), EACCES);
   try {
     system.HoldFile(At("game.exe"));
     ADD_FAILURE() << "a read-only file was held for writing";
   } catch (const FileError& error) {
-    EXPECT_EQ(error.what(), open_text);
+    EXPECT_EQ(FileErrorText(error), open_text);
   }
   EXPECT_THROW(system.WriteWholeFile(At("game.exe"), {'x'}), FileError);
   const std::string delete_text = "Cannot delete file \"" + path + "\". Permission denied";
-  EXPECT_EQ(system.RemoveRefusal(At("game.exe")), delete_text);
+  const Refusal remove = system.RemoveRefusal(At("game.exe"));
+  ASSERT_TRUE(remove);
+  EXPECT_EQ(FileErrorText(*remove), delete_text);
   EXPECT_THROW(system.RemoveFile(At("game.exe")), FileError);
   folder.Write("game.undo.new", "new");
   EXPECT_THROW(system.MoveOver(At("game.undo.new"), At("game.exe")), FileError);
@@ -143,10 +148,10 @@ TEST_F(PosixSystemTest, AGameFileAnotherProgramHasOpenOrMappedIsNotHeld) {
       ADD_FAILURE() << "held while process " << child << " has it"
                     << (mapped_only ? " mapped" : " open");
     } catch (const FileError& error) {
-      EXPECT_NE(std::string(error.what())
-                    .find("Another program has the file open: process " + std::to_string(child)),
+      EXPECT_NE(FileErrorText(error).find("Another program has the file open: process " +
+                                          std::to_string(child)),
                 std::string::npos)
-          << error.what();
+          << FileErrorText(error);
     }
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);

@@ -11,15 +11,31 @@ namespace quillfen::testing {
 
 namespace {
 
-constexpr const char* kNotFound = "The system cannot find the file specified";
-constexpr const char* kPathNotFound = "The system cannot find the path specified";
-constexpr const char* kAccessDenied = "Access is denied";
-constexpr const char* kSharing =
-    "The process cannot access the file because it is being used by another process";
-constexpr const char* kLinkText = "It is a symbolic link or junction";
-constexpr const char* kOtherNames = "It has other names (hard links)";
-constexpr const char* kInjected =
-    "The request could not be performed because of an I/O device error";
+// The system's errors, with the codes and words Windows gives them.
+struct SystemError {
+  std::int64_t code;
+  const char* description;
+};
+constexpr SystemError kNotFound{2, "The system cannot find the file specified"};
+constexpr SystemError kPathNotFound{3, "The system cannot find the path specified"};
+constexpr SystemError kAccessDenied{5, "Access is denied"};
+constexpr SystemError kSharing{
+    32, "The process cannot access the file because it is being used by another process"};
+constexpr SystemError kInjected{
+    1117, "The request could not be performed because of an I/O device error"};
+
+FileError Failed(FileAction action, const std::string& path, SystemError error) {
+  return SystemFileError(action, path, error.code, error.description);
+}
+FileError CannotOpen(const std::string& path, SystemError error) {
+  return Failed(FileAction::kOpen, path, error);
+}
+FileError CannotCreate(const std::string& path, SystemError error) {
+  return Failed(FileAction::kCreate, path, error);
+}
+FileError CannotDelete(const std::string& path, SystemError error) {
+  return Failed(FileAction::kDelete, path, error);
+}
 
 std::string ParentKey(const std::string& key) {
   const auto sep = key.rfind('\\');
@@ -318,7 +334,7 @@ void MemorySystem::CountCall(Op op, const std::string& path, bool create) {
   Step();
   ++file_calls_;
   if (file_calls_ == fail_call_ || (fail_when_ && fail_when_(op, path))) {
-    throw FileError(create ? CannotCreateText(path, kInjected) : CannotOpenText(path, kInjected));
+    throw create ? CannotCreate(path, kInjected) : CannotOpen(path, kInjected);
   }
 }
 
@@ -349,7 +365,7 @@ bool MemorySystem::FolderExists(const std::string& path) {
 std::int64_t MemorySystem::FileSize(const std::string& path) {
   CountCall(Op::FileSize, path, false);
   const Node* node = Find(path);
-  if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
+  if (!node || node->is_folder) throw CannotOpen(path, kNotFound);
   if (node->reported_size >= 0) return node->reported_size;
   return static_cast<std::int64_t>(node->content.size());
 }
@@ -357,9 +373,9 @@ std::int64_t MemorySystem::FileSize(const std::string& path) {
 Bytes MemorySystem::ReadWholeFile(const std::string& path) {
   CountCall(Op::Read, path, false);
   const Node* node = Find(path);
-  if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
+  if (!node || node->is_folder) throw CannotOpen(path, kNotFound);
   if (node->holder == Holder::Writing || node->held) {
-    throw FileError(CannotOpenText(path, kSharing));
+    throw CannotOpen(path, kSharing);
   }
   if (node->reported_size >= 0) throw std::logic_error("a file of gigabytes read whole: " + path);
   bytes_read_ += static_cast<std::int64_t>(node->content.size());
@@ -412,8 +428,8 @@ void MemorySystem::MoveOver(const std::string& from, const std::string& to) {
   profiles_.clear();
   CountCall(Op::Move, to, true);
   const Node* source = Find(from);
-  if (!source || source->is_folder) throw FileError(CannotCreateText(to, kNotFound));
-  if (source->holder != Holder::None) throw FileError(CannotCreateText(to, kSharing));
+  if (!source || source->is_folder) throw CannotCreate(to, kNotFound);
+  if (source->holder != Holder::None) throw CannotCreate(to, kSharing);
   CheckCreatable(to);
   if (Key(from) == Key(to)) return;
   Node moved = *source;
@@ -435,9 +451,9 @@ std::string MemorySystem::FileIdentity(const std::string& path) {
 // Refuses what opening an existing file for writing with no sharing refuses.
 void MemorySystem::CheckWritable(const std::string& path) {
   const Node* node = Find(path);
-  if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
-  if (node->attributes & kAttrReadOnly) throw FileError(CannotOpenText(path, kAccessDenied));
-  if (node->holder != Holder::None || node->held) throw FileError(CannotOpenText(path, kSharing));
+  if (!node || node->is_folder) throw CannotOpen(path, kNotFound);
+  if (node->attributes & kAttrReadOnly) throw CannotOpen(path, kAccessDenied);
+  if (node->holder != Holder::None || node->held) throw CannotOpen(path, kSharing);
 }
 
 Refusal MemorySystem::CreateRefusal(const std::string& path) {
@@ -446,7 +462,7 @@ Refusal MemorySystem::CreateRefusal(const std::string& path) {
     CheckCreatable(path);
     return std::nullopt;
   } catch (const FileError& error) {
-    return error.what();
+    return error;
   }
 }
 
@@ -454,15 +470,17 @@ Refusal MemorySystem::CreateRefusal(const std::string& path) {
 void MemorySystem::CheckCreatable(const std::string& path) {
   const Node* node = Find(path);
   if (node && (node->is_folder || (node->attributes & kAttrReparsePoint))) {
-    throw FileError(CannotCreateText(path, kAccessDenied));
+    throw CannotCreate(path, kAccessDenied);
   }
   if (node && (node->attributes & kAttrReadOnly))
-    throw FileError(CannotCreateText(path, kAccessDenied));
-  if (node && node->links > 1) throw FileError(CannotCreateText(path, kOtherNames));
-  if (node && node->holder != Holder::None) throw FileError(CannotCreateText(path, kSharing));
+    throw CannotCreate(path, kAccessDenied);
+  if (node && node->links > 1) {
+    throw OwnFileError(FileAction::kCreate, path, FileCause::kOtherNames, node->links);
+  }
+  if (node && node->holder != Holder::None) throw CannotCreate(path, kSharing);
   const Node* parent = Find(ParentKey(Key(path)));
   if (!parent || !parent->is_folder || (parent->attributes & kAttrReadOnly)) {
-    throw FileError(CannotCreateText(path, parent ? kAccessDenied : kPathNotFound));
+    throw CannotCreate(path, parent ? kAccessDenied : kPathNotFound);
   }
 }
 
@@ -490,10 +508,10 @@ void MemorySystem::RemoveFile(const std::string& path) {
   Node* node = Find(path);
   if (!node) return;
   if (node->is_folder || (node->attributes & kAttrReadOnly)) {
-    throw FileError(CannotDeleteText(path, kAccessDenied));
+    throw CannotDelete(path, kAccessDenied);
   }
   if (node->holder != Holder::None || node->held) {
-    throw FileError(CannotDeleteText(path, kSharing));
+    throw CannotDelete(path, kSharing);
   }
   Departs(*node);
   nodes_.erase(Key(path));
@@ -504,20 +522,20 @@ Refusal MemorySystem::RemoveRefusal(const std::string& path) {
   const Node* node = Find(path);
   if (!node) return std::nullopt;
   if (node->is_folder || (node->attributes & kAttrReadOnly)) {
-    return CannotDeleteText(path, kAccessDenied);
+    return CannotDelete(path, kAccessDenied);
   }
-  if (node->holder != Holder::None || node->held) return CannotDeleteText(path, kSharing);
+  if (node->holder != Holder::None || node->held) return CannotDelete(path, kSharing);
   return std::nullopt;
 }
 
 std::unique_ptr<HeldFile> MemorySystem::HoldFile(const std::string& path) {
   CountCall(Op::Hold, path, false);
   Node* node = Find(path);
-  if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
-  if (node->attributes & kAttrReparsePoint) throw LinkedFileError(path, kLinkText);
-  if (node->links > 1) throw LinkedFileError(path, kOtherNames);
-  if (node->attributes & kAttrReadOnly) throw FileError(CannotOpenText(path, kAccessDenied));
-  if (node->holder != Holder::None || node->held) throw FileError(CannotOpenText(path, kSharing));
+  if (!node || node->is_folder) throw CannotOpen(path, kNotFound);
+  if (node->attributes & kAttrReparsePoint) throw LinkedFileError(path, FileCause::kReparsePoint);
+  if (node->links > 1) throw LinkedFileError(path, FileCause::kOtherNames, node->links);
+  if (node->attributes & kAttrReadOnly) throw CannotOpen(path, kAccessDenied);
+  if (node->holder != Holder::None || node->held) throw CannotOpen(path, kSharing);
   node->held = true;
   return std::make_unique<Held>(*this, path);
 }

@@ -6,6 +6,7 @@
 #include "engine/locate.h"
 #include "engine/patching.h"
 #include "platform/file_error.h"
+#include "ui/error_text.h"
 #include "platform/win32/full_path.h"
 #include "platform/win32/win32_owners.h"
 #include "platform/win32/win32_system.h"
@@ -113,13 +114,14 @@ TEST(Win32Files, ErrorTextOfAFileThatCannotBeOpened) {
     system.ReadWholeFile(path);
     FAIL() << "read a missing file";
   } catch (const FileError& error) {
-    EXPECT_EQ(std::string(error.what()), "Cannot open file \"" + path + "\". " + description);
+    EXPECT_EQ(FileErrorText(error), "Cannot open file \"" + path + "\". " + description);
+    EXPECT_EQ(error.Code(), ERROR_FILE_NOT_FOUND);
   }
   try {
     system.WriteWholeFile(folder.Path() + "no\\such\\x.bin", {});
     FAIL() << "created a file in a missing folder";
   } catch (const FileError& error) {
-    EXPECT_EQ(std::string(error.what()).rfind("Cannot create file \"", 0), 0u);
+    EXPECT_EQ(FileErrorText(error).rfind("Cannot create file \"", 0), 0u);
   }
 }
 

@@ -158,11 +158,8 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam
     if (const std::optional<LRESULT> result = self->Dispatch(message, wParam, lParam)) {
       return *result;
     }
-  } catch (const std::exception& error) {
-    ReportError(self->boxes_, window, error.what());
-    return message == WM_CREATE ? -1 : 0;
   } catch (...) {
-    ReportError(self->boxes_, window, "Unknown error");
+    ReportError(self->boxes_, window, CaughtErrorText());
     return message == WM_CREATE ? -1 : 0;
   }
   return DefWindowProcW(window, message, wParam, lParam);
