@@ -10,9 +10,9 @@
 #include "engine/patching.h"
 #include "engine/undo_record.h"
 #include "platform/file_error.h"
-#include "ui/error_text.h"
 #include "support/game_files.h"
 #include "support/memory_system.h"
+#include "ui/error_text.h"
 #include "ui/report_text.h"
 
 namespace quillfen {
@@ -134,14 +134,15 @@ TEST(ApplyAndRemove, AGameFileReachedThroughALinkIsRefused) {
     }
     const Bytes before = game.File("game.exe");
     game.Patch();
-    EXPECT_EQ(game.messages, (Strings{"Unable to write to file GAME.EXE for patch #1!  " +
-                                          std::string(reparse ? "It is a symbolic link or junction: "
-                                                                "a write would change the file it "
-                                                                "points to."
-                                                              : "It has 2 names (hard links): a "
-                                                                "write would change the file under "
-                                                                "every name."),
-                                      "Errors found.  Unable to patch game!"}));
+    EXPECT_EQ(game.messages,
+              (Strings{"Unable to write to file GAME.EXE for patch #1!  " +
+                           std::string(reparse ? "It is a symbolic link or junction: "
+                                                 "a write would change the file it "
+                                                 "points to."
+                                               : "It has 2 names (hard links): a "
+                                                 "write would change the file under "
+                                                 "every name."),
+                       "Errors found.  Unable to patch game!"}));
     EXPECT_EQ(game.File("game.exe"), before);
     EXPECT_FALSE(game.system.FileExists(kFolder + "game.undo"));
   }
@@ -273,7 +274,7 @@ TEST(ApplyAndRemove, RecordsOfTheProgramStaleEmptyOrExtremeAreReplacedAndDeleted
 // Everything in the game folder, to tell that a press changed nothing.
 std::vector<std::pair<std::string, Bytes>> Disk(MemorySystem& system) {
   std::vector<std::pair<std::string, Bytes>> files;
-  for (const DirEntry& entry : system.ListFolder(kFolder + "*")) {
+  for (const DirEntry& entry : system.ListFolder(kFolder + "*").entries) {
     if (!entry.folder) files.emplace_back(entry.name, system.Content(kFolder + entry.name));
   }
   return files;

@@ -121,9 +121,9 @@ TEST(OneAxisRecords, AWidthOnlySectionNeverDropsTheHeightsOriginal) {
     if (full_first) {
       ASSERT_TRUE(full.Patch(system, 1920, 1080).done);
       ASSERT_TRUE(width.Patch(system, 2560, 0).done);
-      EXPECT_EQ(system.TextOf(record),
-                FormatUndoRecord({Crc32Of(system.Content(kFolder + "game.exe")), 108, 112, 640,
-                                  480}));
+      EXPECT_EQ(
+          system.TextOf(record),
+          FormatUndoRecord({Crc32Of(system.Content(kFolder + "game.exe")), 108, 112, 640, 480}));
       ASSERT_TRUE(width.Undo(system).done);
       const Bytes& now = system.Content(kFolder + "game.exe");
       EXPECT_EQ(ValueAt(now, 108), 640);
@@ -233,14 +233,13 @@ TEST(RecordWriting, ARecordIsMovedOverItsPlaceAndAFailedWriteLeavesNoEmptyFile) 
   full.AddFile(kFolder + "game.exe", game);
   int writes = 0;
   full.FailWhen([&](MemorySystem::Op op, const std::string& path) {
-    return op == MemorySystem::Op::Write && path.find(".undo") != std::string::npos &&
-           ++writes > 1;
+    return op == MemorySystem::Op::Write && path.find(".undo") != std::string::npos && ++writes > 1;
   });
   Section fresh({testing::GameEntry("game.exe", "game.undo")});
   EXPECT_THROW(fresh.Patch(full, 1920, 1080), FileError);
   full.FailWhen({});
   EXPECT_EQ(full.Content(kFolder + "game.exe"), game);
-  for (const DirEntry& entry : full.ListFolder(kFolder)) {
+  for (const DirEntry& entry : full.ListFolder(kFolder).entries) {
     EXPECT_EQ(entry.name, "game.exe");
   }
 }

@@ -8,6 +8,7 @@
 #include "cli/file_error_lines.h"
 #include "cli/suggest.h"
 #include "platform/file_error.h"
+#include "platform/system.h"
 
 #ifndef QUILLFEN_VERSION
 #error "The build defines QUILLFEN_VERSION, the project's version."
@@ -155,7 +156,7 @@ Invocation Parse(const std::vector<std::string>& args, CliEnvironment& env, bool
   }
 
   if (ini) {
-    call.ini = env.full_path(*ini);
+    call.ini = env.system.FullPath(*ini);
     call.ini_shown = *ini;
   } else {
     call.ini = env.default_ini;

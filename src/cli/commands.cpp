@@ -117,9 +117,9 @@ ListedGame FindGame(CliEnvironment& env, const Invocation& call) {
 
 // The folder the user named, as the system's full path ending in the separator.
 std::string GameFolder(CliEnvironment& env, const std::string& typed) {
-  const std::string folder = AsFolder(env.full_path(typed), env.system.Separator());
+  const std::string folder = AsFolder(env.system.FullPath(typed), env.system.Separator());
   if (!env.system.FolderExists(folder)) {
-    if (env.system.FileExists(env.full_path(typed)))
+    if (env.system.FileExists(env.system.FullPath(typed)))
       Fail(Quoted(typed) + " is a file, not a folder");
     Fail("no folder " + Quoted(typed));
   }
@@ -171,7 +171,7 @@ LoadedGame LoadGame(CliEnvironment& env, const Invocation& call) {
   game.folder = GameFolder(env, call.folder);
   game.section = LoadGamePatches(env.system, game.ini, game.name, game.list);
   if (game.list.Empty()) Fail("game " + Quoted(game.name) + " has no patches");
-  game.listing = env.system.ListFolder(game.folder);
+  game.listing = env.system.ListFolder(game.folder).entries;
   RefuseAmbiguousNames(env, game);
   return game;
 }
@@ -420,7 +420,7 @@ int RunCheck(CliEnvironment& env, const Invocation& call) {
   bool failed = false;
   if (!call.files.empty()) {
     for (const std::string& typed : call.files) {
-      const std::string path = typed == "-" ? typed : env.full_path(typed);
+      const std::string path = typed == "-" ? typed : env.system.FullPath(typed);
       failed = check(path, typed) != kExitSuccess || failed;
     }
     return failed ? kExitFailure : kExitSuccess;
@@ -504,7 +504,7 @@ int RunFind(CliEnvironment& env, const Invocation& call) {
     std::vector<SearchRoot> roots;
     for (const std::string& typed : call.roots) roots.push_back({GameFolder(env, typed), {}});
     if (call.roots.empty()) {
-      GameRoots found = GameSearchRoots(env.system, {env.full_path});
+      GameRoots found = GameSearchRoots(env.system);
       roots = std::move(found.roots);
       if (call.verbose) {
         for (const SkippedLauncherFile& skipped : found.skipped) {
@@ -521,29 +521,28 @@ int RunFind(CliEnvironment& env, const Invocation& call) {
     }
 
     // A reader that has what it wanted ends the walk at the next folder.
-    struct ReaderGone {};
     ProgressLine progress(env.err);
-    const SearchProgress shown = [&](const std::string& folder) {
-      if (env.out_closed()) throw ReaderGone{};
+    const FolderVisitor entering = [&](const std::string& folder) {
+      if (env.out_closed()) return WalkStep::kQuit;
       if (env.err_is_terminal) progress.Show([&] { return SearchingText(folder); });
+      return WalkStep::kContinue;
     };
     // Each folder is printed once, as soon as it is found, however many roots
     // reach it: the check files found are told apart by the system's identity.
     std::set<std::string> found;
     const auto report = [&](const std::string& path) {
-      if (!found.insert(env.system.FileIdentity(path)).second) return true;
+      if (!found.insert(env.system.FileIdentity(path)).second) return WalkStep::kContinue;
       progress.Clear();
       std::string folder = FolderOfPath(path, env.system.Separator());
       if (folder.size() > 1 && folder[folder.size() - 2] != ':') folder.pop_back();
       env.out << folder << "\n" << std::flush;
-      return true;
+      return WalkStep::kContinue;
     };
-    try {
-      for (const SearchRoot& root : roots) {
-        WalkFolder(env.system, root.folder, checkfile, root.rules, report, shown);
+    for (const SearchRoot& root : roots) {
+      if (WalkFolder(env.system, root.folder, checkfile, root.rules, report, entering) ==
+          WalkStep::kQuit) {
+        return kExitSuccess;
       }
-    } catch (const ReaderGone&) {
-      return kExitSuccess;
     }
     progress.Clear();
     if (found.empty()) Fail("no folder holds " + checkfile);

@@ -5,6 +5,7 @@ namespace quillfen {
 std::string FileErrorLine(const FileError& error) {
   const char* action = error.Action() == FileAction::kCreate   ? "Cannot create file \""
                        : error.Action() == FileAction::kDelete ? "Cannot delete file \""
+                       : error.Action() == FileAction::kList   ? "Cannot list folder \""
                                                                : "Cannot open file \"";
   return action + error.Path() + "\". " + FileCauseLine(error);
 }

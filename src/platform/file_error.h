@@ -10,23 +10,23 @@
 namespace quillfen {
 
 // What was being done to the file when it failed.
-enum class FileAction : std::uint8_t { kOpen, kCreate, kDelete };
+enum class FileAction : std::uint8_t { kOpen, kCreate, kDelete, kList };
 
 // Why a file operation failed: the system's own error, or one of the program's
 // own reasons to refuse the file.
 enum class FileCause : std::uint8_t {
-  kSystem,          // the system's error, its code and description as the system gave them
-  kNotOnDisk,       // what was written and read back was not what was written
-  kTooManyAside,    // every name for keeping an undo record aside is taken
-  kSymbolicLink,    // the path is a symbolic link
-  kReparsePoint,    // the path is a symbolic link, junction or other reparse point
-  kOtherNames,      // the file has more names (hard links): `code` of them
-  kNotRegular,      // no regular file: a device, a pipe, a socket
-  kLinkPlace,       // a symbolic link stands where the program would create its file
-  kPastEnd,         // a write would reach past the end of the file
-  kTooManyOpen,     // too many files are open at once to open one more
-  kCutShort,        // the file became shorter while it was read, or a part of it could not be
-  kOpenElsewhere,   // another program has the file open; `description` names it
+  kSystem,             // the system's error, its code and description as the system gave them
+  kNotOnDisk,          // what was written and read back was not what was written
+  kTooManyAside,       // every name for keeping an undo record aside is taken
+  kSymbolicLink,       // the path is a symbolic link
+  kReparsePoint,       // the path is a symbolic link, junction or other reparse point
+  kOtherNames,         // the file has more names (hard links): `code` of them
+  kNotRegular,         // no regular file: a device, a pipe, a socket
+  kLinkPlace,          // a symbolic link stands where the program would create its file
+  kPastEnd,            // a write would reach past the end of the file
+  kTooManyOpen,        // too many files are open at once to open one more
+  kCutShort,           // the file became shorter while it was read, or a part of it could not be
+  kOpenElsewhere,      // another program has the file open; `description` names it
   kHeldByAnotherCopy,  // another copy of the program is changing the file
 };
 

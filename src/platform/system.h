@@ -38,6 +38,12 @@ struct DirEntry {
   bool link = false;
 };
 
+// A folder's entries, or why it could not be listed.
+struct FolderListing {
+  std::vector<DirEntry> entries;  // every entry but "." and "..", in the system's order
+  Refusal refusal;                // why it could not be listed (action kList); entries empty
+};
+
 // A folder that a search for an installed game walks when told no folder.
 struct SearchPlace {
   std::string folder;           // ending in the separator
@@ -100,8 +106,12 @@ class System {
   virtual std::string ExecutableFolder() = 0;
   // The character that ends every folder's path: "\" on Windows, "/" elsewhere.
   virtual char Separator() = 0;
-  // One value of a profile (INI) file, at most 2999 characters (a longer one
-  // is cut there, as the Windows profile reader cuts it); empty for anything absent.
+  // A path the user typed, or a launcher wrote in its files, as the system
+  // resolves it, in the form the program's own paths take (on Windows: full,
+  // either slash read as "\", a verbatim prefix dropped). Elsewhere the path
+  // as it is given.
+  virtual std::string FullPath(const std::string& path) { return path; }
+  // One value of a profile (INI) file, whole; empty for anything absent.
   virtual std::string ReadProfileString(const std::string& section, const std::string& key,
                                         const std::string& path) = 0;
 
@@ -168,9 +178,8 @@ class System {
   // optical drive); elsewhere the user's home folder, hidden folders included,
   // since launchers and Wine keep their libraries there.
   virtual std::vector<SearchPlace> SearchRoots() = 0;
-  // Every entry of a folder (ending in the separator) but "." and "..", in the
-  // system's order; an empty list when the folder cannot be listed.
-  virtual std::vector<DirEntry> ListFolder(const std::string& folder) = 0;
+  // The entries of a folder (ending in the separator), or why it cannot be listed.
+  virtual FolderListing ListFolder(const std::string& folder) = 0;
   // Compares two texts without regard to case, as the system's locale does.
   virtual bool SameTextNoCase(const std::string& a, const std::string& b) = 0;
 

@@ -12,6 +12,7 @@ std::string ErrorReportText(const std::string& message) {
 std::string FileErrorText(const FileError& error) {
   const char* action = error.Action() == FileAction::kCreate   ? "Cannot create file \""
                        : error.Action() == FileAction::kDelete ? "Cannot delete file \""
+                       : error.Action() == FileAction::kList   ? "Cannot list folder \""
                                                                : "Cannot open file \"";
   return action + error.Path() + "\". " + FileCauseText(error);
 }

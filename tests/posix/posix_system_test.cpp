@@ -16,9 +16,9 @@
 
 #include "definitions/ini.h"
 #include "platform/file_error.h"
-#include "ui/error_text.h"
 #include "posix/temp_folder.h"
 #include "support/profile_cases.h"
+#include "ui/error_text.h"
 
 namespace quillfen {
 namespace {
@@ -51,6 +51,9 @@ TEST_F(PosixSystemTest, ReadsProfilesAsTheSharedReaderDoes) {
     folder.Write("patches.ini", c.file);
     EXPECT_EQ(ReadIniValue(system, c.section, c.key, At("patches.ini")), c.expected) << c.what;
   }
+  // The system gives a value whole; the definitions layer alone cuts it.
+  folder.Write("long.ini", "[g]\r\nk=" + std::string(5000, 'v'));
+  EXPECT_EQ(system.ReadProfileString("g", "k", At("long.ini")), std::string(5000, 'v'));
 }
 
 TEST_F(PosixSystemTest, NamesMatchWithoutCaseAndTheWrittenNameWins) {
@@ -201,7 +204,7 @@ TEST_F(PosixSystemTest, ListingsAreSortedAndHideDotNamesAndLinkedFolders) {
   folder.Write("A.txt", "");
   folder.Write(".hidden/x", "");
   ASSERT_EQ(symlink((folder.Path() + "b").c_str(), (folder.Path() + "c-link").c_str()), 0);
-  const std::vector<DirEntry> all = system.ListFolder(At(""));
+  const std::vector<DirEntry> all = system.ListFolder(At("")).entries;
   ASSERT_EQ(all.size(), 4u);
   EXPECT_EQ(all[0].name, ".hidden");
   EXPECT_TRUE(all[0].hidden);
@@ -211,12 +214,15 @@ TEST_F(PosixSystemTest, ListingsAreSortedAndHideDotNamesAndLinkedFolders) {
   EXPECT_TRUE(all[2].folder && !all[2].hidden);
   EXPECT_EQ(all[3].name, "c-link");
   EXPECT_TRUE(all[3].folder && all[3].hidden);
-  EXPECT_TRUE(system.ListFolder(At("A.txt/")).empty());
+  const FolderListing file = system.ListFolder(At("A.txt/"));
+  EXPECT_TRUE(file.entries.empty());
+  ASSERT_TRUE(file.refusal);
+  EXPECT_EQ(file.refusal->Code(), ENOTDIR);
   // A name may hold a backslash or a colon: paths are the system's own.
   folder.Write("a\\b: c/x.exe", "x");
   EXPECT_TRUE(system.FileExists(At("a\\b: c/X.EXE")));
-  ASSERT_EQ(system.ListFolder(At("a\\b: c/")).size(), 1u);
-  EXPECT_EQ(system.ListFolder(At("a\\b: c/"))[0].name, "x.exe");
+  ASSERT_EQ(system.ListFolder(At("a\\b: c/")).entries.size(), 1u);
+  EXPECT_EQ(system.ListFolder(At("a\\b: c/")).entries[0].name, "x.exe");
   // With no drives, a search walks the home folder, hidden folders included.
   const std::vector<SearchPlace> roots = PosixSystem(folder.Path()).SearchRoots();
   ASSERT_EQ(roots.size(), 1u);

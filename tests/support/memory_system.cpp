@@ -36,6 +36,9 @@ FileError CannotCreate(const std::string& path, SystemError error) {
 FileError CannotDelete(const std::string& path, SystemError error) {
   return Failed(FileAction::kDelete, path, error);
 }
+FileError CannotList(const std::string& folder, SystemError error) {
+  return Failed(FileAction::kList, folder, error);
+}
 
 std::string ParentKey(const std::string& key) {
   const auto sep = key.rfind('\\');
@@ -472,8 +475,7 @@ void MemorySystem::CheckCreatable(const std::string& path) {
   if (node && (node->is_folder || (node->attributes & kAttrReparsePoint))) {
     throw CannotCreate(path, kAccessDenied);
   }
-  if (node && (node->attributes & kAttrReadOnly))
-    throw CannotCreate(path, kAccessDenied);
+  if (node && (node->attributes & kAttrReadOnly)) throw CannotCreate(path, kAccessDenied);
   if (node && node->links > 1) {
     throw OwnFileError(FileAction::kCreate, path, FileCause::kOtherNames, node->links);
   }
@@ -548,12 +550,13 @@ std::vector<SearchPlace> MemorySystem::SearchRoots() {
   return roots;
 }
 
-std::vector<DirEntry> MemorySystem::ListFolder(const std::string& folder) {
+FolderListing MemorySystem::ListFolder(const std::string& folder) {
   listed_.push_back(folder);
-  if (folder.empty() || folder.back() != '\\') return {};
   const std::string folder_key = Key(folder);
   const Node* node = Find(folder_key);
-  if (!node || !node->is_folder) return {};
+  if (folder.empty() || folder.back() != '\\' || !node || !node->is_folder) {
+    return {{}, CannotList(folder, kPathNotFound)};
+  }
   // The short name each long one has, as the listing reports it.
   std::map<std::string, std::string> short_of;
   for (const auto& [short_key, long_key] : short_names_) short_of[long_key] = short_key;
@@ -571,7 +574,7 @@ std::vector<DirEntry> MemorySystem::ListFolder(const std::string& folder) {
          it->second.is_folder, (attributes & (kAttrHidden | kAttrSystem | kAttrVolumeLabel)) != 0,
          (attributes & kAttrReparsePoint) != 0});
   }
-  return entries;
+  return {std::move(entries), std::nullopt};
 }
 
 bool MemorySystem::SameTextNoCase(const std::string& a, const std::string& b) {

@@ -145,7 +145,7 @@ class MemorySystem : public System {
   Refusal RemoveRefusal(const std::string& path) override;
   std::unique_ptr<HeldFile> HoldFile(const std::string& path) override;
   std::vector<SearchPlace> SearchRoots() override;
-  std::vector<DirEntry> ListFolder(const std::string& folder) override;
+  FolderListing ListFolder(const std::string& folder) override;
   bool SameTextNoCase(const std::string& a, const std::string& b) override;
 
  private:
@@ -157,8 +157,8 @@ class MemorySystem : public System {
     FileTime time = 0;
     Holder holder = Holder::None;
     std::int64_t reported_size = -1;
-    bool held = false;  // by an operation of the program, through HoldFile
-    int links = 1;      // names of the file, this one included
+    bool held = false;     // by an operation of the program, through HoldFile
+    int links = 1;         // names of the file, this one included
     std::uint64_t id = 0;  // which file this is, across moves; 0 until it matters
   };
   // A name as the disk keeps it: the file it names and the name as created.

@@ -6,10 +6,10 @@
 #include "engine/locate.h"
 #include "engine/patching.h"
 #include "platform/file_error.h"
-#include "ui/error_text.h"
 #include "platform/win32/full_path.h"
 #include "platform/win32/win32_owners.h"
 #include "platform/win32/win32_system.h"
+#include "ui/error_text.h"
 #include "ui/report_text.h"
 #include "win32/real_files.h"
 
@@ -340,7 +340,7 @@ TEST(Win32Files, AVerbatimFolderHoldsTheFilesOfThePlainOne) {
     }
     EXPECT_EQ(TextOf(system.ReadWholeFile(game)), content) << name;
     std::vector<std::string> left;
-    for (const DirEntry& entry : system.ListFolder(plain)) {
+    for (const DirEntry& entry : system.ListFolder(plain).entries) {
       if (WildcardMatchNoCase("game*", entry.name)) left.push_back(entry.name);
     }
     EXPECT_EQ(left, std::vector<std::string>{"game.exe"}) << name;
@@ -412,7 +412,7 @@ TEST(Win32Files, ShortNamesTheDefinitionFileAndTheProgramAreNoPlaceToWrite) {
   }
   EXPECT_EQ(TextOf(system.ReadWholeFile(game)), content);
   EXPECT_EQ(TextOf(system.ReadWholeFile(data)), content);
-  for (const DirEntry& entry : system.ListFolder(folder.Path())) {
+  for (const DirEntry& entry : system.ListFolder(folder.Path()).entries) {
     EXPECT_FALSE(WildcardMatchNoCase("*.und*", entry.name)) << entry.name;
   }
 

@@ -307,7 +307,8 @@ void PosixSystem::WriteWholeFile(const std::string& path, const Bytes& content) 
   if (existed && S_ISDIR(info.st_mode)) ThrowCannotCreate(native, EISDIR);
   if (existed && !S_ISREG(info.st_mode)) ThrowCannotCreate(native, FileCause::kNotRegular);
   if (existed && ReadOnly(info)) ThrowCannotCreate(native, EACCES);
-  if (existed && info.st_nlink > 1) ThrowCannotCreate(native, FileCause::kOtherNames, info.st_nlink);
+  if (existed && info.st_nlink > 1)
+    ThrowCannotCreate(native, FileCause::kOtherNames, info.st_nlink);
   Descriptor file(
       ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
   if (!file.Valid()) ThrowCannotCreate(native, errno);
@@ -539,9 +540,9 @@ std::string PosixSystem::HomeFolder() {
   return home_ + "/";
 }
 
-std::vector<DirEntry> PosixSystem::ListFolder(const std::string& folder) {
+FolderListing PosixSystem::ListFolder(const std::string& folder) {
   const UniqueDir listing(::opendir(folder.empty() ? "." : folder.c_str()));
-  if (!listing) return {};
+  if (!listing) return {{}, Failed(FileAction::kList, folder, errno)};
   std::vector<DirEntry> entries;
   while (const dirent* entry = ::readdir(listing.get())) {
     const std::string name = entry->d_name;
@@ -564,7 +565,7 @@ std::vector<DirEntry> PosixSystem::ListFolder(const std::string& folder) {
     const std::string ub = UpperAscii(b.name);
     return ua != ub ? ua < ub : a.name < b.name;
   });
-  return entries;
+  return {std::move(entries), std::nullopt};
 }
 
 bool PosixSystem::SameTextNoCase(const std::string& a, const std::string& b) {
