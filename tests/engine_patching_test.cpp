@@ -91,7 +91,8 @@ struct Game {
   }
   OperationResult Keep(OperationResult result) {
     for (const Report& report : result.reports) {
-      if (const std::string text = BoxText(report); !text.empty()) messages.push_back(text);
+      if (const std::string text = BoxText(report, system.Separator()); !text.empty())
+        messages.push_back(text);
     }
     return result;
   }
@@ -572,7 +573,8 @@ TEST(ApplyPatches, ASecondCopyAtOnceIsRefusedAndNothingInterleaves) {
     list.Append(Entry("game.exe", "game.undo"));
     list.Append(Entry("data.bin", "data.undo"));
     for (const Report& r : ApplyPatches(first.system, list, kFolder, 2560, 1440).reports) {
-      if (const std::string text = BoxText(r); !text.empty()) second_boxes.push_back(text);
+      if (const std::string text = BoxText(r, first.system.Separator()); !text.empty())
+        second_boxes.push_back(text);
     }
   };
   const OperationResult result =

@@ -219,8 +219,9 @@ void PrintReports(CliEnvironment& env, const LoadedGame& game, const std::vector
   std::stable_sort(ordered.begin(), ordered.end(),
                    [&](const Report* a, const Report* b) { return rank(a) < rank(b); });
   for (const Report* report : ordered) {
-    const ReportLine line =
-        WordReport(*report, [&](const std::string& path) { return ShownPath(env, game, path); });
+    const ReportLine line = WordReport(
+        *report, [&](const std::string& path) { return ShownPath(env, game, path); },
+        env.system.Separator());
     if (line.to_output) {
       env.out << line.text << "\n" << std::flush;
     } else {
@@ -533,8 +534,13 @@ int RunFind(CliEnvironment& env, const Invocation& call) {
     const auto report = [&](const std::string& path) {
       if (!found.insert(env.system.FileIdentity(path)).second) return WalkStep::kContinue;
       progress.Clear();
-      std::string folder = FolderOfPath(path, env.system.Separator());
-      if (folder.size() > 1 && folder[folder.size() - 2] != ':') folder.pop_back();
+      // The folder without its final separator, but a root ("C:\\", "/") with it.
+      const char separator = env.system.Separator();
+      std::string folder = FolderOfPath(path, separator);
+      if (!folder.empty() &&
+          !FolderOfPath(std::string_view(folder).substr(0, folder.size() - 1), separator).empty()) {
+        folder.pop_back();
+      }
       env.out << folder << "\n" << std::flush;
       return WalkStep::kContinue;
     };

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/text.h"
 #include "cli/file_error_lines.h"
 #include "engine/values.h"
 
@@ -30,13 +31,13 @@ std::string Largest(std::int32_t count) {
 
 }  // namespace
 
-ReportLine WordReport(const Report& r,
-                      const std::function<std::string(const std::string&)>& native) {
+ReportLine WordReport(const Report& r, const std::function<std::string(const std::string&)>& native,
+                      char separator) {
   const std::string path = native(r.path);
   const std::string value = std::to_string(r.value);
   switch (r.kind) {
     case ReportKind::kForeignName:
-      return {false, Patch(r.patch) + ": \"" + path.substr(path.find_last_of("/\\") + 1) +
+      return {false, Patch(r.patch) + ": \"" + NameInPath(path, separator) +
                          "\" names no file of the game folder: " + r.reason};
     case ReportKind::kFileMissing:
       return {false, MissingFileText(path, r.patch)};

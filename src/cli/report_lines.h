@@ -16,7 +16,7 @@ struct ReportLine {
   std::string text;
 };
 ReportLine WordReport(const Report& report,
-                      const std::function<std::string(const std::string&)>& native);
+                      const std::function<std::string(const std::string&)>& native, char separator);
 
 // A patch's file that is not in the game folder, in the one wording of patch,
 // undo and locate: "cannot find PATH (patch #N)"; `patch` is the index.

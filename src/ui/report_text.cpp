@@ -13,8 +13,8 @@ std::string Number(std::size_t index) {
 }
 
 // How a file is named in boxes: its file name with a to z upper-cased.
-std::string Shown(const std::string& path) {
-  return UpperAscii(FileNamePart(path));
+std::string Shown(const std::string& path, char separator) {
+  return UpperAscii(NameInPath(path, separator));
 }
 
 std::string Bytes(std::int32_t count) {
@@ -27,11 +27,14 @@ std::string Largest(std::int32_t count) {
 
 }  // namespace
 
-std::string BoxText(const Report& r) {
+std::string BoxText(const Report& r, char separator) {
   const std::string n = Number(r.patch);
+  const auto Shown = [separator](const std::string& path) {
+    return quillfen::Shown(path, separator);
+  };
   switch (r.kind) {
     case ReportKind::kForeignName:
-      return "The file name \"" + FileNamePart(r.path) + "\" of patch #" + n +
+      return "The file name \"" + NameInPath(r.path, separator) + "\" of patch #" + n +
              " names no file of the game folder: " + r.reason + ".";
     case ReportKind::kFileMissing:
       return "Unable to find file " + Shown(r.path) + " for patch #" + n + "!";
@@ -73,8 +76,10 @@ std::string BoxText(const Report& r) {
       return "Unable to write to file " + Shown(r.path) + " for patch #" + n +
              "!  Close all programs/games before patching.";
     case ReportKind::kKeptAside:
-      return "The undo record " + Shown(r.path) + " holds values of another file or patch: it is "
-             "kept as " + Shown(r.record) + ", and Undo Patch still finds it there.";
+      return "The undo record " + Shown(r.path) +
+             " holds values of another file or patch: it is "
+             "kept as " +
+             Shown(r.record) + ", and Undo Patch still finds it there.";
     case ReportKind::kLinked:
       return "Unable to write to file " + Shown(r.path) + " for patch #" + n + "!  " +
              (r.refusal ? FileCauseText(*r.refusal) : r.reason) + ".";

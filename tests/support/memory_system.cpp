@@ -40,18 +40,36 @@ FileError CannotList(const std::string& folder, SystemError error) {
   return Failed(FileAction::kList, folder, error);
 }
 
-std::string ParentKey(const std::string& key) {
-  const auto sep = key.rfind('\\');
-  if (sep == std::string::npos) return {};
-  if (sep == 2 && key[1] == ':') return key.substr(0, 2);
-  return key.substr(0, sep);
-}
-
 }  // namespace
 
 // 2020-01-01 12:00:00 UTC and an odd 100 ns beyond, so that a time rounded
 // anywhere comes back different.
-MemorySystem::MemorySystem() : clock_(132'223'536'000'000'000 + 1'234'567) {}
+MemorySystem::MemorySystem(char separator)
+    : separator_(separator),
+      exe_folder_(separator == '\\' ? "C:\\Program Files\\Quillfen\\" : "/opt/quillfen/"),
+      clock_(132'223'536'000'000'000 + 1'234'567) {
+  if (separator_ != '\\') {
+    Node root;
+    root.name = "/";
+    root.is_folder = true;
+    nodes_["/"] = root;
+  }
+}
+
+// The key of the folder that holds a key's node: a drive ("C:") or the root
+// ("/") for a node right below it; empty for a drive or the root itself.
+std::string MemorySystem::ParentKey(const std::string& key) const {
+  const auto sep = key.rfind(separator_);
+  if (sep == std::string::npos || key == "/") return {};
+  if (separator_ != '\\' && sep == 0) return "/";
+  if (sep == 2 && key[1] == ':') return key.substr(0, 2);
+  return key.substr(0, sep);
+}
+
+// A path's last name.
+std::string MemorySystem::NameOf(const std::string& path) const {
+  return path.substr(path.rfind(separator_) + 1);
+}
 
 // The upper-case path without a trailing backslash, with each name's trailing
 // dots and spaces dropped and a short name replaced by the long one, as Windows
@@ -61,19 +79,19 @@ std::string MemorySystem::Key(const std::string& path) const {
   std::size_t start = 0;
   const std::string upper = UpperAscii(path);
   while (start <= upper.size()) {
-    std::size_t end = upper.find('\\', start);
+    std::size_t end = upper.find(separator_, start);
     if (end == std::string::npos) end = upper.size();
     std::string name = upper.substr(start, end - start);
     if (name != "." && name != "..") {
       while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
     }
-    if (!key.empty() || start > 0) key += '\\';
+    if (!key.empty() || start > 0) key += separator_;
     key += name;
     const auto alias = short_names_.find(key);
     if (alias != short_names_.end()) key = alias->second;
     start = end + 1;
   }
-  while (key.size() > 2 && key.back() == '\\') key.pop_back();
+  while (key.size() > (separator_ == '\\' ? 2u : 1u) && key.back() == separator_) key.pop_back();
   return key;
 }
 
@@ -250,7 +268,8 @@ void MemorySystem::AddDrive(char letter, int drive_type) {
 
 void MemorySystem::AddFolder(const std::string& path, std::uint32_t attributes) {
   const std::string key = Key(path);
-  if (key.size() <= 2) {
+  if (key == "/") return;  // the root is always there
+  if (separator_ == '\\' && key.size() <= 2) {
     AddDrive(key[0]);
     return;
   }
@@ -262,8 +281,8 @@ void MemorySystem::AddFolder(const std::string& path, std::uint32_t attributes) 
   node.is_folder = true;
   node.attributes = attributes | kAttrDirectory;
   std::string trimmed = path;
-  while (!trimmed.empty() && trimmed.back() == '\\') trimmed.pop_back();
-  node.name = trimmed.substr(trimmed.rfind('\\') + 1);
+  while (!trimmed.empty() && trimmed.back() == separator_) trimmed.pop_back();
+  node.name = NameOf(trimmed);
   Settle(key);
 }
 
@@ -278,7 +297,7 @@ void MemorySystem::AddFile(const std::string& path, const Bytes& content,
   node.attributes = attributes;
   node.content = content;
   node.time = Tick();
-  node.name = path.substr(path.rfind('\\') + 1);
+  node.name = NameOf(path);
   Settle(key);
 }
 
@@ -407,7 +426,7 @@ void MemorySystem::WriteWholeFile(const std::string& path, const Bytes& content)
     if (tears) {
       CheckCreatable(path);
       Node& cut = nodes_[Key(path)];
-      if (cut.name.empty()) cut.name = path.substr(path.rfind('\\') + 1);
+      if (cut.name.empty()) cut.name = NameOf(path);
       cut.content.assign(content.begin(),
                          content.begin() + static_cast<std::ptrdiff_t>(content.size() / 2));
     }
@@ -417,7 +436,7 @@ void MemorySystem::WriteWholeFile(const std::string& path, const Bytes& content)
   Node* node = Find(path);
   if (!node) {
     node = &nodes_[Key(path)];
-    node->name = path.substr(path.rfind('\\') + 1);
+    node->name = NameOf(path);
     const auto to_come = short_names_to_come_.find(Key(path));
     if (to_come != short_names_to_come_.end()) short_names_[Key(to_come->second)] = Key(path);
   }
@@ -436,7 +455,7 @@ void MemorySystem::MoveOver(const std::string& from, const std::string& to) {
   CheckCreatable(to);
   if (Key(from) == Key(to)) return;
   Node moved = *source;
-  moved.name = to.substr(to.rfind('\\') + 1);
+  moved.name = NameOf(to);
   if (const Node* target = Find(to)) {
     moved.name = target->name;
     Departs(*target);
@@ -544,6 +563,7 @@ std::unique_ptr<HeldFile> MemorySystem::HoldFile(const std::string& path) {
 
 std::vector<SearchPlace> MemorySystem::SearchRoots() {
   std::vector<SearchPlace> roots;
+  if (separator_ != '\\') return {{"/", true}};
   for (const auto& [letter, type] : drives_) {
     if (type == kDriveFixed) roots.push_back({std::string(1, letter) + ":\\", false});
   }
@@ -554,7 +574,7 @@ FolderListing MemorySystem::ListFolder(const std::string& folder) {
   listed_.push_back(folder);
   const std::string folder_key = Key(folder);
   const Node* node = Find(folder_key);
-  if (folder.empty() || folder.back() != '\\' || !node || !node->is_folder) {
+  if (folder.empty() || folder.back() != separator_ || !node || !node->is_folder) {
     return {{}, CannotList(folder, kPathNotFound)};
   }
   // The short name each long one has, as the listing reports it.
@@ -562,10 +582,11 @@ FolderListing MemorySystem::ListFolder(const std::string& folder) {
   for (const auto& [short_key, long_key] : short_names_) short_of[long_key] = short_key;
   std::vector<DirEntry> entries;
   // Children in name order, as NTFS lists them.
-  const std::string prefix = folder_key + "\\";
+  const std::string prefix =
+      folder_key.ends_with(separator_) ? folder_key : folder_key + separator_;
   for (auto it = nodes_.lower_bound(prefix); it != nodes_.end(); ++it) {
     if (it->first.compare(0, prefix.size(), prefix) != 0) break;
-    if (it->first.find('\\', prefix.size()) != std::string::npos) continue;
+    if (it->first.find(separator_, prefix.size()) != std::string::npos) continue;
     const std::uint32_t attributes = it->second.attributes;
     const auto alias = short_of.find(it->first);
     entries.push_back(

@@ -246,7 +246,7 @@ TEST(Win32Files, PatchAndUndoOnRealFiles) {
   {
     OtherHandle game(path);
     const OperationResult refused = ApplyPatches(system, list, folder.Path(), 1920, 900);
-    EXPECT_EQ(BoxText(refused.reports.back()), "Errors found.  Unable to patch game!");
+    EXPECT_EQ(BoxText(refused.reports.back(), '\\'), "Errors found.  Unable to patch game!");
   }
   EXPECT_EQ(TextOf(system.ReadWholeFile(path)), content);
   EXPECT_TRUE(ApplyPatches(system, list, folder.Path(), 1920, 900).done);
@@ -261,7 +261,7 @@ TEST(Win32Files, PatchAndUndoOnRealFiles) {
   ASSERT_TRUE(SetFileAttributesA(record.c_str(), hidden));
   EXPECT_TRUE(ApplyPatches(system, list, folder.Path(), 1280, 720).done);
   EXPECT_EQ(GetFileAttributesA(record.c_str()) & hidden, hidden);
-  EXPECT_EQ(BoxText(RemovePatches(system, list, folder.Path()).reports.back()),
+  EXPECT_EQ(BoxText(RemovePatches(system, list, folder.Path()).reports.back(), '\\'),
             "Patch successfully removed!");
   EXPECT_EQ(TextOf(system.ReadWholeFile(path)), content);
   EXPECT_FALSE(system.FileExists(folder.Path() + "game.undo"));
@@ -373,7 +373,7 @@ TEST(Win32Files, AFileOfGigabytesIsNeitherLocatedNorReadNorWritten) {
   list.At(0).xpos = 105;  // as if located where the wrapped sum pointed
   const OperationResult result = ApplyPatches(system, list, folder.Path(), 1920, 900);
   EXPECT_LT(GetTickCount64() - started, 5000u);
-  EXPECT_EQ(BoxText(result.reports.back()), "Errors found.  Unable to patch game!");
+  EXPECT_EQ(BoxText(result.reports.back(), '\\'), "Errors found.  Unable to patch game!");
   EXPECT_EQ(system.FileSize(path), (std::int64_t{4} << 30) + 8192);
   EXPECT_EQ(LocalLastWrite(path).wSecond, 4);
   EXPECT_FALSE(system.FileExists(folder.Path() + "huge.undo"));
