@@ -189,9 +189,7 @@ std::string ShownPath(CliEnvironment& env, const LoadedGame& game, const std::st
 }
 
 std::string Position(std::int64_t position) {
-  char hex[24];
-  std::snprintf(hex, sizeof hex, "0x%llX", static_cast<unsigned long long>(position));
-  return std::to_string(position) + " (" + hex + ")";
+  return std::to_string(position) + " (" + Hex(static_cast<std::uint64_t>(position)) + ")";
 }
 
 // Locates every entry, last to first as the window does, without stopping at
@@ -250,15 +248,9 @@ bool ShowUnreadFile(CliEnvironment& env, const LoadedGame& game, std::size_t ind
       }
       return true;
     case LocateFailure::kFileMissing: {
+      // Locating found no file at the path: nothing is read again to say so.
       out << "  file: not found\n";
-      std::string problem = "cannot read " + shown + ": not a file";
-      try {
-        env.system.ReadWholeFile(result.modfile);
-      } catch (const FileError& error) {
-        problem = env.system.FileExists(result.modfile) ? "cannot read " + PathAndCause(error)
-                                                        : MissingFileText(shown, index);
-      }
-      env.err << "quillfen-cli: " << problem << "\n";
+      env.err << "quillfen-cli: " << MissingFileText(shown, index) << "\n";
       return true;
     }
     case LocateFailure::kCutValue:

@@ -14,12 +14,6 @@ std::string Patch(std::size_t index) {
   return "patch #" + std::to_string(index + 1);
 }
 
-std::string Hex(std::int64_t position) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(position));
-  return text;
-}
-
 // Why the file cannot be written: the system's refusal, or the program's reason.
 std::string Why(const Report& r) {
   return r.refusal ? FileCauseLine(*r.refusal) : r.reason;
