@@ -12,6 +12,7 @@
 #include "platform/file_error.h"
 #include "support/game_files.h"
 #include "support/memory_system.h"
+#include "ui/error_text.h"
 #include "ui/report_text.h"
 
 namespace quillfen {
@@ -90,7 +91,8 @@ struct Game {
   }
   OperationResult Keep(OperationResult result) {
     for (const Report& report : result.reports) {
-      if (const std::string text = BoxText(report); !text.empty()) messages.push_back(text);
+      if (const std::string text = BoxText(report, system.Separator()); !text.empty())
+        messages.push_back(text);
     }
     return result;
   }
@@ -133,10 +135,15 @@ TEST(ApplyAndRemove, AGameFileReachedThroughALinkIsRefused) {
     }
     const Bytes before = game.File("game.exe");
     game.Patch();
-    EXPECT_EQ(game.messages, (Strings{"Unable to write to file GAME.EXE for patch #1!  " +
-                                          std::string(reparse ? "It is a symbolic link or junction."
-                                                              : "It has other names (hard links)."),
-                                      "Errors found.  Unable to patch game!"}));
+    EXPECT_EQ(game.messages,
+              (Strings{"Unable to write to file GAME.EXE for patch #1!  " +
+                           std::string(reparse ? "It is a symbolic link or junction: "
+                                                 "a write would change the file it "
+                                                 "points to."
+                                               : "It has 2 names (hard links): a "
+                                                 "write would change the file under "
+                                                 "every name."),
+                       "Errors found.  Unable to patch game!"}));
     EXPECT_EQ(game.File("game.exe"), before);
     EXPECT_FALSE(game.system.FileExists(kFolder + "game.undo"));
   }
@@ -268,7 +275,7 @@ TEST(ApplyAndRemove, RecordsOfTheProgramStaleEmptyOrExtremeAreReplacedAndDeleted
 // Everything in the game folder, to tell that a press changed nothing.
 std::vector<std::pair<std::string, Bytes>> Disk(MemorySystem& system) {
   std::vector<std::pair<std::string, Bytes>> files;
-  for (const DirEntry& entry : system.ListFolder(kFolder + "*")) {
+  for (const DirEntry& entry : system.ListFolder(kFolder + "*").entries) {
     if (!entry.folder) files.emplace_back(entry.name, system.Content(kFolder + entry.name));
   }
   return files;
@@ -566,7 +573,8 @@ TEST(ApplyPatches, ASecondCopyAtOnceIsRefusedAndNothingInterleaves) {
     list.Append(Entry("game.exe", "game.undo"));
     list.Append(Entry("data.bin", "data.undo"));
     for (const Report& r : ApplyPatches(first.system, list, kFolder, 2560, 1440).reports) {
-      if (const std::string text = BoxText(r); !text.empty()) second_boxes.push_back(text);
+      if (const std::string text = BoxText(r, first.system.Separator()); !text.empty())
+        second_boxes.push_back(text);
     }
   };
   const OperationResult result =
@@ -622,8 +630,8 @@ TEST(ApplyPatches, ARecordTheDiskLostStopsThePressBeforeAnyGameFileChanges) {
     game.Patch();
     ADD_FAILURE() << "a record that could not be written was taken as written";
   } catch (const FileError& error) {
-    EXPECT_NE(std::string(error.what()).find("I/O device error"), std::string::npos)
-        << error.what();
+    EXPECT_NE(error.Description().find("I/O device error"), std::string::npos)
+        << error.Description();
   }
   EXPECT_EQ(game.File("data.bin"), data_before);
 }

@@ -13,6 +13,7 @@
 #include "platform/file_error.h"
 #include "support/game_files.h"
 #include "support/memory_system.h"
+#include "support/separators.h"
 
 // Undo records that more than one entry reaches (games of one definition file
 // that share a record name, sections that change one axis of a game), and
@@ -23,26 +24,51 @@ namespace {
 
 using testing::MemorySystem;
 
-const std::string kFolder = "E:\\Games\\X\\";
+// The game folder of the running test, in the form of its system's paths.
+std::string& Folder() {
+  static std::string folder;
+  return folder;
+}
+
+// Each suite runs with both systems' paths, in the folder Games/X.
+class RecordKeepingTest : public testing::SeparatorTest {
+ protected:
+  void SetUp() override { Folder() = FolderBelow("Games/X"); }
+};
 
 std::int32_t ValueAt(const Bytes& bytes, std::size_t at) {
   return static_cast<std::int32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
                                    static_cast<std::uint32_t>(bytes[at + 3]) << 24);
 }
 
-// One game of the definition file: its entries, located in the folder.
+// One game of the definition file: its entries, located in the folder. On
+// Windows every operation goes on with the entries bound by the last, as the
+// window's do; elsewhere each starts from the definition's names, as the
+// command line's do (the engine takes a bound entry's name at a backslash).
 struct Section {
   PatchList list;
   std::vector<LocatedPatch> located;
+  std::vector<std::pair<std::string, std::string>> names;  // modfile, undofile as defined
 
   explicit Section(std::vector<PatchEntry> entries) {
-    for (PatchEntry& entry : entries) list.Append(std::move(entry));
+    for (PatchEntry& entry : entries) {
+      names.emplace_back(entry.modfile, entry.undofile);
+      list.Append(std::move(entry));
+    }
+  }
+  void Unbind(MemorySystem& system) {
+    if (system.Separator() == '\\') return;
+    for (std::size_t i = 0; i < list.Count(); ++i) {
+      list.At(i).modfile = names[i].first;
+      list.At(i).undofile = names[i].second;
+    }
   }
   bool Locate(MemorySystem& system) {
+    Unbind(system);
     located.assign(list.Count(), {});
     bool all = true;
     for (std::size_t i = list.Count(); i-- > 0;) {
-      located[i] = LocatePatch(system, kFolder, list.At(i));
+      located[i] = LocatePatch(system, Folder(), list.At(i));
       TakeLocation(list.At(i), located[i]);
       all = all && located[i].located;
     }
@@ -50,11 +76,13 @@ struct Section {
   }
   OperationResult Patch(MemorySystem& system, std::int32_t width, std::int32_t height) {
     Locate(system);
-    return ApplyPatches(system, list, kFolder, width, height);
+    Unbind(system);
+    return ApplyPatches(system, list, Folder(), width, height);
   }
   OperationResult Undo(MemorySystem& system) {
     Locate(system);
-    return RemovePatches(system, list, kFolder);
+    Unbind(system);
+    return RemovePatches(system, list, Folder());
   }
 };
 
@@ -70,18 +98,29 @@ bool Has(const OperationResult& result) {
                      [](const Report& report) { return std::holds_alternative<Kind>(report); });
 }
 
+class SharedRecords : public RecordKeepingTest {};
+QUILLFEN_BOTH_SEPARATORS(SharedRecords);
+class OneAxisRecords : public RecordKeepingTest {};
+QUILLFEN_BOTH_SEPARATORS(OneAxisRecords);
+class RecordParsing : public RecordKeepingTest {};
+QUILLFEN_BOTH_SEPARATORS(RecordParsing);
+class Refusals : public RecordKeepingTest {};
+QUILLFEN_BOTH_SEPARATORS(Refusals);
+class RecordWriting : public RecordKeepingTest {};
+QUILLFEN_BOTH_SEPARATORS(RecordWriting);
+
 // A game and its expansion in one folder, whose sections both default to
 // game.undo: each Patch keeps the other's record, and each Undo restores its
 // own file from it.
-TEST(SharedRecords, AGameAndItsExpansionKeepEachOthersOriginals) {
-  MemorySystem system;
-  system.AddFolder(kFolder);
+TEST_P(SharedRecords, AGameAndItsExpansionKeepEachOthersOriginals) {
+  MemorySystem system(Separator());
+  system.AddFolder(Folder());
   const Bytes exe = testing::GameFile(300, 1, 640, 480);
   Bytes dat(40, 0x5A);  // the expansion's values lie elsewhere: 148 and 152
   const Bytes tail = testing::GameFile(300, 2, 800, 600);
   dat.insert(dat.end(), tail.begin(), tail.end());
-  system.AddFile(kFolder + "game.exe", exe);
-  system.AddFile(kFolder + "game.dat", dat);
+  system.AddFile(Folder() + "game.exe", exe);
+  system.AddFile(Folder() + "game.dat", dat);
   Section racer({testing::GameEntry("game.exe", "game.undo")});
   Section expansion({testing::GameEntry("game.dat", "game.undo")});
 
@@ -90,7 +129,7 @@ TEST(SharedRecords, AGameAndItsExpansionKeepEachOthersOriginals) {
   ASSERT_TRUE(second.done);
   EXPECT_TRUE(Has<reports::KeptAside>(second));
   const std::string kept =
-      KeptRecordPath(kFolder + "game.undo", Crc32Of(system.Content(kFolder + "game.exe")), 1);
+      KeptRecordPath(Folder() + "game.undo", Crc32Of(system.Content(Folder() + "game.exe")), 1);
   EXPECT_TRUE(system.FileExists(kept));
 
   // The game finds its record kept aside, and Undo restores it from there.
@@ -98,60 +137,60 @@ TEST(SharedRecords, AGameAndItsExpansionKeepEachOthersOriginals) {
   EXPECT_TRUE(racer.located[0].from_record);
   EXPECT_TRUE(racer.located[0].record.aside);
   EXPECT_TRUE(racer.Undo(system).done);
-  EXPECT_EQ(system.Content(kFolder + "game.exe"), exe);
+  EXPECT_EQ(system.Content(Folder() + "game.exe"), exe);
   EXPECT_FALSE(system.FileExists(kept));
-  EXPECT_TRUE(system.FileExists(kFolder + "game.undo"));  // the expansion's, untouched
+  EXPECT_TRUE(system.FileExists(Folder() + "game.undo"));  // the expansion's, untouched
 
   EXPECT_TRUE(expansion.Undo(system).done);
-  EXPECT_EQ(system.Content(kFolder + "game.dat"), dat);
-  EXPECT_FALSE(system.FileExists(kFolder + "game.undo"));
+  EXPECT_EQ(system.Content(Folder() + "game.dat"), dat);
+  EXPECT_FALSE(system.FileExists(Folder() + "game.undo"));
 }
 
 // Patching a patched game again replaces its record with one that keeps the
 // same originals: nothing is kept aside and nothing is left beside it, for a
 // section of both axes and one of the width alone.
-TEST(SharedRecords, PatchingAgainReplacesTheRecordAndKeepsNothingAside) {
+TEST_P(SharedRecords, PatchingAgainReplacesTheRecordAndKeepsNothingAside) {
   for (const bool width_only : {false, true}) {
     SCOPED_TRACE(width_only ? "width alone" : "both axes");
-    MemorySystem system;
-    system.AddFolder(kFolder);
+    MemorySystem system(Separator());
+    system.AddFolder(Folder());
     const Bytes exe = testing::GameFile(300, 1, 640, 480);
-    system.AddFile(kFolder + "game.exe", exe);
+    system.AddFile(Folder() + "game.exe", exe);
     const PatchEntry entry = testing::GameEntry("game.exe", "game.undo");
     Section game({width_only ? WidthOnly(entry) : entry});
     ASSERT_TRUE(game.Patch(system, 1920, 1080).done);
-    const std::int32_t first = Crc32Of(system.Content(kFolder + "game.exe"));
+    const std::int32_t first = Crc32Of(system.Content(Folder() + "game.exe"));
     const OperationResult again = game.Patch(system, 1280, 720);
     ASSERT_TRUE(again.done);
     EXPECT_FALSE(Has<reports::KeptAside>(again));
-    EXPECT_FALSE(system.FileExists(KeptRecordPath(kFolder + "game.undo", first, 1)));
-    EXPECT_FALSE(system.FileExists(PendingRecordPath(kFolder + "game.undo")));
+    EXPECT_FALSE(system.FileExists(KeptRecordPath(Folder() + "game.undo", first, 1)));
+    EXPECT_FALSE(system.FileExists(PendingRecordPath(Folder() + "game.undo")));
     EXPECT_TRUE(game.Undo(system).done);
-    EXPECT_EQ(system.Content(kFolder + "game.exe"), exe);
-    EXPECT_FALSE(system.FileExists(kFolder + "game.undo"));
+    EXPECT_EQ(system.Content(Folder() + "game.exe"), exe);
+    EXPECT_FALSE(system.FileExists(Folder() + "game.undo"));
   }
 }
 
 // A section that changes the width alone, beside the game's full section: its
 // Undo writes back the width and keeps the height's original in the record,
 // and its Patch carries the height's original over instead of writing 0.
-TEST(OneAxisRecords, AWidthOnlySectionNeverDropsTheHeightsOriginal) {
+TEST_P(OneAxisRecords, AWidthOnlySectionNeverDropsTheHeightsOriginal) {
   const Bytes original = testing::GameFile(300, 1, 640, 480);
-  const std::string record = kFolder + "game.undo";
+  const std::string record = Folder() + "game.undo";
   for (const bool full_first : {true, false}) {
-    MemorySystem system;
-    system.AddFolder(kFolder);
-    system.AddFile(kFolder + "game.exe", original);
+    MemorySystem system(Separator());
+    system.AddFolder(Folder());
+    system.AddFile(Folder() + "game.exe", original);
     Section full({testing::GameEntry("game.exe", "game.undo")});
     Section width({WidthOnly(testing::GameEntry("game.exe", "game.undo"))});
     if (full_first) {
       ASSERT_TRUE(full.Patch(system, 1920, 1080).done);
       ASSERT_TRUE(width.Patch(system, 2560, 0).done);
-      EXPECT_EQ(system.TextOf(record),
-                FormatUndoRecord({Crc32Of(system.Content(kFolder + "game.exe")), 108, 112, 640,
-                                  480}));
+      EXPECT_EQ(
+          system.TextOf(record),
+          FormatUndoRecord({Crc32Of(system.Content(Folder() + "game.exe")), 108, 112, 640, 480}));
       ASSERT_TRUE(width.Undo(system).done);
-      const Bytes& now = system.Content(kFolder + "game.exe");
+      const Bytes& now = system.Content(Folder() + "game.exe");
       EXPECT_EQ(ValueAt(now, 108), 640);
       EXPECT_EQ(ValueAt(now, 112), 1080);
       // What remains to restore, for the file as it is now.
@@ -159,7 +198,7 @@ TEST(OneAxisRecords, AWidthOnlySectionNeverDropsTheHeightsOriginal) {
     } else {
       ASSERT_TRUE(width.Patch(system, 2560, 0).done);
       EXPECT_EQ(system.TextOf(record),
-                FormatUndoRecord({Crc32Of(system.Content(kFolder + "game.exe")), 108, 0, 640, 0}));
+                FormatUndoRecord({Crc32Of(system.Content(Folder() + "game.exe")), 108, 0, 640, 0}));
       // The full section takes the width from the record, the height by signature.
       ASSERT_TRUE(full.Patch(system, 1920, 1080).done);
     }
@@ -168,45 +207,45 @@ TEST(OneAxisRecords, AWidthOnlySectionNeverDropsTheHeightsOriginal) {
     EXPECT_EQ(full.list.At(0).oldx, 640);
     EXPECT_EQ(full.list.At(0).oldy, 480);
     EXPECT_TRUE(full.Undo(system).done);
-    EXPECT_EQ(system.Content(kFolder + "game.exe"), original) << full_first;
+    EXPECT_EQ(system.Content(Folder() + "game.exe"), original) << full_first;
     EXPECT_FALSE(system.FileExists(record));
   }
 }
 
 // Locate, Undo and Patch read a record by one rule: a NUL with bytes after it
 // makes the file no record for all three.
-TEST(RecordParsing, EveryReaderJudgesARecordWithANulAlike) {
-  MemorySystem system;
-  system.AddFolder(kFolder);
+TEST_P(RecordParsing, EveryReaderJudgesARecordWithANulAlike) {
+  MemorySystem system(Separator());
+  system.AddFolder(Folder());
   const Bytes game = testing::GameFile(300, 1, 1920, 1080);
-  system.AddFile(kFolder + "game.exe", game);
+  system.AddFile(Folder() + "game.exe", game);
   std::string text = FormatUndoRecord({Crc32Of(game), 108, 112, 640, 480});
   text += std::string(1, '\0') + "junk";
-  system.AddFile(kFolder + "game.undo", text);
+  system.AddFile(Folder() + "game.undo", text);
   Section section({testing::GameEntry("game.exe", "game.undo")});
 
   ASSERT_TRUE(section.Locate(system));
   EXPECT_FALSE(section.located[0].from_record);
   EXPECT_EQ(section.located[0].record.state, RecordState::kNotMatching);
   const OperationResult undo = section.Undo(system);
-  EXPECT_EQ(system.TextOf(kFolder + "game.undo"), text);  // not a record: never deleted
-  EXPECT_EQ(system.Content(kFolder + "game.exe"), game);
+  EXPECT_EQ(system.TextOf(Folder() + "game.undo"), text);  // not a record: never deleted
+  EXPECT_EQ(system.Content(Folder() + "game.exe"), game);
   EXPECT_TRUE(undo.done);
   const OperationResult patch = section.Patch(system, 800, 600);
   EXPECT_FALSE(patch.done);
   EXPECT_TRUE(Has<reports::NotWritable>(patch));
-  EXPECT_EQ(system.Content(kFolder + "game.exe"), game);
+  EXPECT_EQ(system.Content(Folder() + "game.exe"), game);
 }
 
 // What the press refuses before any write, each named for what it is: a
 // definition value that reached the cut, and a file of 2 GiB or more.
-TEST(Refusals, ACutValueAndATooLargeFileAreNamed) {
-  MemorySystem system;
-  system.AddFolder(kFolder);
+TEST_P(Refusals, ACutValueAndATooLargeFileAreNamed) {
+  MemorySystem system(Separator());
+  system.AddFolder(Folder());
   const Bytes game = testing::GameFile(300, 1, 640, 480);
-  system.AddFile(kFolder + "game.exe", game);
-  system.AddFile(kFolder + "big.dat", game);
-  system.SetReportedSize(kFolder + "big.dat", std::int64_t{2} << 30);
+  system.AddFile(Folder() + "game.exe", game);
+  system.AddFile(Folder() + "big.dat", game);
+  system.SetReportedSize(Folder() + "big.dat", std::int64_t{2} << 30);
 
   PatchEntry cut = testing::GameEntry("game.exe", "game.undo");
   cut.cut = "sig";
@@ -224,18 +263,18 @@ TEST(Refusals, ACutValueAndATooLargeFileAreNamed) {
   result = large.Patch(system, 1920, 1080);
   EXPECT_FALSE(result.done);
   EXPECT_TRUE(std::holds_alternative<reports::TooLarge>(result.reports.front()));
-  EXPECT_EQ(system.Content(kFolder + "game.exe"), game);
-  EXPECT_FALSE(system.FileExists(kFolder + "game.undo"));
-  EXPECT_FALSE(system.FileExists(kFolder + "big.undo"));
+  EXPECT_EQ(system.Content(Folder() + "game.exe"), game);
+  EXPECT_FALSE(system.FileExists(Folder() + "game.undo"));
+  EXPECT_FALSE(system.FileExists(Folder() + "big.undo"));
 }
 
 // A record is written as a new file and moved over its place, never written
 // where it stands (a record place that is a link to a file elsewhere is then
 // replaced, not changed); and a full disk leaves no empty record behind.
-TEST(RecordWriting, ARecordIsMovedOverItsPlaceAndAFailedWriteLeavesNoEmptyFile) {
-  MemorySystem system;
-  system.AddFolder(kFolder);
-  system.AddFile(kFolder + "game.exe", testing::GameFile(300, 1, 640, 480));
+TEST_P(RecordWriting, ARecordIsMovedOverItsPlaceAndAFailedWriteLeavesNoEmptyFile) {
+  MemorySystem system(Separator());
+  system.AddFolder(Folder());
+  system.AddFile(Folder() + "game.exe", testing::GameFile(300, 1, 640, 480));
   Section section({testing::GameEntry("game.exe", "game.undo")});
   ASSERT_TRUE(section.Patch(system, 1920, 1080).done);
 
@@ -247,26 +286,25 @@ TEST(RecordWriting, ARecordIsMovedOverItsPlaceAndAFailedWriteLeavesNoEmptyFile) 
   });
   ASSERT_TRUE(section.Patch(system, 2560, 1440).done);
   for (const std::string& path : written) {
-    EXPECT_NE(path, kFolder + "game.undo");
-    EXPECT_NE(path, kFolder + "game.undo.new");
+    EXPECT_NE(path, Folder() + "game.undo");
+    EXPECT_NE(path, Folder() + "game.undo.new");
   }
 
   // The disk is full: an empty file can still be made at the record's
   // place, but the record's bytes do not fit.
-  MemorySystem full;
-  full.AddFolder(kFolder);
+  MemorySystem full(Separator());
+  full.AddFolder(Folder());
   const Bytes game = testing::GameFile(300, 1, 640, 480);
-  full.AddFile(kFolder + "game.exe", game);
+  full.AddFile(Folder() + "game.exe", game);
   int writes = 0;
   full.FailWhen([&](MemorySystem::Op op, const std::string& path) {
-    return op == MemorySystem::Op::Write && path.find(".undo") != std::string::npos &&
-           ++writes > 1;
+    return op == MemorySystem::Op::Write && path.find(".undo") != std::string::npos && ++writes > 1;
   });
   Section fresh({testing::GameEntry("game.exe", "game.undo")});
   EXPECT_THROW(fresh.Patch(full, 1920, 1080), FileError);
   full.FailWhen({});
-  EXPECT_EQ(full.Content(kFolder + "game.exe"), game);
-  for (const DirEntry& entry : full.ListFolder(kFolder)) {
+  EXPECT_EQ(full.Content(Folder() + "game.exe"), game);
+  for (const DirEntry& entry : full.ListFolder(Folder()).entries) {
     EXPECT_EQ(entry.name, "game.exe");
   }
 }

@@ -246,7 +246,7 @@ std::vector<std::string> Walk(MemorySystem& system, const std::string& root, con
       system, root, "game.exe", rules,
       [&](const std::string& path) {
         found.push_back(path);
-        return found.size() < stop_after;
+        return found.size() < stop_after ? WalkStep::kContinue : WalkStep::kQuit;
       },
       nullptr);
   return found;
@@ -279,6 +279,24 @@ TEST(FolderWalk, LinksNeverHiddenFoldersAsAskedSkippedFoldersNotAndStopsWhenTold
   const std::size_t listed = system.ListedFolders().size();
   EXPECT_EQ(Walk(system, "C:\\Home\\", {}, 1), std::vector<std::string>{plain[0]});
   EXPECT_EQ(system.ListedFolders().size(), listed + 3);  // Home, Plain, Deep
+
+  // A folder the visitor passes by is not listed; a quit there ends the walk.
+  for (const WalkStep at_deep : {WalkStep::kSkip, WalkStep::kQuit}) {
+    std::vector<std::string> found;
+    const WalkStep walked = WalkFolder(
+        system, "C:\\Home\\", "game.exe", {},
+        [&](const std::string& path) {
+          found.push_back(path);
+          return WalkStep::kContinue;
+        },
+        [&](const std::string& folder) {
+          return folder.ends_with("Deep") ? at_deep : WalkStep::kContinue;
+        });
+    EXPECT_EQ(walked, at_deep == WalkStep::kQuit ? WalkStep::kQuit : WalkStep::kContinue);
+    EXPECT_EQ(found, at_deep == WalkStep::kQuit ? std::vector<std::string>{}
+                                                : std::vector<std::string>{plain[1]});
+    EXPECT_NE(system.ListedFolders().back(), "C:\\Home\\Plain\\Deep\\");
+  }
 }
 
 // --- The button "Find it for me..." ------------------------------------------

@@ -23,7 +23,6 @@
 #include "definitions/ini.h"
 
 #if defined(_WIN32)
-#include "platform/win32/full_path.h"
 #include "platform/win32/utf8.h"
 #include "platform/win32/win32_owners.h"
 #include "platform/win32/win32_system.h"
@@ -70,10 +69,6 @@ int main() {
   env.in = &std::cin;
   env.err_is_terminal = _isatty(_fileno(stderr)) != 0;
   env.default_ini = quillfen::DefinitionFilePath(system);
-  // A full path, since the profile reader looks for a bare file name in the
-  // Windows folder, and a plain one, so that a folder typed in the verbatim
-  // form (\\?\C:\...) holds the same files as typed the usual way.
-  env.full_path = quillfen::win32::FullPath;
   return Finish(quillfen::RunCli(args, env));
 }
 

@@ -87,7 +87,7 @@ const ProfileEntry* Profile::Find(std::string_view section, std::string_view key
 std::string Profile::Value(std::string_view section, std::string_view key) const {
   const ProfileEntry* entry = Find(section, key);
   if (!entry) return {};
-  return entry->value.substr(0, kMaxProfileValue);
+  return entry->value;
 }
 
 }  // namespace quillfen

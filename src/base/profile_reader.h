@@ -8,10 +8,6 @@
 
 namespace quillfen {
 
-// The longest value a lookup gives: the profile reader fills a buffer of 3000
-// characters, the last of which is the terminating NUL.
-inline constexpr std::size_t kMaxProfileValue = 2999;
-
 // One "key=value" line. A line without "=" is a key with an empty value.
 struct ProfileEntry {
   std::string key;    // as written, blanks trimmed
@@ -35,7 +31,7 @@ struct ProfileSection {
 // - the first of repeated sections, and within it the first of repeated keys,
 //   is the one a lookup finds;
 // - a value enclosed in a pair of the same quotes (' or ") loses them;
-// - a value ends at a NUL character, and a lookup gives at most 2999 characters;
+// - a value ends at a NUL character;
 // - the bytes are read as DecodeProfileText reads them: UTF-16 after a byte
 //   order mark, UTF-8 (a byte order mark skipped), or else Windows-1252.
 // Every section and entry keeps its line number, so that a check of the file
@@ -51,7 +47,7 @@ class Profile {
   const ProfileSection* FindSection(std::string_view name) const;
   // The entry a lookup reads, or nullptr.
   const ProfileEntry* Find(std::string_view section, std::string_view key) const;
-  // What a lookup gives: the value cut to kMaxProfileValue characters; empty for anything absent.
+  // What a lookup gives: the whole value; empty for anything absent.
   std::string Value(std::string_view section, std::string_view key) const;
 
  private:

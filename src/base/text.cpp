@@ -1,5 +1,7 @@
 #include "base/text.h"
 
+#include <cstdio>
+
 #include "base/ascii_case.h"
 
 namespace quillfen {
@@ -102,6 +104,12 @@ std::string Below(std::string_view folder, std::string_view relative, char separ
   std::string path(folder);
   for (const char c : relative) path.push_back(c == '/' ? separator : c);
   return path;
+}
+
+std::string Hex(std::uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
+  return text;
 }
 
 std::string Quoted(std::string_view text) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,6 +37,9 @@ std::string AsFolder(std::string path, char separator);
 // The path below a folder (ending in the separator) that `relative` names,
 // written with "/" between its names, in the system's form.
 std::string Below(std::string_view folder, std::string_view relative, char separator);
+// A number as "0x" and its upper-case hexadecimal digits (a negative one as
+// its 64-bit pattern).
+std::string Hex(std::uint64_t value);
 // The text between double quotes, as messages show a name or value as written.
 std::string Quoted(std::string_view text);
 // The first text when it is not empty, the second otherwise.

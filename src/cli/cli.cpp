@@ -5,8 +5,10 @@
 
 #include "base/text.h"
 #include "cli/commands.h"
+#include "cli/file_error_lines.h"
 #include "cli/suggest.h"
 #include "platform/file_error.h"
+#include "platform/system.h"
 
 #ifndef QUILLFEN_VERSION
 #error "The build defines QUILLFEN_VERSION, the project's version."
@@ -154,7 +156,7 @@ Invocation Parse(const std::vector<std::string>& args, CliEnvironment& env, bool
   }
 
   if (ini) {
-    call.ini = env.full_path(*ini);
+    call.ini = env.system.FullPath(*ini);
     call.ini_shown = *ini;
   } else {
     call.ini = env.default_ini;
@@ -215,7 +217,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     if (call.command == "suggest") return RunSuggest(env, call);
     return RunFind(env, call);
   } catch (const FileError& error) {
-    env.err << "quillfen-cli: " << error.what() << "\n";
+    env.err << "quillfen-cli: " << FileErrorLine(error) << "\n";
     return kExitFailure;
   }
 }

@@ -42,9 +42,6 @@ struct CliEnvironment {
   std::string user_ini;
   // Where the definition files were looked for, named when none was found.
   std::vector<std::string> looked;
-  // A path the user typed (or a launcher wrote), as the system's full path in
-  // the form the program's paths take.
-  std::function<std::string(const std::string&)> full_path = [](const std::string& p) { return p; };
 };
 
 // Runs one command line (without the program name) and returns the exit status.

@@ -16,6 +16,7 @@
 #include "base/profile_reader.h"
 #include "base/text.h"
 #include "cli/definition_places.h"
+#include "cli/file_error_lines.h"
 #include "cli/progress_line.h"
 #include "cli/report_lines.h"
 #include "definitions/definition_check.h"
@@ -44,23 +45,13 @@ struct CommandFailed {
   throw CommandFailed{std::move(message)};
 }
 
-// The path and the system's reason that a FileError's text holds after
-// "Cannot open file": "<path>: <reason>".
-std::string PathAndReason(const FileError& error) {
-  const std::string text = error.what();
-  const std::size_t open = text.find('"');
-  const std::size_t close = text.rfind("\". ");
-  if (open == std::string::npos || close == std::string::npos || close <= open) return text;
-  return text.substr(open + 1, close - open - 1) + ": " + text.substr(close + 3);
-}
-
 // The bytes of a definition file; fails with its path and the reason when it
 // cannot be read.
 Bytes ReadDefinitionFile(CliEnvironment& env, const std::string& path) {
   try {
     return env.system.ReadWholeFile(path);
   } catch (const FileError& error) {
-    Fail("cannot read " + PathAndReason(error));
+    Fail("cannot read " + PathAndCause(error));
   }
 }
 
@@ -128,9 +119,9 @@ ListedGame FindGame(CliEnvironment& env, const Invocation& call) {
 
 // The folder the user named, as the system's full path ending in the separator.
 std::string GameFolder(CliEnvironment& env, const std::string& typed) {
-  const std::string folder = AsFolder(env.full_path(typed), env.system.Separator());
+  const std::string folder = AsFolder(env.system.FullPath(typed), env.system.Separator());
   if (!env.system.FolderExists(folder)) {
-    if (env.system.FileExists(env.full_path(typed)))
+    if (env.system.FileExists(env.system.FullPath(typed)))
       Fail(Quoted(typed) + " is a file, not a folder");
     Fail("no folder " + Quoted(typed));
   }
@@ -182,7 +173,7 @@ LoadedGame LoadGame(CliEnvironment& env, const Invocation& call) {
   game.folder = GameFolder(env, call.folder);
   game.section = LoadGamePatches(env.system, game.ini, game.name, game.list);
   if (game.list.Empty()) Fail("game " + Quoted(game.name) + " has no patches");
-  game.listing = env.system.ListFolder(game.folder);
+  game.listing = env.system.ListFolder(game.folder).entries;
   RefuseAmbiguousNames(env, game);
   return game;
 }
@@ -200,9 +191,7 @@ std::string ShownPath(CliEnvironment& env, const LoadedGame& game, const std::st
 }
 
 std::string Position(std::int64_t position) {
-  char hex[24];
-  std::snprintf(hex, sizeof hex, "0x%llX", static_cast<unsigned long long>(position));
-  return std::to_string(position) + " (" + hex + ")";
+  return std::to_string(position) + " (" + Hex(static_cast<std::uint64_t>(position)) + ")";
 }
 
 // Locates every entry, last to first as the window does, without stopping at
@@ -241,8 +230,9 @@ void PrintReports(CliEnvironment& env, const LoadedGame& game, const std::vector
   std::stable_sort(ordered.begin(), ordered.end(),
                    [&](const Report* a, const Report* b) { return rank(a) < rank(b); });
   for (const Report* report : ordered) {
-    const ReportLine line =
-        WordReport(*report, [&](const std::string& path) { return ShownPath(env, game, path); });
+    const ReportLine line = WordReport(
+        *report, [&](const std::string& path) { return ShownPath(env, game, path); },
+        env.system.Separator());
     if (line.to_output) {
       env.out << line.text << "\n" << std::flush;
     } else {
@@ -272,15 +262,9 @@ bool ShowUnreadFile(CliEnvironment& env, const LoadedGame& game, std::size_t ind
       }
       return true;
     case LocateFailure::kFileMissing: {
+      // Locating found no file at the path: nothing is read again to say so.
       out << "  file: not found\n";
-      std::string problem = "cannot read " + shown + ": not a file";
-      try {
-        env.system.ReadWholeFile(result.modfile);
-      } catch (const FileError& error) {
-        problem = env.system.FileExists(result.modfile) ? "cannot read " + PathAndReason(error)
-                                                        : MissingFileText(shown, index);
-      }
-      env.err << "quillfen-cli: " << problem << "\n";
+      env.err << "quillfen-cli: " << MissingFileText(shown, index) << "\n";
       return true;
     }
     case LocateFailure::kCutValue:
@@ -443,7 +427,7 @@ int RunCheck(CliEnvironment& env, const Invocation& call) {
   bool failed = false;
   if (!call.files.empty()) {
     for (const std::string& typed : call.files) {
-      const std::string path = typed == "-" ? typed : env.full_path(typed);
+      const std::string path = typed == "-" ? typed : env.system.FullPath(typed);
       failed = check(path, typed) != kExitSuccess || failed;
     }
     return failed ? kExitFailure : kExitSuccess;
@@ -527,15 +511,15 @@ int RunFind(CliEnvironment& env, const Invocation& call) {
     std::vector<SearchRoot> roots;
     for (const std::string& typed : call.roots) roots.push_back({GameFolder(env, typed), {}});
     if (call.roots.empty()) {
-      GameRoots found = GameSearchRoots(env.system, {env.full_path});
+      GameRoots found = GameSearchRoots(env.system);
       roots = std::move(found.roots);
       if (call.verbose) {
         for (const SkippedLauncherFile& skipped : found.skipped) {
           env.err << "quillfen-cli: ";
           if (skipped.missing) {
             env.err << "skipped " << skipped.path << ": not found\n";
-          } else if (!skipped.reason.empty()) {
-            env.err << skipped.reason << "; skipped\n";
+          } else if (skipped.error) {
+            env.err << FileErrorLine(*skipped.error) << "; skipped\n";
           } else {
             env.err << "skipped " << skipped.path << ": not in its launcher's format\n";
           }
@@ -544,29 +528,33 @@ int RunFind(CliEnvironment& env, const Invocation& call) {
     }
 
     // A reader that has what it wanted ends the walk at the next folder.
-    struct ReaderGone {};
     ProgressLine progress(env.err);
-    const SearchProgress shown = [&](const std::string& folder) {
-      if (env.out_closed()) throw ReaderGone{};
+    const FolderVisitor entering = [&](const std::string& folder) {
+      if (env.out_closed()) return WalkStep::kQuit;
       if (env.err_is_terminal) progress.Show([&] { return SearchingText(folder); });
+      return WalkStep::kContinue;
     };
     // Each folder is printed once, as soon as it is found, however many roots
     // reach it: the check files found are told apart by the system's identity.
     std::set<std::string> found;
     const auto report = [&](const std::string& path) {
-      if (!found.insert(env.system.FileIdentity(path)).second) return true;
+      if (!found.insert(env.system.FileIdentity(path)).second) return WalkStep::kContinue;
       progress.Clear();
-      std::string folder = FolderOfPath(path, env.system.Separator());
-      if (folder.size() > 1 && folder[folder.size() - 2] != ':') folder.pop_back();
-      env.out << folder << "\n" << std::flush;
-      return true;
-    };
-    try {
-      for (const SearchRoot& root : roots) {
-        WalkFolder(env.system, root.folder, checkfile, root.rules, report, shown);
+      // The folder without its final separator, but a root ("C:\\", "/") with it.
+      const char separator = env.system.Separator();
+      std::string folder = FolderOfPath(path, separator);
+      if (!folder.empty() &&
+          !FolderOfPath(std::string_view(folder).substr(0, folder.size() - 1), separator).empty()) {
+        folder.pop_back();
       }
-    } catch (const ReaderGone&) {
-      return kExitSuccess;
+      env.out << folder << "\n" << std::flush;
+      return WalkStep::kContinue;
+    };
+    for (const SearchRoot& root : roots) {
+      if (WalkFolder(env.system, root.folder, checkfile, root.rules, report, entering) ==
+          WalkStep::kQuit) {
+        return kExitSuccess;
+      }
     }
     progress.Clear();
     if (found.empty()) Fail("no folder holds " + checkfile);

@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "base/overloaded.h"
+#include "base/text.h"
+#include "cli/file_error_lines.h"
 #include "engine/values.h"
 
 namespace quillfen {
@@ -11,20 +13,6 @@ namespace {
 
 std::string Patch(std::size_t index) {
   return "patch #" + std::to_string(index + 1);
-}
-
-std::string Hex(std::int64_t position) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(position));
-  return text;
-}
-
-// The system's words in a file error's text ("Cannot open file "X". Access is
-// denied"), without the sentence around them.
-std::string SystemReason(const std::string& reason) {
-  const auto quote = reason.find("\". ");
-  return reason.rfind("Cannot ", 0) == 0 && quote != std::string::npos ? reason.substr(quote + 3)
-                                                                       : reason;
 }
 
 std::string Largest(std::int32_t count) {
@@ -48,9 +36,9 @@ std::string RefusalText(const WriteRefusal& why) {
             }
             return {};
           },
-          [](const FileError& error) -> std::string { return SystemReason(error.what()); },
+          [](const FileError& error) -> std::string { return FileCauseLine(error); },
           [](const Refusal& refusal) -> std::string {
-            return refusal ? SystemReason(*refusal) : std::string();
+            return refusal ? FileCauseLine(*refusal) : std::string();
           },
       },
       why);
@@ -81,13 +69,14 @@ std::string NameFaultText(NameFault fault) {
 }
 
 ReportLine WordReport(const Report& report,
-                      const std::function<std::string(const std::string&)>& native) {
+                      const std::function<std::string(const std::string&)>& native,
+                      char separator) {
   using namespace reports;
   return std::visit(
       Overloaded{
           [&](const ForeignName& r) -> ReportLine {
             const std::string path = native(r.path);
-            return {false, Patch(r.patch) + ": \"" + path.substr(path.find_last_of("/\\") + 1) +
+            return {false, Patch(r.patch) + ": \"" + NameInPath(path, separator) +
                                "\" names no file of the game folder: " + NameFaultText(r.fault)};
           },
           [&](const FileMissing& r) -> ReportLine {
@@ -148,7 +137,7 @@ ReportLine WordReport(const Report& report,
           },
           [&](const Linked& r) -> ReportLine {
             return {false, "refusing to write " + native(r.path) + " (" + Patch(r.patch) +
-                               "): " + r.error.Reason()};
+                               "): " + FileCauseLine(r.error)};
           },
           [&](const ChecksFailed& r) -> ReportLine {
             return {false, r.operation == Operation::kPatch ? "nothing was patched"

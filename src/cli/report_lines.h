@@ -16,7 +16,7 @@ struct ReportLine {
   std::string text;
 };
 ReportLine WordReport(const Report& report,
-                      const std::function<std::string(const std::string&)>& native);
+                      const std::function<std::string(const std::string&)>& native, char separator);
 
 // Why a name of the definition file names no file of the game folder.
 std::string NameFaultText(NameFault fault);

@@ -233,7 +233,7 @@ std::string WhyNone(const SuggestResult& result, const std::vector<std::string>&
 int RunSuggest(CliEnvironment& env, const Invocation& call) {
   std::vector<Bytes> contents;
   for (const std::string& typed : call.files) {
-    const std::string path = env.full_path(typed);
+    const std::string path = env.system.FullPath(typed);
     std::string problem;
     if (!env.system.FileExists(path)) {
       problem = env.system.FolderExists(path) ? Quoted(typed) + " is a folder, not a file"
@@ -269,7 +269,8 @@ int RunSuggest(CliEnvironment& env, const Invocation& call) {
   options.section = call.section;
   const SuggestResult result = SuggestSignatures(editions, call.width, call.height, options, shown);
   progress.Clear();
-  const std::string modfile = NameInPath(env.full_path(call.files[0]), env.system.Separator());
+  const std::string modfile =
+      NameInPath(env.system.FullPath(call.files[0]), env.system.Separator());
   if (!result.suggestions.empty()) {
     PrintSuggestions(env.out, result.suggestions, call.files, modfile, call.width, call.height);
     PrintDropped(env.out, result, call.files);
@@ -290,8 +291,8 @@ int RunSuggest(CliEnvironment& env, const Invocation& call) {
     if (alone.suggestions.empty()) continue;
     env.out << "; candidates of " << call.files[f] << " alone\n";
     PrintSuggestions(env.out, alone.suggestions, {call.files[f]},
-                     NameInPath(env.full_path(call.files[f]), env.system.Separator()), call.width,
-                     call.height);
+                     NameInPath(env.system.FullPath(call.files[f]), env.system.Separator()),
+                     call.width, call.height);
     env.out << "\n";
   }
   PrintDropped(env.out, result, call.files);

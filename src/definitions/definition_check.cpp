@@ -171,7 +171,7 @@ class Checker {
   std::pair<std::string, const ProfileEntry*> Read(const std::string& section,
                                                    const std::string& key) {
     const ProfileEntry* entry = profile_.Find(section, key);
-    std::string value = profile_.Value(section, key);
+    std::string value = CutValue(profile_.Value(section, key));
     if (entry && onJudged_) onJudged_({section, key, value, entry->line});
     return {std::move(value), entry};
   }
@@ -349,7 +349,7 @@ class Checker {
     CheckNumber(section, prefix + "occur", "0");
 
     const auto number_of = [&](const std::string& key, std::int32_t default_value) {
-      return IntOrDefault(profile_.Value(section, prefix + key), default_value);
+      return IntOrDefault(CutValue(profile_.Value(section, prefix + key)), default_value);
     };
     const bool hasx = number_of("xoffset", NotSet) != NotSet;
     const bool hasy = number_of("yoffset", NotSet) != NotSet;
@@ -401,9 +401,9 @@ class Checker {
                         const std::string& number, bool hasx, bool hasy) {
     for (const auto& [axis, used] : {std::pair{'x', hasx}, std::pair{'y', hasy}}) {
       const std::string set_key = prefix + "set" + axis;
-      const std::int32_t value = IntOrDefault(profile_.Value(section, set_key), NotSet);
+      const std::int32_t value = IntOrDefault(CutValue(profile_.Value(section, set_key)), NotSet);
       const std::int32_t length =
-          IntOrDefault(profile_.Value(section, prefix + "set" + axis + "len"), 4);
+          IntOrDefault(CutValue(profile_.Value(section, prefix + "set" + axis + "len")), 4);
       if (!used || value == NotSet || length < 1 || length > 3) continue;
       const std::int64_t largest = (std::int64_t{1} << (8 * length)) - 1;
       if (value >= 0 && value <= largest) continue;
@@ -440,7 +440,7 @@ class Checker {
         ProfileName(FileNamePart(DefaultIfEmpty(undofile, DefaultUndoFileName(modfile))));
     for (const char* key :
          {"sig", "sigwild", "occur", "xoffset", "yoffset", "setxlen", "setylen"}) {
-      record.places += profile_.Value(section, prefix + key) + "\n";
+      record.places += CutValue(profile_.Value(section, prefix + key)) + "\n";
     }
     record.places += std::string(hasx ? "x" : "") + (hasy ? "y" : "");
     records_.push_back(std::move(record));
@@ -501,12 +501,11 @@ class Checker {
       }
       if (clash) {
         const PatchRecord& earlier = records_[*clash];
-        const std::string other = earlier.game == record.game
-                                      ? "patch " + earlier.number
-                                      : name_of(*clash);
+        const std::string other =
+            earlier.game == record.game ? "patch " + earlier.number : name_of(*clash);
         Error(record.line, "patch " + record.number +
-                               " would keep its old values in the undo record of " + other +
-                               " (" + record.record + "): give each an undofile of its own");
+                               " would keep its old values in the undo record of " + other + " (" +
+                               record.record + "): give each an undofile of its own");
       }
       std::vector<std::size_t>& kept = keepers[record.record];
       if (kept.empty() || (kept.size() == 1 && differ(kept[0], i))) kept.push_back(i);
@@ -578,7 +577,7 @@ class Checker {
   struct PatchRecord {
     std::string game;  // its section
     std::string number;
-    int line = 0;  // where its undofile is given, or its first key
+    int line = 0;           // where its undofile is given, or its first key
     std::string game_file;  // the file-name parts, as names are compared
     std::string record;
     std::string places;  // the keys that decide where the values are found

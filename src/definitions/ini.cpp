@@ -63,7 +63,10 @@ std::string DefinitionFilePath(System& system) {
 
 std::string ReadIniValue(System& system, const std::string& section, const std::string& key,
                          const std::string& path) {
-  std::string value = system.ReadProfileString(section, key, path);
+  return CutValue(system.ReadProfileString(section, key, path));
+}
+
+std::string CutValue(std::string value) {
   if (value.size() > kMaxProfileValue) value.resize(kMaxProfileValue);
   return value;
 }

@@ -255,7 +255,7 @@ void WriteRecordFile(System& system, const std::string& path, const std::string&
     system.WriteWholeFile(fresh, bytes);
     // A disk that lost a write (a share that caches, a failing drive) stops here.
     if (system.ReadWholeFile(fresh) != bytes) {
-      throw FileError(CannotCreateText(path, "What was written did not reach the disk."));
+      throw OwnFileError(FileAction::kCreate, path, FileCause::kNotOnDisk);
     }
     system.MoveOver(fresh, path);
   } catch (const FileError&) {
@@ -733,7 +733,7 @@ void Press::KeepAside(const RecordWrite& record) {
       if (!system_.FileExists(name)) aside = name;
     }
     if (aside.empty()) {
-      throw FileError(CannotCreateText(path, "Too many undo records are kept aside beside it."));
+      throw OwnFileError(FileAction::kCreate, path, FileCause::kTooManyAside);
     }
     system_.MoveOver(path, aside);
     report_(reports::KeptAside{record.entry, path, aside});

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "base/text.h"
 #include "engine/values.h"
 
 namespace quillfen {
@@ -89,12 +90,6 @@ void Mark(std::vector<std::uint64_t>& bits, std::uint64_t from, std::uint64_t co
   for (std::uint64_t i = from; i < from + count && (i >> 6) < bits.size(); ++i) {
     bits[i >> 6] |= std::uint64_t{1} << (i & 63);
   }
-}
-
-std::string Hex(std::uint64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
-  return text;
 }
 
 // The instruction at `at` in Intel syntax, with the addresses it refers to

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_error.h"
+
 namespace quillfen {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -16,10 +18,6 @@ using Bytes = std::vector<std::uint8_t>;
 // is the very time that was read; the program only reads it and sets it back.
 // Nothing when it could not be read.
 using TimeStamp = std::optional<std::int64_t>;
-
-// Why an operation on a file would fail: the exact text of the error the
-// operation would raise. Nothing when it would succeed.
-using Refusal = std::optional<std::string>;
 
 // Paths. The portable code forms every path of the program's own as a folder
 // followed by a name: a folder's path ends in the system's separator
@@ -38,6 +36,12 @@ struct DirEntry {
   // A symbolic link, junction or other reparse point: the folder search never
   // enters it, even where it enters hidden folders, since it may lead back up.
   bool link = false;
+};
+
+// A folder's entries, or why it could not be listed.
+struct FolderListing {
+  std::vector<DirEntry> entries;  // every entry but "." and "..", in the system's order
+  Refusal refusal;                // why it could not be listed (action kList); entries empty
 };
 
 // A folder that a search for an installed game walks when told no folder.
@@ -66,9 +70,9 @@ struct LauncherPlaces {
 class FileBytes {
  public:
   virtual ~FileBytes() = default;
-  // Throws FileError ("Cannot open file").
+  // Throws FileError (kOpen).
   virtual std::span<const std::uint8_t> Content() = 0;
-  // Throws FileError ("Cannot open file") when some of the bytes Content()
+  // Throws FileError (kOpen) when some of the bytes Content()
   // shows could not be read since: the file became shorter meanwhile (another
   // program cut it) or the disk failed. Those bytes read as zeros instead of
   // stopping the program, so whatever was worked out from them is void: the
@@ -82,7 +86,7 @@ class HeldFile : public FileBytes {
   // Content() shows the file's bytes as they are now, the writes made through
   // the hold included.
   // Overwrites bytes in place; the file's size never changes, and the bytes
-  // are on the disk before it returns. Throws FileError ("Cannot open file").
+  // are on the disk before it returns. Throws FileError (kOpen).
   virtual void WriteAt(std::int64_t position, std::span<const std::uint8_t> bytes) = 0;
   virtual TimeStamp ModificationTime() = 0;
   // Sets the last-write time back, exactly as it was read; returns whether
@@ -102,35 +106,39 @@ class System {
   virtual std::string ExecutableFolder() = 0;
   // The character that ends every folder's path: "\" on Windows, "/" elsewhere.
   virtual char Separator() = 0;
-  // One value of a profile (INI) file, at most 2999 characters (a longer one
-  // is cut there, as the Windows profile reader cuts it); empty for anything absent.
+  // A path the user typed, or a launcher wrote in its files, as the system
+  // resolves it, in the form the program's own paths take (on Windows: full,
+  // either slash read as "\", a verbatim prefix dropped). Elsewhere the path
+  // as it is given.
+  virtual std::string FullPath(const std::string& path) { return path; }
+  // One value of a profile (INI) file, whole; empty for anything absent.
   virtual std::string ReadProfileString(const std::string& section, const std::string& key,
                                         const std::string& path) = 0;
 
   // True for an existing file; a folder does not count.
   virtual bool FileExists(const std::string& path) = 0;
   virtual bool FolderExists(const std::string& path) = 0;
-  // Size in bytes of an existing file; throws FileError ("Cannot open file") otherwise.
+  // Size in bytes of an existing file; throws FileError (kOpen) otherwise.
   virtual std::int64_t FileSize(const std::string& path) = 0;
 
   // Reads a whole file, opened so that others may only read it while it is read.
-  // Throws FileError ("Cannot open file").
+  // Throws FileError (kOpen).
   virtual Bytes ReadWholeFile(const std::string& path) = 0;
   // The bytes of a game file, opened as ReadWholeFile opens it, for as long
-  // as the object lives. Throws FileError ("Cannot open file").
+  // as the object lives. Throws FileError (kOpen).
   virtual std::unique_ptr<FileBytes> ViewFile(const std::string& path) = 0;
   // Creates the file anew (replacing any file of that name, whatever its hidden
   // or system attributes, which it keeps) with no sharing, writes the bytes and
   // has them on the disk before it returns; a new file's name, only once
-  // SyncFolder of its folder returns. Throws FileError ("Cannot create file").
+  // SyncFolder of its folder returns. Throws FileError (kCreate).
   virtual void WriteWholeFile(const std::string& path, const Bytes& content) = 0;
   // Puts the file at `from` in place of the file at `to` in one step: at every
   // instant one of the two contents is at `to`, with the hidden or system
   // attributes the file at `to` had. The move outlasts a power cut once
-  // SyncFolder of the folder returns. Throws FileError ("Cannot create file").
+  // SyncFolder of the folder returns. Throws FileError (kCreate).
   virtual void MoveOver(const std::string& from, const std::string& to) = 0;
   // Removes a file; a path without a file is no failure. Throws FileError
-  // ("Cannot delete file") when the file stays. The file may come back after a
+  // (kDelete) when the file stays. The file may come back after a
   // power cut until SyncFolder of its folder returns.
   virtual void RemoveFile(const std::string& path) = 0;
   // Puts a folder's entries (ending in the separator) on the disk: the files
@@ -142,7 +150,7 @@ class System {
   virtual Refusal RemoveRefusal(const std::string& path) = 0;
   // Holds an existing game file for one operation. While another copy of the
   // program holds it, waits a little for it; then, as when another program
-  // has it open or it is read-only, throws FileError ("Cannot open file").
+  // has it open or it is read-only, throws FileError (kOpen).
   // A file that the path reaches through a symbolic link (or another reparse
   // point), or that has more than one name (hard links), is never held: a
   // write would change the file elsewhere too. It throws LinkedFileError.
@@ -170,9 +178,8 @@ class System {
   // optical drive); elsewhere the user's home folder, hidden folders included,
   // since launchers and Wine keep their libraries there.
   virtual std::vector<SearchPlace> SearchRoots() = 0;
-  // Every entry of a folder (ending in the separator) but "." and "..", in the
-  // system's order; an empty list when the folder cannot be listed.
-  virtual std::vector<DirEntry> ListFolder(const std::string& folder) = 0;
+  // The entries of a folder (ending in the separator), or why it cannot be listed.
+  virtual FolderListing ListFolder(const std::string& folder) = 0;
   // Compares two texts without regard to case, as the system's locale does.
   virtual bool SameTextNoCase(const std::string& a, const std::string& b) = 0;
 

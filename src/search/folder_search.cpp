@@ -48,43 +48,50 @@ void FirstFound(System& system, const std::string& folder, const std::string& fi
   WalkFolder(
       system, folder, file_name, rules,
       [&](const std::string& path) {
-        if (IsExcluded(system, path, exclusions)) return true;
+        if (IsExcluded(system, path, exclusions)) return WalkStep::kContinue;
         result = path;
-        return false;
+        return WalkStep::kQuit;
       },
-      progress);
+      [&](const std::string& entered) {
+        if (progress) progress(entered);
+        return WalkStep::kContinue;
+      });
 }
 
 }  // namespace
 
-bool WalkFolder(System& system, const std::string& folder, const std::string& file_name,
-                const WalkRules& rules, const FoundVisitor& onFound,
-                const SearchProgress& progress) {
-  if (!system.FolderExists(folder)) return true;
+WalkStep WalkFolder(System& system, const std::string& folder, const std::string& file_name,
+                    const WalkRules& rules, const FoundVisitor& onFound,
+                    const FolderVisitor& onEntering) {
+  if (!system.FolderExists(folder)) return WalkStep::kContinue;
   const char separator = system.Separator();
 
   // Subfolders first, so a copy deeper down is found before one in this folder.
-  bool going = true;
-  const std::vector<DirEntry> entries = system.ListFolder(folder);
+  // A folder that cannot be listed is passed by, as one without the file.
+  const std::vector<DirEntry> entries = system.ListFolder(folder).entries;
   for (const DirEntry& entry : entries) {
-    if (!going) break;
     if (!Enters(entry, rules)) continue;
     const std::string path = folder + entry.name;
     const std::string below = path + separator;
     if (!rules.skipped.empty() && IsExcluded(system, below, rules.skipped)) continue;
-    if (progress) progress(path);
-    going = WalkFolder(system, below, file_name, rules, onFound, progress);
+    const WalkStep step = onEntering ? onEntering(path) : WalkStep::kContinue;
+    if (step == WalkStep::kQuit) return step;
+    if (step == WalkStep::kSkip) continue;
+    if (WalkFolder(system, below, file_name, rules, onFound, onEntering) == WalkStep::kQuit) {
+      return WalkStep::kQuit;
+    }
   }
 
   // Then the folder's own files of that name, hidden and system files
   // included, picked from the same listing: each folder is listed once.
   const bool pattern = IsPattern(file_name);
   for (const DirEntry& entry : entries) {
-    if (!going) break;
     if (entry.folder || !Answers(system, entry, file_name, pattern)) continue;
-    going = onFound(folder + entry.name);
+    const WalkStep step = onFound(folder + entry.name);
+    if (step == WalkStep::kQuit) return step;
+    if (step == WalkStep::kSkip) break;
   }
-  return going;
+  return WalkStep::kContinue;
 }
 
 void SearchFixedDrives(System& system, const std::string& file_name,

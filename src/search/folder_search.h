@@ -11,9 +11,15 @@ class System;
 // Told the full path of every folder the search enters.
 using SearchProgress = std::function<void(const std::string& folder)>;
 
-// Told the full path of every file of the name the walk finds; returns true to
-// go on walking, false to stop the whole walk there.
-using FoundVisitor = std::function<bool(const std::string& path)>;
+// What a walk does after a visitor has seen a folder or a file: go on; pass
+// the folder by (for a file: the rest of its folder's files); or end the walk.
+enum class WalkStep { kContinue, kSkip, kQuit };
+
+// Told the full path of every file of the name the walk finds.
+using FoundVisitor = std::function<WalkStep(const std::string& path)>;
+
+// Told the full path of every folder the walk is about to enter.
+using FolderVisitor = std::function<WalkStep(const std::string& folder)>;
 
 // Which folders the walk enters besides the plain ones.
 struct WalkRules {
@@ -32,11 +38,12 @@ struct WalkRules {
 // long or short name; any other name matches in any letter case. Links,
 // junctions and other reparse points are never entered, so the walk always
 // ends and names each folder once; hidden and system folders only as the
-// rules say. Each folder is listed once. Returns false when onFound stopped
-// the walk.
-bool WalkFolder(System& system, const std::string& folder, const std::string& file_name,
-                const WalkRules& rules, const FoundVisitor& onFound,
-                const SearchProgress& progress);
+// rules say. Each folder is listed once; one that cannot be listed holds
+// nothing. Each subfolder goes to onEntering first (may be empty). Returns
+// kQuit when a visitor ended the walk, else kContinue.
+WalkStep WalkFolder(System& system, const std::string& folder, const std::string& file_name,
+                    const WalkRules& rules, const FoundVisitor& onFound,
+                    const FolderVisitor& onEntering);
 
 // Searches every place of System::SearchRoots, in order (on Windows the fixed
 // disks, A to Z), for a file of that name that is not in exclusions; result

@@ -44,8 +44,7 @@ constexpr const char* kBottlesFolders[] = {
 
 class RootList {
  public:
-  RootList(System& system, const LauncherLookup& lookup)
-      : system_(system), lookup_(lookup), separator_(system.Separator()) {}
+  explicit RootList(System& system) : system_(system), separator_(system.Separator()) {}
 
   // The path `relative` names below a folder, in the system's form.
   std::string Below(const std::string& folder, std::string_view relative) const {
@@ -67,7 +66,7 @@ class RootList {
 
   // A folder a launcher's file names.
   void AddNamed(const std::string& written) {
-    if (!written.empty()) Add(Folder(lookup_.full_path(written)));
+    if (!written.empty()) Add(Folder(system_.FullPath(written)));
   }
 
   // The content of a launcher's file; nothing, noted, when it is missing or unreadable.
@@ -80,7 +79,7 @@ class RootList {
       const Bytes bytes = system_.ReadWholeFile(path);
       return std::string(bytes.begin(), bytes.end());
     } catch (const FileError& error) {
-      result_.skipped.push_back({path, false, error.what()});
+      result_.skipped.push_back({path, false, error});
       return std::nullopt;
     }
   }
@@ -99,7 +98,7 @@ class RootList {
   // The subfolders of a folder, each followed by `below`.
   std::vector<std::string> Subfolders(const std::string& folder, const std::string& below) {
     std::vector<std::string> found;
-    for (const DirEntry& entry : system_.ListFolder(folder)) {
+    for (const DirEntry& entry : system_.ListFolder(folder).entries) {
       if (entry.folder) found.push_back(Below(folder + entry.name + separator_, below));
     }
     return found;
@@ -109,7 +108,6 @@ class RootList {
 
  private:
   System& system_;
-  const LauncherLookup& lookup_;
   char separator_;
   std::set<std::string> seen_;
   GameRoots result_;
@@ -118,8 +116,7 @@ class RootList {
 // Every Steam library: Steam's own folders (below the home folder and where
 // the system's settings say) and those each one's libraryfolders.vdf names,
 // each once.
-std::vector<std::string> SteamLibraries(System& system, RootList& list,
-                                        const LauncherLookup& lookup, const std::string& home,
+std::vector<std::string> SteamLibraries(System& system, RootList& list, const std::string& home,
                                         const LauncherPlaces& places) {
   std::vector<std::string> steam_folders;
   if (!home.empty()) {
@@ -145,7 +142,7 @@ std::vector<std::string> SteamLibraries(System& system, RootList& list,
       list.Malformed(vdf);
       continue;
     }
-    for (const std::string& path : *paths) add_library(list.Folder(lookup.full_path(path)));
+    for (const std::string& path : *paths) add_library(list.Folder(system.FullPath(path)));
   }
   return libraries;
 }
@@ -174,7 +171,7 @@ void AddLauncherInstalls(System& system, RootList& list, const std::string& home
   }
   for (const std::string& folder : places.game_folders) list.Add(list.Folder(folder));
   for (const std::string& folder : places.manifest_folders) {
-    for (const DirEntry& entry : system.ListFolder(list.Folder(folder))) {
+    for (const DirEntry& entry : system.ListFolder(list.Folder(folder)).entries) {
       if (!entry.folder && WildcardMatchNoCase("*.item", entry.name)) {
         list.AddFromJson(list.Folder(folder) + entry.name, "InstallLocation");
       }
@@ -203,11 +200,11 @@ void AddWinePrefixes(RootList& list, const std::string& home,
 
 }  // namespace
 
-GameRoots GameSearchRoots(System& system, const LauncherLookup& lookup) {
-  RootList list(system, lookup);
+GameRoots GameSearchRoots(System& system) {
+  RootList list(system);
   const LauncherPlaces places = system.GameLauncherPlaces();
   const std::string home = system.HomeFolder();
-  const std::vector<std::string> libraries = SteamLibraries(system, list, lookup, home, places);
+  const std::vector<std::string> libraries = SteamLibraries(system, list, home, places);
   for (const std::string& library : libraries) list.Add(list.Below(library, "steamapps/common/"));
   AddLauncherInstalls(system, list, home, places);
   AddWinePrefixes(list, home, libraries);

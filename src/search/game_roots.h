@@ -1,9 +1,11 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/file_error.h"
 #include "search/folder_search.h"
 
 namespace quillfen {
@@ -19,14 +21,8 @@ struct SearchRoot {
 // A launcher's file that named no folders: missing, or not of its format.
 struct SkippedLauncherFile {
   std::string path;
-  bool missing = false;  // else present but unreadable or malformed
-  std::string reason;    // the system's error text, for an unreadable file
-};
-
-// How the paths that launchers write in their files become the system's
-// full paths (on Windows, written with either slash or in the verbatim form).
-struct LauncherLookup {
-  std::function<std::string(const std::string&)> full_path;
+  bool missing = false;            // else present but unreadable or malformed
+  std::optional<FileError> error;  // why an unreadable file could not be read
 };
 
 struct GameRoots {
@@ -43,8 +39,9 @@ struct GameRoots {
 //    Bottles' bottles, at their drive_c;
 // 3. the system's search roots: the fixed disks, or the home folder, hidden
 //    folders included.
+// The paths launchers write in their files are made full by System::FullPath.
 // Each existing folder comes once, at its first place, and the walk of a later
 // root leaves out the earlier ones; a folder that does not exist is left out.
-GameRoots GameSearchRoots(System& system, const LauncherLookup& lookup);
+GameRoots GameSearchRoots(System& system);
 
 }  // namespace quillfen

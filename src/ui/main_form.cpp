@@ -8,6 +8,7 @@
 #include "definitions/ini.h"
 #include "engine/locate.h"
 #include "engine/patching.h"
+#include "platform/system.h"
 #include "search/folder_search.h"
 #include "ui/forum.h"
 #include "ui/report_text.h"
@@ -49,7 +50,8 @@ void MainForm::gamecbChange() {
   view_.SetText(Control::findit, kFindCaption);
   const GameSection section = LoadGamePatches(system_, game, state_.patchList);
   state_.detailsText = section.details;
-  state_.checkFilePath = section.checkfile;
+  // The check file's name: the definition may give it below a folder.
+  state_.checkFilePath = FileNamePart(section.checkfile);
   view_.DetailsClear();
   view_.DetailsAddLine(DecodeEscapes(state_.detailsText));
   view_.DetailsScrollToTop();
@@ -57,14 +59,14 @@ void MainForm::gamecbChange() {
 }
 
 void MainForm::gamedirlvChange() {
-  const std::string path = view_.TreeSelectedPath();
+  const std::string folder = view_.TreeSelectedFolder();
   state_.located.clear();
-  if (path.find(':') == std::string::npos || state_.patchList.Empty()) {
+  if (folder.empty() || state_.patchList.Empty()) {
     ShowNotLocated();
     return;
   }
-  state_.gameFolder = ReplaceAllNoCase(path + "\\", "\\\\", "\\");
-  state_.checkFilePath = state_.gameFolder + FileNamePart(state_.checkFilePath);
+  state_.gameFolder = folder;
+  state_.checkFilePath = state_.gameFolder + NameInPath(state_.checkFilePath, system_.Separator());
   state_.located.assign(state_.patchList.Count(), {});
   for (std::size_t i = state_.patchList.Count(); i-- > 0;) {
     state_.located[i] = Locate(state_.patchList.At(i));
@@ -106,7 +108,7 @@ void MainForm::ShowLocated(const PatchEntry& entry, const LocatedPatch& result) 
 OperationObserver MainForm::OperationEffects() {
   OperationObserver observer;
   observer.report = [this](const Report& report) {
-    const std::string text = BoxText(report);
+    const std::string text = BoxText(report, system_.Separator());
     if (!text.empty()) view_.ShowMessage(text);
   };
   observer.locating = [this](std::size_t) { view_.SetEnabled(Control::undobutton, false); };
@@ -165,8 +167,8 @@ void MainForm::finditClick() {
   const SearchProgress progress =
       ThrottleProgress([this](const std::string& folder) { ShowSearchProgress(folder); }, clock_);
   try {
-    SearchFixedDrives(system_, FileNamePart(state_.checkFilePath), state_.foundFiles, result,
-                      progress);
+    SearchFixedDrives(system_, NameInPath(state_.checkFilePath, system_.Separator()),
+                      state_.foundFiles, result, progress);
   } catch (...) {
     restore();  // never leave the tree covered and the button dead
     throw;
@@ -175,7 +177,7 @@ void MainForm::finditClick() {
   if (!result.empty()) {
     state_.foundFiles.push_back(result);
     view_.SetText(Control::findit, kKeepSearchingCaption);
-    view_.TreeSelectPath(result.substr(0, result.rfind('\\') + 1));
+    view_.TreeSelectPath(FolderOfPath(result, system_.Separator()));
     view_.TreeFocus();
     if (view_.TreeHasSelection()) view_.TreeMakeSelectionVisible();
     view_.ShowMessage("Found " + result + "!");

@@ -8,6 +8,7 @@ namespace quillfen {
 
 // The exact text of the box the window shows for a report of Patch or Undo
 // Patch; empty for a report the window shows no box for (a value written).
-std::string BoxText(const Report& report);
+// Files are named by their name, the path split at the system's `separator`.
+std::string BoxText(const Report& report, char separator);
 
 }  // namespace quillfen

@@ -41,6 +41,9 @@ class View {
   // Path of the selected node: a file-system path (drive roots end in a
   // backslash, other folders do not), a virtual node's display name, or empty.
   virtual std::string TreeSelectedPath() = 0;
+  // The selected node's folder in the system's form, ending in the separator;
+  // empty for a virtual node (My Computer, a library) or no selection.
+  virtual std::string TreeSelectedFolder() = 0;
   // Selects a folder by path, creating and expanding its ancestors; nothing when
   // it is already selected. The selection-changed handler runs before this
   // returns, and an error it raises comes out of this call. Throws

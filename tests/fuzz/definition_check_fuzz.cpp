@@ -50,7 +50,7 @@ class ProfileOnlySystem : public quillfen::System {
     std::abort();
   }
   std::vector<quillfen::SearchPlace> SearchRoots() override { std::abort(); }
-  std::vector<quillfen::DirEntry> ListFolder(const std::string&) override { std::abort(); }
+  quillfen::FolderListing ListFolder(const std::string&) override { std::abort(); }
   bool SameTextNoCase(const std::string&, const std::string&) override { std::abort(); }
 
  private:

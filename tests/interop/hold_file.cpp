@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     std::getchar();
   } catch (const quillfen::FileError& error) {
-    std::fprintf(stderr, "%s\n", error.what());
+    std::fprintf(stderr, "%s: %s\n", error.Path().c_str(), error.Description().c_str());
     return 1;
   }
   return 0;

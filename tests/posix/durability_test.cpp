@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/file_error.h"
+#include "ui/error_text.h"
 #include "platform/posix/posix_system.h"
 #include "posix/temp_folder.h"
 
@@ -157,7 +158,7 @@ TEST(PosixDurability, ShortAndInterruptedWritesGoOnAndOtherErrorsFail) {
           system.WriteWholeFile(folder.Path() + "game.exe", bytes);
         }
       } catch (const FileError& e) {
-        error = e.what();
+        error = FileErrorText(e);
       }
       odd_writes.clear();
       const std::string where = std::string(in_place ? "in place, " : "whole, ") +

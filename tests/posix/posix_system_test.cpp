@@ -18,6 +18,7 @@
 #include "platform/file_error.h"
 #include "posix/temp_folder.h"
 #include "support/profile_cases.h"
+#include "ui/error_text.h"
 
 namespace quillfen {
 namespace {
@@ -50,6 +51,9 @@ TEST_F(PosixSystemTest, ReadsProfilesAsTheSharedReaderDoes) {
     folder.Write("patches.ini", c.file);
     EXPECT_EQ(ReadIniValue(system, c.section, c.key, At("patches.ini")), c.expected) << c.what;
   }
+  // The system gives a value whole; the definitions layer alone cuts it.
+  folder.Write("long.ini", "[g]\r\nk=" + std::string(5000, 'v'));
+  EXPECT_EQ(system.ReadProfileString("g", "k", At("long.ini")), std::string(5000, 'v'));
 }
 
 TEST_F(PosixSystemTest, NamesMatchWithoutCaseAndTheWrittenNameWins) {
@@ -84,17 +88,21 @@ TEST_F(PosixSystemTest, ReadOnlyFilesAreRefusedWhateverTheUser) {
   const std::string path = folder.Write("game.exe", "0123");
   chmod(path.c_str(), 0444);
   const std::string open_text = "Cannot open file \"" + path + "\". Permission denied";
-  EXPECT_EQ(system.CreateRefusal(At("GAME.EXE")),
-            "Cannot create file \"" + path + "\". Permission denied");
+  const Refusal create = system.CreateRefusal(At("GAME.EXE"));
+  ASSERT_TRUE(create);
+  EXPECT_EQ(FileErrorText(*create), "Cannot create file \"" + path + "\". Permission denied");
+  EXPECT_EQ(create->Code(), EACCES);
   try {
     system.HoldFile(At("game.exe"));
     ADD_FAILURE() << "a read-only file was held for writing";
   } catch (const FileError& error) {
-    EXPECT_EQ(error.what(), open_text);
+    EXPECT_EQ(FileErrorText(error), open_text);
   }
   EXPECT_THROW(system.WriteWholeFile(At("game.exe"), {'x'}), FileError);
   const std::string delete_text = "Cannot delete file \"" + path + "\". Permission denied";
-  EXPECT_EQ(system.RemoveRefusal(At("game.exe")), delete_text);
+  const Refusal remove = system.RemoveRefusal(At("game.exe"));
+  ASSERT_TRUE(remove);
+  EXPECT_EQ(FileErrorText(*remove), delete_text);
   EXPECT_THROW(system.RemoveFile(At("game.exe")), FileError);
   folder.Write("game.undo.new", "new");
   EXPECT_THROW(system.MoveOver(At("game.undo.new"), At("game.exe")), FileError);
@@ -143,10 +151,10 @@ TEST_F(PosixSystemTest, AGameFileAnotherProgramHasOpenOrMappedIsNotHeld) {
       ADD_FAILURE() << "held while process " << child << " has it"
                     << (mapped_only ? " mapped" : " open");
     } catch (const FileError& error) {
-      EXPECT_NE(std::string(error.what())
-                    .find("Another program has the file open: process " + std::to_string(child)),
+      EXPECT_NE(FileErrorText(error).find("Another program has the file open: process " +
+                                          std::to_string(child)),
                 std::string::npos)
-          << error.what();
+          << FileErrorText(error);
     }
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
@@ -196,7 +204,7 @@ TEST_F(PosixSystemTest, ListingsAreSortedAndHideDotNamesAndLinkedFolders) {
   folder.Write("A.txt", "");
   folder.Write(".hidden/x", "");
   ASSERT_EQ(symlink((folder.Path() + "b").c_str(), (folder.Path() + "c-link").c_str()), 0);
-  const std::vector<DirEntry> all = system.ListFolder(At(""));
+  const std::vector<DirEntry> all = system.ListFolder(At("")).entries;
   ASSERT_EQ(all.size(), 4u);
   EXPECT_EQ(all[0].name, ".hidden");
   EXPECT_TRUE(all[0].hidden);
@@ -206,12 +214,15 @@ TEST_F(PosixSystemTest, ListingsAreSortedAndHideDotNamesAndLinkedFolders) {
   EXPECT_TRUE(all[2].folder && !all[2].hidden);
   EXPECT_EQ(all[3].name, "c-link");
   EXPECT_TRUE(all[3].folder && all[3].hidden);
-  EXPECT_TRUE(system.ListFolder(At("A.txt/")).empty());
+  const FolderListing file = system.ListFolder(At("A.txt/"));
+  EXPECT_TRUE(file.entries.empty());
+  ASSERT_TRUE(file.refusal);
+  EXPECT_EQ(file.refusal->Code(), ENOTDIR);
   // A name may hold a backslash or a colon: paths are the system's own.
   folder.Write("a\\b: c/x.exe", "x");
   EXPECT_TRUE(system.FileExists(At("a\\b: c/X.EXE")));
-  ASSERT_EQ(system.ListFolder(At("a\\b: c/")).size(), 1u);
-  EXPECT_EQ(system.ListFolder(At("a\\b: c/"))[0].name, "x.exe");
+  ASSERT_EQ(system.ListFolder(At("a\\b: c/")).entries.size(), 1u);
+  EXPECT_EQ(system.ListFolder(At("a\\b: c/")).entries[0].name, "x.exe");
   // With no drives, a search walks the home folder, hidden folders included.
   const std::vector<SearchPlace> roots = PosixSystem(folder.Path()).SearchRoots();
   ASSERT_EQ(roots.size(), 1u);

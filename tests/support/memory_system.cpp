@@ -11,28 +11,65 @@ namespace quillfen::testing {
 
 namespace {
 
-constexpr const char* kNotFound = "The system cannot find the file specified";
-constexpr const char* kPathNotFound = "The system cannot find the path specified";
-constexpr const char* kAccessDenied = "Access is denied";
-constexpr const char* kSharing =
-    "The process cannot access the file because it is being used by another process";
-constexpr const char* kLinkText = "It is a symbolic link or junction";
-constexpr const char* kOtherNames = "It has other names (hard links)";
-constexpr const char* kInjected =
-    "The request could not be performed because of an I/O device error";
+// The system's errors, with the codes and words Windows gives them.
+struct SystemError {
+  std::int64_t code;
+  const char* description;
+};
+constexpr SystemError kNotFound{2, "The system cannot find the file specified"};
+constexpr SystemError kPathNotFound{3, "The system cannot find the path specified"};
+constexpr SystemError kAccessDenied{5, "Access is denied"};
+constexpr SystemError kSharing{
+    32, "The process cannot access the file because it is being used by another process"};
+constexpr SystemError kInjected{
+    1117, "The request could not be performed because of an I/O device error"};
 
-std::string ParentKey(const std::string& key) {
-  const auto sep = key.rfind('\\');
-  if (sep == std::string::npos) return {};
-  if (sep == 2 && key[1] == ':') return key.substr(0, 2);
-  return key.substr(0, sep);
+FileError Failed(FileAction action, const std::string& path, SystemError error) {
+  return SystemFileError(action, path, error.code, error.description);
+}
+FileError CannotOpen(const std::string& path, SystemError error) {
+  return Failed(FileAction::kOpen, path, error);
+}
+FileError CannotCreate(const std::string& path, SystemError error) {
+  return Failed(FileAction::kCreate, path, error);
+}
+FileError CannotDelete(const std::string& path, SystemError error) {
+  return Failed(FileAction::kDelete, path, error);
+}
+FileError CannotList(const std::string& folder, SystemError error) {
+  return Failed(FileAction::kList, folder, error);
 }
 
 }  // namespace
 
 // 2020-01-01 12:00:00 UTC and an odd 100 ns beyond, so that a time rounded
 // anywhere comes back different.
-MemorySystem::MemorySystem() : clock_(132'223'536'000'000'000 + 1'234'567) {}
+MemorySystem::MemorySystem(char separator)
+    : separator_(separator),
+      exe_folder_(separator == '\\' ? "C:\\Program Files\\Quillfen\\" : "/opt/quillfen/"),
+      clock_(132'223'536'000'000'000 + 1'234'567) {
+  if (separator_ != '\\') {
+    Node root;
+    root.name = "/";
+    root.is_folder = true;
+    nodes_["/"] = root;
+  }
+}
+
+// The key of the folder that holds a key's node: a drive ("C:") or the root
+// ("/") for a node right below it; empty for a drive or the root itself.
+std::string MemorySystem::ParentKey(const std::string& key) const {
+  const auto sep = key.rfind(separator_);
+  if (sep == std::string::npos || key == "/") return {};
+  if (separator_ != '\\' && sep == 0) return "/";
+  if (sep == 2 && key[1] == ':') return key.substr(0, 2);
+  return key.substr(0, sep);
+}
+
+// A path's last name.
+std::string MemorySystem::NameOf(const std::string& path) const {
+  return path.substr(path.rfind(separator_) + 1);
+}
 
 // The upper-case path without a trailing backslash, with each name's trailing
 // dots and spaces dropped and a short name replaced by the long one, as Windows
@@ -42,19 +79,19 @@ std::string MemorySystem::Key(const std::string& path) const {
   std::size_t start = 0;
   const std::string upper = UpperAscii(path);
   while (start <= upper.size()) {
-    std::size_t end = upper.find('\\', start);
+    std::size_t end = upper.find(separator_, start);
     if (end == std::string::npos) end = upper.size();
     std::string name = upper.substr(start, end - start);
     if (name != "." && name != "..") {
       while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
     }
-    if (!key.empty() || start > 0) key += '\\';
+    if (!key.empty() || start > 0) key += separator_;
     key += name;
     const auto alias = short_names_.find(key);
     if (alias != short_names_.end()) key = alias->second;
     start = end + 1;
   }
-  while (key.size() > 2 && key.back() == '\\') key.pop_back();
+  while (key.size() > (separator_ == '\\' ? 2u : 1u) && key.back() == separator_) key.pop_back();
   return key;
 }
 
@@ -231,7 +268,8 @@ void MemorySystem::AddDrive(char letter, int drive_type) {
 
 void MemorySystem::AddFolder(const std::string& path, std::uint32_t attributes) {
   const std::string key = Key(path);
-  if (key.size() <= 2) {
+  if (key == "/") return;  // the root is always there
+  if (separator_ == '\\' && key.size() <= 2) {
     AddDrive(key[0]);
     return;
   }
@@ -243,8 +281,8 @@ void MemorySystem::AddFolder(const std::string& path, std::uint32_t attributes) 
   node.is_folder = true;
   node.attributes = attributes | kAttrDirectory;
   std::string trimmed = path;
-  while (!trimmed.empty() && trimmed.back() == '\\') trimmed.pop_back();
-  node.name = trimmed.substr(trimmed.rfind('\\') + 1);
+  while (!trimmed.empty() && trimmed.back() == separator_) trimmed.pop_back();
+  node.name = NameOf(trimmed);
   Settle(key);
 }
 
@@ -259,7 +297,7 @@ void MemorySystem::AddFile(const std::string& path, const Bytes& content,
   node.attributes = attributes;
   node.content = content;
   node.time = Tick();
-  node.name = path.substr(path.rfind('\\') + 1);
+  node.name = NameOf(path);
   Settle(key);
 }
 
@@ -318,7 +356,7 @@ void MemorySystem::CountCall(Op op, const std::string& path, bool create) {
   Step();
   ++file_calls_;
   if (file_calls_ == fail_call_ || (fail_when_ && fail_when_(op, path))) {
-    throw FileError(create ? CannotCreateText(path, kInjected) : CannotOpenText(path, kInjected));
+    throw create ? CannotCreate(path, kInjected) : CannotOpen(path, kInjected);
   }
 }
 
@@ -349,7 +387,7 @@ bool MemorySystem::FolderExists(const std::string& path) {
 std::int64_t MemorySystem::FileSize(const std::string& path) {
   CountCall(Op::FileSize, path, false);
   const Node* node = Find(path);
-  if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
+  if (!node || node->is_folder) throw CannotOpen(path, kNotFound);
   if (node->reported_size >= 0) return node->reported_size;
   return static_cast<std::int64_t>(node->content.size());
 }
@@ -357,9 +395,9 @@ std::int64_t MemorySystem::FileSize(const std::string& path) {
 Bytes MemorySystem::ReadWholeFile(const std::string& path) {
   CountCall(Op::Read, path, false);
   const Node* node = Find(path);
-  if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
+  if (!node || node->is_folder) throw CannotOpen(path, kNotFound);
   if (node->holder == Holder::Writing || node->held) {
-    throw FileError(CannotOpenText(path, kSharing));
+    throw CannotOpen(path, kSharing);
   }
   if (node->reported_size >= 0) throw std::logic_error("a file of gigabytes read whole: " + path);
   bytes_read_ += static_cast<std::int64_t>(node->content.size());
@@ -388,7 +426,7 @@ void MemorySystem::WriteWholeFile(const std::string& path, const Bytes& content)
     if (tears) {
       CheckCreatable(path);
       Node& cut = nodes_[Key(path)];
-      if (cut.name.empty()) cut.name = path.substr(path.rfind('\\') + 1);
+      if (cut.name.empty()) cut.name = NameOf(path);
       cut.content.assign(content.begin(),
                          content.begin() + static_cast<std::ptrdiff_t>(content.size() / 2));
     }
@@ -398,7 +436,7 @@ void MemorySystem::WriteWholeFile(const std::string& path, const Bytes& content)
   Node* node = Find(path);
   if (!node) {
     node = &nodes_[Key(path)];
-    node->name = path.substr(path.rfind('\\') + 1);
+    node->name = NameOf(path);
     const auto to_come = short_names_to_come_.find(Key(path));
     if (to_come != short_names_to_come_.end()) short_names_[Key(to_come->second)] = Key(path);
   }
@@ -412,12 +450,12 @@ void MemorySystem::MoveOver(const std::string& from, const std::string& to) {
   profiles_.clear();
   CountCall(Op::Move, to, true);
   const Node* source = Find(from);
-  if (!source || source->is_folder) throw FileError(CannotCreateText(to, kNotFound));
-  if (source->holder != Holder::None) throw FileError(CannotCreateText(to, kSharing));
+  if (!source || source->is_folder) throw CannotCreate(to, kNotFound);
+  if (source->holder != Holder::None) throw CannotCreate(to, kSharing);
   CheckCreatable(to);
   if (Key(from) == Key(to)) return;
   Node moved = *source;
-  moved.name = to.substr(to.rfind('\\') + 1);
+  moved.name = NameOf(to);
   if (const Node* target = Find(to)) {
     moved.name = target->name;
     Departs(*target);
@@ -435,9 +473,9 @@ std::string MemorySystem::FileIdentity(const std::string& path) {
 // Refuses what opening an existing file for writing with no sharing refuses.
 void MemorySystem::CheckWritable(const std::string& path) {
   const Node* node = Find(path);
-  if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
-  if (node->attributes & kAttrReadOnly) throw FileError(CannotOpenText(path, kAccessDenied));
-  if (node->holder != Holder::None || node->held) throw FileError(CannotOpenText(path, kSharing));
+  if (!node || node->is_folder) throw CannotOpen(path, kNotFound);
+  if (node->attributes & kAttrReadOnly) throw CannotOpen(path, kAccessDenied);
+  if (node->holder != Holder::None || node->held) throw CannotOpen(path, kSharing);
 }
 
 Refusal MemorySystem::CreateRefusal(const std::string& path) {
@@ -446,7 +484,7 @@ Refusal MemorySystem::CreateRefusal(const std::string& path) {
     CheckCreatable(path);
     return std::nullopt;
   } catch (const FileError& error) {
-    return error.what();
+    return error;
   }
 }
 
@@ -454,15 +492,16 @@ Refusal MemorySystem::CreateRefusal(const std::string& path) {
 void MemorySystem::CheckCreatable(const std::string& path) {
   const Node* node = Find(path);
   if (node && (node->is_folder || (node->attributes & kAttrReparsePoint))) {
-    throw FileError(CannotCreateText(path, kAccessDenied));
+    throw CannotCreate(path, kAccessDenied);
   }
-  if (node && (node->attributes & kAttrReadOnly))
-    throw FileError(CannotCreateText(path, kAccessDenied));
-  if (node && node->links > 1) throw FileError(CannotCreateText(path, kOtherNames));
-  if (node && node->holder != Holder::None) throw FileError(CannotCreateText(path, kSharing));
+  if (node && (node->attributes & kAttrReadOnly)) throw CannotCreate(path, kAccessDenied);
+  if (node && node->links > 1) {
+    throw OwnFileError(FileAction::kCreate, path, FileCause::kOtherNames, node->links);
+  }
+  if (node && node->holder != Holder::None) throw CannotCreate(path, kSharing);
   const Node* parent = Find(ParentKey(Key(path)));
   if (!parent || !parent->is_folder || (parent->attributes & kAttrReadOnly)) {
-    throw FileError(CannotCreateText(path, parent ? kAccessDenied : kPathNotFound));
+    throw CannotCreate(path, parent ? kAccessDenied : kPathNotFound);
   }
 }
 
@@ -490,10 +529,10 @@ void MemorySystem::RemoveFile(const std::string& path) {
   Node* node = Find(path);
   if (!node) return;
   if (node->is_folder || (node->attributes & kAttrReadOnly)) {
-    throw FileError(CannotDeleteText(path, kAccessDenied));
+    throw CannotDelete(path, kAccessDenied);
   }
   if (node->holder != Holder::None || node->held) {
-    throw FileError(CannotDeleteText(path, kSharing));
+    throw CannotDelete(path, kSharing);
   }
   Departs(*node);
   nodes_.erase(Key(path));
@@ -504,47 +543,50 @@ Refusal MemorySystem::RemoveRefusal(const std::string& path) {
   const Node* node = Find(path);
   if (!node) return std::nullopt;
   if (node->is_folder || (node->attributes & kAttrReadOnly)) {
-    return CannotDeleteText(path, kAccessDenied);
+    return CannotDelete(path, kAccessDenied);
   }
-  if (node->holder != Holder::None || node->held) return CannotDeleteText(path, kSharing);
+  if (node->holder != Holder::None || node->held) return CannotDelete(path, kSharing);
   return std::nullopt;
 }
 
 std::unique_ptr<HeldFile> MemorySystem::HoldFile(const std::string& path) {
   CountCall(Op::Hold, path, false);
   Node* node = Find(path);
-  if (!node || node->is_folder) throw FileError(CannotOpenText(path, kNotFound));
-  if (node->attributes & kAttrReparsePoint) throw LinkedFileError(path, kLinkText);
-  if (node->links > 1) throw LinkedFileError(path, kOtherNames);
-  if (node->attributes & kAttrReadOnly) throw FileError(CannotOpenText(path, kAccessDenied));
-  if (node->holder != Holder::None || node->held) throw FileError(CannotOpenText(path, kSharing));
+  if (!node || node->is_folder) throw CannotOpen(path, kNotFound);
+  if (node->attributes & kAttrReparsePoint) throw LinkedFileError(path, FileCause::kReparsePoint);
+  if (node->links > 1) throw LinkedFileError(path, FileCause::kOtherNames, node->links);
+  if (node->attributes & kAttrReadOnly) throw CannotOpen(path, kAccessDenied);
+  if (node->holder != Holder::None || node->held) throw CannotOpen(path, kSharing);
   node->held = true;
   return std::make_unique<Held>(*this, path);
 }
 
 std::vector<SearchPlace> MemorySystem::SearchRoots() {
   std::vector<SearchPlace> roots;
+  if (separator_ != '\\') return {{"/", true}};
   for (const auto& [letter, type] : drives_) {
     if (type == kDriveFixed) roots.push_back({std::string(1, letter) + ":\\", false});
   }
   return roots;
 }
 
-std::vector<DirEntry> MemorySystem::ListFolder(const std::string& folder) {
+FolderListing MemorySystem::ListFolder(const std::string& folder) {
   listed_.push_back(folder);
-  if (folder.empty() || folder.back() != '\\') return {};
   const std::string folder_key = Key(folder);
   const Node* node = Find(folder_key);
-  if (!node || !node->is_folder) return {};
+  if (folder.empty() || folder.back() != separator_ || !node || !node->is_folder) {
+    return {{}, CannotList(folder, kPathNotFound)};
+  }
   // The short name each long one has, as the listing reports it.
   std::map<std::string, std::string> short_of;
   for (const auto& [short_key, long_key] : short_names_) short_of[long_key] = short_key;
   std::vector<DirEntry> entries;
   // Children in name order, as NTFS lists them.
-  const std::string prefix = folder_key + "\\";
+  const std::string prefix =
+      folder_key.ends_with(separator_) ? folder_key : folder_key + separator_;
   for (auto it = nodes_.lower_bound(prefix); it != nodes_.end(); ++it) {
     if (it->first.compare(0, prefix.size(), prefix) != 0) break;
-    if (it->first.find('\\', prefix.size()) != std::string::npos) continue;
+    if (it->first.find(separator_, prefix.size()) != std::string::npos) continue;
     const std::uint32_t attributes = it->second.attributes;
     const auto alias = short_of.find(it->first);
     entries.push_back(
@@ -553,7 +595,7 @@ std::vector<DirEntry> MemorySystem::ListFolder(const std::string& folder) {
          it->second.is_folder, (attributes & (kAttrHidden | kAttrSystem | kAttrVolumeLabel)) != 0,
          (attributes & kAttrReparsePoint) != 0});
   }
-  return entries;
+  return {std::move(entries), std::nullopt};
 }
 
 bool MemorySystem::SameTextNoCase(const std::string& a, const std::string& b) {

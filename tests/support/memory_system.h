@@ -53,7 +53,9 @@ class MemorySystem : public System {
   // How another program holds a file open.
   enum class Holder { None, Reading, Writing };
 
-  MemorySystem();
+  // A system whose folders end in `separator`: "\\" gives drive letters
+  // (C:\...), "/" one root ("/..."). Names match without regard to case either way.
+  explicit MemorySystem(char separator = '\\');
 
   // --- Setting up ---------------------------------------------------------
   void SetExecutableFolder(std::string folder) { exe_folder_ = std::move(folder); }
@@ -126,7 +128,7 @@ class MemorySystem : public System {
   // --- System ---------------------------------------------------------------
   std::string ExecutablePath() override { return exe_folder_ + "quillfen.exe"; }
   std::string ExecutableFolder() override { return exe_folder_; }
-  char Separator() override { return '\\'; }
+  char Separator() override { return separator_; }
   std::string ReadProfileString(const std::string& section, const std::string& key,
                                 const std::string& path) override;
   bool FileExists(const std::string& path) override;
@@ -145,7 +147,7 @@ class MemorySystem : public System {
   Refusal RemoveRefusal(const std::string& path) override;
   std::unique_ptr<HeldFile> HoldFile(const std::string& path) override;
   std::vector<SearchPlace> SearchRoots() override;
-  std::vector<DirEntry> ListFolder(const std::string& folder) override;
+  FolderListing ListFolder(const std::string& folder) override;
   bool SameTextNoCase(const std::string& a, const std::string& b) override;
 
  private:
@@ -157,8 +159,8 @@ class MemorySystem : public System {
     FileTime time = 0;
     Holder holder = Holder::None;
     std::int64_t reported_size = -1;
-    bool held = false;  // by an operation of the program, through HoldFile
-    int links = 1;      // names of the file, this one included
+    bool held = false;     // by an operation of the program, through HoldFile
+    int links = 1;         // names of the file, this one included
     std::uint64_t id = 0;  // which file this is, across moves; 0 until it matters
   };
   // A name as the disk keeps it: the file it names and the name as created.
@@ -169,6 +171,8 @@ class MemorySystem : public System {
   class Held;
 
   std::string Key(const std::string& path) const;
+  std::string ParentKey(const std::string& key) const;
+  std::string NameOf(const std::string& path) const;
   void Step();
   // Whether the call being counted is a write that a torn stop cuts in half.
   bool TearsHere();
@@ -184,7 +188,8 @@ class MemorySystem : public System {
   void Departs(const Node& node);
   void RestoreDurable();
 
-  std::string exe_folder_ = "C:\\Program Files\\Quillfen\\";
+  char separator_;
+  std::string exe_folder_;
   std::map<std::string, Node> nodes_;  // key: upper-case path without trailing backslash
   std::map<char, int> drives_;
   std::map<std::string, std::string> short_names_;          // short key -> long key

@@ -22,7 +22,7 @@ const char* ControlName(Control control) {
   return "?";
 }
 
-RecordingView::RecordingView() {
+RecordingView::RecordingView(char separator) : separator_(separator) {
   // The window as it stands before the tree's first selection runs the folder handler.
   controls_[Control::findit] = {true, "Find it for me..."};
   controls_[Control::patchbutton] = {true, "Patch"};
@@ -86,13 +86,22 @@ void RecordingView::TreeSelectPath(const std::string& path) {
     throw std::runtime_error("Unable to select the folder " + path);
   }
   std::string normal = path;
-  const bool root = normal.size() == 3 && normal[1] == ':';
+  const bool root = separator_ == '\\' ? normal.size() == 3 && normal[1] == ':' : normal == "/";
   if (!root) {
-    while (!normal.empty() && normal.back() == '\\') normal.pop_back();
+    while (!normal.empty() && normal.back() == separator_) normal.pop_back();
   }
   if (SameAsciiNoCase(normal, tree_path_)) return;
   tree_path_ = normal;
   if (onTreeChange) onTreeChange();
+}
+
+// As the shell tree tells them: a Windows folder by its drive's colon, a POSIX
+// one by its leading slash; any other node is virtual.
+std::string RecordingView::TreeSelectedFolder() {
+  const bool folder =
+      separator_ == '\\' ? tree_path_.find(':') != std::string::npos : tree_path_.starts_with('/');
+  if (!folder) return {};
+  return tree_path_.ends_with(separator_) ? tree_path_ : tree_path_ + separator_;
 }
 
 void RecordingView::TreeFocus() {

@@ -18,7 +18,8 @@ class RecordingView : public View {
     std::string text;
   };
 
-  RecordingView();
+  // A tree of the folders of a system whose paths end folders in `separator`.
+  explicit RecordingView(char separator = '\\');
 
   // Called when the tree's selection changes (the window wires gamedirlvChange here).
   std::function<void()> onTreeChange;
@@ -57,6 +58,7 @@ class RecordingView : public View {
   void DetailsAddLine(const std::string& text) override;
   void DetailsScrollToTop() override;
   std::string TreeSelectedPath() override { return tree_path_; }
+  std::string TreeSelectedFolder() override;
   void TreeSelectPath(const std::string& path) override;
   bool TreeHasSelection() override { return !tree_path_.empty(); }
   void TreeMakeSelectionVisible() override { log.push_back("tree visible"); }
@@ -72,6 +74,7 @@ class RecordingView : public View {
   std::map<Control, ControlState> controls_;
   int game_index_ = -1;
   std::string tree_path_ = "My Computer";
+  char separator_;
 };
 
 const char* ControlName(Control control);

@@ -50,7 +50,7 @@ TEST(AnyName, AGameInACyrillicAndCjkFolderIsLocatedPatchedAndUndone) {
 
   // Messages name the file with a to z upper-cased and every other letter kept.
   list.At(0).modfile = folder + "ソフトgame.exe";
-  EXPECT_EQ(BoxText(ApplyPatches(system, list, folder, 1, 1).reports.front()),
+  EXPECT_EQ(BoxText(ApplyPatches(system, list, folder, 1, 1).reports.front(), '\\'),
             "Unable to find file ソフトGAME.EXE for patch #1!");
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/file_error.h"
+#include "ui/error_text.h"
 #include "platform/win32/win32_owners.h"
 #include "platform/win32/win32_system.h"
 #include "win32/real_files.h"
@@ -87,7 +88,7 @@ TEST(Win32FileView, AnEmptyFileGivesAnEmptyViewAndAFileOpenOnlyForWritingIsRefus
     FileView view(write_only.Get(), game);
     ADD_FAILURE() << "mapped a file open only for writing";
   } catch (const FileError& error) {
-    EXPECT_EQ(error.what(),
+    EXPECT_EQ(FileErrorText(error),
               "Cannot open file \"" + game + "\". " + SystemErrorText(ERROR_ACCESS_DENIED));
   }
 }

@@ -10,6 +10,7 @@
 #include "platform/win32/full_path.h"
 #include "platform/win32/win32_owners.h"
 #include "platform/win32/win32_system.h"
+#include "ui/error_text.h"
 #include "ui/report_text.h"
 #include "win32/real_files.h"
 
@@ -114,13 +115,14 @@ TEST(Win32Files, ErrorTextOfAFileThatCannotBeOpened) {
     system.ReadWholeFile(path);
     FAIL() << "read a missing file";
   } catch (const FileError& error) {
-    EXPECT_EQ(std::string(error.what()), "Cannot open file \"" + path + "\". " + description);
+    EXPECT_EQ(FileErrorText(error), "Cannot open file \"" + path + "\". " + description);
+    EXPECT_EQ(error.Code(), ERROR_FILE_NOT_FOUND);
   }
   try {
     system.WriteWholeFile(folder.Path() + "no\\such\\x.bin", {});
     FAIL() << "created a file in a missing folder";
   } catch (const FileError& error) {
-    EXPECT_EQ(std::string(error.what()).rfind("Cannot create file \"", 0), 0u);
+    EXPECT_EQ(FileErrorText(error).rfind("Cannot create file \"", 0), 0u);
   }
 }
 
@@ -245,7 +247,7 @@ TEST(Win32Files, PatchAndUndoOnRealFiles) {
   {
     OtherHandle game(path);
     const OperationResult refused = ApplyPatches(system, list, folder.Path(), 1920, 900);
-    EXPECT_EQ(BoxText(refused.reports.back()), "Errors found.  Unable to patch game!");
+    EXPECT_EQ(BoxText(refused.reports.back(), '\\'), "Errors found.  Unable to patch game!");
   }
   EXPECT_EQ(TextOf(system.ReadWholeFile(path)), content);
   EXPECT_TRUE(ApplyPatches(system, list, folder.Path(), 1920, 900).done);
@@ -260,7 +262,7 @@ TEST(Win32Files, PatchAndUndoOnRealFiles) {
   ASSERT_TRUE(SetFileAttributesA(record.c_str(), hidden));
   EXPECT_TRUE(ApplyPatches(system, list, folder.Path(), 1280, 720).done);
   EXPECT_EQ(GetFileAttributesA(record.c_str()) & hidden, hidden);
-  EXPECT_EQ(BoxText(RemovePatches(system, list, folder.Path()).reports.back()),
+  EXPECT_EQ(BoxText(RemovePatches(system, list, folder.Path()).reports.back(), '\\'),
             "Patch successfully removed!");
   EXPECT_EQ(TextOf(system.ReadWholeFile(path)), content);
   EXPECT_FALSE(system.FileExists(folder.Path() + "game.undo"));
@@ -339,7 +341,7 @@ TEST(Win32Files, AVerbatimFolderHoldsTheFilesOfThePlainOne) {
     }
     EXPECT_EQ(TextOf(system.ReadWholeFile(game)), content) << name;
     std::vector<std::string> left;
-    for (const DirEntry& entry : system.ListFolder(plain)) {
+    for (const DirEntry& entry : system.ListFolder(plain).entries) {
       if (WildcardMatchNoCase("game*", entry.name)) left.push_back(entry.name);
     }
     EXPECT_EQ(left, std::vector<std::string>{"game.exe"}) << name;
@@ -372,7 +374,7 @@ TEST(Win32Files, AFileOfGigabytesIsNeitherLocatedNorReadNorWritten) {
   list.At(0).xpos = 105;  // as if located where the wrapped sum pointed
   const OperationResult result = ApplyPatches(system, list, folder.Path(), 1920, 900);
   EXPECT_LT(GetTickCount64() - started, 5000u);
-  EXPECT_EQ(BoxText(result.reports.back()), "Errors found.  Unable to patch game!");
+  EXPECT_EQ(BoxText(result.reports.back(), '\\'), "Errors found.  Unable to patch game!");
   EXPECT_EQ(system.FileSize(path), (std::int64_t{4} << 30) + 8192);
   EXPECT_EQ(LocalLastWrite(path).wSecond, 4);
   EXPECT_FALSE(system.FileExists(folder.Path() + "huge.undo"));
@@ -411,7 +413,7 @@ TEST(Win32Files, ShortNamesTheDefinitionFileAndTheProgramAreNoPlaceToWrite) {
   }
   EXPECT_EQ(TextOf(system.ReadWholeFile(game)), content);
   EXPECT_EQ(TextOf(system.ReadWholeFile(data)), content);
-  for (const DirEntry& entry : system.ListFolder(folder.Path())) {
+  for (const DirEntry& entry : system.ListFolder(folder.Path()).entries) {
     EXPECT_FALSE(WildcardMatchNoCase("*.und*", entry.name)) << entry.name;
   }
 

@@ -65,7 +65,7 @@ TEST_F(LauncherPlacesTest, SteamGogAndEpicFromTheRegistryAndTheirFiles) {
                "{\"InstallLocation\": \"Q:\\\\launchers\\\\Epic Games\\\\Zeppelin\"}");
   folder.Write("Epic Games\\Zeppelin\\zep.exe", "");
 
-  const GameRoots found = GameSearchRoots(system, {[](const std::string& p) { return p; }});
+  const GameRoots found = GameSearchRoots(system);
   std::vector<std::string> roots;
   for (const SearchRoot& root : found.roots) roots.push_back(root.folder);
   ASSERT_GE(roots.size(), 4u);

@@ -64,7 +64,7 @@ TEST(Win32Listing, ListsNamesWithTheirAttributesMatchingWithoutCase) {
   folder.Write("Beta\\inner.txt", "b");
 
   folder.Write("a rather long name.text", "l");
-  const std::vector<DirEntry> all = system.ListFolder(folder.Path());
+  const std::vector<DirEntry> all = system.ListFolder(folder.Path()).entries;
   EXPECT_EQ(all.size(), 4u);  // the three files and the folder, without "." and ".."
   ASSERT_NE(Named(all, "Beta"), nullptr);
   EXPECT_TRUE(Named(all, "Beta")->folder);
@@ -89,8 +89,11 @@ TEST(Win32Listing, ListsNamesWithTheirAttributesMatchingWithoutCase) {
   EXPECT_EQ(Matching(all, "HIDDEN.DA?").size(), 1u);
   EXPECT_TRUE(Matching(all, "missing.txt").empty());
   EXPECT_EQ(Matching(all, FileNamePart(short_path)).size(), 1u);
-  EXPECT_TRUE(system.ListFolder(folder.Path() + "Gone\\").empty());
-  EXPECT_TRUE(system.ListFolder("").empty());
+  for (const std::string& gone : {folder.Path() + "Gone\\", std::string()}) {
+    const FolderListing listing = system.ListFolder(gone);
+    EXPECT_TRUE(listing.entries.empty()) << gone;
+    EXPECT_TRUE(listing.refusal) << gone;
+  }
 }
 
 TEST(Win32Listing, ComparesTextWithoutCase) {
@@ -182,7 +185,7 @@ class LoopFile {
 
 TEST(Win32FolderLoop, LinksAreListedAsSuchAndTheWalkEndsNamingEachFolderOnce) {
   Win32System system;
-  const std::vector<DirEntry> racer = system.ListFolder(kLoop + "Games\\Racer\\");
+  const std::vector<DirEntry> racer = system.ListFolder(kLoop + "Games\\Racer\\").entries;
   for (const char* link : {"Back", "Again"}) {
     const DirEntry* entry = Named(racer, link);
     ASSERT_NE(entry, nullptr) << link << ": run scripts/prepare-wine-tests";
@@ -199,9 +202,12 @@ TEST(Win32FolderLoop, LinksAreListedAsSuchAndTheWalkEndsNamingEachFolderOnce) {
         system, kLoop, "QF-LOOP.BIN", WalkRules{hidden, {}},
         [&](const std::string& path) {
           found.push_back(path);
-          return true;
+          return WalkStep::kContinue;
         },
-        [&](const std::string& folder) { entered.push_back(folder); });
+        [&](const std::string& folder) {
+          entered.push_back(folder);
+          return WalkStep::kContinue;
+        });
     EXPECT_EQ(entered, (std::vector<std::string>{kLoop + "Games", kLoop + "Games\\Racer"}));
     EXPECT_EQ(found, std::vector<std::string>{file.Path()});
   }

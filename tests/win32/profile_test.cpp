@@ -20,6 +20,9 @@ TEST(Win32Profile, TheRealReaderAgreesWithTheInMemoryOne) {
     const std::string path = folder.Write("patches.ini", c.file);
     EXPECT_EQ(ReadIniValue(system, c.section, c.key, path), c.expected) << c.what;
   }
+  // The system gives a value whole; the definitions layer alone cuts it.
+  const std::string path = folder.Write("long.ini", "[g]\r\nk=" + std::string(5000, 'v'));
+  EXPECT_EQ(system.ReadProfileString("g", "k", path), std::string(5000, 'v'));
 }
 
 TEST(Win32Profile, ExecutableFolderEndsInABackslash) {

@@ -79,20 +79,32 @@ FileViewSlot* Register(const void* data, std::size_t size) {
 
 }  // namespace
 
+namespace {
+
+FileError CannotOpen(const std::string& path, int error) {
+  return SystemFileError(FileAction::kOpen, path, error, std::strerror(error));
+}
+
+FileError CannotOpen(const std::string& path, FileCause cause) {
+  return OwnFileError(FileAction::kOpen, path, cause);
+}
+
+}  // namespace
+
 FileView::FileView(int fd, const std::string& path) : path_(path) {
   struct stat info;
-  if (::fstat(fd, &info) != 0) throw FileError(CannotOpenText(path, std::strerror(errno)));
-  if (S_ISDIR(info.st_mode)) throw FileError(CannotOpenText(path, std::strerror(EISDIR)));
-  if (!S_ISREG(info.st_mode)) throw FileError(CannotOpenText(path, "Not a regular file"));
+  if (::fstat(fd, &info) != 0) throw CannotOpen(path, errno);
+  if (S_ISDIR(info.st_mode)) throw CannotOpen(path, EISDIR);
+  if (!S_ISREG(info.st_mode)) throw CannotOpen(path, FileCause::kNotRegular);
   if (info.st_size == 0) return;  // mmap refuses a length of 0
   InstallBusErrorHandler();
   const auto size = static_cast<std::size_t>(info.st_size);
   void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
-  if (mapped == MAP_FAILED) throw FileError(CannotOpenText(path, std::strerror(errno)));
+  if (mapped == MAP_FAILED) throw CannotOpen(path, errno);
   range_ = Register(mapped, size);
   if (range_ == nullptr) {
     ::munmap(mapped, size);
-    throw FileError(CannotOpenText(path, "Too many files are open at once"));
+    throw CannotOpen(path, FileCause::kTooManyOpen);
   }
   data_ = static_cast<const std::uint8_t*>(mapped);
   size_ = size;
@@ -121,7 +133,7 @@ FileView& FileView::operator=(FileView&& other) noexcept {
 
 void FileView::CheckRead() const {
   if (range_ != nullptr && range_->faulted.load()) {
-    throw FileError(CannotOpenText(path_, kCutShort));
+    throw CannotOpen(path_, FileCause::kCutShort);
   }
 }
 

@@ -6,10 +6,6 @@
 
 namespace quillfen {
 
-// What a file that could not be read to its end is called.
-inline constexpr const char* kCutShort =
-    "The file became shorter while it was read, or a part of it could not be read";
-
 struct FileViewSlot;
 
 // A read-only view of the whole of an open file, mapped into memory (mmap,
@@ -26,8 +22,8 @@ class FileView {
  public:
   FileView() = default;
   // Maps the regular file open for reading on `fd`, which stays the caller's
-  // and may be closed while the view lives. Throws FileError ("Cannot open
-  // file", naming `path`) when it is not a regular file or cannot be mapped.
+  // and may be closed while the view lives. Throws FileError (kOpen,
+  // naming `path`) when it is not a regular file or cannot be mapped.
   FileView(int fd, const std::string& path);
   ~FileView();
   FileView(FileView&& other) noexcept;
@@ -36,7 +32,7 @@ class FileView {
   FileView& operator=(const FileView&) = delete;
 
   std::span<const std::uint8_t> Bytes() const { return {data_, size_}; }
-  // Throws FileError ("Cannot open file", kCutShort) when some page of the
+  // Throws FileError (kOpen, FileCause::kCutShort) when some page of the
   // view could not be read since it was mapped.
   void CheckRead() const;
 

@@ -27,28 +27,26 @@ namespace quillfen {
 
 namespace {
 
-std::string Describe(int error) {
-  return std::strerror(error);
+FileError Failed(FileAction action, const std::string& path, int error) {
+  return SystemFileError(action, path, error, std::strerror(error));
 }
 
-[[noreturn]] void ThrowCannotOpen(const std::string& path, const std::string& description) {
-  throw FileError(CannotOpenText(path, description));
+[[noreturn]] void ThrowCannotOpen(const std::string& path, int error) {
+  throw Failed(FileAction::kOpen, path, error);
 }
 
-[[noreturn]] void ThrowCannotCreate(const std::string& path, const std::string& description) {
-  throw FileError(CannotCreateText(path, description));
+[[noreturn]] void ThrowCannotOpen(const std::string& path, FileCause cause,
+                                  std::string description = {}) {
+  throw OwnFileError(FileAction::kOpen, path, cause, 0, std::move(description));
 }
 
-constexpr const char* kNotRegular = "Not a regular file";
-constexpr const char* kLink = "A symbolic link is no place for the program's files";
-constexpr const char* kPastEnd = "The write would reach past the end of the file";
-constexpr const char* kLinkedGameFile =
-    "It is a symbolic link: a write would change the file it points to";
+[[noreturn]] void ThrowCannotCreate(const std::string& path, int error) {
+  throw Failed(FileAction::kCreate, path, error);
+}
 
-// Why a write to a file with more than one name is refused.
-std::string OtherNamesText(nlink_t links) {
-  return "It has " + std::to_string(links) +
-         " names (hard links): a write would change the file under every name";
+[[noreturn]] void ThrowCannotCreate(const std::string& path, FileCause cause,
+                                    std::int64_t code = 0) {
+  throw OwnFileError(FileAction::kCreate, path, cause, code);
 }
 
 // Closes a file descriptor when it goes out of scope.
@@ -94,16 +92,16 @@ bool ReadOnly(const struct stat& info) {
 // LinkedFileError for a symbolic link or a file with more than one name.
 Descriptor OpenWritable(const std::string& native) {
   struct stat info;
-  if (::lstat(native.c_str(), &info) != 0) ThrowCannotOpen(native, Describe(errno));
-  if (S_ISLNK(info.st_mode)) throw LinkedFileError(native, kLinkedGameFile);
-  if (!S_ISREG(info.st_mode)) ThrowCannotOpen(native, kNotRegular);
-  if (ReadOnly(info)) ThrowCannotOpen(native, Describe(EACCES));
+  if (::lstat(native.c_str(), &info) != 0) ThrowCannotOpen(native, errno);
+  if (S_ISLNK(info.st_mode)) throw LinkedFileError(native, FileCause::kSymbolicLink);
+  if (!S_ISREG(info.st_mode)) ThrowCannotOpen(native, FileCause::kNotRegular);
+  if (ReadOnly(info)) ThrowCannotOpen(native, EACCES);
   Descriptor file(::open(native.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
-  if (!file.Valid()) ThrowCannotOpen(native, Describe(errno));
+  if (!file.Valid()) ThrowCannotOpen(native, errno);
   // Judged again on what was opened: the name may have changed meanwhile.
-  if (::fstat(file.Get(), &info) != 0) ThrowCannotOpen(native, Describe(errno));
-  if (!S_ISREG(info.st_mode)) ThrowCannotOpen(native, kNotRegular);
-  if (info.st_nlink > 1) throw LinkedFileError(native, OtherNamesText(info.st_nlink));
+  if (::fstat(file.Get(), &info) != 0) ThrowCannotOpen(native, errno);
+  if (!S_ISREG(info.st_mode)) ThrowCannotOpen(native, FileCause::kNotRegular);
+  if (info.st_nlink > 1) throw LinkedFileError(native, FileCause::kOtherNames, info.st_nlink);
   return file;
 }
 
@@ -271,9 +269,9 @@ bool PosixSystem::FolderExists(const std::string& path) {
 std::int64_t PosixSystem::FileSize(const std::string& path) {
   const std::string native = Resolve(path);
   struct stat info;
-  if (!StatOf(native, info)) ThrowCannotOpen(native, Describe(errno));
-  if (S_ISDIR(info.st_mode)) ThrowCannotOpen(native, Describe(EISDIR));
-  if (!S_ISREG(info.st_mode)) ThrowCannotOpen(native, kNotRegular);
+  if (!StatOf(native, info)) ThrowCannotOpen(native, errno);
+  if (S_ISDIR(info.st_mode)) ThrowCannotOpen(native, EISDIR);
+  if (!S_ISREG(info.st_mode)) ThrowCannotOpen(native, FileCause::kNotRegular);
   return static_cast<std::int64_t>(info.st_size);
 }
 
@@ -281,18 +279,18 @@ Bytes PosixSystem::ReadWholeFile(const std::string& path) {
   const std::string native = Resolve(path);
   // Non-blocking, so that a named pipe does not wait for a writer before it is refused.
   const Descriptor file(::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!file.Valid()) ThrowCannotOpen(native, Describe(errno));
+  if (!file.Valid()) ThrowCannotOpen(native, errno);
   struct stat info;
-  if (::fstat(file.Get(), &info) != 0) ThrowCannotOpen(native, Describe(errno));
-  if (S_ISDIR(info.st_mode)) ThrowCannotOpen(native, Describe(EISDIR));
-  if (!S_ISREG(info.st_mode)) ThrowCannotOpen(native, kNotRegular);
+  if (::fstat(file.Get(), &info) != 0) ThrowCannotOpen(native, errno);
+  if (S_ISDIR(info.st_mode)) ThrowCannotOpen(native, EISDIR);
+  if (!S_ISREG(info.st_mode)) ThrowCannotOpen(native, FileCause::kNotRegular);
   Bytes content(static_cast<std::size_t>(info.st_size));
   std::size_t done = 0;
   while (done < content.size()) {
     const ssize_t read = ::read(file.Get(), content.data() + done, content.size() - done);
     if (read < 0) {
       if (errno == EINTR) continue;
-      ThrowCannotOpen(native, Describe(errno));
+      ThrowCannotOpen(native, errno);
     }
     if (read == 0) break;  // the file shrank while it was read
     done += static_cast<std::size_t>(read);
@@ -305,18 +303,19 @@ void PosixSystem::WriteWholeFile(const std::string& path, const Bytes& content) 
   const std::string native = Resolve(path);
   struct stat info;
   const bool existed = ::lstat(native.c_str(), &info) == 0;
-  if (existed && S_ISLNK(info.st_mode)) ThrowCannotCreate(native, kLink);
-  if (existed && S_ISDIR(info.st_mode)) ThrowCannotCreate(native, Describe(EISDIR));
-  if (existed && !S_ISREG(info.st_mode)) ThrowCannotCreate(native, kNotRegular);
-  if (existed && ReadOnly(info)) ThrowCannotCreate(native, Describe(EACCES));
-  if (existed && info.st_nlink > 1) ThrowCannotCreate(native, OtherNamesText(info.st_nlink));
+  if (existed && S_ISLNK(info.st_mode)) ThrowCannotCreate(native, FileCause::kLinkPlace);
+  if (existed && S_ISDIR(info.st_mode)) ThrowCannotCreate(native, EISDIR);
+  if (existed && !S_ISREG(info.st_mode)) ThrowCannotCreate(native, FileCause::kNotRegular);
+  if (existed && ReadOnly(info)) ThrowCannotCreate(native, EACCES);
+  if (existed && info.st_nlink > 1)
+    ThrowCannotCreate(native, FileCause::kOtherNames, info.st_nlink);
   Descriptor file(
       ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
-  if (!file.Valid()) ThrowCannotCreate(native, Describe(errno));
+  if (!file.Valid()) ThrowCannotCreate(native, errno);
   int error = WriteAll(file.Get(), content.data(), content.size(), 0);
   if (error == 0 && ::fsync(file.Get()) != 0) error = errno;
   if (file.Close() != 0 && error == 0) error = errno;
-  if (error != 0) ThrowCannotCreate(native, Describe(error));
+  if (error != 0) ThrowCannotCreate(native, error);
 }
 
 void PosixSystem::MoveOver(const std::string& from, const std::string& to) {
@@ -324,10 +323,10 @@ void PosixSystem::MoveOver(const std::string& from, const std::string& to) {
   const std::string target = Resolve(to);
   struct stat info;
   if (StatOf(target, info)) {
-    if (S_ISDIR(info.st_mode)) ThrowCannotCreate(target, Describe(EISDIR));
-    if (ReadOnly(info)) ThrowCannotCreate(target, Describe(EACCES));
+    if (S_ISDIR(info.st_mode)) ThrowCannotCreate(target, EISDIR);
+    if (ReadOnly(info)) ThrowCannotCreate(target, EACCES);
   }
-  if (::rename(source.c_str(), target.c_str()) != 0) ThrowCannotCreate(target, Describe(errno));
+  if (::rename(source.c_str(), target.c_str()) != 0) ThrowCannotCreate(target, errno);
 }
 
 std::string PosixSystem::FileIdentity(const std::string& path) {
@@ -347,10 +346,10 @@ std::string PosixSystem::FileIdentity(const std::string& path) {
 }
 
 void PosixSystem::RemoveFile(const std::string& path) {
-  if (const Refusal refusal = RemoveRefusal(path)) throw FileError(*refusal);
+  if (const Refusal refusal = RemoveRefusal(path)) throw *refusal;
   const std::string native = Resolve(path);
   if (::unlink(native.c_str()) != 0 && errno != ENOENT) {
-    throw FileError(CannotDeleteText(native, Describe(errno)));
+    throw Failed(FileAction::kDelete, native, errno);
   }
 }
 
@@ -364,10 +363,10 @@ Refusal PosixSystem::RemoveRefusal(const std::string& path) {
   const std::string native = Resolve(path);
   struct stat info;
   if (::lstat(native.c_str(), &info) != 0) return std::nullopt;
-  if (S_ISDIR(info.st_mode)) return CannotDeleteText(native, Describe(EISDIR));
-  if (S_ISREG(info.st_mode) && ReadOnly(info)) return CannotDeleteText(native, Describe(EACCES));
+  if (S_ISDIR(info.st_mode)) return Failed(FileAction::kDelete, native, EISDIR);
+  if (S_ISREG(info.st_mode) && ReadOnly(info)) return Failed(FileAction::kDelete, native, EACCES);
   if (::access(FolderOf(native).c_str(), W_OK | X_OK) != 0) {
-    return CannotDeleteText(native, Describe(errno));
+    return Failed(FileAction::kDelete, native, errno);
   }
   return std::nullopt;
 }
@@ -384,7 +383,7 @@ class PosixHeldFile : public HeldFile {
 
   std::int64_t Size() override {
     struct stat info;
-    if (::fstat(file_.Get(), &info) != 0) ThrowCannotOpen(native_, Describe(errno));
+    if (::fstat(file_.Get(), &info) != 0) ThrowCannotOpen(native_, errno);
     return info.st_size;
   }
 
@@ -401,11 +400,11 @@ class PosixHeldFile : public HeldFile {
   void WriteAt(std::int64_t position, std::span<const std::uint8_t> bytes) override {
     // Never extend the file: a write that would is refused before any byte changes.
     if (position < 0 || position + static_cast<std::int64_t>(bytes.size()) > Size()) {
-      ThrowCannotOpen(native_, kPastEnd);
+      ThrowCannotOpen(native_, FileCause::kPastEnd);
     }
     int error = WriteAll(file_.Get(), bytes.data(), bytes.size(), static_cast<off_t>(position));
     if (error == 0 && ::fsync(file_.Get()) != 0) error = errno;
-    if (error != 0) ThrowCannotOpen(native_, Describe(error));
+    if (error != 0) ThrowCannotOpen(native_, error);
   }
 
   TimeStamp ModificationTime() override {
@@ -460,7 +459,7 @@ constexpr long kHoldPauseNs = 50'000'000;
 std::unique_ptr<FileBytes> PosixSystem::ViewFile(const std::string& path) {
   const std::string native = Resolve(path);
   const Descriptor file(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!file.Valid()) ThrowCannotOpen(native, Describe(errno));
+  if (!file.Valid()) ThrowCannotOpen(native, errno);
   return std::make_unique<PosixFileBytes>(FileView(file.Get(), native));
 }
 
@@ -469,10 +468,10 @@ std::unique_ptr<HeldFile> PosixSystem::HoldFile(const std::string& path) {
   Descriptor file = OpenWritable(native);
   for (int attempt = 1; !LockForHold(file.Get()); ++attempt) {
     if (errno != EAGAIN && errno != EACCES && errno != EINTR) {
-      ThrowCannotOpen(native, Describe(errno));
+      ThrowCannotOpen(native, errno);
     }
     if (attempt == kHoldAttempts) {
-      ThrowCannotOpen(native, "Another copy of the program is changing this file");
+      ThrowCannotOpen(native, FileCause::kHeldByAnotherCopy);
     }
     const struct timespec pause { 0, kHoldPauseNs };
     ::nanosleep(&pause, nullptr);
@@ -480,27 +479,30 @@ std::unique_ptr<HeldFile> PosixSystem::HoldFile(const std::string& path) {
   // Windows would not open a file another program has open; here another
   // program's hold is looked for in /proc.
   struct stat info;
-  if (::fstat(file.Get(), &info) != 0) ThrowCannotOpen(native, Describe(errno));
+  if (::fstat(file.Get(), &info) != 0) ThrowCannotOpen(native, errno);
   if (const std::optional<std::string> user = OtherProcessUsing(info.st_dev, info.st_ino)) {
-    ThrowCannotOpen(native, "Another program has the file open: " + *user);
+    ThrowCannotOpen(native, FileCause::kOpenElsewhere, *user);
   }
   return std::make_unique<PosixHeldFile>(native, std::move(file));
 }
 
 Refusal PosixSystem::CreateRefusal(const std::string& path) {
   const std::string native = Resolve(path);
-  const auto refused = [&](const std::string& why) { return CannotCreateText(native, why); };
+  const auto refused = [&](int error) { return Failed(FileAction::kCreate, native, error); };
+  const auto own = [&](FileCause cause, std::int64_t code = 0) {
+    return OwnFileError(FileAction::kCreate, native, cause, code);
+  };
   for (int attempt = 0; attempt < 2; ++attempt) {
     struct stat info;
     if (::lstat(native.c_str(), &info) == 0) {
-      if (S_ISLNK(info.st_mode)) return refused(kLink);
-      if (S_ISDIR(info.st_mode)) return refused(Describe(EISDIR));
-      if (!S_ISREG(info.st_mode)) return refused(kNotRegular);
-      if (ReadOnly(info)) return refused(Describe(EACCES));
-      if (info.st_nlink > 1) return refused(OtherNamesText(info.st_nlink));
+      if (S_ISLNK(info.st_mode)) return own(FileCause::kLinkPlace);
+      if (S_ISDIR(info.st_mode)) return refused(EISDIR);
+      if (!S_ISREG(info.st_mode)) return own(FileCause::kNotRegular);
+      if (ReadOnly(info)) return refused(EACCES);
+      if (info.st_nlink > 1) return own(FileCause::kOtherNames, info.st_nlink);
       // Opening it for writing, without truncating, changes neither content nor time.
       const Descriptor file(::open(native.c_str(), O_WRONLY | O_CLOEXEC));
-      if (!file.Valid()) return refused(Describe(errno));
+      if (!file.Valid()) return refused(errno);
       return std::nullopt;
     }
     // No file yet: create one and remove it again.
@@ -509,10 +511,10 @@ Refusal PosixSystem::CreateRefusal(const std::string& path) {
       ::unlink(native.c_str());
       return std::nullopt;
     }
-    if (errno != EEXIST) return refused(Describe(errno));
+    if (errno != EEXIST) return refused(errno);
     // Someone created it meanwhile: judge it as an existing file.
   }
-  return refused(Describe(EEXIST));
+  return refused(EEXIST);
 }
 
 TimeStamp PosixSystem::ModificationTime(const std::string& path) {
@@ -538,9 +540,9 @@ std::string PosixSystem::HomeFolder() {
   return home_ + "/";
 }
 
-std::vector<DirEntry> PosixSystem::ListFolder(const std::string& folder) {
+FolderListing PosixSystem::ListFolder(const std::string& folder) {
   const UniqueDir listing(::opendir(folder.empty() ? "." : folder.c_str()));
-  if (!listing) return {};
+  if (!listing) return {{}, Failed(FileAction::kList, folder, errno)};
   std::vector<DirEntry> entries;
   while (const dirent* entry = ::readdir(listing.get())) {
     const std::string name = entry->d_name;
@@ -563,7 +565,7 @@ std::vector<DirEntry> PosixSystem::ListFolder(const std::string& folder) {
     const std::string ub = UpperAscii(b.name);
     return ua != ub ? ua < ub : a.name < b.name;
   });
-  return entries;
+  return {std::move(entries), std::nullopt};
 }
 
 bool PosixSystem::SameTextNoCase(const std::string& a, const std::string& b) {

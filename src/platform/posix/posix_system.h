@@ -70,7 +70,7 @@ class PosixSystem : public System {
   bool SetModificationTime(const std::string& path, const TimeStamp& time) override;
 
   std::vector<SearchPlace> SearchRoots() override;
-  std::vector<DirEntry> ListFolder(const std::string& folder) override;
+  FolderListing ListFolder(const std::string& folder) override;
   bool SameTextNoCase(const std::string& a, const std::string& b) override;
   std::string HomeFolder() override;
 

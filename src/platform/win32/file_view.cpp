@@ -7,7 +7,7 @@ namespace quillfen {
 
 FileView::FileView(HANDLE file, const std::string& path) {
   const auto refuse = [&](DWORD error) {
-    throw FileError(CannotOpenText(path, SystemErrorText(error)));
+    throw SystemFileError(FileAction::kOpen, path, error, SystemErrorText(error));
   };
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file, &size)) refuse(GetLastError());

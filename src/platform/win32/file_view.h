@@ -23,7 +23,7 @@ class FileView {
  public:
   FileView() = default;
   // Maps the file open for reading on `file`, which stays the caller's and may
-  // be closed while the view lives. Throws FileError ("Cannot open file",
+  // be closed while the view lives. Throws FileError (kOpen,
   // naming `path`) when it cannot be mapped.
   FileView(HANDLE file, const std::string& path);
   FileView(FileView&& other) noexcept

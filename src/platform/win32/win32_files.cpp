@@ -19,12 +19,16 @@ using win32::Narrow;
 using win32::UniqueFile;
 using win32::Widen;
 
+FileError Failed(FileAction action, const std::string& path, DWORD error) {
+  return SystemFileError(action, path, error, SystemErrorText(error));
+}
+
 [[noreturn]] void ThrowCannotOpen(const std::string& path, DWORD error) {
-  throw FileError(CannotOpenText(path, SystemErrorText(error)));
+  throw Failed(FileAction::kOpen, path, error);
 }
 
 [[noreturn]] void ThrowCannotCreate(const std::string& path, DWORD error) {
-  throw FileError(CannotCreateText(path, SystemErrorText(error)));
+  throw Failed(FileAction::kCreate, path, error);
 }
 
 // The file opened as asked; empty when it could not be (GetLastError says why).
@@ -45,15 +49,6 @@ bool ReadOnly(const std::string& path) {
   const DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
          !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-constexpr const char* kLinkedText =
-    "It is a symbolic link or junction: a write would change the file it points to";
-
-// Why a write to a file with more than one name is refused.
-std::string OtherNamesText(DWORD links) {
-  return "It has " + std::to_string(links) +
-         " names (hard links): a write would change the file under every name";
 }
 
 // How many names the file open on the handle has; 0 when it cannot be told.
@@ -152,7 +147,7 @@ void Win32System::WriteWholeFile(const std::string& path, const Bytes& content) 
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT));
     if (const DWORD links = present ? LinkCount(present.Get()) : 0; links > 1) {
-      throw FileError(CannotCreateText(path, OtherNamesText(links)));
+      throw OwnFileError(FileAction::kCreate, path, FileCause::kOtherNames, links);
     }
   }
   const UniqueFile file(OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, attributes));
@@ -201,7 +196,7 @@ std::string Win32System::FileIdentity(const std::string& path) {
 }
 
 Refusal Win32System::CreateRefusal(const std::string& path) {
-  const auto refused = [&](DWORD error) { return CannotCreateText(path, SystemErrorText(error)); };
+  const auto refused = [&](DWORD error) { return Failed(FileAction::kCreate, path, error); };
   for (int attempt = 0; attempt < 2; ++attempt) {
     const DWORD attributes = Attributes(path);
     if (attributes != INVALID_FILE_ATTRIBUTES) {
@@ -216,7 +211,7 @@ Refusal Win32System::CreateRefusal(const std::string& path) {
       const UniqueFile file(OpenFile(path, GENERIC_WRITE, 0, OPEN_EXISTING));
       if (!file) return refused(GetLastError());
       if (const DWORD links = LinkCount(file.Get()); links > 1) {
-        return CannotCreateText(path, OtherNamesText(links));
+        return OwnFileError(FileAction::kCreate, path, FileCause::kOtherNames, links);
       }
       return std::nullopt;
     }
@@ -258,11 +253,11 @@ bool Win32System::SetModificationTime(const std::string& path, const TimeStamp& 
 }
 
 void Win32System::RemoveFile(const std::string& path) {
-  if (ReadOnly(path)) throw FileError(CannotDeleteText(path, SystemErrorText(ERROR_ACCESS_DENIED)));
+  if (ReadOnly(path)) throw Failed(FileAction::kDelete, path, ERROR_ACCESS_DENIED);
   if (DeleteFileW(Widen(path).c_str())) return;
   const DWORD error = GetLastError();
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
-  throw FileError(CannotDeleteText(path, SystemErrorText(error)));
+  throw Failed(FileAction::kDelete, path, error);
 }
 
 // NTFS journals its folders' entries, and a move asks for MOVEFILE_WRITE_THROUGH:
@@ -273,14 +268,14 @@ Refusal Win32System::RemoveRefusal(const std::string& path) {
   const DWORD attributes = Attributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
   if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
-    return CannotDeleteText(path, SystemErrorText(ERROR_ACCESS_DENIED));
+    return Failed(FileAction::kDelete, path, ERROR_ACCESS_DENIED);
   }
   // Opening for deletion, letting others do anything, fails exactly where
   // another program holds the file without letting it be deleted.
   const UniqueFile file(OpenFile(path, DELETE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT));
-  if (!file) return CannotDeleteText(path, SystemErrorText(GetLastError()));
+  if (!file) return Failed(FileAction::kDelete, path, GetLastError());
   return std::nullopt;
 }
 
@@ -387,9 +382,9 @@ std::unique_ptr<HeldFile> Win32System::HoldFile(const std::string& path) {
       BY_HANDLE_FILE_INFORMATION info;
       if (!GetFileInformationByHandle(file.Get(), &info)) ThrowCannotOpen(path, GetLastError());
       if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        throw LinkedFileError(path, kLinkedText);
+        throw LinkedFileError(path, FileCause::kReparsePoint);
       }
-      if (info.nNumberOfLinks > 1) throw LinkedFileError(path, OtherNamesText(info.nNumberOfLinks));
+      if (info.nNumberOfLinks > 1) throw LinkedFileError(path, FileCause::kOtherNames, info.nNumberOfLinks);
       if (LockForHold(file.Get())) return std::make_unique<Win32HeldFile>(path, std::move(file));
     }
     const DWORD error = GetLastError();

@@ -19,12 +19,21 @@ std::vector<SearchPlace> Win32System::SearchRoots() {
   return roots;
 }
 
-std::vector<DirEntry> Win32System::ListFolder(const std::string& folder) {
+FolderListing Win32System::ListFolder(const std::string& folder) {
+  const auto refused = [&](DWORD error) {
+    return FolderListing{{},
+                         SystemFileError(FileAction::kList, folder, error, SystemErrorText(error))};
+  };
+  if (folder.empty()) return refused(ERROR_PATH_NOT_FOUND);
   std::vector<DirEntry> entries;
-  if (folder.empty()) return entries;
   WIN32_FIND_DATAW data;
   const auto find = win32::UniqueFind(FindFirstFileW(Widen(folder + "*").c_str(), &data));
-  if (!find) return entries;  // the folder cannot be listed
+  if (!find) {
+    // The root of an empty disk lists nothing at all, not even "." and "..".
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) return {};
+    return refused(error);
+  }
   do {
     const std::wstring_view name = data.cFileName;
     if (name == L"." || name == L"..") continue;
@@ -34,7 +43,7 @@ std::vector<DirEntry> Win32System::ListFolder(const std::string& folder) {
                        (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0,
                        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
   } while (FindNextFileW(find.Get(), &data));
-  return entries;
+  return {std::move(entries), std::nullopt};
 }
 
 bool Win32System::SameTextNoCase(const std::string& a, const std::string& b) {

@@ -13,6 +13,10 @@ std::string Win32System::ExecutableFolder() {
   return sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
 }
 
+std::string Win32System::FullPath(const std::string& path) {
+  return win32::FullPath(path);
+}
+
 std::string Win32System::ExecutablePath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
@@ -30,14 +34,21 @@ std::string Win32System::ExecutablePath() {
 }
 
 // The profile reader decodes the file itself: text in the system's ANSI code
-// page, or UTF-16 after a byte-order mark. Values are cut at 2999 characters.
+// page, or UTF-16 after a byte-order mark. It fills the buffer it is given and
+// cuts the value there: a value that fills it is read again with a larger one.
 std::string Win32System::ReadProfileString(const std::string& section, const std::string& key,
                                            const std::string& path) {
-  wchar_t buffer[3000];
-  const DWORD length = GetPrivateProfileStringW(
-      Widen(section).c_str(), Widen(key).c_str(), L"", buffer,
-      static_cast<DWORD>(sizeof buffer / sizeof buffer[0]), Widen(path).c_str());
-  return Narrow(std::wstring_view(buffer, length));
+  const std::wstring wide_section = Widen(section);
+  const std::wstring wide_key = Widen(key);
+  const std::wstring wide_path = Widen(path);
+  std::wstring buffer(4096, L'\0');
+  for (;;) {
+    const DWORD length =
+        GetPrivateProfileStringW(wide_section.c_str(), wide_key.c_str(), L"", buffer.data(),
+                                 static_cast<DWORD>(buffer.size()), wide_path.c_str());
+    if (length + 1 < buffer.size()) return Narrow(std::wstring_view(buffer.data(), length));
+    buffer.resize(buffer.size() * 2);
+  }
 }
 
 }  // namespace quillfen

@@ -18,6 +18,10 @@ class Win32System : public System {
   std::string ExecutablePath() override;
   std::string ExecutableFolder() override;
   char Separator() override { return '\\'; }
+  // A full path, since the profile reader looks for a bare file name in the
+  // Windows folder, and a plain one, so that a folder typed in the verbatim
+  // form (\\?\C:\...) holds the same files as typed the usual way.
+  std::string FullPath(const std::string& path) override;
   std::string ReadProfileString(const std::string& section, const std::string& key,
                                 const std::string& path) override;
 
@@ -38,7 +42,7 @@ class Win32System : public System {
   bool SetModificationTime(const std::string& path, const TimeStamp& time) override;
 
   std::vector<SearchPlace> SearchRoots() override;
-  std::vector<DirEntry> ListFolder(const std::string& folder) override;
+  FolderListing ListFolder(const std::string& folder) override;
   bool SameTextNoCase(const std::string& a, const std::string& b) override;
   LauncherPlaces GameLauncherPlaces() override;
 };

@@ -2,9 +2,22 @@
 
 #include <exception>
 
+#include "platform/file_error.h"
 #include "ui/error_text.h"
 
 namespace quillfen::win32 {
+
+std::string CaughtErrorText() {
+  try {
+    throw;
+  } catch (const FileError& error) {
+    return FileErrorText(error);
+  } catch (const std::exception& error) {
+    return error.what();
+  } catch (...) {
+    return "Unknown error";
+  }
+}
 
 void ReportError(MessageBoxes& boxes, HWND owner, const std::string& message) {
   ShowMessageBox(boxes, owner, ErrorReportText(message), MB_ICONERROR);
@@ -13,16 +26,11 @@ void ReportError(MessageBoxes& boxes, HWND owner, const std::string& message) {
 void RunHandler(MessageBoxes& boxes, HWND owner, const std::function<void()>& handler) noexcept {
   try {
     handler();
-  } catch (const std::exception& error) {
-    try {
-      ReportError(boxes, owner, error.what());
-    } catch (...) {
-      // Not even the report could be shown (out of memory): the window carries on.
-    }
   } catch (...) {
     try {
-      ReportError(boxes, owner, "Unknown error");
+      ReportError(boxes, owner, CaughtErrorText());
     } catch (...) {
+      // Not even the report could be shown (out of memory): the window carries on.
     }
   }
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "base/text.h"
 #include "platform/win32/utf8.h"
 #include "ui/forum.h"
 #include "ui/win32/containers.h"
@@ -120,8 +121,8 @@ bool MainWindow::Create(int show) {
   const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   closed_ = false;
   // WM_CREATE builds the controls; the folder tree's first selection runs the folder handler.
-  CreateWindowExW(kWindowExStyle, kWindowClass, Widen(kApplicationTitle).c_str(), kWindowStyle, left, top, width,
-                  height, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+  CreateWindowExW(kWindowExStyle, kWindowClass, Widen(kApplicationTitle).c_str(), kWindowStyle,
+                  left, top, width, height, nullptr, nullptr, GetModuleHandleW(nullptr), this);
   if (!window_) throw std::runtime_error("Cannot create the main window");
 
   SetWindowTextW(window_, Widen(kWindowCaption).c_str());
@@ -158,11 +159,8 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam
     if (const std::optional<LRESULT> result = self->Dispatch(message, wParam, lParam)) {
       return *result;
     }
-  } catch (const std::exception& error) {
-    ReportError(self->boxes_, window, error.what());
-    return message == WM_CREATE ? -1 : 0;
   } catch (...) {
-    ReportError(self->boxes_, window, "Unknown error");
+    ReportError(self->boxes_, window, CaughtErrorText());
     return message == WM_CREATE ? -1 : 0;
   }
   return DefWindowProcW(window, message, wParam, lParam);
@@ -327,8 +325,9 @@ HWND MainWindow::CreateControl(const ControlSpec& row) {
   if (!row.enabled) style |= WS_DISABLED;
   const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id));
   auto make = [&](DWORD exStyle, const wchar_t* type, DWORD extra, int height) {
-    return CreateWindowExW(exStyle, type, caption.c_str(), style | extra, r.left, r.top, r.right - r.left,
-                           height, parent, id, GetModuleHandleW(nullptr), nullptr);
+    return CreateWindowExW(exStyle, type, caption.c_str(), style | extra, r.left, r.top,
+                           r.right - r.left, height, parent, id, GetModuleHandleW(nullptr),
+                           nullptr);
   };
   const int height = r.bottom - r.top;
   const DWORD align = row.align == Align::right ? SS_RIGHT : SS_LEFT;
@@ -509,6 +508,13 @@ void MainWindow::DetailsScrollToTop() {
 
 std::string MainWindow::TreeSelectedPath() {
   return tree_.SelectedPath();
+}
+// A file-system node's path holds a drive's colon; a drive root's already ends
+// in a backslash.
+std::string MainWindow::TreeSelectedFolder() {
+  const std::string path = tree_.SelectedPath();
+  if (path.find(':') == std::string::npos) return {};
+  return ReplaceAllNoCase(path + "\\", "\\\\", "\\");
 }
 void MainWindow::TreeSelectPath(const std::string& path) {
   tree_.SelectPath(path);

@@ -57,6 +57,7 @@ class MainWindow : public View {
   void DetailsAddLine(const std::string& text) override;
   void DetailsScrollToTop() override;
   std::string TreeSelectedPath() override;
+  std::string TreeSelectedFolder() override;
   void TreeSelectPath(const std::string& path) override;
   bool TreeHasSelection() override;
   void TreeMakeSelectionVisible() override;
