@@ -12,9 +12,11 @@
 
 namespace quillfen::one_pass_internal {
 
-// The bytes are read piece by piece, each piece while it fits the processor's
-// cache: this fits the second-level cache of current processors.
-constexpr std::size_t kPassPiece = std::size_t{256} << 10;
+// The bytes are read piece by piece, each piece while it is in the processor's
+// cache, which the searches and the checksum (on its own thread, a few pieces
+// ahead at most) share: a few pieces fit the last-level cache of current
+// processors, and each piece pays for the round of searches it starts.
+constexpr std::size_t kPassPiece = std::size_t{1} << 20;
 
 // ChecksumAndFind over pieces of `piece` bytes (at least 1).
 PassResult ChecksumAndFindInPieces(std::span<const std::uint8_t> bytes,
