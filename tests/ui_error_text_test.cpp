@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ui/error_text.h"
+#include "words/fault_words.h"
 
 namespace quillfen {
 namespace {

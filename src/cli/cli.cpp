@@ -9,6 +9,7 @@
 #include "cli/suggest.h"
 #include "platform/file_error.h"
 #include "platform/system.h"
+#include "words/fault_words.h"
 
 #ifndef QUILLFEN_VERSION
 #error "The build defines QUILLFEN_VERSION, the project's version."
@@ -217,7 +218,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     if (call.command == "suggest") return RunSuggest(env, call);
     return RunFind(env, call);
   } catch (const FileError& error) {
-    env.err << "quillfen-cli: " << FileErrorLine(error) << "\n";
+    env.err << "quillfen-cli: " << FileErrorText(error) << "\n";
     return kExitFailure;
   }
 }

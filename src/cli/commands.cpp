@@ -31,6 +31,7 @@
 #include "platform/system.h"
 #include "search/folder_search.h"
 #include "search/game_roots.h"
+#include "words/fault_words.h"
 
 namespace quillfen {
 
@@ -519,7 +520,7 @@ int RunFind(CliEnvironment& env, const Invocation& call) {
           if (skipped.missing) {
             env.err << "skipped " << skipped.path << ": not found\n";
           } else if (skipped.error) {
-            env.err << FileErrorLine(*skipped.error) << "; skipped\n";
+            env.err << FileErrorText(*skipped.error) << "; skipped\n";
           } else {
             env.err << "skipped " << skipped.path << ": not in its launcher's format\n";
           }

@@ -6,15 +6,7 @@
 
 namespace quillfen {
 
-// A file error that ends a command, as quillfen-cli prints it after its name:
-// "Cannot open file "<path>". " + the cause.
-std::string FileErrorLine(const FileError& error);
-
-// Why a file could not be used, as quillfen-cli says it: the system's own
-// description, or the program's reason.
-std::string FileCauseLine(const FileError& error);
-
-// "<path>: <cause>".
+// A file error as a command's line names it: "<path>: <cause>".
 std::string PathAndCause(const FileError& error);
 
 }  // namespace quillfen

@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "cli/file_error_lines.h"
 #include "engine/values.h"
+#include "words/fault_words.h"
 
 namespace quillfen {
 
@@ -36,9 +37,9 @@ std::string RefusalText(const WriteRefusal& why) {
             }
             return {};
           },
-          [](const FileError& error) -> std::string { return FileCauseLine(error); },
+          [](const FileError& error) -> std::string { return FileCauseText(error); },
           [](const Refusal& refusal) -> std::string {
-            return refusal ? FileCauseLine(*refusal) : std::string();
+            return refusal ? FileCauseText(*refusal) : std::string();
           },
       },
       why);
@@ -49,24 +50,6 @@ std::string AxisName(Axis axis) {
 }
 
 }  // namespace
-
-std::string NameFaultText(NameFault fault) {
-  switch (fault) {
-    case NameFault::kEmpty:
-      return "it is empty";
-    case NameFault::kFolder:
-      return "it names a folder";
-    case NameFault::kSlash:
-      return "it holds a slash, which leads out of the folder";
-    case NameFault::kForbiddenCharacter:
-      return "it holds a character that Windows keeps out of file names";
-    case NameFault::kTrailingDotOrBlank:
-      return "it ends in a dot or blank, which Windows drops";
-    case NameFault::kDeviceName:
-      return "it is the name of a device on Windows";
-  }
-  return {};
-}
 
 ReportLine WordReport(const Report& report,
                       const std::function<std::string(const std::string&)>& native,
@@ -137,7 +120,7 @@ ReportLine WordReport(const Report& report,
           },
           [&](const Linked& r) -> ReportLine {
             return {false, "refusing to write " + native(r.path) + " (" + Patch(r.patch) +
-                               "): " + FileCauseLine(r.error)};
+                               "): " + FileCauseText(r.error)};
           },
           [&](const ChecksFailed& r) -> ReportLine {
             return {false, r.operation == Operation::kPatch ? "nothing was patched"

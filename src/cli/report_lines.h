@@ -18,9 +18,6 @@ struct ReportLine {
 ReportLine WordReport(const Report& report,
                       const std::function<std::string(const std::string&)>& native, char separator);
 
-// Why a name of the definition file names no file of the game folder.
-std::string NameFaultText(NameFault fault);
-
 // A patch's file that is not in the game folder, in the one wording of patch,
 // undo and locate: "cannot find PATH (patch #N)"; `patch` is the index.
 std::string MissingFileText(const std::string& path, std::size_t patch);

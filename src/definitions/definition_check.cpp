@@ -13,6 +13,7 @@
 #include "definitions/game_loading.h"
 #include "definitions/ini.h"
 #include "definitions/patch_entry.h"
+#include "words/fault_words.h"
 
 namespace quillfen {
 
@@ -112,25 +113,6 @@ std::size_t TextDistance(std::string_view a, std::string_view b) {
 }
 
 namespace {
-
-// Why a file name of a game names no file of its folder, as the check words it.
-std::string FaultText(NameFault fault) {
-  switch (fault) {
-    case NameFault::kEmpty:
-      return "it is empty";
-    case NameFault::kFolder:
-      return "it names a folder";
-    case NameFault::kSlash:
-      return "it holds a slash, which leads out of the folder";
-    case NameFault::kForbiddenCharacter:
-      return "it holds a character that Windows keeps out of file names";
-    case NameFault::kTrailingDotOrBlank:
-      return "it ends in a dot or blank, which Windows drops";
-    case NameFault::kDeviceName:
-      return "it is the name of a device on Windows";
-  }
-  return {};
-}
 
 class Checker {
  public:
@@ -426,9 +408,9 @@ class Checker {
       if (value.empty() && key != prefix + "modfile") continue;
       if (const auto fault = ForeignNameReason(FileNamePart(value))) {
         const ProfileEntry* entry = profile_.Find(section, key);
-        Error(
-            entry ? entry->line : patch_line,
-            key + " " + Quoted(value) + " names no file of the game folder: " + FaultText(*fault));
+        Error(entry ? entry->line : patch_line, key + " " + Quoted(value) +
+                                                    " names no file of the game folder: " +
+                                                    NameFaultText(*fault));
       }
     }
     PatchRecord record;
@@ -569,7 +551,8 @@ class Checker {
               "no checkfile: Find it for me cannot find the game");
     } else if (const auto fault = ForeignNameReason(FileNamePart(checkfile))) {
       Error(checkfile_entry->line, "checkfile " + Quoted(checkfile) +
-                                       " names no file of the game folder: " + FaultText(*fault));
+                                       " names no file of the game folder: " +
+                                       NameFaultText(*fault));
     }
   }
 

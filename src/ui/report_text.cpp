@@ -4,6 +4,7 @@
 #include "base/overloaded.h"
 #include "base/text.h"
 #include "ui/error_text.h"
+#include "words/fault_words.h"
 
 namespace quillfen {
 
@@ -24,24 +25,6 @@ std::string ByteCount(std::int32_t count) {
 
 std::string Largest(std::int32_t count) {
   return std::to_string((std::int64_t{1} << (8 * count)) - 1);
-}
-
-std::string NameFaultText(NameFault fault) {
-  switch (fault) {
-    case NameFault::kEmpty:
-      return "it is empty";
-    case NameFault::kFolder:
-      return "it names a folder";
-    case NameFault::kSlash:
-      return "it holds a slash, which leads out of the folder";
-    case NameFault::kForbiddenCharacter:
-      return "it holds a character that Windows keeps out of file names";
-    case NameFault::kTrailingDotOrBlank:
-      return "it ends in a dot or blank, which Windows drops";
-    case NameFault::kDeviceName:
-      return "it is the name of a device on Windows";
-  }
-  return {};
 }
 
 std::string AxisName(Axis axis) {

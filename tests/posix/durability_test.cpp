@@ -20,6 +20,7 @@
 #include "ui/error_text.h"
 #include "platform/posix/posix_system.h"
 #include "posix/temp_folder.h"
+#include "words/fault_words.h"
 
 namespace {
 

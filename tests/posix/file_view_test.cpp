@@ -27,6 +27,7 @@
 #include "platform/posix/posix_system.h"
 #include "posix/temp_folder.h"
 #include "support/game_files.h"
+#include "words/fault_words.h"
 
 namespace quillfen {
 namespace {

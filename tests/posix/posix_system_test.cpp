@@ -19,6 +19,7 @@
 #include "posix/temp_folder.h"
 #include "support/profile_cases.h"
 #include "ui/error_text.h"
+#include "words/fault_words.h"
 
 namespace quillfen {
 namespace {

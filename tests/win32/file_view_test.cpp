@@ -13,6 +13,7 @@
 #include "platform/win32/win32_owners.h"
 #include "platform/win32/win32_system.h"
 #include "win32/real_files.h"
+#include "words/fault_words.h"
 
 namespace quillfen {
 namespace {

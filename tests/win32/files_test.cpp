@@ -13,6 +13,7 @@
 #include "ui/error_text.h"
 #include "ui/report_text.h"
 #include "win32/real_files.h"
+#include "words/fault_words.h"
 
 namespace quillfen {
 namespace {

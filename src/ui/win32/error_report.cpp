@@ -4,6 +4,7 @@
 
 #include "platform/file_error.h"
 #include "ui/error_text.h"
+#include "words/fault_words.h"
 
 namespace quillfen::win32 {
 
