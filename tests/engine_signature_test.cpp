@@ -316,6 +316,11 @@ void ExpectPassAgrees(const B& image, const std::vector<SignatureQuery>& queries
         << what << " query " << k << " piece " << piece;
     ASSERT_EQ(pass.found[k].ypos, reference::PlainScan(image, q.sig, q.sigwild, q.yoffset, q.occur))
         << what << " query " << k << " piece " << piece;
+    ASSERT_EQ(pass.found[k].start, reference::PlainScan(image, q.sig, q.sigwild, 1, q.occur) - 1)
+        << what << " query " << k << " piece " << piece;
+    // A query that counts all finds the same occurrence and counts every one.
+    ASSERT_EQ(pass.found[k].occurrences, q.count_all ? CountAll(image, B(q.sig.begin(), q.sig.end()), B(q.sigwild.begin(), q.sigwild.end())) : -1)
+        << what << " query " << k << " piece " << piece;
   }
 }
 
@@ -332,7 +337,8 @@ TEST(ChecksumAndFind, AgreesWithThePlainScanAndCrc) {
         cases.back().image = first.image;  // its own signature, not cut from this image
       }
       const RandomCase& c = cases.back();
-      queries.push_back({c.sig, c.wild, c.occur, c.offset, c.offset + static_cast<int>(k) * 3});
+      queries.push_back(
+          {c.sig, c.wild, c.occur, c.offset, c.offset + static_cast<int>(k) * 3, k == round % 4});
     }
     ExpectPassAgrees(first.image, queries, 1 + random() % 40, "round " + std::to_string(round));
   }
@@ -343,7 +349,7 @@ TEST(ChecksumAndFind, AgreesWithThePlainScanAndCrc) {
     const std::int32_t total = CountAll(image, sig, wild);
     std::vector<SignatureQuery> queries;
     for (const std::int32_t occur : {1, total / 3, total / 2 + 1, total, total + 1}) {
-      queries.push_back({sig, wild, occur, -2, 7});
+      queries.push_back({sig, wild, occur, -2, 7, occur % 2 == round % 2});
     }
     ExpectPassAgrees(image, queries, 1 + random() % 3000,
                      "zero-heavy round " + std::to_string(round));
@@ -359,6 +365,10 @@ TEST(ChecksumAndFind, AgreesWithThePlainScanAndCrc) {
   for (const std::int32_t occur : {1, total, total + 1}) {
     queries.push_back({sig, wild, occur, 2, 6});
   }
+  // Counting alone, and a signature of wildcards only, whose every candidate counts.
+  const B every(sig.size(), 1);
+  queries.push_back({sig, wild, 0, 2, 6, true});
+  queries.push_back({sig, every, 3, 0, 0, true});
   ExpectPassAgrees(large, queries, one_pass_internal::kPassPiece, "large image");
   ExpectPassAgrees(large, {}, one_pass_internal::kPassPiece, "large image, no query");
 }

@@ -7,7 +7,6 @@
 #include <iterator>
 #include <optional>
 #include <set>
-#include <span>
 #include <type_traits>
 #include <variant>
 
@@ -24,7 +23,6 @@
 #include "engine/locate.h"
 #include "engine/patching.h"
 #include "engine/record_files.h"
-#include "engine/signature.h"
 #include "engine/undo_record.h"
 #include "engine/values.h"
 #include "platform/file_error.h"
@@ -311,20 +309,16 @@ void ShowRecord(CliEnvironment& env, const LoadedGame& game, const LocatedPatch&
 // One patch as locate shows it; returns whether it was located.
 bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
   const PatchEntry& entry = game.list.At(index);
-  const LocatedPatch result = LocatePatch(env.system, game.folder, entry);
+  const LocateReport report = ReportLocation(env.system, game.folder, entry);
+  const LocatedPatch& result = report.patch;
   std::ostream& out = env.out;
   const std::string shown = ShownPath(env, game, result.modfile);
   out << "patch #" << index + 1 << ": " << shown << "\n";
   if (ShowUnreadFile(env, game, index, result, shown)) return false;
-  const std::unique_ptr<FileBytes> file = env.system.ViewFile(result.modfile);
-  const std::span<const std::uint8_t> content = file->Content();
-  const std::int64_t count = CountSignature(content, entry.sig, entry.sigwild);
+  const std::int64_t count = report.occurrences.value_or(0);
   out << "  signature: " << count << (count == 1 ? " occurrence" : " occurrences");
-  // An offset of 1 tells an occurrence at 0 from none.
-  const std::int32_t start = FindSignature(content, entry.sig, entry.sigwild, 1, entry.occur);
-  file->CheckRead();
-  if (start > 0) {
-    out << "; occurrence " << entry.occur << " at " << Position(start - 1) << "\n";
+  if (report.start >= 0) {
+    out << "; occurrence " << entry.occur << " at " << Position(report.start) << "\n";
   } else {
     out << "; occurrence " << entry.occur << " not found\n";
   }
@@ -346,7 +340,7 @@ bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
   if (!result.located) {
     env.err << "quillfen-cli: patch #" << index + 1 << " is not located in " << shown
             << (result.failure == LocateFailure::kOutsideFile ? ": a value lies outside the file"
-                : start > 0                                   ? ""
+                : report.start >= 0                           ? ""
                             : ": the signature's occurrence is not there")
             << "\n";
   }

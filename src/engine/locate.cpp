@@ -32,33 +32,63 @@ PatchEntry BoundTo(const std::string& folder, const PatchEntry& entry) {
   return bound;
 }
 
-LocatedPatch LocatePatch(System& system, const std::string& folder, const PatchEntry& entry) {
-  const PatchEntry bound = BoundTo(folder, entry);
-  if (!entry.cut.empty()) return NotLocated(bound, LocateFailure::kCutValue);
-  if (ForeignNameReason(FileNamePart(entry.modfile)) ||
-      ForeignNameReason(FileNamePart(entry.undofile))) {
-    return NotLocated(bound, LocateFailure::kForeignName);
-  }
-  return LocateBound(system, bound);
+// LocatePatch and ReportLocation: the checks of the entry's names, then the
+// bound entry located in one pass over its file, which counts the signature's
+// occurrences where `count` asks for them.
+namespace {
+
+LocateReport Unread(const PatchEntry& bound, LocateFailure failure) {
+  LocateReport report;
+  report.patch = NotLocated(bound, failure);
+  return report;
 }
 
-LocatedPatch LocateBound(System& system, const PatchEntry& bound) {
-  if (!bound.cut.empty()) return NotLocated(bound, LocateFailure::kCutValue);
-  if (!system.FileExists(bound.modfile)) return NotLocated(bound, LocateFailure::kFileMissing);
+LocateReport LocateBoundCounting(System& system, const PatchEntry& bound, bool count) {
+  if (!bound.cut.empty()) return Unread(bound, LocateFailure::kCutValue);
+  if (!system.FileExists(bound.modfile)) return Unread(bound, LocateFailure::kFileMissing);
   // A file whose positions a signed 32-bit number cannot all name is never
   // located, and never loaded.
   if (system.FileSize(bound.modfile) > kMaxGameFileSize) {
-    return NotLocated(bound, LocateFailure::kTooLarge);
+    return Unread(bound, LocateFailure::kTooLarge);
   }
   const std::unique_ptr<FileBytes> file = system.ViewFile(bound.modfile);
   const std::span<const std::uint8_t> content = file->Content();
-  const SignatureQuery query = QueryOf(bound);
+  SignatureQuery query = QueryOf(bound);
+  query.count_all = count;
   const PassResult pass = ChecksumAndFind(content, {&query, 1});
-  LocatedPatch result = LocateKnown(system, bound, content, pass.crc, [&] {
-    return Places{pass.found[0].xpos, pass.found[0].ypos};
-  });
+  const QueryResult& found = pass.found[0];
+  LocateReport report;
+  report.patch = LocateKnown(system, bound, content, pass.crc,
+                             [&] { return Places{found.xpos, found.ypos}; });
   file->CheckRead();
-  return result;
+  if (count) report.occurrences = found.occurrences;
+  report.start = found.start;
+  return report;
+}
+
+LocateReport LocateInFolder(System& system, const std::string& folder, const PatchEntry& entry,
+                            bool count) {
+  const PatchEntry bound = BoundTo(folder, entry);
+  if (!entry.cut.empty()) return Unread(bound, LocateFailure::kCutValue);
+  if (ForeignNameReason(FileNamePart(entry.modfile)) ||
+      ForeignNameReason(FileNamePart(entry.undofile))) {
+    return Unread(bound, LocateFailure::kForeignName);
+  }
+  return LocateBoundCounting(system, bound, count);
+}
+
+}  // namespace
+
+LocatedPatch LocatePatch(System& system, const std::string& folder, const PatchEntry& entry) {
+  return LocateInFolder(system, folder, entry, false).patch;
+}
+
+LocateReport ReportLocation(System& system, const std::string& folder, const PatchEntry& entry) {
+  return LocateInFolder(system, folder, entry, true);
+}
+
+LocatedPatch LocateBound(System& system, const PatchEntry& bound) {
+  return LocateBoundCounting(system, bound, false).patch;
 }
 
 void TakeLocation(PatchEntry& entry, const LocatedPatch& result) {

@@ -50,6 +50,16 @@ struct LocatedPatch {
   std::optional<Places> old_values;
 };
 
+// What locate shows of an entry: the entry located, and its signature in the
+// file, from the one pass that located it.
+struct LocateReport {
+  LocatedPatch patch;
+  // Only where the file was read: how often the signature occurs in it, and
+  // where the entry's occurrence starts (-1 where it is not there).
+  std::optional<std::int64_t> occurrences;
+  std::int64_t start = -1;
+};
+
 // The entry bound to the folder (ending in its separator): its modfile and
 // undofile are the folder followed by their file-name parts.
 PatchEntry BoundTo(const std::string& folder, const PatchEntry& entry);
@@ -61,6 +71,9 @@ LocatedPatch LocatePatch(System& system, const std::string& folder, const PatchE
 // The same for an entry bound already, whose file names were found to name
 // files of the folder.
 LocatedPatch LocateBound(System& system, const PatchEntry& bound);
+
+// LocatePatch, with the signature's occurrences counted in the same pass.
+LocateReport ReportLocation(System& system, const std::string& folder, const PatchEntry& entry);
 
 // Keeps what locating found in the entry: its bound files, and the positions
 // (xpos, ypos) and old values (oldx, oldy) of each axis it has, as far as

@@ -50,7 +50,7 @@ PassResult ChecksumAndFindInPieces(std::span<const std::uint8_t> bytes,
   std::vector<SignatureSearch> searches;
   searches.reserve(queries.size());
   for (const SignatureQuery& query : queries) {
-    searches.emplace_back(bytes, query.sig, query.sigwild, query.occur);
+    searches.emplace_back(bytes, query.sig, query.sigwild, query.occur, query.count_all);
   }
   std::uint32_t crc = 0xFFFFFFFFu;
   std::atomic<std::size_t> searched{0};
@@ -83,8 +83,9 @@ PassResult ChecksumAndFindInPieces(std::span<const std::uint8_t> bytes,
   result.crc = static_cast<std::int32_t>(~crc);
   result.found.reserve(queries.size());
   for (std::size_t k = 0; k < queries.size(); ++k) {
-    result.found.push_back(
-        {searches[k].Result(queries[k].xoffset), searches[k].Result(queries[k].yoffset)});
+    const SignatureSearch& search = searches[k];
+    result.found.push_back({search.Result(queries[k].xoffset), search.Result(queries[k].yoffset),
+                            search.Start(), queries[k].count_all ? search.Occurrences() : -1});
   }
   return result;
 }

@@ -14,12 +14,16 @@ struct SignatureQuery {
   std::int32_t occur = 0;
   std::int32_t xoffset = 0;
   std::int32_t yoffset = 0;
+  // Goes on to the end and counts every occurrence, as CountSignature does.
+  bool count_all = false;
 };
 
 // What FindSignature returns for a query's signature, occurrence and offset.
 struct QueryResult {
   std::int32_t xpos = 0;
   std::int32_t ypos = 0;
+  std::int64_t start = -1;        // where the occurrence starts; -1 where it is not there
+  std::int64_t occurrences = -1;  // with count_all: what CountSignature returns
 };
 
 struct PassResult {

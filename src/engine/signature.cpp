@@ -323,19 +323,22 @@ struct SignatureSearch::Plan {
 
 SignatureSearch::SignatureSearch(std::span<const std::uint8_t> image,
                                  std::span<const std::uint8_t> sig,
-                                 std::span<const std::uint8_t> sigwild, std::int32_t occur)
+                                 std::span<const std::uint8_t> sigwild, std::int32_t occur,
+                                 bool count_all)
     : image_(image),
       length_(static_cast<std::int64_t>(sig.size())),
       end_(static_cast<std::int64_t>(image.size()) - static_cast<std::int64_t>(sig.size())),
-      occur_(occur) {
-  if (end_ <= 0 || occur <= 0) {
-    next_ = end_;  // no candidates, or no occurrence asked for
+      occur_(occur),
+      count_all_(count_all) {
+  if (end_ <= 0 || (occur <= 0 && !count_all)) {
+    next_ = end_;  // no candidates, or nothing asked for
     return;
   }
   std::vector<signature_internal::Place> places = signature_internal::FixedPlaces(sig, sigwild);
   if (places.empty()) {
     // Every candidate is an occurrence.
-    if (end_ >= occur) start_ = occur - 1;
+    if (occur > 0 && end_ >= occur) start_ = occur - 1;
+    found_ = count_all ? end_ : 0;
     next_ = end_;
     return;
   }
@@ -352,19 +355,25 @@ void SignatureSearch::ScanTo(std::int64_t end) {
   const std::int64_t to = end < end_ ? end : end_;
   // The candidates next_ to to - 1, with the bytes they and the byte after
   // them read; the occurrence asked for is the one after those counted so far.
+  // Once it is found (or when none is asked for), a search that counts all
+  // asks for one no image holds, and so counts to the end.
   const std::int64_t window_end = std::min(to + length_, static_cast<std::int64_t>(image_.size()));
-  std::int64_t counted = 0;
-  const std::int64_t start =
-      signature_internal::RunBlocks(plan_->blocks.ScanOf(image_.data() + next_, window_end - next_,
-                                                  to - 1 - next_, occur_ - found_, &counted),
-                                    signature_internal::WidestBlocks());
-  if (start >= 0) {
-    start_ = next_ + start;
-    next_ = end_;
-    return;
+  while (next_ < to) {
+    const bool seeking = start_ < 0 && occur_ > 0;
+    std::int64_t counted = 0;
+    const std::int64_t start = signature_internal::RunBlocks(
+        plan_->blocks.ScanOf(image_.data() + next_, window_end - next_, to - 1 - next_,
+                             seeking ? occur_ - found_ : INT64_MAX, &counted),
+        signature_internal::WidestBlocks());
+    if (start < 0) {
+      found_ += counted;
+      next_ = to;
+    } else {
+      start_ = next_ + start;
+      found_ = occur_;
+      next_ = count_all_ ? start_ + 1 : end_;
+    }
   }
-  found_ += counted;
-  next_ = to;
 }
 
 std::int32_t SignatureSearch::Result(std::int32_t offset) const {

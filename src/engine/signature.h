@@ -28,18 +28,26 @@ std::int64_t CountSignature(std::span<const std::uint8_t> image, std::span<const
 // piece's end. The image must stay readable and unchanged while it searches.
 class SignatureSearch {
  public:
+  // With `count_all`, the search goes on past the occurrence to the end of the
+  // image and counts every occurrence, as CountSignature does.
   SignatureSearch(std::span<const std::uint8_t> image, std::span<const std::uint8_t> sig,
-                  std::span<const std::uint8_t> sigwild, std::int32_t occur);
+                  std::span<const std::uint8_t> sigwild, std::int32_t occur,
+                  bool count_all = false);
   ~SignatureSearch();
   SignatureSearch(SignatureSearch&&) noexcept;
   SignatureSearch& operator=(SignatureSearch&&) noexcept;
 
   // Searches the candidates that start before `end` and were not searched yet.
   void ScanTo(std::int64_t end);
-  // Whether the occurrence was found or every candidate was searched.
+  // Whether the occurrence was found (and, counting all, every candidate
+  // searched) or every candidate was searched.
   bool Finished() const { return next_ >= end_; }
   // Once finished: what FindSignature returns for the offset.
   std::int32_t Result(std::int32_t offset) const;
+  // Once finished: where the occurrence starts, or -1.
+  std::int64_t Start() const { return start_; }
+  // Once finished, counting all: what CountSignature returns.
+  std::int64_t Occurrences() const { return found_; }
 
  private:
   struct Plan;  // how the block scan reads the signature's fixed bytes
@@ -51,6 +59,7 @@ class SignatureSearch {
   std::int64_t next_ = 0;   // the first candidate not searched yet
   std::int64_t found_ = 0;  // occurrences before it
   std::int64_t start_ = -1;
+  bool count_all_ = false;
   std::unique_ptr<Plan> plan_;
 };
 
