@@ -82,10 +82,13 @@ std::vector<ListedGame> LoadGames(CliEnvironment& env, const Invocation& call) {
   std::vector<ListedGame> games;
   std::set<std::string> earlier;  // the folded names of the earlier files' games
   for (const DefinitionFile& file : files) {
-    ReadDefinitionFile(env, file.path);
     AppList apps = LoadAppList(env.system, file.path);
-    if (!apps.accepted)
+    if (!apps.accepted) {
+      // The profile reads cannot tell a file they could not read from a
+      // foreign one: only then are the bytes read, for the system's reason.
+      ReadDefinitionFile(env, file.path);
       Fail(files.size() > 1 ? file.shown + ": " + kVersionMessage : kVersionMessage);
+    }
     std::set<std::string> names;
     for (std::string& name : apps.games) {
       std::string folded = FoldCase(ProfileName(name));
