@@ -4,9 +4,9 @@
 #include <optional>
 
 #include "base/text.h"
+#include "cli/command_table.h"
 #include "cli/commands.h"
 #include "cli/file_error_lines.h"
-#include "cli/suggest.h"
 #include "platform/file_error.h"
 #include "platform/system.h"
 #include "words/fault_words.h"
@@ -17,56 +17,7 @@
 
 namespace quillfen {
 
-// Where find looks last, and the definition files read without --ini: the
-// user's own only where there is a home folder.
-#if defined(_WIN32)
-#define QUILLFEN_LAST_ROOTS "fixed disks)\n"
-#define QUILLFEN_DEFAULT_INI "; without it, patches.ini beside the program\n"
-#else
-#define QUILLFEN_LAST_ROOTS "home folder)\n"
-#define QUILLFEN_DEFAULT_INI                                                    \
-  "; without it,\n"                                                             \
-  "                 ~/.config/quillfen/patches.ini (or in $XDG_CONFIG_HOME),\n" \
-  "                 whose games win, then patches.ini beside the program or\n"  \
-  "                 ../share/quillfen/patches.ini beside its folder\n"
-#endif
-
 const char* const kCliTryHelp = "Try 'quillfen-cli --help'.";
-
-const char* const kCliUsage =
-    "usage: quillfen-cli [--ini FILE] [--verbose] games\n"
-    "       quillfen-cli [--ini FILE] check [FILE...]\n"
-    "       quillfen-cli [--ini FILE] locate GAME FOLDER\n"
-    "       quillfen-cli [--ini FILE] patch GAME FOLDER WIDTH HEIGHT\n"
-    "       quillfen-cli [--ini FILE] undo GAME FOLDER\n"
-    "       quillfen-cli [--ini FILE] [--verbose] find GAME [ROOT...]\n"
-    "       quillfen-cli suggest [--top N] [--size 2|4] [--section NAME] WIDTH HEIGHT\n"
-    "                            FILE [FILE...]\n"
-    "       quillfen-cli --help | --version\n"
-    "\n"
-    "commands:\n"
-    "  games    list the games of the definition files, one per line\n"
-    "  check    report the problems of each definition FILE (default: the definition\n"
-    "           files; - for standard input) as FILE:LINE: error|warning: TEXT\n"
-    "  locate   show where each patch of GAME lies in FOLDER, its values and undo record\n"
-    "  patch    write WIDTH and HEIGHT into the game's files, as the Patch button does\n"
-    "  undo     restore the game's files from their undo records, as Undo Patch does\n"
-    "  find     print every folder under the ROOTs that holds the game's check file\n"
-    "           (without ROOTs: the launchers' libraries, the Wine prefixes, then the\n"
-    "           " QUILLFEN_LAST_ROOTS
-    "  suggest  propose a patch's keys that find WIDTH and HEIGHT, the values the game\n"
-    "           uses now, in every FILE: editions of one game file, the first the modfile\n"
-    "\n"
-    "options:\n"
-    "  --ini FILE     the definition file" QUILLFEN_DEFAULT_INI
-    "  -v, --verbose  find: tell which launcher files were skipped, and why;\n"
-    "                 games: the file each game comes from\n"
-    "  --top N        suggest: print the best N candidates (default 10)\n"
-    "  --size 2|4     suggest: only values of 2 or of 4 bytes\n"
-    "  --section NAME suggest: only places in the executable's section NAME (.text, .rdata)\n"
-    "\n"
-    "GAME is a name of the game list, in any letter case. Exit status: 0 done,\n"
-    "1 failed, 2 usage error.\n";
 
 namespace {
 
@@ -86,17 +37,6 @@ std::int32_t Dimension(const char* name, const std::string& text) {
   if (value < 1 || value > INT32_MAX) throw UsageError{range + ", not " + text};
   return static_cast<std::int32_t>(value);
 }
-
-// How many operands each command takes: at least, at most (-1: any number).
-struct CommandShape {
-  const char* name;
-  int least;
-  int most;
-};
-constexpr CommandShape kCommands[] = {
-    {"games", 0, 0}, {"check", 0, -1}, {"locate", 2, 2},   {"patch", 4, 4},
-    {"undo", 2, 2},  {"find", 1, -1},  {"suggest", 3, -1},
-};
 
 // Parses the command line; throws UsageError. Options may stand anywhere
 // before "--", after which every word is an operand.
@@ -145,10 +85,7 @@ Invocation Parse(const std::vector<std::string>& args, CliEnvironment& env, bool
   if (words.empty()) throw UsageError{"no command given"};
 
   call.command = words[0];
-  const CommandShape* shape = nullptr;
-  for (const CommandShape& known : kCommands) {
-    if (call.command == known.name) shape = &known;
-  }
+  const CommandSpec* shape = FindCommand(call.command);
   if (!shape) throw UsageError{"unknown command '" + call.command + "'"};
   const int operands = static_cast<int>(words.size()) - 1;
   if (operands < shape->least || (shape->most >= 0 && operands > shape->most)) {
@@ -201,7 +138,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     return kExitUsage;
   }
   if (help) {
-    env.out << kCliUsage;
+    env.out << HelpText();
     return kExitSuccess;
   }
   if (version) {
@@ -210,13 +147,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
   }
 
   try {
-    if (call.command == "games") return RunGames(env, call);
-    if (call.command == "check") return RunCheck(env, call);
-    if (call.command == "locate") return RunLocate(env, call);
-    if (call.command == "patch") return RunPatch(env, call);
-    if (call.command == "undo") return RunUndo(env, call);
-    if (call.command == "suggest") return RunSuggest(env, call);
-    return RunFind(env, call);
+    return FindCommand(call.command)->run(env, call);
   } catch (const FileError& error) {
     env.err << "quillfen-cli: " << FileErrorText(error) << "\n";
     return kExitFailure;

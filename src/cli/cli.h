@@ -15,7 +15,6 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
-extern const char* const kCliUsage;
 // The line after a usage error's one-line reason.
 extern const char* const kCliTryHelp;
 

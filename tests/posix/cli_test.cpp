@@ -10,6 +10,7 @@
 #include <functional>
 #include <sstream>
 
+#include "cli/command_table.h"
 #include "cli/definition_places.h"
 #include "cli/progress_line.h"
 #include "definitions/game_loading.h"
@@ -93,7 +94,7 @@ TEST_F(CliTest, UsageErrorsSayWhatIsWrongInOneLineAndExitWithTwo) {
   EXPECT_EQ(folder.Read("game/racer.exe"), original);
 
   EXPECT_EQ(Run({"--help"}), kExitSuccess);
-  EXPECT_EQ(out.str(), kCliUsage);
+  EXPECT_EQ(out.str(), HelpText());
   EXPECT_EQ(Run({"--version"}), kExitSuccess);
   EXPECT_EQ(out.str().rfind("quillfen-cli ", 0), 0u);
 }
