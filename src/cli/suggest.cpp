@@ -14,12 +14,6 @@ namespace quillfen {
 
 namespace {
 
-std::string Hex(std::int64_t position) {
-  char hex[24];
-  std::snprintf(hex, sizeof hex, "0x%llX", static_cast<unsigned long long>(position));
-  return hex;
-}
-
 std::string HexBytes(const Bytes& bytes) {
   std::string text;
   for (const std::uint8_t byte : bytes) {
