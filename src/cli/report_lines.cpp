@@ -38,9 +38,6 @@ std::string RefusalText(const WriteRefusal& why) {
             return {};
           },
           [](const FileError& error) -> std::string { return FileCauseText(error); },
-          [](const Refusal& refusal) -> std::string {
-            return refusal ? FileCauseText(*refusal) : std::string();
-          },
       },
       why);
 }

@@ -479,7 +479,7 @@ std::optional<std::pair<std::string, WriteRefusal>> Press::RefusedPlace(std::siz
     if (operation_ == Operation::kPatch && content == PlaceContent::kOther) {
       return Refused{place.path, PlaceFault::kNotARecord};
     }
-    if (place.refusal) return Refused{place.path, place.refusal};
+    if (place.refusal) return Refused{place.path, *place.refusal};
   }
   return std::nullopt;
 }

@@ -23,9 +23,9 @@ enum class PlaceFault {
   kDefinitionOrProgram,   // the game file is the definition file or the program
 };
 
-// Why a file cannot be written or deleted: the press's own finding, the error
-// the system raised, or the system's refusal asked beforehand.
-using WriteRefusal = std::variant<PlaceFault, FileError, Refusal>;
+// Why a file cannot be written or deleted: the press's own finding, or the
+// system's error (raised, or its refusal asked beforehand).
+using WriteRefusal = std::variant<PlaceFault, FileError>;
 
 // What Patch and Undo Patch found or did, one struct per kind: the window turns
 // each into a box of its own (src/ui), the command line into a line (src/cli).
