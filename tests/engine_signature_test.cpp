@@ -24,8 +24,9 @@ using B = std::vector<std::uint8_t>;
 const std::vector<Strategy>& Strategies() {
   static const std::vector<Strategy> strategies = [] {
     std::vector<Strategy> all;
-    for (const Strategy strategy : {Strategy::kAuto, Strategy::kEveryCandidate, Strategy::kSse2Blocks,
-                                    Strategy::kAvx2Blocks, Strategy::kAvx512Blocks}) {
+    for (const Strategy strategy :
+         {Strategy::kAuto, Strategy::kEveryCandidate, Strategy::kSse2Blocks, Strategy::kAvx2Blocks,
+          Strategy::kAvx512Blocks}) {
       if (signature_internal::Runs(strategy)) all.push_back(strategy);
     }
     return all;
@@ -64,8 +65,8 @@ void ExpectAgreement(const B& image, const B& sig, const B& wild, std::int32_t o
                      std::mt19937& random, const std::string& what) {
   const std::int32_t total = CountAll(image, sig, wild);
   ASSERT_EQ(CountSignature(image, sig, wild), total) << what;
-  std::vector<std::int32_t> occurs = {1, 2, 3, total - 1, total, total + 1, total + 2,
-                                      std::numeric_limits<std::int32_t>::max()};
+  std::vector<std::int32_t> occurs = {
+      1, 2, 3, total - 1, total, total + 1, total + 2, std::numeric_limits<std::int32_t>::max()};
   for (int k = 0; k < 3; ++k) {
     occurs.push_back(1 + static_cast<std::int32_t>(random() % static_cast<unsigned>(total + 1)));
   }
@@ -74,8 +75,8 @@ void ExpectAgreement(const B& image, const B& sig, const B& wild, std::int32_t o
     const std::int32_t expected = reference::PlainScan(image, sig, wild, offset, occur);
     for (const Strategy strategy : kStrategies) {
       ASSERT_EQ(FindSignatureUsing(strategy, image, sig, wild, offset, occur), expected)
-          << what << " strategy " << static_cast<int>(strategy) << " occur " << occur
-          << " of " << total;
+          << what << " strategy " << static_cast<int>(strategy) << " occur " << occur << " of "
+          << total;
     }
   }
 }
@@ -215,7 +216,8 @@ B ZeroHeavyImage(std::size_t size, std::mt19937& random) {
     const std::size_t others = random() % 6;
     for (std::size_t k = 0; k < others && image.size() < size; ++k) {
       constexpr std::uint8_t kCommon[] = {0x01, 0xFF, 0x48, 0x80};
-      image.push_back(random() % 3 == 0 ? static_cast<std::uint8_t>(random()) : kCommon[random() % 4]);
+      image.push_back(random() % 3 == 0 ? static_cast<std::uint8_t>(random())
+                                        : kCommon[random() % 4]);
     }
   }
   return image;
@@ -264,9 +266,10 @@ TEST(FindSignature, FindsOccurrencesAcrossBlockEdgesAndOnTheLastCandidate) {
         wild[j] = j % 7 == 3 ? 1 : 0;
       }
       const std::size_t last = size - n - 1;
-      for (const std::size_t at : {std::size_t{0}, std::size_t{14}, std::size_t{15}, std::size_t{16},
-                                   std::size_t{17}, std::size_t{30}, std::size_t{31}, std::size_t{32},
-                                   std::size_t{33}, std::size_t{63}, last, last + 1}) {
+      for (const std::size_t at :
+           {std::size_t{0}, std::size_t{14}, std::size_t{15}, std::size_t{16}, std::size_t{17},
+            std::size_t{30}, std::size_t{31}, std::size_t{32}, std::size_t{33}, std::size_t{63},
+            last, last + 1}) {
         if (at + n > size) continue;
         B image(size);
         for (auto& b : image) b = static_cast<std::uint8_t>(random() % 0x80);
@@ -319,7 +322,10 @@ void ExpectPassAgrees(const B& image, const std::vector<SignatureQuery>& queries
     ASSERT_EQ(pass.found[k].start, reference::PlainScan(image, q.sig, q.sigwild, 1, q.occur) - 1)
         << what << " query " << k << " piece " << piece;
     // A query that counts all finds the same occurrence and counts every one.
-    ASSERT_EQ(pass.found[k].occurrences, q.count_all ? CountAll(image, B(q.sig.begin(), q.sig.end()), B(q.sigwild.begin(), q.sigwild.end())) : -1)
+    ASSERT_EQ(pass.found[k].occurrences, q.count_all
+                                             ? CountAll(image, B(q.sig.begin(), q.sig.end()),
+                                                        B(q.sigwild.begin(), q.sigwild.end()))
+                                             : -1)
         << what << " query " << k << " piece " << piece;
   }
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "search/folder_search.h"
+#include "search/folder_search_internal.h"
 #include "support/fixtures.h"
 #include "support/memory_system.h"
 #include "ui/main_form.h"
@@ -229,12 +229,13 @@ TEST(FolderSearch, AFolderThatDoesNotExistYieldsNothing) {
   MemorySystem system;
   system.AddDrive('C');
   std::string result = "stale";
-  SearchFolder(system, "C:\\Gone\\", "game.exe", {}, result, nullptr);
+  search_internal::FirstFound(system, "C:\\Gone\\", "game.exe", {}, {}, result, nullptr);
   EXPECT_EQ(result, "");
   EXPECT_TRUE(system.ListedFolders().empty());
 
   system.AddFile("C:\\Here\\Sub\\game.exe", "1");
-  SearchFolder(system, "C:\\Here\\", "game.exe", {}, result, nullptr);  // no progress callback
+  search_internal::FirstFound(system, "C:\\Here\\", "game.exe", {}, {}, result,
+                              nullptr);  // no progress callback
   EXPECT_EQ(result, "C:\\Here\\Sub\\game.exe");
 }
 

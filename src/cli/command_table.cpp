@@ -48,7 +48,8 @@ constexpr CommandSpec kCommands[] = {
 constexpr OptionSpec kOptions[] = {
     {"--ini FILE", "the definition file" QUILLFEN_DEFAULT_INI},
     {"-v, --verbose",
-     "find: tell which launcher files were skipped, and why;\ngames: the file each game comes from"},
+     "find: tell which launcher files were skipped, and why;\ngames: the file each game comes "
+     "from"},
     {"--top N", "suggest: print the best N candidates (default 10)"},
     {"--size 2|4", "suggest: only values of 2 or of 4 bytes"},
     {"--section NAME", "suggest: only places in the executable's section NAME (.text, .rdata)"},
@@ -73,8 +74,12 @@ std::string Column(const char* text, std::size_t width) {
 
 }  // namespace
 
-std::span<const CommandSpec> Commands() { return kCommands; }
-std::span<const OptionSpec> Options() { return kOptions; }
+std::span<const CommandSpec> Commands() {
+  return kCommands;
+}
+std::span<const OptionSpec> Options() {
+  return kOptions;
+}
 
 const CommandSpec* FindCommand(const std::string& name) {
   for (const CommandSpec& command : kCommands) {

@@ -344,7 +344,7 @@ bool ShowPatch(CliEnvironment& env, LoadedGame& game, std::size_t index) {
     env.err << "quillfen-cli: patch #" << index + 1 << " is not located in " << shown
             << (result.failure == LocateFailure::kOutsideFile ? ": a value lies outside the file"
                 : report.start >= 0                           ? ""
-                            : ": the signature's occurrence is not there")
+                                    : ": the signature's occurrence is not there")
             << "\n";
   }
   ShowRecord(env, game, result);

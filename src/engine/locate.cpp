@@ -58,8 +58,9 @@ LocateReport LocateBoundCounting(System& system, const PatchEntry& bound, bool c
   const PassResult pass = ChecksumAndFind(content, {&query, 1});
   const QueryResult& found = pass.found[0];
   LocateReport report;
-  report.patch = LocateKnown(system, bound, content, pass.crc,
-                             [&] { return Places{found.xpos, found.ypos}; });
+  report.patch = LocateKnown(system, bound, content, pass.crc, [&] {
+    return Places{found.xpos, found.ypos};
+  });
   file->CheckRead();
   if (count) report.occurrences = found.occurrences;
   report.start = found.start;

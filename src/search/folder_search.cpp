@@ -2,6 +2,7 @@
 
 #include "base/text.h"
 #include "platform/system.h"
+#include "search/folder_search_internal.h"
 
 namespace quillfen {
 
@@ -36,26 +37,6 @@ bool IsExcluded(System& system, const std::string& path,
 bool Enters(const DirEntry& entry, const WalkRules& rules) {
   if (!entry.folder || entry.link) return false;
   return rules.hidden_folders || !entry.hidden;
-}
-
-// Walks the folder under the rules and stops at the first file of the name
-// that is not in exclusions; result is its full path, or empty.
-void FirstFound(System& system, const std::string& folder, const std::string& file_name,
-                const WalkRules& rules, const std::vector<std::string>& exclusions,
-                std::string& result, const SearchProgress& progress) {
-  result.clear();
-  // The first file not excluded ends the search.
-  WalkFolder(
-      system, folder, file_name, rules,
-      [&](const std::string& path) {
-        if (IsExcluded(system, path, exclusions)) return WalkStep::kContinue;
-        result = path;
-        return WalkStep::kQuit;
-      },
-      [&](const std::string& entered) {
-        if (progress) progress(entered);
-        return WalkStep::kContinue;
-      });
 }
 
 }  // namespace
@@ -94,21 +75,37 @@ WalkStep WalkFolder(System& system, const std::string& folder, const std::string
   return WalkStep::kContinue;
 }
 
+namespace search_internal {
+
+void FirstFound(System& system, const std::string& folder, const std::string& file_name,
+                const WalkRules& rules, const std::vector<std::string>& exclusions,
+                std::string& result, const SearchProgress& progress) {
+  result.clear();
+  // The first file not excluded ends the search.
+  WalkFolder(
+      system, folder, file_name, rules,
+      [&](const std::string& path) {
+        if (IsExcluded(system, path, exclusions)) return WalkStep::kContinue;
+        result = path;
+        return WalkStep::kQuit;
+      },
+      [&](const std::string& entered) {
+        if (progress) progress(entered);
+        return WalkStep::kContinue;
+      });
+}
+
+}  // namespace search_internal
+
 void SearchFixedDrives(System& system, const std::string& file_name,
                        const std::vector<std::string>& exclusions, std::string& result,
                        const SearchProgress& progress) {
   result.clear();
   for (const SearchPlace& root : system.SearchRoots()) {
-    FirstFound(system, root.folder, file_name, WalkRules{root.hidden_folders, {}}, exclusions,
-               result, progress);
+    search_internal::FirstFound(system, root.folder, file_name, WalkRules{root.hidden_folders, {}},
+                                exclusions, result, progress);
     if (!result.empty()) break;
   }
-}
-
-void SearchFolder(System& system, const std::string& folder, const std::string& file_name,
-                  const std::vector<std::string>& exclusions, std::string& result,
-                  const SearchProgress& progress) {
-  FirstFound(system, folder, file_name, WalkRules{}, exclusions, result, progress);
 }
 
 }  // namespace quillfen

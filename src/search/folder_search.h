@@ -52,11 +52,4 @@ void SearchFixedDrives(System& system, const std::string& file_name,
                        const std::vector<std::string>& exclusions, std::string& result,
                        const SearchProgress& progress);
 
-// Searches one folder (ending in the separator) as WalkFolder does, skipping
-// hidden and system folders, and stops at the first file of the name that is
-// not in exclusions; result is its full path, or empty.
-void SearchFolder(System& system, const std::string& folder, const std::string& file_name,
-                  const std::vector<std::string>& exclusions, std::string& result,
-                  const SearchProgress& progress);
-
 }  // namespace quillfen

@@ -10,7 +10,7 @@
 #include "engine/locate.h"
 #include "engine/patching.h"
 #include "platform/win32/win32_system.h"
-#include "search/folder_search.h"
+#include "search/folder_search_internal.h"
 #include "support/game_files.h"
 #include "ui/report_text.h"
 #include "win32/real_files.h"
@@ -59,7 +59,7 @@ TEST(AnyName, TheFolderSearchFindsTheCheckFileUnderAnyName) {
   Win32System system;
   const std::string check = games.Write(kGameFolder + "\\表示.exe", "x");
   std::string result;
-  SearchFolder(system, games.Path(), "表示.EXE", {}, result, {});
+  search_internal::FirstFound(system, games.Path(), "表示.EXE", {}, {}, result, {});
   EXPECT_EQ(result, check);
 }
 

@@ -10,7 +10,7 @@
 #include "base/text.h"
 #include "platform/win32/win32_owners.h"
 #include "platform/win32/win32_system.h"
-#include "search/folder_search.h"
+#include "search/folder_search_internal.h"
 #include "ui/main_form.h"
 #include "ui/win32/layout.h"
 #include "win32/real_files.h"
@@ -121,8 +121,8 @@ class Win32Search : public ::testing::Test {
 
   std::string Search(const std::string& name, const std::vector<std::string>& exclusions) {
     std::string result = "stale";
-    SearchFolder(system, Path(""), name, exclusions, result,
-                 [this](const std::string& path) { progress.push_back(path); });
+    search_internal::FirstFound(system, Path(""), name, {}, exclusions, result,
+                                [this](const std::string& path) { progress.push_back(path); });
     return result;
   }
 
@@ -212,7 +212,7 @@ TEST(Win32FolderLoop, LinksAreListedAsSuchAndTheWalkEndsNamingEachFolderOnce) {
     EXPECT_EQ(found, std::vector<std::string>{file.Path()});
   }
   std::string result;
-  SearchFolder(system, kLoop, "qf-loop.bin", {file.Path()}, result, nullptr);
+  search_internal::FirstFound(system, kLoop, "qf-loop.bin", {}, {file.Path()}, result, nullptr);
   EXPECT_EQ(result, "");
 }
 
