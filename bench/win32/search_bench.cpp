@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "platform/win32/win32_system.h"
-#include "search/folder_search.h"
+#include "search/folder_search_internal.h"
 #include "search/progress_throttle.h"
 #include "seconds.h"
 
@@ -181,15 +181,17 @@ int main(int argc, char** argv) {
     std::string result;
     Settle();
     start = Now();
-    quillfen::SearchFolder(system, tree, missing, nothing_found, result, nullptr);
+    quillfen::search_internal::FirstFound(system, tree, missing, {}, nothing_found, result,
+                                          nullptr);
     silent.push_back(Now() - start);
 
     // As finditClick runs it: a fresh throttle on the window's clock.
     Settle();
     reports = 0;
     start = Now();
-    quillfen::SearchFolder(system, tree, missing, nothing_found, result,
-                           quillfen::ThrottleProgress(ShowProgress, quillfen::SteadyMilliseconds));
+    quillfen::search_internal::FirstFound(
+        system, tree, missing, {}, nothing_found, result,
+        quillfen::ThrottleProgress(ShowProgress, quillfen::SteadyMilliseconds));
     window_like.push_back(Now() - start);
     window_reports = reports;
 
@@ -197,7 +199,8 @@ int main(int argc, char** argv) {
     repaint_seconds = 0;
     reports = 0;
     start = Now();
-    quillfen::SearchFolder(system, tree, missing, nothing_found, result, ShowProgress);
+    quillfen::search_internal::FirstFound(system, tree, missing, {}, nothing_found, result,
+                                          ShowProgress);
     every.push_back(Now() - start);
     painting.push_back(repaint_seconds);
     every_reports = reports;
