@@ -109,41 +109,66 @@ QUILLFEN_BOTH_SEPARATORS(Refusals);
 class RecordWriting : public RecordKeepingTest {};
 QUILLFEN_BOTH_SEPARATORS(RecordWriting);
 
+void PutValue(Bytes& bytes, std::size_t at, std::int32_t value) {
+  for (std::size_t i = 0; i < 4; ++i) {
+    bytes[at + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i));
+  }
+}
+
 // A game and its expansion in one folder, whose sections both default to
 // game.undo: each Patch keeps the other's record, and each Undo restores its
-// own file from it.
+// own file from it. The game's values lie at 108 and 112 (640 x 480); the
+// expansion's elsewhere, or one of them at the game's place with the game's
+// original, so that only the other value tells the two files' records apart.
 TEST_P(SharedRecords, AGameAndItsExpansionKeepEachOthersOriginals) {
-  MemorySystem system(Separator());
-  system.AddFolder(Folder());
-  const Bytes exe = testing::GameFile(300, 1, 640, 480);
-  Bytes dat(40, 0x5A);  // the expansion's values lie elsewhere: 148 and 152
-  const Bytes tail = testing::GameFile(300, 2, 800, 600);
-  dat.insert(dat.end(), tail.begin(), tail.end());
-  system.AddFile(Folder() + "game.exe", exe);
-  system.AddFile(Folder() + "game.dat", dat);
-  Section racer({testing::GameEntry("game.exe", "game.undo")});
-  Section expansion({testing::GameEntry("game.dat", "game.undo")});
+  struct Layout {
+    const char* what;
+    std::size_t x, y;  // where the expansion's values lie
+    std::int32_t width, height;
+  };
+  const Layout layouts[] = {
+      {"both elsewhere", 148, 152, 800, 600},
+      {"the same width, the height elsewhere", 108, 116, 640, 600},
+      {"the same width, the height elsewhere with the same original", 108, 116, 640, 480},
+      {"the width elsewhere with the same original, the same height", 116, 112, 640, 480},
+  };
+  for (const Layout& layout : layouts) {
+    SCOPED_TRACE(layout.what);
+    MemorySystem system(Separator());
+    system.AddFolder(Folder());
+    const Bytes exe = testing::GameFile(300, 1, 640, 480);
+    Bytes dat = testing::GameFile(340, 2, 0, 0);
+    PutValue(dat, layout.x, layout.width);
+    PutValue(dat, layout.y, layout.height);
+    system.AddFile(Folder() + "game.exe", exe);
+    system.AddFile(Folder() + "game.dat", dat);
+    PatchEntry expansion_entry = testing::GameEntry("game.dat", "game.undo");
+    expansion_entry.xoffset = static_cast<std::int32_t>(layout.x) - 100;
+    expansion_entry.yoffset = static_cast<std::int32_t>(layout.y) - 100;
+    Section racer({testing::GameEntry("game.exe", "game.undo")});
+    Section expansion({expansion_entry});
 
-  ASSERT_TRUE(racer.Patch(system, 1920, 1080).done);
-  const OperationResult second = expansion.Patch(system, 1920, 1080);
-  ASSERT_TRUE(second.done);
-  EXPECT_TRUE(Has<reports::KeptAside>(second));
-  const std::string kept =
-      KeptRecordPath(Folder() + "game.undo", Crc32Of(system.Content(Folder() + "game.exe")), 1);
-  EXPECT_TRUE(system.FileExists(kept));
+    ASSERT_TRUE(racer.Patch(system, 1920, 1080).done);
+    const OperationResult second = expansion.Patch(system, 1920, 1080);
+    ASSERT_TRUE(second.done);
+    EXPECT_TRUE(Has<reports::KeptAside>(second));
+    const std::string kept =
+        KeptRecordPath(Folder() + "game.undo", Crc32Of(system.Content(Folder() + "game.exe")), 1);
+    EXPECT_TRUE(system.FileExists(kept));
 
-  // The game finds its record kept aside, and Undo restores it from there.
-  ASSERT_TRUE(racer.Locate(system));
-  EXPECT_TRUE(racer.located[0].from_record);
-  EXPECT_TRUE(racer.located[0].record.aside);
-  EXPECT_TRUE(racer.Undo(system).done);
-  EXPECT_EQ(system.Content(Folder() + "game.exe"), exe);
-  EXPECT_FALSE(system.FileExists(kept));
-  EXPECT_TRUE(system.FileExists(Folder() + "game.undo"));  // the expansion's, untouched
+    // The game finds its record kept aside, and Undo restores it from there.
+    ASSERT_TRUE(racer.Locate(system));
+    EXPECT_TRUE(racer.located[0].from_record);
+    EXPECT_TRUE(racer.located[0].record.aside);
+    EXPECT_TRUE(racer.Undo(system).done);
+    EXPECT_EQ(system.Content(Folder() + "game.exe"), exe);
+    EXPECT_FALSE(system.FileExists(kept));
+    EXPECT_TRUE(system.FileExists(Folder() + "game.undo"));  // the expansion's, untouched
 
-  EXPECT_TRUE(expansion.Undo(system).done);
-  EXPECT_EQ(system.Content(Folder() + "game.dat"), dat);
-  EXPECT_FALSE(system.FileExists(Folder() + "game.undo"));
+    EXPECT_TRUE(expansion.Undo(system).done);
+    EXPECT_EQ(system.Content(Folder() + "game.dat"), dat);
+    EXPECT_FALSE(system.FileExists(Folder() + "game.undo"));
+  }
 }
 
 // Patching a patched game again replaces its record with one that keeps the

@@ -104,7 +104,7 @@ bool ValuesBack(const UndoRecord& record, std::span<const std::uint8_t> content,
     if (length < 1 || length > 4 || !ValueFits(position, length, static_cast<std::int64_t>(content.size()))) {
       return false;
     }
-    std::uint8_t stored[4];
+    std::uint8_t stored[sizeof old];  // a value of at most four bytes, as `old` holds
     StoreValue(stored, old, length);
     return std::equal(stored, stored + length, content.begin() + position);
   };
