@@ -101,9 +101,8 @@ std::string KeptRecordPath(const std::string& undofile, std::int32_t checksum, i
 bool ValuesBack(const UndoRecord& record, std::span<const std::uint8_t> content,
                 std::int32_t xlen, std::int32_t ylen) {
   const auto back = [&](std::int32_t position, std::int32_t old, std::int32_t length) {
-    if (length < 1 || length > 4 || !ValueFits(position, length, static_cast<std::int64_t>(content.size()))) {
-      return false;
-    }
+    // A value of 1 to 4 bytes wholly inside the content, or else not back.
+    if (!ValueFits(position, length, static_cast<std::int64_t>(content.size()))) return false;
     std::uint8_t stored[sizeof old];  // a value of at most four bytes, as `old` holds
     StoreValue(stored, old, length);
     return std::equal(stored, stored + length, content.begin() + position);
