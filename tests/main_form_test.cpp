@@ -45,9 +45,7 @@ class MainFormTest : public testing::SeparatorTest {
   }
 
   // A path below the test's root, its names written with "/".
-  std::string At(const std::string& relative) const {
-    return Below(Root(), relative, Separator());
-  }
+  std::string At(const std::string& relative) const { return Below(Root(), relative, Separator()); }
 
   // Starts the window as the real one does: the tree's first selection, then
   // FormCreate. The edit boxes hold text before, which the start must clear:
@@ -197,8 +195,8 @@ TEST_P(MainFormTest, FirstEntryDecidesTheEditBoxes) {
 }
 
 TEST_P(MainFormTest, PickingAGameLocatesInTheSelectedFolderAndResetsTheSearch) {
-  Start("a0=Racer\na1=Flyer\n[Racer]\ncheckfile=r.exe\n" + PatchKeys("", "r.exe") +
-        "[Flyer]\n" + PatchKeys("", "f.exe"));
+  Start("a0=Racer\na1=Flyer\n[Racer]\ncheckfile=r.exe\n" + PatchKeys("", "r.exe") + "[Flyer]\n" +
+        PatchKeys("", "f.exe"));
   system.AddFile(At("G/f.exe"), GameFile(1024, 768));
   system.AddFile(At("X/r.exe"), GameFile(640, 480));
   form.finditClick();
