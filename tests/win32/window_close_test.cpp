@@ -69,8 +69,9 @@ std::string SharedRecordGameFile(char width_low, char width_high) {
 
 // A game and its expansion whose records share one name: the expansion's
 // Patch keeps the game's record aside, with a box, and goes on with its
-// entries. A close that box's loop lets through must not release them under it.
-TEST_F(WindowCloseTest, ACloseInsideAHandlerReleasesTheListsWhenTheHandlerEnds) {
+// entries. A close that box's loop lets through destroys the window, and the
+// handler still runs to its end on the entries it started with.
+TEST_F(WindowCloseTest, ACloseInsideAHandlersBoxLetsTheHandlerRunToItsEnd) {
   WriteDefinitions(
       "[apps]\r\nversion=1.03\r\na0=Racer\r\na1=Flyer\r\n"
       "[Racer]\r\nmodfile=racer.exe\r\nundofile=game.undo\r\nsig=4142\r\nxoffset=2\r\n"
