@@ -10,6 +10,7 @@
 #include "engine/patching.h"
 #include "platform/file_error.h"
 #include "support/game_files.h"
+#include "support/located_entry.h"
 #include "support/memory_system.h"
 
 // The program may die at any instant of Patch or Undo Patch (a power cut in the
@@ -99,7 +100,7 @@ struct Start {
   explicit Start(MemorySystem& system) : results(list.Count()) {
     for (std::size_t i = list.Count(); i-- > 0;) {
       results[i] = LocatePatch(system, kFolder, list.At(i));
-      TakeLocation(list.At(i), results[i]);
+      testing::TakeLocation(list.At(i), results[i]);
     }
   }
   OperationResult Patch(MemorySystem& system, int width, int height) {
@@ -179,7 +180,7 @@ void ExpectExpansionKept(const MemorySystem& left, const MemorySystem& install,
   disk.CrashAfter(0);
   PatchList list = Expansion();
   const LocatedPatch result = LocatePatch(disk, kFolder, list.At(0));
-  TakeLocation(list.At(0), result);
+  testing::TakeLocation(list.At(0), result);
   ASSERT_TRUE(result.located) << where;
   const Bytes& now = disk.Content(kFolder + "expansion.dat");
   if (Pair(ValueAt(now, 148), ValueAt(now, 152)) != originals) {
@@ -224,7 +225,7 @@ OperationResult Run(Scenario scenario, MemorySystem& system) {
   if (scenario == Scenario::kPatchExpansion || scenario == Scenario::kUndoWidthOnly) {
     PatchList list = scenario == Scenario::kPatchExpansion ? Expansion() : WidthOnly();
     for (std::size_t i = list.Count(); i-- > 0;) {
-      TakeLocation(list.At(i), LocatePatch(system, kFolder, list.At(i)));
+      testing::TakeLocation(list.At(i), LocatePatch(system, kFolder, list.At(i)));
     }
     return scenario == Scenario::kPatchExpansion ? ApplyPatches(system, list, kFolder, 2560, 1440)
                                                  : RemovePatches(system, list, kFolder);

@@ -10,6 +10,7 @@
 #include "engine/undo_record.h"
 #include "engine/values.h"
 #include "support/game_files.h"
+#include "support/located_entry.h"
 #include "support/memory_system.h"
 
 namespace quillfen {
@@ -62,7 +63,7 @@ struct Fixture {
   LocatedPatch result;
   bool Locate() {
     result = LocatePatch(system, kFolder, entry);
-    TakeLocation(entry, result);
+    testing::TakeLocation(entry, result);
     return result.located;
   }
 };
@@ -238,7 +239,7 @@ TEST(LocatePatch, AFileTooLargeForItsPositionsIsNeitherLocatedNorRead) {
   const LocatedPatch result = LocatePatch(f.system, kFolder, entry);
   EXPECT_FALSE(result.located);
   EXPECT_EQ(f.system.BytesRead(), 0);
-  TakeLocation(entry, result);
+  testing::TakeLocation(entry, result);
   EXPECT_EQ(entry.xpos, 0);
 }
 
@@ -251,7 +252,7 @@ TEST(LocatePatch, APendingRecordCountsWhenTheRecordNoLongerMatches) {
   PatchEntry entry = Entry();
   const LocatedPatch result = LocatePatch(f.system, kFolder, entry);
   ASSERT_TRUE(result.located);
-  TakeLocation(entry, result);
+  testing::TakeLocation(entry, result);
   EXPECT_EQ(entry.oldx, 640);
   EXPECT_TRUE(result.from_record);
 }

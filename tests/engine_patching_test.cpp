@@ -11,6 +11,7 @@
 #include "engine/undo_record.h"
 #include "platform/file_error.h"
 #include "support/game_files.h"
+#include "support/located_entry.h"
 #include "support/memory_system.h"
 #include "ui/error_text.h"
 #include "ui/report_text.h"
@@ -62,7 +63,7 @@ struct Game {
     located.resize(list.Count());
     for (std::size_t i = list.Count(); i-- > 0;) {
       located[i] = LocatePatch(system, kFolder, list.At(i));
-      TakeLocation(list.At(i), located[i]);
+      testing::TakeLocation(list.At(i), located[i]);
       if (!located[i].located) return false;
     }
     return true;

@@ -12,6 +12,7 @@
 #include "engine/undo_record.h"
 #include "platform/file_error.h"
 #include "support/game_files.h"
+#include "support/located_entry.h"
 #include "support/memory_system.h"
 #include "support/separators.h"
 
@@ -69,7 +70,7 @@ struct Section {
     bool all = true;
     for (std::size_t i = list.Count(); i-- > 0;) {
       located[i] = LocatePatch(system, Folder(), list.At(i));
-      TakeLocation(list.At(i), located[i]);
+      testing::TakeLocation(list.At(i), located[i]);
       all = all && located[i].located;
     }
     return all;

@@ -7,6 +7,7 @@
 #include "engine/locate.h"
 #include "engine/patching.h"
 #include "engine/suggest.h"
+#include "support/located_entry.h"
 #include "support/memory_system.h"
 
 namespace quillfen {
@@ -68,7 +69,7 @@ void RoundTrip(const Suggestion& s, std::size_t edition, const Bytes& content,
   PatchList list;
   list.Append(EntryOf(s));
   const LocatedPatch found = LocatePatch(system, folder, list.At(0));
-  TakeLocation(list.At(0), found);
+  testing::TakeLocation(list.At(0), found);
   ASSERT_TRUE(found.located);
   EXPECT_EQ(list.At(0).xpos, s.xpos[edition]);
   EXPECT_EQ(list.At(0).ypos, s.ypos[edition]);
@@ -84,7 +85,7 @@ void RoundTrip(const Suggestion& s, std::size_t edition, const Bytes& content,
     PatchList again;
     again.Append(EntryOf(s));
     const LocatedPatch relocated = LocatePatch(fresh, folder, again.At(0));
-    TakeLocation(again.At(0), relocated);
+    testing::TakeLocation(again.At(0), relocated);
     EXPECT_TRUE(relocated.located);
     EXPECT_EQ(again.At(0).xpos, s.xpos[edition]) << typed_x;
     EXPECT_EQ(relocated.height, typed_y);

@@ -74,15 +74,15 @@ TEST(Examples, PatchesIniDescribesTheDemoGame) {
   MainForm form(f.system, f.view);
   form.FormCreate();
   EXPECT_EQ(f.view.gameList, (std::vector<std::string>{kDemoGame}));
-  const AppState& state = form.State();
-  EXPECT_EQ(state.checkFilePath, "demogame.exe");
   ASSERT_EQ(f.view.detailsLines.size(), 1u);
   EXPECT_NE(f.view.detailsLines[0].find("comes with Quillfen.\r\n\r\nIts window"),
             std::string::npos);
   EXPECT_EQ(f.view.detailsLines[0].find('\\'), std::string::npos);
 
-  ASSERT_EQ(state.patchList.Count(), 2u);
-  const PatchEntry& exe = state.patchList.At(0);
+  PatchList list;
+  EXPECT_EQ(LoadGamePatches(f.system, kDemoGame, list).checkfile, "demogame.exe");
+  ASSERT_EQ(list.Count(), 2u);
+  const PatchEntry& exe = list.At(0);
   EXPECT_EQ(exe.modfile, "demogame.exe");
   EXPECT_EQ(exe.undofile, "demogame.undo");
   EXPECT_EQ(std::string(exe.sig.begin(), exe.sig.end()), "QFDEMOWH");
@@ -94,7 +94,7 @@ TEST(Examples, PatchesIniDescribesTheDemoGame) {
   EXPECT_EQ(exe.setx, NotSet);
   EXPECT_EQ(exe.sety, NotSet);
 
-  const PatchEntry& data = state.patchList.At(1);
+  const PatchEntry& data = list.At(1);
   EXPECT_EQ(data.modfile, "demofont.dat");
   EXPECT_EQ(data.undofile, "demofont.undo");  // its own record, not the exe's
   EXPECT_EQ(data.sig, (std::vector<std::uint8_t>{'Q', 'F', 'V', 0, 'H', 'G', 'T'}));

@@ -361,27 +361,26 @@ TEST_F(FindItTest, TheBackupSeries) {
   EXPECT_EQ(
       std::vector<std::string>(first.end() - 3, first.end()),
       (std::vector<std::string>{"tree focus", "tree visible", "message Found " + backup + "!"}));
-  EXPECT_EQ(form.State().foundFiles, std::vector<std::string>{backup});
-  EXPECT_EQ(form.State().gameFolder, "C:\\Games\\Racer\\Backup\\");
+  EXPECT_EQ(view.TreeSelectedPath(), "C:\\Games\\Racer\\Backup");
   // Listed in name order: the walk never gets to C:\Program Files.
   EXPECT_EQ(view.searchLabels, (std::vector<std::string>{"C:\\Games", "C:\\Games\\Racer",
                                                          "C:\\Games\\Racer\\Backup"}));
 
+  // The next press goes on past the copy found.
   Press();
   EXPECT_EQ(view.messages.back(), "Found C:\\Games\\Racer\\racer.exe!");
   EXPECT_EQ(view.TreeSelectedPath(), "C:\\Games\\Racer");
   EXPECT_EQ(view.Text(Control::widthedit), "100");
-  EXPECT_EQ(form.State().foundFiles.size(), 2u);
 
   const std::vector<std::string> third = Press();
   EXPECT_EQ(view.messages.back(), "Unable to find any matching files!");
-  EXPECT_TRUE(form.State().foundFiles.empty());
   EXPECT_EQ(view.Text(Control::findit), kFindCaption);
   EXPECT_EQ(view.TreeSelectedPath(), "C:\\Games\\Racer");  // untouched
   EXPECT_EQ(std::count_if(third.begin(), third.end(),
                           [](const std::string& e) { return e.rfind("tree", 0) == 0; }),
             0);
 
+  // The series ended: the next press starts afresh.
   Press();
   EXPECT_EQ(view.messages.back(), "Found " + backup + "!");
   EXPECT_EQ(view.Text(Control::findit), kKeepSearchingCaption);
@@ -419,7 +418,6 @@ TEST_F(FindItTest, AFolderTheTreeCannotSelectEndsTheHandlerAfterTheCaption) {
   view.folderResolves = [](const std::string&) { return false; };
   const std::size_t messages = view.messages.size();
   EXPECT_THROW(form.finditClick(), std::runtime_error);
-  EXPECT_EQ(form.State().foundFiles.size(), 1u);
   EXPECT_EQ(view.Text(Control::findit), kKeepSearchingCaption);
   EXPECT_EQ(view.messages.size(), messages);
   EXPECT_FALSE(view.treeFocused);
@@ -441,9 +439,8 @@ TEST_F(FindItTest, AnEmptyCheckFileNameFindsNothing) {
 
 TEST_F(FindItTest, PickingAGameStartsANewSeries) {
   Press();
-  ASSERT_EQ(form.State().foundFiles.size(), 1u);
+  ASSERT_EQ(view.messages.back(), "Found C:\\Games\\Racer\\Backup\\racer.exe!");
   Pick(0);
-  EXPECT_TRUE(form.State().foundFiles.empty());
   EXPECT_EQ(view.Text(Control::findit), kFindCaption);
   Press();
   EXPECT_EQ(view.messages.back(), "Found C:\\Games\\Racer\\Backup\\racer.exe!");

@@ -92,19 +92,6 @@ LocatedPatch LocateBound(System& system, const PatchEntry& bound) {
   return LocateBoundCounting(system, bound, false).patch;
 }
 
-void TakeLocation(PatchEntry& entry, const LocatedPatch& result) {
-  entry.modfile = result.modfile;
-  entry.undofile = result.undofile;
-  if (result.places) {
-    if (entry.hasx) entry.xpos = result.places->x;
-    if (entry.hasy) entry.ypos = result.places->y;
-  }
-  if (result.old_values) {
-    entry.oldx = result.old_values->x;
-    entry.oldy = result.old_values->y;
-  }
-}
-
 SignatureQuery QueryOf(const PatchEntry& entry) {
   return {entry.sig, entry.sigwild, entry.occur, entry.xoffset, entry.yoffset};
 }

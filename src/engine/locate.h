@@ -28,8 +28,7 @@ enum class LocateFailure {
 // One entry located in a folder, as a value: its bound files, where its values
 // lie, what they are and were, and what its records say. The press plans its
 // writes from it and the front ends show it; the entry itself stays as the
-// definition file gives it (a front end may keep a copy in its own entry with
-// TakeLocation).
+// definition file gives it.
 struct LocatedPatch {
   bool located = false;
   bool from_record =
@@ -74,11 +73,6 @@ LocatedPatch LocateBound(System& system, const PatchEntry& bound);
 
 // LocatePatch, with the signature's occurrences counted in the same pass.
 LocateReport ReportLocation(System& system, const std::string& folder, const PatchEntry& entry);
-
-// Keeps what locating found in the entry: its bound files, and the positions
-// (xpos, ypos) and old values (oldx, oldy) of each axis it has, as far as
-// they were found.
-void TakeLocation(PatchEntry& entry, const LocatedPatch& result);
 
 // Locates a bound entry in its file's content, where the caller knows the
 // content's CRC-32 already and finds the signature's places when asked (only

@@ -15,7 +15,7 @@ struct AppState {
   // folder is not one the entries were located in.
   std::vector<LocatedPatch> located;
   std::vector<std::string> foundFiles;  // check files the folder search reported in this series
-  std::string gameFolder;               // last accepted folder, ending in one backslash
+  std::string gameFolder;               // last accepted folder, ending in the separator
   std::string checkFilePath;
   std::string detailsText;
 };

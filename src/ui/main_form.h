@@ -41,8 +41,6 @@ class MainForm {
   // ThrottleProgress: at most once per frame, with the folder entered last.
   void ShowSearchProgress(const std::string& path);
 
-  AppState& State() { return state_; }
-
  private:
   void ShowNotLocated();
   // Locates an entry in GameFolder and shows it; Undo Patch waits for every entry (CanUndo).

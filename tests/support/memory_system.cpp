@@ -586,6 +586,8 @@ FolderListing MemorySystem::ListFolder(const std::string& folder) {
       folder_key.ends_with(separator_) ? folder_key : folder_key + separator_;
   for (auto it = nodes_.lower_bound(prefix); it != nodes_.end(); ++it) {
     if (it->first.compare(0, prefix.size(), prefix) != 0) break;
+    // The root "/" is its own prefix, and no entry of itself.
+    if (it->first.size() == prefix.size()) continue;
     if (it->first.find(separator_, prefix.size()) != std::string::npos) continue;
     const std::uint32_t attributes = it->second.attributes;
     const auto alias = short_of.find(it->first);

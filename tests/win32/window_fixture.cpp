@@ -29,6 +29,7 @@ void WindowTest::TearDown() {
 void CapturedBoxes::Show(HWND, const std::string& text, const std::string& caption, UINT flags) {
   const HWND main = FindWindowA("Tmainform", nullptr);
   shown.push_back({text, caption, flags, main != nullptr && IsWindowVisible(main) != 0});
+  if (whileShown) whileShown(CapturedBox(shown.back()));
 }
 
 void WindowTest::WriteDefinitions(const std::string& text) {
@@ -36,7 +37,7 @@ void WindowTest::WriteDefinitions(const std::string& text) {
 }
 
 bool WindowTest::OpenWindow() {
-  window = std::make_unique<TestWindow>(system, captured, dpi);
+  window = std::make_unique<win32::MainWindow>(system, captured, dpi);
   return window->Create(SW_SHOWNORMAL);
 }
 

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/win32/win32_owners.h"
 #include "ui/win32/layout.h"
 #include "win32/real_files.h"
 #include "win32/window_fixture.h"
@@ -134,30 +135,33 @@ TEST_F(WindowTreeTest, ContainersAskForWideNotifications) {
   }
 }
 
+// The folder handler runs on each selection change before select-by-path
+// returns: it locates Racer's file in the folder selected, or clears the edit
+// boxes where the game is not located. A box whose text it did not clear
+// shows that it did not run.
 TEST_F(WindowTreeTest, SelectionChangeArrivesBeforeSelectByPathReturns) {
-  std::vector<std::string> seen;
-  window->beforeTreeChange = [&] { seen.push_back(window->TreeSelectedPath()); };
   const std::string racer = folder->Path() + "Games\\Racer";
+  folder->Write("Games\\Racer\\racer.exe", kRacerFile);
   window->TreeSelectPath(racer);
-  EXPECT_EQ(seen, std::vector<std::string>{racer});
-  // The folder handler ran on it: the game Racer is loaded, so the folder was accepted.
-  EXPECT_EQ(Form().State().gameFolder, racer + "\\");
-  EXPECT_EQ(Form().State().checkFilePath, racer + "\\racer.exe");
+  EXPECT_EQ(TextOf(Control(kWidthedit)), "800");
+  EXPECT_EQ(TextOf(Control(kHeightedit)), "600");
+  EXPECT_TRUE(IsWindowEnabled(Control(kPatchbutton)));
 
   // Selecting the selected folder again changes nothing.
+  SetWindowTextA(Control(kWidthedit), "typed");
   window->TreeSelectPath(racer + "\\");
-  EXPECT_EQ(seen.size(), 1u);
+  EXPECT_EQ(TextOf(Control(kWidthedit)), "typed");
   EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(WindowTreeTest, UnknownPathFailsAndKeepsTheSelection) {
   const std::string racer = folder->Path() + "Games\\Racer";
   window->TreeSelectPath(racer);
-  const int changes = window->treeChanges;
+  SetWindowTextA(Control(kWidthedit), "typed");
   EXPECT_THROW(window->TreeSelectPath(folder->Path() + "No such folder"), std::runtime_error);
   EXPECT_THROW(window->TreeSelectPath("R:\\"), std::runtime_error);
   EXPECT_EQ(window->TreeSelectedPath(), racer);
-  EXPECT_EQ(window->treeChanges, changes);
+  EXPECT_EQ(TextOf(Control(kWidthedit)), "typed");  // no selection change was handled
 
   // Inside a handler, the failure ends it and shows in the error report.
   bool ranOn = false;
@@ -171,10 +175,33 @@ TEST_F(WindowTreeTest, UnknownPathFailsAndKeepsTheSelection) {
   EXPECT_NE(boxes[0].text.find("No such folder"), std::string::npos);
 }
 
+// Racer's file in Games, held open for writing by another program: the
+// folder handler cannot read it.
+class HeldRacerFile {
+ public:
+  explicit HeldRacerFile(const ScratchFolder& folder)
+      : path_(folder.Write("Games\\racer.exe", kRacerFile)),
+        file_(CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, 0, nullptr)) {}
+  const std::string& Path() const { return path_; }
+  bool Held() const { return static_cast<bool>(file_); }
+  void Release() { file_.Reset(); }
+
+ private:
+  std::string path_;
+  UniqueFile file_;
+};
+
+void ExpectCannotOpen(const CapturedBox& box, const std::string& path) {
+  EXPECT_EQ(box.text.rfind("Cannot open file \"" + path + "\". ", 0), 0u) << box.text;
+  EXPECT_EQ(box.text.back(), '.');
+  EXPECT_EQ(box.caption, "Quillfen");
+  EXPECT_EQ(box.flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
+}
+
 TEST_F(WindowTreeTest, NestedHandlerErrorEndsTheOuterHandlerAndIsReportedOnce) {
-  window->beforeTreeChange = [] {
-    throw std::runtime_error("Cannot open file \"Q:\\x.dat\". Access is denied");
-  };
+  const HeldRacerFile held(*folder);
+  ASSERT_TRUE(held.Held());
   bool ranOn = false;
   RunHandler([&] {
     window->TreeSelectPath(folder->Path() + "Games");
@@ -182,34 +209,35 @@ TEST_F(WindowTreeTest, NestedHandlerErrorEndsTheOuterHandlerAndIsReportedOnce) {
   });
   EXPECT_FALSE(ranOn);
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, "Cannot open file \"Q:\\x.dat\". Access is denied.");
-  EXPECT_EQ(boxes[0].caption, "Quillfen");
-  EXPECT_EQ(boxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
+  ExpectCannotOpen(boxes[0], held.Path());
   // The selection did move, and the window carries on.
   EXPECT_EQ(window->TreeSelectedPath(), folder->Path() + "Games");
   EXPECT_TRUE(IsWindow(window->Handle()));
 }
 
 TEST_F(WindowTreeTest, ErrorsOfHandlersOutsideAnyOtherAreReportedByTheWindow) {
-  // A selection the user makes: the tree's own notification, no outer handler.
-  window->beforeTreeChange = [] { throw std::runtime_error("Disk on fire!"); };
   const HWND tree = Control(kGamedirlv);
-  const auto root = SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
-  const auto child = SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, root);
-  ASSERT_NE(child, 0);
-  SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, child);
-  window->beforeTreeChange = nullptr;
+  window->TreeSelectPath(folder->Path() + "Games\\Empty");
+  const auto games = SendMessageA(tree, TVM_GETNEXTITEM, TVGN_PARENT,
+                                  SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  ASSERT_NE(games, 0);
+  // A selection the user makes: the tree's own notification, no outer handler.
+  HeldRacerFile held(*folder);
+  ASSERT_TRUE(held.Held());
+  SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, games);
+  held.Release();
   // Any other handler: a full stop only after characters above it.
   RunHandler([] { throw std::runtime_error("Bad value 7"); });
   RunHandler([] { throw std::runtime_error("Ends in a full stop."); });
   ASSERT_EQ(boxes.size(), 3u);
-  EXPECT_EQ(boxes[0].text, "Disk on fire!");
+  ExpectCannotOpen(boxes[0], held.Path());
   EXPECT_EQ(boxes[1].text, "Bad value 7.");
   EXPECT_EQ(boxes[2].text, "Ends in a full stop.");
   for (const CapturedBox& box : boxes) {
     EXPECT_EQ(box.flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
     EXPECT_TRUE(box.windowVisible);
   }
+  EXPECT_EQ(window->TreeSelectedPath(), folder->Path() + "Games");
   EXPECT_TRUE(IsWindow(window->Handle()));
 }
 

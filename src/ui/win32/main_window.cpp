@@ -94,7 +94,8 @@ std::string WithEditLineBreaks(const std::string& text) {
 
 MainWindow::MainWindow(System& system, MessageBoxes& boxes, int dpi)
     : boxes_(boxes), dpi_(dpi), form_(system, *this) {
-  tree_.onSelectionChanged = [this] { TreeChanged(); };
+  // The tree decides where an error of the folder handler goes.
+  tree_.onSelectionChanged = [this] { form_.gamedirlvChange(); };
   tree_.runHandler = [this](const std::function<void()>& handler) { RunHandler(handler); };
 }
 
@@ -428,10 +429,6 @@ void MainWindow::RunHandler(const std::function<void()>& handler) {
     formDestroyPending_ = false;
     RunHandler([this] { form_.FormDestroy(); });
   }
-}
-
-void MainWindow::TreeChanged() {
-  form_.gamedirlvChange();
 }
 
 HWND MainWindow::Window(Control control) const {

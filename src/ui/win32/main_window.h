@@ -69,17 +69,6 @@ class MainWindow : public View {
   void OpenWebAddress(const std::string& address) override;
   void CloseWindow() override;
 
- protected:
-  // The folder tree's selection changed: runs gamedirlvChange. It may throw;
-  // the tree decides where the error goes.
-  virtual void TreeChanged();
-  // The form whose handlers the window runs, and its state, for a window
-  // built on this one.
-  MainForm& Form() { return form_; }
-  // Runs a handler as the window runs an event's: errors end it and go to the
-  // general error report, and a destruction meanwhile waits for its end.
-  void RunHandler(const std::function<void()>& handler);
-
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   // The window's messages, each to its handler; no value: the default handling.
@@ -94,6 +83,10 @@ class MainWindow : public View {
   LRESULT OnNextDlgCtl(WPARAM which, bool given);
   LRESULT OnDestroy();
   LRESULT OnNcDestroy();
+
+  // Runs a handler as the window runs an event's: errors end it and go to the
+  // general error report, and a destruction meanwhile waits for its end.
+  void RunHandler(const std::function<void()>& handler);
 
   void CreateFonts();
   void CreateControls();
