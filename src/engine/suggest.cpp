@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <tuple>
 #include <unordered_map>
 #include <unordered_set>
@@ -150,7 +151,8 @@ std::vector<Place> FindCodePlaces(const PeImage& image, const CodeScan& scan) {
   for (std::size_t i = 0; i < values.size(); ++i) {
     const CodeValue& v = values[i];
     if (paired[i] || v.source == ValueSource::kData || v.table) continue;
-    Place p{v.size, v.at, v.at, EvidenceOf(image, v, v), v.width ? PlaceAxes::kWidth : PlaceAxes::kHeight};
+    Place p{v.size, v.at, v.at, EvidenceOf(image, v, v),
+            v.width ? PlaceAxes::kWidth : PlaceAxes::kHeight};
     (v.width ? p.evidence.height : p.evidence.width) = {};
     ++alone[v.width ? 0 : 1];
     places.push_back(std::move(p));
@@ -505,62 +507,140 @@ void Explain(const std::vector<Image>& editions, const std::vector<std::optional
   }
 }
 
-}  // namespace
+// Each edition's places of the two values, its code read where it is an
+// executable, less those the options filter out.
+struct EditionPlaces {
+  std::vector<std::vector<Place>> places;
+  std::vector<CodeScan> scans;
+  std::vector<std::optional<PeImage>> images;
+  std::vector<std::size_t> filtered;  // how many the options took away
+};
 
-SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t width,
+EditionPlaces ReadEditionPlaces(const std::vector<Image>& editions, std::int32_t width,
                                 std::int32_t height, const SuggestOptions& options,
                                 const SuggestProgress& progress) {
-  SuggestResult result;
-  std::vector<std::vector<Place>> places;
-  std::vector<CodeScan> scans(editions.size());
-  std::vector<std::optional<PeImage>> images;
-  std::vector<std::size_t> filtered;
+  EditionPlaces read;
+  read.scans.resize(editions.size());
   std::size_t total = 0, before = 0;
   for (const Image image : editions) total += image.size();
   for (std::size_t e = 0; e < editions.size(); ++e) {
     const Image image = editions[e];
     std::vector<Place> found;
-    images.push_back(ReadPeImage(image));
-    if (const std::optional<PeImage>& pe = images.back()) {
+    read.images.push_back(ReadPeImage(image));
+    if (const std::optional<PeImage>& pe = read.images.back()) {
       CodeProgress decoded;
       if (progress) {
         decoded = [&](std::size_t done) {
           progress(SuggestStage::kDecoding, before + done, total);
         };
       }
-      scans[e] = ScanCode(image, *pe, width, height, decoded);
-      found = FindCodePlaces(*pe, scans[e]);
+      read.scans[e] = ScanCode(image, *pe, width, height, decoded);
+      found = FindCodePlaces(*pe, read.scans[e]);
     } else {
       found = FindPlaces(image, width, height);
     }
-    filtered.push_back(std::erase_if(found, [&](const Place& p) {
+    read.filtered.push_back(std::erase_if(found, [&](const Place& p) {
       return (options.size != 0 && p.size != options.size) ||
              (!options.section.empty() && p.evidence.section != options.section);
     }));
-    result.places.push_back(found.size());
-    places.push_back(std::move(found));
+    read.places.push_back(std::move(found));
     before += image.size();
   }
-  if (editions.empty()) return result;
+  return read;
+}
 
-  // The places of the first edition, each followed into the others: among the
-  // places of the same size and distance, to the one of the same rank when
-  // there are as many and its surroundings mostly agree (look-alike places keep
-  // their order between editions), else to the one whose surroundings agree
-  // the most.
+// The places of the first edition followed into the others, as targets whose
+// signatures can grow, with the evidence of each; every place that some
+// edition lacks goes to `dropped`.
+struct Targets {
   std::vector<Target> targets;
-  Anchors anchors;
-  const auto kind = [](const Place& p) {
-    return std::make_tuple(p.size, p.y - p.x, p.evidence.kind, p.axis);
-  };
-  using Kind = decltype(kind(Place{}));
-  std::vector<std::map<Kind, std::vector<std::int64_t>>> kinds(editions.size());
-  std::vector<std::vector<bool>> followed(editions.size());
-  for (std::size_t e = 0; e < editions.size(); ++e) followed[e].assign(places[e].size(), false);
-  for (std::size_t e = 0; e < editions.size(); ++e) {
-    for (const Place& p : places[e]) kinds[e][kind(p)].push_back(p.x);
-  }
   std::vector<Evidence> evidence;
+  Anchors anchors;
+};
+
+// What tells look-alike places apart: their size, the distance between the
+// values, the kind of evidence and the axes.
+auto LookAlike(const Place& p) {
+  return std::make_tuple(p.size, p.y - p.x, p.evidence.kind, p.axis);
+}
+using LookAlikeKey = decltype(LookAlike(Place{}));
+
+// Where the first edition's place `first` lies in each edition, -1 where it is
+// not: among the places of the same kind, the one of the same rank when there
+// are as many and its surroundings mostly agree (look-alike places keep their
+// order between editions), else the one whose surroundings agree the most.
+std::vector<std::int64_t> FollowPlace(
+    const std::vector<Image>& editions,
+    const std::vector<std::map<LookAlikeKey, std::vector<std::int64_t>>>& kinds, const Place& first,
+    std::int64_t lo, std::int64_t hi) {
+  std::vector<std::int64_t> x{first.x};
+  const std::vector<std::int64_t>& alike = kinds[0].at(LookAlike(first));
+  const std::size_t rank =
+      static_cast<std::size_t>(std::find(alike.begin(), alike.end(), first.x) - alike.begin());
+  for (std::size_t e = 1; e < editions.size(); ++e) {
+    const auto others = kinds[e].find(LookAlike(first));
+    if (others == kinds[e].end()) {
+      x.push_back(-1);
+      continue;
+    }
+    const auto agreement = [&](std::int64_t at) {
+      return Agreement(editions[0], first.x, editions[e], at, lo, hi);
+    };
+    const std::vector<std::int64_t>& xs = others->second;
+    if (xs.size() == alike.size() && agreement(xs[rank]) * 2 >= static_cast<std::size_t>(hi - lo)) {
+      x.push_back(xs[rank]);
+      continue;
+    }
+    std::size_t best = 0;
+    for (const std::int64_t at : xs) {
+      const std::size_t same = agreement(at);
+      if (x.size() == e || same > best) {
+        x.resize(e);
+        x.push_back(at);
+        best = same;
+      }
+    }
+  }
+  return x;
+}
+
+// The target's bytes from lo to hi as a signature takes them: a byte every
+// edition holds there, a wildcard for the values, bytes that differ and bytes
+// the code scan marks as moving, and kOutside past a file's end.
+void TakeBytes(Target& t, const std::vector<Image>& editions, const std::vector<CodeScan>& scans,
+               Anchors& anchors) {
+  for (std::int64_t r = t.lo; r < t.hi; ++r) {
+    const bool value = (r >= 0 && r < t.size) || (r >= t.d && r < t.d + t.size);
+    std::int16_t byte = 0;
+    for (std::size_t e = 0; e < editions.size() && byte != kOutside; ++e) {
+      const std::int64_t q = t.x[e] + r;
+      // A window's last byte must be followed by one more byte of the file.
+      if (q < 0 || q > static_cast<std::int64_t>(editions[e].size()) - 2) {
+        byte = kOutside;
+      } else if (value || editions[e][q] != editions[0][t.x[0] + r] || scans[e].Moving(q)) {
+        byte = kWild;
+      } else if (e == 0) {
+        byte = editions[0][q];
+      }
+    }
+    t.bytes.push_back(byte);
+  }
+  for (std::int64_t r = t.lo; r < t.hi; ++r) {
+    const bool fits = r + kSuggestAnchor <= t.hi;
+    t.grams.push_back(fits ? anchors.Add(&t.bytes[static_cast<std::size_t>(r - t.lo)]) : -1);
+  }
+}
+
+Targets FollowPlaces(const std::vector<Image>& editions, const EditionPlaces& read,
+                     std::vector<DroppedPlace>& dropped) {
+  Targets found;
+  const std::vector<std::vector<Place>>& places = read.places;
+  std::vector<std::map<LookAlikeKey, std::vector<std::int64_t>>> kinds(editions.size());
+  std::vector<std::vector<bool>> followed(editions.size());
+  for (std::size_t e = 0; e < editions.size(); ++e) {
+    followed[e].assign(places[e].size(), false);
+    for (const Place& p : places[e]) kinds[e][LookAlike(p)].push_back(p.x);
+  }
   for (const Place& first : places[0]) {
     Target t;
     t.size = first.size;
@@ -568,70 +648,21 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
     t.d = first.y - first.x;
     t.lo = t.ValuesFrom() - kSuggestMaxLength;
     t.hi = t.ValuesTo() + kSuggestMaxLength;
-    t.x.push_back(first.x);
-    const std::vector<std::int64_t>& alike = kinds[0][kind(first)];
-    const std::size_t rank =
-        static_cast<std::size_t>(std::find(alike.begin(), alike.end(), first.x) - alike.begin());
-    // Where it is found in each edition, -1 where it is not.
-    for (std::size_t e = 1; e < editions.size(); ++e) {
-      const auto others = kinds[e].find(kind(first));
-      if (others == kinds[e].end()) {
-        t.x.push_back(-1);
-        continue;
-      }
-      const auto agreement = [&](std::int64_t x) {
-        return Agreement(editions[0], first.x, editions[e], x, t.lo, t.hi);
-      };
-      const std::vector<std::int64_t>& xs = others->second;
-      if (xs.size() == alike.size() &&
-          agreement(xs[rank]) * 2 >= static_cast<std::size_t>(t.hi - t.lo)) {
-        t.x.push_back(xs[rank]);
-        continue;
-      }
-      std::size_t best = 0;
-      for (const std::int64_t x : xs) {
-        const std::size_t same = agreement(x);
-        if (t.x.size() == e || same > best) {
-          t.x.resize(e);
-          t.x.push_back(x);
-          best = same;
-        }
-      }
-    }
+    t.x = FollowPlace(editions, kinds, first, t.lo, t.hi);
     for (std::size_t e = 0; e < editions.size(); ++e) {
       if (t.x[e] < 0) continue;
-      const auto& xs = places[e];
-      for (std::size_t i = 0; i < xs.size(); ++i) {
-        if (xs[i].x == t.x[e] && kind(xs[i]) == kind(first)) followed[e][i] = true;
+      for (std::size_t i = 0; i < places[e].size(); ++i) {
+        if (places[e][i].x == t.x[e] && LookAlike(places[e][i]) == LookAlike(first))
+          followed[e][i] = true;
       }
     }
     if (std::find(t.x.begin(), t.x.end(), -1) != t.x.end()) {
-      result.dropped.push_back({first.evidence.kind, first.axis, first.size, t.x});
+      dropped.push_back({first.evidence.kind, first.axis, first.size, t.x});
       continue;
     }
-
-    for (std::int64_t r = t.lo; r < t.hi; ++r) {
-      const bool value = (r >= 0 && r < t.size) || (r >= t.d && r < t.d + t.size);
-      std::int16_t byte = 0;
-      for (std::size_t e = 0; e < editions.size() && byte != kOutside; ++e) {
-        const std::int64_t q = t.x[e] + r;
-        // A window's last byte must be followed by one more byte of the file.
-        if (q < 0 || q > static_cast<std::int64_t>(editions[e].size()) - 2) {
-          byte = kOutside;
-        } else if (value || editions[e][q] != editions[0][first.x + r] || scans[e].Moving(q)) {
-          byte = kWild;
-        } else if (e == 0) {
-          byte = editions[0][q];
-        }
-      }
-      t.bytes.push_back(byte);
-    }
-    for (std::int64_t r = t.lo; r < t.hi; ++r) {
-      const bool fits = r + kSuggestAnchor <= t.hi;
-      t.grams.push_back(fits ? anchors.Add(&t.bytes[static_cast<std::size_t>(r - t.lo)]) : -1);
-    }
-    targets.push_back(std::move(t));
-    evidence.push_back(first.evidence);
+    TakeBytes(t, editions, read.scans, found.anchors);
+    found.targets.push_back(std::move(t));
+    found.evidence.push_back(first.evidence);
   }
   // Places of the other editions the first does not hold.
   for (std::size_t e = 1; e < editions.size(); ++e) {
@@ -640,22 +671,35 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
       DroppedPlace d{places[e][i].evidence.kind, places[e][i].axis, places[e][i].size,
                      std::vector<std::int64_t>(editions.size(), -1)};
       d.xpos[e] = places[e][i].x;
-      result.dropped.push_back(std::move(d));
+      dropped.push_back(std::move(d));
     }
   }
-  anchors.Collect(editions);
+  found.anchors.Collect(editions);
+  return found;
+}
 
-  // Working copies of the editions, on which each suggestion is also located
-  // with other values written in, as after patching.
-  std::vector<Bytes> patched;
-  for (const Image image : editions) patched.emplace_back(image.begin(), image.end());
+// A suggestion ranked: by its evidence, a pair before two values alone, then
+// by how its window locates.
+using Order = std::tuple<int, bool, decltype(Rank(Window{}, Target{}))>;
+using Ranked = std::pair<Order, Suggestion>;
 
-  using Order = std::tuple<int, bool, decltype(Rank(Window{}, Target{}))>;
-  using Ranked = std::pair<Order, Suggestion>;
-  // Grows the signatures of the targets given, the strongest evidence first,
-  // and returns the confirmed ones.
-  std::size_t grown = 0;
-  const auto grow = [&](std::vector<std::size_t> order) {
+// Grows the targets' signatures and keeps those confirmed in every edition.
+class Growing {
+ public:
+  Growing(const std::vector<Image>& editions, const Targets& targets, std::int32_t width,
+          std::int32_t height, const SuggestOptions& options, const SuggestProgress& progress)
+      : editions_(editions),
+        targets_(targets),
+        width_(width),
+        height_(height),
+        options_(options),
+        progress_(progress) {
+    for (const Image image : editions) patched_.emplace_back(image.begin(), image.end());
+  }
+
+  // The confirmed signatures of the targets given, the strongest evidence first.
+  std::vector<Ranked> Grow(std::vector<std::size_t> order) {
+    const std::vector<Evidence>& evidence = targets_.evidence;
     std::vector<Ranked> found;
     std::size_t once_in_tier = 0;
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
@@ -663,111 +707,145 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
     });
     for (std::size_t n = 0; n < order.size(); ++n) {
       const std::size_t i = order[n];
-      if (progress) progress(SuggestStage::kGrowing, grown++, targets.size());
+      if (progress_) progress_(SuggestStage::kGrowing, grown_++, targets_.targets.size());
       // Once `top` are found, a weaker rank of evidence cannot reach the list,
       // nor can more places of the same rank once `top` of them occur once.
       const int tier = EvidenceRank(evidence[i]);
       if (n > 0 && tier != EvidenceRank(evidence[order[n - 1]])) once_in_tier = 0;
-      if (found.size() >= options.top &&
-          (once_in_tier >= options.top || n == 0 || tier != EvidenceRank(evidence[order[n - 1]]))) {
+      if (found.size() >= options_.top && (once_in_tier >= options_.top || n == 0 ||
+                                           tier != EvidenceRank(evidence[order[n - 1]]))) {
         break;
       }
-      const Target& t = targets[i];
-      const Window w = Grower(t, editions, anchors).Best();
+      const Target& t = targets_.targets[i];
+      const Window w = Grower(t, editions_, targets_.anchors).Best();
       if (w.occur == 0) continue;
-
-      Suggestion s;
-      s.evidence = evidence[i];
-      s.size = t.size;
-      s.occur = w.occur;
-      s.xoffset = static_cast<std::int32_t>(-w.a);
-      s.yoffset = static_cast<std::int32_t>(t.d - w.a);
-      for (std::int64_t r = w.a; r < w.b; ++r) {
-        const std::int16_t byte = t.At(r);
-        s.sig.push_back(byte >= 0 ? static_cast<std::uint8_t>(byte) : 0);
-        s.sigwild.push_back(byte >= 0 ? 0 : 1);
-      }
-      // A value alone is read as the width or the height it is.
-      const std::int32_t x_value = t.axis == PlaceAxes::kHeight ? height : width;
-      const std::int32_t y_value = t.axis == PlaceAxes::kWidth ? width : height;
-      bool confirmed = true;
-      for (std::size_t e = 0; e < editions.size() && confirmed; ++e) {
-        const Image image = editions[e];
-        const auto x = static_cast<std::int32_t>(t.x[e]);
-        const auto y = static_cast<std::int32_t>(t.x[e] + t.d);
-        s.xpos.push_back(x);
-        s.ypos.push_back(y);
-        s.count.push_back(CountSignature(image, s.sig, s.sigwild));
-        const auto located = [&](Image bytes) {
-          return FindSignature(bytes, s.sig, s.sigwild, s.xoffset, s.occur) == x;
-        };
-        confirmed = located(image) &&
-                    FindSignature(image, s.sig, s.sigwild, s.yoffset, s.occur) == y &&
-                    ReadValueAt(image, x, s.size) == x_value &&
-                    ReadValueAt(image, y, s.size) == y_value && (!w.unique || s.count[e] == 1);
-        if (!confirmed) break;
-        Bytes& copy = patched[e];
-        const std::int32_t other = (width ^ 0xFFFF) & 0xFFFF;
-        StoreValue(copy.data() + x, other, s.size);
-        StoreValue(copy.data() + y, other, s.size);
-        confirmed = located(copy);
-        std::copy(image.begin() + x, image.begin() + x + s.size, copy.begin() + x);
-        std::copy(image.begin() + y, image.begin() + y + s.size, copy.begin() + y);
-      }
-      if (confirmed) {
-        if (w.unique) ++once_in_tier;
-        found.emplace_back(Order{EvidenceRank(s.evidence), false, Rank(w, t)}, std::move(s));
-      }
+      std::optional<Suggestion> s = Confirmed(t, w, evidence[i]);
+      if (!s) continue;
+      if (w.unique) ++once_in_tier;
+      found.emplace_back(Order{EvidenceRank(s->evidence), false, Rank(w, t)}, std::move(*s));
     }
     return found;
-  };
-  std::vector<std::size_t> pairs, widths, heights;
-  for (std::size_t i = 0; i < targets.size(); ++i) {
-    (targets[i].axis == PlaceAxes::kBoth    ? pairs
-     : targets[i].axis == PlaceAxes::kWidth ? widths
-                                       : heights)
-        .push_back(i);
   }
-  std::vector<Ranked> found = grow(pairs);
-  if (!widths.empty() && !heights.empty()) {
-    const std::vector<Ranked> lone_heights = grow(heights);
-    // Each width alone with the height alone of the same kind and size of the
-    // best evidence, then the nearest in the first edition.
-    for (Ranked& lone : grow(widths)) {
-      Suggestion& s = lone.second;
-      const Ranked* partner = nullptr;
-      for (const Ranked& h : lone_heights) {
-        const Suggestion& c = h.second;
-        if (c.size != s.size || c.evidence.kind != s.evidence.kind) continue;
-        const auto distance = [&](const Suggestion& o) { return std::abs(o.xpos[0] - s.xpos[0]); };
-        if (!partner || h.first < partner->first ||
-            (!(partner->first < h.first) && distance(c) < distance(partner->second))) {
-          partner = &h;
-        }
-      }
-      if (!partner) continue;
-      const Suggestion& h = partner->second;
-      s.ypos = h.xpos;
-      s.yoffset = 0;
-      s.apart = HeightSignature{h.sig, h.sigwild, h.occur, h.xoffset, h.count};
-      Evidence& e = s.evidence;
-      e.height = h.evidence.height;
-      if (e.call.empty() || (!e.direct && h.evidence.direct && !h.evidence.call.empty())) {
-        e.call = h.evidence.call;
-        e.direct = h.evidence.direct;
-        e.call_at = h.evidence.call_at;
-      }
-      e.kind = std::max(e.kind, h.evidence.kind);
-      if (!e.fallback && h.evidence.fallback) {
-        e.fallback = true;
-        e.tested_call = h.evidence.tested_call;
-      }
-      // Ranked by the weaker of the two, after pairs of the same evidence.
-      const int rank = std::max(std::get<0>(lone.first), std::get<0>(partner->first));
-      found.emplace_back(Order{rank, true, std::get<2>(lone.first)}, std::move(s));
+
+ private:
+  // The window's signature, where it locates the values in every edition, as
+  // they are and with other values written in, as after patching.
+  std::optional<Suggestion> Confirmed(const Target& t, const Window& w, const Evidence& evidence) {
+    Suggestion s;
+    s.evidence = evidence;
+    s.size = t.size;
+    s.occur = w.occur;
+    s.xoffset = static_cast<std::int32_t>(-w.a);
+    s.yoffset = static_cast<std::int32_t>(t.d - w.a);
+    for (std::int64_t r = w.a; r < w.b; ++r) {
+      const std::int16_t byte = t.At(r);
+      s.sig.push_back(byte >= 0 ? static_cast<std::uint8_t>(byte) : 0);
+      s.sigwild.push_back(byte >= 0 ? 0 : 1);
     }
+    // A value alone is read as the width or the height it is.
+    const std::int32_t x_value = t.axis == PlaceAxes::kHeight ? height_ : width_;
+    const std::int32_t y_value = t.axis == PlaceAxes::kWidth ? width_ : height_;
+    for (std::size_t e = 0; e < editions_.size(); ++e) {
+      const Image image = editions_[e];
+      const auto x = static_cast<std::int32_t>(t.x[e]);
+      const auto y = static_cast<std::int32_t>(t.x[e] + t.d);
+      s.xpos.push_back(x);
+      s.ypos.push_back(y);
+      s.count.push_back(CountSignature(image, s.sig, s.sigwild));
+      const auto located = [&](Image bytes) {
+        return FindSignature(bytes, s.sig, s.sigwild, s.xoffset, s.occur) == x;
+      };
+      if (!located(image) || FindSignature(image, s.sig, s.sigwild, s.yoffset, s.occur) != y ||
+          ReadValueAt(image, x, s.size) != x_value || ReadValueAt(image, y, s.size) != y_value ||
+          (w.unique && s.count[e] != 1)) {
+        return std::nullopt;
+      }
+      Bytes& copy = patched_[e];
+      const std::int32_t other = (width_ ^ 0xFFFF) & 0xFFFF;
+      StoreValue(copy.data() + x, other, s.size);
+      StoreValue(copy.data() + y, other, s.size);
+      const bool still = located(copy);
+      std::copy(image.begin() + x, image.begin() + x + s.size, copy.begin() + x);
+      std::copy(image.begin() + y, image.begin() + y + s.size, copy.begin() + y);
+      if (!still) return std::nullopt;
+    }
+    return s;
   }
-  if (progress) progress(SuggestStage::kGrowing, targets.size(), targets.size());
+
+  const std::vector<Image>& editions_;
+  const Targets& targets_;
+  const std::int32_t width_;
+  const std::int32_t height_;
+  const SuggestOptions& options_;
+  const SuggestProgress& progress_;
+  // Working copies of the editions, in which each suggestion is also located
+  // with other values written in.
+  std::vector<Bytes> patched_;
+  std::size_t grown_ = 0;
+};
+
+// Each width alone with the height alone of the same kind and size of the best
+// evidence, then the nearest in the first edition, as one suggestion of two
+// signatures, ranked by the weaker of the two after pairs of the same evidence.
+void PairLoneValues(std::vector<Ranked> widths, const std::vector<Ranked>& heights,
+                    std::vector<Ranked>& found) {
+  for (Ranked& lone : widths) {
+    Suggestion& s = lone.second;
+    const Ranked* partner = nullptr;
+    for (const Ranked& h : heights) {
+      const Suggestion& c = h.second;
+      if (c.size != s.size || c.evidence.kind != s.evidence.kind) continue;
+      const auto distance = [&](const Suggestion& o) { return std::abs(o.xpos[0] - s.xpos[0]); };
+      if (!partner || h.first < partner->first ||
+          (!(partner->first < h.first) && distance(c) < distance(partner->second))) {
+        partner = &h;
+      }
+    }
+    if (!partner) continue;
+    const Suggestion& h = partner->second;
+    s.ypos = h.xpos;
+    s.yoffset = 0;
+    s.apart = HeightSignature{h.sig, h.sigwild, h.occur, h.xoffset, h.count};
+    Evidence& e = s.evidence;
+    e.height = h.evidence.height;
+    if (e.call.empty() || (!e.direct && h.evidence.direct && !h.evidence.call.empty())) {
+      e.call = h.evidence.call;
+      e.direct = h.evidence.direct;
+      e.call_at = h.evidence.call_at;
+    }
+    e.kind = std::max(e.kind, h.evidence.kind);
+    if (!e.fallback && h.evidence.fallback) {
+      e.fallback = true;
+      e.tested_call = h.evidence.tested_call;
+    }
+    const int rank = std::max(std::get<0>(lone.first), std::get<0>(partner->first));
+    found.emplace_back(Order{rank, true, std::get<2>(lone.first)}, std::move(s));
+  }
+}
+
+}  // namespace
+
+SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t width,
+                                std::int32_t height, const SuggestOptions& options,
+                                const SuggestProgress& progress) {
+  SuggestResult result;
+  const EditionPlaces read = ReadEditionPlaces(editions, width, height, options, progress);
+  for (const std::vector<Place>& places : read.places) result.places.push_back(places.size());
+  if (editions.empty()) return result;
+
+  const Targets targets = FollowPlaces(editions, read, result.dropped);
+  std::vector<std::size_t> pairs, widths, heights;
+  for (std::size_t i = 0; i < targets.targets.size(); ++i) {
+    const PlaceAxes axis = targets.targets[i].axis;
+    (axis == PlaceAxes::kBoth ? pairs : axis == PlaceAxes::kWidth ? widths : heights).push_back(i);
+  }
+  Growing growing(editions, targets, width, height, options, progress);
+  std::vector<Ranked> found = growing.Grow(pairs);
+  if (!widths.empty() && !heights.empty()) {
+    const std::vector<Ranked> lone_heights = growing.Grow(heights);
+    PairLoneValues(growing.Grow(widths), lone_heights, found);
+  }
+  if (progress) progress(SuggestStage::kGrowing, targets.targets.size(), targets.targets.size());
 
   // Equal ranks keep the order of the places in the first edition.
   std::stable_sort(found.begin(), found.end(),
@@ -775,7 +853,8 @@ SuggestResult SuggestSignatures(const std::vector<Image>& editions, std::int32_t
   if (found.size() > options.top) found.resize(options.top);
   for (auto& f : found) result.suggestions.push_back(std::move(f.second));
   if (result.suggestions.empty()) {
-    Explain(editions, images, scans, width, height, places, filtered, targets.size(), result);
+    Explain(editions, read.images, read.scans, width, height, read.places, read.filtered,
+            targets.targets.size(), result);
   }
   return result;
 }
