@@ -183,6 +183,80 @@ bool PeImage::Refused(std::uint64_t offset, std::uint64_t size) const {
   return after != refused.end() && offset + size > after->first;
 }
 
+namespace {
+
+// The section table's entry at `at`, its raw bytes cut to the file and to the
+// section's size in memory; false when the entry lies past the file's end.
+bool ReadSection(const Reader& file, std::uint64_t at, PeSection& s) {
+  bool ok = true;
+  for (int c = 0; c < 8 && file.Byte(at + static_cast<unsigned>(c)) != 0; ++c) {
+    s.name.push_back(static_cast<char>(file.Byte(at + static_cast<unsigned>(c))));
+  }
+  s.virtual_size = file.U32(at + 8, ok);
+  s.rva = file.U32(at + 12, ok);
+  s.raw_size = file.U32(at + 16, ok);
+  s.raw_offset = file.U32(at + 20, ok);
+  s.characteristics = file.U32(at + 36, ok);
+  if (!ok) return false;
+  // Raw bytes past the end of the file, or past the section's own size in
+  // memory (alignment padding), hold nothing the program sees.
+  if (s.raw_offset >= file.Size()) s.raw_size = 0;
+  s.raw_size = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+      s.raw_size, file.Size() - std::min<std::uint64_t>(s.raw_offset, file.Size())));
+  if (s.virtual_size != 0) s.raw_size = std::min(s.raw_size, s.virtual_size);
+  return true;
+}
+
+// The headers, up to the end of the section table or the headers' stated
+// size, and the sections the program never reads: those the loader drops
+// (debug information), those no part of the image in memory, and the tables.
+void RefuseHeadersAndUnread(const Reader& file, PeImage& image, std::uint64_t headers_end) {
+  Refuse(image, 0, std::min<std::uint64_t>(headers_end, file.Size()));
+  for (const PeSection& s : image.sections) {
+    constexpr std::uint32_t kDiscardable = 0x02000000, kReadable = 0x40000000;
+    if ((s.characteristics & kDiscardable) != 0 || (s.characteristics & kReadable) == 0 ||
+        s.name.starts_with("/") || s.name.starts_with(".debug")) {
+      Refuse(image, s.raw_offset, std::uint64_t{s.raw_offset} + s.raw_size);
+    }
+    for (const char* name : kTableSections) {
+      if (s.name == name) Refuse(image, s.raw_offset, std::uint64_t{s.raw_offset} + s.raw_size);
+    }
+  }
+}
+
+// The unwind data the exception entries point at (in .xdata, or in .rdata
+// where a linker merges it): each entry is begin, end and unwind address.
+void RefuseUnwindData(const Reader& file, PeImage& image, std::uint32_t rva, std::uint32_t size) {
+  for (std::uint32_t e = 0; e + 12 <= size && e < (1u << 24); e += 12) {
+    const auto entry = image.FileOffsetOfRva(std::uint64_t{rva} + e);
+    if (!entry) break;
+    bool read = true;
+    const std::uint32_t unwind = file.U32(*entry + 8, read);
+    const auto info = image.FileOffsetOfRva(unwind);
+    if (!read || !info) continue;
+    // Version and flags, prologue size, code count, frame register; then the codes.
+    const std::uint32_t codes = file.Byte(*info + 2);
+    Refuse(image, *info, *info + 4 + ((codes + 1u) & ~1u) * 2);
+  }
+}
+
+// The refused ranges sorted and merged, for a binary search.
+void MergeRefused(PeImage& image) {
+  auto& ranges = image.refused;
+  std::sort(ranges.begin(), ranges.end());
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> merged;
+  for (const auto& range : ranges) {
+    if (!merged.empty() && range.first <= merged.back().second) {
+      merged.back().second = std::max(merged.back().second, range.second);
+    } else {
+      merged.push_back(range);
+    }
+  }
+  ranges = std::move(merged);
+}
+
+}  // namespace
+
 std::optional<PeImage> ReadPeImage(std::span<const std::uint8_t> bytes) {
   const Reader file(bytes);
   bool ok = true;
@@ -213,41 +287,12 @@ std::optional<PeImage> ReadPeImage(std::span<const std::uint8_t> bytes) {
 
   const std::uint64_t table = optional + optional_size;
   for (std::uint32_t i = 0; i < section_count; ++i) {
-    const std::uint64_t at = table + std::uint64_t{i} * 40;
     PeSection s;
-    for (int c = 0; c < 8 && file.Byte(at + static_cast<unsigned>(c)) != 0; ++c) {
-      s.name.push_back(static_cast<char>(file.Byte(at + static_cast<unsigned>(c))));
-    }
-    s.virtual_size = file.U32(at + 8, ok);
-    s.rva = file.U32(at + 12, ok);
-    s.raw_size = file.U32(at + 16, ok);
-    s.raw_offset = file.U32(at + 20, ok);
-    s.characteristics = file.U32(at + 36, ok);
-    if (!ok) return std::nullopt;
-    // Raw bytes past the end of the file, or past the section's own size in
-    // memory (alignment padding), hold nothing the program sees.
-    if (s.raw_offset >= file.Size()) s.raw_size = 0;
-    s.raw_size = static_cast<std::uint32_t>(std::min<std::uint64_t>(
-        s.raw_size, file.Size() - std::min<std::uint64_t>(s.raw_offset, file.Size())));
-    if (s.virtual_size != 0) s.raw_size = std::min(s.raw_size, s.virtual_size);
+    if (!ReadSection(file, table + std::uint64_t{i} * 40, s)) return std::nullopt;
     image.sections.push_back(std::move(s));
   }
-  // The headers, up to the first section's bytes.
-  const std::uint64_t headers_end =
-      std::max<std::uint64_t>(image.size_of_headers, table + section_count * 40ull);
-  Refuse(image, 0, std::min<std::uint64_t>(headers_end, file.Size()));
-  for (const PeSection& s : image.sections) {
-    // Sections the loader drops (debug information) or that are no part of
-    // the image in memory are never read by the program.
-    constexpr std::uint32_t kDiscardable = 0x02000000, kReadable = 0x40000000;
-    if ((s.characteristics & kDiscardable) != 0 || (s.characteristics & kReadable) == 0 ||
-        s.name.starts_with("/") || s.name.starts_with(".debug")) {
-      Refuse(image, s.raw_offset, std::uint64_t{s.raw_offset} + s.raw_size);
-    }
-    for (const char* name : kTableSections) {
-      if (s.name == name) Refuse(image, s.raw_offset, std::uint64_t{s.raw_offset} + s.raw_size);
-    }
-  }
+  RefuseHeadersAndUnread(
+      file, image, std::max<std::uint64_t>(image.size_of_headers, table + section_count * 40ull));
 
   const auto directory = [&](int index) -> std::pair<std::uint32_t, std::uint32_t> {
     if (static_cast<std::uint32_t>(index) >= directory_count) return {0, 0};
@@ -262,37 +307,14 @@ std::optional<PeImage> ReadPeImage(std::span<const std::uint8_t> bytes) {
     const auto [rva, size] = directory(index);
     if (rva != 0) RefuseRvaRange(image, rva, size);
   }
-  // The unwind data the exception entries point at (in .xdata, or in .rdata
-  // where a linker merges it): each entry is begin, end and unwind address.
   if (const auto [rva, size] = directory(kExceptionDirectory); image.is64 && rva != 0) {
-    for (std::uint32_t e = 0; e + 12 <= size && e < (1u << 24); e += 12) {
-      const auto entry = image.FileOffsetOfRva(std::uint64_t{rva} + e);
-      if (!entry) break;
-      bool read = true;
-      const std::uint32_t unwind = file.U32(*entry + 8, read);
-      const auto info = image.FileOffsetOfRva(unwind);
-      if (!read || !info) continue;
-      // Version and flags, prologue size, code count, frame register; then the codes.
-      const std::uint32_t codes = file.Byte(*info + 2);
-      Refuse(image, *info, *info + 4 + ((codes + 1u) & ~1u) * 2);
-    }
+    RefuseUnwindData(file, image, rva, size);
   }
   if (const auto [rva, size] = directory(kImportDirectory); rva != 0) ReadImports(file, image, rva);
   if (const auto [rva, size] = directory(kRelocationDirectory); rva != 0) {
     ReadRelocations(file, image, rva, size);
   }
-  // Sorted and merged, for a binary search.
-  auto& ranges = image.refused;
-  std::sort(ranges.begin(), ranges.end());
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> merged;
-  for (const auto& range : ranges) {
-    if (!merged.empty() && range.first <= merged.back().second) {
-      merged.back().second = std::max(merged.back().second, range.second);
-    } else {
-      merged.push_back(range);
-    }
-  }
-  ranges = std::move(merged);
+  MergeRefused(image);
   return image;
 }
 
