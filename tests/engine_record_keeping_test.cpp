@@ -257,6 +257,20 @@ TEST_P(Refusals, ACutValueAndATooLargeFileAreNamed) {
   ASSERT_TRUE(std::holds_alternative<reports::CutValue>(result.reports.front()));
   EXPECT_EQ(std::get<reports::CutValue>(result.reports.front()).key, "sig");
 
+  // The places a cut signature finds are no entry's: a second entry that
+  // writes two bytes there is refused for nothing but the cut.
+  PatchEntry beside = testing::GameEntry("game.exe", "beside.undo");
+  beside.setxlen = 2;
+  Section both({cut, beside});
+  result = both.Patch(system, 1920, 1080);
+  EXPECT_FALSE(result.done);
+  ASSERT_TRUE(std::holds_alternative<reports::CutValue>(result.reports.front()));
+  for (const Report& report : result.reports) {
+    EXPECT_TRUE(std::holds_alternative<reports::CutValue>(report) ||
+                std::holds_alternative<reports::ChecksFailed>(report))
+        << report.index();
+  }
+
   Section large({testing::GameEntry("big.dat", "big.undo")});
   EXPECT_FALSE(large.Locate(system));
   EXPECT_EQ(large.located[0].failure, LocateFailure::kTooLarge);
