@@ -124,7 +124,8 @@ TEST(LocatePatch, AValidRecordWinsAndIsTrustedWithoutFurtherChecks) {
   // A record is trusted only with every value inside the file and every line
   // written as the program writes it; otherwise the signature decides.
   for (const std::string& damaged :
-       {Record(game, 0, -3, 1, 2), Record(game, 108, 398, 1, 2),
+       {Record(game, 0, -3, 1, 2), Record(game, -1, 112, 1, 2), Record(game, 108, -1, 1, 2),
+        Record(game, 108, 398, 1, 2),
         std::to_string(Crc32Of(game)) + "\r\n108\r\n112\r\n\r\n48\r\n",
         std::to_string(Crc32Of(game)) + "\r\n108\r\n112\r\n640\r\n 480\r\n"}) {
     f.system.AddFile(kUndo, damaged);
@@ -158,6 +159,61 @@ TEST(LocatePatch, RecordsOfOtherLineCountsOrForAChangedFileAreIgnored) {
   f.system.AddFile(kUndo, good);
   EXPECT_TRUE(f.Locate());
   EXPECT_EQ(f.entry.xpos, 108);
+}
+
+// A record of content changed since is trusted when every axis of the entry
+// that it keeps lies where the signature finds it now, and only then; an
+// entry that changes no axis trusts no record by its places.
+TEST(LocatePatch, ARecordOfAChangedFileIsTrustedOnlyWhereItsPlacesAreTheSignatures) {
+  const Bytes game = GameFile();
+  const std::int32_t other = Crc32Of(game) ^ 1;  // the checksum of other content
+  const struct {
+    const char* what;
+    std::function<void(PatchEntry&)> change;
+    UndoRecord record;
+    bool trusted;
+  } cases[] = {
+      {"both places", [](PatchEntry&) {}, {other, 108, 112, 320, 200}, true},
+      {"the width elsewhere", [](PatchEntry&) {}, {other, 20, 112, 320, 200}, false},
+      {"the height elsewhere", [](PatchEntry&) {}, {other, 108, 24, 320, 200}, false},
+      {"the width alone", [](PatchEntry&) {}, {other, 108, 0, 320, 0}, true},
+      {"the height alone", [](PatchEntry&) {}, {other, 0, 112, 0, 200}, true},
+      {"a width-only entry", [](PatchEntry& e) { e.hasy = false; }, {other, 108, 0, 320, 0}, true},
+      {"a width at 1", [](PatchEntry& e) { e.xoffset = -99; }, {other, 1, 112, 320, 200}, true},
+      {"a height at 1", [](PatchEntry& e) { e.yoffset = -99; }, {other, 108, 1, 320, 200}, true},
+      {"an entry of no axis",
+       [](PatchEntry& e) { e.hasx = e.hasy = false; },
+       {other, 108, 112, 320, 200},
+       false},
+  };
+  for (const auto& c : cases) {
+    Fixture f;
+    f.system.AddFile(kGame, game);
+    f.system.AddFile(kUndo, FormatUndoRecord(c.record));
+    c.change(f.entry);
+    EXPECT_TRUE(f.Locate()) << c.what;
+    EXPECT_EQ(f.result.from_record, c.trusted) << c.what;
+    EXPECT_EQ(f.result.record.state,
+              c.trusted ? RecordState::kKeptOriginals : RecordState::kNotMatching)
+        << c.what;
+  }
+}
+
+// Patch keeps a record aside under as many as kMaxKeptRecords names, and
+// locating looks under every one of them.
+TEST(LocatePatch, ARecordKeptAsideUnderTheLastNameIsFound) {
+  Fixture f;
+  const Bytes game = GameFile(1920, 1200);
+  f.system.AddFile(kGame, game);
+  for (int n = 1; n < kMaxKeptRecords; ++n) {
+    f.system.AddFile(KeptRecordPath(kUndo, Crc32Of(game), n), "kept by someone else");
+  }
+  f.system.AddFile(KeptRecordPath(kUndo, Crc32Of(game), kMaxKeptRecords),
+                   Record(game, 108, 112, 640, 480));
+  EXPECT_TRUE(f.Locate());
+  EXPECT_TRUE(f.result.from_record);
+  EXPECT_TRUE(f.result.record.aside);
+  EXPECT_EQ(f.entry.oldx, 640);
 }
 
 TEST(LocatePatch, ChecksumsFrom80000000UpAreWrittenSignedAndMatch) {
@@ -367,6 +423,7 @@ TEST(LocatePatch, APendingRecordCountsWhenTheRecordNoLongerMatches) {
   TakeLocation(entry, result);
   EXPECT_EQ(entry.oldx, 640);
   EXPECT_TRUE(result.from_record);
+  EXPECT_FALSE(result.record.aside);  // beside the record, not kept aside by a Patch
 }
 
 }  // namespace

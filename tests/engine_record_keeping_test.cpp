@@ -323,5 +323,29 @@ TEST_P(RecordWriting, ARecordIsMovedOverItsPlaceAndAFailedWriteLeavesNoEmptyFile
   }
 }
 
+// A record that Patch retires goes only if it is still a record when its time
+// comes: a file another program put at its place meanwhile stays.
+TEST_P(RecordWriting, ARetiredRecordReplacedMeanwhileStays) {
+  MemorySystem system(Separator());
+  system.AddFolder(Folder());
+  const Bytes game = testing::GameFile(300, 1, 640, 480);
+  system.AddFile(Folder() + "game.exe", game);
+  // A pending record left by a stop before the values were written: trusted
+  // by its places, carried into the new record, and then retired.
+  const std::string pending = Folder() + "game.undo.new";
+  system.AddFile(pending, FormatUndoRecord({Crc32Of(game) ^ 1, 108, 112, 640, 480}));
+  system.FailWhen([&](MemorySystem::Op op, const std::string& path) {
+    if (op == MemorySystem::Op::WriteAt && path == Folder() + "game.exe") {
+      system.AddFile(pending, "notes of another program");
+    }
+    return false;
+  });
+  Section section({testing::GameEntry("game.exe", "game.undo")});
+  ASSERT_TRUE(section.Patch(system, 1920, 1080).done);
+  EXPECT_EQ(system.TextOf(pending), "notes of another program");
+  EXPECT_EQ(system.TextOf(Folder() + "game.undo"),
+            FormatUndoRecord({Crc32Of(system.Content(Folder() + "game.exe")), 108, 112, 640, 480}));
+}
+
 }  // namespace
 }  // namespace quillfen
