@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "engine/crc32.h"
@@ -541,6 +542,54 @@ TEST(ApplyAndRemove, UndoRestoresAFileChangedElsewhereSincePatch) {
 
 // Each value is its own write: two values far apart change eight bytes of
 // the game file, not everything between them.
+// Each value is written once, and a value the file holds already not at all:
+// two entries of the same places change each value once, and a width typed
+// as it stands is left alone.
+TEST(ApplyPatches, EachValueThatChangesIsWrittenAndReportedOnce) {
+  Game game({"game.exe"});
+  game.list.Append(game.list.At(0));
+  ASSERT_TRUE(game.Locate());
+  game.Type(640, 1200);
+  game.system.ResetCounters();
+  const OperationResult result = game.Patch();
+  EXPECT_EQ(game.messages.back(), "Game successfully patched!");
+  std::vector<std::int64_t> written;
+  for (const Report& report : result.reports) {
+    if (const auto* changed = std::get_if<reports::Changed>(&report)) {
+      written.push_back(changed->position);
+    }
+  }
+  EXPECT_EQ(written, std::vector<std::int64_t>{112});
+  const std::int64_t record =
+      static_cast<std::int64_t>(game.system.TextOf(kFolder + "game.undo").size());
+  EXPECT_EQ(game.system.BytesWritten(), 4 + record);
+}
+
+// Only a definition file that is there is kept from being written: where
+// there is none, its name is free for a record like any other.
+TEST(ApplyPatches, ADefinitionFileThatIsNotThereKeepsNoName) {
+  Game game({"game.exe"});
+  game.list.At(0).undofile = "patches.ini";
+  ASSERT_TRUE(game.Locate());
+  game.Patch();
+  EXPECT_EQ(game.messages.back(), "Game successfully patched!");
+  EXPECT_TRUE(game.system.FileExists(kDefinitions));
+}
+
+// Undo Patch is offered only when every entry is located and the first
+// through its record.
+TEST(ApplyAndRemove, UndoIsOfferedOnlyWithEveryEntryLocated) {
+  LocatedPatch recorded;
+  recorded.located = recorded.from_record = true;
+  LocatedPatch by_signature;
+  by_signature.located = true;
+  const LocatedPatch not_located;
+  EXPECT_FALSE(CanUndo({}));
+  EXPECT_TRUE(CanUndo({recorded, by_signature}));
+  EXPECT_FALSE(CanUndo({by_signature, recorded}));
+  EXPECT_FALSE(CanUndo({recorded, not_located}));
+}
+
 TEST(ApplyPatches, WritesEachValueAlone) {
   Game game({});
   Bytes big = GameFile(3);

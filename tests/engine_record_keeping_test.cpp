@@ -347,5 +347,23 @@ TEST_P(RecordWriting, ARetiredRecordReplacedMeanwhileStays) {
             FormatUndoRecord({Crc32Of(system.Content(Folder() + "game.exe")), 108, 112, 640, 480}));
 }
 
+// Files of other programs at the names a new record is written under first
+// are passed by, however many there are, and left as they are.
+TEST_P(RecordWriting, FilesAtTheNamesOfANewRecordArePassedBy) {
+  MemorySystem system(Separator());
+  system.AddFolder(Folder());
+  system.AddFile(Folder() + "game.exe", testing::GameFile(300, 1, 640, 480));
+  const std::vector<std::string> others = {Folder() + "game.undo.tmp", Folder() + "game.undo.tmp1",
+                                           Folder() + "game.undo.tmp2"};
+  for (const std::string& path : others) system.AddFile(path, "notes of another program");
+  Section section({testing::GameEntry("game.exe", "game.undo")});
+  ASSERT_TRUE(section.Patch(system, 1920, 1080).done);
+  for (const std::string& path : others) {
+    EXPECT_EQ(system.TextOf(path), "notes of another program") << path;
+  }
+  EXPECT_EQ(system.TextOf(Folder() + "game.undo"),
+            FormatUndoRecord({Crc32Of(system.Content(Folder() + "game.exe")), 108, 112, 640, 480}));
+}
+
 }  // namespace
 }  // namespace quillfen
