@@ -10,6 +10,7 @@
 #include "engine/locate.h"
 #include "engine/patching.h"
 #include "engine/undo_record.h"
+#include "engine/values.h"
 #include "platform/file_error.h"
 #include "support/game_files.h"
 #include "support/memory_system.h"
@@ -280,6 +281,15 @@ TEST_P(Refusals, ACutValueAndATooLargeFileAreNamed) {
   EXPECT_EQ(system.Content(Folder() + "game.exe"), game);
   EXPECT_FALSE(system.FileExists(Folder() + "game.undo"));
   EXPECT_FALSE(system.FileExists(Folder() + "big.undo"));
+
+  // The largest size whose every position a signed 32-bit number names is
+  // held and read (the read fails here: no gigabytes are held in memory).
+  system.SetReportedSize(Folder() + "big.dat", kMaxGameFileSize);
+  system.FailWhen([](MemorySystem::Op op, const std::string&) {
+    return op == MemorySystem::Op::Read;
+  });
+  large.Unbind(system);
+  EXPECT_THROW(ApplyPatches(system, large.list, Folder(), 1920, 1080), FileError);
 }
 
 // A record is written as a new file and moved over its place, never written
@@ -363,6 +373,35 @@ TEST_P(RecordWriting, FilesAtTheNamesOfANewRecordArePassedBy) {
   }
   EXPECT_EQ(system.TextOf(Folder() + "game.undo"),
             FormatUndoRecord({Crc32Of(system.Content(Folder() + "game.exe")), 108, 112, 640, 480}));
+}
+
+// A record Patch may not replace is kept aside under the first free name for
+// its checksum, the last one too; with every name taken Patch stops before
+// any write, and the record stays where it is.
+TEST_P(RecordWriting, ARecordIsKeptAsideUnderTheLastFreeNameOrNothingIsWritten) {
+  for (const bool last_free : {true, false}) {
+    MemorySystem system(Separator());
+    system.AddFolder(Folder());
+    const Bytes game = testing::GameFile(300, 1, 640, 480);
+    system.AddFile(Folder() + "game.exe", game);
+    const UndoRecord other{Crc32Of(game) ^ 1, 20, 24, 1, 2};  // another file's record
+    const std::string record = Folder() + "game.undo";
+    system.AddFile(record, FormatUndoRecord(other));
+    const int taken = last_free ? kMaxKeptRecords - 1 : kMaxKeptRecords;
+    for (int n = 1; n <= taken; ++n) {
+      system.AddFile(KeptRecordPath(record, other.checksum, n), "taken");
+    }
+    Section section({testing::GameEntry("game.exe", "game.undo")});
+    if (last_free) {
+      ASSERT_TRUE(section.Patch(system, 1920, 1080).done);
+      EXPECT_EQ(system.TextOf(KeptRecordPath(record, other.checksum, kMaxKeptRecords)),
+                FormatUndoRecord(other));
+    } else {
+      EXPECT_THROW(section.Patch(system, 1920, 1080), FileError);
+      EXPECT_EQ(system.TextOf(record), FormatUndoRecord(other));
+      EXPECT_EQ(system.Content(Folder() + "game.exe"), game);
+    }
+  }
 }
 
 }  // namespace
