@@ -397,11 +397,65 @@ TEST_P(RecordWriting, ARecordIsKeptAsideUnderTheLastFreeNameOrNothingIsWritten) 
       EXPECT_EQ(system.TextOf(KeptRecordPath(record, other.checksum, kMaxKeptRecords)),
                 FormatUndoRecord(other));
     } else {
-      EXPECT_THROW(section.Patch(system, 1920, 1080), FileError);
+      try {
+        section.Patch(system, 1920, 1080);
+        ADD_FAILURE() << "no name was free";
+      } catch (const FileError& error) {
+        EXPECT_EQ(error.Cause(), FileCause::kTooManyAside);
+        EXPECT_EQ(error.Path(), record);
+      }
       EXPECT_EQ(system.TextOf(record), FormatUndoRecord(other));
       EXPECT_EQ(system.Content(Folder() + "game.exe"), game);
     }
   }
+}
+
+// A Patch whose outcome is not found once the game file holds the new values
+// (another program replaced the record, or put the file's old bytes back,
+// meanwhile) is reported, and not said to be done.
+TEST_P(RecordWriting, APatchUndoneByAnotherProgramMeanwhileIsReported) {
+  const Bytes game = testing::GameFile(300, 1, 640, 480);
+  for (const bool record_replaced : {true, false}) {
+    MemorySystem system(Separator());
+    system.AddFolder(Folder());
+    system.AddFile(Folder() + "game.exe", game);
+    const std::string record = Folder() + "game.undo";
+    bool written = false;
+    system.FailWhen([&](MemorySystem::Op op, const std::string& path) {
+      if (op == MemorySystem::Op::WriteAt) written = true;
+      if (written && op == MemorySystem::Op::FileSize && path == record) {
+        if (record_replaced) {
+          system.AddFile(record, "notes of another program");
+        } else {
+          system.AddFile(Folder() + "game.exe", game);
+        }
+      }
+      return false;
+    });
+    Section section({testing::GameEntry("game.exe", "game.undo")});
+    const OperationResult result = section.Patch(system, 1920, 1080);
+    EXPECT_TRUE(written);
+    EXPECT_FALSE(result.done) << record_replaced;
+    EXPECT_TRUE(Has<reports::NoRecord>(result)) << record_replaced;
+  }
+}
+
+// A width-only Patch carries a height's original over only from a record of
+// the file's content: a record of other content that keeps a height is kept
+// aside, and the new record keeps no height.
+TEST_P(OneAxisRecords, AHeightOfOtherContentIsNotCarried) {
+  MemorySystem system(Separator());
+  system.AddFolder(Folder());
+  const Bytes game = testing::GameFile(300, 1, 640, 480);
+  system.AddFile(Folder() + "game.exe", game);
+  const UndoRecord other{Crc32Of(game) ^ 1, 0, 112, 0, 720};
+  const std::string record = Folder() + "game.undo";
+  system.AddFile(record, FormatUndoRecord(other));
+  Section width({WidthOnly(testing::GameEntry("game.exe", "game.undo"))});
+  ASSERT_TRUE(width.Patch(system, 2560, 0).done);
+  EXPECT_EQ(system.TextOf(record),
+            FormatUndoRecord({Crc32Of(system.Content(Folder() + "game.exe")), 108, 0, 640, 0}));
+  EXPECT_EQ(system.TextOf(KeptRecordPath(record, other.checksum, 1)), FormatUndoRecord(other));
 }
 
 }  // namespace
