@@ -196,6 +196,11 @@ TEST_P(OneAxisRecords, AWidthOnlySectionNeverDropsTheHeightsOriginal) {
       EXPECT_EQ(ValueAt(now, 112), 1080);
       // What remains to restore, for the file as it is now.
       EXPECT_EQ(system.TextOf(record), FormatUndoRecord({Crc32Of(now), 0, 112, 0, 480}));
+      // The width patched again: the new record carries that height over.
+      ASSERT_TRUE(width.Patch(system, 2560, 0).done);
+      EXPECT_EQ(
+          system.TextOf(record),
+          FormatUndoRecord({Crc32Of(system.Content(Folder() + "game.exe")), 108, 112, 640, 480}));
     } else {
       ASSERT_TRUE(width.Patch(system, 2560, 0).done);
       EXPECT_EQ(system.TextOf(record),
