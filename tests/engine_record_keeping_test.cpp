@@ -445,6 +445,33 @@ TEST_P(RecordWriting, APatchUndoneByAnotherProgramMeanwhileIsReported) {
   }
 }
 
+// A record another program puts back after Undo Patch removed it, before
+// the entry is located again, is reported as kept, and the Undo is not said
+// to be done.
+TEST_P(RecordWriting, ARecordPutBackAfterUndoIsReportedAsKept) {
+  const Bytes original = testing::GameFile(300, 1, 640, 480);
+  MemorySystem system(Separator());
+  system.AddFolder(Folder());
+  system.AddFile(Folder() + "game.exe", original);
+  const std::string record = Folder() + "game.undo";
+  Section section({testing::GameEntry("game.exe", "game.undo")});
+  ASSERT_TRUE(section.Patch(system, 1920, 1080).done);
+  bool removed = false;
+  system.FailWhen([&](MemorySystem::Op op, const std::string& path) {
+    if (op == MemorySystem::Op::Remove && path == record) removed = true;
+    if (removed && op == MemorySystem::Op::Read && path == Folder() + "game.exe") {
+      removed = false;
+      system.AddFile(record, FormatUndoRecord({Crc32Of(original), 108, 112, 640, 480}));
+    }
+    return false;
+  });
+  const OperationResult result = section.Undo(system);
+  EXPECT_EQ(system.Content(Folder() + "game.exe"), original);
+  EXPECT_FALSE(result.done);
+  EXPECT_TRUE(Has<reports::RecordKept>(result));
+  EXPECT_FALSE(Has<reports::NotRestored>(result));
+}
+
 // A width-only Patch carries a height's original over only from a record of
 // the file's content: a record of other content that keeps a height is kept
 // aside, and the new record keeps no height.
