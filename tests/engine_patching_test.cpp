@@ -563,6 +563,13 @@ TEST(ApplyPatches, EachValueThatChangesIsWrittenAndReportedOnce) {
   const std::int64_t record =
       static_cast<std::int64_t>(game.system.TextOf(kFolder + "game.undo").size());
   EXPECT_EQ(game.system.BytesWritten(), 4 + record);
+
+  // Typed as they stand: the file is not touched, so its time is not set.
+  game.system.RefuseTimes(true);
+  game.Type(640, 1200);
+  game.messages.clear();
+  game.Patch();
+  EXPECT_EQ(game.messages, Strings{"Game successfully patched!"});
 }
 
 // Only a definition file that is there is kept from being written: where
@@ -688,7 +695,7 @@ TEST(ApplyPatches, ARecordTheDiskLostStopsThePressBeforeAnyGameFileChanges) {
 // Two record names that reach one file only once it exists (a short name of
 // the other) are caught before any game file changes.
 TEST(ApplyPatches, RecordNamesThatBecomeOneFileAreRefusedBeforeAnyGameFileChanges) {
-  Game game({"game.exe", "data.bin"});
+  Game game({"game.exe", "data.bin", "more.bin"});
   game.list.At(1).undofile = "longrecordname.undo";  // written first: the walk goes from the last
   game.list.At(0).undofile = "LONGRE~1.UND";
   ASSERT_TRUE(game.Locate());
@@ -705,6 +712,7 @@ TEST(ApplyPatches, RecordNamesThatBecomeOneFileAreRefusedBeforeAnyGameFileChange
   EXPECT_EQ(game.File("game.exe"), game_before);
   EXPECT_EQ(game.File("data.bin"), data_before);
   EXPECT_FALSE(game.system.FileExists(kFolder + "longrecordname.undo"));
+  EXPECT_FALSE(game.system.FileExists(kFolder + "more.undo"));  // made empty, then removed
 }
 
 }  // namespace

@@ -472,6 +472,32 @@ TEST_P(RecordWriting, ARecordPutBackAfterUndoIsReportedAsKept) {
   EXPECT_FALSE(Has<reports::NotRestored>(result));
 }
 
+// Undo Patch deletes a record only once the file holds its values again: when
+// another program writes the patched values back at once, the record stays.
+TEST_P(RecordWriting, ARecordStaysWhenItsValuesAreNotBack) {
+  MemorySystem system(Separator());
+  system.AddFolder(Folder());
+  system.AddFile(Folder() + "game.exe", testing::GameFile(300, 1, 640, 480));
+  const std::string record = Folder() + "game.undo";
+  Section section({testing::GameEntry("game.exe", "game.undo")});
+  ASSERT_TRUE(section.Patch(system, 1920, 1080).done);
+  const Bytes patched = system.Content(Folder() + "game.exe");
+  const std::string kept = system.TextOf(record);
+  bool written = false;
+  system.FailWhen([&](MemorySystem::Op op, const std::string& path) {
+    if (op == MemorySystem::Op::WriteAt) written = true;
+    if (written && op == MemorySystem::Op::Read && path == Folder() + "game.exe") {
+      written = false;
+      system.AddFile(Folder() + "game.exe", patched);
+    }
+    return false;
+  });
+  const OperationResult result = section.Undo(system);
+  EXPECT_FALSE(result.done);
+  EXPECT_TRUE(Has<reports::NotRestored>(result));
+  EXPECT_EQ(system.TextOf(record), kept);
+}
+
 // A width-only Patch carries a height's original over only from a record of
 // the file's content: a record of other content that keeps a height is kept
 // aside, and the new record keeps no height.
