@@ -676,6 +676,9 @@ TEST(ApplyPatches, ARecordTheDiskLostStopsThePressBeforeAnyGameFileChanges) {
   EXPECT_EQ(game.File("game.exe"), game_before);
   EXPECT_EQ(game.File("data.bin"), data_before);
   EXPECT_TRUE(game.messages.empty());
+  for (const DirEntry& entry : game.system.ListFolder(kFolder).entries) {
+    EXPECT_FALSE(entry.name.ends_with(".tmp")) << entry.name;  // the record's first name goes
+  }
 
   // A write the system refuses is reported with the system's own reason.
   game.system.LoseWholeWrites(false);
