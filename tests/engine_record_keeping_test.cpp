@@ -498,6 +498,36 @@ TEST_P(RecordWriting, ARecordStaysWhenItsValuesAreNotBack) {
   EXPECT_EQ(system.TextOf(record), kept);
 }
 
+// A Patch over a record trusted by its checksum, at a place the signature
+// does not give, stopped at any call: started afresh, the original is still in
+// a record that is trusted. (One value, so that no stop falls between two
+// writes of the file.)
+TEST_P(RecordWriting, APatchStoppedAnywhereKeepsARecordAwayFromTheSignature) {
+  Bytes game = testing::GameFile(300, 1, 640, 480);
+  StoreValue(game.data() + 20, 1920, 4);
+  const UndoRecord original{Crc32Of(game), 20, 0, 700, 0};
+  for (int stop = 1;; ++stop) {
+    MemorySystem system(Separator());
+    system.AddFolder(Folder());
+    system.AddFile(Folder() + "game.exe", game);
+    system.AddFile(Folder() + "game.undo", FormatUndoRecord(original));
+    Section section({WidthOnly(testing::GameEntry("game.exe", "game.undo"))});
+    system.CrashAfter(stop);
+    bool stopped = false;
+    try {
+      section.Patch(system, 2560, 0);
+    } catch (const MemorySystem::SimulatedCrash&) {
+      stopped = true;
+    }
+    system.CrashAfter(0);
+    Section again({WidthOnly(testing::GameEntry("game.exe", "game.undo"))});
+    again.Locate(system);
+    ASSERT_TRUE(again.located[0].from_record) << "stopped after call " << stop;
+    EXPECT_EQ(again.list.At(0).oldx, 700) << stop;
+    if (!stopped) break;
+  }
+}
+
 // A width-only Patch carries a height's original over only from a record of
 // the file's content: a record of other content that keeps a height is kept
 // aside, and the new record keeps no height.
