@@ -570,6 +570,14 @@ TEST(ApplyPatches, EachValueThatChangesIsWrittenAndReportedOnce) {
   game.messages.clear();
   game.Patch();
   EXPECT_EQ(game.messages, Strings{"Game successfully patched!"});
+
+  // The smallest size there is, 1, is a size.
+  game.system.RefuseTimes(false);
+  game.Type(1, 1);
+  game.messages.clear();
+  game.Patch();
+  EXPECT_EQ(game.messages, Strings{"Game successfully patched!"});
+  EXPECT_EQ(ValueAt(game.File("game.exe"), 108), 1);
 }
 
 // Only a definition file that is there is kept from being written: where
