@@ -706,7 +706,8 @@ TEST(ApplyPatches, ARecordTheDiskLostStopsThePressBeforeAnyGameFileChanges) {
 // Two record names that reach one file only once it exists (a short name of
 // the other) are caught before any game file changes.
 TEST(ApplyPatches, RecordNamesThatBecomeOneFileAreRefusedBeforeAnyGameFileChanges) {
-  Game game({"game.exe", "data.bin", "more.bin"});
+  Game game({"game.exe", "data.bin", "more.bin", "last.bin"});
+  game.system.AddFile(kFolder + "last.undo", Bytes{});  // an empty record, there before
   game.list.At(1).undofile = "longrecordname.undo";  // written first: the walk goes from the last
   game.list.At(0).undofile = "LONGRE~1.UND";
   ASSERT_TRUE(game.Locate());
@@ -724,6 +725,7 @@ TEST(ApplyPatches, RecordNamesThatBecomeOneFileAreRefusedBeforeAnyGameFileChange
   EXPECT_EQ(game.File("data.bin"), data_before);
   EXPECT_FALSE(game.system.FileExists(kFolder + "longrecordname.undo"));
   EXPECT_FALSE(game.system.FileExists(kFolder + "more.undo"));  // made empty, then removed
+  EXPECT_TRUE(game.system.FileExists(kFolder + "last.undo"));
 }
 
 }  // namespace
