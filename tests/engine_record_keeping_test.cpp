@@ -336,6 +336,16 @@ TEST_P(RecordWriting, ARecordIsMovedOverItsPlaceAndAFailedWriteLeavesNoEmptyFile
   for (const DirEntry& entry : full.ListFolder(Folder()).entries) {
     EXPECT_EQ(entry.name, "game.exe");
   }
+
+  // An empty record that was there before the failed Patch stays.
+  full.AddFile(Folder() + "game.undo", Bytes{});
+  full.FailWhen([](MemorySystem::Op op, const std::string& path) {
+    return op == MemorySystem::Op::Write && path.find(".undo") != std::string::npos;
+  });
+  EXPECT_THROW(fresh.Patch(full, 1920, 1080), FileError);
+  full.FailWhen({});
+  EXPECT_TRUE(full.FileExists(Folder() + "game.undo"));
+  EXPECT_EQ(full.Content(Folder() + "game.exe"), game);
 }
 
 // A record that Patch retires goes only if it is still a record when its time
