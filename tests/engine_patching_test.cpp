@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <utility>
@@ -589,6 +590,44 @@ TEST(ApplyPatches, ADefinitionFileThatIsNotThereKeepsNoName) {
   game.Patch();
   EXPECT_EQ(game.messages.back(), "Game successfully patched!");
   EXPECT_TRUE(game.system.FileExists(kDefinitions));
+}
+
+// A record place that is another entry's pending record place is refused:
+// the two records would take each other's place.
+TEST(ApplyPatches, ARecordAtAnotherEntrysPendingPlaceIsRefused) {
+  Game game({"game.exe", "data.bin"});
+  game.list.At(1).undofile = "game.undo.new";
+  ASSERT_TRUE(game.Locate());
+  const Bytes before = game.File("game.exe");
+  game.Type(1920, 1080);
+  const OperationResult result = game.Patch();
+  EXPECT_FALSE(result.done);
+  EXPECT_TRUE(std::any_of(result.reports.begin(), result.reports.end(), [](const Report& r) {
+    return std::holds_alternative<reports::SharedRecord>(r);
+  }));
+  EXPECT_EQ(game.File("game.exe"), before);
+}
+
+// The typed width (height) matters only where an entry writes it: an entry
+// with that axis and no fixed value.
+TEST(ApplyPatches, TheTypedValueMattersOnlyWhereAnEntryWritesIt) {
+  PatchEntry typed = Entry("game.exe", "game.undo");
+  PatchEntry fixed = typed;
+  fixed.setx = 800;
+  fixed.sety = 600;
+  PatchEntry none = typed;
+  none.hasx = none.hasy = false;
+  const struct {
+    std::vector<PatchEntry> entries;
+    bool takes;
+  } cases[] = {{{}, false}, {{fixed}, false}, {{none}, false}, {{fixed, none}, false},
+               {{none, typed}, true}};
+  for (const auto& c : cases) {
+    PatchList list;
+    for (const PatchEntry& entry : c.entries) list.Append(entry);
+    EXPECT_EQ(TakesTypedWidth(list), c.takes) << c.entries.size();
+    EXPECT_EQ(TakesTypedHeight(list), c.takes) << c.entries.size();
+  }
 }
 
 // Undo Patch is offered only when every entry is located and the first
