@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "engine/crc32.h"
 #include "engine/locate.h"
+#include "engine/signature.h"
 #include "engine/undo_record.h"
 #include "engine/values.h"
+#include "platform/file_error.h"
 #include "support/game_files.h"
 #include "support/located_entry.h"
 #include "support/memory_system.h"
@@ -121,7 +125,8 @@ TEST(LocatePatch, AValidRecordWinsAndIsTrustedWithoutFurtherChecks) {
   // A record is trusted only with every value inside the file and every line
   // written as the program writes it; otherwise the signature decides.
   for (const std::string& damaged :
-       {Record(game, 0, -3, 1, 2), Record(game, 108, 398, 1, 2),
+       {Record(game, 0, -3, 1, 2), Record(game, -1, 112, 1, 2), Record(game, 108, -1, 1, 2),
+        Record(game, 108, 398, 1, 2),
         std::to_string(Crc32Of(game)) + "\r\n108\r\n112\r\n\r\n48\r\n",
         std::to_string(Crc32Of(game)) + "\r\n108\r\n112\r\n640\r\n 480\r\n"}) {
     f.system.AddFile(kUndo, damaged);
@@ -155,6 +160,61 @@ TEST(LocatePatch, RecordsOfOtherLineCountsOrForAChangedFileAreIgnored) {
   f.system.AddFile(kUndo, good);
   EXPECT_TRUE(f.Locate());
   EXPECT_EQ(f.entry.xpos, 108);
+}
+
+// A record of content changed since is trusted when every axis of the entry
+// that it keeps lies where the signature finds it now, and only then; an
+// entry that changes no axis trusts no record by its places.
+TEST(LocatePatch, ARecordOfAChangedFileIsTrustedOnlyWhereItsPlacesAreTheSignatures) {
+  const Bytes game = GameFile();
+  const std::int32_t other = Crc32Of(game) ^ 1;  // the checksum of other content
+  const struct {
+    const char* what;
+    std::function<void(PatchEntry&)> change;
+    UndoRecord record;
+    bool trusted;
+  } cases[] = {
+      {"both places", [](PatchEntry&) {}, {other, 108, 112, 320, 200}, true},
+      {"the width elsewhere", [](PatchEntry&) {}, {other, 20, 112, 320, 200}, false},
+      {"the height elsewhere", [](PatchEntry&) {}, {other, 108, 24, 320, 200}, false},
+      {"the width alone", [](PatchEntry&) {}, {other, 108, 0, 320, 0}, true},
+      {"the height alone", [](PatchEntry&) {}, {other, 0, 112, 0, 200}, true},
+      {"a width-only entry", [](PatchEntry& e) { e.hasy = false; }, {other, 108, 0, 320, 0}, true},
+      {"a width at 1", [](PatchEntry& e) { e.xoffset = -99; }, {other, 1, 112, 320, 200}, true},
+      {"a height at 1", [](PatchEntry& e) { e.yoffset = -99; }, {other, 108, 1, 320, 200}, true},
+      {"an entry of no axis",
+       [](PatchEntry& e) { e.hasx = e.hasy = false; },
+       {other, 108, 112, 320, 200},
+       false},
+  };
+  for (const auto& c : cases) {
+    Fixture f;
+    f.system.AddFile(kGame, game);
+    f.system.AddFile(kUndo, FormatUndoRecord(c.record));
+    c.change(f.entry);
+    EXPECT_TRUE(f.Locate()) << c.what;
+    EXPECT_EQ(f.result.from_record, c.trusted) << c.what;
+    EXPECT_EQ(f.result.record.state,
+              c.trusted ? RecordState::kKeptOriginals : RecordState::kNotMatching)
+        << c.what;
+  }
+}
+
+// Patch keeps a record aside under as many as kMaxKeptRecords names, and
+// locating looks under every one of them.
+TEST(LocatePatch, ARecordKeptAsideUnderTheLastNameIsFound) {
+  Fixture f;
+  const Bytes game = GameFile(1920, 1200);
+  f.system.AddFile(kGame, game);
+  for (int n = 1; n < kMaxKeptRecords; ++n) {
+    f.system.AddFile(KeptRecordPath(kUndo, Crc32Of(game), n), "kept by someone else");
+  }
+  f.system.AddFile(KeptRecordPath(kUndo, Crc32Of(game), kMaxKeptRecords),
+                   Record(game, 108, 112, 640, 480));
+  EXPECT_TRUE(f.Locate());
+  EXPECT_TRUE(f.result.from_record);
+  EXPECT_TRUE(f.result.record.aside);
+  EXPECT_EQ(f.entry.oldx, 640);
 }
 
 TEST(LocatePatch, ChecksumsFrom80000000UpAreWrittenSignedAndMatch) {
@@ -241,6 +301,115 @@ TEST(LocatePatch, AFileTooLargeForItsPositionsIsNeitherLocatedNorRead) {
   EXPECT_EQ(f.system.BytesRead(), 0);
   testing::TakeLocation(entry, result);
   EXPECT_EQ(entry.xpos, 0);
+
+  // The largest size whose every position a signed 32-bit number names is
+  // read (the read fails here: no gigabytes are held in memory); a byte more
+  // is refused unread.
+  f.system.SetReportedSize(kGame, kMaxGameFileSize + 1);
+  EXPECT_EQ(LocatePatch(f.system, kFolder, entry).failure, LocateFailure::kTooLarge);
+  EXPECT_EQ(f.system.BytesRead(), 0);
+  f.system.SetReportedSize(kGame, kMaxGameFileSize);
+  f.system.FailWhen(
+      [](MemorySystem::Op op, const std::string&) { return op == MemorySystem::Op::Read; });
+  EXPECT_THROW(LocatePatch(f.system, kFolder, entry), FileError);
+}
+
+// Where each axis is located, or why not. A place the signature gives is
+// taken from 1 on (0 is its "not found"), for the height as for the width,
+// also where the width comes from a record that keeps no height; names that
+// reach no file of the folder are refused unread, the cut reported first.
+TEST(LocatePatch, EachAxisIsLocatedOnlyAtAPlaceInsideTheFileOfNamesOfTheFolder) {
+  const Bytes game = GameFile();
+  const Bytes absent = {'n', 'o', 'n', 'e'};  // a signature nowhere in the file
+  const struct {
+    const char* what;
+    std::function<void(Fixture&)> change;
+    LocateFailure failure;
+    std::int32_t xpos;
+    std::int32_t ypos;
+  } cases[] = {
+      {"width at 1", [](Fixture& f) { f.entry.xoffset = -99; }, LocateFailure::kNone, 1, 112},
+      {"height at 1", [](Fixture& f) { f.entry.yoffset = -99; }, LocateFailure::kNone, 108, 1},
+      {"height only, signature absent",
+       [&](Fixture& f) {
+         f.entry.hasx = false;
+         f.entry.sig = absent;
+       },
+       LocateFailure::kNotFound, 0, 0},
+      {"width from the record, the height's signature absent",
+       [&](Fixture& f) {
+         f.system.AddFile(kUndo, Record(game, 108, 0, 320, 0));
+         f.entry.sig = absent;
+       },
+       LocateFailure::kNotFound, 108, 0},
+      {"a device as the game file",
+       [](Fixture& f) {
+         f.entry.modfile = "data\\con.dat";
+         f.system.AddFile(kFolder + "con.dat", GameFile());
+       },
+       LocateFailure::kForeignName, 0, 0},
+      {"a record name the folder cannot hold", [](Fixture& f) { f.entry.undofile = "game.undo."; },
+       LocateFailure::kForeignName, 0, 0},
+      {"cut, and a record name the folder cannot hold",
+       [](Fixture& f) {
+         f.entry.undofile = "game?.undo";
+         f.entry.cut = "sig";
+       },
+       LocateFailure::kCutValue, 0, 0},
+  };
+  for (const auto& c : cases) {
+    Fixture f;
+    f.system.AddFile(kGame, game);
+    c.change(f);
+    f.system.ResetCounters();
+    EXPECT_EQ(f.Locate(), c.failure == LocateFailure::kNone) << c.what;
+    EXPECT_EQ(f.result.failure, c.failure) << c.what;
+    EXPECT_EQ(f.entry.xpos, c.xpos) << c.what;
+    EXPECT_EQ(f.entry.ypos, c.ypos) << c.what;
+    if (c.failure == LocateFailure::kNone) {
+      EXPECT_EQ(f.result.width, ReadValueAt(game, c.xpos, 4)) << c.what;
+      EXPECT_EQ(f.result.height, ReadValueAt(game, c.ypos, 4)) << c.what;
+    }
+    if (c.failure == LocateFailure::kForeignName || c.failure == LocateFailure::kCutValue) {
+      EXPECT_EQ(f.system.BytesRead(), 0) << c.what;
+    }
+  }
+}
+
+// After a write the press locates by SignaturePlaces: for each axis what the
+// search gives for its offset, whether the occurrence is there or not (the
+// height found from the width's place is a shortcut, never another answer),
+// and 0 for an axis the entry lacks.
+TEST(LocatePatch, SignaturePlacesAreWhatTheSearchGivesForEachOffset) {
+  const Bytes with = GameFile();
+  Bytes without = with;
+  without[100] ^= 0xFF;
+  const std::int32_t offsets[] = {INT32_MIN, -200, -100, -99, 0, 8, 12, 300, INT32_MAX - 50};
+  for (const bool present : {true, false}) {
+    const Bytes& content = present ? with : without;
+    for (const bool hasx : {false, true}) {
+      for (const bool hasy : {false, true}) {
+        for (const std::int32_t xoffset : offsets) {
+          for (const std::int32_t yoffset : offsets) {
+            PatchEntry entry = Entry();
+            entry.hasx = hasx;
+            entry.hasy = hasy;
+            entry.xoffset = xoffset;
+            entry.yoffset = yoffset;
+            const auto search = [&](std::int32_t offset) {
+              return FindSignature(content, entry.sig, entry.sigwild, offset, entry.occur);
+            };
+            const Places found = SignaturePlaces(content, entry);
+            const std::string what = std::string(present ? "found" : "absent") + ", offsets " +
+                                     std::to_string(xoffset) + " and " + std::to_string(yoffset) +
+                                     (hasx ? ", width" : "") + (hasy ? ", height" : "");
+            EXPECT_EQ(found.x, hasx ? search(xoffset) : 0) << what;
+            EXPECT_EQ(found.y, hasy ? search(yoffset) : 0) << what;
+          }
+        }
+      }
+    }
+  }
 }
 
 TEST(LocatePatch, APendingRecordCountsWhenTheRecordNoLongerMatches) {
@@ -255,6 +424,7 @@ TEST(LocatePatch, APendingRecordCountsWhenTheRecordNoLongerMatches) {
   testing::TakeLocation(entry, result);
   EXPECT_EQ(entry.oldx, 640);
   EXPECT_TRUE(result.from_record);
+  EXPECT_FALSE(result.record.aside);  // beside the record, not kept aside by a Patch
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "engine/crc32.h"
@@ -542,6 +544,107 @@ TEST(ApplyAndRemove, UndoRestoresAFileChangedElsewhereSincePatch) {
 
 // Each value is its own write: two values far apart change eight bytes of
 // the game file, not everything between them.
+// Each value is written once, and a value the file holds already not at all:
+// two entries of the same places change each value once, and a width typed
+// as it stands is left alone.
+TEST(ApplyPatches, EachValueThatChangesIsWrittenAndReportedOnce) {
+  Game game({"game.exe"});
+  game.list.Append(game.list.At(0));
+  ASSERT_TRUE(game.Locate());
+  game.Type(640, 1200);
+  game.system.ResetCounters();
+  const OperationResult result = game.Patch();
+  EXPECT_EQ(game.messages.back(), "Game successfully patched!");
+  std::vector<std::int64_t> written;
+  for (const Report& report : result.reports) {
+    if (const auto* changed = std::get_if<reports::Changed>(&report)) {
+      written.push_back(changed->position);
+    }
+  }
+  EXPECT_EQ(written, std::vector<std::int64_t>{112});
+  const std::int64_t record =
+      static_cast<std::int64_t>(game.system.TextOf(kFolder + "game.undo").size());
+  EXPECT_EQ(game.system.BytesWritten(), 4 + record);
+
+  // Typed as they stand: the file is not touched, so its time is not set.
+  game.system.RefuseTimes(true);
+  game.Type(640, 1200);
+  game.messages.clear();
+  game.Patch();
+  EXPECT_EQ(game.messages, Strings{"Game successfully patched!"});
+
+  // The smallest size there is, 1, is a size.
+  game.system.RefuseTimes(false);
+  game.Type(1, 1);
+  game.messages.clear();
+  game.Patch();
+  EXPECT_EQ(game.messages, Strings{"Game successfully patched!"});
+  EXPECT_EQ(ValueAt(game.File("game.exe"), 108), 1);
+}
+
+// Only a definition file that is there is kept from being written: where
+// there is none, its name is free for a record like any other.
+TEST(ApplyPatches, ADefinitionFileThatIsNotThereKeepsNoName) {
+  Game game({"game.exe"});
+  game.list.At(0).undofile = "patches.ini";
+  ASSERT_TRUE(game.Locate());
+  game.Patch();
+  EXPECT_EQ(game.messages.back(), "Game successfully patched!");
+  EXPECT_TRUE(game.system.FileExists(kDefinitions));
+}
+
+// A record place that is another entry's pending record place is refused:
+// the two records would take each other's place.
+TEST(ApplyPatches, ARecordAtAnotherEntrysPendingPlaceIsRefused) {
+  Game game({"game.exe", "data.bin"});
+  game.list.At(1).undofile = "game.undo.new";
+  ASSERT_TRUE(game.Locate());
+  const Bytes before = game.File("game.exe");
+  game.Type(1920, 1080);
+  const OperationResult result = game.Patch();
+  EXPECT_FALSE(result.done);
+  EXPECT_TRUE(std::any_of(result.reports.begin(), result.reports.end(), [](const Report& r) {
+    return std::holds_alternative<reports::SharedRecord>(r);
+  }));
+  EXPECT_EQ(game.File("game.exe"), before);
+}
+
+// The typed width (height) matters only where an entry writes it: an entry
+// with that axis and no fixed value.
+TEST(ApplyPatches, TheTypedValueMattersOnlyWhereAnEntryWritesIt) {
+  PatchEntry typed = Entry("game.exe", "game.undo");
+  PatchEntry fixed = typed;
+  fixed.setx = 800;
+  fixed.sety = 600;
+  PatchEntry none = typed;
+  none.hasx = none.hasy = false;
+  const struct {
+    std::vector<PatchEntry> entries;
+    bool takes;
+  } cases[] = {{{}, false}, {{fixed}, false}, {{none}, false}, {{fixed, none}, false},
+               {{none, typed}, true}};
+  for (const auto& c : cases) {
+    PatchList list;
+    for (const PatchEntry& entry : c.entries) list.Append(entry);
+    EXPECT_EQ(TakesTypedWidth(list), c.takes) << c.entries.size();
+    EXPECT_EQ(TakesTypedHeight(list), c.takes) << c.entries.size();
+  }
+}
+
+// Undo Patch is offered only when every entry is located and the first
+// through its record.
+TEST(ApplyAndRemove, UndoIsOfferedOnlyWithEveryEntryLocated) {
+  LocatedPatch recorded;
+  recorded.located = recorded.from_record = true;
+  LocatedPatch by_signature;
+  by_signature.located = true;
+  const LocatedPatch not_located;
+  EXPECT_FALSE(CanUndo({}));
+  EXPECT_TRUE(CanUndo({recorded, by_signature}));
+  EXPECT_FALSE(CanUndo({by_signature, recorded}));
+  EXPECT_FALSE(CanUndo({recorded, not_located}));
+}
+
 TEST(ApplyPatches, WritesEachValueAlone) {
   Game game({});
   Bytes big = GameFile(3);
@@ -621,6 +724,9 @@ TEST(ApplyPatches, ARecordTheDiskLostStopsThePressBeforeAnyGameFileChanges) {
   EXPECT_EQ(game.File("game.exe"), game_before);
   EXPECT_EQ(game.File("data.bin"), data_before);
   EXPECT_TRUE(game.messages.empty());
+  for (const DirEntry& entry : game.system.ListFolder(kFolder).entries) {
+    EXPECT_FALSE(entry.name.ends_with(".tmp")) << entry.name;  // the record's first name goes
+  }
 
   // A write the system refuses is reported with the system's own reason.
   game.system.LoseWholeWrites(false);
@@ -640,7 +746,8 @@ TEST(ApplyPatches, ARecordTheDiskLostStopsThePressBeforeAnyGameFileChanges) {
 // Two record names that reach one file only once it exists (a short name of
 // the other) are caught before any game file changes.
 TEST(ApplyPatches, RecordNamesThatBecomeOneFileAreRefusedBeforeAnyGameFileChanges) {
-  Game game({"game.exe", "data.bin"});
+  Game game({"game.exe", "data.bin", "more.bin", "last.bin"});
+  game.system.AddFile(kFolder + "last.undo", Bytes{});  // an empty record, there before
   game.list.At(1).undofile = "longrecordname.undo";  // written first: the walk goes from the last
   game.list.At(0).undofile = "LONGRE~1.UND";
   ASSERT_TRUE(game.Locate());
@@ -657,6 +764,8 @@ TEST(ApplyPatches, RecordNamesThatBecomeOneFileAreRefusedBeforeAnyGameFileChange
   EXPECT_EQ(game.File("game.exe"), game_before);
   EXPECT_EQ(game.File("data.bin"), data_before);
   EXPECT_FALSE(game.system.FileExists(kFolder + "longrecordname.undo"));
+  EXPECT_FALSE(game.system.FileExists(kFolder + "more.undo"));  // made empty, then removed
+  EXPECT_TRUE(game.system.FileExists(kFolder + "last.undo"));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "engine/locate.h"
 #include "engine/patching.h"
 #include "engine/undo_record.h"
+#include "engine/values.h"
 #include "platform/file_error.h"
 #include "support/game_files.h"
 #include "support/located_entry.h"
@@ -221,6 +222,11 @@ TEST_P(OneAxisRecords, AWidthOnlySectionNeverDropsTheHeightsOriginal) {
       EXPECT_EQ(ValueAt(now, 112), 1080);
       // What remains to restore, for the file as it is now.
       EXPECT_EQ(system.TextOf(record), FormatUndoRecord({Crc32Of(now), 0, 112, 0, 480}));
+      // The width patched again: the new record carries that height over.
+      ASSERT_TRUE(width.Patch(system, 2560, 0).done);
+      EXPECT_EQ(
+          system.TextOf(record),
+          FormatUndoRecord({Crc32Of(system.Content(Folder() + "game.exe")), 108, 112, 640, 480}));
     } else {
       ASSERT_TRUE(width.Patch(system, 2560, 0).done);
       EXPECT_EQ(system.TextOf(record),
@@ -283,6 +289,20 @@ TEST_P(Refusals, ACutValueAndATooLargeFileAreNamed) {
   ASSERT_TRUE(std::holds_alternative<reports::CutValue>(result.reports.front()));
   EXPECT_EQ(std::get<reports::CutValue>(result.reports.front()).key, "sig");
 
+  // The places a cut signature finds are no entry's: a second entry that
+  // writes two bytes there is refused for nothing but the cut.
+  PatchEntry beside = testing::GameEntry("game.exe", "beside.undo");
+  beside.setxlen = 2;
+  Section both({cut, beside});
+  result = both.Patch(system, 1920, 1080);
+  EXPECT_FALSE(result.done);
+  ASSERT_TRUE(std::holds_alternative<reports::CutValue>(result.reports.front()));
+  for (const Report& report : result.reports) {
+    EXPECT_TRUE(std::holds_alternative<reports::CutValue>(report) ||
+                std::holds_alternative<reports::ChecksFailed>(report))
+        << report.index();
+  }
+
   Section large({testing::GameEntry("big.dat", "big.undo")});
   EXPECT_FALSE(large.Locate(system));
   EXPECT_EQ(large.located[0].failure, LocateFailure::kTooLarge);
@@ -292,6 +312,15 @@ TEST_P(Refusals, ACutValueAndATooLargeFileAreNamed) {
   EXPECT_EQ(system.Content(Folder() + "game.exe"), game);
   EXPECT_FALSE(system.FileExists(Folder() + "game.undo"));
   EXPECT_FALSE(system.FileExists(Folder() + "big.undo"));
+
+  // The largest size whose every position a signed 32-bit number names is
+  // held and read (the read fails here: no gigabytes are held in memory).
+  system.SetReportedSize(Folder() + "big.dat", kMaxGameFileSize);
+  system.FailWhen([](MemorySystem::Op op, const std::string&) {
+    return op == MemorySystem::Op::Read;
+  });
+  large.Unbind(system);
+  EXPECT_THROW(ApplyPatches(system, large.list, Folder(), 1920, 1080), FileError);
 }
 
 // A record is written as a new file and moved over its place, never written
@@ -333,6 +362,224 @@ TEST_P(RecordWriting, ARecordIsMovedOverItsPlaceAndAFailedWriteLeavesNoEmptyFile
   for (const DirEntry& entry : full.ListFolder(Folder()).entries) {
     EXPECT_EQ(entry.name, "game.exe");
   }
+
+  // An empty record that was there before the failed Patch stays.
+  full.AddFile(Folder() + "game.undo", Bytes{});
+  full.FailWhen([](MemorySystem::Op op, const std::string& path) {
+    return op == MemorySystem::Op::Write && path.find(".undo") != std::string::npos;
+  });
+  EXPECT_THROW(fresh.Patch(full, 1920, 1080), FileError);
+  full.FailWhen({});
+  EXPECT_TRUE(full.FileExists(Folder() + "game.undo"));
+  EXPECT_EQ(full.Content(Folder() + "game.exe"), game);
+}
+
+// A record that Patch retires goes only if it is still a record when its time
+// comes: a file another program put at its place meanwhile stays.
+TEST_P(RecordWriting, ARetiredRecordReplacedMeanwhileStays) {
+  MemorySystem system(Separator());
+  system.AddFolder(Folder());
+  const Bytes game = testing::GameFile(300, 1, 640, 480);
+  system.AddFile(Folder() + "game.exe", game);
+  // A pending record left by a stop before the values were written: trusted
+  // by its places, carried into the new record, and then retired.
+  const std::string pending = Folder() + "game.undo.new";
+  system.AddFile(pending, FormatUndoRecord({Crc32Of(game) ^ 1, 108, 112, 640, 480}));
+  system.FailWhen([&](MemorySystem::Op op, const std::string& path) {
+    if (op == MemorySystem::Op::WriteAt && path == Folder() + "game.exe") {
+      system.AddFile(pending, "notes of another program");
+    }
+    return false;
+  });
+  Section section({testing::GameEntry("game.exe", "game.undo")});
+  ASSERT_TRUE(section.Patch(system, 1920, 1080).done);
+  EXPECT_EQ(system.TextOf(pending), "notes of another program");
+  EXPECT_EQ(system.TextOf(Folder() + "game.undo"),
+            FormatUndoRecord({Crc32Of(system.Content(Folder() + "game.exe")), 108, 112, 640, 480}));
+}
+
+// Files of other programs at the names a new record is written under first
+// are passed by, however many there are, and left as they are.
+TEST_P(RecordWriting, FilesAtTheNamesOfANewRecordArePassedBy) {
+  MemorySystem system(Separator());
+  system.AddFolder(Folder());
+  system.AddFile(Folder() + "game.exe", testing::GameFile(300, 1, 640, 480));
+  const std::vector<std::string> others = {Folder() + "game.undo.tmp", Folder() + "game.undo.tmp1",
+                                           Folder() + "game.undo.tmp2"};
+  for (const std::string& path : others) system.AddFile(path, "notes of another program");
+  Section section({testing::GameEntry("game.exe", "game.undo")});
+  ASSERT_TRUE(section.Patch(system, 1920, 1080).done);
+  for (const std::string& path : others) {
+    EXPECT_EQ(system.TextOf(path), "notes of another program") << path;
+  }
+  EXPECT_EQ(system.TextOf(Folder() + "game.undo"),
+            FormatUndoRecord({Crc32Of(system.Content(Folder() + "game.exe")), 108, 112, 640, 480}));
+}
+
+// A record Patch may not replace is kept aside under the first free name for
+// its checksum, the last one too; with every name taken Patch stops before
+// any write, and the record stays where it is.
+TEST_P(RecordWriting, ARecordIsKeptAsideUnderTheLastFreeNameOrNothingIsWritten) {
+  for (const bool last_free : {true, false}) {
+    MemorySystem system(Separator());
+    system.AddFolder(Folder());
+    const Bytes game = testing::GameFile(300, 1, 640, 480);
+    system.AddFile(Folder() + "game.exe", game);
+    const UndoRecord other{Crc32Of(game) ^ 1, 20, 24, 1, 2};  // another file's record
+    const std::string record = Folder() + "game.undo";
+    system.AddFile(record, FormatUndoRecord(other));
+    const int taken = last_free ? kMaxKeptRecords - 1 : kMaxKeptRecords;
+    for (int n = 1; n <= taken; ++n) {
+      system.AddFile(KeptRecordPath(record, other.checksum, n), "taken");
+    }
+    Section section({testing::GameEntry("game.exe", "game.undo")});
+    if (last_free) {
+      ASSERT_TRUE(section.Patch(system, 1920, 1080).done);
+      EXPECT_EQ(system.TextOf(KeptRecordPath(record, other.checksum, kMaxKeptRecords)),
+                FormatUndoRecord(other));
+    } else {
+      try {
+        section.Patch(system, 1920, 1080);
+        ADD_FAILURE() << "no name was free";
+      } catch (const FileError& error) {
+        EXPECT_EQ(error.Cause(), FileCause::kTooManyAside);
+        EXPECT_EQ(error.Path(), record);
+      }
+      EXPECT_EQ(system.TextOf(record), FormatUndoRecord(other));
+      EXPECT_EQ(system.Content(Folder() + "game.exe"), game);
+    }
+  }
+}
+
+// A Patch whose outcome is not found once the game file holds the new values
+// (another program replaced the record, or put the file's old bytes back,
+// meanwhile) is reported, and not said to be done.
+TEST_P(RecordWriting, APatchUndoneByAnotherProgramMeanwhileIsReported) {
+  const Bytes game = testing::GameFile(300, 1, 640, 480);
+  for (const bool record_replaced : {true, false}) {
+    MemorySystem system(Separator());
+    system.AddFolder(Folder());
+    system.AddFile(Folder() + "game.exe", game);
+    const std::string record = Folder() + "game.undo";
+    bool written = false;
+    system.FailWhen([&](MemorySystem::Op op, const std::string& path) {
+      if (op == MemorySystem::Op::WriteAt) written = true;
+      if (written && op == MemorySystem::Op::FileSize && path == record) {
+        if (record_replaced) {
+          system.AddFile(record, "notes of another program");
+        } else {
+          system.AddFile(Folder() + "game.exe", game);
+        }
+      }
+      return false;
+    });
+    Section section({testing::GameEntry("game.exe", "game.undo")});
+    const OperationResult result = section.Patch(system, 1920, 1080);
+    EXPECT_TRUE(written);
+    EXPECT_FALSE(result.done) << record_replaced;
+    EXPECT_TRUE(Has<reports::NoRecord>(result)) << record_replaced;
+  }
+}
+
+// A record another program puts back after Undo Patch removed it, before
+// the entry is located again, is reported as kept, and the Undo is not said
+// to be done.
+TEST_P(RecordWriting, ARecordPutBackAfterUndoIsReportedAsKept) {
+  const Bytes original = testing::GameFile(300, 1, 640, 480);
+  MemorySystem system(Separator());
+  system.AddFolder(Folder());
+  system.AddFile(Folder() + "game.exe", original);
+  const std::string record = Folder() + "game.undo";
+  Section section({testing::GameEntry("game.exe", "game.undo")});
+  ASSERT_TRUE(section.Patch(system, 1920, 1080).done);
+  bool removed = false;
+  system.FailWhen([&](MemorySystem::Op op, const std::string& path) {
+    if (op == MemorySystem::Op::Remove && path == record) removed = true;
+    if (removed && op == MemorySystem::Op::Read && path == Folder() + "game.exe") {
+      removed = false;
+      system.AddFile(record, FormatUndoRecord({Crc32Of(original), 108, 112, 640, 480}));
+    }
+    return false;
+  });
+  const OperationResult result = section.Undo(system);
+  EXPECT_EQ(system.Content(Folder() + "game.exe"), original);
+  EXPECT_FALSE(result.done);
+  EXPECT_TRUE(Has<reports::RecordKept>(result));
+  EXPECT_FALSE(Has<reports::NotRestored>(result));
+}
+
+// Undo Patch deletes a record only once the file holds its values again: when
+// another program writes the patched values back at once, the record stays.
+TEST_P(RecordWriting, ARecordStaysWhenItsValuesAreNotBack) {
+  MemorySystem system(Separator());
+  system.AddFolder(Folder());
+  system.AddFile(Folder() + "game.exe", testing::GameFile(300, 1, 640, 480));
+  const std::string record = Folder() + "game.undo";
+  Section section({testing::GameEntry("game.exe", "game.undo")});
+  ASSERT_TRUE(section.Patch(system, 1920, 1080).done);
+  const Bytes patched = system.Content(Folder() + "game.exe");
+  const std::string kept = system.TextOf(record);
+  bool written = false;
+  system.FailWhen([&](MemorySystem::Op op, const std::string& path) {
+    if (op == MemorySystem::Op::WriteAt) written = true;
+    if (written && op == MemorySystem::Op::Read && path == Folder() + "game.exe") {
+      written = false;
+      system.AddFile(Folder() + "game.exe", patched);
+    }
+    return false;
+  });
+  const OperationResult result = section.Undo(system);
+  EXPECT_FALSE(result.done);
+  EXPECT_TRUE(Has<reports::NotRestored>(result));
+  EXPECT_EQ(system.TextOf(record), kept);
+}
+
+// A Patch over a record trusted by its checksum, at a place the signature
+// does not give, stopped at any call: started afresh, the original is still in
+// a record that is trusted. (One value, so that no stop falls between two
+// writes of the file.)
+TEST_P(RecordWriting, APatchStoppedAnywhereKeepsARecordAwayFromTheSignature) {
+  Bytes game = testing::GameFile(300, 1, 640, 480);
+  StoreValue(game.data() + 20, 1920, 4);
+  const UndoRecord original{Crc32Of(game), 20, 0, 700, 0};
+  for (int stop = 1;; ++stop) {
+    MemorySystem system(Separator());
+    system.AddFolder(Folder());
+    system.AddFile(Folder() + "game.exe", game);
+    system.AddFile(Folder() + "game.undo", FormatUndoRecord(original));
+    Section section({WidthOnly(testing::GameEntry("game.exe", "game.undo"))});
+    system.CrashAfter(stop);
+    bool stopped = false;
+    try {
+      section.Patch(system, 2560, 0);
+    } catch (const MemorySystem::SimulatedCrash&) {
+      stopped = true;
+    }
+    system.CrashAfter(0);
+    Section again({WidthOnly(testing::GameEntry("game.exe", "game.undo"))});
+    again.Locate(system);
+    ASSERT_TRUE(again.located[0].from_record) << "stopped after call " << stop;
+    EXPECT_EQ(again.list.At(0).oldx, 700) << stop;
+    if (!stopped) break;
+  }
+}
+
+// A width-only Patch carries a height's original over only from a record of
+// the file's content: a record of other content that keeps a height is kept
+// aside, and the new record keeps no height.
+TEST_P(OneAxisRecords, AHeightOfOtherContentIsNotCarried) {
+  MemorySystem system(Separator());
+  system.AddFolder(Folder());
+  const Bytes game = testing::GameFile(300, 1, 640, 480);
+  system.AddFile(Folder() + "game.exe", game);
+  const UndoRecord other{Crc32Of(game) ^ 1, 0, 112, 0, 720};
+  const std::string record = Folder() + "game.undo";
+  system.AddFile(record, FormatUndoRecord(other));
+  Section width({WidthOnly(testing::GameEntry("game.exe", "game.undo"))});
+  ASSERT_TRUE(width.Patch(system, 2560, 0).done);
+  EXPECT_EQ(system.TextOf(record),
+            FormatUndoRecord({Crc32Of(system.Content(Folder() + "game.exe")), 108, 0, 640, 0}));
+  EXPECT_EQ(system.TextOf(KeptRecordPath(record, other.checksum, 1)), FormatUndoRecord(other));
 }
 
 }  // namespace

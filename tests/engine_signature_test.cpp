@@ -377,6 +377,12 @@ TEST(ChecksumAndFind, AgreesWithThePlainScanAndCrc) {
   queries.push_back({sig, every, 3, 0, 0, true});
   ExpectPassAgrees(large, queries, one_pass_internal::kPassPiece, "large image");
   ExpectPassAgrees(large, {}, one_pass_internal::kPassPiece, "large image, no query");
+  // Every search done in the first piece of a file of many pieces: the
+  // checksum thread is let run on to the end.
+  B early(std::size_t{12} << 20, 0);
+  std::copy(sig.begin(), sig.end(), early.begin() + 100);
+  ExpectPassAgrees(early, {{sig, wild, 1, 2, 6}}, one_pass_internal::kPassPiece,
+                   "occurrence in the first piece");
 }
 
 }  // namespace

@@ -4,8 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/record_files.h"
 #include "engine/undo_record.h"
 #include "support/guarded_buffer.h"
+#include "support/memory_system.h"
 
 namespace quillfen {
 namespace {
@@ -106,6 +108,19 @@ TEST(UndoRecord, RecordTextIsDigitsAndLineEndsOfARecordsSize) {
   for (const auto& c : cases) {
     EXPECT_EQ(IsUndoRecordText(Bytes(c.text)), c.record_text) << '"' << c.text << '"';
   }
+}
+
+// A record place is read up to the size of the longest record text, which
+// may be a record; a larger file is no record, and is never read.
+TEST(UndoRecord, APlaceIsReadOnlyUpToTheSizeOfARecord) {
+  testing::MemorySystem system;
+  const std::string path = "E:\\Games\\game.undo";
+  system.AddFile(path, std::string(static_cast<std::size_t>(kMaxUndoRecordSize), '7'));
+  EXPECT_EQ(JudgePlace(system, path), PlaceContent::kRecord);
+  system.SetReportedSize(path, std::int64_t{1} << 30);
+  system.ResetCounters();
+  EXPECT_EQ(JudgePlace(system, path), PlaceContent::kOther);
+  EXPECT_EQ(system.BytesRead(), 0);
 }
 
 // The names beside a record are kept on the disk: a later version of either

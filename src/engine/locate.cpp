@@ -53,9 +53,8 @@ LocateReport LocateBoundCounting(System& system, const PatchEntry& bound, bool c
   }
   const std::unique_ptr<FileBytes> file = system.ViewFile(bound.modfile);
   const std::span<const std::uint8_t> content = file->Content();
-  SignatureQuery query = QueryOf(bound);
-  query.count_all = count;
-  const PassResult pass = ChecksumAndFind(content, {&query, 1});
+  const SignatureQuery queries[] = {QueryOf(bound, count)};
+  const PassResult pass = ChecksumAndFind(content, queries);
   const QueryResult& found = pass.found[0];
   LocateReport report;
   report.patch = LocateKnown(system, bound, content, pass.crc, [&] {
@@ -92,8 +91,8 @@ LocatedPatch LocateBound(System& system, const PatchEntry& bound) {
   return LocateBoundCounting(system, bound, false).patch;
 }
 
-SignatureQuery QueryOf(const PatchEntry& entry) {
-  return {entry.sig, entry.sigwild, entry.occur, entry.xoffset, entry.yoffset};
+SignatureQuery QueryOf(const PatchEntry& entry, bool count_all) {
+  return {entry.sig, entry.sigwild, entry.occur, entry.xoffset, entry.yoffset, count_all};
 }
 
 Places SignaturePlaces(std::span<const std::uint8_t> content, const PatchEntry& entry) {

@@ -81,8 +81,9 @@ LocatedPatch LocateKnown(System& system, const PatchEntry& entry,
                          std::span<const std::uint8_t> content, std::int32_t checksum,
                          const std::function<Places()>& signature_places);
 
-// The search one pass makes for the entry's values.
-SignatureQuery QueryOf(const PatchEntry& entry);
+// The search one pass makes for the entry's values; with `count_all`, it
+// also counts the signature's occurrences.
+SignatureQuery QueryOf(const PatchEntry& entry, bool count_all = false);
 
 // Where the entry's signature finds its values (0 where not found, and for an
 // axis the entry lacks), as FindSignature gives them, in one search.
