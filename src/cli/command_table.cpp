@@ -20,6 +20,8 @@ namespace quillfen {
 
 namespace {
 
+// Every command, in the order the help lists them. Parsing, running and the
+// help read this table, and a test holds the shells' completions to the help.
 constexpr CommandSpec kCommands[] = {
     {"games", 0, 0, "[--ini FILE] [--verbose] games",
      "list the games of the definition files, one per line", RunGames},
@@ -43,6 +45,12 @@ constexpr CommandSpec kCommands[] = {
      "propose a patch's keys that find WIDTH and HEIGHT, the values the game\n"
      "uses now, in every FILE: editions of one game file, the first the modfile",
      RunSuggest},
+};
+
+// An option, as the help shows it.
+struct OptionSpec {
+  const char* spelling;  // with its value's name: "--ini FILE", "-v, --verbose"
+  const char* summary;
 };
 
 constexpr OptionSpec kOptions[] = {
@@ -73,13 +81,6 @@ std::string Column(const char* text, std::size_t width) {
 }
 
 }  // namespace
-
-std::span<const CommandSpec> Commands() {
-  return kCommands;
-}
-std::span<const OptionSpec> Options() {
-  return kOptions;
-}
 
 const CommandSpec* FindCommand(const std::string& name) {
   for (const CommandSpec& command : kCommands) {

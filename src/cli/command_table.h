@@ -1,6 +1,5 @@
 #pragma once
 
-#include <span>
 #include <string>
 
 #include "cli/commands.h"
@@ -17,17 +16,6 @@ struct CommandSpec {
   const char* summary;   // the help's text beside the name, lines after the first indented
   int (*run)(CliEnvironment& env, const Invocation& call);
 };
-
-// An option, as the help shows it.
-struct OptionSpec {
-  const char* spelling;  // with its value's name: "--ini FILE", "-v, --verbose"
-  const char* summary;
-};
-
-// Every command, in the order the help lists them. Parsing, running and the
-// help read this table, and a test holds the shells' completions to it.
-std::span<const CommandSpec> Commands();
-std::span<const OptionSpec> Options();
 
 // The command of that name, or nullptr.
 const CommandSpec* FindCommand(const std::string& name);

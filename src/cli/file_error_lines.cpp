@@ -1,6 +1,6 @@
 #include "cli/file_error_lines.h"
-#include "words/fault_words.h"
 
+#include "words/fault_words.h"
 
 namespace quillfen {
 

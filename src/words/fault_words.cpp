@@ -43,7 +43,6 @@ std::string FileCauseText(const FileError& error) {
   return error.Description();
 }
 
-
 std::string NameFaultText(NameFault fault) {
   switch (fault) {
     case NameFault::kEmpty:
