@@ -74,8 +74,10 @@ std::int32_t CountAll(std::span<const std::uint8_t> image, const B& sig, const B
   return count;
 }
 
-// Signatures cut from the image's end (so that one occurs on the last
-// candidate) and from anywhere, short and long, with and without wildcards:
+// Signatures cut from the image's very end (where the rules never find one,
+// so a block that looks one candidate too far counts it), from just before it
+// (so that one occurs on the last candidate) and from anywhere, short and
+// long, with and without wildcards:
 // together they take the filter-only blocks, the narrowing of blocks place by
 // place and by one mask (signatures of one byte value), runs of that byte and
 // the one-by-one tail.
@@ -84,9 +86,10 @@ Implementation Scan(const char* name, Strategy strategy) {
           [strategy](std::span<const std::uint8_t> image, std::mt19937& random) {
             for (const std::size_t n : {1u, 3u, 5u, 12u, 40u}) {
               if (image.size() <= n) continue;
-              for (const bool at_end : {true, false}) {
-                const std::size_t from =
-                    at_end ? image.size() - n - 1 : random() % (image.size() - n);
+              for (const int where : {0, 1, 2}) {  // the very end, the last candidate, anywhere
+                const std::size_t from = where == 0   ? image.size() - n
+                                         : where == 1 ? image.size() - n - 1
+                                                      : random() % (image.size() - n);
                 const B sig(image.begin() + static_cast<std::ptrdiff_t>(from),
                             image.begin() + static_cast<std::ptrdiff_t>(from + n));
                 B wild(n, 0);
@@ -128,13 +131,16 @@ class EveryImplementation : public ::testing::TestWithParam<Implementation> {
 };
 
 // Image contents: random bytes of a small alphabet (many partial matches),
-// mostly zeros (runs), and all one byte.
+// mostly zeros (runs), all one byte, and zeros that end in one other byte (no
+// candidate anywhere but at the end, so the blocks go on in their widest
+// strides up to the image's end).
 void Fill(std::span<std::uint8_t> image, int kind, std::mt19937& random) {
   for (auto& b : image) {
     b = kind == 0   ? static_cast<std::uint8_t>(random() % 3)
         : kind == 1 ? static_cast<std::uint8_t>(random() % 64 == 0 ? random() : 0)
                     : 0;
   }
+  if (kind == 3 && !image.empty()) image.back() = 0xAB;
 }
 
 // Sizes around the block widths and the folding widths, and past them.
@@ -162,6 +168,18 @@ TEST_P(EveryImplementation, ReadsNothingPastTheImageEnd) {
       GetParam().agrees(buffer.Bytes(), random);
       if (HasFatalFailure()) return;
     }
+  }
+}
+
+// Every length up to five of the widest groups of blocks, so that the image's
+// end falls at every place in a block and in a group, on every path.
+TEST_P(EveryImplementation, AgreesOnImagesOfEveryLengthEndingAtAnUnreadablePage) {
+  std::mt19937 random(330);
+  for (std::size_t size = 0; size <= 5 * 128; ++size) {
+    testing::GuardedBuffer buffer(size);
+    Fill(buffer.Bytes(), 3, random);
+    GetParam().agrees(buffer.Bytes(), random);
+    if (HasFatalFailure()) return;
   }
 }
 
