@@ -74,8 +74,8 @@ QUILLFEN_CLMUL_TARGET std::uint32_t UpdateWithClmul(std::uint32_t crc, const std
   if (length < 64) return UpdateWithTables(crc, p, length);
   const std::size_t folded = length & ~std::size_t{15};
   const std::uint8_t* const end = p + folded;
-  const __m128i k1k2 = FoldBy(64);
-  const __m128i k3k4 = FoldBy(16);
+  const __m128i k1k2 = FoldBy<64>();
+  const __m128i k3k4 = FoldBy<16>();
   __m128i x1 = _mm_xor_si128(Load128(p), _mm_cvtsi32_si128(static_cast<int>(crc)));
   __m128i x2 = Load128(p + 16);
   __m128i x3 = Load128(p + 32);

@@ -25,8 +25,9 @@ QUILLFEN_VPCLMUL_INLINE inline __m512i Load512(const std::uint8_t* at) {
 // The masked forms of the broadcast and the extraction below give the same
 // results as the plain ones, whose undefined pass-through values GCC 12 warns
 // about.
-QUILLFEN_VPCLMUL_INLINE inline __m512i FoldBy512(int bytes) {
-  return _mm512_maskz_broadcast_i32x4(0xFFFF, FoldBy(bytes));
+template <int kBytes>
+QUILLFEN_VPCLMUL_INLINE inline __m512i FoldBy512() {
+  return _mm512_maskz_broadcast_i32x4(0xFFFF, FoldBy<kBytes>());
 }
 
 template <int kLane>
@@ -47,8 +48,8 @@ QUILLFEN_VPCLMUL_TARGET std::uint32_t UpdateWithVpclmul(std::uint32_t crc, const
   if (length < 256) return UpdateWithClmul(crc, p, length);
   const std::size_t folded = length & ~std::size_t{15};
   const std::uint8_t* const end = p + folded;
-  const __m512i by256 = FoldBy512(256);
-  const __m512i by64 = FoldBy512(64);
+  const __m512i by256 = FoldBy512<256>();
+  const __m512i by64 = FoldBy512<64>();
   __m512i z0 = _mm512_xor_si512(Load512(p),
                                 _mm512_zextsi128_si512(_mm_cvtsi32_si128(static_cast<int>(crc))));
   __m512i z1 = Load512(p + 64);
@@ -66,9 +67,9 @@ QUILLFEN_VPCLMUL_TARGET std::uint32_t UpdateWithVpclmul(std::uint32_t crc, const
   for (; end - p >= 64; p += 64) z0 = Fold512(z0, by64, Load512(p));
   // The four lanes into the last one.
   __m128i x = Lane<3>(z0);
-  x = Fold(Lane<2>(z0), FoldBy(16), x);
-  x = Fold(Lane<1>(z0), FoldBy(32), x);
-  x = Fold(Lane<0>(z0), FoldBy(48), x);
+  x = Fold(Lane<2>(z0), FoldBy<16>(), x);
+  x = Fold(Lane<1>(z0), FoldBy<32>(), x);
+  x = Fold(Lane<0>(z0), FoldBy<48>(), x);
   crc = FoldTailAndReduce(x, p, static_cast<std::size_t>(end - p));
   return UpdateWithTables(crc, end, length - folded);
 }

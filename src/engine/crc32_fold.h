@@ -44,9 +44,14 @@ QUILLFEN_CLMUL_TARGET inline __m128i Load128(const std::uint8_t* at) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
 }
 
-QUILLFEN_CLMUL_TARGET inline __m128i FoldBy(int bytes) {
-  return _mm_set_epi64x(static_cast<long long>(FoldHigh(bytes)),
-                        static_cast<long long>(FoldLow(bytes)));
+// The two constants that move a lane forward by kBytes, worked out while
+// compiling: computed at run time they cost more than checksumming a few
+// kilobytes, on every call.
+template <int kBytes>
+QUILLFEN_CLMUL_TARGET inline __m128i FoldBy() {
+  constexpr std::uint64_t kHigh = FoldHigh(kBytes);
+  constexpr std::uint64_t kLow = FoldLow(kBytes);
+  return _mm_set_epi64x(static_cast<long long>(kHigh), static_cast<long long>(kLow));
 }
 
 // Moves a lane forward by the distance that k stands for and adds the next data.
@@ -61,7 +66,7 @@ QUILLFEN_CLMUL_TARGET inline __m128i Fold(__m128i lane, __m128i k, __m128i next)
 // polynomial and its quotient. `length` is a multiple of 16.
 QUILLFEN_CLMUL_TARGET inline std::uint32_t FoldTailAndReduce(__m128i x1, const std::uint8_t* p,
                                                              std::size_t length) {
-  const __m128i k3k4 = FoldBy(16);
+  const __m128i k3k4 = FoldBy<16>();
   const __m128i k5 = _mm_set_epi64x(0, static_cast<long long>(FoldConstant(64)));
   const __m128i poly = _mm_set_epi64x(0x01F7011641, 0x01DB710641);
   const __m128i low32 = _mm_setr_epi32(~0, 0, ~0, 0);
