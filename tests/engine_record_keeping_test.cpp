@@ -173,6 +173,44 @@ TEST_P(SharedRecords, AGameAndItsExpansionKeepEachOthersOriginals) {
   }
 }
 
+// A game whose record was kept aside by its expansion, patched again: the new
+// record carries the game's originals, so the record kept aside goes, and the
+// expansion's record is kept aside in turn. Both Undos then restore their files
+// and leave nothing beside them.
+TEST_P(SharedRecords, PatchingAgainFromARecordKeptAsideRetiresIt) {
+  MemorySystem system(Separator());
+  system.AddFolder(Folder());
+  const Bytes exe = testing::GameFile(300, 1, 640, 480);
+  Bytes dat = testing::GameFile(340, 2, 0, 0);
+  PutValue(dat, 148, 800);
+  PutValue(dat, 152, 600);
+  system.AddFile(Folder() + "game.exe", exe);
+  system.AddFile(Folder() + "game.dat", dat);
+  PatchEntry expansion_entry = testing::GameEntry("game.dat", "game.undo");
+  expansion_entry.xoffset = 48;
+  expansion_entry.yoffset = 52;
+  Section racer({testing::GameEntry("game.exe", "game.undo")});
+  Section expansion({expansion_entry});
+  ASSERT_TRUE(racer.Patch(system, 1920, 1080).done);
+  ASSERT_TRUE(expansion.Patch(system, 1920, 1080).done);
+  const std::string racer_aside =
+      KeptRecordPath(Folder() + "game.undo", Crc32Of(system.Content(Folder() + "game.exe")), 1);
+  const std::string expansion_aside =
+      KeptRecordPath(Folder() + "game.undo", Crc32Of(system.Content(Folder() + "game.dat")), 1);
+  ASSERT_TRUE(system.FileExists(racer_aside));
+
+  ASSERT_TRUE(racer.Patch(system, 1280, 720).done);
+  EXPECT_FALSE(system.FileExists(racer_aside));
+  EXPECT_TRUE(system.FileExists(expansion_aside));
+  EXPECT_TRUE(racer.Undo(system).done);
+  EXPECT_EQ(system.Content(Folder() + "game.exe"), exe);
+  EXPECT_TRUE(expansion.Undo(system).done);
+  EXPECT_EQ(system.Content(Folder() + "game.dat"), dat);
+  EXPECT_FALSE(system.FileExists(Folder() + "game.undo"));
+  EXPECT_FALSE(system.FileExists(racer_aside));
+  EXPECT_FALSE(system.FileExists(expansion_aside));
+}
+
 // Patching a patched game again replaces its record with one that keeps the
 // same originals: nothing is kept aside and nothing is left beside it, for a
 // section of both axes and one of the width alone.
@@ -316,9 +354,8 @@ TEST_P(Refusals, ACutValueAndATooLargeFileAreNamed) {
   // The largest size whose every position a signed 32-bit number names is
   // held and read (the read fails here: no gigabytes are held in memory).
   system.SetReportedSize(Folder() + "big.dat", kMaxGameFileSize);
-  system.FailWhen([](MemorySystem::Op op, const std::string&) {
-    return op == MemorySystem::Op::Read;
-  });
+  system.FailWhen(
+      [](MemorySystem::Op op, const std::string&) { return op == MemorySystem::Op::Read; });
   large.Unbind(system);
   EXPECT_THROW(ApplyPatches(system, large.list, Folder(), 1920, 1080), FileError);
 }
@@ -564,22 +601,42 @@ TEST_P(RecordWriting, APatchStoppedAnywhereKeepsARecordAwayFromTheSignature) {
   }
 }
 
-// A width-only Patch carries a height's original over only from a record of
-// the file's content: a record of other content that keeps a height is kept
-// aside, and the new record keeps no height.
-TEST_P(OneAxisRecords, AHeightOfOtherContentIsNotCarried) {
-  MemorySystem system(Separator());
-  system.AddFolder(Folder());
-  const Bytes game = testing::GameFile(300, 1, 640, 480);
-  system.AddFile(Folder() + "game.exe", game);
-  const UndoRecord other{Crc32Of(game) ^ 1, 0, 112, 0, 720};
-  const std::string record = Folder() + "game.undo";
-  system.AddFile(record, FormatUndoRecord(other));
-  Section width({WidthOnly(testing::GameEntry("game.exe", "game.undo"))});
-  ASSERT_TRUE(width.Patch(system, 2560, 0).done);
-  EXPECT_EQ(system.TextOf(record),
-            FormatUndoRecord({Crc32Of(system.Content(Folder() + "game.exe")), 108, 0, 640, 0}));
-  EXPECT_EQ(system.TextOf(KeptRecordPath(record, other.checksum, 1)), FormatUndoRecord(other));
+// A one-axis Patch carries the other axis's original over only from a record
+// of the file's content: a record of other content that keeps the other axis
+// is kept aside, and the new record keeps that axis not. The record's value
+// differs from the file's in its low byte, or only above it (so that a check of
+// fewer bytes than the value has would take the value for back in the file and
+// delete its only record), or is the file's: an entry without that axis does
+// not know the value's length, so the value is not taken for back either.
+TEST_P(OneAxisRecords, AnOtherAxisOfOtherContentIsNotCarried) {
+  for (const bool width_only : {true, false}) {
+    for (const std::int32_t kept : {720, 736, 480}) {  // 480 is 0x1E0, 736 is 0x2E0
+      SCOPED_TRACE(std::string(width_only ? "width" : "height") + " alone, the record keeps " +
+                   std::to_string(kept));
+      MemorySystem system(Separator());
+      system.AddFolder(Folder());
+      const Bytes game = testing::GameFile(300, 1, 480, 480);
+      system.AddFile(Folder() + "game.exe", game);
+      const UndoRecord other = width_only ? UndoRecord{Crc32Of(game) ^ 1, 0, 112, 0, kept}
+                                          : UndoRecord{Crc32Of(game) ^ 1, 108, 0, kept, 0};
+      const std::string record = Folder() + "game.undo";
+      system.AddFile(record, FormatUndoRecord(other));
+      PatchEntry entry = testing::GameEntry("game.exe", "game.undo");
+      if (width_only) {
+        entry = WidthOnly(entry);
+      } else {
+        entry.hasx = false;
+        entry.xoffset = NotSet;
+      }
+      Section section({entry});
+      ASSERT_TRUE(section.Patch(system, 2560, 1440).done);
+      const std::int32_t now = Crc32Of(system.Content(Folder() + "game.exe"));
+      EXPECT_EQ(system.TextOf(record),
+                FormatUndoRecord(width_only ? UndoRecord{now, 108, 0, 480, 0}
+                                            : UndoRecord{now, 0, 112, 0, 480}));
+      EXPECT_EQ(system.TextOf(KeptRecordPath(record, other.checksum, 1)), FormatUndoRecord(other));
+    }
+  }
 }
 
 }  // namespace
