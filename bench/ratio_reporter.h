@@ -14,7 +14,8 @@
 // is (wall-clock time instead, for a reporter made with `wall_clock`, where
 // the measured code runs threads of its own), with both throughputs where the
 // benchmarks count bytes. Then, for each
-// summary, the geometric mean and the minimum of the ratios it names.
+// summary, the geometric mean and the minimum of the ratios it names. Run
+// with --benchmark_repetitions, each ratio is of the medians.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   struct Ratio {
@@ -36,11 +37,18 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       if (run.error_occurred) continue;
+      // With repetitions, the median stands for the benchmark (it comes after
+      // the repetitions); the mean, spread and the like are no times to compare.
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
       const std::string name = run.benchmark_name();
       const std::string key = name.substr(0, name.find('/'));
       times_[key] = wall_clock_ ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime();
+      // An aggregate's rate counter is not yet a rate: throughputs come from
+      // runs of their own only.
       const auto rate = run.counters.find("bytes_per_second");
-      if (rate != run.counters.end()) rates_[key] = rate->second.value;
+      if (rate != run.counters.end() && run.run_type == Run::RT_Iteration) {
+        rates_[key] = rate->second.value;
+      }
     }
     ConsoleReporter::ReportRuns(runs);
   }
