@@ -94,6 +94,12 @@ PatchEntry WidthOnly(PatchEntry entry) {
   return entry;
 }
 
+PatchEntry HeightOnly(PatchEntry entry) {
+  entry.hasx = false;
+  entry.xoffset = NotSet;
+  return entry;
+}
+
 template <class Kind>
 bool Has(const OperationResult& result) {
   return std::any_of(result.reports.begin(), result.reports.end(),
@@ -293,15 +299,9 @@ TEST_P(OneAxisRecords, UndoOfOneAxisKeepsTheOthersOriginal) {
     system.AddFolder(Folder());
     const Bytes original = testing::GameFile(300, 1, 640, 480);
     system.AddFile(Folder() + "game.exe", original);
-    PatchEntry entry = testing::GameEntry("game.exe", "game.undo");
+    const PatchEntry entry = testing::GameEntry("game.exe", "game.undo");
     Section full({entry});
-    if (width_alone) {
-      entry = WidthOnly(entry);
-    } else {
-      entry.hasx = false;
-      entry.xoffset = NotSet;
-    }
-    Section one({entry});
+    Section one({width_alone ? WidthOnly(entry) : HeightOnly(entry)});
     ASSERT_TRUE(full.Patch(system, 1920, width_alone ? 736 : 1080).done);
     ASSERT_TRUE(one.Undo(system).done);
     const std::int32_t now = Crc32Of(system.Content(Folder() + "game.exe"));
@@ -652,14 +652,8 @@ TEST_P(OneAxisRecords, AnOtherAxisOfOtherContentIsNotCarried) {
                                           : UndoRecord{Crc32Of(game) ^ 1, 108, 0, kept, 0};
       const std::string record = Folder() + "game.undo";
       system.AddFile(record, FormatUndoRecord(other));
-      PatchEntry entry = testing::GameEntry("game.exe", "game.undo");
-      if (width_only) {
-        entry = WidthOnly(entry);
-      } else {
-        entry.hasx = false;
-        entry.xoffset = NotSet;
-      }
-      Section section({entry});
+      const PatchEntry entry = testing::GameEntry("game.exe", "game.undo");
+      Section section({width_only ? WidthOnly(entry) : HeightOnly(entry)});
       ASSERT_TRUE(section.Patch(system, 2560, 1440).done);
       const std::int32_t now = Crc32Of(system.Content(Folder() + "game.exe"));
       EXPECT_EQ(system.TextOf(record),
