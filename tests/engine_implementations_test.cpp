@@ -183,6 +183,46 @@ TEST_P(EveryImplementation, AgreesOnImagesOfEveryLengthEndingAtAnUnreadablePage)
   }
 }
 
+// Signatures whose fixed places all hold one byte, narrowed by one mask of the
+// block's window: spans around the widest the mask covers, the signature at
+// every place of a block (whole, without its first place, without its last),
+// and the fixed places in every order, so that each place is once a filter
+// place and once one the mask checks.
+TEST(FindSignature, OneByteSignaturesAgreeOnEverySpanPlaceOrderAndBlockPosition) {
+  std::mt19937 random(48);
+  constexpr std::uint8_t kByte = 0x90;
+  for (const Strategy strategy :
+       {Strategy::kSse2Blocks, Strategy::kAvx2Blocks, Strategy::kAvx512Blocks}) {
+    if (!signature_internal::Runs(strategy)) continue;
+    for (const std::size_t span : {40u, 47u, 48u, 49u, 50u, 56u}) {
+      const std::size_t fixed[] = {
+          0, 1, 2, 3, span / 3, span / 2, span / 2 + 1, 2 * span / 3, span - 1, span};
+      B sig(span + 1, 0);
+      B wild(span + 1, 1);
+      for (const std::size_t j : fixed) {
+        sig[j] = kByte;
+        wild[j] = 0;
+      }
+      for (std::size_t turn = 0; turn < std::size(fixed); ++turn) {
+        for (std::size_t at = 0; at < 80; ++at) {
+          for (const std::size_t left_out : {span + 1, std::size_t{0}, span}) {
+            B image(320);
+            for (auto& b : image) b = static_cast<std::uint8_t>(random() % kByte);
+            for (const std::size_t j : fixed) {
+              if (j != left_out) image[at + j] = kByte;
+            }
+            ASSERT_EQ(
+                signature_internal::FindSignatureUsing(strategy, image, sig, wild, 3, 1, turn),
+                reference::PlainScan(image, sig, wild, 3, 1))
+                << "strategy " << static_cast<int>(strategy) << " span " << span << " turn " << turn
+                << " at " << at << " without " << left_out;
+          }
+        }
+      }
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(CrcAndScans, EveryImplementation, ::testing::ValuesIn(Implementations()),
                          [](const ::testing::TestParamInfo<Implementation>& info) {
                            return info.param.name;

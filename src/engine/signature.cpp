@@ -288,7 +288,7 @@ bool Runs(Strategy strategy) {
 std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t> image,
                                 std::span<const std::uint8_t> sig,
                                 std::span<const std::uint8_t> sigwild, std::int32_t offset,
-                                std::int32_t occur) {
+                                std::int32_t occur, std::size_t turn) {
   const auto size = static_cast<std::int64_t>(image.size());
   const auto n = static_cast<std::int64_t>(sig.size());
   const std::int64_t last = size - n - 1;
@@ -309,7 +309,10 @@ std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t>
   if (strategy == Strategy::kEveryCandidate) {
     start = EveryCandidate(image.data(), last, places, occur);
   } else {
-    const BlockPlan plan = PlanBlocks(image.data(), last, std::move(places));
+    BlockPlan plan = PlanBlocks(image.data(), last, std::move(places));
+    std::rotate(plan.places.begin(),
+                plan.places.begin() + static_cast<std::ptrdiff_t>(turn % plan.places.size()),
+                plan.places.end());
     start = RunBlocks(plan.ScanOf(image.data(), size, last, occur, nullptr), strategy);
   }
   return start < 0 ? 0 : ResultAt(start, offset);

@@ -5,6 +5,7 @@
 // scan whichever the processor would pick. FindSignature (signature.h) takes
 // kAuto.
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -24,9 +25,12 @@ enum class Strategy {
 // Whether this processor runs the strategy.
 bool Runs(Strategy strategy);
 
+// `turn` turns the planned order of the fixed places of a block scan by that
+// many (the first of them still serve as its filter). The order changes no
+// result; the tests turn it so that every place takes every role.
 std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t> image,
                                 std::span<const std::uint8_t> sig,
                                 std::span<const std::uint8_t> sigwild, std::int32_t offset,
-                                std::int32_t occur);
+                                std::int32_t occur, std::size_t turn = 0);
 
 }  // namespace quillfen::signature_internal
