@@ -13,6 +13,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "engine/crc32.h"
 #include "engine/locate.h"
@@ -23,10 +24,10 @@
 #include "engine/signature_internal.h"
 #include "fuzz/plain_scan.h"
 #include "platform/file_error.h"
-#include "ui/error_text.h"
 #include "platform/posix/posix_system.h"
 #include "posix/temp_folder.h"
 #include "support/game_files.h"
+#include "ui/error_text.h"
 #include "words/fault_words.h"
 
 namespace quillfen {
@@ -100,6 +101,30 @@ TEST(PosixFileView, AnEmptyFileGivesAnEmptyViewAndOtherFilesAreRefused) {
   };
   refused(directory.fd, folder.Path(), std::strerror(EISDIR));
   refused(write_only.fd, game, std::strerror(EACCES));
+  refused(-1, game, std::strerror(EBADF));
+
+  // A device shows no size; it is no file to read as empty.
+  const Fd device("/dev/null", O_RDONLY);
+  try {
+    FileView view(device.fd, "/dev/null");
+    ADD_FAILURE() << "mapped /dev/null";
+  } catch (const FileError& error) {
+    EXPECT_EQ(error.Cause(), FileCause::kNotRegular);
+  }
+
+  // Past the views the program can watch for a cut file, a view is refused,
+  // not made unwatched; those made before it show the file.
+  const Fd reader(game, O_RDONLY);
+  std::vector<FileView> views;
+  try {
+    while (views.size() < 4096) views.emplace_back(reader.fd, game);
+    ADD_FAILURE() << "made 4096 views";
+  } catch (const FileError& error) {
+    EXPECT_EQ(error.Cause(), FileCause::kTooManyOpen);
+  }
+  EXPECT_TRUE(std::all_of(views.begin(), views.end(), [](const FileView& view) {
+    return Copy(view.Bytes()) == Bytes{1, 2, 3};
+  }));
 }
 
 // A mapping ends where its last page ends: a search or checksum that read one
@@ -137,9 +162,8 @@ TEST(PosixFileView, EveryScanOfTheMappedBytesStopsAtTheirEnd) {
       for (const std::int32_t occur :
            {1, static_cast<std::int32_t>(total), static_cast<std::int32_t>(total + 1)}) {
         const std::int32_t expected = reference::PlainScan(content, sig, wild, 0, occur);
-        for (const Strategy strategy :
-             {Strategy::kEveryCandidate, Strategy::kSse2Blocks, Strategy::kAvx2Blocks,
-              Strategy::kAvx512Blocks}) {
+        for (const Strategy strategy : {Strategy::kEveryCandidate, Strategy::kSse2Blocks,
+                                        Strategy::kAvx2Blocks, Strategy::kAvx512Blocks}) {
           EXPECT_EQ(
               signature_internal::FindSignatureUsing(strategy, view.Bytes(), sig, wild, 0, occur),
               expected)

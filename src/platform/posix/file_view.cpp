@@ -18,7 +18,9 @@ namespace quillfen {
 // The views alive, so that the handler of SIGBUS knows a fault on one of
 // their pages for what it is: a page of the file that could not be read (the
 // file became shorter since it was mapped, or the disk failed). Each slot is a
-// range of addresses; a free slot has begin 0, one being filled begin 1.
+// range of addresses from begin to end. A free slot has begin 0 and end 0; one
+// being taken has begin 1 until its range is stored. Its end is stored last and
+// cleared first, so that a slot never holds a range it does not own.
 struct FileViewSlot {
   std::atomic<std::uintptr_t> begin{0};
   std::atomic<std::uintptr_t> end{0};
@@ -39,7 +41,7 @@ void OnBusError(int, siginfo_t* info, void*) {
   const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
   for (FileViewSlot& view : g_views) {
     const std::uintptr_t begin = view.begin.load();
-    if (begin <= 1 || address < begin || address >= view.end.load()) continue;
+    if (address < begin || address >= view.end.load()) continue;
     void* page = reinterpret_cast<void*>(address & ~(g_page_size - 1));
     if (::mmap(page, g_page_size, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) !=
         MAP_FAILED) {
@@ -69,9 +71,9 @@ FileViewSlot* Register(const void* data, std::size_t size) {
     std::uintptr_t expected = 0;
     if (!view.begin.compare_exchange_strong(expected, 1)) continue;
     const auto begin = reinterpret_cast<std::uintptr_t>(data);
-    view.end.store(begin + size);
     view.faulted.store(false);
     view.begin.store(begin);
+    view.end.store(begin + size);
     return &view;
   }
   return nullptr;
