@@ -127,6 +127,35 @@ TEST(PosixFileView, AnEmptyFileGivesAnEmptyViewAndOtherFilesAreRefused) {
   }));
 }
 
+// The pages of a file emptied under its view read as zeros, wherever in a page
+// the first read of each falls (its very first byte too), and only that view is
+// marked; views given back before, any number of them, leave no trace.
+TEST(PosixFileView, EachPageOfAnEmptiedFileReadsAsZerosAndMarksItsViewOnly) {
+  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  TempFolder folder;
+  const std::string kept = folder.Write("kept.dat", Bytes(10, 7));
+  const std::string emptied = folder.Write("emptied.dat", Bytes(4 * page, 9));
+  const Fd kept_fd(kept, O_RDONLY);
+  const Fd emptied_fd(emptied, O_RDONLY);
+  for (int round = 0; round < 3000; ++round) FileView(kept_fd.fd, kept);
+
+  const FileView other(kept_fd.fd, kept);
+  auto before = std::make_unique<FileView>(kept_fd.fd, kept);
+  const FileView view(emptied_fd.fd, emptied);
+  before.reset();
+  ASSERT_EQ(::truncate(emptied.c_str(), 0), 0);
+  for (const std::size_t at : {std::size_t{0}, page + 100, 2 * page + 7, 4 * page - 1}) {
+    EXPECT_EQ(view.Bytes()[at], 0) << at;
+  }
+  try {
+    view.CheckRead();
+    ADD_FAILURE() << "the emptied file's view is not marked";
+  } catch (const FileError& error) {
+    EXPECT_EQ(error.Cause(), FileCause::kCutShort);
+  }
+  EXPECT_NO_THROW(other.CheckRead());
+}
+
 // A mapping ends where its last page ends: a search or checksum that read one
 // byte past the file would stop the program here, where a buffer would let
 // it pass. Files of whole pages, the signature on the last candidate, every
