@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string_view>
 
 #include "base/ascii_case.h"
@@ -20,24 +21,49 @@ TEST(Text, NamesSplitAtTheLastBackslashOrColonFoldersAtTheSeparator) {
 // The names a definition may give its files, on every system: each rule at
 // its edge, the name just inside it and the one just outside.
 TEST(Text, ForeignNamesAreRefusedAtEachRulesEdge) {
+  constexpr std::optional<NameFault> kKept;
+  constexpr auto kBad = NameFault::kForbiddenCharacter;
+  constexpr auto kEnd = NameFault::kTrailingDotOrBlank;
+  constexpr auto kDevice = NameFault::kDeviceName;
   const struct {
     std::string_view name;
-    bool refused;
+    std::optional<NameFault> reason;
   } cases[] = {
-      {"", true},          {".", true},        {"..", true},
-      {"...", true},       {"a/b", true},      {"a<b", true},
-      {"a?", true},        {"a|b", true},      {"a\x1f", true},
-      {"\x7f", false},     {"a b.dat", false}, {"a.", true},
-      {"a ", true},        {"a.b", false},     {"AUX", true},
-      {"aux.txt", true},   {"Aux .dat", true}, {"AUXI", false},
-      {"con", true},       {"PRN.x", true},    {"NUL", true},
-      {"COM1", true},      {"com9.log", true}, {"LPT1", true},
-      {"COM0", false},     {"LPT0", false},    {"COM10", false},
-      {"COM", false},      {"LPTX", false},    {"CONSOLE.dat", false},
-      {"game.exe", false}, {".hidden", false},
+      {"", NameFault::kEmpty},
+      {".", NameFault::kFolder},
+      {"..", NameFault::kFolder},
+      {"...", kEnd},
+      {"a/b", NameFault::kSlash},
+      {"a<b", kBad},
+      {"a?", kBad},
+      {"a|b", kBad},
+      {"a\x1f", kBad},
+      {"\x7f", kKept},
+      {"a b.dat", kKept},
+      {"a.", kEnd},
+      {"a ", kEnd},
+      {"a.b", kKept},
+      {"AUX", kDevice},
+      {"aux.txt", kDevice},
+      {"Aux .dat", kDevice},
+      {"AUXI", kKept},
+      {"con", kDevice},
+      {"PRN.x", kDevice},
+      {"NUL", kDevice},
+      {"COM1", kDevice},
+      {"com9.log", kDevice},
+      {"LPT1", kDevice},
+      {"COM0", kKept},
+      {"LPT0", kKept},
+      {"COM10", kKept},
+      {"COM", kKept},
+      {"LPTX", kKept},
+      {"CONSOLE.dat", kKept},
+      {"game.exe", kKept},
+      {".hidden", kKept},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ForeignNameReason(c.name).has_value(), c.refused) << '"' << c.name << '"';
+    EXPECT_EQ(ForeignNameReason(c.name), c.reason) << '"' << c.name << '"';
   }
   EXPECT_EQ(*ForeignNameReason(std::string_view("a\0b", 3)), NameFault::kForbiddenCharacter);
 }
