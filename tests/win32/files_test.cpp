@@ -186,8 +186,16 @@ TEST(Win32Files, CreateTestLeavesNoFileAndKeepsAnExistingOne) {
   SetFileAttributesA(existing.c_str(), FILE_ATTRIBUTE_READONLY);
   EXPECT_TRUE(system.CreateRefusal(existing));
   SetFileAttributesA(existing.c_str(), FILE_ATTRIBUTE_NORMAL);
-  EXPECT_TRUE(system.CreateRefusal(folder.Path() + "no\\such\\x.undo"));
+  const Refusal missing_folder = system.CreateRefusal(folder.Path() + "no\\such\\x.undo");
+  ASSERT_TRUE(missing_folder);
+  EXPECT_EQ(missing_folder->Code(), ERROR_PATH_NOT_FOUND);
   EXPECT_TRUE(system.CreateRefusal(folder.Path()));
+  // A record of two names (hard links): a write through one would change both.
+  ASSERT_TRUE(CreateHardLinkA((folder.Path() + "other.undo").c_str(), existing.c_str(), nullptr));
+  const Refusal linked = system.CreateRefusal(existing);
+  ASSERT_TRUE(linked);
+  EXPECT_EQ(linked->Cause(), FileCause::kOtherNames);
+  EXPECT_EQ(linked->Code(), 2);
 }
 
 TEST(Win32Files, InPlaceWriteChangesOnlyItsBytesAndNeverExtends) {
