@@ -11,8 +11,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "definitions/ini.h"
 #include "platform/file_error.h"
@@ -126,6 +130,22 @@ TEST_F(PosixSystemTest, AGameFileIsHeldByOneCopyAtATime) {
   EXPECT_EQ(folder.Text("game.exe"), "0x23");
 }
 
+// A copy that finds the game file held waits for it: held for a moment
+// (another copy finishing its Patch), it is then held here.
+TEST_F(PosixSystemTest, AGameFileHeldForAMomentIsWaitedFor) {
+  folder.Write("game.exe", "0123");
+  PosixSystem other;
+  std::unique_ptr<HeldFile> held = system.HoldFile(At("game.exe"));
+  std::thread release([&held] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    held.reset();
+  });
+  std::unique_ptr<HeldFile> mine;
+  EXPECT_NO_THROW(mine = other.HoldFile(At("game.exe")));
+  release.join();
+  EXPECT_NE(mine, nullptr);
+}
+
 // Another program that has the game file open, or only mapped (a game running
 // under Wine maps its executable), keeps the file from being held, as Windows
 // would refuse to open it; once it is gone, the file is held.
@@ -180,6 +200,52 @@ TEST_F(PosixSystemTest, RefusalsChangeNothing) {
   EXPECT_NE(system.CreateRefusal(At("no folder") + "/record.undo"), std::nullopt);
   EXPECT_FALSE(system.FileExists(At("")));
   EXPECT_TRUE(system.FolderExists(At("")));
+}
+
+// Each call on a missing name, a folder, a named pipe and a file of one byte:
+// only the file is read, sized, timed, created over and removed; the others
+// are refused or answered as absent, whatever errno held before the call.
+TEST_F(PosixSystemTest, OnlyARegularFileIsReadTimedOrReplaced) {
+  const std::string file = folder.Write("game.exe", "x");
+  ASSERT_EQ(::mkdir(At("folder").c_str(), 0755), 0);
+  ASSERT_EQ(::mkfifo(At("pipe").c_str(), 0644), 0);
+  const auto code = [](const Refusal& refusal) { return refusal ? refusal->Code() : 0; };
+  const auto cause = [](const Refusal& refusal) {
+    return refusal ? std::optional<FileCause>(refusal->Cause()) : std::nullopt;
+  };
+  // Each answer for a missing name follows one for a file or a folder, so that
+  // one taken from what the last call found shows.
+  for (const std::string name : {"missing", "folder", "pipe"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(system.FileSize(file), 1);
+    try {
+      system.FileSize(At(name));
+      ADD_FAILURE() << "a size";
+    } catch (const FileError& error) {
+      EXPECT_EQ(error.Code(), name == "missing" ? ENOENT : name == "folder" ? EISDIR : 0);
+    }
+    EXPECT_THROW(system.ReadWholeFile(At(name)), FileError);
+    EXPECT_TRUE(system.ModificationTime(file));
+    EXPECT_EQ(system.ModificationTime(At(name)), std::nullopt);
+  }
+  EXPECT_FALSE(system.SetModificationTime(At("missing"), 1'000'000'000));
+  EXPECT_EQ(code(system.RemoveRefusal(At("folder"))), EISDIR);
+  EXPECT_EQ(system.RemoveRefusal(At("missing")), std::nullopt);
+  EXPECT_EQ(code(system.CreateRefusal(At("folder"))), EISDIR);
+  EXPECT_EQ(cause(system.CreateRefusal(At("pipe"))), FileCause::kNotRegular);
+
+  EXPECT_EQ(system.ReadWholeFile(file), Bytes{'x'});
+  EXPECT_EQ(system.CreateRefusal(file), std::nullopt);
+  const TimeStamp time = system.ModificationTime(file);
+  ASSERT_TRUE(time);
+  EXPECT_FALSE(system.SetModificationTime(file, std::nullopt));
+  EXPECT_FALSE(system.HoldFile(file)->SetModificationTime(std::nullopt));
+  EXPECT_EQ(system.ModificationTime(file), time);
+  EXPECT_TRUE(system.SetModificationTime(file, *time - 3'000'000'007));
+  EXPECT_EQ(system.ModificationTime(file), *time - 3'000'000'007);
+  errno = EACCES;
+  EXPECT_NO_THROW(system.RemoveFile(file));
+  EXPECT_FALSE(folder.Exists("game.exe"));
 }
 
 TEST_F(PosixSystemTest, MoveOverReplacesInOneStepUnderAnySpelling) {

@@ -113,12 +113,10 @@ TimeStamp StampOf(const struct stat& info) {
 // The times futimens and utimensat take to set the modification time back and
 // leave the access time.
 struct WriteTimes {
-  explicit WriteTimes(std::int64_t stamp) {
-    times[0].tv_sec = 0;
-    times[0].tv_nsec = UTIME_OMIT;
-    times[1].tv_sec = static_cast<time_t>(stamp / 1'000'000'000);
-    times[1].tv_nsec = static_cast<long>(stamp % 1'000'000'000);
-  }
+  explicit WriteTimes(std::int64_t stamp)
+      : times{{0, UTIME_OMIT},
+              {static_cast<time_t>(stamp / 1'000'000'000),
+               static_cast<long>(stamp % 1'000'000'000)}} {}
   struct timespec times[2];
 };
 
@@ -500,8 +498,9 @@ Refusal PosixSystem::CreateRefusal(const std::string& path) {
       if (!S_ISREG(info.st_mode)) return own(FileCause::kNotRegular);
       if (ReadOnly(info)) return refused(EACCES);
       if (info.st_nlink > 1) return own(FileCause::kOtherNames, info.st_nlink);
-      // Opening it for writing, without truncating, changes neither content nor time.
-      const Descriptor file(::open(native.c_str(), O_WRONLY | O_CLOEXEC));
+      // Opening it for writing, without truncating, changes neither content nor
+      // time; without blocking, so that a pipe put there meanwhile is refused at once.
+      const Descriptor file(::open(native.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
       if (!file.Valid()) return refused(errno);
       return std::nullopt;
     }
