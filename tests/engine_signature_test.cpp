@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 #include <random>
 #include <string>
@@ -126,6 +127,16 @@ TEST(FindSignature, ResultIsNeitherClippedNorCheckedForZero) {
   // A sum past the signed 32-bit range is not located, never a wrapped position.
   ExpectFound(image, {7, 8}, {0, 0}, 2147483647, 1, 0);
   ExpectFound(image, {7, 8}, {0, 0}, 2147483643, 1, 2147483647);
+  // At the range's lower edge the sum is a position too (one no file holds).
+  ExpectFound({7, 8, 0}, {7, 8}, {0, 0}, INT32_MIN, 1, INT32_MIN);
+}
+
+// The paths every x86-64 processor runs are run, never skipped as unavailable.
+TEST(FindSignature, EveryProcessorRunsThePlainAndSse2Paths) {
+  for (const Strategy strategy :
+       {Strategy::kAuto, Strategy::kEveryCandidate, Strategy::kSse2Blocks}) {
+    EXPECT_TRUE(signature_internal::Runs(strategy)) << static_cast<int>(strategy);
+  }
 }
 
 TEST(FindSignature, ShortFlagArrayCountsMissingFlagsAsFixed) {
