@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <variant>
 
 #include "base/text.h"
@@ -240,6 +241,32 @@ TEST(Win32Files, ModificationTimeComesBackExactly) {
     EXPECT_TRUE(SameTime(LastWrite(path), set));
   }
   EXPECT_FALSE(system.ModificationTime(folder.Path() + "none"));
+  // A time that was never read, or one before 1601, is not set, and saying so
+  // is what makes the loss of the file's time reported. (A FILETIME of all
+  // ones would even tell the system to stop keeping times for the handle.)
+  const FILETIME kept = LastWrite(path);
+  for (const TimeStamp& unset : {TimeStamp{}, TimeStamp{-1}}) {
+    EXPECT_FALSE(system.SetModificationTime(path, unset));
+    EXPECT_FALSE(system.HoldFile(path)->SetModificationTime(unset));
+  }
+  EXPECT_TRUE(SameTime(LastWrite(path), kept));
+}
+
+// A game file another program has open for a moment (a launcher checking it)
+// is waited for, not refused.
+TEST(Win32Files, AGameFileHeldForAMomentIsWaitedFor) {
+  ScratchFolder folder("files-held-a-moment");
+  Win32System system;
+  const std::string path = folder.Write("game.exe", "the game");
+  auto other = win32::UniqueFile(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(other);
+  std::thread launcher([&other] {
+    Sleep(200);
+    other = win32::UniqueFile();
+  });
+  EXPECT_NO_THROW(system.HoldFile(path));
+  launcher.join();
 }
 
 TEST(Win32Files, PatchAndUndoOnRealFiles) {

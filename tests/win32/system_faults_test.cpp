@@ -1,0 +1,228 @@
+// The Win32 file code against a system that fails where a real disk can and
+// this machine's will not: a flush or a write refused, a write or a read that
+// does less than asked, a delete or an attribute change refused. The calls are
+// redirected through the test program's import table (win32/import_hook.h).
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/file_error.h"
+#include "platform/win32/win32_system.h"
+#include "win32/import_hook.h"
+#include "win32/real_files.h"
+
+namespace quillfen {
+namespace {
+
+using testing::ImportHook;
+using testing::ScratchFolder;
+
+// What the system calls do wrong; all zero: nothing, each call is the real one.
+struct Faults {
+  DWORD write_error = 0;       // WriteFile fails with this error
+  bool write_nothing = false;  // WriteFile says it wrote no byte
+  DWORD write_most = 0;        // WriteFile writes at most this many bytes a call
+  DWORD read_most = 0;         // ReadFile reads at most this many bytes a call
+  DWORD read_end = 0;          // ReadFile finds the end after this many bytes in all
+  DWORD read_error = 0;
+  DWORD flush_error = 0;
+  DWORD seek_error = 0;
+  DWORD attributes_error = 0;  // SetFileAttributesW
+  DWORD delete_error = 0;      // DeleteFileW, which then deletes nothing
+};
+
+Faults faults;
+DWORD bytes_read = 0;
+
+decltype(&WriteFile) real_write;
+decltype(&ReadFile) real_read;
+decltype(&FlushFileBuffers) real_flush;
+decltype(&SetFilePointerEx) real_seek;
+decltype(&SetFileAttributesW) real_set_attributes;
+decltype(&DeleteFileW) real_delete;
+
+BOOL Fail(DWORD error) {
+  SetLastError(error);
+  return FALSE;
+}
+
+BOOL WINAPI FaultyWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
+                        LPOVERLAPPED overlapped) {
+  if (faults.write_error) return Fail(faults.write_error);
+  if (faults.write_nothing) {
+    *written = 0;
+    return TRUE;
+  }
+  if (faults.write_most && size > faults.write_most) size = faults.write_most;
+  return real_write(file, data, size, written, overlapped);
+}
+
+BOOL WINAPI FaultyRead(HANDLE file, LPVOID data, DWORD size, LPDWORD read,
+                       LPOVERLAPPED overlapped) {
+  if (faults.read_error) return Fail(faults.read_error);
+  if (faults.read_most && size > faults.read_most) size = faults.read_most;
+  if (faults.read_end) size = std::min<DWORD>(size, faults.read_end - bytes_read);
+  if (size == 0) {
+    *read = 0;
+    return TRUE;
+  }
+  const BOOL done = real_read(file, data, size, read, overlapped);
+  if (done) bytes_read += *read;
+  return done;
+}
+
+BOOL WINAPI FaultyFlush(HANDLE file) {
+  return faults.flush_error ? Fail(faults.flush_error) : real_flush(file);
+}
+
+BOOL WINAPI FaultySeek(HANDLE file, LARGE_INTEGER to, PLARGE_INTEGER at, DWORD method) {
+  return faults.seek_error ? Fail(faults.seek_error) : real_seek(file, to, at, method);
+}
+
+BOOL WINAPI FaultySetAttributes(LPCWSTR path, DWORD attributes) {
+  return faults.attributes_error ? Fail(faults.attributes_error)
+                                 : real_set_attributes(path, attributes);
+}
+
+BOOL WINAPI FaultyDelete(LPCWSTR path) {
+  return faults.delete_error ? Fail(faults.delete_error) : real_delete(path);
+}
+
+std::string TextOf(const Bytes& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// The system error a call throws, 0 when it throws none.
+std::int64_t ErrorOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const FileError& error) {
+    return error.Code();
+  }
+  return 0;
+}
+
+class Win32Faults : public ::testing::Test {
+ protected:
+  Win32Faults() {
+    real_write = write_.Original();
+    real_read = read_.Original();
+    real_flush = flush_.Original();
+    real_seek = seek_.Original();
+    real_set_attributes = set_attributes_.Original();
+    real_delete = delete_.Original();
+  }
+  ~Win32Faults() override { Arm({}); }
+
+  void SetUp() override {
+    ASSERT_TRUE(write_.Installed() && read_.Installed() && flush_.Installed() &&
+                seek_.Installed() && set_attributes_.Installed() && delete_.Installed());
+  }
+
+  static void Arm(const Faults& armed) {
+    faults = armed;
+    bytes_read = 0;
+  }
+
+  // Declared before the hooks, so that it is removed with the real calls.
+  ScratchFolder folder_{"system-faults"};
+  Win32System system_;
+
+ private:
+  ImportHook<decltype(WriteFile)> write_{"WriteFile", &FaultyWrite};
+  ImportHook<decltype(ReadFile)> read_{"ReadFile", &FaultyRead};
+  ImportHook<decltype(FlushFileBuffers)> flush_{"FlushFileBuffers", &FaultyFlush};
+  ImportHook<decltype(SetFilePointerEx)> seek_{"SetFilePointerEx", &FaultySeek};
+  ImportHook<decltype(SetFileAttributesW)> set_attributes_{"SetFileAttributesW",
+                                                           &FaultySetAttributes};
+  ImportHook<decltype(DeleteFileW)> delete_{"DeleteFileW", &FaultyDelete};
+};
+
+// A write is done only once the disk has it: every refusal on the way, the
+// flush's included, is reported with the system's error, by the whole-file
+// write (records) and by the in-place write (game files) alike.
+TEST_F(Win32Faults, EveryWriteTheDiskRefusesIsReported) {
+  const struct {
+    const char* what;
+    Faults fault;
+    DWORD error;
+  } cases[] = {
+      {"a write that fails", {.write_error = ERROR_DISK_FULL}, ERROR_DISK_FULL},
+      {"a write of no byte", {.write_nothing = true}, ERROR_WRITE_FAULT},
+      {"a flush that fails", {.flush_error = ERROR_IO_DEVICE}, ERROR_IO_DEVICE},
+      {"a seek that fails", {.seek_error = ERROR_NEGATIVE_SEEK}, ERROR_NEGATIVE_SEEK},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string game = folder_.Write("game.exe", "abcdefgh");
+    const std::unique_ptr<HeldFile> held = system_.HoldFile(game);
+    Arm(c.fault);
+    EXPECT_EQ(ErrorOf([&] { held->WriteAt(2, Bytes{'X', 'Y'}); }), c.error);
+    if (c.fault.seek_error) {
+      // The whole-file write never seeks.
+      EXPECT_EQ(ErrorOf([&] { system_.WriteWholeFile(folder_.Path() + "r.undo", {'1'}); }), 0);
+    } else {
+      EXPECT_EQ(ErrorOf([&] { system_.WriteWholeFile(folder_.Path() + "r.undo", {'1'}); }),
+                c.error);
+    }
+    Arm({});
+  }
+}
+
+// Writes and reads that do less than asked are carried on to the end; a file
+// that ends early (it shrank while it was read) gives what was there.
+TEST_F(Win32Faults, ShortWritesAndReadsAreCarriedOn) {
+  std::string text;
+  for (int i = 0; i < 40; ++i) text += static_cast<char>('a' + i % 26);
+  const std::string path = folder_.Path() + "record.undo";
+  Arm({.write_most = 3, .read_most = 5});
+  system_.WriteWholeFile(path, Bytes(text.begin(), text.end()));
+  EXPECT_EQ(TextOf(system_.ReadWholeFile(path)), text);
+  system_.HoldFile(path)->WriteAt(10, Bytes(8, '#'));
+  text.replace(10, 8, 8, '#');
+  EXPECT_EQ(TextOf(system_.ReadWholeFile(path)), text);
+  Arm({.read_end = 12});
+  EXPECT_EQ(TextOf(system_.ReadWholeFile(path)), text.substr(0, 12));
+  Arm({.read_error = ERROR_IO_DEVICE});
+  EXPECT_EQ(ErrorOf([&] { system_.ReadWholeFile(path); }), ERROR_IO_DEVICE);
+}
+
+// A hidden record is replaced only by a file that has taken its attributes:
+// where the new one cannot take them, the old record stays as it was.
+TEST_F(Win32Faults, AHiddenRecordStaysWhereItsAttributesCannotBeCarriedOver) {
+  const std::string record = folder_.Write("game.undo", "old");
+  ASSERT_TRUE(SetFileAttributesA(record.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  const std::string fresh = folder_.Write("game.undo.new", "new");
+  Arm({.attributes_error = ERROR_ACCESS_DENIED});
+  EXPECT_EQ(ErrorOf([&] { system_.MoveOver(fresh, record); }), ERROR_ACCESS_DENIED);
+  Arm({});
+  EXPECT_EQ(TextOf(system_.ReadWholeFile(record)), "old");
+  EXPECT_TRUE(system_.FileExists(fresh));
+}
+
+// Removing a file that is already gone is done; any other refusal is reported.
+TEST_F(Win32Faults, ARemovalIsReportedUnlessTheFileIsAlreadyGone) {
+  const std::string path = folder_.Write("game.undo", "1");
+  const struct {
+    DWORD error;
+    bool reported;
+  } cases[] = {{ERROR_ACCESS_DENIED, true},
+               {ERROR_SHARING_VIOLATION, true},
+               {ERROR_FILE_NOT_FOUND, false},
+               {ERROR_PATH_NOT_FOUND, false}};
+  for (const auto& c : cases) {
+    Arm({.delete_error = c.error});
+    EXPECT_EQ(ErrorOf([&] { system_.RemoveFile(path); }), c.reported ? c.error : 0) << c.error;
+    Arm({});
+  }
+  EXPECT_TRUE(system_.FileExists(path));
+  system_.RemoveFile(path);
+  EXPECT_FALSE(system_.FileExists(path));
+}
+
+}  // namespace
+}  // namespace quillfen
