@@ -11,15 +11,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
 #include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/file_error.h"
-#include "ui/error_text.h"
 #include "platform/posix/posix_system.h"
 #include "posix/temp_folder.h"
+#include "ui/error_text.h"
 #include "words/fault_words.h"
 
 namespace {
@@ -31,12 +32,26 @@ std::string failing_close;        // a path whose close reports an input/output 
 // fail with, 0 to write at most half the bytes asked), then they go through.
 std::string odd_writes;
 std::vector<int> write_answers;
+// The same for the reads of one path (0: read at most half the bytes asked),
+// and for the attempts to lock it (0: let the attempt through).
+std::string odd_reads;
+std::vector<int> read_answers;
+std::string odd_locks;
+std::vector<int> lock_answers;
 
 std::string PathOf(int fd) {
   char path[PATH_MAX];
   const std::string link = "/proc/self/fd/" + std::to_string(fd);
   const ssize_t length = ::readlink(link.c_str(), path, sizeof path - 1);
   return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
+}
+
+// The next answer for a call on `fd` when it is the odd path; -1 when the call goes through.
+int NextAnswer(int fd, const std::string& odd, std::vector<int>& answers) {
+  if (odd.empty() || answers.empty() || PathOf(fd) != odd) return -1;
+  const int answer = answers.front();
+  answers.erase(answers.begin());
+  return answer;
 }
 
 }  // namespace
@@ -57,6 +72,46 @@ extern "C" ssize_t pwrite(int fd, const void* data, size_t size, off_t position)
     size = size / 2;
   }
   return ::syscall(SYS_pwrite64, fd, data, size, position);
+}
+
+extern "C" ssize_t read(int fd, void* data, size_t size) {
+  const int answer = NextAnswer(fd, odd_reads, read_answers);
+  if (answer > 0) {
+    errno = answer;
+    return -1;
+  }
+  if (answer == 0) size = (size + 1) / 2;
+  return ::syscall(SYS_read, fd, data, size);
+}
+
+namespace {
+
+int LockOrFail(int fd, int command, void* argument) {
+  if (command == F_OFD_SETLK) {
+    if (const int answer = NextAnswer(fd, odd_locks, lock_answers); answer > 0) {
+      errno = answer;
+      return -1;
+    }
+  }
+  return static_cast<int>(::syscall(SYS_fcntl, fd, command, argument));
+}
+
+}  // namespace
+
+extern "C" int fcntl(int fd, int command, ...) {
+  va_list rest;
+  va_start(rest, command);
+  void* const argument = va_arg(rest, void*);
+  va_end(rest);
+  return LockOrFail(fd, command, argument);
+}
+
+extern "C" int fcntl64(int fd, int command, ...) {
+  va_list rest;
+  va_start(rest, command);
+  void* const argument = va_arg(rest, void*);
+  va_end(rest);
+  return LockOrFail(fd, command, argument);
 }
 
 extern "C" int close(int fd) {
@@ -170,6 +225,75 @@ TEST(PosixDurability, ShortAndInterruptedWritesGoOnAndOtherErrorsFail) {
         EXPECT_EQ(error, "") << where;
         EXPECT_EQ(folder.Text("game.exe"), in_place ? ".abcdefg" : "abcdefg") << where;
       }
+    }
+  }
+}
+
+// A read cut short goes on where it stopped, an interrupted one is made again,
+// and any other error fails with the system's reason.
+TEST(PosixDurability, ShortAndInterruptedReadsGoOnAndOtherErrorsFail) {
+  const struct {
+    std::vector<int> answers;
+    const char* error;  // nullptr: the read succeeds
+  } cases[] = {
+      {{0, 0, 0}, nullptr},
+      {{EINTR, 0, EINTR}, nullptr},
+      {{EIO}, "Input/output error"},
+      {{0, EISDIR}, "Is a directory"},
+  };
+  for (const auto& c : cases) {
+    TempFolder folder;
+    PosixSystem system;
+    folder.Write("game.undo", "abcdefgh");
+    odd_reads = Real(folder.Path()) + "/game.undo";
+    read_answers = c.answers;
+    std::string error;
+    Bytes content;
+    try {
+      content = system.ReadWholeFile(folder.Path() + "game.undo");
+    } catch (const FileError& e) {
+      error = FileErrorText(e);
+    }
+    odd_reads.clear();
+    if (c.error) {
+      EXPECT_NE(error.find(c.error), std::string::npos) << c.answers.size() << ": " << error;
+    } else {
+      EXPECT_EQ(error, "");
+      EXPECT_EQ(std::string(content.begin(), content.end()), "abcdefgh");
+    }
+  }
+}
+
+// A game file is held only under the lock that tells other copies of the
+// program it is taken: an attempt interrupted, or refused while another copy
+// holds the lock for a moment, is made again; a file system that takes no
+// locks refuses the hold with its reason, rather than let it go unguarded.
+TEST(PosixDurability, AHoldIsLockedOrRefused) {
+  const struct {
+    std::vector<int> answers;
+    const char* error;  // nullptr: the file is held
+  } cases[] = {
+      {{EINTR}, nullptr},
+      {{EAGAIN, EACCES}, nullptr},
+      {{ENOLCK}, "No locks available"},
+  };
+  for (const auto& c : cases) {
+    TempFolder folder;
+    PosixSystem system;
+    folder.Write("game.exe", "abcdefgh");
+    odd_locks = Real(folder.Path()) + "/game.exe";
+    lock_answers = c.answers;
+    std::string error;
+    try {
+      system.HoldFile(folder.Path() + "game.exe");
+    } catch (const FileError& e) {
+      error = FileErrorText(e);
+    }
+    odd_locks.clear();
+    if (c.error) {
+      EXPECT_NE(error.find(c.error), std::string::npos) << c.answers.size() << ": " << error;
+    } else {
+      EXPECT_EQ(error, "") << c.answers.front();
     }
   }
 }
