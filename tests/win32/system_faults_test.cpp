@@ -33,6 +33,9 @@ struct Faults {
   DWORD seek_error = 0;
   DWORD attributes_error = 0;  // SetFileAttributesW
   DWORD delete_error = 0;      // DeleteFileW, which then deletes nothing
+  // Another program creates this file just before this program's first
+  // attempt to create it anew.
+  std::wstring created_meanwhile = {};
 };
 
 Faults faults;
@@ -44,6 +47,7 @@ decltype(&FlushFileBuffers) real_flush;
 decltype(&SetFilePointerEx) real_seek;
 decltype(&SetFileAttributesW) real_set_attributes;
 decltype(&DeleteFileW) real_delete;
+decltype(&CreateFileW) real_create;
 
 BOOL Fail(DWORD error) {
   SetLastError(error);
@@ -92,6 +96,17 @@ BOOL WINAPI FaultyDelete(LPCWSTR path) {
   return faults.delete_error ? Fail(faults.delete_error) : real_delete(path);
 }
 
+HANDLE WINAPI RacedCreate(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                          DWORD disposition, DWORD flags, HANDLE model) {
+  if (disposition == CREATE_NEW && !faults.created_meanwhile.empty() &&
+      faults.created_meanwhile == path) {
+    faults.created_meanwhile.clear();
+    CloseHandle(
+        real_create(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+  return real_create(path, access, share, security, disposition, flags, model);
+}
+
 std::string TextOf(const Bytes& bytes) {
   return std::string(bytes.begin(), bytes.end());
 }
@@ -115,12 +130,14 @@ class Win32Faults : public ::testing::Test {
     real_seek = seek_.Original();
     real_set_attributes = set_attributes_.Original();
     real_delete = delete_.Original();
+    real_create = create_.Original();
   }
   ~Win32Faults() override { Arm({}); }
 
   void SetUp() override {
     ASSERT_TRUE(write_.Installed() && read_.Installed() && flush_.Installed() &&
-                seek_.Installed() && set_attributes_.Installed() && delete_.Installed());
+                seek_.Installed() && set_attributes_.Installed() && delete_.Installed() &&
+                create_.Installed());
   }
 
   static void Arm(const Faults& armed) {
@@ -140,6 +157,7 @@ class Win32Faults : public ::testing::Test {
   ImportHook<decltype(SetFileAttributesW)> set_attributes_{"SetFileAttributesW",
                                                            &FaultySetAttributes};
   ImportHook<decltype(DeleteFileW)> delete_{"DeleteFileW", &FaultyDelete};
+  ImportHook<decltype(CreateFileW)> create_{"CreateFileW", &RacedCreate};
 };
 
 // A write is done only once the disk has it: every refusal on the way, the
@@ -222,6 +240,18 @@ TEST_F(Win32Faults, ARemovalIsReportedUnlessTheFileIsAlreadyGone) {
   EXPECT_TRUE(system_.FileExists(path));
   system_.RemoveFile(path);
   EXPECT_FALSE(system_.FileExists(path));
+}
+
+// A record place another program creates between the look and the trial
+// creation is judged as the file it now is: no refusal for a plain file, and
+// that file is left as it is.
+TEST_F(Win32Faults, ARecordPlaceCreatedMeanwhileIsJudgedAsItIsNow) {
+  const std::string place = folder_.Path() + "game.undo";
+  Arm({.created_meanwhile = L"Q:\\system-faults\\game.undo"});
+  EXPECT_FALSE(system_.CreateRefusal(place));
+  EXPECT_TRUE(faults.created_meanwhile.empty());
+  Arm({});
+  EXPECT_TRUE(system_.FileExists(place));
 }
 
 }  // namespace
