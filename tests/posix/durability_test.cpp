@@ -1,11 +1,13 @@
-// What the POSIX system puts on the disk before it returns: nothing short of a
+// What the POSIX system puts on the disk before it returns, and what it does
+// when the system fails where a healthy disk never does: nothing short of a
 // power cut shows a missing fsync, so the test program takes the place of the
-// C library's fsync, close and pwrite (the program's own definitions win at
-// link time), notes which files they reach, passes each call on, and makes
-// one fail or fall short where a test asks.
+// C library's fsync, close, pwrite, read, fcntl, fstat and open (the program's
+// own definitions win at link time), notes which files they reach, passes each
+// call on, and makes one fail, fall short or meet a race where a test asks.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <limits.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -14,6 +16,8 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +42,11 @@ std::string odd_reads;
 std::vector<int> read_answers;
 std::string odd_locks;
 std::vector<int> lock_answers;
+std::string odd_stats;  // the same for fstat of the path
+std::vector<int> stat_answers;
+// Another program creates this file just before this program's first attempt
+// to create it anew.
+std::string created_meanwhile;
 
 std::string PathOf(int fd) {
   char path[PATH_MAX];
@@ -82,6 +91,29 @@ extern "C" ssize_t read(int fd, void* data, size_t size) {
   }
   if (answer == 0) size = (size + 1) / 2;
   return ::syscall(SYS_read, fd, data, size);
+}
+
+extern "C" int fstat(int fd, struct stat* info) {
+  if (const int answer = NextAnswer(fd, odd_stats, stat_answers); answer > 0) {
+    errno = answer;
+    return -1;
+  }
+  return static_cast<int>(::syscall(SYS_fstat, fd, info));
+}
+
+extern "C" int open(const char* path, int flags, ...) {
+  mode_t mode = 0;
+  if (flags & O_CREAT) {
+    va_list rest;
+    va_start(rest, flags);
+    mode = va_arg(rest, mode_t);
+    va_end(rest);
+  }
+  if ((flags & O_EXCL) && !created_meanwhile.empty() && created_meanwhile == path) {
+    created_meanwhile.clear();
+    ::syscall(SYS_close, ::syscall(SYS_openat, AT_FDCWD, path, O_WRONLY | O_CREAT, 0644));
+  }
+  return static_cast<int>(::syscall(SYS_openat, AT_FDCWD, path, flags, mode));
 }
 
 namespace {
@@ -296,6 +328,61 @@ TEST(PosixDurability, AHoldIsLockedOrRefused) {
       EXPECT_EQ(error, "") << c.answers.front();
     }
   }
+}
+
+// A descriptor the system cannot describe is no file to read, hold or write:
+// each call that asks fails with the system's reason (a time it cannot tell
+// is no time), wherever in the call the question comes.
+TEST(PosixDurability, AFileTheSystemCannotDescribeIsRefused) {
+  const struct {
+    const char* what;
+    bool held_first;  // the answers start once the file is held
+    std::vector<int> answers;
+    std::function<void(PosixSystem&, const std::string&, HeldFile*)> call;
+  } cases[] = {
+      {"whole read", false, {EIO}, [](PosixSystem& s, auto& p, auto) { s.ReadWholeFile(p); }},
+      {"hold, opening", false, {EIO}, [](PosixSystem& s, auto& p, auto) { s.HoldFile(p); }},
+      {"hold, locked", false, {0, EIO}, [](PosixSystem& s, auto& p, auto) { s.HoldFile(p); }},
+      {"size", true, {EIO}, [](PosixSystem&, auto&, HeldFile* h) { h->Size(); }},
+      {"content", true, {EIO}, [](PosixSystem&, auto&, HeldFile* h) { h->Content(); }},
+      {"write", true, {EIO}, [](PosixSystem&, auto&, HeldFile* h) { h->WriteAt(0, Bytes{'X'}); }},
+  };
+  for (const auto& c : cases) {
+    TempFolder folder;
+    PosixSystem system;
+    folder.Write("game.exe", "abcdefgh");
+    const std::string path = folder.Path() + "game.exe";
+    const std::unique_ptr<HeldFile> held = c.held_first ? system.HoldFile(path) : nullptr;
+    odd_stats = Real(path);
+    stat_answers = c.answers;
+    std::string error;
+    try {
+      c.call(system, path, held.get());
+    } catch (const FileError& e) {
+      error = FileErrorText(e);
+    }
+    if (held) {
+      stat_answers = {EIO};
+      EXPECT_EQ(held->ModificationTime(), std::nullopt) << c.what;
+    }
+    odd_stats.clear();
+    EXPECT_NE(error.find("Input/output error"), std::string::npos) << c.what << ": " << error;
+    EXPECT_EQ(folder.Text("game.exe"), "abcdefgh") << c.what;
+  }
+}
+
+// A record place another program creates between the look and the trial
+// creation is judged as the file it now is: no refusal for a plain file, and
+// that file is left in place.
+TEST(PosixDurability, ARecordPlaceCreatedMeanwhileIsJudgedAsItIsNow) {
+  TempFolder folder;
+  PosixSystem system;
+  const std::string place = folder.Path() + "game.undo";
+  created_meanwhile = place;
+  EXPECT_EQ(system.CreateRefusal(place), std::nullopt);
+  EXPECT_TRUE(created_meanwhile.empty());
+  created_meanwhile.clear();
+  EXPECT_TRUE(system.FileExists(place));
 }
 
 }  // namespace
