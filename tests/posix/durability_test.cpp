@@ -47,6 +47,7 @@ std::vector<int> stat_answers;
 // Another program creates this file just before this program's first attempt
 // to create it anew.
 std::string created_meanwhile;
+std::string refused_open;  // a path whose every open fails with EACCES
 
 std::string PathOf(int fd) {
   char path[PATH_MAX];
@@ -108,6 +109,10 @@ extern "C" int open(const char* path, int flags, ...) {
     va_start(rest, flags);
     mode = va_arg(rest, mode_t);
     va_end(rest);
+  }
+  if (!refused_open.empty() && refused_open == path) {
+    errno = EACCES;
+    return -1;
   }
   if ((flags & O_EXCL) && !created_meanwhile.empty() && created_meanwhile == path) {
     created_meanwhile.clear();
@@ -371,10 +376,11 @@ TEST(PosixDurability, AFileTheSystemCannotDescribeIsRefused) {
   }
 }
 
-// A record place another program creates between the look and the trial
-// creation is judged as the file it now is: no refusal for a plain file, and
-// that file is left in place.
-TEST(PosixDurability, ARecordPlaceCreatedMeanwhileIsJudgedAsItIsNow) {
+// A record place is judged by what the system does with it when it is tried:
+// one another program creates between the look and the trial creation is
+// judged as the file it now is (no refusal for a plain file, which is left in
+// place), and one it will not open is refused.
+TEST(PosixDurability, ARecordPlaceIsJudgedAsItIsWhenItIsTried) {
   TempFolder folder;
   PosixSystem system;
   const std::string place = folder.Path() + "game.undo";
@@ -383,6 +389,13 @@ TEST(PosixDurability, ARecordPlaceCreatedMeanwhileIsJudgedAsItIsNow) {
   EXPECT_TRUE(created_meanwhile.empty());
   created_meanwhile.clear();
   EXPECT_TRUE(system.FileExists(place));
+  // An existing place the system will not open for writing (a permission
+  // its mode does not show: an access list, a read-only mount) is refused.
+  refused_open = place;
+  const Refusal refusal = system.CreateRefusal(place);
+  refused_open.clear();
+  ASSERT_NE(refusal, std::nullopt);
+  EXPECT_EQ(refusal->Code(), EACCES);
 }
 
 }  // namespace

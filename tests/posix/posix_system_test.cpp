@@ -189,8 +189,15 @@ TEST_F(PosixSystemTest, AGameFileAnotherProgramHasOpenOrMappedIsNotHeld) {
 TEST_F(PosixSystemTest, ALinkIsNoPlaceForARecord) {
   const std::string target = folder.Write("victim.exe", "keep");
   ASSERT_EQ(symlink(target.c_str(), (folder.Path() + "game.undo").c_str()), 0);
-  EXPECT_NE(system.CreateRefusal(At("game.undo")), std::nullopt);
-  EXPECT_THROW(system.WriteWholeFile(At("game.undo"), {'1'}), FileError);
+  const Refusal refusal = system.CreateRefusal(At("game.undo"));
+  ASSERT_NE(refusal, std::nullopt);
+  EXPECT_EQ(refusal->Cause(), FileCause::kLinkPlace);
+  try {
+    system.WriteWholeFile(At("game.undo"), {'1'});
+    ADD_FAILURE() << "written through a link";
+  } catch (const FileError& error) {
+    EXPECT_EQ(error.Cause(), FileCause::kLinkPlace);
+  }
   EXPECT_EQ(folder.Text("victim.exe"), "keep");
 }
 
