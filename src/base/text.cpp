@@ -87,7 +87,7 @@ bool WildcardMatchNoCase(std::string_view pattern, std::string_view name) {
 }
 
 std::string NameInPath(std::string_view path, char separator) {
-  return AfterLast(path, {&separator, 1});
+  return AfterLast(path, std::string(1, separator));
 }
 
 std::string FolderOfPath(std::string_view path, char separator) {
