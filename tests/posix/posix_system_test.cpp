@@ -204,7 +204,9 @@ TEST_F(PosixSystemTest, ALinkIsNoPlaceForARecord) {
 TEST_F(PosixSystemTest, RefusalsChangeNothing) {
   EXPECT_EQ(system.CreateRefusal(At("record.undo")), std::nullopt);
   EXPECT_FALSE(folder.Exists("record.undo"));
-  EXPECT_NE(system.CreateRefusal(At("no folder") + "/record.undo"), std::nullopt);
+  const Refusal no_folder = system.CreateRefusal(At("no folder") + "/record.undo");
+  ASSERT_NE(no_folder, std::nullopt);
+  EXPECT_EQ(no_folder->Code(), ENOENT);
   EXPECT_FALSE(system.FileExists(At("")));
   EXPECT_TRUE(system.FolderExists(At("")));
 }
