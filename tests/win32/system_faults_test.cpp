@@ -180,13 +180,9 @@ TEST_F(Win32Faults, EveryWriteTheDiskRefusesIsReported) {
     const std::unique_ptr<HeldFile> held = system_.HoldFile(game);
     Arm(c.fault);
     EXPECT_EQ(ErrorOf([&] { held->WriteAt(2, Bytes{'X', 'Y'}); }), c.error);
-    if (c.fault.seek_error) {
-      // The whole-file write never seeks.
-      EXPECT_EQ(ErrorOf([&] { system_.WriteWholeFile(folder_.Path() + "r.undo", {'1'}); }), 0);
-    } else {
-      EXPECT_EQ(ErrorOf([&] { system_.WriteWholeFile(folder_.Path() + "r.undo", {'1'}); }),
-                c.error);
-    }
+    // The whole-file write never seeks.
+    const DWORD whole = c.fault.seek_error ? 0 : c.error;
+    EXPECT_EQ(ErrorOf([&] { system_.WriteWholeFile(folder_.Path() + "r.undo", {'1'}); }), whole);
     Arm({});
   }
 }
