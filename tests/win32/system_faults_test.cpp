@@ -33,6 +33,9 @@ struct Faults {
   DWORD seek_error = 0;
   DWORD attributes_error = 0;  // SetFileAttributesW
   DWORD delete_error = 0;      // DeleteFileW, which then deletes nothing
+  // LockFileEx finds the lock taken by another copy (the other build, whose
+  // locks are no Windows handle's) this many times.
+  int locks_taken = 0;
   // Another program creates this file just before this program's first
   // attempt to create it anew.
   std::wstring created_meanwhile = {};
@@ -48,6 +51,7 @@ decltype(&SetFilePointerEx) real_seek;
 decltype(&SetFileAttributesW) real_set_attributes;
 decltype(&DeleteFileW) real_delete;
 decltype(&CreateFileW) real_create;
+decltype(&LockFileEx) real_lock;
 
 BOOL Fail(DWORD error) {
   SetLastError(error);
@@ -107,6 +111,15 @@ HANDLE WINAPI RacedCreate(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_AT
   return real_create(path, access, share, security, disposition, flags, model);
 }
 
+BOOL WINAPI TakenLock(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high,
+                      LPOVERLAPPED at) {
+  if (faults.locks_taken > 0) {
+    --faults.locks_taken;
+    return Fail(ERROR_LOCK_VIOLATION);
+  }
+  return real_lock(file, flags, reserved, low, high, at);
+}
+
 std::string TextOf(const Bytes& bytes) {
   return std::string(bytes.begin(), bytes.end());
 }
@@ -131,13 +144,14 @@ class Win32Faults : public ::testing::Test {
     real_set_attributes = set_attributes_.Original();
     real_delete = delete_.Original();
     real_create = create_.Original();
+    real_lock = lock_.Original();
   }
   ~Win32Faults() override { Arm({}); }
 
   void SetUp() override {
     ASSERT_TRUE(write_.Installed() && read_.Installed() && flush_.Installed() &&
                 seek_.Installed() && set_attributes_.Installed() && delete_.Installed() &&
-                create_.Installed());
+                create_.Installed() && lock_.Installed());
   }
 
   static void Arm(const Faults& armed) {
@@ -158,6 +172,7 @@ class Win32Faults : public ::testing::Test {
                                                            &FaultySetAttributes};
   ImportHook<decltype(DeleteFileW)> delete_{"DeleteFileW", &FaultyDelete};
   ImportHook<decltype(CreateFileW)> create_{"CreateFileW", &RacedCreate};
+  ImportHook<decltype(LockFileEx)> lock_{"LockFileEx", &TakenLock};
 };
 
 // A write is done only once the disk has it: every refusal on the way, the
@@ -211,8 +226,10 @@ TEST_F(Win32Faults, AHiddenRecordStaysWhereItsAttributesCannotBeCarriedOver) {
   const std::string record = folder_.Write("game.undo", "old");
   ASSERT_TRUE(SetFileAttributesA(record.c_str(), FILE_ATTRIBUTE_HIDDEN));
   const std::string fresh = folder_.Write("game.undo.new", "new");
-  Arm({.attributes_error = ERROR_ACCESS_DENIED});
-  EXPECT_EQ(ErrorOf([&] { system_.MoveOver(fresh, record); }), ERROR_ACCESS_DENIED);
+  // An error of its own, told apart from the refusal a move over a hidden
+  // file may meet without the attributes.
+  Arm({.attributes_error = ERROR_NOT_SUPPORTED});
+  EXPECT_EQ(ErrorOf([&] { system_.MoveOver(fresh, record); }), ERROR_NOT_SUPPORTED);
   Arm({});
   EXPECT_EQ(TextOf(system_.ReadWholeFile(record)), "old");
   EXPECT_TRUE(system_.FileExists(fresh));
@@ -248,6 +265,16 @@ TEST_F(Win32Faults, ARecordPlaceCreatedMeanwhileIsJudgedAsItIsNow) {
   EXPECT_TRUE(faults.created_meanwhile.empty());
   Arm({});
   EXPECT_TRUE(system_.FileExists(place));
+}
+
+// A game file another copy of the program (of the other build) holds is
+// waited for while it holds it a moment, and refused as held when it keeps it.
+TEST_F(Win32Faults, AGameFileAnotherCopyHoldsIsWaitedForAMoment) {
+  const std::string game = folder_.Write("game.exe", "the game");
+  Arm({.locks_taken = 3});
+  EXPECT_EQ(ErrorOf([&] { system_.HoldFile(game); }), 0);
+  Arm({.locks_taken = 1000});
+  EXPECT_EQ(ErrorOf([&] { system_.HoldFile(game); }), ERROR_LOCK_VIOLATION);
 }
 
 }  // namespace
