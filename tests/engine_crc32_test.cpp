@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#if defined(__unix__)
+#include <sys/mman.h>
+#endif
+
 #include <algorithm>
 #include <random>
 #include <stdexcept>
@@ -107,6 +111,27 @@ TEST(Crc32, AfterChangesRefusesChangesOutsideTheContent) {
   const ByteChange last{8, two, two};
   EXPECT_NO_THROW(Crc32AfterChanges(0, 10, std::span(&last, 1)));
 }
+
+#if defined(__unix__)
+// A buffer past the signed 32-bit count (a mapping of zero pages, which costs
+// no memory) gives the checksum of the same bytes fed in counted pieces.
+TEST(Crc32, ABufferBeyondTwoGibibytesIsCheckedWhole) {
+  const std::size_t size = (std::size_t{1} << 31) + 4099;
+  void* const mapped = ::mmap(nullptr, size, PROT_READ,
+                              MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_POPULATE, -1, 0);
+  ASSERT_NE(mapped, MAP_FAILED);
+  const auto* bytes = static_cast<const std::uint8_t*>(mapped);
+  // The same zeros, counted, fed from one small buffer.
+  const std::vector<std::uint8_t> zeros(std::size_t{1} << 20);
+  std::uint32_t expected = 0xFFFFFFFFu;
+  for (std::size_t done = 0; done < size; done += zeros.size()) {
+    const std::size_t piece = std::min(zeros.size(), size - done);
+    expected = UpdateCrc32(expected, zeros.data(), static_cast<std::int32_t>(piece));
+  }
+  EXPECT_EQ(UpdateCrc32(0xFFFFFFFFu, std::span<const std::uint8_t>(bytes, size)), expected);
+  ::munmap(mapped, size);
+}
+#endif
 
 }  // namespace
 }  // namespace quillfen
