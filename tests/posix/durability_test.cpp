@@ -33,10 +33,13 @@ bool noting = false;
 std::vector<std::string> synced;  // the path of each descriptor fsync reached, while noting
 std::string failing_close;        // a path whose close reports an input/output error
 // How the writes of one path go: each call takes the next answer (an errno to
-// fail with, 0 to write at most half the bytes asked), then they go through.
+// fail with, 0 to write at most half the bytes asked, kNothing to write no
+// byte and say so), then they go through.
+constexpr int kNothing = -2;
 std::string odd_writes;
 std::vector<int> write_answers;
-// The same for the reads of one path (0: read at most half the bytes asked),
+// The same for the reads of one path (0: read at most half the bytes asked,
+// kNothing: find the end, as in a file that shrank),
 // and for the attempts to lock it (0: let the attempt through).
 std::string odd_reads;
 std::vector<int> read_answers;
@@ -47,7 +50,9 @@ std::vector<int> stat_answers;
 // Another program creates this file just before this program's first attempt
 // to create it anew.
 std::string created_meanwhile;
-std::string refused_open;  // a path whose every open fails with EACCES
+std::string refused_open;    // a path whose every open fails with EACCES
+std::string refused_unlink;  // a path whose removal fails with EPERM
+std::string refused_access;  // a path access() says no to, with EACCES
 
 std::string PathOf(int fd) {
   char path[PATH_MAX];
@@ -72,26 +77,41 @@ extern "C" int fsync(int fd) {
 }
 
 extern "C" ssize_t pwrite(int fd, const void* data, size_t size, off_t position) {
-  if (!odd_writes.empty() && !write_answers.empty() && PathOf(fd) == odd_writes) {
-    const int answer = write_answers.front();
-    write_answers.erase(write_answers.begin());
-    if (answer != 0) {
-      errno = answer;
-      return -1;
-    }
-    size = size / 2;
+  const int answer = NextAnswer(fd, odd_writes, write_answers);
+  if (answer == kNothing) return 0;
+  if (answer > 0) {
+    errno = answer;
+    return -1;
   }
+  if (answer == 0) size = size / 2;
   return ::syscall(SYS_pwrite64, fd, data, size, position);
 }
 
 extern "C" ssize_t read(int fd, void* data, size_t size) {
   const int answer = NextAnswer(fd, odd_reads, read_answers);
+  if (answer == kNothing) return 0;
   if (answer > 0) {
     errno = answer;
     return -1;
   }
   if (answer == 0) size = (size + 1) / 2;
   return ::syscall(SYS_read, fd, data, size);
+}
+
+extern "C" int unlink(const char* path) {
+  if (!refused_unlink.empty() && refused_unlink == path) {
+    errno = EPERM;
+    return -1;
+  }
+  return static_cast<int>(::syscall(SYS_unlinkat, AT_FDCWD, path, 0));
+}
+
+extern "C" int access(const char* path, int mode) {
+  if (!refused_access.empty() && refused_access == path) {
+    errno = EACCES;
+    return -1;
+  }
+  return static_cast<int>(::syscall(SYS_faccessat, AT_FDCWD, path, mode));
 }
 
 extern "C" int fstat(int fd, struct stat* info) {
@@ -234,6 +254,7 @@ TEST(PosixDurability, ShortAndInterruptedWritesGoOnAndOtherErrorsFail) {
       {{EINTR, 0, EINTR}, nullptr},
       {{ENOSPC}, "No space left on device"},
       {{0, EIO}, "Input/output error"},
+      {{0, kNothing}, "Input/output error"},
   };
   for (const auto& c : cases) {
     for (const bool in_place : {false, true}) {
@@ -271,12 +292,14 @@ TEST(PosixDurability, ShortAndInterruptedWritesGoOnAndOtherErrorsFail) {
 TEST(PosixDurability, ShortAndInterruptedReadsGoOnAndOtherErrorsFail) {
   const struct {
     std::vector<int> answers;
-    const char* error;  // nullptr: the read succeeds
+    const char* error;  // nullptr: the read gives `content`
+    const char* content = "abcdefgh";
   } cases[] = {
       {{0, 0, 0}, nullptr},
       {{EINTR, 0, EINTR}, nullptr},
       {{EIO}, "Input/output error"},
       {{0, EISDIR}, "Is a directory"},
+      {{0, kNothing}, nullptr, "abcd"},  // the file shrank while it was read
   };
   for (const auto& c : cases) {
     TempFolder folder;
@@ -296,7 +319,7 @@ TEST(PosixDurability, ShortAndInterruptedReadsGoOnAndOtherErrorsFail) {
       EXPECT_NE(error.find(c.error), std::string::npos) << c.answers.size() << ": " << error;
     } else {
       EXPECT_EQ(error, "");
-      EXPECT_EQ(std::string(content.begin(), content.end()), "abcdefgh");
+      EXPECT_EQ(std::string(content.begin(), content.end()), c.content);
     }
   }
 }
@@ -396,6 +419,40 @@ TEST(PosixDurability, ARecordPlaceIsJudgedAsItIsWhenItIsTried) {
   refused_open.clear();
   ASSERT_NE(refusal, std::nullopt);
   EXPECT_EQ(refusal->Code(), EACCES);
+}
+
+// What the system refuses on the way to holding, moving or removing a file is
+// reported with its reason, and the file stays: a game file it will not open,
+// a record to move that is gone, a file it will not unlink, a folder it will
+// not let the program change.
+TEST(PosixDurability, WhatTheSystemRefusesIsReportedAndTheFileStays) {
+  TempFolder folder;
+  PosixSystem system;
+  const std::string game = folder.Write("game.exe", "x");
+  const std::string record = folder.Write("game.undo", "1");
+  const auto code = [](const std::function<void()>& call) -> std::int64_t {
+    try {
+      call();
+    } catch (const FileError& error) {
+      return error.Code();
+    }
+    return 0;
+  };
+  refused_open = Real(game);
+  EXPECT_EQ(code([&] { system.HoldFile(game); }), EACCES);
+  refused_open.clear();
+  EXPECT_EQ(code([&] { system.MoveOver(folder.Path() + "gone.new", record); }), ENOENT);
+  refused_unlink = Real(record);
+  EXPECT_EQ(code([&] { system.RemoveFile(record); }), EPERM);
+  refused_unlink.clear();
+  refused_access = folder.Path();
+  const Refusal refusal = system.RemoveRefusal(record);
+  EXPECT_EQ(system.RemoveRefusal(folder.Path() + "gone.undo"), std::nullopt);  // nothing to remove
+  refused_access.clear();
+  ASSERT_NE(refusal, std::nullopt);
+  EXPECT_EQ(refusal->Code(), EACCES);
+  EXPECT_EQ(folder.Text("game.exe"), "x");
+  EXPECT_EQ(folder.Text("game.undo"), "1");
 }
 
 }  // namespace

@@ -14,9 +14,11 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "definitions/ini.h"
 #include "platform/file_error.h"
@@ -214,6 +216,54 @@ TEST_F(PosixSystemTest, RefusalsChangeNothing) {
 // Each call on a missing name, a folder, a named pipe and a file of one byte:
 // only the file is read, sized, timed, created over and removed; the others
 // are refused or answered as absent, whatever errno held before the call.
+// Each place that is no plain file is refused for what it is, by the hold of a
+// game file, its view and the whole write of a record: the system's error where
+// it has one, the program's own cause otherwise. Nothing is written through
+// it, and a record written anew takes the permissions the user's mask allows.
+TEST_F(PosixSystemTest, EachPlaceThatIsNoPlainFileIsRefusedForWhatItIs) {
+  const std::string file = folder.Write("game.exe", "x");
+  ASSERT_EQ(::mkdir(At("folder").c_str(), 0755), 0);
+  ASSERT_EQ(::mkfifo(At("pipe").c_str(), 0644), 0);
+  ASSERT_EQ(::symlink(file.c_str(), At("link").c_str()), 0);
+  ASSERT_EQ(::link(file.c_str(), At("second").c_str()), 0);
+  using Why = std::pair<FileCause, std::int64_t>;
+  const auto why = [](const std::function<void()>& call) {
+    try {
+      call();
+    } catch (const FileError& error) {
+      return Why(error.Cause(), error.Code());
+    }
+    return Why(FileCause::kSystem, 0);
+  };
+  const Why none(FileCause::kSystem, 0);
+  const Why not_regular(FileCause::kNotRegular, 0);
+  const struct {
+    const char* name;
+    Why hold, view, write;
+  } cases[] = {
+      {"missing", {FileCause::kSystem, ENOENT}, {FileCause::kSystem, ENOENT}, none},
+      {"folder", not_regular, {FileCause::kSystem, EISDIR}, {FileCause::kSystem, EISDIR}},
+      {"pipe", not_regular, not_regular, not_regular},
+      {"link", {FileCause::kSymbolicLink, 0}, none, {FileCause::kLinkPlace, 0}},
+      {"second", {FileCause::kOtherNames, 2}, none, {FileCause::kOtherNames, 2}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(why([&] { system.HoldFile(At(c.name)); }), c.hold);
+    EXPECT_EQ(why([&] { system.ViewFile(At(c.name)); }), c.view);
+    EXPECT_EQ(why([&] { system.WriteWholeFile(At(c.name), {'y'}); }), c.write);
+    EXPECT_EQ(system.FolderExists(At(c.name)), std::string(c.name) == "folder");
+    EXPECT_EQ(folder.Text("game.exe"), "x");
+  }
+  EXPECT_EQ(why([&] { system.WriteWholeFile(At("none") + "/x.undo", {'y'}); }),
+            Why(FileCause::kSystem, ENOENT));
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  struct stat info {};
+  ASSERT_EQ(::stat(At("missing").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
+}
+
 TEST_F(PosixSystemTest, OnlyARegularFileIsReadTimedOrReplaced) {
   const std::string file = folder.Write("game.exe", "x");
   ASSERT_EQ(::mkdir(At("folder").c_str(), 0755), 0);

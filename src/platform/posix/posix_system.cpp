@@ -91,7 +91,7 @@ bool ReadOnly(const struct stat& info) {
 // refused as Windows refuses it. Throws FileError ("Cannot open file"), and
 // LinkedFileError for a symbolic link or a file with more than one name.
 Descriptor OpenWritable(const std::string& native) {
-  struct stat info;
+  struct stat info {};
   if (::lstat(native.c_str(), &info) != 0) ThrowCannotOpen(native, errno);
   if (S_ISLNK(info.st_mode)) throw LinkedFileError(native, FileCause::kSymbolicLink);
   if (!S_ISREG(info.st_mode)) ThrowCannotOpen(native, FileCause::kNotRegular);
@@ -359,7 +359,7 @@ void PosixSystem::SyncFolder(const std::string& folder) {
 
 Refusal PosixSystem::RemoveRefusal(const std::string& path) {
   const std::string native = Resolve(path);
-  struct stat info;
+  struct stat info {};
   if (::lstat(native.c_str(), &info) != 0) return std::nullopt;
   if (S_ISDIR(info.st_mode)) return Failed(FileAction::kDelete, native, EISDIR);
   if (S_ISREG(info.st_mode) && ReadOnly(info)) return Failed(FileAction::kDelete, native, EACCES);
@@ -456,7 +456,8 @@ constexpr long kHoldPauseNs = 50'000'000;
 
 std::unique_ptr<FileBytes> PosixSystem::ViewFile(const std::string& path) {
   const std::string native = Resolve(path);
-  const Descriptor file(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking, so that a named pipe does not wait for a writer before it is refused.
+  const Descriptor file(::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!file.Valid()) ThrowCannotOpen(native, errno);
   return std::make_unique<PosixFileBytes>(FileView(file.Get(), native));
 }
