@@ -224,6 +224,9 @@ TEST_F(PosixSystemTest, EachPlaceThatIsNoPlainFileIsRefusedForWhatItIs) {
   const std::string file = folder.Write("game.exe", "x");
   ASSERT_EQ(::mkdir(At("folder").c_str(), 0755), 0);
   ASSERT_EQ(::mkfifo(At("pipe").c_str(), 0644), 0);
+  // A reader, so that a write that opened the pipe regardless would not wait for one.
+  const int reader = ::open(At("pipe").c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
   ASSERT_EQ(::symlink(file.c_str(), At("link").c_str()), 0);
   ASSERT_EQ(::link(file.c_str(), At("second").c_str()), 0);
   using Why = std::pair<FileCause, std::int64_t>;
@@ -262,6 +265,7 @@ TEST_F(PosixSystemTest, EachPlaceThatIsNoPlainFileIsRefusedForWhatItIs) {
   struct stat info {};
   ASSERT_EQ(::stat(At("missing").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
+  ::close(reader);
 }
 
 TEST_F(PosixSystemTest, OnlyARegularFileIsReadTimedOrReplaced) {

@@ -24,7 +24,7 @@ using testing::ScratchFolder;
 // What the system calls do wrong; all zero: nothing, each call is the real one.
 struct Faults {
   DWORD write_error = 0;       // WriteFile fails with this error
-  bool write_nothing = false;  // WriteFile says it wrote no byte
+  bool write_nothing = false;  // WriteFile says, once, it wrote no byte
   DWORD write_most = 0;        // WriteFile writes at most this many bytes a call
   DWORD read_most = 0;         // ReadFile reads at most this many bytes a call
   DWORD read_end = 0;          // ReadFile finds the end after this many bytes in all
@@ -62,6 +62,8 @@ BOOL WINAPI FaultyWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
                         LPOVERLAPPED overlapped) {
   if (faults.write_error) return Fail(faults.write_error);
   if (faults.write_nothing) {
+    // Once: a write that went on regardless then ends instead of looping.
+    faults.write_nothing = false;
     *written = 0;
     return TRUE;
   }
@@ -195,6 +197,7 @@ TEST_F(Win32Faults, EveryWriteTheDiskRefusesIsReported) {
     const std::unique_ptr<HeldFile> held = system_.HoldFile(game);
     Arm(c.fault);
     EXPECT_EQ(ErrorOf([&] { held->WriteAt(2, Bytes{'X', 'Y'}); }), c.error);
+    Arm(c.fault);
     // The whole-file write never seeks.
     const DWORD whole = c.fault.seek_error ? 0 : c.error;
     EXPECT_EQ(ErrorOf([&] { system_.WriteWholeFile(folder_.Path() + "r.undo", {'1'}); }), whole);
