@@ -326,8 +326,9 @@ TEST(PosixDurability, ShortAndInterruptedReadsGoOnAndOtherErrorsFail) {
 
 // A game file is held only under the lock that tells other copies of the
 // program it is taken: an attempt interrupted, or refused while another copy
-// holds the lock for a moment, is made again; a file system that takes no
-// locks refuses the hold with its reason, rather than let it go unguarded.
+// holds the lock for a moment, is made again, and one it keeps is refused as
+// held; a file system that takes no locks refuses the hold with its reason,
+// rather than let it go unguarded.
 TEST(PosixDurability, AHoldIsLockedOrRefused) {
   const struct {
     std::vector<int> answers;
@@ -336,6 +337,8 @@ TEST(PosixDurability, AHoldIsLockedOrRefused) {
       {{EINTR}, nullptr},
       {{EAGAIN, EACCES}, nullptr},
       {{ENOLCK}, "No locks available"},
+      // Held on past the wait: refused as held (and not waited for forever).
+      {std::vector<int>(25, EAGAIN), "Another copy of the program is changing this file"},
   };
   for (const auto& c : cases) {
     TempFolder folder;
