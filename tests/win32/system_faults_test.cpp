@@ -27,7 +27,7 @@ struct Faults {
   bool write_nothing = false;  // WriteFile says, once, it wrote no byte
   DWORD write_most = 0;        // WriteFile writes at most this many bytes a call
   DWORD read_most = 0;         // ReadFile reads at most this many bytes a call
-  DWORD read_end = 0;          // ReadFile finds the end after this many bytes in all
+  DWORD read_end = 0;          // ReadFile finds the end after this many bytes in all, once
   DWORD read_error = 0;
   DWORD flush_error = 0;
   DWORD seek_error = 0;
@@ -39,6 +39,9 @@ struct Faults {
   // Another program creates this file just before this program's first
   // attempt to create it anew.
   std::wstring created_meanwhile = {};
+  // CreateFileW refuses to create anew over a hidden or system file unless the
+  // new one keeps those attributes, as Windows does and Wine does not.
+  bool hidden_rule = false;
 };
 
 Faults faults;
@@ -77,6 +80,8 @@ BOOL WINAPI FaultyRead(HANDLE file, LPVOID data, DWORD size, LPDWORD read,
   if (faults.read_most && size > faults.read_most) size = faults.read_most;
   if (faults.read_end) size = std::min<DWORD>(size, faults.read_end - bytes_read);
   if (size == 0) {
+    // The end, once: a read that went on past it then fails instead of looping.
+    if (faults.read_end) faults.read_error = ERROR_HANDLE_EOF;
     *read = 0;
     return TRUE;
   }
@@ -102,8 +107,16 @@ BOOL WINAPI FaultyDelete(LPCWSTR path) {
   return faults.delete_error ? Fail(faults.delete_error) : real_delete(path);
 }
 
-HANDLE WINAPI RacedCreate(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                          DWORD disposition, DWORD flags, HANDLE model) {
+HANDLE WINAPI FaultyCreate(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                           DWORD disposition, DWORD flags, HANDLE model) {
+  const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  if (faults.hidden_rule && disposition == CREATE_ALWAYS) {
+    const DWORD existing = GetFileAttributesW(path);
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & kept & ~flags)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return INVALID_HANDLE_VALUE;
+    }
+  }
   if (disposition == CREATE_NEW && !faults.created_meanwhile.empty() &&
       faults.created_meanwhile == path) {
     faults.created_meanwhile.clear();
@@ -173,7 +186,7 @@ class Win32Faults : public ::testing::Test {
   ImportHook<decltype(SetFileAttributesW)> set_attributes_{"SetFileAttributesW",
                                                            &FaultySetAttributes};
   ImportHook<decltype(DeleteFileW)> delete_{"DeleteFileW", &FaultyDelete};
-  ImportHook<decltype(CreateFileW)> create_{"CreateFileW", &RacedCreate};
+  ImportHook<decltype(CreateFileW)> create_{"CreateFileW", &FaultyCreate};
   ImportHook<decltype(LockFileEx)> lock_{"LockFileEx", &TakenLock};
 };
 
@@ -278,6 +291,36 @@ TEST_F(Win32Faults, AGameFileAnotherCopyHoldsIsWaitedForAMoment) {
   EXPECT_EQ(ErrorOf([&] { system_.HoldFile(game); }), 0);
   Arm({.locks_taken = 1000});
   EXPECT_EQ(ErrorOf([&] { system_.HoldFile(game); }), ERROR_LOCK_VIOLATION);
+}
+
+// A record written whole over a hidden or system file keeps those attributes
+// (which Windows asks of a file created anew over one), a new record takes
+// none, and a file of two names is refused, both names left as they were.
+TEST_F(Win32Faults, AWholeWriteKeepsHiddenFilesHiddenAndRefusesFilesOfTwoNames) {
+  Arm({.hidden_rule = true});
+  const DWORD kinds[] = {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM,
+                         FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM};
+  for (const DWORD attributes : kinds) {
+    const std::string record = folder_.Write("game.undo", "1");
+    ASSERT_TRUE(SetFileAttributesA(record.c_str(), attributes));
+    EXPECT_EQ(ErrorOf([&] { system_.WriteWholeFile(record, {'2'}); }), 0) << attributes;
+    EXPECT_EQ(TextOf(system_.ReadWholeFile(record)), "2");
+    EXPECT_EQ(GetFileAttributesA(record.c_str()) & attributes, attributes);
+    SetFileAttributesA(record.c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+  const std::string fresh = folder_.Path() + "fresh.undo";
+  system_.WriteWholeFile(fresh, {'3'});
+  EXPECT_EQ(GetFileAttributesA(fresh.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+            0u);
+  const std::string second = folder_.Path() + "second.undo";
+  ASSERT_TRUE(CreateHardLinkA(second.c_str(), fresh.c_str(), nullptr));
+  try {
+    system_.WriteWholeFile(fresh, {'4'});
+    ADD_FAILURE() << "written through two names";
+  } catch (const FileError& error) {
+    EXPECT_EQ(error.Cause(), FileCause::kOtherNames);
+  }
+  EXPECT_EQ(TextOf(system_.ReadWholeFile(second)), "3");
 }
 
 }  // namespace
