@@ -339,6 +339,10 @@ TEST(Win32Files, RecordsReplaceHiddenAndSystemFilesAndKeepTheirAttributes) {
   EXPECT_EQ(TextOf(system.ReadWholeFile(record)), "3\r\n");
   EXPECT_EQ(GetFileAttributesA(record.c_str()) & hidden, hidden);
   EXPECT_FALSE(system.FileExists(pending));
+  // A record moved to where none was takes neither attribute.
+  const std::string other = folder.Write("other.undo.new", "4\r\n");
+  system.MoveOver(other, folder.Path() + "other.undo");
+  EXPECT_EQ(GetFileAttributesA((folder.Path() + "other.undo").c_str()) & hidden, 0u);
 }
 
 // quillfen-cli takes the folders it is given through FullPath. A patch through
