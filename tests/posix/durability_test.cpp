@@ -24,6 +24,7 @@
 #include "platform/file_error.h"
 #include "platform/posix/posix_system.h"
 #include "posix/temp_folder.h"
+#include "support/file_error_of.h"
 #include "ui/error_text.h"
 #include "words/fault_words.h"
 
@@ -184,7 +185,14 @@ extern "C" int close(int fd) {
 namespace quillfen {
 namespace {
 
+using testing::FileErrorOf;
 using testing::TempFolder;
+
+// The words of the file error a call throws; empty when it throws none.
+std::string ErrorTextOf(const std::function<void()>& call) {
+  const std::optional<FileError> error = FileErrorOf(call);
+  return error ? FileErrorText(*error) : std::string();
+}
 
 std::string Real(const std::string& path) {
   char* real = ::realpath(path.c_str(), nullptr);
@@ -264,16 +272,13 @@ TEST(PosixDurability, ShortAndInterruptedWritesGoOnAndOtherErrorsFail) {
       odd_writes = Real(folder.Path()) + "/game.exe";
       write_answers = c.answers;
       const Bytes bytes{'a', 'b', 'c', 'd', 'e', 'f', 'g'};
-      std::string error;
-      try {
+      const std::string error = ErrorTextOf([&] {
         if (in_place) {
           system.HoldFile(folder.Path() + "game.exe")->WriteAt(1, bytes);
         } else {
           system.WriteWholeFile(folder.Path() + "game.exe", bytes);
         }
-      } catch (const FileError& e) {
-        error = FileErrorText(e);
-      }
+      });
       odd_writes.clear();
       const std::string where = std::string(in_place ? "in place, " : "whole, ") +
                                 std::to_string(c.answers.size()) + " answers";
@@ -307,13 +312,9 @@ TEST(PosixDurability, ShortAndInterruptedReadsGoOnAndOtherErrorsFail) {
     folder.Write("game.undo", "abcdefgh");
     odd_reads = Real(folder.Path()) + "/game.undo";
     read_answers = c.answers;
-    std::string error;
     Bytes content;
-    try {
-      content = system.ReadWholeFile(folder.Path() + "game.undo");
-    } catch (const FileError& e) {
-      error = FileErrorText(e);
-    }
+    const std::string error =
+        ErrorTextOf([&] { content = system.ReadWholeFile(folder.Path() + "game.undo"); });
     odd_reads.clear();
     if (c.error) {
       EXPECT_NE(error.find(c.error), std::string::npos) << c.answers.size() << ": " << error;
@@ -346,12 +347,7 @@ TEST(PosixDurability, AHoldIsLockedOrRefused) {
     folder.Write("game.exe", "abcdefgh");
     odd_locks = Real(folder.Path()) + "/game.exe";
     lock_answers = c.answers;
-    std::string error;
-    try {
-      system.HoldFile(folder.Path() + "game.exe");
-    } catch (const FileError& e) {
-      error = FileErrorText(e);
-    }
+    const std::string error = ErrorTextOf([&] { system.HoldFile(folder.Path() + "game.exe"); });
     odd_locks.clear();
     if (c.error) {
       EXPECT_NE(error.find(c.error), std::string::npos) << c.answers.size() << ": " << error;
@@ -386,12 +382,7 @@ TEST(PosixDurability, AFileTheSystemCannotDescribeIsRefused) {
     const std::unique_ptr<HeldFile> held = c.held_first ? system.HoldFile(path) : nullptr;
     odd_stats = Real(path);
     stat_answers = c.answers;
-    std::string error;
-    try {
-      c.call(system, path, held.get());
-    } catch (const FileError& e) {
-      error = FileErrorText(e);
-    }
+    const std::string error = ErrorTextOf([&] { c.call(system, path, held.get()); });
     if (held) {
       stat_answers = {EIO};
       EXPECT_EQ(held->ModificationTime(), std::nullopt) << c.what;
@@ -433,13 +424,9 @@ TEST(PosixDurability, WhatTheSystemRefusesIsReportedAndTheFileStays) {
   PosixSystem system;
   const std::string game = folder.Write("game.exe", "x");
   const std::string record = folder.Write("game.undo", "1");
-  const auto code = [](const std::function<void()>& call) -> std::int64_t {
-    try {
-      call();
-    } catch (const FileError& error) {
-      return error.Code();
-    }
-    return 0;
+  const auto code = [](const std::function<void()>& call) {
+    const std::optional<FileError> error = FileErrorOf(call);
+    return error ? error->Code() : 0;
   };
   refused_open = Real(game);
   EXPECT_EQ(code([&] { system.HoldFile(game); }), EACCES);

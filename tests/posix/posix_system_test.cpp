@@ -23,6 +23,7 @@
 #include "definitions/ini.h"
 #include "platform/file_error.h"
 #include "posix/temp_folder.h"
+#include "support/file_error_of.h"
 #include "support/profile_cases.h"
 #include "ui/error_text.h"
 #include "words/fault_words.h"
@@ -231,12 +232,8 @@ TEST_F(PosixSystemTest, EachPlaceThatIsNoPlainFileIsRefusedForWhatItIs) {
   ASSERT_EQ(::link(file.c_str(), At("second").c_str()), 0);
   using Why = std::pair<FileCause, std::int64_t>;
   const auto why = [](const std::function<void()>& call) {
-    try {
-      call();
-    } catch (const FileError& error) {
-      return Why(error.Cause(), error.Code());
-    }
-    return Why(FileCause::kSystem, 0);
+    const std::optional<FileError> error = testing::FileErrorOf(call);
+    return error ? Why(error->Cause(), error->Code()) : Why(FileCause::kSystem, 0);
   };
   const Why none(FileCause::kSystem, 0);
   const Why not_regular(FileCause::kNotRegular, 0);

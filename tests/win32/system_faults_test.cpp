@@ -1,17 +1,21 @@
 // The Win32 file code against a system that fails where a real disk can and
-// this machine's will not: a flush or a write refused, a write or a read that
-// does less than asked, a delete or an attribute change refused. The calls are
-// redirected through the test program's import table (win32/import_hook.h).
+// this machine's will not: a write, a flush, a seek, a read, a delete or an
+// attribute change refused, a write or a read that does less than asked, a
+// lock another copy holds, a file created meanwhile, and Windows' own rule for
+// recreating hidden files, which Wine does not apply. The calls are redirected
+// through the test program's import table (win32/import_hook.h).
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/file_error.h"
 #include "platform/win32/win32_system.h"
+#include "support/file_error_of.h"
 #include "win32/import_hook.h"
 #include "win32/real_files.h"
 
@@ -141,12 +145,8 @@ std::string TextOf(const Bytes& bytes) {
 
 // The system error a call throws, 0 when it throws none.
 std::int64_t ErrorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const FileError& error) {
-    return error.Code();
-  }
-  return 0;
+  const std::optional<FileError> error = testing::FileErrorOf(call);
+  return error ? error->Code() : 0;
 }
 
 class Win32Faults : public ::testing::Test {
