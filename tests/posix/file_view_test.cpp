@@ -13,6 +13,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/crc32.h"
@@ -154,6 +155,64 @@ TEST(PosixFileView, EachPageOfAnEmptiedFileReadsAsZerosAndMarksItsViewOnly) {
     EXPECT_EQ(error.Cause(), FileCause::kCutShort);
   }
   EXPECT_NO_THROW(other.CheckRead());
+}
+
+// Two threads that make views at once never take one slot for two views: the
+// views the program watches stay as many as its slots, however the threads meet.
+TEST(PosixFileView, ViewsMadeAtOnceByTwoThreadsTakeASlotEach) {
+  TempFolder folder;
+  const std::string game = folder.Write("game.exe", Bytes{1, 2, 3});
+  const Fd reader(game, O_RDONLY);
+  const auto fill = [&](std::vector<FileView>& views) {
+    try {
+      while (views.size() < 4096) views.emplace_back(reader.fd, game);
+    } catch (const FileError&) {
+    }
+  };
+  std::vector<FileView> alone;
+  fill(alone);
+  const std::size_t slots = alone.size();
+  alone.clear();
+  for (int round = 0; round < 20; ++round) {
+    std::vector<FileView> first;
+    std::vector<FileView> second;
+    std::thread other([&] { fill(second); });
+    fill(first);
+    other.join();
+    ASSERT_EQ(first.size() + second.size(), slots) << "round " << round;
+  }
+}
+
+// Two views can lie back to back, the first page of one just past the last of
+// the other, so a fault there belongs to the view it begins, whichever of the
+// two is listed first. The system maps top down, into the highest gap that
+// fits: a view given back leaves a gap just above the view made after it, the
+// slot it gave back goes to a view too large for that gap, and a view made
+// into the gap then lies just past the lower view and is listed after it.
+TEST(PosixFileView, AFaultJustPastAViewBelongsToTheViewThatBeginsThere) {
+  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  TempFolder folder;
+  const std::string gap = folder.Write("gap.dat", Bytes(2 * page, 1));
+  const std::string lower = folder.Write("lower.dat", Bytes(page, 2));
+  const std::string filler = folder.Write("filler.dat", Bytes(64 * page, 3));
+  const std::string upper = folder.Write("upper.dat", Bytes(2 * page, 4));
+  const Fd gap_fd(gap, O_RDONLY);
+  const Fd lower_fd(lower, O_RDONLY);
+  const Fd filler_fd(filler, O_RDONLY);
+  const Fd upper_fd(upper, O_RDONLY);
+
+  auto above = std::make_unique<FileView>(gap_fd.fd, gap);
+  const FileView below(lower_fd.fd, lower);
+  above.reset();
+  const FileView elsewhere(filler_fd.fd, filler);
+  const FileView view(upper_fd.fd, upper);
+  if (view.Bytes().data() != below.Bytes().data() + below.Bytes().size()) {
+    GTEST_SKIP() << "the system did not map the two views back to back";
+  }
+  ASSERT_EQ(::truncate(upper.c_str(), 0), 0);
+  EXPECT_EQ(view.Bytes()[0], 0);
+  EXPECT_THROW(view.CheckRead(), FileError);
+  EXPECT_NO_THROW(below.CheckRead());
 }
 
 // A mapping ends where its last page ends: a search or checksum that read one
