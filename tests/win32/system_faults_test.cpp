@@ -1,9 +1,10 @@
 // The Win32 file code against a system that fails where a real disk can and
 // this machine's will not: a write, a flush, a seek, a read, a delete or an
 // attribute change refused, a write or a read that does less than asked, a
-// lock another copy holds, a file created meanwhile, and Windows' own rule for
-// recreating hidden files, which Wine does not apply. The calls are redirected
-// through the test program's import table (win32/import_hook.h).
+// lock another copy holds, a file created meanwhile, and Windows' own rules for
+// recreating hidden files and for the language of its messages, which Wine does
+// not apply. The calls are redirected through the test program's import table
+// (win32/import_hook.h).
 
 #include <gtest/gtest.h>
 
@@ -321,6 +322,33 @@ TEST_F(Win32Faults, AWholeWriteKeepsHiddenFilesHiddenAndRefusesFilesOfTwoNames) 
     EXPECT_EQ(error.Cause(), FileCause::kOtherNames);
   }
   EXPECT_EQ(TextOf(system_.ReadWholeFile(second)), "3");
+}
+
+// Windows keeps its messages in the languages installed, so one asked for in a
+// fixed language comes back empty on most machines, and an error would be
+// reported without its reason; asked with no language, it comes in the user's.
+// Wine answers in any language alike, so the stand-in applies Windows' rule.
+// The arguments' list is passed as the pointer it is: va_list's attributes
+// would be lost as a template argument.
+using FormatMessageCall = DWORD(DWORD, LPCVOID, DWORD, DWORD, LPWSTR, DWORD, void*);
+FormatMessageCall* real_format;
+
+DWORD WINAPI MessagesInTheUsersLanguage(DWORD flags, LPCVOID source, DWORD id, DWORD language,
+                                        LPWSTR buffer, DWORD size, void* arguments) {
+  if (language != 0 && language != LANG_USER_DEFAULT && language != GetUserDefaultLangID()) {
+    SetLastError(ERROR_RESOURCE_LANG_NOT_FOUND);
+    return 0;
+  }
+  return real_format(flags, source, id, language, buffer, size, arguments);
+}
+
+TEST_F(Win32Faults, SystemMessagesAreAskedInTheUsersLanguage) {
+  const std::string wine_says = SystemErrorText(ERROR_ACCESS_DENIED);
+  ImportHook<FormatMessageCall> format{"FormatMessageW", &MessagesInTheUsersLanguage};
+  ASSERT_TRUE(format.Installed());
+  real_format = format.Original();
+  EXPECT_FALSE(wine_says.empty());
+  EXPECT_EQ(SystemErrorText(ERROR_ACCESS_DENIED), wine_says);
 }
 
 }  // namespace
