@@ -253,8 +253,7 @@ void ZeroHeavySignature(std::size_t n, std::mt19937& random, B& sig, B& wild) {
 TEST(FindSignature, AgreesWithThePlainScanOnZeroHeavyImages) {
   std::mt19937 random(1208);
   for (int round = 0; round < 400; ++round) {
-    // Sizes around one and two blocks of 16 and 32 candidates, then larger ones
-    // that take the sampled plan.
+    // Sizes around one and two blocks of 16 and 32 candidates, then larger ones.
     const std::size_t size = round < 200 ? 1 + random() % 130 : 1000 + random() % 20000;
     const B image = ZeroHeavyImage(size, random);
     B sig, wild;
@@ -263,6 +262,31 @@ TEST(FindSignature, AgreesWithThePlainScanOnZeroHeavyImages) {
     ExpectAgreement(image, sig, wild, static_cast<std::int32_t>(random() % 20) - 10, random,
                     "round " + std::to_string(round));
   }
+}
+
+// On an image large enough for the plan to weigh a sample, the sample can
+// overrule the byte table: here the table's rarest byte of the signature fills
+// the image, and the two others come in stripes that never meet. The plan
+// filters by those two and leaves the rare byte to the second look, which must
+// still check it: a decoy that lacks any one fixed byte is no occurrence.
+TEST(FindSignature, APlaceTheSampledPlanDoesNotFilterByIsStillChecked) {
+  constexpr std::uint8_t kRareInTable = 0xB6;
+  const B sig = {kRareInTable, 0x01, 0x02};
+  const B wild(sig.size(), 0);
+  B image(std::size_t{1} << 20, kRareInTable);
+  for (std::size_t at = 0; at + 32 <= image.size(); at += 32) {
+    image[at + 1] = 0x01;
+    image[at + 18] = 0x02;
+  }
+  for (std::size_t j = 0; j < sig.size(); ++j) {
+    const std::size_t decoy = 1000 + 64 * j;
+    std::copy(sig.begin(), sig.end(), image.begin() + static_cast<std::ptrdiff_t>(decoy));
+    image[decoy + j] = 0x03;
+  }
+  std::copy(sig.begin(), sig.end(), image.begin() + 800000);
+  std::mt19937 random(2);
+  ExpectAgreement(image, sig, wild, 3, random, "striped image");
+  EXPECT_EQ(FindSignatureUsing(Strategy::kAuto, image, sig, wild, 0, 1), 800000);
 }
 
 // Occurrences planted at every place around the edges of 16- and 32-byte blocks,
