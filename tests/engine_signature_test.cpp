@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/cpu_features.h"
 #include "engine/crc32.h"
 #include "engine/one_pass.h"
 #include "engine/one_pass_internal.h"
 #include "engine/signature.h"
 #include "engine/signature_internal.h"
 #include "fuzz/plain_scan.h"
+#include "support/guarded_buffer.h"
 
 namespace quillfen {
 namespace {
@@ -131,12 +133,15 @@ TEST(FindSignature, ResultIsNeitherClippedNorCheckedForZero) {
   ExpectFound({7, 8, 0}, {7, 8}, {0, 0}, INT32_MIN, 1, INT32_MIN);
 }
 
-// The paths every x86-64 processor runs are run, never skipped as unavailable.
-TEST(FindSignature, EveryProcessorRunsThePlainAndSse2Paths) {
+// The paths every x86-64 processor runs are run, never skipped as unavailable,
+// and so are the wider ones wherever the processor has their features.
+TEST(FindSignature, EachPathRunsWhereTheProcessorHasItsFeatures) {
   for (const Strategy strategy :
        {Strategy::kAuto, Strategy::kEveryCandidate, Strategy::kSse2Blocks}) {
     EXPECT_TRUE(signature_internal::Runs(strategy)) << static_cast<int>(strategy);
   }
+  EXPECT_EQ(signature_internal::Runs(Strategy::kAvx2Blocks), CpuHasAvx2());
+  EXPECT_EQ(signature_internal::Runs(Strategy::kAvx512Blocks), CpuHasAvx512Bw());
 }
 
 TEST(FindSignature, ShortFlagArrayCountsMissingFlagsAsFixed) {
@@ -286,7 +291,14 @@ TEST(FindSignature, APlaceTheSampledPlanDoesNotFilterByIsStillChecked) {
   std::copy(sig.begin(), sig.end(), image.begin() + 800000);
   std::mt19937 random(2);
   ExpectAgreement(image, sig, wild, 3, random, "striped image");
-  EXPECT_EQ(FindSignatureUsing(Strategy::kAuto, image, sig, wild, 0, 1), 800000);
+  // The sample's first run starts at the image's first byte: read with
+  // unreadable pages on both sides, it must stay inside.
+  testing::GuardedBuffer guarded(image.size());
+  std::copy(image.begin(), image.end(), guarded.Bytes().begin());
+  for (const Strategy strategy : kStrategies) {
+    EXPECT_EQ(FindSignatureUsing(strategy, guarded.Bytes(), sig, wild, 0, 1), 800000)
+        << static_cast<int>(strategy);
+  }
 }
 
 // Occurrences planted at every place around the edges of 16- and 32-byte blocks,

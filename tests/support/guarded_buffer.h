@@ -8,7 +8,8 @@ namespace quillfen::testing {
 
 // Bytes whose last one lies just before a page that no one may read or write,
 // so that a scan reading one byte past them stops the test program instead of
-// passing unnoticed. Implemented per system (posix/, win32/).
+// passing unnoticed; bytes of whole pages also start just after such a page,
+// which stops a read before the first. Implemented per system (posix/, win32/).
 class GuardedBuffer {
  public:
   explicit GuardedBuffer(std::size_t size);

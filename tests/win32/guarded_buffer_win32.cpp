@@ -11,12 +11,14 @@ GuardedBuffer::GuardedBuffer(std::size_t size) : size_(size) {
   ::GetSystemInfo(&info);
   const std::size_t page = info.dwPageSize;
   const std::size_t pages = (size + page - 1) / page;
-  mapped_ = (pages + 1) * page;
+  mapped_ = (pages + 2) * page;
   mapping_ = ::VirtualAlloc(nullptr, mapped_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
   if (mapping_ == nullptr) throw std::runtime_error("VirtualAlloc failed");
-  auto* guard = static_cast<std::uint8_t*>(mapping_) + pages * page;
+  auto* front = static_cast<std::uint8_t*>(mapping_);
+  auto* guard = front + (pages + 1) * page;
   DWORD before = 0;
-  if (!::VirtualProtect(guard, page, PAGE_NOACCESS, &before)) {
+  if (!::VirtualProtect(front, page, PAGE_NOACCESS, &before) ||
+      !::VirtualProtect(guard, page, PAGE_NOACCESS, &before)) {
     throw std::runtime_error("VirtualProtect failed");
   }
   data_ = guard - size;
