@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -173,10 +174,15 @@ TEST(PosixFileView, ViewsMadeAtOnceByTwoThreadsTakeASlotEach) {
   fill(alone);
   const std::size_t slots = alone.size();
   alone.clear();
-  for (int round = 0; round < 20; ++round) {
+  for (int round = 0; round < 100; ++round) {
     std::vector<FileView> first;
     std::vector<FileView> second;
-    std::thread other([&] { fill(second); });
+    std::atomic<bool> go{false};
+    std::thread other([&] {
+      while (!go.load()) std::this_thread::yield();
+      fill(second);
+    });
+    go.store(true);
     fill(first);
     other.join();
     ASSERT_EQ(first.size() + second.size(), slots) << "round " << round;
