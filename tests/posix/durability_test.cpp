@@ -185,6 +185,7 @@ extern "C" int close(int fd) {
 namespace quillfen {
 namespace {
 
+using testing::FileErrorCodeOf;
 using testing::FileErrorOf;
 using testing::TempFolder;
 
@@ -424,16 +425,12 @@ TEST(PosixDurability, WhatTheSystemRefusesIsReportedAndTheFileStays) {
   PosixSystem system;
   const std::string game = folder.Write("game.exe", "x");
   const std::string record = folder.Write("game.undo", "1");
-  const auto code = [](const std::function<void()>& call) {
-    const std::optional<FileError> error = FileErrorOf(call);
-    return error ? error->Code() : 0;
-  };
   refused_open = Real(game);
-  EXPECT_EQ(code([&] { system.HoldFile(game); }), EACCES);
+  EXPECT_EQ(FileErrorCodeOf([&] { system.HoldFile(game); }), EACCES);
   refused_open.clear();
-  EXPECT_EQ(code([&] { system.MoveOver(folder.Path() + "gone.new", record); }), ENOENT);
+  EXPECT_EQ(FileErrorCodeOf([&] { system.MoveOver(folder.Path() + "gone.new", record); }), ENOENT);
   refused_unlink = Real(record);
-  EXPECT_EQ(code([&] { system.RemoveFile(record); }), EPERM);
+  EXPECT_EQ(FileErrorCodeOf([&] { system.RemoveFile(record); }), EPERM);
   refused_unlink.clear();
   refused_access = folder.Path();
   const Refusal refusal = system.RemoveRefusal(record);

@@ -220,9 +220,6 @@ TEST_F(PosixSystemTest, RefusalsChangeNothing) {
   EXPECT_TRUE(system.FolderExists(At("")));
 }
 
-// Each call on a missing name, a folder, a named pipe and a file of one byte:
-// only the file is read, sized, timed, created over and removed; the others
-// are refused or answered as absent, whatever errno held before the call.
 // Each place that is no plain file is refused for what it is, by the hold of a
 // game file, its view and the whole write of a record: the system's error where
 // it has one, the program's own cause otherwise. Nothing is written through
@@ -271,6 +268,9 @@ TEST_F(PosixSystemTest, EachPlaceThatIsNoPlainFileIsRefusedForWhatItIs) {
   ::close(reader);
 }
 
+// Each call on a missing name, a folder, a named pipe and a file of one byte:
+// only the file is read, sized, timed, created over and removed; the others
+// are refused or answered as absent, whatever errno held before the call.
 TEST_F(PosixSystemTest, OnlyARegularFileIsReadTimedOrReplaced) {
   const std::string file = folder.Write("game.exe", "x");
   ASSERT_EQ(::mkdir(At("folder").c_str(), 0755), 0);

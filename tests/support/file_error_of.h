@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -15,6 +16,12 @@ inline std::optional<FileError> FileErrorOf(const std::function<void()>& call) {
     return error;
   }
   return std::nullopt;
+}
+
+// The system's code of the file error a call throws; 0 when it throws none.
+inline std::int64_t FileErrorCodeOf(const std::function<void()>& call) {
+  const std::optional<FileError> error = FileErrorOf(call);
+  return error ? error->Code() : 0;
 }
 
 }  // namespace quillfen::testing

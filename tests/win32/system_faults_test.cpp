@@ -9,9 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "platform/file_error.h"
@@ -23,6 +21,7 @@
 namespace quillfen {
 namespace {
 
+using testing::FileErrorCodeOf;
 using testing::ImportHook;
 using testing::ScratchFolder;
 
@@ -144,12 +143,6 @@ std::string TextOf(const Bytes& bytes) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-// The system error a call throws, 0 when it throws none.
-std::int64_t ErrorOf(const std::function<void()>& call) {
-  const std::optional<FileError> error = testing::FileErrorOf(call);
-  return error ? error->Code() : 0;
-}
-
 class Win32Faults : public ::testing::Test {
  protected:
   Win32Faults() {
@@ -210,11 +203,12 @@ TEST_F(Win32Faults, EveryWriteTheDiskRefusesIsReported) {
     const std::string game = folder_.Write("game.exe", "abcdefgh");
     const std::unique_ptr<HeldFile> held = system_.HoldFile(game);
     Arm(c.fault);
-    EXPECT_EQ(ErrorOf([&] { held->WriteAt(2, Bytes{'X', 'Y'}); }), c.error);
+    EXPECT_EQ(FileErrorCodeOf([&] { held->WriteAt(2, Bytes{'X', 'Y'}); }), c.error);
     Arm(c.fault);
     // The whole-file write never seeks.
     const DWORD whole = c.fault.seek_error ? 0 : c.error;
-    EXPECT_EQ(ErrorOf([&] { system_.WriteWholeFile(folder_.Path() + "r.undo", {'1'}); }), whole);
+    EXPECT_EQ(FileErrorCodeOf([&] { system_.WriteWholeFile(folder_.Path() + "r.undo", {'1'}); }),
+              whole);
     Arm({});
   }
 }
@@ -234,7 +228,7 @@ TEST_F(Win32Faults, ShortWritesAndReadsAreCarriedOn) {
   Arm({.read_end = 12});
   EXPECT_EQ(TextOf(system_.ReadWholeFile(path)), text.substr(0, 12));
   Arm({.read_error = ERROR_IO_DEVICE});
-  EXPECT_EQ(ErrorOf([&] { system_.ReadWholeFile(path); }), ERROR_IO_DEVICE);
+  EXPECT_EQ(FileErrorCodeOf([&] { system_.ReadWholeFile(path); }), ERROR_IO_DEVICE);
 }
 
 // A hidden record is replaced only by a file that has taken its attributes:
@@ -246,7 +240,7 @@ TEST_F(Win32Faults, AHiddenRecordStaysWhereItsAttributesCannotBeCarriedOver) {
   // An error of its own, told apart from the refusal a move over a hidden
   // file may meet without the attributes.
   Arm({.attributes_error = ERROR_NOT_SUPPORTED});
-  EXPECT_EQ(ErrorOf([&] { system_.MoveOver(fresh, record); }), ERROR_NOT_SUPPORTED);
+  EXPECT_EQ(FileErrorCodeOf([&] { system_.MoveOver(fresh, record); }), ERROR_NOT_SUPPORTED);
   Arm({});
   EXPECT_EQ(TextOf(system_.ReadWholeFile(record)), "old");
   EXPECT_TRUE(system_.FileExists(fresh));
@@ -264,7 +258,8 @@ TEST_F(Win32Faults, ARemovalIsReportedUnlessTheFileIsAlreadyGone) {
                {ERROR_PATH_NOT_FOUND, false}};
   for (const auto& c : cases) {
     Arm({.delete_error = c.error});
-    EXPECT_EQ(ErrorOf([&] { system_.RemoveFile(path); }), c.reported ? c.error : 0) << c.error;
+    EXPECT_EQ(FileErrorCodeOf([&] { system_.RemoveFile(path); }), c.reported ? c.error : 0)
+        << c.error;
     Arm({});
   }
   EXPECT_TRUE(system_.FileExists(path));
@@ -289,9 +284,9 @@ TEST_F(Win32Faults, ARecordPlaceCreatedMeanwhileIsJudgedAsItIsNow) {
 TEST_F(Win32Faults, AGameFileAnotherCopyHoldsIsWaitedForAMoment) {
   const std::string game = folder_.Write("game.exe", "the game");
   Arm({.locks_taken = 3});
-  EXPECT_EQ(ErrorOf([&] { system_.HoldFile(game); }), 0);
+  EXPECT_EQ(FileErrorCodeOf([&] { system_.HoldFile(game); }), 0);
   Arm({.locks_taken = 1000});
-  EXPECT_EQ(ErrorOf([&] { system_.HoldFile(game); }), ERROR_LOCK_VIOLATION);
+  EXPECT_EQ(FileErrorCodeOf([&] { system_.HoldFile(game); }), ERROR_LOCK_VIOLATION);
 }
 
 // A record written whole over a hidden or system file keeps those attributes
@@ -304,7 +299,7 @@ TEST_F(Win32Faults, AWholeWriteKeepsHiddenFilesHiddenAndRefusesFilesOfTwoNames) 
   for (const DWORD attributes : kinds) {
     const std::string record = folder_.Write("game.undo", "1");
     ASSERT_TRUE(SetFileAttributesA(record.c_str(), attributes));
-    EXPECT_EQ(ErrorOf([&] { system_.WriteWholeFile(record, {'2'}); }), 0) << attributes;
+    EXPECT_EQ(FileErrorCodeOf([&] { system_.WriteWholeFile(record, {'2'}); }), 0) << attributes;
     EXPECT_EQ(TextOf(system_.ReadWholeFile(record)), "2");
     EXPECT_EQ(GetFileAttributesA(record.c_str()) & attributes, attributes);
     SetFileAttributesA(record.c_str(), FILE_ATTRIBUTE_NORMAL);
