@@ -72,7 +72,7 @@ void BM_CrcThenFind(benchmark::State& state) {
 void OnePass(benchmark::State& state, std::size_t piece) {
   for (auto _ : state) {
     benchmark::DoNotOptimize(
-        quillfen::one_pass_internal::ChecksumAndFindInPieces(Image(), {&kQuery, 1}, piece));
+        quillfen::one_pass_internal::ChecksumAndFindInPieces(Image(), {&kQuery, 1}, piece, true));
   }
   Count(state);
 }

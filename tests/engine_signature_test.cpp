@@ -220,6 +220,28 @@ TEST(FindSignature, AgreesWithThePlainScanOnLargeImages) {
   }
 }
 
+// An image large enough for the search to share its pieces between two
+// threads, with occurrences at the first candidate, on both sides of the
+// first pieces' edges (one straddling an edge belongs to the piece where it
+// starts), in a cluster, and on the last candidate and just past it: the
+// occurrence asked for is then found in the first piece (where no second thread
+// starts), in a later piece whose own occurrences start after those of the
+// pieces before it, or counted across every piece to nothing.
+TEST(FindSignature, AgreesWithThePlainScanWhereTwoThreadsShareTheImage) {
+  constexpr std::size_t kMiB = std::size_t{1} << 20;
+  std::mt19937 random(8);
+  B image(9 * kMiB + 13);
+  for (auto& b : image) b = static_cast<std::uint8_t>(random());
+  const B sig = {0xC7, 0x05, 0x80, 0x07, 0x00, 0x00};
+  const B wild = {0, 0, 1, 0, 0, 0};
+  for (const std::size_t at :
+       {std::size_t{0}, kMiB - 3, kMiB, 2 * kMiB - 1, 3 * kMiB + 7, 3 * kMiB + 8, 3 * kMiB + 20,
+        8 * kMiB + 1, image.size() - 7, image.size() - 6}) {
+    std::copy(sig.begin(), sig.end(), image.begin() + static_cast<std::ptrdiff_t>(at));
+  }
+  ExpectAgreement(image, sig, wild, 2, random, "9 MiB image");
+}
+
 // Images that the block scans find hard: runs of zeros of every length between
 // short stretches of a few common byte values, so that blocks pass their filter
 // places often, whole blocks match, and runs end anywhere inside a block.
@@ -356,8 +378,8 @@ TEST(FindSignature, CountsMillionsOfOccurrencesExactly) {
 // a whole CRC-32: three random queries on one small image, then zero-heavy
 // images whose runs of zeros the block scans count at once across pieces.
 void ExpectPassAgrees(const B& image, const std::vector<SignatureQuery>& queries, std::size_t piece,
-                      const std::string& what) {
-  const PassResult pass = one_pass_internal::ChecksumAndFindInPieces(image, queries, piece);
+                      const std::string& what, bool share = true) {
+  const PassResult pass = one_pass_internal::ChecksumAndFindInPieces(image, queries, piece, share);
   ASSERT_EQ(pass.crc, Crc32Of(image)) << what;
   ASSERT_EQ(pass.found.size(), queries.size());
   for (std::size_t k = 0; k < queries.size(); ++k) {
@@ -393,7 +415,8 @@ TEST(ChecksumAndFind, AgreesWithThePlainScanAndCrc) {
       queries.push_back(
           {c.sig, c.wild, c.occur, c.offset, c.offset + static_cast<int>(k) * 3, k == round % 4});
     }
-    ExpectPassAgrees(first.image, queries, 1 + random() % 40, "round " + std::to_string(round));
+    ExpectPassAgrees(first.image, queries, 1 + random() % 40, "round " + std::to_string(round),
+                     round % 2 == 0);
   }
   for (int round = 0; round < 60; ++round) {
     const B image = ZeroHeavyImage(1000 + random() % 20000, random);

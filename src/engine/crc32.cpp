@@ -158,6 +158,12 @@ std::uint32_t UpdateCrc32(std::uint32_t crc, std::span<const std::uint8_t> bytes
   return crc;
 }
 
+std::uint32_t JoinCrc32(std::uint32_t crc, std::uint32_t piece, std::uint64_t length) {
+  // Without inversions the register is linear: feeding bytes after `crc` gives
+  // what zeros fed after it give, plus what the bytes fed after 0 give.
+  return crc32_internal::ShiftByZeros(crc, length) ^ piece;
+}
+
 std::int32_t Crc32Of(std::span<const std::uint8_t> bytes) {
   return static_cast<std::int32_t>(~UpdateCrc32(0xFFFFFFFFu, bytes));
 }

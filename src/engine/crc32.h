@@ -13,6 +13,12 @@ std::uint32_t UpdateCrc32(std::uint32_t crc, const std::uint8_t* bytes, std::int
 // The same over a buffer of any size.
 std::uint32_t UpdateCrc32(std::uint32_t crc, std::span<const std::uint8_t> bytes);
 
+// The register that UpdateCrc32 leaves after feeding `crc` a piece of `length`
+// bytes, from `piece`, the register the same bytes leave when fed after 0: so
+// pieces checksummed apart, in any order or on other threads, are joined in
+// order. Takes O(log length).
+std::uint32_t JoinCrc32(std::uint32_t crc, std::uint32_t piece, std::uint64_t length);
+
 // The CRC-32 of a whole buffer, carried as a signed 32-bit integer.
 std::int32_t Crc32Of(std::span<const std::uint8_t> bytes);
 
@@ -33,6 +39,5 @@ struct ByteChange {
 // whose before and after differ in length.
 std::int32_t Crc32AfterChanges(std::int32_t crc, std::int64_t size,
                                std::span<const ByteChange> changes);
-
 
 }  // namespace quillfen

@@ -32,11 +32,11 @@ struct PassResult {
 };
 
 // The CRC-32 of the bytes and the results of the signature searches, in one
-// pass over the bytes: each piece is checksummed and searched by every query
-// that has not found its occurrence yet before the next piece is read, so a
-// file that does not fit the caches is brought in from memory (or the disk)
-// once. A large file is checksummed on a second thread meanwhile, where the
-// processor has another core. Gives exactly what Crc32Of and FindSignature give.
+// pass over the bytes: each piece is checksummed and then searched by every
+// query that may still need it while it is in the processor's cache, so a file
+// that does not fit the caches is brought in from memory (or the disk) once.
+// A large file's pieces are shared between two threads, where the processor
+// has a second core. Gives exactly what Crc32Of and FindSignature give.
 PassResult ChecksumAndFind(std::span<const std::uint8_t> bytes,
                            std::span<const SignatureQuery> queries);
 

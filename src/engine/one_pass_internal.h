@@ -12,14 +12,21 @@
 
 namespace quillfen::one_pass_internal {
 
-// The bytes are read piece by piece, each piece while it is in the processor's
-// cache, which the searches and the checksum (on its own thread, a few pieces
-// ahead at most) share: a few pieces fit the last-level cache of current
-// processors, and each piece pays for the round of searches it starts.
+// The bytes are read piece by piece, each piece checksummed and then searched
+// while it is in the cache of the thread that took it: a piece fits the
+// second-level cache of current processors, and each piece pays for the round
+// of searches it starts.
 constexpr std::size_t kPassPiece = std::size_t{1} << 20;
 
-// ChecksumAndFind over pieces of `piece` bytes (at least 1).
+// From this size on, ChecksumAndFind shares the pieces between two threads
+// where the processor has a second core; smaller files are done before a
+// thread would have started.
+constexpr std::size_t kSharedFrom = std::size_t{4} << 20;
+
+// ChecksumAndFind over pieces of `piece` bytes (at least 1), shared between
+// two threads with `share`.
 PassResult ChecksumAndFindInPieces(std::span<const std::uint8_t> bytes,
-                                   std::span<const SignatureQuery> queries, std::size_t piece);
+                                   std::span<const SignatureQuery> queries, std::size_t piece,
+                                   bool share);
 
 }  // namespace quillfen::one_pass_internal

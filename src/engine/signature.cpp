@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -13,6 +14,7 @@
 
 #include "engine/byte_frequency.h"
 #include "engine/cpu_features.h"
+#include "engine/pieces.h"
 #include "engine/signature_internal.h"
 #include "engine/signature_scan.h"
 
@@ -203,6 +205,13 @@ std::size_t PlanBlockScan(const std::uint8_t* image, std::int64_t last,
 // little more than weighing a plan.
 constexpr std::int64_t kSmallImage = 4 * 1024;
 
+// From this size on, auto searches the image in pieces of kSharedPiece bytes
+// on two threads where the processor has a second core: one thread reads
+// memory at well below the memory's speed, and the second thread costs less
+// than a millisecond of searching.
+constexpr std::int64_t kSharedImage = std::int64_t{8} << 20;
+constexpr std::size_t kSharedPiece = std::size_t{1} << 20;
+
 }  // namespace
 
 // What the block scans take besides the image: the fixed places in the planned
@@ -299,6 +308,14 @@ std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t>
     // Every candidate is an occurrence.
     return last + 1 >= occur ? ResultAt(occur - 1, offset) : 0;
   }
+  if (strategy == Strategy::kAuto && size >= kSharedImage) {
+    PieceSearch search(image, sig, sigwild, occur, kSharedPiece);
+    WorkOnPieces(search.Pieces(), true, [&](std::size_t k) {
+      search.Search(k);
+      return search.WantsMore();
+    });
+    return search.Finish().At(offset);
+  }
   if (strategy == Strategy::kAuto) {
     strategy = size < kSmallImage ? Strategy::kEveryCandidate : WidestBlocks();
   } else if (!Runs(strategy)) {
@@ -320,67 +337,106 @@ std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t>
 
 }  // namespace signature_internal
 
-struct SignatureSearch::Plan {
+struct PieceSearch::State {
   signature_internal::BlockPlan blocks;
+  std::vector<Piece> pieces;
+  std::atomic<std::size_t> holding{SIZE_MAX};
 };
 
-SignatureSearch::SignatureSearch(std::span<const std::uint8_t> image,
-                                 std::span<const std::uint8_t> sig,
-                                 std::span<const std::uint8_t> sigwild, std::int32_t occur,
-                                 bool count_all)
+PieceSearch::PieceSearch(std::span<const std::uint8_t> image, std::span<const std::uint8_t> sig,
+                         std::span<const std::uint8_t> sigwild, std::int32_t occur,
+                         std::size_t piece, bool count_all)
     : image_(image),
       length_(static_cast<std::int64_t>(sig.size())),
       end_(static_cast<std::int64_t>(image.size()) - static_cast<std::int64_t>(sig.size())),
       occur_(occur),
+      piece_(static_cast<std::int64_t>(std::max<std::size_t>(piece, 1))),
       count_all_(count_all) {
-  if (end_ <= 0 || (occur <= 0 && !count_all)) {
-    next_ = end_;  // no candidates, or nothing asked for
-    return;
-  }
+  whole_.occurrences = count_all ? 0 : -1;
+  if (end_ <= 0 || (occur <= 0 && !count_all)) return;  // no candidates, or nothing asked for
   std::vector<signature_internal::Place> places = signature_internal::FixedPlaces(sig, sigwild);
   if (places.empty()) {
     // Every candidate is an occurrence.
-    if (occur > 0 && end_ >= occur) start_ = occur - 1;
-    found_ = count_all ? end_ : 0;
-    next_ = end_;
+    if (occur > 0 && end_ >= occur) whole_.start = occur - 1;
+    if (count_all) whole_.occurrences = end_;
     return;
   }
-  plan_ = std::make_unique<Plan>(
-      Plan{signature_internal::PlanBlocks(image.data(), end_ - 1, std::move(places))});
+  pieces_ = static_cast<std::size_t>((end_ + piece_ - 1) / piece_);
+  state_ = std::make_unique<State>();
+  state_->blocks = signature_internal::PlanBlocks(image.data(), end_ - 1, std::move(places));
+  state_->pieces.resize(pieces_);
 }
 
-SignatureSearch::~SignatureSearch() = default;
-SignatureSearch::SignatureSearch(SignatureSearch&&) noexcept = default;
-SignatureSearch& SignatureSearch::operator=(SignatureSearch&&) noexcept = default;
+PieceSearch::~PieceSearch() = default;
+PieceSearch::PieceSearch(PieceSearch&&) noexcept = default;
+PieceSearch& PieceSearch::operator=(PieceSearch&&) noexcept = default;
 
-void SignatureSearch::ScanTo(std::int64_t end) {
-  if (Finished() || end <= next_) return;
-  const std::int64_t to = end < end_ ? end : end_;
-  // The candidates next_ to to - 1, with the bytes they and the byte after
-  // them read; the occurrence asked for is the one after those counted so far.
-  // Once it is found (or when none is asked for), a search that counts all
-  // asks for one no image holds, and so counts to the end.
+PieceSearch::Piece PieceSearch::Scan(std::int64_t from, std::int64_t to, std::int64_t occur,
+                                     bool count_all) const {
+  // The candidates from `next` to to - 1, with the bytes they and the byte
+  // after them read. Once the occurrence is found (or when none is asked for),
+  // a scan that counts all asks for one no image holds, and so counts to the end.
   const std::int64_t window_end = std::min(to + length_, static_cast<std::int64_t>(image_.size()));
-  while (next_ < to) {
-    const bool seeking = start_ < 0 && occur_ > 0;
+  Piece piece;
+  for (std::int64_t next = from; next < to;) {
+    const bool seeking = piece.start < 0 && occur > 0;
     std::int64_t counted = 0;
-    const std::int64_t start = signature_internal::RunBlocks(
-        plan_->blocks.ScanOf(image_.data() + next_, window_end - next_, to - 1 - next_,
-                             seeking ? occur_ - found_ : INT64_MAX, &counted),
+    const std::int64_t at = signature_internal::RunBlocks(
+        state_->blocks.ScanOf(image_.data() + next, window_end - next, to - 1 - next,
+                              seeking ? occur - piece.count : INT64_MAX, &counted),
         signature_internal::WidestBlocks());
-    if (start < 0) {
-      found_ += counted;
-      next_ = to;
-    } else {
-      start_ = next_ + start;
-      found_ = occur_;
-      next_ = count_all_ ? start_ + 1 : end_;
+    if (at < 0) {
+      piece.count += counted;
+      break;
     }
+    piece.start = next + at;
+    piece.count = occur;
+    if (!count_all) break;
+    next = piece.start + 1;
+  }
+  piece.searched = true;
+  return piece;
+}
+
+void PieceSearch::Search(std::size_t k) {
+  if (k >= pieces_ || (!count_all_ && k > state_->holding.load(std::memory_order_relaxed))) return;
+  const std::int64_t from = static_cast<std::int64_t>(k) * piece_;
+  const Piece piece = Scan(from, std::min(from + piece_, end_), occur_, count_all_);
+  state_->pieces[k] = piece;
+  if (piece.start < 0) return;
+  std::size_t holding = state_->holding.load(std::memory_order_relaxed);
+  while (k < holding && !state_->holding.compare_exchange_weak(holding, k)) {
   }
 }
 
-std::int32_t SignatureSearch::Result(std::int32_t offset) const {
-  return start_ < 0 ? 0 : signature_internal::ResultAt(start_, offset);
+std::int32_t PieceSearch::Found::At(std::int32_t offset) const {
+  return start < 0 ? 0 : signature_internal::ResultAt(start, offset);
+}
+
+bool PieceSearch::WantsMore() const {
+  return pieces_ != 0 &&
+         (count_all_ || state_->holding.load(std::memory_order_relaxed) == SIZE_MAX);
+}
+
+PieceSearch::Found PieceSearch::Finish() const {
+  if (pieces_ == 0) return whole_;
+  Found found = whole_;
+  std::int64_t before = 0;  // occurrences in the pieces before
+  for (std::size_t k = 0; k < pieces_; ++k) {
+    const Piece& piece = state_->pieces[k];
+    if (!piece.searched) break;  // passed over: an earlier piece holds the occurrence
+    if (found.start < 0 && occur_ > 0 && before + piece.count >= occur_) {
+      // The occurrence asked for is the piece's own occurrence occur - before.
+      const std::int64_t from = static_cast<std::int64_t>(k) * piece_;
+      found.start = before == 0
+                        ? piece.start
+                        : Scan(from, std::min(from + piece_, end_), occur_ - before, false).start;
+      if (!count_all_) return found;
+    }
+    before += piece.count;
+  }
+  if (count_all_) found.occurrences = before;
+  return found;
 }
 
 std::int64_t CountSignature(std::span<const std::uint8_t> image, std::span<const std::uint8_t> sig,
