@@ -223,23 +223,38 @@ TEST(FindSignature, AgreesWithThePlainScanOnLargeImages) {
 // An image large enough for the search to share its pieces between two
 // threads, with occurrences at the first candidate, on both sides of the
 // first pieces' edges (one straddling an edge belongs to the piece where it
-// starts), in a cluster, and on the last candidate and just past it: the
-// occurrence asked for is then found in the first piece (where no second thread
-// starts), in a later piece whose own occurrences start after those of the
-// pieces before it, or counted across every piece to nothing.
-TEST(FindSignature, AgreesWithThePlainScanWhereTwoThreadsShareTheImage) {
+// starts), in a cluster, and on the last candidate: the occurrence asked for
+// is then found in the first piece (where no second thread starts), in a later
+// piece whose own occurrences follow those of the pieces before it, or
+// counted across every piece to nothing.
+TEST(FindSignature, FindsEachOccurrenceWhereTwoThreadsShareTheImage) {
   constexpr std::size_t kMiB = std::size_t{1} << 20;
   std::mt19937 random(8);
-  B image(9 * kMiB + 13);
+  B image(33 * kMiB + 13);
   for (auto& b : image) b = static_cast<std::uint8_t>(random());
   const B sig = {0xC7, 0x05, 0x80, 0x07, 0x00, 0x00};
   const B wild = {0, 0, 1, 0, 0, 0};
-  for (const std::size_t at :
-       {std::size_t{0}, kMiB - 3, kMiB, 2 * kMiB - 1, 3 * kMiB + 7, 3 * kMiB + 8, 3 * kMiB + 20,
-        8 * kMiB + 1, image.size() - 7, image.size() - 6}) {
+  const std::vector<std::size_t> planted = {0,
+                                            kMiB - 3,
+                                            kMiB + 3,
+                                            2 * kMiB,
+                                            3 * kMiB + 7,
+                                            3 * kMiB + 13,
+                                            3 * kMiB + 20,
+                                            20 * kMiB + 1,
+                                            image.size() - 7};
+  for (const std::size_t at : planted) {
     std::copy(sig.begin(), sig.end(), image.begin() + static_cast<std::ptrdiff_t>(at));
   }
-  ExpectAgreement(image, sig, wild, 2, random, "9 MiB image");
+  ASSERT_EQ(CountSignature(image, sig, wild), static_cast<std::int64_t>(planted.size()))
+      << "random bytes that match by chance";
+  for (std::int32_t occur = 1; occur <= static_cast<std::int32_t>(planted.size()) + 1; ++occur) {
+    const std::size_t k = static_cast<std::size_t>(occur - 1);
+    EXPECT_EQ(FindSignature(image, sig, wild, 2, occur),
+              k < planted.size() ? static_cast<std::int32_t>(planted[k] + 2) : 0)
+        << "occurrence " << occur;
+  }
+  EXPECT_EQ(FindSignature(image, sig, wild, 2, std::numeric_limits<std::int32_t>::max()), 0);
 }
 
 // Images that the block scans find hard: runs of zeros of every length between

@@ -207,9 +207,10 @@ constexpr std::int64_t kSmallImage = 4 * 1024;
 
 // From this size on, auto searches the image in pieces of kSharedPiece bytes
 // on two threads where the processor has a second core: one thread reads
-// memory at well below the memory's speed, and the second thread costs less
-// than a millisecond of searching.
-constexpr std::int64_t kSharedImage = std::int64_t{8} << 20;
+// memory at well below the memory's speed. Smaller images mostly fit the
+// last-level cache, where one thread reads about as fast, and the second
+// thread's start would cost more than it saves.
+constexpr std::int64_t kSharedImage = std::int64_t{32} << 20;
 constexpr std::size_t kSharedPiece = std::size_t{1} << 20;
 
 }  // namespace
@@ -394,7 +395,6 @@ PieceSearch::Piece PieceSearch::Scan(std::int64_t from, std::int64_t to, std::in
     if (!count_all) break;
     next = piece.start + 1;
   }
-  piece.searched = true;
   return piece;
 }
 
@@ -424,7 +424,6 @@ PieceSearch::Found PieceSearch::Finish() const {
   std::int64_t before = 0;  // occurrences in the pieces before
   for (std::size_t k = 0; k < pieces_; ++k) {
     const Piece& piece = state_->pieces[k];
-    if (!piece.searched) break;  // passed over: an earlier piece holds the occurrence
     if (found.start < 0 && occur_ > 0 && before + piece.count >= occur_) {
       // The occurrence asked for is the piece's own occurrence occur - before.
       const std::int64_t from = static_cast<std::int64_t>(k) * piece_;

@@ -57,16 +57,15 @@ class PieceSearch {
     // What FindSignature returns for the offset.
     std::int32_t At(std::int32_t offset) const;
   };
-  // Once every piece is searched: the occurrence, counted across the pieces in
-  // order. May search one piece again, for the occurrence that follows those
-  // of the pieces before it.
+  // Once every piece is searched or passed over: the occurrence, counted
+  // across the pieces in order. May search one piece again, for the occurrence
+  // that follows those of the pieces before it.
   Found Finish() const;
 
  private:
   struct Piece {
     std::int64_t start = -1;  // where the piece's own occurrence `occur` starts
     std::int64_t count = 0;   // occurrences of the piece, up to that one unless counting all
-    bool searched = false;
   };
   // The plan of the block scan and what the pieces found.
   struct State;

@@ -13,7 +13,7 @@ namespace quillfen::signature_internal {
 
 // All give the same results; kAuto takes kEveryCandidate for images below
 // 4 KiB and otherwise the widest block scan the processor runs, on two threads
-// for images of 8 MiB and more.
+// for images of 32 MiB and more.
 enum class Strategy {
   kAuto,
   kEveryCandidate,  // compares each candidate's fixed bytes in turn
