@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -9,6 +10,9 @@
 
 namespace quillfen {
 namespace {
+
+// How long the caller's pieces wait for the second thread to start.
+constexpr std::chrono::seconds kWait{5};
 
 // Every piece is worked exactly once whichever thread takes it; a piece that
 // wants no more ends the hand-out after it, never before it.
@@ -36,23 +40,39 @@ TEST(WorkOnPieces, WorksEveryPieceOnceAndStopsOnlyAfterThePieceThatSaysSo) {
   }
 }
 
-// What goes wrong on the second thread is not lost: its exception reaches the
-// caller once both threads are done.
-TEST(WorkOnPieces, AnExceptionOnTheSecondThreadReachesTheCaller) {
+// What goes wrong on either thread is not lost, and the other thread is let
+// finish first: the exception reaches the caller once both threads are done.
+// The caller's pieces wait for the second thread to be at work, so that both
+// take part.
+TEST(WorkOnPieces, AnExceptionOnEitherThreadReachesTheCaller) {
   if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "one processor: no second thread";
-  const std::thread::id caller = std::this_thread::get_id();
-  std::atomic<bool> elsewhere{false};
-  try {
-    WorkOnPieces(100000, true, [&](std::size_t) {
-      if (std::this_thread::get_id() == caller) return true;
-      elsewhere = true;
-      throw std::runtime_error("piece unreadable");
-    });
-  } catch (const std::runtime_error& error) {
-    EXPECT_STREQ(error.what(), "piece unreadable");
-    return;
+  for (const bool on_caller : {false, true}) {
+    const std::thread::id caller = std::this_thread::get_id();
+    std::atomic<bool> helper_ran{false};
+    std::atomic<bool> thrown{false};
+    const auto waited_from = std::chrono::steady_clock::now();
+    try {
+      WorkOnPieces(1000, true, [&](std::size_t k) {
+        if (std::this_thread::get_id() != caller) {
+          helper_ran = true;
+          if (on_caller) return true;
+        } else {
+          // The first piece is done alone, before the second thread starts.
+          while (k > 0 && !helper_ran && std::chrono::steady_clock::now() - waited_from < kWait) {
+            std::this_thread::yield();
+          }
+          if (!on_caller || k == 0) return true;
+        }
+        thrown = true;
+        throw std::runtime_error("piece unreadable");
+      });
+    } catch (const std::runtime_error& error) {
+      EXPECT_STREQ(error.what(), "piece unreadable");
+      continue;
+    }
+    EXPECT_FALSE(thrown.load()) << (on_caller ? "the caller's" : "the second thread's")
+                                << " exception was lost";
   }
-  EXPECT_FALSE(elsewhere.load()) << "the second thread's exception was lost";
 }
 
 }  // namespace

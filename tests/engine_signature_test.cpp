@@ -257,6 +257,17 @@ TEST(FindSignature, FindsEachOccurrenceWhereTwoThreadsShareTheImage) {
   EXPECT_EQ(FindSignature(image, sig, wild, 2, std::numeric_limits<std::int32_t>::max()), 0);
 }
 
+// A search of an image with no candidate has no piece, and wants none.
+TEST(FindSignature, APieceSearchWithoutCandidatesWantsNoPiece) {
+  const B image = {1, 2, 3};
+  for (const bool count_all : {false, true}) {
+    PieceSearch search(image, B{1, 2, 3}, B{0, 0, 0}, 1, 16, count_all);
+    EXPECT_EQ(search.Pieces(), 0u);
+    EXPECT_FALSE(search.WantsMore());
+    EXPECT_EQ(search.Finish().start, -1);
+  }
+}
+
 // Images that the block scans find hard: runs of zeros of every length between
 // short stretches of a few common byte values, so that blocks pass their filter
 // places often, whole blocks match, and runs end anywhere inside a block.
