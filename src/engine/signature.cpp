@@ -5,7 +5,6 @@
 #include <atomic>
 #include <bit>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -440,27 +439,17 @@ PieceSearch::Found PieceSearch::Finish() const {
 
 std::int64_t CountSignature(std::span<const std::uint8_t> image, std::span<const std::uint8_t> sig,
                             std::span<const std::uint8_t> sigwild) {
-  using signature_internal::Place;
-  const auto size = static_cast<std::int64_t>(image.size());
-  const std::int64_t last = size - static_cast<std::int64_t>(sig.size()) - 1;
-  if (last < 0) return 0;
-  const std::vector<Place> places = signature_internal::FixedPlaces(sig, sigwild);
-  if (places.empty()) return last + 1;
-  // Every occurrence holds the first fixed byte at its place, so jumping with
-  // memchr from one place of that byte to the next visits every occurrence.
-  const auto shift = static_cast<std::int64_t>(places.front().index);
-  const std::uint8_t* cursor = image.data() + shift;
-  const std::uint8_t* const end = image.data() + last + shift + 1;
-  std::int64_t count = 0;
-  while (cursor < end) {
-    const void* hit =
-        std::memchr(cursor, places.front().byte, static_cast<std::size_t>(end - cursor));
-    if (hit == nullptr) break;
-    const auto* at = static_cast<const std::uint8_t*>(hit);
-    if (signature_internal::MatchesAt(at - shift, places.data(), places.size())) ++count;
-    cursor = at + 1;
-  }
-  return count;
+  // The block scans count every occurrence of a block at once, where jumping
+  // from one place of the first fixed byte to the next stops at each of them:
+  // in code, a common byte such as 0x8B or 0x00 every few bytes.
+  PieceSearch search(image, sig, sigwild, 0, signature_internal::kSharedPiece, true);
+  WorkOnPieces(search.Pieces(),
+               static_cast<std::int64_t>(image.size()) >= signature_internal::kSharedImage,
+               [&](std::size_t k) {
+                 search.Search(k);
+                 return true;
+               });
+  return search.Finish().occurrences;
 }
 
 std::int32_t FindSignature(std::span<const std::uint8_t> image, std::span<const std::uint8_t> sig,
