@@ -373,7 +373,7 @@ PieceSearch& PieceSearch::operator=(PieceSearch&&) noexcept = default;
 
 PieceSearch::Piece PieceSearch::Scan(std::int64_t from, std::int64_t to, std::int64_t occur,
                                      bool count_all) const {
-  // The candidates from `next` to to - 1, with the bytes they and the byte
+  // The candidates from `from` to to - 1, with the bytes they and the byte
   // after them read. Once the occurrence is found (or when none is asked for),
   // a scan that counts all asks for one no image holds, and so counts to the end.
   const std::int64_t window_end = std::min(to + length_, static_cast<std::int64_t>(image_.size()));
