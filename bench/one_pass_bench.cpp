@@ -2,10 +2,11 @@
 // over each piece while it is in cache) against a plain CRC-32 pass and a plain
 // FindSignature scan, side by side on 512 MiB of random bytes with the
 // signature planted near the end, as a game's values lie in a large file. The
-// pass checksums on a second thread while it searches, so it should cost about
-// as much as the slower of the two alone, far less than both one after the
-// other: times are wall-clock times, and a machine busy with other work
-// (whose second core is taken) shows the sum instead.
+// pass shares its pieces between two threads, each piece checksummed and then
+// searched in its thread's cache, so it should cost about as much as the
+// checksum alone, far less than both one after the other: times are wall-clock
+// times, and a machine busy with other work (whose second core is taken) shows
+// the sum instead.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>

@@ -456,7 +456,7 @@ TEST(ChecksumAndFind, AgreesWithThePlainScanAndCrc) {
     ExpectPassAgrees(image, queries, 1 + random() % 3000,
                      "zero-heavy round " + std::to_string(round));
   }
-  // A large image is checksummed on a second thread while the searches run.
+  // A large image, whose pieces two threads share.
   B large((std::size_t{5} << 20) + 13);
   for (std::uint8_t& byte : large) byte = static_cast<std::uint8_t>(random() % 4);
   const B sig(large.end() - 40, large.end() - 30);
@@ -473,8 +473,8 @@ TEST(ChecksumAndFind, AgreesWithThePlainScanAndCrc) {
   queries.push_back({sig, every, 3, 0, 0, true});
   ExpectPassAgrees(large, queries, one_pass_internal::kPassPiece, "large image");
   ExpectPassAgrees(large, {}, one_pass_internal::kPassPiece, "large image, no query");
-  // Every search done in the first piece of a file of many pieces: the
-  // checksum thread is let run on to the end.
+  // Every search done in the first piece of a file of many pieces: the later
+  // pieces are checksummed only.
   B early(std::size_t{12} << 20, 0);
   std::copy(sig.begin(), sig.end(), early.begin() + 100);
   ExpectPassAgrees(early, {{sig, wild, 1, 2, 6}}, one_pass_internal::kPassPiece,

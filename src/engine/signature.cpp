@@ -212,6 +212,21 @@ constexpr std::int64_t kSmallImage = 4 * 1024;
 constexpr std::int64_t kSharedImage = std::int64_t{32} << 20;
 constexpr std::size_t kSharedPiece = std::size_t{1} << 20;
 
+// A search of the whole image by pieces of kSharedPiece, on two threads from
+// kSharedImage on.
+PieceSearch::Found SearchInPieces(std::span<const std::uint8_t> image,
+                                  std::span<const std::uint8_t> sig,
+                                  std::span<const std::uint8_t> sigwild, std::int32_t occur,
+                                  bool count_all) {
+  PieceSearch search(image, sig, sigwild, occur, kSharedPiece, count_all);
+  WorkOnPieces(search.Pieces(), static_cast<std::int64_t>(image.size()) >= kSharedImage,
+               [&](std::size_t k) {
+                 search.Search(k);
+                 return search.WantsMore();
+               });
+  return search.Finish();
+}
+
 }  // namespace
 
 // What the block scans take besides the image: the fixed places in the planned
@@ -309,12 +324,7 @@ std::int32_t FindSignatureUsing(Strategy strategy, std::span<const std::uint8_t>
     return last + 1 >= occur ? ResultAt(occur - 1, offset) : 0;
   }
   if (strategy == Strategy::kAuto && size >= kSharedImage) {
-    PieceSearch search(image, sig, sigwild, occur, kSharedPiece);
-    WorkOnPieces(search.Pieces(), true, [&](std::size_t k) {
-      search.Search(k);
-      return search.WantsMore();
-    });
-    return search.Finish().At(offset);
+    return SearchInPieces(image, sig, sigwild, occur, false).At(offset);
   }
   if (strategy == Strategy::kAuto) {
     strategy = size < kSmallImage ? Strategy::kEveryCandidate : WidestBlocks();
@@ -371,8 +381,9 @@ PieceSearch::~PieceSearch() = default;
 PieceSearch::PieceSearch(PieceSearch&&) noexcept = default;
 PieceSearch& PieceSearch::operator=(PieceSearch&&) noexcept = default;
 
-PieceSearch::Piece PieceSearch::Scan(std::int64_t from, std::int64_t to, std::int64_t occur,
-                                     bool count_all) const {
+PieceSearch::Piece PieceSearch::Scan(std::size_t k, std::int64_t occur, bool count_all) const {
+  const std::int64_t from = static_cast<std::int64_t>(k) * piece_;
+  const std::int64_t to = std::min(from + piece_, end_);
   // The candidates from `from` to to - 1, with the bytes they and the byte
   // after them read. Once the occurrence is found (or when none is asked for),
   // a scan that counts all asks for one no image holds, and so counts to the end.
@@ -399,8 +410,7 @@ PieceSearch::Piece PieceSearch::Scan(std::int64_t from, std::int64_t to, std::in
 
 void PieceSearch::Search(std::size_t k) {
   if (k >= pieces_ || (!count_all_ && k > state_->holding.load(std::memory_order_relaxed))) return;
-  const std::int64_t from = static_cast<std::int64_t>(k) * piece_;
-  const Piece piece = Scan(from, std::min(from + piece_, end_), occur_, count_all_);
+  const Piece piece = Scan(k, occur_, count_all_);
   state_->pieces[k] = piece;
   if (piece.start < 0) return;
   std::size_t holding = state_->holding.load(std::memory_order_relaxed);
@@ -425,10 +435,7 @@ PieceSearch::Found PieceSearch::Finish() const {
     const Piece& piece = state_->pieces[k];
     if (found.start < 0 && occur_ > 0 && before + piece.count >= occur_) {
       // The occurrence asked for is the piece's own occurrence occur - before.
-      const std::int64_t from = static_cast<std::int64_t>(k) * piece_;
-      found.start = before == 0
-                        ? piece.start
-                        : Scan(from, std::min(from + piece_, end_), occur_ - before, false).start;
+      found.start = before == 0 ? piece.start : Scan(k, occur_ - before, false).start;
       if (!count_all_) return found;
     }
     before += piece.count;
@@ -442,14 +449,7 @@ std::int64_t CountSignature(std::span<const std::uint8_t> image, std::span<const
   // The block scans count every occurrence of a block at once, where jumping
   // from one place of the first fixed byte to the next stops at each of them:
   // in code, a common byte such as 0x8B or 0x00 every few bytes.
-  PieceSearch search(image, sig, sigwild, 0, signature_internal::kSharedPiece, true);
-  WorkOnPieces(search.Pieces(),
-               static_cast<std::int64_t>(image.size()) >= signature_internal::kSharedImage,
-               [&](std::size_t k) {
-                 search.Search(k);
-                 return true;
-               });
-  return search.Finish().occurrences;
+  return signature_internal::SearchInPieces(image, sig, sigwild, 0, true).occurrences;
 }
 
 std::int32_t FindSignature(std::span<const std::uint8_t> image, std::span<const std::uint8_t> sig,

@@ -68,9 +68,9 @@ class PieceSearch {
   };
   // The plan of the block scan and what the pieces found.
   struct State;
-  // The candidates from to to - 1, for occurrence `occur` of them (none with
-  // 0), counting all when asked.
-  Piece Scan(std::int64_t from, std::int64_t to, std::int64_t occur, bool count_all) const;
+  // Piece k's candidates, for occurrence `occur` of them (none with 0),
+  // counting all when asked.
+  Piece Scan(std::size_t k, std::int64_t occur, bool count_all) const;
 
   std::span<const std::uint8_t> image_;
   std::int64_t length_;  // of the signature

@@ -331,8 +331,8 @@ class CuttingSystem : public PosixSystem {
 // A game file cut short while locate, Patch or Undo Patch reads it: the pages
 // past the new end read as zeros instead of stopping the program with SIGBUS,
 // and the operation ends with an error that says what happened, before it
-// writes anything. A large file is checksummed on a second thread, which
-// meets the cut pages too.
+// writes anything. A large file's pieces are shared with a second thread,
+// which meets the cut pages too.
 TEST(PosixFileView, AFileCutShortWhileReadIsAnErrorNotACrash) {
   const long page = ::sysconf(_SC_PAGESIZE);
   for (const std::size_t pages : {std::size_t{64}, (std::size_t{5} << 20) / page}) {
